@@ -1,0 +1,70 @@
+#pragma once
+// The content index: the walk of the content folder that lists every folder and the topic
+// anchors of its article file, and the contents file those lines are saved to.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+// Name of the contents file in the Windows folder.
+inline constexpr std::string_view kContentsFileName = "treeenc.txt";
+
+class TContentIndex {
+public:
+    // Enters the content folder (program folder + "inside/") and walks it (see Walk).
+    void GenerateMainTree(std::string_view programFolder);
+    // Makes contentFolder the process's current folder, or warns "Cannot find directory" and
+    // stays where it is, then walks the current folder.
+    void Walk(std::string_view contentFolder);
+    // Appends the lines of folder and everything below it, in the file system's order.
+    void MakeTree(const std::filesystem::path& folder);
+
+    // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
+    const std::vector<std::string>& Lines() const { return lines_; }
+
+    // Folders and article files that could not be read; the walk skipped them and went on.
+    std::size_t FailureCount() const { return failures_; }
+    const std::string& FirstFailure() const { return firstFailure_; }
+    // The one report of those failures ("" when there were none).
+    std::string FailureMessage() const;
+
+private:
+    void ReadArticle(const std::filesystem::path& file);
+    void AddFailure(const std::filesystem::path& path);
+    void MakeTreeGuarded(const std::filesystem::path& folder,
+                         std::vector<std::pair<dev_t, ino_t>>& ancestors);
+
+    std::vector<std::string> lines_;
+    std::size_t failures_ = 0;
+    std::string firstFailure_;
+};
+
+// Appends a topic line for every line of the article text that names an anchor:
+// the text after the first `<a name="` up to the next double quote or the line's end,
+// at least 2 characters long. The text may come in blocks of any size (Feed each, then
+// Finish); lines that run across blocks are handled.
+class TopicScanner {
+public:
+    explicit TopicScanner(std::vector<std::string>& lines) : lines_(lines) {}
+    void Feed(std::string_view block);
+    void Finish();
+
+private:
+    enum class State { Searching, InAnchor, SkipLine };
+    void Emit();
+
+    std::vector<std::string>& lines_;
+    State state_ = State::Searching;
+    std::string carry_;   // tail of a block that may begin a marker
+    std::string anchor_;  // anchor text collected so far
+};
+
+// Writes the lines, each ended by CR LF, as the contents file: whole or not at all (a
+// temporary file renamed over the old one). Raises kv::Exception on failure.
+void SaveContentsFile(const std::vector<std::string>& lines, const std::filesystem::path& file);
+
+}  // namespace kv

@@ -1,0 +1,178 @@
+#include "app/form1.h"
+
+#include <QCloseEvent>
+#include <QPixmap>
+
+#include "app/form3.h"
+#include "app/form4.h"
+#include "platform/codec.h"
+#include "platform/messages.h"
+
+namespace kv {
+namespace {
+
+const QColor kGray(128, 128, 128);
+const QString kMenuText = QStringLiteral("Показывать меню");
+
+}  // namespace
+
+TForm1::TForm1(ShellFolders folders) : TBorderlessForm(QSize(800, 600), false), folders_(std::move(folders)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Кварнеля"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.ico")));
+    SetFont(this, QStringLiteral("MS Sans Serif"), 11, false, palette().color(QPalette::WindowText));
+
+    Notebook1 = new TNotebook(this);
+    Notebook1->setGeometry(0, 0, 800, 600);
+    QWidget* page = Notebook1->AddPage(QStringLiteral("Default"));
+    BuildTitleStrip(page);
+
+    Notebook2 = new TNotebook(page);
+    Notebook2->setGeometry(0, 32, 800, 568);
+    BuildMenuPage(Notebook2->AddPage(QStringLiteral("mainmenu")));
+    BuildContentPage(Notebook2->AddPage(QStringLiteral("content")));
+    Notebook2->SetActivePage(QStringLiteral("mainmenu"));
+
+    ImageList1 = QIcon(QPixmap(QStringLiteral(":/pictures/node.bmp")));
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
+}
+
+void TForm1::BuildTitleStrip(QWidget* page) {
+    ImageLayer2 = new TPictureArea(page, QRect(0, 0, 801, 32), Qt::ArrowCursor);
+    ImageLayer2->setPixmap(QPixmap(QStringLiteral(":/pictures/title.bmp")));
+    Image1 = new TPictureArea(ImageLayer2, QRect(776, 0, 25, 25), Qt::PointingHandCursor);
+    Image2 = new TPictureArea(ImageLayer2, QRect(752, 0, 25, 25), Qt::ArrowCursor);
+    // Until the image buttons arrive, each is a plain click area; later ones lie above earlier
+    // ones where they overlap.
+    const QRect buttons[] = {{171, 0, 139, 32}, {291, 0, 93, 32}, {365, 0, 111, 32},
+                             {456, 0, 135, 32}, {572, 0, 141, 32}};
+    TPictureArea** targets[] = {&ButtonLayer1, &ButtonLayer2, &ButtonLayer3, &ButtonLayer4,
+                              &ButtonLayer5};
+    for (int i = 0; i < 5; ++i) {
+        *targets[i] = new TPictureArea(ImageLayer2, buttons[i], Qt::PointingHandCursor);
+        (*targets[i])->setObjectName(QStringLiteral("ButtonLayer%1").arg(i + 1));
+    }
+    ButtonLayer5->hide();
+    connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
+    connect(ButtonLayer1, &TPictureArea::clicked, this, &TForm1::ButtonLayer1Click);
+    connect(ButtonLayer2, &TPictureArea::clicked, this, &TForm1::ButtonLayer2Click);
+}
+
+QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {
+    auto* label = new QLabel(kMenuText, parent);
+    label->setGeometry(at.x(), at.y(), 74, 26);
+    label->setWordWrap(true);
+    SetFont(label, QStringLiteral("MS Sans Serif"), 11, true, Qt::white);
+    return label;
+}
+
+void TForm1::BuildMenuPage(QWidget* page) {
+    ImageLayer1 = new TPictureArea(page, QRect(0, 0, 800, 568), Qt::ArrowCursor);
+    ImageLayer1->setPixmap(QPixmap(QStringLiteral(":/pictures/menu.bmp")));
+    Label1 = new QLabel(ImageLayer1);
+    Label1->move(16, 0);
+    Label1->hide();
+    Label2 = new QLabel(ImageLayer1);
+    Label2->move(16, 16);
+    Label2->hide();
+    Label3 = MakeMenuLabel(ImageLayer1, QPoint(8, 512));
+    Memo1 = new QPlainTextEdit(ImageLayer1);
+    Memo1->setGeometry(8, 432, 777, 129);
+    Memo1->hide();
+    Button1 = new QPushButton(QStringLiteral("Button1"), ImageLayer1);
+    Button1->setGeometry(-97, 0, 75, 25);
+    TreeView1 = new TContentsTreeView(ImageLayer1, QRect(119, 72, 666, 441));
+    SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, kGray);
+    CheckBox1 = new QCheckBox(QStringLiteral("Показывать содержание"), ImageLayer1);
+    CheckBox1->setGeometry(48, 526, 14, 14);
+    SetFont(CheckBox1, QStringLiteral("MS Sans Serif"), 11, true, Qt::white);
+    connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox1); });
+}
+
+void TForm1::BuildContentPage(QWidget* page) {
+    ImageLayer3 = new TPictureArea(page, QRect(0, 0, 800, 568), Qt::ArrowCursor);
+    Label4 = MakeMenuLabel(ImageLayer3, QPoint(8, 512));
+    // The article viewer takes this place; until then a white area of its size.
+    HtmlView1 = new QWidget(ImageLayer3);
+    HtmlView1->setObjectName(QStringLiteral("HtmlView1"));
+    HtmlView1->setGeometry(120, 56, 665, 457);
+    SetColor(HtmlView1, Qt::white);
+    CheckBox2 = new QCheckBox(QStringLiteral("CheckBox2"), ImageLayer3);
+    CheckBox2->setGeometry(48, 528, 14, 14);
+    connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox2); });
+}
+
+void TForm1::SetWindows(TForm3* contents, TForm4* search) {
+    contents_ = contents;
+    search_ = search;
+}
+
+std::string TForm1::ContentsFilePath() const {
+    return folders_.windowsFolder + std::string(kContentsFileName);
+}
+
+void TForm1::FormCreate() {
+    SetColor(CheckBox1, QColor(198, 107, 34));
+    programFolder_ = folders_.programFolder;
+    ImageLayer3->setPixmap(ImageLayer1->pixmap());
+    GenerateMainTree();
+    LoadContents();
+}
+
+void TForm1::GenerateMainTree() { index_.GenerateMainTree(programFolder_); }
+
+void TForm1::LoadContents() {
+    const auto reportSkipped = [this] {
+        if (index_.FailureCount() > 0) messages::showError(index_.FailureMessage());
+    };
+    try {
+        SaveContentsFile(index_.Lines(), cp1251::toPath(ContentsFilePath()));
+        ContentTree tree;
+        try {
+            tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
+        } catch (...) {
+            TreeView1->Load(tree, ImageList1);  // what loaded before the bad line stays
+            throw;
+        }
+        TreeView1->Load(tree, ImageList1);
+    } catch (...) {
+        reportSkipped();
+        throw;
+    }
+    reportSkipped();
+}
+
+void TForm1::ButtonLayer1Click() { Notebook2->SetActivePage(QStringLiteral("mainmenu")); }
+
+void TForm1::ButtonLayer2Click() {
+    if (!search_) return;
+    search_->move(x() + 400, y() + 80);
+    search_->show();
+}
+
+void TForm1::CheckBoxClick(QCheckBox* box) {
+    if (!contents_) return;
+    if (box->isChecked()) {
+        contents_->move(x() + 450, y() + 260);
+        contents_->show();
+    } else {
+        contents_->close();
+    }
+}
+
+void TForm1::Image1Click() { close(); }
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    TBorderlessForm::closeEvent(event);
+    emit Closed();
+}
+
+void TForm1::Timer1Timer() {
+    TreeView1->ResortByText();
+    Timer1->stop();
+}
+
+}  // namespace kv

@@ -1,0 +1,41 @@
+#include "app/form3.h"
+
+#include <QPixmap>
+
+#include "app/form1.h"
+
+namespace kv {
+
+TForm3::TForm3(TForm1* main)
+    : TBorderlessForm(QSize(345, 337), true, Qt::WindowStaysOnTopHint | Qt::Tool), main_(main) {
+    setObjectName(QStringLiteral("Form3"));
+    move(295, 279);
+    Image1 = new TPictureArea(this, QRect(0, 0, 345, 337), Qt::ArrowCursor);
+    Image1->setPixmap(QPixmap(QStringLiteral(":/pictures/contents.bmp")));
+    Image1->SetClickThrough(true);
+    Image2 = new TPictureArea(this, QRect(256, 296, 81, 17), Qt::PointingHandCursor);
+    Image3 = new TPictureArea(this, QRect(152, 296, 97, 17), Qt::PointingHandCursor);
+    Edit1 = new QLineEdit(QStringLiteral("поиск"), this);
+    Edit1->setGeometry(13, 296, 129, 21);
+    Edit1->setFrame(false);
+    SetFont(Edit1, QStringLiteral("MS Sans Serif"), 11, true, palette().color(QPalette::Text));
+    TreeView1 = new TContentsTreeView(this, QRect(13, 16, 321, 273));
+    SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, Qt::white);
+    Panel2 = new QWidget(this);
+    Panel2->setGeometry(13, 270, 324, 19);
+    connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
+}
+
+void TForm3::FormCreate() {
+    const QColor rust(169, 72, 22);
+    const QColor light(239, 154, 111);
+    SetColor(Panel2, rust);
+    SetColor(this, rust);
+    SetColor(TreeView1, light);
+    SetColor(Edit1, light);
+    TreeView1->CopyFrom(*main_->TreeView1);
+}
+
+void TForm3::Image2Click() { close(); }
+
+}  // namespace kv

@@ -1,0 +1,33 @@
+#pragma once
+// The floating contents window: a copy of the contents tree taken at start-up and a box to find
+// a phrase in the shown article.
+
+#include <QLineEdit>
+
+#include "app/treeview.h"
+#include "app/widgets.h"
+
+namespace kv {
+
+class TForm1;
+
+class TForm3 : public TBorderlessForm {
+    Q_OBJECT
+public:
+    explicit TForm3(TForm1* main);
+    // Colours, then a copy of the main window's tree as it is now.
+    void FormCreate();
+    void Image2Click();
+
+    TPictureArea* Image1 = nullptr;
+    TPictureArea* Image2 = nullptr;
+    TPictureArea* Image3 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    TContentsTreeView* TreeView1 = nullptr;
+    QWidget* Panel2 = nullptr;
+
+private:
+    TForm1* main_;  // not owned
+};
+
+}  // namespace kv

@@ -1,0 +1,19 @@
+// Кварнеля: the offline encyclopedia reader.
+
+#include <QApplication>
+
+#include "app/startup.h"
+#include "platform/paths.h"
+
+int main(int argc, char* argv[]) {
+    QApplication application(argc, argv);
+    application.setApplicationName(QStringLiteral("kvarnelya"));
+    application.setQuitOnLastWindowClosed(false);
+
+    auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
+    // Closing the main window ends the program, whatever other window is shown.
+    QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application,
+                     &QApplication::quit);
+    kv::ShowMainWindow(*windows);
+    return application.exec();
+}

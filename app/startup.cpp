@@ -1,0 +1,42 @@
+#include "app/startup.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "platform/messages.h"
+
+namespace kv {
+
+void RunCreationHook(const std::function<void()>& hook) {
+    try {
+        hook();
+    } catch (const std::exception& failure) {
+        messages::showError(failure.what());
+    }
+}
+
+std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders) {
+    auto windows = std::make_unique<TWindowSet>();
+    windows->Form1 = std::make_unique<TForm1>(folders);
+    RunCreationHook([&] { windows->Form1->FormCreate(); });
+    windows->Form2 = std::make_unique<TForm2>();
+    RunCreationHook([&] { windows->Form2->FormCreate(); });
+    windows->Form3 = std::make_unique<TForm3>(windows->Form1.get());
+    RunCreationHook([&] { windows->Form3->FormCreate(); });
+    windows->Form4 = std::make_unique<TForm4>(windows->Form1.get());
+    RunCreationHook([&] { windows->Form4->FormCreate(); });
+    windows->Form1->SetWindows(windows->Form3.get(), windows->Form4.get());
+    return windows;
+}
+
+void ShowMainWindow(TWindowSet& windows) {
+    TForm1& main = *windows.Form1;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = main.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        main.move(frame.topLeft());
+    }
+    main.show();
+}
+
+}  // namespace kv

@@ -1,0 +1,32 @@
+#pragma once
+// Start-up: the four windows created in their fixed order, each creation hook guarded so that a
+// failure is reported and start-up goes on.
+
+#include <functional>
+#include <memory>
+
+#include "app/form1.h"
+#include "app/form2.h"
+#include "app/form3.h"
+#include "app/form4.h"
+#include "app/strcon.h"
+
+namespace kv {
+
+struct TWindowSet {
+    TStringCollection Strings;  // the program's one string helper
+    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<TForm2> Form2;
+    std::unique_ptr<TForm3> Form3;
+    std::unique_ptr<TForm4> Form4;
+};
+
+// Creates the main, backdrop, contents and search windows in that order, running each creation
+// hook; none is shown yet.
+std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders);
+// Shows the main window centred on its screen; the others stay hidden.
+void ShowMainWindow(TWindowSet& windows);
+// Runs a window's creation hook; a failure is shown by the standard error box and swallowed.
+void RunCreationHook(const std::function<void()>& hook);
+
+}  // namespace kv

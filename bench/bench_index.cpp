@@ -1,0 +1,120 @@
+// Start-up cost of a large encyclopedia: the walk of 10,000 articles, the contents file and the
+// tree load, against grep over the same files; and the whole start-up to the shown main window.
+//
+//   bench_index [--content=DIR] [benchmark flags]
+// DIR defaults to $TMPDIR/kv_bench_index; it is generated once and reused.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "app/contentindex.h"
+#include "app/contenttree.h"
+#include "app/startup.h"
+#include "platform/codec.h"
+#include "platform/messages.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path g_program;  // holds inside/ with the generated articles
+
+std::string MakeArticle(std::mt19937& random, int number) {
+    static const char* words[] = {"река", "озеро", "гора", "лес", "степь", "море", "остров",
+                                  "город", "история", "климат", "растение", "животное"};
+    std::string text = "<html><head><title>Статья " + std::to_string(number) +
+                       "</title></head><body>\r\n";
+    const int anchors = 3 + static_cast<int>(random() % 6);
+    for (int a = 0; a < anchors; ++a) {
+        text += "<a name=\"Раздел " + std::to_string(a + 1) + "\"></a>\r\n<h2>Раздел</h2>\r\n";
+        while (text.size() < static_cast<size_t>(20000 * (a + 1) / anchors)) {
+            text += "<p>";
+            for (int w = 0; w < 14; ++w) {
+                text += words[random() % std::size(words)];
+                text += ' ';
+            }
+            text += "<a href=\"#x\">ссылка</a></p>\r\n";
+        }
+    }
+    return kv::cp1251::fromUtf8(text + "</body></html>\r\n");
+}
+
+void Generate(const fs::path& inside, int count) {
+    const fs::path stamp = inside / ".complete";
+    if (fs::exists(stamp)) return;
+    fs::remove_all(inside);
+    std::mt19937 random(42);
+    for (int i = 0; i < count; ++i) {
+        const fs::path folder = inside / ("Статья " + std::to_string(i));
+        fs::create_directories(folder);
+        std::ofstream(folder / "index.htm", std::ios::binary) << MakeArticle(random, i);
+    }
+    std::ofstream(stamp) << "10000 articles\n";
+}
+
+std::string ContentFolder() { return kv::cp1251::fromPath(g_program / "inside") + "/"; }
+
+void BM_WalkSaveLoad(benchmark::State& state) {
+    const fs::path contents = g_program / "treeenc.txt";
+    for (auto _ : state) {
+        kv::TContentIndex index;
+        index.Walk(ContentFolder());
+        kv::SaveContentsFile(index.Lines(), contents);
+        kv::ContentTree tree;
+        tree.LoadFromFile(contents);
+        benchmark::DoNotOptimize(tree.Count());
+    }
+}
+BENCHMARK(BM_WalkSaveLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_GrepReference(benchmark::State& state) {
+    const std::string command = "LC_ALL=C grep -rcF '<a name=\"' '" +
+                                (g_program / "inside").string() + "' > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");
+    }
+}
+BENCHMARK(BM_GrepReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_StartupToShownMainWindow(benchmark::State& state) {
+    const std::string program = kv::cp1251::fromPath(g_program) + "/";
+    const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
+    fs::create_directories(g_program / "state");
+    for (auto _ : state) {
+        auto set = kv::CreateWindowSet({program, windows});
+        kv::ShowMainWindow(*set);
+        QCoreApplication::processEvents();
+        benchmark::DoNotOptimize(set->Form1->TreeView1->topLevelItemCount());
+        state.PauseTiming();
+        set.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartupToShownMainWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
+        fprintf(stderr, "message: %s\n", kv::cp1251::toUtf8(text).c_str());
+        return kv::messages::Answer::Ok;
+    });
+    g_program = fs::temp_directory_path() / "kv_bench_index";
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--content=", 0) == 0) g_program = arg.substr(10);
+    }
+    Generate(g_program / "inside", 10000);
+    const fs::path start = fs::current_path();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    fs::current_path(start);
+    return 0;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Windows-1251 at the borders: every text inside the system is single-byte Windows-1251 in a
+// std::string; this module converts it for Qt, for file-system names (UTF-8 on disk) and for the
+// console (UTF-8). It also owns the Windows-1251 letter-case rules.
+
+#include <QString>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kv::cp1251 {
+
+// The Unicode character of one Windows-1251 byte (every byte maps; 0x98 maps to U+0098).
+char16_t toUnicode(unsigned char byte);
+// The Windows-1251 byte of a Unicode character, '?' when it has none.
+char fromUnicode(char32_t ch);
+
+QString toQString(std::string_view text);
+std::string fromQString(const QString& text);
+std::string toUtf8(std::string_view text);
+std::string fromUtf8(std::string_view utf8);
+
+// File-system names: Windows-1251 inside, UTF-8 on disk.
+std::filesystem::path toPath(std::string_view text);
+std::string fromPath(const std::filesystem::path& path);
+
+// Letter case of Windows-1251: Latin, Russian (Ё/ё included) and the other Cyrillic letters.
+unsigned char upper(unsigned char ch);
+unsigned char lower(unsigned char ch);
+std::string upperText(std::string_view text);
+std::string lowerText(std::string_view text);
+// Only a-z/A-Z, as the parts of the system that fold Latin letters alone require.
+inline unsigned char upperLatin(unsigned char ch) {
+    return (ch >= 'a' && ch <= 'z') ? static_cast<unsigned char>(ch - 32) : ch;
+}
+
+}  // namespace kv::cp1251

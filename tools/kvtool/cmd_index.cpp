@@ -1,0 +1,68 @@
+// kvtool index: the contents lines the reader writes for a content folder, or the loaded tree.
+
+#include <unistd.h>
+
+#include "app/contentindex.h"
+#include "app/contenttree.h"
+#include "platform/codec.h"
+#include "tools/kvtool/commands.h"
+
+namespace kvtool {
+namespace {
+
+void printTree(const kv::TreeNode& node, int level, std::string& out) {
+    out.append(static_cast<size_t>(level) * 2, ' ');
+    out += node.text;
+    out += '\n';
+    for (const auto& child : node.children) printTree(*child, level + 1, out);
+}
+
+}  // namespace
+
+int Index(const Args& args) {
+    bool tree = false;
+    std::string folder;
+    for (const auto& arg : args) {
+        if (arg == "--tree") {
+            tree = true;
+        } else if (folder.empty()) {
+            folder = arg;
+        } else {
+            PrintError("usage: kvtool index [--tree] FOLDER\n");
+            return 2;
+        }
+    }
+    if (folder.empty()) {
+        PrintError("usage: kvtool index [--tree] FOLDER\n");
+        return 2;
+    }
+    kv::TContentIndex index;
+    index.Walk(kv::cp1251::fromUtf8(folder));
+    if (index.FailureCount() > 0) PrintError("kvtool: " + index.FailureMessage() + "\n");
+
+    std::string text;
+    if (tree) {
+        // Through the contents-file text, exactly as the reader loads it.
+        std::string file;
+        for (const auto& line : index.Lines()) file += line + "\r\n";
+        kv::ContentTree contents;
+        int status = 0;
+        try {
+            contents.LoadFromText(file);
+        } catch (const std::exception& failure) {
+            PrintError(std::string("kvtool: ") + failure.what() + "\n");
+            status = 1;
+        }
+        for (const auto& root : contents.Roots()) printTree(*root, 0, text);
+        Print(text);
+        return status;
+    }
+    for (const auto& line : index.Lines()) {
+        text += line;
+        text += '\n';
+    }
+    Print(text);
+    return 0;
+}
+
+}  // namespace kvtool

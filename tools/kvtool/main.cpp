@@ -1,0 +1,62 @@
+// kvtool: the reader's engine from the command line, one subcommand per capability.
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+
+#include "platform/codec.h"
+#include "platform/messages.h"
+#include "tools/kvtool/commands.h"
+
+namespace kvtool {
+
+void Print(const std::string& text) { std::cout << kv::cp1251::toUtf8(text); }
+void PrintError(const std::string& text) { std::cerr << kv::cp1251::toUtf8(text); }
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* usage;
+    int (*run)(const Args&);
+};
+
+int Help(const Args&);
+
+const Command kCommands[] = {
+    {"help", "help                      list the subcommands", Help},
+    {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
+};
+
+int Help(const Args&) {
+    std::cout << "usage: kvtool COMMAND [ARGS]\n";
+    for (const Command& command : kCommands) std::cout << "  " << command.usage << '\n';
+    return 0;
+}
+
+}  // namespace
+}  // namespace kvtool
+
+int main(int argc, char* argv[]) {
+    QCoreApplication application(argc, argv);
+    // No boxes on the console: warnings and errors go to standard error.
+    kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
+        kvtool::PrintError("kvtool: " + text + "\n");
+        return kv::messages::Answer::No;
+    });
+    if (argc < 2) return kvtool::Help({}), 2;
+    const kvtool::Args args(argv + 2, argv + argc);
+    for (const auto& command : kvtool::kCommands) {
+        if (std::strcmp(command.name, argv[1]) == 0) {
+            try {
+                return command.run(args);
+            } catch (const std::exception& failure) {
+                kvtool::PrintError(std::string("kvtool: ") + failure.what() + "\n");
+                return 1;
+            }
+        }
+    }
+    std::cerr << "kvtool: unknown command '" << argv[1] << "' (try kvtool help)\n";
+    return 2;
+}
