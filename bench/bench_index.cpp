@@ -25,27 +25,33 @@ namespace {
 fs::path g_program;  // holds inside/ with the generated articles
 
 std::string MakeArticle(std::mt19937& random, int number) {
-    static const char* words[] = {"река", "озеро", "гора", "лес", "степь", "море", "остров",
-                                  "город", "история", "климат", "растение", "животное"};
-    std::string text = "<html><head><title>Статья " + std::to_string(number) +
+    using kv::cp1251::fromUtf8;
+    static const std::string words[] = {
+        fromUtf8("река"),  fromUtf8("озеро"),   fromUtf8("гора"),     fromUtf8("лес"),
+        fromUtf8("степь"), fromUtf8("море"),    fromUtf8("остров"),   fromUtf8("город"),
+        fromUtf8("история"), fromUtf8("климат"), fromUtf8("растение"), fromUtf8("животное")};
+    static const std::string section = fromUtf8("Раздел");
+    static const std::string link = fromUtf8("<a href=\"#x\">ссылка</a></p>\r\n");
+    std::string text = "<html><head><title>" + section + " " + std::to_string(number) +
                        "</title></head><body>\r\n";
     const int anchors = 3 + static_cast<int>(random() % 6);
     for (int a = 0; a < anchors; ++a) {
-        text += "<a name=\"Раздел " + std::to_string(a + 1) + "\"></a>\r\n<h2>Раздел</h2>\r\n";
+        text += "<a name=\"" + section + " " + std::to_string(a + 1) + "\"></a>\r\n<h2>" +
+                section + "</h2>\r\n";
         while (text.size() < static_cast<size_t>(20000 * (a + 1) / anchors)) {
             text += "<p>";
             for (int w = 0; w < 14; ++w) {
                 text += words[random() % std::size(words)];
                 text += ' ';
             }
-            text += "<a href=\"#x\">ссылка</a></p>\r\n";
+            text += link;
         }
     }
-    return kv::cp1251::fromUtf8(text + "</body></html>\r\n");
+    return text + "</body></html>\r\n";
 }
 
 void Generate(const fs::path& inside, int count) {
-    const fs::path stamp = inside / ".complete";
+    const fs::path stamp = inside / ".complete-v2";
     if (fs::exists(stamp)) return;
     fs::remove_all(inside);
     std::mt19937 random(42);
@@ -54,7 +60,7 @@ void Generate(const fs::path& inside, int count) {
         fs::create_directories(folder);
         std::ofstream(folder / "index.htm", std::ios::binary) << MakeArticle(random, i);
     }
-    std::ofstream(stamp) << "10000 articles\n";
+    std::ofstream(stamp) << count << " articles of about 20 KB\n";
 }
 
 std::string ContentFolder() { return kv::cp1251::fromPath(g_program / "inside") + "/"; }
