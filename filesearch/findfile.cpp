@@ -1,5 +1,7 @@
 #include "filesearch/findfile.h"
 
+#include <system_error>
+
 #include "filesearch/masks.h"
 #include "filesearch/searchthread.h"
 
@@ -9,17 +11,10 @@ namespace {
 constexpr std::uint32_t kAttributeBits[] = {faArchive, faReadOnly, faHidden, faSysFile,
                                             faDirectory};
 
-QThread::Priority ToQtPriority(TThreadPriority priority) {
-    switch (priority) {
-        case tpIdle: return QThread::IdlePriority;
-        case tpLowest: return QThread::LowestPriority;
-        case tpLower: return QThread::LowPriority;
-        case tpNormal: return QThread::NormalPriority;
-        case tpHigher: return QThread::HighPriority;
-        case tpHighest: return QThread::HighestPriority;
-        case tpTimeCritical: return QThread::TimeCriticalPriority;
-    }
-    return QThread::NormalPriority;
+// Nice values of the priorities.
+int NiceValue(TThreadPriority priority) {
+    constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
+    return kNice[priority];
 }
 
 }  // namespace
@@ -46,15 +41,13 @@ private:
     TFindFile& owner_;
 };
 
-TFindFile::TFindFile() : context_(std::make_unique<QObject>()) {}
+TFindFile::TFindFile() : context_(std::make_unique<TSearchContext>(*this)) {}
 
 TFindFile::~TFindFile() {
     destroying_ = true;
     if (thread_) {
         aborted_ = true;
-        thread_->Terminate();
-        thread_->wait();
-        thread_.reset();
+        thread_.reset();  // terminates and waits
     }
     // Drops the worker's end handler if it is still queued.
     context_.reset();
@@ -74,7 +67,7 @@ void TFindFile::SetLocation(const std::string& value) {
 
 void TFindFile::SetThreadPriority(TThreadPriority value) {
     threadPriority_ = value;
-    if (thread_ && thread_->isRunning()) thread_->setPriority(ToQtPriority(value));
+    if (thread_) thread_->SetPriority(NiceValue(value));
 }
 
 void TFindFile::Execute() {
@@ -135,9 +128,10 @@ void TFindFile::DoComplete() {
 
 void TFindFile::SearchInThread() {
     thread_ = std::make_unique<TSearchThread>(*this, context_.get());
-    thread_->start();
-    if (!thread_->isRunning() && !thread_->isFinished()) {
-        // No thread could be created: the search ends before it began.
+    try {
+        thread_->Start();
+    } catch (const std::system_error&) {
+        // No thread could be made: the search ends before it began.
         thread_.reset();
         aborted_ = true;
         DoComplete();
@@ -156,8 +150,7 @@ void TFindFile::SearchInPlace() {
 }
 
 void TFindFile::ThreadEnded() {
-    thread_->wait();
-    thread_.reset();
+    thread_.reset();  // the thread has ended or is about to
     DoComplete();
 }
 

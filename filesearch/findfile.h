@@ -5,7 +5,6 @@
 // handed to the interface thread, the thread that created the component, and run there while
 // the worker waits. A threaded search needs that thread's event loop running.
 
-#include <QObject>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -49,6 +48,7 @@ enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest,
 
 class TFindFile;
 class TSearchThread;
+class TSearchContext;
 
 using TFoundEvent =
     std::function<void(TFindFile* Sender, const std::string& Folder, const TSearchRec& FileInfo)>;
@@ -118,6 +118,7 @@ protected:
 
 private:
     friend class TSearchThread;
+    friend class TSearchContext;
     class InPlaceHost;
     // The worker's end, run on the interface thread.
     void ThreadEnded();
@@ -134,7 +135,7 @@ private:
     std::atomic<bool> aborted_{false};
     SearchWork work_;
     // Lives on the interface thread; the worker's reports are posted to it.
-    std::unique_ptr<QObject> context_;
+    std::unique_ptr<TSearchContext> context_;
     std::unique_ptr<TSearchThread> thread_;
 };
 

@@ -1,36 +1,38 @@
 #include "filesearch/searchthread.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include "filesearch/findfile.h"
 #include "filesearch/walker.h"
 
 namespace kv {
 
-bool ThreadChannel::RunOnInterface(QObject* context, const std::function<void()>& call) {
-    std::uint64_t serial = 0;
-    {
-        std::lock_guard lock(mutex_);
-        if (terminated_) return false;
-        pending_ = &call;
-        serial = ++posted_;
-    }
-    QMetaObject::invokeMethod(
-        context, [channel = shared_from_this(), serial] { channel->RunPosted(serial); },
-        Qt::QueuedConnection);
+void TSearchContext::RunReport() {
+    if (owner_.thread_) owner_.thread_->Channel().RunPending();
+}
+
+void TSearchContext::WorkerEnded() { owner_.ThreadEnded(); }
+
+bool ThreadChannel::RunOnInterface(TSearchContext* context, const std::function<void()>& call) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return done_ == serial || (terminated_ && !running_); });
-    if (done_ != serial) {
-        pending_ = nullptr;  // the posted call finds nothing to run
-        return false;
-    }
+    if (terminated_) return false;
+    pending_ = &call;
+    done_ = false;
+    // Posted under the lock: the interface thread takes it before it touches the posted call.
+    QMetaObject::invokeMethod(context, "RunReport", Qt::QueuedConnection);
+    changed_.wait(lock, [&] { return done_ || (terminated_ && !running_); });
+    pending_ = nullptr;  // a call that has not begun is dropped
+    if (!done_) return false;
     if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
     return true;
 }
 
-void ThreadChannel::RunPosted(std::uint64_t serial) {
+void ThreadChannel::RunPending() {
     const std::function<void()>* call = nullptr;
     {
         std::lock_guard lock(mutex_);
-        if (serial != posted_ || pending_ == nullptr) return;
+        if (pending_ == nullptr || running_ || done_) return;
         call = pending_;
         running_ = true;
     }
@@ -43,8 +45,7 @@ void ThreadChannel::RunPosted(std::uint64_t serial) {
     {
         std::lock_guard lock(mutex_);
         running_ = false;
-        pending_ = nullptr;
-        done_ = serial;
+        done_ = true;
         failure_ = failure;
     }
     changed_.notify_all();
@@ -71,18 +72,18 @@ public:
     bool NewFolder(const std::string& folder) override {
         folder_ = folder;
         ignoreFolder_ = false;
-        const bool ran = thread_.channel_->RunOnInterface(
+        const bool ran = thread_.channel_.RunOnInterface(
             thread_.context_, [this] { ignoreFolder_ = !thread_.owner_.DoNewFolder(folder_); });
         return ran && !ignoreFolder_;
     }
     void Found(const std::string& folder, const TSearchRec& entry) override {
         folder_ = folder;
         entry_ = entry;
-        thread_.channel_->RunOnInterface(thread_.context_,
+        thread_.channel_.RunOnInterface(thread_.context_,
                                          [this] { thread_.owner_.DoFound(folder_, entry_); });
     }
     bool Stopped() const override {
-        return thread_.owner_.aborted_ || thread_.channel_->Terminated();
+        return thread_.owner_.aborted_ || thread_.channel_.Terminated();
     }
 
 private:
@@ -92,18 +93,35 @@ private:
     bool ignoreFolder_ = false;
 };
 
-TSearchThread::TSearchThread(TFindFile& owner, QObject* context)
-    : owner_(owner), context_(context), channel_(std::make_shared<ThreadChannel>()) {}
+TSearchThread::TSearchThread(TFindFile& owner, TSearchContext* context)
+    : owner_(owner), context_(context) {}
 
-void TSearchThread::run() {
+TSearchThread::~TSearchThread() {
+    Terminate();
+    Wait();
+}
+
+void TSearchThread::Start() { thread_ = std::thread([this] { Run(); }); }
+
+void TSearchThread::Wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
+void TSearchThread::SetPriority(int priority) {
+    const int tid = tid_;
+    if (tid != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(tid), priority);
+}
+
+void TSearchThread::Run() {
+    tid_ = static_cast<int>(gettid());
     Host host(*this);
     try {
         RunSearch(owner_.work_, host);
     } catch (...) {
         owner_.aborted_ = true;
     }
-    TFindFile* owner = &owner_;
-    QMetaObject::invokeMethod(context_, [owner] { owner->ThreadEnded(); }, Qt::QueuedConnection);
+    tid_ = 0;
+    QMetaObject::invokeMethod(context_, "WorkerEnded", Qt::QueuedConnection);
 }
 
 }  // namespace kv

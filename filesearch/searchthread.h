@@ -1,13 +1,13 @@
 #pragma once
 // The worker thread of a threaded search and its hand-over to the interface thread.
 
-#include <QThread>
+#include <QObject>
+#include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
+#include <thread>
 
 #include "filesearch/fileinfo.h"
 
@@ -15,46 +15,73 @@ namespace kv {
 
 class TFindFile;
 
+// Lives on the interface thread: the worker asks it, by queued slot calls, to run its waiting
+// report and to end the search. Slots without captured state keep every object that crosses
+// the threads inside Qt or behind the channel's mutex.
+class TSearchContext : public QObject {
+    Q_OBJECT
+public:
+    explicit TSearchContext(TFindFile& owner) : owner_(owner) {}
+
+public slots:
+    void RunReport();
+    void WorkerEnded();
+
+private:
+    TFindFile& owner_;
+};
+
 // Runs calls of the worker on the interface thread, one at a time, while the worker waits.
 // A terminate request releases a waiting worker unless its call is already running; a call
 // that has not begun by then is dropped.
-class ThreadChannel : public std::enable_shared_from_this<ThreadChannel> {
+class ThreadChannel {
 public:
     // Worker side. False when the call did not run because of a terminate request; a failure
     // raised by the call is raised again here.
-    bool RunOnInterface(QObject* context, const std::function<void()>& call);
+    bool RunOnInterface(TSearchContext* context, const std::function<void()>& call);
+    // Interface side: runs the call the worker waits for, if any.
+    void RunPending();
     // Any thread.
     void Terminate();
     bool Terminated() const;
 
 private:
-    void RunPosted(std::uint64_t serial);
-
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool terminated_ = false;
-    const std::function<void()>* pending_ = nullptr;
-    std::uint64_t posted_ = 0;  // serial of the last call handed over
-    std::uint64_t done_ = 0;    // serial of the last call that ran
+    const std::function<void()>* pending_ = nullptr;  // the waiting worker's call
     bool running_ = false;
+    bool done_ = false;
     std::exception_ptr failure_;
 };
 
-class TSearchThread : public QThread {
+// The worker: runs the search steps on its own thread; every report runs on the interface
+// thread through the channel. Destroying it waits for the thread.
+class TSearchThread {
 public:
-    // context lives on the interface thread.
-    TSearchThread(TFindFile& owner, QObject* context);
-    void Terminate() { channel_->Terminate(); }
+    TSearchThread(TFindFile& owner, TSearchContext* context);
+    ~TSearchThread();
+    TSearchThread(const TSearchThread&) = delete;
+    TSearchThread& operator=(const TSearchThread&) = delete;
 
-protected:
-    void run() override;
+    // Starts the thread; raises std::system_error when none can be made.
+    void Start();
+    // Waits for the thread to end.
+    void Wait();
+    void Terminate() { channel_.Terminate(); }
+    // Takes effect while the thread runs (as its nice value; raising it may need privileges).
+    void SetPriority(int priority);
+    ThreadChannel& Channel() { return channel_; }
 
 private:
     class Host;
+    void Run();
 
     TFindFile& owner_;
-    QObject* context_;  // not owned
-    std::shared_ptr<ThreadChannel> channel_;
+    TSearchContext* context_;  // not owned
+    ThreadChannel channel_;
+    std::thread thread_;
+    std::atomic<int> tid_{0};  // kernel thread id while running, 0 otherwise
 };
 
 }  // namespace kv
