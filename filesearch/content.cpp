@@ -29,11 +29,16 @@ PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool fold
         if (fold_[c] != c && phrase_.find(static_cast<char>(fold_[c])) != std::string::npos)
             plain_ = false;
     }
-    // Horspool shifts over folded bytes.
-    const size_t length = phrase_.size();
-    shift_.fill(length);
-    for (size_t i = 0; i + 1 < length; ++i)
-        shift_[static_cast<unsigned char>(phrase_[i])] = length - 1 - i;
+    if (phrase_.empty()) return;
+    // Each folded byte stands for itself and at most one other byte.
+    const auto forms = [this](unsigned char folded, unsigned char (&out)[2]) {
+        out[0] = out[1] = folded;
+        for (int c = 0; c < 256; ++c) {
+            if (fold_[c] == folded && c != folded) out[1] = static_cast<unsigned char>(c);
+        }
+    };
+    forms(static_cast<unsigned char>(phrase_.front()), first_);
+    forms(static_cast<unsigned char>(phrase_.back()), last_);
 }
 
 bool PhraseMatcher::FoundIn(const unsigned char* data, size_t size) const {
@@ -43,18 +48,39 @@ bool PhraseMatcher::FoundIn(const unsigned char* data, size_t size) const {
     return FoldedFoundIn(data, size);
 }
 
-bool PhraseMatcher::FoldedFoundIn(const unsigned char* data, size_t size) const {
-    const size_t length = phrase_.size();
+bool PhraseMatcher::MatchesAt(const unsigned char* data) const {
     const auto* phrase = reinterpret_cast<const unsigned char*>(phrase_.data());
-    const unsigned char last = phrase[length - 1];
-    for (size_t at = 0; at + length <= size;) {
-        const unsigned char c = fold_[data[at + length - 1]];
-        if (c == last) {
-            size_t i = 0;
-            while (i + 1 < length && fold_[data[at + i]] == phrase[i]) ++i;
-            if (i + 1 >= length) return true;
+    for (size_t i = 0; i < phrase_.size(); ++i) {
+        if (fold_[data[i]] != phrase[i]) return false;
+    }
+    return true;
+}
+
+bool PhraseMatcher::FoldedFoundIn(const unsigned char* data, size_t size) const {
+    // Sixteen candidate positions at a time: both case forms of the first byte at the start
+    // and of the last byte at the end (GCC vector extensions, SSE2 or NEON underneath).
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    using Words = unsigned long long __attribute__((vector_size(16)));
+    constexpr size_t kLanes = 16;
+    const size_t length = phrase_.size();
+    const size_t lastCandidate = size - length;  // size >= length here
+    const Bytes first0 = first_[0] - Bytes{}, first1 = first_[1] - Bytes{};
+    const Bytes last0 = last_[0] - Bytes{}, last1 = last_[1] - Bytes{};
+    size_t at = 0;
+    for (; at + kLanes <= lastCandidate + 1; at += kLanes) {
+        Bytes head, tail;
+        memcpy(&head, data + at, kLanes);
+        memcpy(&tail, data + at + length - 1, kLanes);
+        const Bytes hits = reinterpret_cast<Bytes>(((head == first0) | (head == first1)) &
+                                                   ((tail == last0) | (tail == last1)));
+        const Words words = reinterpret_cast<Words>(hits);
+        if ((words[0] | words[1]) == 0) continue;
+        for (size_t lane = 0; lane < kLanes; ++lane) {
+            if (hits[lane] != 0 && MatchesAt(data + at + lane)) return true;
         }
-        at += shift_[c];
+    }
+    for (; at <= lastCandidate; ++at) {
+        if (MatchesAt(data + at)) return true;
     }
     return false;
 }
@@ -72,27 +98,32 @@ ContentReader::Result ContentReader::Contains(int dirFd, const char* nativeName,
     if (fd < 0) return Result::Unreadable;
     struct stat info {};
     Result result = Result::Unreadable;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) result = ContainsOpen(fd, phrase);
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        result = ContainsOpen(fd, static_cast<size_t>(info.st_size), phrase);
     close(fd);
     return result;
 }
 
-ContentReader::Result ContentReader::ContainsOpen(int fd, const PhraseMatcher& phrase) {
+ContentReader::Result ContentReader::ContainsOpen(int fd, size_t size,
+                                                  const PhraseMatcher& phrase) {
     if (phrase.Length() == 0) return Result::Found;
     const size_t keep = phrase.Length() - 1;
     // Room for one block after the tail carried over from the block before.
     if (buffer_.size() < keep + blockSize_) buffer_.resize(keep + blockSize_);
     unsigned char* const buffer = buffer_.data();
     size_t carried = 0;
-    for (;;) {
+    // Reads on while the position is short of the size the file had when it was opened.
+    for (size_t position = 0; position < size;) {
         const ssize_t got = read(fd, buffer + carried, blockSize_);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return Result::NotFound;
+        if (got <= 0) break;
+        position += static_cast<size_t>(got);
         const size_t filled = carried + static_cast<size_t>(got);
         if (phrase.FoundIn(buffer, filled)) return Result::Found;
         carried = std::min(keep, filled);
         memmove(buffer, buffer + filled - carried, carried);
     }
+    return Result::NotFound;
 }
 
 }  // namespace kv

@@ -24,11 +24,14 @@ public:
 
 private:
     bool FoldedFoundIn(const unsigned char* data, size_t size) const;
+    bool MatchesAt(const unsigned char* data) const;
 
     std::array<unsigned char, 256> fold_{};
     std::string phrase_;  // folded
     bool plain_ = true;   // no byte of the phrase has another case: a plain byte search
-    std::array<size_t, 256> shift_{};
+    // Both case forms of the phrase's first and last byte, which a folded search looks for
+    // sixteen positions at a time before it compares a candidate whole.
+    unsigned char first_[2] = {}, last_[2] = {};
 };
 
 // Reads files for the content test with one buffer of a fixed size, reused for every file.
@@ -39,12 +42,13 @@ public:
 
     enum class Result { Found, NotFound, Unreadable };
     // The file (a native path) is opened for reading only and never blocks: anything but a
-    // regular file is Unreadable. A read failure ends the test with what was found so far.
+    // regular file is Unreadable. Reading stops at the size the file had when it was opened; a
+    // read failure ends the test with what was found so far.
     Result Contains(const char* nativePath, const PhraseMatcher& phrase);
     Result Contains(int dirFd, const char* nativeName, const PhraseMatcher& phrase);
 
 private:
-    Result ContainsOpen(int fd, const PhraseMatcher& phrase);
+    Result ContainsOpen(int fd, size_t size, const PhraseMatcher& phrase);
 
     size_t blockSize_;
     std::vector<unsigned char> buffer_;

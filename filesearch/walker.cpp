@@ -21,38 +21,35 @@ struct FolderEntry {
     unsigned char type;    // DT_*
 };
 
-// Closes the folder handle on every way out.
+// An open folder: its entries are read once, and the entries are examined relative to it.
+// Closed on every way out.
 class FolderHandle {
 public:
-    explicit FolderHandle(const std::string& nativePath)
-        : fd_(open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+    explicit FolderHandle(const std::string& nativePath) {
+        const int fd = open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        dir_ = fdopendir(fd);
+        if (!dir_) close(fd);
+    }
     ~FolderHandle() {
-        if (fd_ >= 0) close(fd_);
+        if (dir_) closedir(dir_);
     }
     FolderHandle(const FolderHandle&) = delete;
     FolderHandle& operator=(const FolderHandle&) = delete;
-    int Fd() const { return fd_; }
+    bool IsOpen() const { return dir_ != nullptr; }
+    int Fd() const { return dirfd(dir_); }
 
     // Every entry but "." and "..", in the order the file system returns them.
-    bool List(std::vector<FolderEntry>& entries) {
-        const int copy = fcntl(fd_, F_DUPFD_CLOEXEC, 0);
-        if (copy < 0) return false;
-        DIR* dir = fdopendir(copy);
-        if (!dir) {
-            close(copy);
-            return false;
-        }
-        while (const dirent* entry = readdir(dir)) {
+    void List(std::vector<FolderEntry>& entries) {
+        while (const dirent* entry = readdir(dir_)) {
             const std::string_view native = entry->d_name;
             if (native == "." || native == "..") continue;
             entries.push_back({std::string(native), cp1251::fromUtf8(native), entry->d_type});
         }
-        closedir(dir);
-        return true;
     }
 
 private:
-    int fd_;
+    DIR* dir_ = nullptr;
 };
 
 class Walker {
@@ -83,7 +80,8 @@ void Walker::Walk(const std::string& folder, const std::string& native,
     {
         FolderHandle handle(native);
         // A folder that vanished or cannot be read is skipped.
-        if (handle.Fd() < 0 || !handle.List(entries)) return;
+        if (!handle.IsOpen()) return;
+        handle.List(entries);
         ReportMatches(handle, folder, mask, entries);
         if (host_.Stopped() || !work_.subfolders) return;
         for (const auto& entry : entries) {

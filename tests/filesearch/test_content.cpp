@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <random>
+
 #include "filesearch/content.h"
 #include "tests/common/testutil.h"
 
@@ -47,6 +49,34 @@ TEST(PhraseMatcher, RepeatsAndShortBlocks) {
     EXPECT_FALSE(Found("ab", "abc", true));
     EXPECT_TRUE(Found("abc", "abc", false));
     EXPECT_TRUE(Found(std::string_view("a\0b", 3), std::string_view("\0B", 2), true));
+}
+
+// Against a plain reference: random texts over a few letters of both cases, every phrase
+// length up to past the sixteen positions the folded search looks at together.
+TEST(PhraseMatcher, AgreesWithAPlainSearchOnRandomTexts) {
+    const std::string letters = W("aAbBёЁяЯ.");
+    const auto fold = [](unsigned char c, bool cyrillic) -> unsigned char {
+        if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 32);
+        if (cyrillic && c >= 0xC0 && c <= 0xDF) return static_cast<unsigned char>(c + 32);
+        if (cyrillic && c == 0xA8) return 0xB8;
+        return c;
+    };
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        const bool cyrillic = round % 2 == 0;
+        std::string text(random() % 70, ' '), phrase(1 + random() % 20, ' ');
+        for (char& c : text) c = letters[random() % 4 + (cyrillic ? 4 : 0) * (random() % 2)];
+        for (char& c : phrase) c = letters[random() % 4 + (cyrillic ? 4 : 0) * (random() % 2)];
+        if (round % 3 == 0 && phrase.size() <= text.size()) {
+            text.replace(random() % (text.size() - phrase.size() + 1), phrase.size(), phrase);
+        }
+        std::string foldedText = text, foldedPhrase = phrase;
+        for (char& c : foldedText) c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
+        for (char& c : foldedPhrase) c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
+        EXPECT_EQ(Found(text, phrase, true, cyrillic),
+                  foldedText.find(foldedPhrase) != std::string::npos)
+            << "text '" << text << "' phrase '" << phrase << "'";
+    }
 }
 
 // A phrase placed at every offset of a file, read with every small block size: found each time,
