@@ -4,6 +4,9 @@
 // It searches on the calling thread or on a worker thread (TSearchThread) whose every report is
 // handed to the interface thread, the thread that created the component, and run there while
 // the worker waits. A threaded search needs that thread's event loop running.
+//
+// Every member is used on the interface thread. The component may be destroyed while its
+// worker runs (it stops the worker and waits for it), but not from inside its own handlers.
 
 #include <atomic>
 #include <cstdint>

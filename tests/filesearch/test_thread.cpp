@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
+#include "filesearch/articlesearch.h"
 #include "filesearch/findfile.h"
 #include "tests/filesearch/searchtest.h"
 
@@ -169,6 +171,27 @@ TEST_F(ThreadedSearch, DestroyedInTheMiddleOfTheSearch) {
         kvtest::RunEventsFor(20);
         EXPECT_EQ(recorder.hits.size(), seen);  // nothing after the destruction
         EXPECT_LE(recorder.completions, 1);
+    }
+}
+
+// The search `kvtool search` runs: "*.htm" below the folder, a-z without case, full paths.
+TEST(ArticleSearch, SameFullPathsThreadedAndNot) {
+    kvtest::TempFolder folder;
+    folder.Write("Статья 1/index.htm", kvtest::W("Кварнеля и ЛЕС"));
+    folder.Write("Статья 2/index.htm", kvtest::W("кварнеля и лес"));
+    folder.Write("Статья 2/index.html", kvtest::W("кварнеля и лес"));
+    folder.Write("Статья 3/index.htm", kvtest::W("ничего"));
+    const std::string root = kvtest::Location(folder);
+    for (const bool threaded : {false, true}) {
+        for (const bool foldCyrillic : {false, true}) {
+            std::vector<std::string> hits;
+            ArticleSearch search{root, kvtest::W("кварнеля и лес"), threaded, foldCyrillic};
+            RunArticleSearch(search, [&hits](const std::string& path) { hits.push_back(path); });
+            std::sort(hits.begin(), hits.end());
+            std::vector<std::string> expected{root + kvtest::W("/Статья 2/index.htm")};
+            if (foldCyrillic) expected.insert(expected.begin(), root + kvtest::W("/Статья 1/index.htm"));
+            EXPECT_EQ(hits, expected) << threaded << foldCyrillic;
+        }
     }
 }
 
