@@ -123,7 +123,10 @@ bool TFindFile::DoNewFolder(const std::string& folder) {
 void TFindFile::DoComplete() {
     work_ = SearchWork();
     busy_ = false;
-    if (OnComplete && !destroying_) OnComplete(this);
+    if (!OnComplete || destroying_) return;
+    // A copy, so that the handler may destroy the component: nothing here is touched after it.
+    const TNotifyEvent handler = OnComplete;
+    handler(this);
 }
 
 void TFindFile::SearchInThread() {

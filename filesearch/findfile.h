@@ -6,7 +6,8 @@
 // the worker waits. A threaded search needs that thread's event loop running.
 //
 // Every member is used on the interface thread. The component may be destroyed while its
-// worker runs (it stops the worker and waits for it), but not from inside its own handlers.
+// worker runs (it stops the worker and waits for it), and from its OnComplete handler, but not
+// from inside its other handlers.
 
 #include <atomic>
 #include <cstdint>

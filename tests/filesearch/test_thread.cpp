@@ -174,6 +174,25 @@ TEST_F(ThreadedSearch, DestroyedInTheMiddleOfTheSearch) {
     }
 }
 
+TEST_F(ThreadedSearch, DestroyedByItsOwnOnCompleteHandler) {
+    for (const bool threaded : {false, true}) {
+        auto* finder = new TFindFile;
+        Configure(*finder, threaded);
+        SearchRecorder recorder;
+        recorder.Attach(*finder);
+        auto record = finder->OnComplete;
+        finder->OnComplete = [record](TFindFile* sender) {
+            record(sender);
+            delete sender;
+        };
+        finder->Execute();
+        EXPECT_TRUE(kvtest::WaitForCompletion(recorder));
+        kvtest::RunEventsFor(20);
+        EXPECT_EQ(recorder.completions, 1);
+        EXPECT_EQ(recorder.hits.size(), 13u);
+    }
+}
+
 // The search `kvtool search` runs: "*.htm" below the folder, a-z without case, full paths.
 TEST(ArticleSearch, SameFullPathsThreadedAndNot) {
     kvtest::TempFolder folder;
