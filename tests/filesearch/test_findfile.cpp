@@ -144,6 +144,23 @@ TEST_F(FindFileSearch, SizeBoundsWithSizeMaxZeroMeaningNone) {
     EXPECT_EQ(Hits(), (std::vector<std::string>{Root() + "/s0.htm", Root() + "/s5.htm"}));
 }
 
+// A file of 4 GB + 10 bytes is not a file of 10 bytes (sparse, so it costs no disk).
+TEST_F(FindFileSearch, SizesBeyondThirtyTwoBitsCompareInFull) {
+    const auto big = folder_.Write("big.htm", "");
+    std::error_code error;
+    fs::resize_file(big, (std::uintmax_t{1} << 32) + 10, error);
+    if (error) GTEST_SKIP() << "no sparse files here";
+    TFindFile finder;
+    finder.SizeMax = 100;
+    Run(finder);
+    EXPECT_TRUE(recorder_.hits.empty());
+    finder.SizeMax = 0;
+    finder.SizeMin = 100;
+    finder.Execute();
+    ASSERT_EQ(recorder_.records.size(), 1u);
+    EXPECT_EQ(recorder_.records[0].Size, (std::int64_t{1} << 32) + 10);
+}
+
 TEST_F(FindFileSearch, AttributesOfFilesAndFolders) {
     const auto readOnly = folder_.Write("ro.htm", "x");
     fs::permissions(readOnly, fs::perms::owner_write, fs::perm_options::remove);
