@@ -27,6 +27,9 @@ int Help(const Args&);
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
+    {"search", "search [--threaded] [--fold-cyrillic] FOLDER PHRASE\n"
+               "                            article files (*.htm) below FOLDER containing PHRASE",
+     Search},
 };
 
 int Help(const Args&) {

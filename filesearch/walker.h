@@ -1,0 +1,50 @@
+#pragma once
+// The walk of a search: the folders of each target, the filter of each entry and the report
+// of each hit. The same walk runs on the calling thread and on the worker thread; only the way
+// it reports differs (SearchHost).
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "filesearch/content.h"
+#include "filesearch/fileinfo.h"
+
+namespace kv {
+
+// Copies of the settings a running search works with, taken when it starts.
+struct SearchWork {
+    std::uint32_t attributeMask = 0;
+    bool exactAttribute = false;
+    bool subfolders = true;
+    std::vector<std::string> targets;   // full path masks (folder + name mask)
+    std::vector<std::string> excludes;  // exclusion masks
+    TDateTime createdBefore = 0, createdAfter = 0;
+    TDateTime modifiedBefore = 0, modifiedAfter = 0;
+    TDateTime accessedBefore = 0, accessedAfter = 0;
+    std::int32_t sizeMin = 0, sizeMax = 0;
+    std::unique_ptr<PhraseMatcher> phrase;  // none: no content test
+    size_t readBlockSize = ContentReader::kDefaultBlockSize;
+};
+
+// Where the walk reports to. Folders are Windows-1251 and end in '/'.
+class SearchHost {
+public:
+    virtual ~SearchHost() = default;
+    // True when the folder is to be searched.
+    virtual bool NewFolder(const std::string& folder) = 0;
+    virtual void Found(const std::string& folder, const TSearchRec& entry) = 0;
+    // True once the search is to stop; polled between entries.
+    virtual bool Stopped() const = 0;
+};
+
+// Walks every target in order. Folders that cannot be listed and files that cannot be read are
+// skipped; the walk goes on with the next entry.
+void RunSearch(const SearchWork& work, SearchHost& host);
+
+// The filter without the content test (attributes, size, times, exclusion), for one entry
+// found in folder.
+bool PassesFilter(const SearchWork& work, const std::string& folder, const TSearchRec& entry);
+
+}  // namespace kv
