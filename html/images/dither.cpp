@@ -14,13 +14,28 @@ TFastColorLookup::TFastColorLookup(const TPalette& palette)
       cells_(32768, -1) {
     for (int i = 0; i < colors_; ++i) {
         const auto& entry = palette_[static_cast<std::size_t>(i)];
-        auto& cell = cells_[static_cast<std::size_t>(CellOf(entry.red, entry.green, entry.blue))];
-        if (cell < 0) cell = static_cast<std::int16_t>(i);
+        const int index = CellOf(entry.red, entry.green, entry.blue);
+        auto& cell = cells_[static_cast<std::size_t>(index)];
+        if (cell < 0) {
+            cell = static_cast<std::int16_t>(i);
+        } else if (palette_[static_cast<std::size_t>(cell)] != entry) {
+            crowded_.emplace(index, i);
+        }
     }
 }
 
 int TFastColorLookup::Lookup(int& red, int& green, int& blue) {
-    auto& cell = cells_[static_cast<std::size_t>(CellOf(red, green, blue))];
+    const int index = CellOf(red, green, blue);
+    auto& cell = cells_[static_cast<std::size_t>(index)];
+    if (cell >= 0 && !crowded_.empty()) {
+        // A palette colour that shares its cell with an earlier entry still maps to itself
+        // (white would otherwise come out as the grey 250 of the shared palette).
+        const auto [first, last] = crowded_.equal_range(index);
+        for (auto it = first; it != last; ++it) {
+            const auto& entry = palette_[static_cast<std::size_t>(it->second)];
+            if (entry.red == red && entry.green == green && entry.blue == blue) return it->second;
+        }
+    }
     if (cell < 0) {
         int best = 0;
         int bestDistance = 1 << 30;
@@ -134,6 +149,7 @@ TBitmap ReduceColors(const TBitmap& source, TReducePalette choice, TDitherMode m
         engine->NextLine();
     }
     writer.Finish();
+    target.SetPalette(palette);  // the DIB's table is padded to 256 entries
     return target;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -27,7 +28,8 @@ protected:
 };
 
 // Any palette of up to 256 entries, with a 15-bit inverse table: each cell (5 bits per
-// channel) remembers the first answer found for it, so repeated colours cost one read.
+// channel) remembers the first answer found for it, so repeated colours cost one read. Every
+// palette colour maps to its own entry, even in a cell an earlier entry owns.
 class TFastColorLookup : public TColorLookup {
 public:
     explicit TFastColorLookup(const TPalette& palette);
@@ -39,6 +41,7 @@ public:
 private:
     TPalette palette_;
     std::vector<std::int16_t> cells_;  // 32768 cells, -1 until asked
+    std::multimap<int, int> crowded_;  // cell -> later palette entries of another colour in it
 };
 
 // The 6×6×6 cube of 0, 51, 102, 153, 204, 255 (index 36·red + 6·green + blue level).

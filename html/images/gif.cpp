@@ -332,7 +332,6 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     linear_.resize(count);
     pos_ = DecodeGIFLZW(data_, size_, pos_, linear_.data(), count, scratch_);
-    if (image_.keepIndexes_) frame.Indexes = linear_;
 
     frame.Image = TBitmap(width, height, TPixelFormat::pf8bit);
     // Interlaced rows come in four passes: every 8th from 0, every 8th from 4, every 4th
@@ -345,6 +344,10 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
         const int step = frame.Interlaced ? steps[pass] : 1;
         for (int y = start; y < height; y += step, ++source)
             std::memcpy(frame.Image.Row(y), linear_.data() + static_cast<std::size_t>(source) * width, static_cast<std::size_t>(width));
+    }
+    if (image_.keepIndexes_) {
+        frame.Indexes.reserve(count);
+        for (int y = 0; y < height; ++y) frame.Indexes.insert(frame.Indexes.end(), frame.Image.Row(y), frame.Image.Row(y) + width);
     }
     if (frame.Transparent) {
         frame.Mask = TBitmap(width, height, TPixelFormat::pfMono);

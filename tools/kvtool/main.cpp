@@ -27,6 +27,9 @@ int Help(const Args&);
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
+    {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
+    {"image", "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
+              "                            an image as a document loads and draws it, as PNG", Image},
 };
 
 int Help(const Args&) {
