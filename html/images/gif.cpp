@@ -433,6 +433,7 @@ void TGIFImage::Reset() {
 void TGIFImage::Parse(const std::uint8_t* data, std::size_t size) {
     Reset();
     TGIFParser(*this, data, size).Run();
+    if (frames_.empty()) throw EGIFError(kNoFrames);
     if (!headerOnly_) {
         composed_ = TBitmap(width_, height_, TPixelFormat::pf32bit);
         if (transparent_) {
@@ -457,7 +458,6 @@ bool TGIFImage::LoadFromStream(const std::uint8_t* data, std::size_t size) {
             Parse(data, size);
         }
         Parse(data, size);
-        if (frames_.empty()) throw EGIFError(kNoFrames);
         return true;
     } catch (const std::bad_alloc&) {
         lastError_ = kImageTooLarge;
