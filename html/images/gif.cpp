@@ -339,7 +339,7 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
     static const int starts[4] = {0, 4, 2, 1};
     static const int steps[4] = {8, 8, 4, 2};
     int source = 0;
-    for (int pass = 0; pass < (frame.Interlaced ? 4 : 1); ++pass) {
+    for (int pass = 0; width > 0 && pass < (frame.Interlaced ? 4 : 1); ++pass) {
         const int start = frame.Interlaced ? starts[pass] : 0;
         const int step = frame.Interlaced ? steps[pass] : 1;
         for (int y = start; y < height; y += step, ++source)
