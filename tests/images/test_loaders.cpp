@@ -299,7 +299,8 @@ TEST(ImageCache, GetImageFromFiles) {
     EXPECT_FALSE(Get(cache, dir + "none.bmp").image);
     EXPECT_FALSE(Get(cache, "").image);
     // Corner transparency asked later of a cached bitmap: the mask is made then.
-    const Fetch plain = Get(cache, dir + "b.bmp");
+    const Fetch plain = Get(cache, "  " + dir + "b.bmp\t");  // the file is read by the trimmed name
+    ASSERT_TRUE(plain.image.Bitmap);
     EXPECT_EQ(nullptr, plain.mask);
     EXPECT_EQ(0, plain.transparency);
     const Fetch corner = Get(cache, dir + "B.BMP", 1);
