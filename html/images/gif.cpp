@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 
 #include "html/images/display.h"
 #include "html/images/dither.h"
