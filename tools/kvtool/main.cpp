@@ -30,6 +30,9 @@ const Command kCommands[] = {
     {"search", "search [--threaded] [--fold-cyrillic] FOLDER PHRASE\n"
                "                            article files (*.htm) below FOLDER containing PHRASE",
      Search},
+    {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
+    {"image", "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
+              "                            an image as a document loads and draws it, as PNG", Image},
 };
 
 int Help(const Args&) {
