@@ -12,8 +12,8 @@ namespace kv {
 namespace {
 
 constexpr std::uint32_t kEnumeratedOnRequest = faHidden | faSysFile | faDirectory;
-// Read-only, hidden, folder and archive: system folders are not entered.
-constexpr std::uint32_t kSubfolderMask = faReadOnly | faHidden | faDirectory | faArchive;
+// Subfolders are enumerated with read-only, hidden, folder and archive, which leaves out only
+// system folders; no folder is a system folder here, so every folder qualifies.
 
 struct FolderEntry {
     std::string native;    // name as stored on disk
