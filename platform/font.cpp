@@ -209,6 +209,7 @@ int TMyFont::FitCount(std::string_view text, int width) const {
 }
 
 QFont TMyFont::ToQFont() const {
+    fonts::Install();
     QFont font(cp1251::toQString(name_));
     font.setPixelSize(PixelSize());
     font.setBold(Bold());

@@ -72,11 +72,12 @@ void THtmlReader::Start(std::string_view text) {
     SourceIndex = -1;
     LineEndState = leNone;
     SkippingComment = ReadingScript = KeepSpaces = NoBreakRun = false;
+    readingDirective_ = false;
 }
 
 unsigned char THtmlReader::ReadIncludeChar() {
     if (includePos_ < include_.size()) return static_cast<unsigned char>(include_[includePos_++]);
-    mode_ = savedMode_;
+    mode_ = savedMode_ == smInclude ? smMain : savedMode_;  // only the main text holds directives
     include_.clear();
     includePos_ = 0;
     return ReadRawChar();
@@ -103,7 +104,7 @@ void THtmlReader::SkipMarkup() {
         if (CurChar == '-' && LookAhead() == '-') {
             ReadCharBasic();
             ReadCharBasic();
-            if (OnInclude && CurChar == '#' && mode_ != smInclude) {
+            if (OnInclude && CurChar == '#' && mode_ != smInclude && !readingDirective_) {
                 ReadIncludeDirective();
             } else {
                 SkipCommentBody();
@@ -129,6 +130,12 @@ void THtmlReader::SkipCommentBody() {
 }
 
 void THtmlReader::ReadIncludeDirective() {
+    // A directive inside this one (in its attributes) is an ordinary comment.
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(readingDirective_);
     std::string command;
     ReadCharBasic();  // past "#"
     while (IsLetter(CurUpper)) {

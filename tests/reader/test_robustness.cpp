@@ -104,5 +104,22 @@ TEST(Robustness, RandomAndTruncatedDocuments) {
     }
 }
 
+TEST(Robustness, LargeSheetsStayFast) {
+    // Many distinct selectors in random order, and many contextual rules for one element.
+    std::mt19937 random(5);
+    std::string sheet;
+    for (int i = 0; i < 20000; ++i)
+        sheet += ".c" + std::to_string(random()) + " { color: red; margin: 1px }\n";
+    for (int i = 0; i < 2000; ++i) sheet += "div p { margin-left: " + std::to_string(i) + "px }\n";
+    TStyleList styles;
+    TStringSheetSource source(sheet);
+    ParseStyleSheet(styles, source, "");
+    EXPECT_GE(styles.Count(), 20000);
+    TPropStack stack;
+    stack.PushRoot(styles);
+    stack.Push(styles, "div", "", "", nullptr, "");
+    EXPECT_EQ(stack.Push(styles, "p", "", "", nullptr, "").TextOf(piMarginLeft), "1999px");
+}
+
 }  // namespace
 }  // namespace kv

@@ -102,7 +102,8 @@ int Style(const Args& args) {
         status = 1;
     }
     std::string out;
-    for (const auto& entry : styles.Entries()) out += entry->ElemTag + FormatValues(*entry) + '\n';
+    for (const auto& [sort, entry] : styles.Entries())
+        out += entry->ElemTag + FormatValues(*entry) + '\n';
     Print(out);
     return status;
 }
