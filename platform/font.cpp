@@ -84,6 +84,9 @@ std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
 namespace fonts {
 
 void Install() {
+    // Without a GUI application there are no font services to configure (tools and fuzzers
+    // that never draw); the fixed fallback metrics are used then.
+    if (!HaveGui()) return;
     static std::once_flag once;
     std::call_once(once, [] {
         if (FcConfig* config = FcConfigGetCurrent()) {

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <ranges>
 #include <span>
 #include <string>
 #include <string_view>
@@ -155,7 +154,13 @@ public:
         static TSortKey Make(std::string_view key);
     };
     using TEntries = std::multimap<TSortKey, std::unique_ptr<TProperties>>;
-    using TEntryRange = std::ranges::subrange<TEntries::const_iterator>;
+    // A run of entries (a plain iterator pair: usable in range-for).
+    struct TEntryRange {
+        TEntries::const_iterator first, last;
+        TEntries::const_iterator begin() const { return first; }
+        TEntries::const_iterator end() const { return last; }
+        bool empty() const { return first == last; }
+    };
 
     explicit TStyleList(TReaderDocument* document = nullptr);
     ~TStyleList();
