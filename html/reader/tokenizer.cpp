@@ -347,12 +347,22 @@ void THtmlReader::ReadTextRun() {
     while (Token.Length() < kMaxTextRun && kTextByte[CurChar]) {
         if (mode_ == smMain && CurChar != ' ' && CurChar != 13) {
             // Fast path: the current character is its own raw byte; take it together with the
-            // plain bytes after it (no white space, line end, markup or reference) in one go.
+            // plain bytes after it (no line end, markup, reference or run of white space) in one
+            // go.
             const size_t room = static_cast<size_t>(kMaxTextRun - Token.Length() - 1);
             const char* start = pos_ - 1;
             const char* stop = pos_ + std::min(room, static_cast<size_t>(end_ - pos_));
             const char* p = pos_;
-            while (p < stop && kPlainByte[static_cast<unsigned char>(*p)]) ++p;
+            while (p < stop) {
+                if (kPlainByte[static_cast<unsigned char>(*p)]) {
+                    ++p;
+                } else if (*p == ' ' && !NoBreakRun && p + 1 < stop &&
+                           kPlainByte[static_cast<unsigned char>(p[1])]) {
+                    p += 2;  // one space between words stays as it is, collapsed or not
+                } else {
+                    break;
+                }
+            }
             const int32_t count = static_cast<int32_t>(p - start);
             Token.Text.append(start, static_cast<size_t>(count));
             const size_t first = Token.Indexes.size();
