@@ -3,12 +3,15 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "platform/font.h"
 #include "platform/paths.h"
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     application.setApplicationName(QStringLiteral("kvarnelya"));
     application.setQuitOnLastWindowClosed(false);
+    // The windows ask for "MS Sans Serif" and "System"; our aliases give them Cyrillic faces.
+    kv::fonts::Install();
 
     auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
     // Closing the main window ends the program, whatever other window is shown.

@@ -12,6 +12,8 @@ int Index(const Args& args);
 int Search(const Args& args);
 int Gif(const Args& args);
 int Image(const Args& args);
+int Tokens(const Args& args);
+int Style(const Args& args);
 
 // Prints a Windows-1251 text as UTF-8 on standard output / error.
 void Print(const std::string& text);
