@@ -20,6 +20,11 @@ MARK = '<a name="'
 errors = []
 
 
+KNOWN_ENTITIES = {"amp", "lt", "gt", "quot", "nbsp", "laquo", "raquo", "copy", "reg", "deg",
+                  "plusmn", "middot", "sect", "para", "micro", "times", "divide", "ndash",
+                  "rsquo", "trade", "hellip", "sup2", "sup3", "frac12", "frac14", "frac34"}
+
+
 def err(where, msg):
     errors.append("%s: %s" % (os.path.relpath(where, HERE), msg))
 
@@ -132,6 +137,11 @@ def main():
 
     for page, text in pages.items():
         base = os.path.dirname(page)
+        # The reader knows the Latin-1 entity names and a handful of others; anything else
+        # (&mdash; for one) would show as written.
+        for name in set(re.findall(r"&([A-Za-z][A-Za-z0-9]*);", text)):
+            if name not in KNOWN_ENTITIES:
+                err(page, "entity &%s; is unknown to the reader" % name)
         for href in re.findall(r'<a\s+href="([^"]*)"', text, re.I):
             if re.match(r"[a-z]+:", href):
                 err(page, "external link %s (the reader is offline)" % href)
