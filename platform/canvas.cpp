@@ -1,0 +1,368 @@
+#include "platform/canvas.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/codec.h"
+
+namespace kv {
+
+namespace {
+
+TColor Rgb(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+
+// The Windows default scheme, enough for the colours documents and the viewer ask for.
+TColor SystemColor(int index) {
+    switch (index) {
+        case 5: return Rgb(255, 255, 255);   // window
+        case 8: return Rgb(0, 0, 0);         // window text
+        case 13: return Rgb(0, 0, 128);      // highlight
+        case 14: return Rgb(255, 255, 255);  // highlight text
+        case 15: return Rgb(192, 192, 192);  // button face
+        case 16: return Rgb(128, 128, 128);  // button shadow
+        case 17: return Rgb(128, 128, 128);  // grey text
+        case 20: return Rgb(255, 255, 255);  // button highlight
+        case 1: return Rgb(0, 128, 128);     // background
+        default: return Rgb(0, 0, 0);
+    }
+}
+
+}  // namespace
+
+TColor ResolveColor(TColor color) {
+    if (color & 0x80000000u) return SystemColor(int(color & 0xFF));
+    return color & 0xFFFFFF;
+}
+
+QColor ToQColor(TColor color) {
+    const TColor c = ResolveColor(color);
+    return QColor(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255));
+}
+
+std::string ColorName(TColor color) {
+    if (color == kNoColor) return "none";
+    const TColor c = ResolveColor(color);
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", unsigned(c & 255),
+                  unsigned((c >> 8) & 255), unsigned((c >> 16) & 255));
+    return buffer;
+}
+
+std::string TFontSpec::Describe() const {
+    std::string style;
+    if (Bold) style += 'b';
+    if (Italic) style += 'i';
+    if (Underline) style += 'u';
+    if (StrikeOut) style += 's';
+    std::string result = Name + " " + std::to_string(Size);
+    if (!style.empty()) result += " " + style;
+    return result + " " + ColorName(Color);
+}
+
+int TTextMeasure::FitCount(std::string_view text, int width) const {
+    // Extents grow with the count: the largest prefix that fits, by binary search.
+    int low = 0, high = int(text.size());
+    while (low < high) {
+        const int probe = (low + high + 1) / 2;
+        if (Extent(text.substr(0, probe)) <= width)
+            low = probe;
+        else
+            high = probe - 1;
+    }
+    return low;
+}
+
+const TTextMeasure& TFontEngine::Measure(const TFontSpec& spec) {
+    TFontSpec key = spec;
+    key.Color = 0;  // colour does not change a measure
+    for (auto& [known, measure] : cache_)
+        if (known == key) return *measure;
+    if (cache_.size() >= 256) cache_.erase(cache_.begin());
+    cache_.emplace_back(key, Make(key));
+    return *cache_.back().second;
+}
+
+// ---------------------------------------------------------------- Qt fonts
+
+namespace {
+
+class QtMeasure : public TTextMeasure {
+public:
+    explicit QtMeasure(const QFont& font) : metrics_(font) {
+        m_.Ascent = metrics_.ascent();
+        m_.Descent = metrics_.descent();
+        m_.Height = m_.Ascent + m_.Descent;
+        m_.ExternalLeading = std::max(0, metrics_.leading());
+        m_.InternalLeading = std::max(0, m_.Height - font.pixelSize());
+    }
+    TFontMetrics Metrics() const override { return m_; }
+    int Extent(std::string_view text) const override {
+        if (text.empty()) return 0;
+        return metrics_.horizontalAdvance(cp1251::toQString(text));
+    }
+
+private:
+    QFontMetrics metrics_;
+    TFontMetrics m_;
+};
+
+class FixedMeasure : public TTextMeasure {
+public:
+    explicit FixedMeasure(const TFontSpec& spec)
+        : h_(TTestFontEngine::PixelHeight(spec.Size)), w_(TTestFontEngine::CharWidth(spec)) {}
+    TFontMetrics Metrics() const override {
+        TFontMetrics m;
+        m.Height = h_;
+        m.Descent = h_ / 4;
+        m.Ascent = h_ - m.Descent;
+        return m;
+    }
+    int Extent(std::string_view text) const override { return int(text.size()) * w_; }
+    int FitCount(std::string_view text, int width) const override {
+        if (width < 0 || w_ <= 0) return 0;
+        return int(std::min<std::size_t>(text.size(), std::size_t(width / w_)));
+    }
+
+private:
+    int h_, w_;
+};
+
+}  // namespace
+
+QFont TQtFontEngine::MakeQFont(const TFontSpec& spec) {
+    QFont font(cp1251::toQString(spec.Name));
+    font.setPixelSize(std::max(1, TTestFontEngine::PixelHeight(std::clamp(spec.Size, 1, 500))));
+    font.setBold(spec.Bold);
+    font.setItalic(spec.Italic);
+    font.setUnderline(spec.Underline);
+    font.setStrikeOut(spec.StrikeOut);
+    font.setKerning(false);  // extents must add up run by run
+    return font;
+}
+
+TQtFontEngine& TQtFontEngine::Shared() {
+    static TQtFontEngine engine;
+    return engine;
+}
+
+std::unique_ptr<TTextMeasure> TQtFontEngine::Make(const TFontSpec& spec) const {
+    return std::make_unique<QtMeasure>(MakeQFont(spec));
+}
+
+TTestFontEngine& TTestFontEngine::Shared() {
+    static TTestFontEngine engine;
+    return engine;
+}
+
+std::unique_ptr<TTextMeasure> TTestFontEngine::Make(const TFontSpec& spec) const {
+    return std::make_unique<FixedMeasure>(spec);
+}
+
+// ---------------------------------------------------------------- canvas state
+
+void TCanvas::IntersectClipRect(const QRect& rect) {
+    SetClipRegion(clipped_ ? clip_.intersected(rect) : QRegion(rect));
+}
+
+void TCanvas::SetClipRegion(const QRegion& region) {
+    clip_ = region;
+    clipped_ = true;
+    ApplyClip();
+}
+
+void TCanvas::ClearClip() {
+    clip_ = QRegion();
+    clipped_ = false;
+    ApplyClip();
+}
+
+QRect TCanvas::ClipBox() const {
+    return clipped_ ? clip_.boundingRect() : QRect(-32000, -32000, 64000, 64000);
+}
+
+void TCanvas::Save() {
+    saved_.push_back({font_, bkOpaque_, bkColor_, brush_, pen_, baseline_, clipped_, clip_});
+}
+
+void TCanvas::Restore() {
+    if (saved_.empty()) return;
+    const State s = std::move(saved_.back());
+    saved_.pop_back();
+    font_ = s.font;
+    bkOpaque_ = s.bkOpaque;
+    bkColor_ = s.bkColor;
+    brush_ = s.brush;
+    pen_ = s.pen;
+    baseline_ = s.baseline;
+    if (s.clipped != clipped_ || s.clip != clip_) {
+        clipped_ = s.clipped;
+        clip_ = s.clip;
+        ApplyClip();
+    }
+}
+
+// ---------------------------------------------------------------- pixels
+
+class TImageCanvas::Painter : public QPainter {};
+
+TImageCanvas::TImageCanvas(int width, int height, TFontEngine& fonts)
+    : TCanvas(fonts),
+      own_(std::max(1, width), std::max(1, height), QImage::Format_RGB32),
+      image_(&own_) {
+    own_.fill(Qt::white);
+}
+
+TImageCanvas::TImageCanvas(QImage* target, TFontEngine& fonts) : TCanvas(fonts), image_(target) {
+    if (image_->format() != QImage::Format_RGB32 && image_->format() != QImage::Format_ARGB32)
+        *image_ = image_->convertToFormat(QImage::Format_RGB32);
+}
+
+TImageCanvas::~TImageCanvas() = default;
+
+namespace {
+
+QPainter& Begin(QPainter& painter, QImage& image, bool clipped, const QRegion& clip) {
+    if (!painter.isActive()) {
+        painter.begin(&image);
+        if (clipped) painter.setClipRegion(clip);
+    }
+    return painter;
+}
+
+}  // namespace
+
+void TImageCanvas::ApplyClip() {
+    if (!painter_ || !painter_->isActive()) return;
+    if (clipped_)
+        painter_->setClipRegion(clip_);
+    else
+        painter_->setClipping(false);
+}
+
+#define KV_PAINTER                                          \
+    if (!painter_) painter_ = std::make_unique<Painter>(); \
+    QPainter& p = Begin(*painter_, *image_, clipped_, clip_)
+
+void TImageCanvas::FillRect(const QRect& rect, TColor color) {
+    if (color == kNoColor || rect.isEmpty()) return;
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(rect, ToQColor(color));
+}
+
+void TImageCanvas::FrameRect(const QRect& rect, TColor color) {
+    if (rect.isEmpty() || color == kNoColor) return;
+    const QRect r = rect.normalized();
+    FillRect(QRect(r.left(), r.top(), r.width(), 1), color);
+    FillRect(QRect(r.left(), r.bottom(), r.width(), 1), color);
+    FillRect(QRect(r.left(), r.top(), 1, r.height()), color);
+    FillRect(QRect(r.right(), r.top(), 1, r.height()), color);
+}
+
+void TImageCanvas::Rectangle(const QRect& rect) {
+    if (brush_ != kNoColor) FillRect(rect.adjusted(1, 1, -1, -1), brush_);
+    FrameRect(rect, pen_);
+}
+
+void TImageCanvas::Line(int x1, int y1, int x2, int y2) {
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setPen(QPen(ToQColor(pen_), 1));
+    p.drawLine(x1, y1, x2, y2);
+}
+
+void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    if (text.empty()) return;
+    const TFontMetrics m = Metrics();
+    const int top = baseline_ ? y - m.Ascent : y;
+    KV_PAINTER;
+    p.save();
+    if (clip) p.setClipRect(*clip, clipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (bkOpaque_ && bkColor_ != kNoColor)
+        p.fillRect(QRect(x, top, TextExtent(text), m.Height), ToQColor(bkColor_));
+    p.setFont(TQtFontEngine::MakeQFont(font_));
+    p.setPen(ToQColor(font_.Color));
+    p.drawText(QPoint(x, top + m.Ascent), cp1251::toQString(text));
+    p.restore();
+}
+
+void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                               TRop rop) {
+    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
+    KV_PAINTER;
+    static const QPainter::CompositionMode modes[] = {
+        QPainter::CompositionMode_Source, QPainter::RasterOp_SourceAndDestination,
+        QPainter::RasterOp_SourceOrDestination, QPainter::RasterOp_SourceXorDestination,
+        QPainter::RasterOp_NotDestination};
+    p.setCompositionMode(modes[int(rop)]);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(dest, source, sourceRect);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+#undef KV_PAINTER
+
+// ---------------------------------------------------------------- recording
+
+TRecordingCanvas::TRecordingCanvas() : TCanvas(TTestFontEngine::Shared()) {}
+
+namespace {
+
+std::string Box(const QRect& r) {
+    return std::to_string(r.left()) + " " + std::to_string(r.top()) + " " +
+           std::to_string(r.left() + r.width()) + " " + std::to_string(r.top() + r.height());
+}
+
+}  // namespace
+
+std::string TRecordingCanvas::Text() const {
+    std::string all;
+    for (const std::string& line : lines_) all += line + "\n";
+    return all;
+}
+
+void TRecordingCanvas::ApplyClip() {
+    lines_.push_back(clipped_ ? "CLIP " + Box(clip_.boundingRect()) : "CLIP none");
+}
+
+void TRecordingCanvas::FillRect(const QRect& rect, TColor color) {
+    if (color == kNoColor || rect.isEmpty()) return;
+    lines_.push_back("FILL " + Box(rect) + " " + ColorName(color));
+}
+
+void TRecordingCanvas::FrameRect(const QRect& rect, TColor color) {
+    lines_.push_back("FRAME " + Box(rect) + " " + ColorName(color));
+}
+
+void TRecordingCanvas::Rectangle(const QRect& rect) {
+    lines_.push_back("RECT " + Box(rect) + " pen " + ColorName(pen_) + " brush " +
+                     (brush_ == kNoColor ? std::string("clear") : ColorName(brush_)));
+}
+
+void TRecordingCanvas::Line(int x1, int y1, int x2, int y2) {
+    lines_.push_back("LINE " + std::to_string(x1) + " " + std::to_string(y1) + " " +
+                     std::to_string(x2) + " " + std::to_string(y2) + " " + ColorName(pen_));
+}
+
+void TRecordingCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    const int top = baseline_ ? y - Metrics().Ascent : y;
+    std::string line = "TEXT " + std::to_string(x) + " " + std::to_string(top) + " " +
+                       font_.Describe() + " \"" + std::string(text) + "\"";
+    if (bkOpaque_ && bkColor_ != kNoColor) line += " opaque " + ColorName(bkColor_);
+    if (clip) line += " clip " + Box(*clip);
+    lines_.push_back(std::move(line));
+}
+
+void TRecordingCanvas::StretchBlit(const QRect& dest, const QImage& source,
+                                   const QRect& sourceRect, TRop rop) {
+    static const char* const names[] = {"copy", "and", "or", "xor", "invert"};
+    lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(sourceRect.width()) + " " +
+                     std::to_string(sourceRect.height()) + " " + names[int(rop)] +
+                     (source.isNull() ? " null" : ""));
+}
+
+}  // namespace kv
