@@ -77,7 +77,8 @@ int TTextMeasure::FitCount(std::string_view text, int width) const {
 
 const TTextMeasure& TFontEngine::Measure(const TFontSpec& spec) {
     TFontSpec key = spec;
-    key.Color = 0;  // colour does not change a measure
+    key.Color = 0;
+    key.BackColor = kNoColor;  // colour does not change a measure
     for (auto& [known, measure] : cache_)
         if (known == key) return *measure;
     if (cache_.size() >= 256) cache_.erase(cache_.begin());
@@ -98,7 +99,7 @@ public:
         m_.ExternalLeading = std::max(0, metrics_.leading());
         m_.InternalLeading = std::max(0, m_.Height - font.pixelSize());
     }
-    TFontMetrics Metrics() const override { return m_; }
+    TTextMetrics Metrics() const override { return m_; }
     int Extent(std::string_view text) const override {
         if (text.empty()) return 0;
         return metrics_.horizontalAdvance(cp1251::toQString(text));
@@ -106,15 +107,15 @@ public:
 
 private:
     QFontMetrics metrics_;
-    TFontMetrics m_;
+    TTextMetrics m_;
 };
 
 class FixedMeasure : public TTextMeasure {
 public:
     explicit FixedMeasure(const TFontSpec& spec)
         : h_(TTestFontEngine::PixelHeight(spec.Size)), w_(TTestFontEngine::CharWidth(spec)) {}
-    TFontMetrics Metrics() const override {
-        TFontMetrics m;
+    TTextMetrics Metrics() const override {
+        TTextMetrics m;
         m.Height = h_;
         m.Descent = h_ / 4;
         m.Ascent = h_ - m.Descent;
@@ -276,7 +277,7 @@ void TImageCanvas::Line(int x1, int y1, int x2, int y2) {
 
 void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
     if (text.empty()) return;
-    const TFontMetrics m = Metrics();
+    const TTextMetrics m = Metrics();
     const int top = baseline_ ? y - m.Ascent : y;
     KV_PAINTER;
     p.save();
@@ -302,6 +303,26 @@ void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QR
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     p.drawImage(dest, source, sourceRect);
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void TImageCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) {
+    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
+    QImage picture = source.convertToFormat(QImage::Format_ARGB32);
+    if (!mask.isNull()) {
+        const QImage bits = mask.convertToFormat(QImage::Format_RGB32);
+        const int w = std::min(picture.width(), bits.width());
+        const int h = std::min(picture.height(), bits.height());
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            const auto* maskRow = reinterpret_cast<const QRgb*>(bits.constScanLine(y));
+            for (int x = 0; x < w; ++x)
+                if (qGray(maskRow[x]) >= 128) row[x] = 0;  // white mask bit: see-through
+        }
+    }
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(dest, picture);
 }
 
 #undef KV_PAINTER
@@ -363,6 +384,11 @@ void TRecordingCanvas::StretchBlit(const QRect& dest, const QImage& source,
     lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(sourceRect.width()) + " " +
                      std::to_string(sourceRect.height()) + " " + names[int(rop)] +
                      (source.isNull() ? " null" : ""));
+}
+
+void TRecordingCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage&) {
+    lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(source.width()) + " " +
+                     std::to_string(source.height()) + " masked");
 }
 
 }  // namespace kv

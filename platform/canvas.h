@@ -46,6 +46,7 @@ struct TFontSpec {
     bool StrikeOut = false;
     int Charset = 204;  // RUSSIAN_CHARSET
     TColor Color = 0;
+    TColor BackColor = kNoColor;  // the run's text background; kNoColor: none
 
     bool operator==(const TFontSpec&) const = default;
     // "Name size [b][i][u][s] #rrggbb": how the recording backend names a font.
@@ -53,7 +54,7 @@ struct TFontSpec {
 };
 
 // The text metrics of a font, in pixels.
-struct TFontMetrics {
+struct TTextMetrics {
     int Height = 0;  // Ascent + Descent
     int Ascent = 0;
     int Descent = 0;
@@ -66,7 +67,7 @@ struct TFontMetrics {
 class TTextMeasure {
 public:
     virtual ~TTextMeasure() = default;
-    virtual TFontMetrics Metrics() const = 0;
+    virtual TTextMetrics Metrics() const = 0;
     // Width in pixels of a Windows-1251 run.
     virtual int Extent(std::string_view text) const = 0;
     // How many leading characters of the run fit in `width` pixels (0 to text.size()).
@@ -145,7 +146,7 @@ public:
     // --- measuring (current font)
     const TTextMeasure& Measure() { return fonts_->Measure(font_); }
     const TTextMeasure& Measure(const TFontSpec& spec) { return fonts_->Measure(spec); }
-    TFontMetrics Metrics() { return Measure().Metrics(); }
+    TTextMetrics Metrics() { return Measure().Metrics(); }
     int TextExtent(std::string_view text) { return Measure().Extent(text); }
     int TextFit(std::string_view text, int width) { return Measure().FitCount(text, width); }
     TFontEngine& Fonts() { return *fonts_; }
@@ -177,6 +178,8 @@ public:
     // Stretches the source rectangle of an image onto the destination rectangle.
     virtual void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                              TRop rop) = 0;
+    // Draws the image where its 1-bit mask is black (white = transparent), stretched to dest.
+    virtual void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) = 0;
 
     virtual void Flush() {}
 
@@ -220,6 +223,7 @@ public:
     void Line(int x1, int y1, int x2, int y2) override;
     void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                      TRop rop) override;
+    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
 
 protected:
     void ApplyClip() override;
@@ -238,7 +242,7 @@ private:
 //   RECT l t r b pen #rrggbb brush #rrggbb|clear
 //   LINE x1 y1 x2 y2 #rrggbb
 //   TEXT x y font "text" [opaque #rrggbb] [clip l t r b]      (y is the top of the text cell)
-//   BLIT l t r b from w h rop
+//   BLIT l t r b from w h rop | BLIT l t r b from w h masked
 //   CLIP l t r b | CLIP none                                (when the clip changes)
 // Coordinates are device pixels; r and b are exclusive. Measures come from the test font
 // unless another engine is given.
@@ -261,6 +265,7 @@ public:
     void Line(int x1, int y1, int x2, int y2) override;
     void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                      TRop rop) override;
+    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
 
 protected:
     void ApplyClip() override;

@@ -13,7 +13,7 @@ TEST(Canvas, TestFontHasFixedMetrics) {
     TFontSpec font;
     font.Size = 10;
     canvas.SetFont(font);
-    const TFontMetrics m = canvas.Metrics();
+    const TTextMetrics m = canvas.Metrics();
     EXPECT_EQ(m.Height, 13);
     EXPECT_EQ(m.Ascent + m.Descent, m.Height);
     EXPECT_EQ(canvas.TextExtent("abcd"), 24);
