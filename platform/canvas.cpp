@@ -63,8 +63,12 @@ std::string TFontSpec::Describe() const {
 }
 
 int TTextMeasure::FitCount(std::string_view text, int width) const {
-    // Extents grow with the count: the largest prefix that fits, by binary search.
-    int low = 0, high = int(text.size());
+    // Extents grow with the count. Gallop to a bound first so that a long run costs in
+    // proportion to what fits, not to its length; then binary search.
+    const int n = int(text.size());
+    int low = 0, high = 1;
+    while (high < n && Extent(text.substr(0, high)) <= width) low = high, high *= 2;
+    high = std::min(high, n);
     while (low < high) {
         const int probe = (low + high + 1) / 2;
         if (Extent(text.substr(0, probe)) <= width)

@@ -27,6 +27,8 @@ public:
     virtual void SetCurrentFrame(int frame) = 0;
     virtual void Start() = 0;
     virtual void Stop() = 0;
+    // The animation timer's step: moves to the next frame when its delay has passed.
+    virtual void Advance() = 0;
     // The current frame's picture and mask (null mask: opaque).
     virtual QImage FrameImage() const = 0;
     virtual QImage FrameMask() const = 0;
