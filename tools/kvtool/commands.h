@@ -9,6 +9,8 @@ namespace kvtool {
 using Args = std::vector<std::string>;
 
 int Index(const Args& args);
+int Tokens(const Args& args);
+int Style(const Args& args);
 
 // Prints a Windows-1251 text as UTF-8 on standard output / error.
 void Print(const std::string& text);

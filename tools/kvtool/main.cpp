@@ -27,6 +27,8 @@ int Help(const Args&);
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
+    {"tokens", "tokens FILE               the token stream of an HTML file", Tokens},
+    {"style", "style [--defaults] FILE   the style list after reading its STYLE elements", Style},
 };
 
 int Help(const Args&) {

@@ -1,0 +1,540 @@
+#include "html/reader/properties.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "html/reader/names.h"
+#include "html/reader/units.h"
+#include "platform/codec.h"
+
+namespace kv {
+namespace {
+
+constexpr std::string_view kPropertyNames[kStyledProperties] = {
+    "font-family", "font-size", "font-style", "font-weight", "text-align", "text-decoration",
+    "border-style", "color", "background-color", "border-color",
+    "margin-top", "margin-right", "margin-bottom", "margin-left",
+    "padding-top", "padding-right", "padding-bottom", "padding-left",
+    "border-top-width", "border-right-width", "border-bottom-width", "border-left-width",
+    "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
+    "width", "height", "top", "left", "visibility", "line-height",
+    "background-image", "background-position", "background-repeat", "vertical-align",
+    "position", "z-index", "list-style-type", "list-style-image", "float", "clear",
+};
+
+bool IsLengthIndex(int index) { return index >= piMarginTop && index <= piLeft; }
+
+// Values a child does not take from its parent (besides the lengths, which become unset).
+bool IsNotInherited(int index) {
+    return index == piBorderStyle || index == piBackgroundColor || index == piBorderColor ||
+           (index >= piBackgroundImage && index <= piPosition) || index == piFloat ||
+           index == piClear;
+}
+
+bool IsEmpty(const TPropValue& value) {
+    if (std::holds_alternative<std::monostate>(value)) return true;
+    if (const auto* text = std::get_if<std::string>(&value)) return text->empty();
+    return false;
+}
+
+bool IntValue(const TPropValue& value, int& result) {
+    if (const auto* number = std::get_if<int>(&value)) {
+        result = *number;
+        return true;
+    }
+    return false;
+}
+
+// tag.class#id:pseudo split into its parts.
+struct SimpleSelector {
+    std::string_view tag, cls, id, pseudo;
+};
+SimpleSelector SplitSimple(std::string_view text) {
+    SimpleSelector parts;
+    std::string_view* target = &parts.tag;
+    size_t start = 0;
+    for (size_t i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || text[i] == '.' || text[i] == '#' || text[i] == ':') {
+            *target = text.substr(start, i - start);
+            if (i == text.size()) break;
+            target = text[i] == '.' ? &parts.cls : (text[i] == '#' ? &parts.id : &parts.pseudo);
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
+bool PartMatches(const SimpleSelector& part, const TProperties& entry) {
+    return (part.tag.empty() || part.tag == entry.ElemTag) &&
+           (part.cls.empty() || part.cls == entry.ElemClass) &&
+           (part.id.empty() || part.id == entry.ElemId) &&
+           (part.pseudo.empty() || part.pseudo == entry.ElemPseudo);
+}
+
+std::vector<std::string_view> SplitSpaces(std::string_view text, size_t limit) {
+    std::vector<std::string_view> parts;
+    size_t i = 0;
+    while (i < text.size() && parts.size() < limit) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        size_t start = i;
+        while (i < text.size() && text[i] != ' ') ++i;
+        if (i > start) parts.push_back(text.substr(start, i - start));
+    }
+    return parts;
+}
+
+std::string UrlInside(std::string_view text) {
+    text = TrimView(text);
+    const size_t open = text.find("url(");
+    if (open == std::string_view::npos) return {};
+    text = text.substr(open + 4);
+    text = TrimView(text.substr(0, text.find(')')));
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        text = text.substr(1, text.size() - 2);
+    return std::string(text);
+}
+
+}  // namespace
+
+int PropertyIndex(std::string_view name) {
+    for (int i = 0; i < kStyledProperties; ++i)
+        if (kPropertyNames[i] == name) return i;
+    return -1;
+}
+
+std::string_view PropertyName(int index) {
+    return index >= 0 && index < kStyledProperties ? kPropertyNames[index] : std::string_view();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TProperties
+
+TProperties::TProperties() {
+    for (int i = piMarginTop; i <= piLeft; ++i) Values[i] = kUnset;
+    Values[piZIndex] = 0;
+}
+
+void TProperties::CopyRoot(const TProperties& defaults) {
+    Values = defaults.Values;
+    CharSetCode = defaults.CharSetCode;
+    ElemTag = "default";
+}
+
+void TProperties::TakeFromParent(const TProperties& parent) {
+    for (int i = 0; i < kPropertyCount; ++i) {
+        if (IsLengthIndex(i)) {
+            Values[i] = kUnset;
+        } else if (IsNotInherited(i)) {
+            Values[i] = std::monostate();
+        } else {
+            Values[i] = parent.Values[i];
+        }
+    }
+    SetHere.fill(false);
+    TextBackground = parent.TextBackground;
+    CharSetCode = parent.CharSetCode;
+    Measure();
+}
+
+void TProperties::RetakeFromParent(const TProperties& parent) {
+    for (int i = 0; i < kPropertyCount; ++i)
+        if (!SetHere[i] && !IsLengthIndex(i) && !IsNotInherited(i)) Values[i] = parent.Values[i];
+    if (!SetHere[piBackgroundColor]) TextBackground = parent.TextBackground;
+    CharSetCode = parent.CharSetCode;
+    Measure();
+}
+
+void TProperties::Measure() {
+    const TMyFont font = MakeFont();
+    EmPixels = font.Height() - font.InternalLeading();
+    ExPixels = EmPixels / 2;
+}
+
+double TProperties::FontSizePoints() const {
+    if (const auto* real = std::get_if<double>(&Values[piFontSize])) return *real;
+    if (const auto* number = std::get_if<int>(&Values[piFontSize])) return *number;
+    return 0;
+}
+
+void TProperties::Merge(const TProperties& entry) {
+    auto put = [this](int index, const TPropValue& value) {
+        Values[index] = value;
+        SetHere[index] = true;
+    };
+    const std::string& pseudo = entry.ElemPseudo;
+    if (pseudo == "link" || pseudo == "hover" || pseudo == "visited") {
+        const TPropValue& color = entry.Values[piColor];
+        const TPropValue& back = entry.Values[piBackgroundColor];
+        const TPropValue& decoration = entry.Values[piTextDecoration];
+        if (pseudo == "link") {
+            if (!IsEmpty(color)) put(piLinkColor, color);
+            if (!IsEmpty(back))
+                for (int slot : {piLinkBackground, piHoverBackground, piVisitedBackground})
+                    put(slot, back);
+            if (!IsEmpty(decoration))
+                for (int slot : {piLinkDecoration, piHoverDecoration, piVisitedDecoration})
+                    put(slot, decoration);
+        } else if (pseudo == "hover") {
+            if (!IsEmpty(color)) put(piHoverColor, color);
+            if (!IsEmpty(back))
+                for (int slot : {piHoverBackground, piVisitedBackground}) put(slot, back);
+            if (!IsEmpty(decoration))
+                for (int slot : {piHoverDecoration, piVisitedDecoration}) put(slot, decoration);
+        } else {
+            if (!IsEmpty(color)) put(piVisitedColor, color);
+            if (!IsEmpty(back)) put(piVisitedBackground, back);
+            if (!IsEmpty(decoration)) put(piVisitedDecoration, decoration);
+        }
+        return;
+    }
+    for (int i = 0; i < kStyledProperties; ++i) {
+        const TPropValue& value = entry.Values[i];
+        if (IsEmpty(value)) continue;
+        int number = 0;
+        if (IsLengthIndex(i) && IntValue(value, number) && number == kUnset) continue;
+        put(i, value);
+    }
+}
+
+void TProperties::Cascade(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                          std::string_view id, std::string_view pseudo,
+                          const TProperties* inlineProps,
+                          std::span<const std::unique_ptr<TProperties>> ancestors) {
+    const double inherited = FontSizePoints();
+    const double baseSize = inherited != 0 ? inherited : styles.DefaultFontSize();
+    const std::string t(tag), c = "." + std::string(cls), i = "#" + std::string(id),
+                              p = ":" + std::string(pseudo);
+    const bool hasClass = !cls.empty(), hasPseudo = !pseudo.empty(), hasId = !id.empty();
+    auto merge = [&](const std::string& key) {
+        for (const auto& entry : styles.Range(key)) Merge(*entry);
+    };
+    merge(t);
+    if (hasClass) merge(c);
+    if (hasPseudo) merge(p);
+    if (hasClass) merge(t + c);
+    if (hasPseudo) merge(t + p);
+    if (hasClass && hasPseudo) merge(c + p), merge(t + c + p);
+    if (hasId) {
+        merge(i);
+        merge(t + i);
+        if (hasClass) merge(c + i);
+        if (hasPseudo) merge(i + p), merge(t + i + p);
+        if (hasClass) merge(t + c + i);
+        if (hasClass && hasPseudo) merge(c + i + p), merge(t + c + i + p);
+    }
+
+    // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
+    const std::string lowerTag = cp1251::lowerText(tag);
+    for (const auto& entry : styles.WithElementPrefix(lowerTag)) {
+        const std::string& key = entry->ElemTag;
+        const size_t space = key.find(' ');
+        if (space == std::string::npos) continue;  // not contextual
+        const SimpleSelector own = SplitSimple(std::string_view(key).substr(0, space));
+        if (own.tag != lowerTag || !(own.cls.empty() || own.cls == cls) ||
+            !(own.id.empty() || own.id == id) || !(own.pseudo.empty() || own.pseudo == pseudo))
+            continue;
+        std::vector<std::string_view> parts = SplitSpaces(key, 10);
+        if (parts.size() < 2) continue;
+        size_t digits = 0;
+        while (digits < parts[1].size() && parts[1][digits] >= '0' && parts[1][digits] <= '9')
+            ++digits;
+        parts[1].remove_prefix(digits);
+        if (parts[1].empty()) parts.erase(parts.begin() + 1);
+        size_t next = 1;
+        for (size_t k = ancestors.size(); k-- > 0 && next < parts.size();)
+            if (PartMatches(SplitSimple(parts[next]), *ancestors[k])) ++next;
+        if (next == parts.size()) Merge(*entry);
+    }
+
+    if (inlineProps) Merge(*inlineProps);
+    if (const auto* text = std::get_if<std::string>(&Values[piFontSize]))
+        Values[piFontSize] = ConvertFontSize(*text, baseSize, styles.DefaultFontSize());
+    ElemTag = tag;
+    ElemClass = cls;
+    ElemId = id;
+    ElemPseudo = pseudo;
+    // Lengths in em of this element are relative to its own font.
+    Measure();
+}
+
+void TProperties::SetIfUnset(int index, TPropValue value) {
+    if (index < 0 || index >= kPropertyCount || SetHere[index]) return;
+    Values[index] = std::move(value);
+    SetHere[index] = true;
+}
+
+void TProperties::TakeTextBackground() {
+    int color = 0;
+    if (SetHere[piBackgroundColor] && IntValue(Values[piBackgroundColor], color))
+        TextBackground = static_cast<TColor>(color);
+}
+
+int TProperties::SetProperty(std::string_view name, std::string_view value) {
+    const int index = PropertyIndex(name);
+    if (index < 0) return -1;
+    TColor color = 0;
+    switch (index) {
+        case piBorderStyle:
+            for (int i : {piBorderStyle, piBorderTopStyle, piBorderRightStyle,
+                          piBorderBottomStyle, piBorderLeftStyle})
+                Values[i] = std::string(value);
+            break;
+        case piColor:
+            if (!ParseColor(value, false, color)) return -1;
+            Values[index] = static_cast<int>(color);
+            break;
+        case piBackgroundColor:
+        case piBorderColor:
+            Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kColorNone);
+            break;
+        case piBorderTopStyle:
+        case piBorderRightStyle:
+        case piBorderBottomStyle:
+        case piBorderLeftStyle:
+            Values[index] = std::string(value);
+            Values[piBorderStyle] = std::string(value);
+            break;
+        case piVisibility:
+            if (value == "visible") {
+                Values[index] = 2;
+            } else if (value == "hidden") {
+                Values[index] = 1;
+            } else {
+                return -1;
+            }
+            break;
+        default:
+            Values[index] = std::string(value);
+    }
+    return index;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Readers
+
+TMyFont TProperties::MakeFont() const {
+    TMyFont font;
+    font.BackColor = TextBackground;
+    int number = 0;
+    font.Color = IntValue(Values[piColor], number) ? static_cast<TColor>(number) : 0;
+    uint8_t style = 0;
+    if (TextOf(piFontWeight).find("bold") != std::string_view::npos ||
+        IntOf(piFontWeight, 0) >= 600)
+        style |= fsBold;
+    const std::string_view fontStyle = TextOf(piFontStyle);
+    if (fontStyle == "italic" || fontStyle == "oblique") style |= fsItalic;
+    const std::string_view decoration = TextOf(piTextDecoration);
+    if (decoration == "underline") {
+        style |= fsUnderline;
+    } else if (decoration == "line-through") {
+        style |= fsStrikeOut;
+    }
+    font.SetStyle(style);
+    const double size = FontSizePoints();
+    font.SetSize(size >= 1e6 ? 1000000 : static_cast<int>(std::lround(std::max(size, 0.0))));
+    font.CharSet = CharSetCode;
+
+    // The first face of the family list that the system has; else the last one tried.
+    std::string_view family = TextOf(piFontFamily);
+    std::string face;
+    while (!family.empty()) {
+        const size_t comma = family.find(',');
+        std::string_view item = TrimView(family.substr(0, comma));
+        family = comma == std::string_view::npos ? std::string_view() : family.substr(comma + 1);
+        if (item.size() >= 2 && (item.front() == '"' || item.front() == '\'') &&
+            item.back() == item.front())
+            item = TrimView(item.substr(1, item.size() - 2));
+        if (item.empty()) continue;
+        const std::string lower = cp1251::lowerText(item);
+        face = lower == "serif"       ? "Times New Roman"
+             : lower == "monospace"   ? "Courier New"
+             : lower == "sans-serif"  ? "Arial"
+             : lower == "cursive"     ? "Lucida Handwriting"
+                                      : std::string(item);
+        if (fonts::FaceAvailable(face)) break;
+    }
+    if (!face.empty()) font.SetName(face);
+    return font;
+}
+
+TMyFont TProperties::LinkFont(int colorSlot, int backSlot, int decorationSlot) const {
+    TMyFont font = MakeFont();
+    int number = 0;
+    if (IntValue(Values[colorSlot], number)) font.Color = static_cast<TColor>(number);
+    if (IntValue(Values[backSlot], number)) font.BackColor = static_cast<TColor>(number);
+    if (!IsEmpty(Values[decorationSlot])) {
+        const std::string_view decoration = TextOf(decorationSlot);
+        uint8_t style = font.Style() & ~(fsUnderline | fsStrikeOut);
+        if (decoration == "underline") {
+            style |= fsUnderline;
+        } else if (decoration == "line-through") {
+            style |= fsStrikeOut;
+        }
+        font.SetStyle(style);
+    }
+    return font;
+}
+
+TMyFont TProperties::MakeLinkFont() const {
+    return LinkFont(piLinkColor, piLinkBackground, piLinkDecoration);
+}
+TMyFont TProperties::MakeHoverFont() const {
+    return LinkFont(piHoverColor, piHoverBackground, piHoverDecoration);
+}
+TMyFont TProperties::MakeVisitedFont() const {
+    return LinkFont(piVisitedColor, piVisitedBackground, piVisitedDecoration);
+}
+
+TColor TProperties::OwnBackgroundColor() const {
+    int number = 0;
+    return SetHere[piBackgroundColor] && IntValue(Values[piBackgroundColor], number)
+               ? static_cast<TColor>(number)
+               : kColorNone;
+}
+
+TColor TProperties::OwnColor() const {
+    int number = 0;
+    return SetHere[piColor] && IntValue(Values[piColor], number) ? static_cast<TColor>(number)
+                                                                 : kColorNone;
+}
+
+int TProperties::LineHeightFor(int fontHeight) const {
+    const TPropValue& value = Values[piLineHeight];
+    if (const auto* real = std::get_if<double>(&value)) return static_cast<int>(std::lround(*real * fontHeight));
+    if (const auto* number = std::get_if<int>(&value)) return *number * fontHeight;
+    const std::string_view text = TextOf(piLineHeight);
+    if (text.empty()) return 0;
+    const TNumberAndUnit split = SplitNumberAndUnit(text);
+    if (split.hasNumber && split.unit.empty()) {
+        const double height = split.number * fontHeight;
+        return std::fabs(height) < 1e9 ? static_cast<int>(std::lround(height)) : 0;
+    }
+    return ConvertLength(text, false, EmPixels, 0, EmPixels, ExPixels);
+}
+
+int TProperties::ZIndex() const { return IntOf(piZIndex, 0); }
+
+bool TProperties::BorderStyleSet() const {
+    const std::string_view style = TextOf(piBorderStyle);
+    return !style.empty() && style != "none";
+}
+
+bool TProperties::VerticalAlign(TVAlign& align) const {
+    const std::string_view text = TextOf(piVerticalAlign);
+    if (text == "top" || text == "text-top") {
+        align = vaTop;
+    } else if (text == "middle") {
+        align = vaMiddle;
+    } else if (text == "baseline") {
+        align = vaBaseline;
+    } else if (text == "bottom") {
+        align = vaBottom;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+TSide TProperties::FloatSide() const {
+    const std::string_view text = TextOf(piFloat);
+    return text == "left" ? sdLeft : (text == "right" ? sdRight : sdNone);
+}
+
+TSide TProperties::ClearSide() const {
+    const std::string_view text = TextOf(piClear);
+    return text == "left" ? sdLeft : text == "right" ? sdRight : text == "both" ? sdBoth : sdNone;
+}
+
+int TProperties::ListStyleIndex() const {
+    static constexpr std::string_view kStyles[] = {
+        "blank", "circle", "decimal", "disc", "lower-alpha",
+        "lower-roman", "none", "square", "upper-alpha", "upper-roman"};
+    const std::string_view text = TextOf(piListStyleType);
+    for (int i = 0; i < 10; ++i)
+        if (kStyles[i] == text) return i;
+    return 0;
+}
+
+std::string TProperties::ListStyleImageUrl() const { return UrlInside(TextOf(piListStyleImage)); }
+
+std::string TProperties::BackgroundImageUrl() const {
+    return UrlInside(TextOf(piBackgroundImage));
+}
+
+TBackgroundPos TProperties::BackgroundPosition() const {
+    TBackgroundPos result;
+    const std::string_view repeat = TextOf(piBackgroundRepeat);
+    if (repeat == "no-repeat") {
+        result.repeatX = result.repeatY = false;
+    } else if (repeat == "repeat-x") {
+        result.repeatY = false;
+    } else if (repeat == "repeat-y") {
+        result.repeatX = false;
+    }
+    const std::string_view text = TrimView(TextOf(piBackgroundPosition));
+    if (text.empty()) return result;
+    const size_t space = text.find(' ');
+    const std::string_view items[2] = {
+        text.substr(0, space),
+        space == std::string_view::npos ? std::string_view() : TrimView(text.substr(space + 1))};
+    auto read = [this](std::string_view item) {
+        TPositionItem position;
+        if (item == "center") {
+            position.kind = TPositionItem::Center;
+        } else if (item == "left") {
+            position.kind = TPositionItem::Left;
+        } else if (item == "right") {
+            position.kind = TPositionItem::Right;
+        } else if (item == "top") {
+            position.kind = TPositionItem::Top;
+        } else if (item == "bottom") {
+            position.kind = TPositionItem::Bottom;
+        } else if (item.find('%') != std::string_view::npos) {
+            position.kind = TPositionItem::Percent;
+            position.value = ConvertLength(item, false, 100, 0, EmPixels, ExPixels);
+        } else {
+            position.value = ConvertLength(item, false, 0, 0, EmPixels, ExPixels);
+        }
+        return position;
+    };
+    const TPositionItem first = read(items[0]);
+    const bool vertical = first.kind == TPositionItem::Top || first.kind == TPositionItem::Bottom;
+    TPositionItem centered;
+    centered.kind = TPositionItem::Center;
+    TPositionItem second = items[1].empty() ? centered : read(items[1]);
+    if (vertical) {
+        result.y = first;
+        result.x = second;
+    } else {
+        result.x = first;
+        result.y = second;
+    }
+    return result;
+}
+
+int TProperties::LengthOf(int index, int base, int fallback) const {
+    const TPropValue& value = Values[index];
+    if (const auto* number = std::get_if<int>(&value)) return *number;
+    if (const auto* real = std::get_if<double>(&value)) return static_cast<int>(std::lround(*real));
+    const std::string_view text = TextOf(index);
+    if (text.empty()) return fallback;
+    return ConvertLength(text, false, base, fallback, EmPixels, ExPixels);
+}
+
+std::string_view TProperties::TextOf(int index) const {
+    const auto* text = std::get_if<std::string>(&Values[index]);
+    return text ? std::string_view(*text) : std::string_view();
+}
+
+int TProperties::IntOf(int index, int fallback) const {
+    const TPropValue& value = Values[index];
+    if (const auto* number = std::get_if<int>(&value)) return *number;
+    if (const auto* real = std::get_if<double>(&value))
+        return std::fabs(*real) < 2e9 ? static_cast<int>(std::lround(*real)) : fallback;
+    const TNumberAndUnit split = SplitNumberAndUnit(TextOf(index));
+    if (!split.hasNumber || !split.unit.empty() || std::fabs(split.number) >= 2e9) return fallback;
+    return static_cast<int>(std::lround(split.number));
+}
+
+}  // namespace kv

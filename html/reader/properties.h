@@ -1,0 +1,211 @@
+#pragma once
+// Style properties: the record of one element's style (TProperties), the document's style sheet
+// with its default entries (TStyleList) and the cascade that computes an element's style from
+// its parent, the style sheet and its inline STYLE attribute.
+//
+// The builder keeps a TPropStack, one entry per open element:
+//     stack.PushRoot(styles);                                     // copy of "default"
+//     TProperties& p = stack.Push(styles, "p", cls, id, inlineStyle, "");
+//     TMyFont font = stack.Top().MakeFont();
+//     stack.Pop("p");
+// Layout reads fonts, colours, margins (LengthOf), list styles ... from the records.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/font.h"
+
+namespace kv {
+
+class TReaderDocument;
+class TStyleList;
+
+inline constexpr int kUnset = -12345678;                // a length not given
+inline constexpr int kAutoParagraphSpace = -12348766;  // one paragraph space (block layout)
+inline constexpr int kPropertyCount = 51;               // 42 properties + 9 link-state slots
+inline constexpr int kStyledProperties = 42;
+
+enum TPropIndex : uint8_t {
+    piFontFamily, piFontSize, piFontStyle, piFontWeight, piTextAlign, piTextDecoration,
+    piBorderStyle, piColor, piBackgroundColor, piBorderColor,
+    piMarginTop, piMarginRight, piMarginBottom, piMarginLeft,
+    piPaddingTop, piPaddingRight, piPaddingBottom, piPaddingLeft,
+    piBorderTopWidth, piBorderRightWidth, piBorderBottomWidth, piBorderLeftWidth,
+    piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle, piBorderLeftStyle,
+    piWidth, piHeight, piTop, piLeft, piVisibility, piLineHeight,
+    piBackgroundImage, piBackgroundPosition, piBackgroundRepeat, piVerticalAlign, piPosition,
+    piZIndex, piListStyleType, piListStyleImage, piFloat, piClear,
+    // link-state slots
+    piLinkColor, piLinkBackground, piLinkDecoration,
+    piHoverColor, piHoverBackground, piHoverDecoration,
+    piVisitedColor, piVisitedBackground, piVisitedDecoration,
+};
+
+// The index of a property name (exact, lower case), or -1.
+int PropertyIndex(std::string_view name);
+// The name of a property index ("" for the link-state slots).
+std::string_view PropertyName(int index);
+
+// A value: empty, text (as written in the style sheet), integer (pixels, colours, markers) or
+// real (font sizes in points).
+using TPropValue = std::variant<std::monostate, std::string, int, double>;
+
+enum TVAlign : uint8_t { vaTop, vaMiddle, vaBaseline, vaBottom };
+enum TSide : uint8_t { sdNone, sdLeft, sdRight, sdBoth };
+
+// One axis of a background position.
+struct TPositionItem {
+    enum Kind : uint8_t { Pixels, Percent, Center, Left, Right, Top, Bottom };
+    Kind kind = Pixels;
+    int value = 0;  // pixels or percent
+};
+struct TBackgroundPos {
+    TPositionItem x, y;
+    bool repeatX = true;
+    bool repeatY = true;
+};
+
+class TProperties {
+public:
+    TProperties();
+
+    std::string ElemTag;  // lower-case tag; "default" for the root; the key for sheet entries
+    std::string ElemClass, ElemId, ElemPseudo;
+    TColor TextBackground = kColorNone;
+    uint8_t CharSetCode = 1;
+    int EmPixels = 0;  // font height - internal leading
+    int ExPixels = 0;  // EmPixels / 2
+    std::array<TPropValue, kPropertyCount> Values;
+    std::array<bool, kPropertyCount> SetHere{};  // given by a rule or attribute of the element
+
+    void CopyValues(const TProperties& other) { Values = other.Values; }
+    void CopyRoot(const TProperties& defaults);
+    // Inherits from the parent: lengths unset, non-inherited values empty, the rest copied;
+    // measures EmPixels/ExPixels with the resulting font.
+    void TakeFromParent(const TProperties& parent);
+    // Applies the style sheet (simple keys, then contextual keys matched against `ancestors`,
+    // root first and parent last), then the inline style; converts a font-size text to points.
+    void Cascade(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                 std::string_view id, std::string_view pseudo, const TProperties* inlineProps,
+                 std::span<const std::unique_ptr<TProperties>> ancestors);
+    // Sets a value (with its SetHere flag) only when no rule of this element gave one.
+    void SetIfUnset(int index, TPropValue value);
+    // Takes from the parent again every inherited value that this element did not set itself.
+    void RetakeFromParent(const TProperties& parent);
+    // When this element set an integer background colour, its text runs get that background.
+    void TakeTextBackground();
+    // Sets one property as a style declaration does (colour parsing, border-style copies,
+    // visibility); unknown names are ignored. Returns the index set, or -1.
+    int SetProperty(std::string_view name, std::string_view value);
+    // Copies one style entry into this record (see the cascade).
+    void Merge(const TProperties& entry);
+
+    // Readers for layout.
+    TMyFont MakeFont() const;
+    TMyFont MakeLinkFont() const;
+    TMyFont MakeHoverFont() const;
+    TMyFont MakeVisitedFont() const;
+    TColor OwnBackgroundColor() const;  // kColorNone unless set by this element
+    TColor OwnColor() const;
+    int LineHeightFor(int fontHeight) const;  // 0 when absent
+    int ZIndex() const;
+    bool BorderStyleSet() const;
+    bool VerticalAlign(TVAlign& align) const;
+    TSide FloatSide() const;
+    TSide ClearSide() const;
+    int ListStyleIndex() const;
+    std::string ListStyleImageUrl() const;
+    std::string BackgroundImageUrl() const;
+    TBackgroundPos BackgroundPosition() const;
+    // A length in pixels (margins, paddings, borders, width, height): integers as stored (so
+    // kUnset and kAutoParagraphSpace come through), texts converted against `base` (the
+    // containing width for "%") and EmPixels/ExPixels; `fallback` when empty or unknown.
+    int LengthOf(int index, int base, int fallback) const;
+    // The text of a value ("" when it is not text), its integer (`fallback` when none).
+    std::string_view TextOf(int index) const;
+    int IntOf(int index, int fallback) const;
+    double FontSizePoints() const;  // 0 when not a number
+
+private:
+    void Measure();
+    TMyFont LinkFont(int colorSlot, int backSlot, int decorationSlot) const;
+};
+
+// The document's style sheet: entries sorted by key (case-insensitive; contextual keys after the
+// plain key of their element, by ancestor count, then by the order the rules were read);
+// duplicate keys are kept in the order they were added.
+class TStyleList {
+public:
+    explicit TStyleList(TReaderDocument* document = nullptr);
+    ~TStyleList();
+    TStyleList(const TStyleList&) = delete;
+    TStyleList& operator=(const TStyleList&) = delete;
+
+    void BuildDefaults(std::string_view fontName, std::string_view preFontName, int marginWidth,
+                       int marginHeight, uint8_t charSetCode, bool underline,
+                       TColor overLinkColor, TColor visitedColor, TColor hotSpotColor,
+                       TColor fontColor, double fontSize);
+    void SetSelectorProperty(std::string_view selector, std::string_view property,
+                             std::string_view value);
+    void AddDuplicate(std::string_view name, const TProperties& props);
+    void Clear();
+
+    // A new entry under `key` (after any entries of the same key).
+    TProperties& Add(std::string_view key);
+    // The first entry of a key, or nullptr.
+    TProperties* Find(std::string_view key) const;
+    // All entries of a key, in list order.
+    std::span<const std::unique_ptr<TProperties>> Range(std::string_view key) const;
+    // The entries whose element selector (the key up to its first space) begins with `prefix`
+    // (lower case): the plain and contextual keys of a tag and its class/id/pseudo forms.
+    std::span<const std::unique_ptr<TProperties>> WithElementPrefix(std::string_view prefix) const;
+
+    TProperties* RootEntry() const { return root_; }
+    double DefaultFontSize() const { return defaultFontSize_; }
+    TReaderDocument* Document() const { return document_; }
+    int Count() const { return static_cast<int>(entries_.size()); }
+    const TProperties& Entry(int index) const { return *entries_[index]; }
+    const std::vector<std::unique_ptr<TProperties>>& Entries() const { return entries_; }
+
+    bool HasLinkColor = false;
+    bool HasVisitedColor = false;
+    bool HasHoverColor = false;
+    int Sequence = 10;  // next number for a contextual key (the defaults use 1 to 5)
+
+private:
+    struct TSortKey;
+    std::vector<std::unique_ptr<TProperties>> entries_;
+    std::vector<TSortKey> keys_;  // parallel to entries_
+    TProperties* root_ = nullptr;
+    TReaderDocument* document_;
+    double defaultFontSize_ = 12;
+};
+
+// The builder's stack of element styles; entry 0 is the root.
+class TPropStack {
+public:
+    void Clear() { items_.clear(); }
+    // Empties the stack and pushes a copy of the style list's "default" entry.
+    TProperties& PushRoot(const TStyleList& styles);
+    // Pushes a record for an element: inherits from the top, then cascades.
+    TProperties& Push(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                      std::string_view id, const TProperties* inlineProps,
+                      std::string_view pseudo);
+    // Removes the nearest entry of that tag (never the root); the entries above it take again
+    // from their new predecessors what they did not set themselves.
+    void Pop(std::string_view tag);
+    TProperties& Top() { return *items_.back(); }
+    int Count() const { return static_cast<int>(items_.size()); }
+    TProperties& operator[](int index) { return *items_[index]; }
+
+private:
+    std::vector<std::unique_ptr<TProperties>> items_;
+};
+
+}  // namespace kv

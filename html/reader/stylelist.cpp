@@ -1,0 +1,277 @@
+// The document's style sheet (TStyleList) with its default entries, and the builder's stack of
+// element styles (TPropStack).
+
+#include <algorithm>
+
+#include "html/reader/names.h"
+#include "html/reader/properties.h"
+#include "platform/codec.h"
+
+namespace kv {
+
+// The order of the list: element selector, then plain before contextual keys, then the number of
+// ancestors, then the sequence number the rule was read with (numerically, so that the tenth
+// rule of a sheet still comes after the ninth).
+struct TStyleList::TSortKey {
+    std::string element;  // lower case
+    int ancestors = -1;   // -1: not a contextual key
+    long long sequence = 0;
+    std::string rest;
+
+    bool operator<(const TSortKey& other) const {
+        if (int c = element.compare(other.element)) return c < 0;
+        if (ancestors != other.ancestors) return ancestors < other.ancestors;
+        if (sequence != other.sequence) return sequence < other.sequence;
+        return rest < other.rest;
+    }
+
+    static TSortKey Make(std::string_view key) {
+        TSortKey sort;
+        const std::string lower = cp1251::lowerText(key);
+        const size_t space = lower.find(' ');
+        sort.element = lower.substr(0, space);
+        if (space == std::string::npos) return sort;
+        const std::string_view after = std::string_view(lower).substr(space + 1);
+        size_t digits = 0;
+        while (digits < after.size() && after[digits] >= '0' && after[digits] <= '9') ++digits;
+        sort.rest = std::string(after.substr(digits));
+        int count = 0;
+        for (size_t i = 0; i < sort.rest.size(); ++i)
+            if (sort.rest[i] != ' ' && (i == 0 || sort.rest[i - 1] == ' ')) ++count;
+        sort.ancestors = count;
+        // The digit string is the ancestor count followed by the sequence number.
+        const std::string countText = std::to_string(count);
+        const std::string_view digitText = after.substr(0, digits);
+        if (digitText.size() > countText.size() &&
+            digitText.substr(0, countText.size()) == countText) {
+            for (char c : digitText.substr(countText.size(), 17))
+                sort.sequence = sort.sequence * 10 + (c - '0');
+        }
+        return sort;
+    }
+};
+
+namespace {
+
+void SplitElement(std::string_view key, TProperties& entry) {
+    std::string_view element = key.substr(0, key.find(' '));
+    std::string* target = nullptr;
+    size_t start = 0;
+    for (size_t i = 0; i <= element.size(); ++i) {
+        if (i == element.size() || element[i] == '.' || element[i] == '#' || element[i] == ':') {
+            if (target) *target = cp1251::lowerText(element.substr(start, i - start));
+            if (i == element.size()) break;
+            target = element[i] == '.' ? &entry.ElemClass
+                   : element[i] == '#' ? &entry.ElemId
+                                       : &entry.ElemPseudo;
+            start = i + 1;
+        }
+    }
+}
+
+}  // namespace
+
+TStyleList::TStyleList(TReaderDocument* document) : document_(document) {}
+TStyleList::~TStyleList() = default;
+
+void TStyleList::Clear() {
+    entries_.clear();
+    keys_.clear();
+    root_ = nullptr;
+    HasLinkColor = HasVisitedColor = HasHoverColor = false;
+    Sequence = 10;
+}
+
+TProperties& TStyleList::Add(std::string_view key) {
+    TSortKey sort = TSortKey::Make(key);
+    const size_t index = std::upper_bound(keys_.begin(), keys_.end(), sort) - keys_.begin();
+    auto entry = std::make_unique<TProperties>();
+    entry->ElemTag = std::string(key);
+    SplitElement(key, *entry);
+    TProperties& result = *entry;
+    keys_.insert(keys_.begin() + index, std::move(sort));
+    entries_.insert(entries_.begin() + index, std::move(entry));
+    return result;
+}
+
+std::span<const std::unique_ptr<TProperties>> TStyleList::Range(std::string_view key) const {
+    const TSortKey sort = TSortKey::Make(key);
+    const auto [first, last] = std::equal_range(keys_.begin(), keys_.end(), sort);
+    return std::span(entries_).subspan(first - keys_.begin(), last - first);
+}
+
+std::span<const std::unique_ptr<TProperties>> TStyleList::WithElementPrefix(
+    std::string_view prefix) const {
+    auto first = std::lower_bound(
+        keys_.begin(), keys_.end(), prefix,
+        [](const TSortKey& key, std::string_view text) { return key.element < text; });
+    auto last = first;
+    while (last != keys_.end() && std::string_view(last->element).substr(0, prefix.size()) == prefix)
+        ++last;
+    return std::span(entries_).subspan(first - keys_.begin(), last - first);
+}
+
+TProperties* TStyleList::Find(std::string_view key) const {
+    const auto range = Range(key);
+    return range.empty() ? nullptr : range.front().get();
+}
+
+void TStyleList::AddDuplicate(std::string_view name, const TProperties& props) {
+    TProperties& copy = Add(name);
+    const std::string key = copy.ElemTag;
+    const std::string cls = copy.ElemClass, id = copy.ElemId, pseudo = copy.ElemPseudo;
+    copy = props;
+    copy.ElemTag = key;
+    copy.ElemClass = cls;
+    copy.ElemId = id;
+    copy.ElemPseudo = pseudo;
+}
+
+void TStyleList::SetSelectorProperty(std::string_view selector, std::string_view property,
+                                     std::string_view value) {
+    if (PropertyIndex(property) < 0) return;
+    TProperties* entry = Find(selector);
+    if (!entry) {
+        // Probe on a scratch record first, so that a colour that does not parse creates nothing.
+        TProperties probe;
+        if (probe.SetProperty(property, value) < 0) return;
+        entry = &Add(selector);
+    }
+    const int index = entry->SetProperty(property, value);
+    if (index != piColor) return;
+    if (selector.find(":link") != std::string_view::npos) {
+        HasLinkColor = true;
+    } else if (selector.find(":visited") != std::string_view::npos) {
+        HasVisitedColor = true;
+    } else if (selector.find(":hover") != std::string_view::npos) {
+        HasHoverColor = true;
+        if (document_) document_->SetLinksReactToMouse();
+    }
+}
+
+void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFontName,
+                               int marginWidth, int marginHeight, uint8_t charSetCode,
+                               bool underline, TColor overLinkColor, TColor visitedColor,
+                               TColor hotSpotColor, TColor fontColor, double fontSize) {
+    Clear();
+    defaultFontSize_ = fontSize;
+    auto text = [](std::string_view value) { return TPropValue(std::string(value)); };
+
+    TProperties& root = Add("default");
+    root.Values[piFontFamily] = text(fontName);
+    root.Values[piFontSize] = fontSize;
+    root.Values[piFontStyle] = text("none");
+    root.Values[piFontWeight] = text("normal");
+    root.Values[piTextAlign] = text("left");
+    root.Values[piTextDecoration] = text("none");
+    root.Values[piColor] = static_cast<int>(fontColor);
+    root.Values[piMarginTop] = root.Values[piMarginBottom] = marginHeight;
+    root.Values[piMarginLeft] = root.Values[piMarginRight] = marginWidth;
+    root.Values[piVisibility] = 2;
+    root.Values[piLinkColor] = static_cast<int>(hotSpotColor | kPaletteFlag);
+    root.Values[piHoverColor] = static_cast<int>(overLinkColor | kPaletteFlag);
+    root.Values[piVisitedColor] = static_cast<int>(visitedColor | kPaletteFlag);
+    for (int slot : {piLinkDecoration, piHoverDecoration, piVisitedDecoration})
+        root.Values[slot] = text(underline ? "underline" : "none");
+    root.CharSetCode = charSetCode;
+    root_ = &root;
+
+    Add("null");
+
+    TProperties& pre = Add("pre");
+    pre.Values[piFontFamily] = text(preFontName);
+    pre.Values[piFontSize] = fontSize * 10 / 12;
+    pre.Values[piFontStyle] = text("none");
+    pre.Values[piFontWeight] = text("normal");
+    pre.Values[piTextAlign] = text("left");
+    pre.Values[piTextDecoration] = text("none");
+
+    TProperties& p = Add("p");
+    p.Values[piMarginTop] = p.Values[piMarginBottom] = kAutoParagraphSpace;
+    Add("p 11pre").Values[piMarginTop] = 0;
+
+    for (std::string_view key : {"ul", "ol", "menu", "dir", "dl", "dd", "blockquote", "ul 13ul",
+                                 "ul 24ul ul"}) {
+        TProperties& list = Add(key);
+        list.Values[piMarginLeft] = 35;
+        list.Values[piMarginTop] = list.Values[piMarginBottom] = kAutoParagraphSpace;
+    }
+    for (std::string_view key : {"ul", "menu", "dir"})
+        Find(key)->Values[piListStyleType] = text("disc");
+    Find("ol")->Values[piListStyleType] = text("decimal");
+    TProperties& dl = *Find("dl");
+    dl.Values[piMarginLeft] = 0;
+    dl.Values[piListStyleType] = text("none");
+    TProperties& dd = *Find("dd");
+    dd.Values[piMarginLeft] = 40;
+    dd.Values[piMarginTop] = dd.Values[piMarginBottom] = 0;
+    TProperties& quote = *Find("blockquote");
+    quote.Values[piMarginTop] = quote.Values[piMarginBottom] = 14;
+    Find("ul 13ul")->Values[piListStyleType] = text("circle");
+    Find("ul 24ul ul")->Values[piListStyleType] = text("square");
+    Add("ul 14li").Values[piMarginTop] = 0;
+    Add("ol 15li").Values[piMarginTop] = 0;
+
+    for (std::string_view key : {"code", "tt", "kbd", "samp"}) {
+        TProperties& mono = Add(key);
+        mono.Values[piFontFamily] = text(preFontName);
+        mono.Values[piFontSize] = text("0.833em");
+    }
+    for (std::string_view key : {"b", "strong", "th"})
+        Add(key).Values[piFontWeight] = text("bold");
+    for (std::string_view key : {"sup", "sub"}) Add(key).Values[piFontSize] = text("75%");
+    Add("big").Values[piFontSize] = text("1.25em");
+    Add("small").Values[piFontSize] = text("0.75em");
+    Add("table").Values[piTextAlign] = text("none");
+    for (std::string_view key : {"i", "em", "cite", "var", "address"})
+        Add(key).Values[piFontStyle] = text("italic");
+    Add("u").Values[piTextDecoration] = text("underline");
+    for (std::string_view key : {"s", "strike"})
+        Add(key).Values[piTextDecoration] = text("line-through");
+    for (std::string_view key : {"center", "caption"})
+        Add(key).Values[piTextAlign] = text("center");
+    TProperties& hr = Add("hr");
+    for (int i = piMarginTop; i <= piMarginLeft; ++i) hr.Values[i] = 10;
+
+    static constexpr int kHeadingSizes[] = {24, 18, 14, 12, 10, 8};
+    for (int level = 1; level <= 6; ++level) {
+        TProperties& heading = Add("h" + std::to_string(level));
+        heading.Values[piFontSize] = fontSize / 12 * kHeadingSizes[level - 1];
+        heading.Values[piMarginTop] = heading.Values[piMarginBottom] = 19;
+        heading.Values[piFontWeight] = text("bold");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TPropStack
+
+TProperties& TPropStack::PushRoot(const TStyleList& styles) {
+    items_.clear();
+    auto root = std::make_unique<TProperties>();
+    if (const TProperties* defaults = styles.RootEntry()) root->CopyRoot(*defaults);
+    root->ElemTag = "default";
+    items_.push_back(std::move(root));
+    return *items_.back();
+}
+
+TProperties& TPropStack::Push(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                              std::string_view id, const TProperties* inlineProps,
+                              std::string_view pseudo) {
+    if (items_.empty()) PushRoot(styles);
+    auto props = std::make_unique<TProperties>();
+    props->TakeFromParent(*items_.back());
+    props->Cascade(styles, tag, cls, id, pseudo, inlineProps, items_);
+    items_.push_back(std::move(props));
+    return *items_.back();
+}
+
+void TPropStack::Pop(std::string_view tag) {
+    for (size_t i = items_.size(); i-- > 1;) {
+        if (items_[i]->ElemTag != tag) continue;
+        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
+        for (size_t k = i; k < items_.size(); ++k) items_[k]->RetakeFromParent(*items_[k - 1]);
+        return;
+    }
+}
+
+}  // namespace kv

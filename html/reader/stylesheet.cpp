@@ -1,0 +1,452 @@
+#include "html/reader/stylesheet.h"
+
+#include <functional>
+#include <vector>
+
+#include "html/reader/properties.h"
+#include "html/reader/units.h"
+#include "platform/codec.h"
+
+namespace kv {
+namespace {
+
+constexpr unsigned char kEnd = 26;
+constexpr size_t kMaxValues = 7;   // values of one shorthand
+constexpr size_t kMaxParts = 10;   // simple selectors of one contextual selector
+
+using Setter = std::function<void(std::string_view property, std::string_view value)>;
+
+bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0; }
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsNameChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '-'; }
+bool IsSelectorChar(unsigned char c) {
+    return IsNameChar(c) || c == ' ' || c == '#' || c == '.' || c == ':';
+}
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+std::string_view StripQuotes(std::string_view text) {
+    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+        text.back() == text.front())
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+// Splits a shorthand's value into at most seven values: quoted stretches (and, with
+// `keepGroups`, parenthesised groups) stay whole; "12px/1.5" gives "12px" and "/1.5".
+std::vector<std::string> SplitValues(std::string_view input, bool keepGroups) {
+    std::string text;
+    for (size_t i = 0; i < input.size(); ++i) {
+        const char c = input[i];
+        if (c == ' ' && (text.empty() || text.back() == ' ' || text.back() == ',')) continue;
+        if (c == ',' && !text.empty() && text.back() == ' ') text.pop_back();
+        text += c;
+    }
+    std::vector<std::string> values;
+    std::string current;
+    char quote = 0;
+    int depth = 0;
+    auto flush = [&] {
+        if (current.empty() || values.size() >= kMaxValues) return current.clear();
+        const size_t slash = current.find('/', 1);
+        if (slash != std::string::npos && current.find('(') == std::string::npos &&
+            values.size() + 1 < kMaxValues) {
+            values.push_back(current.substr(0, slash));
+            values.push_back(current.substr(slash));
+        } else {
+            values.push_back(current);
+        }
+        current.clear();
+    };
+    for (char c : text) {
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (keepGroups && c == '(') {
+            ++depth;
+        } else if (keepGroups && c == ')' && depth > 0) {
+            --depth;
+        } else if (c == ' ' && depth == 0) {
+            flush();
+            continue;
+        }
+        current += c;
+    }
+    flush();
+    return values;
+}
+
+void ExpandBox(std::string_view prefix, std::string_view suffix,
+               const std::vector<std::string>& v, const Setter& set) {
+    if (v.empty()) return;
+    const std::string& top = v[0];
+    const std::string& right = v.size() >= 2 ? v[1] : v[0];
+    const std::string& bottom = v.size() >= 3 ? v[2] : v[0];
+    const std::string& left = v.size() >= 4 ? v[3] : right;
+    const std::string p(prefix), s(suffix);
+    set(p + "-top" + s, top);
+    set(p + "-right" + s, right);
+    set(p + "-bottom" + s, bottom);
+    set(p + "-left" + s, left);
+}
+
+bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> words) {
+    for (auto word : words)
+        if (value == word) return true;
+    return false;
+}
+
+void ExpandFont(const std::vector<std::string>& values, const Setter& set) {
+    for (const std::string& v : values) {
+        if (v[0] == '/') {
+            set("line-height", std::string_view(v).substr(1));
+        } else if (IsOneOf(v, {"italic", "oblique"})) {
+            set("font-style", v);
+        } else if (IsOneOf(v, {"normal", "bolder", "lighter", "bold"})) {
+            set("font-weight", v);
+        } else if (v == "small-caps") {
+            set("font-variant", v);
+        } else if (IsOneOf(v, {"larger", "smaller", "xx-small", "x-small", "small", "medium",
+                               "large", "x-large", "xx-large"}) ||
+                   IsDigit(static_cast<unsigned char>(v[0]))) {
+            set("font-size", v);
+        } else {
+            set("font-family", v);
+        }
+    }
+}
+
+void ExpandBorder(std::string_view name, const std::vector<std::string>& values,
+                  const Setter& set) {
+    for (const std::string& v : values) {
+        TColor color;
+        if (ParseColor(v, true, color)) {
+            set("border-color", v);
+        } else if (IsOneOf(v, {"none", "solid", "dashed", "dotted", "double", "groove", "inset",
+                               "outset", "ridge"})) {
+            set(std::string(name) + "-style", v);
+        } else if (name == "border") {
+            for (auto side : {"border-top-width", "border-right-width", "border-bottom-width",
+                              "border-left-width"})
+                set(side, v);
+        } else {
+            set(std::string(name) + "-width", v);
+        }
+    }
+}
+
+void ExpandBackground(const std::vector<std::string>& values, std::string_view base,
+                      const Setter& set) {
+    std::string position;
+    int positions = 0;
+    for (const std::string& v : values) {
+        TColor color;
+        if (Contains(v, "rgb(")) {
+            set("background-color", v);
+        } else if (Contains(v, "url(")) {
+            set("background-image", base.empty() ? v : ResolveUrlValue(v, base));
+        } else if (ParseColor(v, true, color)) {
+            set("background-color", v);
+        } else if (v == "none") {
+            set("background-image", v);
+        } else if (Contains(v, "repeat")) {
+            set("background-repeat", v);
+        } else if (positions < 2) {
+            position += (positions++ ? " " : "") + v;
+        }
+    }
+    if (!position.empty()) set("background-position", position);
+}
+
+// Applies one declaration, expanding the shorthands.
+void Declare(std::string_view name, std::string_view value, std::string_view base,
+             const Setter& set) {
+    if (IsOneOf(name, {"margin", "padding"})) {
+        ExpandBox(name, "", SplitValues(value, false), set);
+    } else if (name == "border-width") {
+        ExpandBox("border", "-width", SplitValues(value, false), set);
+    } else if (IsOneOf(name, {"border", "border-top", "border-right", "border-bottom",
+                              "border-left"})) {
+        ExpandBorder(name, SplitValues(value, false), set);
+    } else if (name == "font") {
+        ExpandFont(SplitValues(value, false), set);
+    } else if (name == "background") {
+        ExpandBackground(SplitValues(value, true), base, set);
+    } else if (name == "list-style") {
+        for (const std::string& v : SplitValues(value, true)) {
+            if (Contains(v, "url(")) {
+                set("list-style-image", base.empty() ? v : ResolveUrlValue(v, base));
+            } else {
+                set("list-style-type", v);
+            }
+        }
+    } else if (!base.empty() && Contains(value, "url(")) {
+        set(name, ResolveUrlValue(value, base));
+    } else {
+        set(name, value);
+    }
+}
+
+class SheetParser {
+public:
+    SheetParser(TSheetSource& source, bool inlineStyle)
+        : source_(source), inline_(inlineStyle) {}
+
+    void Next() { ch = Read(); }
+
+    // Reads declarations up to "}" (consumed), "<" or the end (an inline style: to the end).
+    void ReadDeclarations(std::string_view base, const Setter& set) {
+        for (;;) {
+            SkipSpaces();
+            if (Stop()) return;
+            if (ch == '}' && !inline_) return Next();
+            std::string name;
+            while (IsNameChar(ch)) {
+                name += static_cast<char>(ch);
+                Next();
+            }
+            SkipSpaces();
+            if (ch == ':') {
+                Next();
+                std::string value;
+                while (!Stop() && ch != ';' && (inline_ || ch != '}')) {
+                    value += static_cast<char>(ch);
+                    Next();
+                }
+                const std::string lowerValue = cp1251::lowerText(TrimView(value));
+                Declare(cp1251::lowerText(name), StripQuotes(lowerValue), base, set);
+            }
+            SkipSpaces();
+            if (ch == ';') Next();
+            while (!IsNameChar(ch) && !Stop() && (inline_ || ch != '}')) Next();
+        }
+    }
+
+    void ReadSheet(TStyleList& styles, std::string_view base) {
+        ch = ' ';
+        while (ch == ' ' || ch == '!' || ch == '-' || ch == '>' ||
+               (ch == '<' && source_.Peek() == '!'))
+            Next();
+        while (!Stop()) {
+            if (ch == '@') {
+                SkipAtRule();
+            } else {
+                ReadRule(styles, base);
+            }
+            while (ch == ' ' || ch == '-' || ch == '>') Next();
+        }
+    }
+
+    unsigned char ch = ' ';  // the current character
+
+private:
+    unsigned char Read() {
+        for (;;) {
+            unsigned char c = source_.Next();
+            if (c == 13 || c == 9 || c == 10) return ' ';
+            if (c != '/' || source_.Peek() != '*') return c;
+            source_.Next();  // "*": a comment, ended by "*/", "<" or the end
+            for (;;) {
+                c = source_.Next();
+                if (c == kEnd || (c == '<' && !inline_)) return c;
+                if (c == '*' && source_.Peek() == '/') {
+                    source_.Next();
+                    break;
+                }
+            }
+        }
+    }
+
+    bool Stop() const { return ch == kEnd || (ch == '<' && !inline_); }
+    void SkipSpaces() {
+        while (ch == ' ') Next();
+    }
+
+    void SkipAtRule() {
+        while (!Stop() && ch != ';' && ch != '{') Next();
+        if (ch == ';') return Next();
+        int depth = 0;
+        while (!Stop()) {
+            if (ch == '{') ++depth;
+            if (ch == '}' && --depth == 0) return Next();
+            Next();
+        }
+    }
+
+    void ReadRule(TStyleList& styles, std::string_view base) {
+        std::vector<std::string> selectors;
+        for (;;) {
+            std::string selector;
+            while (IsSelectorChar(ch)) {
+                selector += static_cast<char>(cp1251::lower(ch));
+                Next();
+            }
+            const std::string key = SelectorKey(TrimView(selector), styles);
+            if (!key.empty()) selectors.push_back(key);
+            if (ch != ',') break;
+            Next();
+        }
+        while (ch != '{' && !Stop()) Next();
+        if (ch != '{') return;
+        Next();
+        ReadDeclarations(base, [&](std::string_view property, std::string_view value) {
+            for (const auto& selector : selectors)
+                styles.SetSelectorProperty(selector, property, value);
+        });
+    }
+
+    // "div p" becomes "p 1<sequence>div": the element first, then the number of ancestors and
+    // the rule's sequence number, then the ancestors from the nearest outwards.
+    static std::string SelectorKey(std::string_view selector, TStyleList& styles) {
+        std::vector<std::string_view> parts;
+        size_t i = 0;
+        while (i < selector.size()) {
+            while (i < selector.size() && selector[i] == ' ') ++i;
+            const size_t start = i;
+            while (i < selector.size() && selector[i] != ' ') ++i;
+            if (i > start) parts.push_back(selector.substr(start, i - start));
+        }
+        if (parts.size() > kMaxParts) return {};  // deeper than the cascade matches
+        if (parts.size() <= 1) return std::string(selector);
+        std::string key(parts.back());
+        key += ' ' + std::to_string(parts.size() - 1) + std::to_string(styles.Sequence++);
+        for (size_t k = parts.size() - 1; k-- > 0;) {
+            key += parts[k];
+            if (k > 0) key += ' ';
+        }
+        return key;
+    }
+
+    TSheetSource& source_;
+    bool inline_;
+};
+
+}  // namespace
+
+unsigned char TStringSheetSource::Next() {
+    while (pos_ < text_.size() && text_[pos_] == 10) ++pos_;
+    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_++]) : kEnd;
+}
+
+unsigned char TStringSheetSource::Peek() {
+    while (pos_ < text_.size() && text_[pos_] == 10) ++pos_;
+    return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : kEnd;
+}
+
+unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base) {
+    SheetParser parser(source, false);
+    parser.ReadSheet(styles, base);
+    return cp1251::upperLatin(parser.ch);
+}
+
+void ParseInlineStyle(std::string_view text, TProperties& props) {
+    const std::string lower = cp1251::lowerText(text);
+    TStringSheetSource source(lower);
+    SheetParser parser(source, true);
+    parser.Next();
+    parser.ReadDeclarations("", [&](std::string_view property, std::string_view value) {
+        props.SetProperty(property, value);
+    });
+}
+
+std::string UrlBase(std::string_view url) {
+    std::string_view text = TrimView(url);
+    text = text.substr(0, text.find('?'));
+    const size_t slashes = text.find("//");
+    const size_t start = slashes == std::string_view::npos ? 0 : slashes + 2;
+    const size_t last = text.rfind('/');
+    if (last != std::string_view::npos && last >= start) return std::string(text.substr(0, last + 1));
+    return std::string(text) + "/";
+}
+
+std::string CombineUrl(std::string_view base, std::string_view relative) {
+    std::string b(base);
+    const size_t scheme = b.find("://");
+    size_t root = b.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+    if (root == std::string::npos) {
+        b += '/';
+        root = b.size() - 1;
+    }
+    if (b.back() != '/') b += '/';
+    std::string result = !relative.empty() && relative.front() == '/'
+                             ? b.substr(0, root) + std::string(relative)
+                             : b + std::string(relative);
+    for (size_t p; (p = result.find("/../")) != std::string::npos;) {
+        if (p > root) {
+            const size_t q = result.rfind('/', p - 1);  // at least the root
+            result.erase(q, p + 3 - q);
+        } else {
+            result.erase(p + 1, 3);
+        }
+    }
+    for (size_t p; (p = result.find("/./")) != std::string::npos;) result.erase(p, 2);
+    return result;
+}
+
+bool IsFullUrl(std::string_view text) {
+    return Contains(text, "://") || Contains(cp1251::lowerText(text), "mailto:");
+}
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+std::string LocalPath(std::string_view url, std::string_view base) {
+    std::string path;
+    for (size_t i = 0; i < url.size(); ++i) {
+        if (url[i] == '%' && i + 2 < url.size() + 0 && HexDigit(url[i + 1]) >= 0 &&
+            HexDigit(url[i + 2]) >= 0) {
+            path += static_cast<char>(HexDigit(url[i + 1]) * 16 + HexDigit(url[i + 2]));
+            i += 2;
+        } else {
+            path += url[i];
+        }
+    }
+    // file:///C|/x keeps its drive; file:///home/x is the absolute path /home/x.
+    if (path.rfind("file:///", 0) == 0 && path.size() > 9 && path[9] == '|') {
+        path.erase(0, 8);
+    } else if (path.rfind("file://", 0) == 0) {
+        path.erase(0, 7);
+    }
+    for (char& c : path) {
+        if (c == '|') c = ':';
+        if (c == '\\') c = '/';
+    }
+    if ((path.size() >= 2 && path[1] == ':') || (!path.empty() && path[0] == '/')) return path;
+    std::string folder(base);
+    for (char& c : folder)
+        if (c == '\\') c = '/';
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder + path;
+}
+
+}  // namespace
+
+std::string ResolveUrlValue(std::string_view value, std::string_view base) {
+    const size_t open = value.find("url(");
+    if (open == std::string_view::npos) return std::string(value);
+    const size_t close = value.find(')', open);
+    const size_t innerEnd = close == std::string_view::npos ? value.size() : close;
+    std::string url(StripQuotes(TrimView(value.substr(open + 4, innerEnd - open - 4))));
+    for (char& c : url)
+        if (c == '\\') c = '/';
+    std::string resolved;
+    if (!Contains(base, "://")) {
+        resolved = LocalPath(url, base);
+    } else {
+        resolved = IsFullUrl(url) ? url : CombineUrl(base, url);
+    }
+    std::string result(value.substr(0, open));
+    result += "url(" + resolved + ")";
+    if (close != std::string_view::npos) result += value.substr(close + 1);
+    return result;
+}
+
+}  // namespace kv

@@ -1,0 +1,55 @@
+#pragma once
+// The style-sheet parser: the content of a STYLE element, a linked sheet, or a STYLE attribute.
+// A small subset: simple and contextual selectors, declarations, the shorthands margin, padding,
+// border-width, border(-top/-right/-bottom/-left), font, background and list-style, comments;
+// at-rules are skipped. It never fails: what it does not understand is skipped.
+
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+class TStyleList;
+class TProperties;
+
+// Where a sheet's characters come from: Next() returns the next byte (26 at the end, and
+// thereafter), Peek() the byte Next() would return. The parser never reads past the "<" it stops
+// at, so a reader that feeds it from the document stands at that "<" afterwards.
+class TSheetSource {
+public:
+    virtual ~TSheetSource() = default;
+    virtual unsigned char Next() = 0;
+    virtual unsigned char Peek() = 0;
+};
+
+// A sheet held in memory; line feeds are skipped (a linked sheet's line ends become CR).
+class TStringSheetSource : public TSheetSource {
+public:
+    explicit TStringSheetSource(std::string_view text) : text_(text) {}
+    unsigned char Next() override;
+    unsigned char Peek() override;
+
+private:
+    std::string_view text_;
+    size_t pos_ = 0;
+};
+
+// Reads rules into `styles` until the end of input or a "<" (the STYLE end tag) and returns the
+// upper-cased character it stopped at. url() values are resolved against `base` (the folder or
+// URL of a linked sheet; empty for a STYLE element).
+unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base);
+
+// Reads the declarations of a STYLE attribute into `props`.
+void ParseInlineStyle(std::string_view text, TProperties& props);
+
+// The folder part of a URL: trimmed, cut at "?", up to and including the last "/" after the
+// scheme's "//" (the text with "/" appended when there is none).
+std::string UrlBase(std::string_view url);
+// A relative URL resolved against a base URL ("/../" and "/./" removed).
+std::string CombineUrl(std::string_view base, std::string_view relative);
+// True when the text holds "://" or, in any case, "mailto:".
+bool IsFullUrl(std::string_view text);
+// A value holding url(...) with the URL resolved against `base`, written back as url(...).
+std::string ResolveUrlValue(std::string_view value, std::string_view base);
+
+}  // namespace kv

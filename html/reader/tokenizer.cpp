@@ -1,0 +1,355 @@
+#include "html/reader/tokenizer.h"
+
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "html/reader/stylesheet.h"
+#include "platform/codec.h"
+
+namespace kv {
+namespace {
+
+constexpr int kMaxNameLength = 255;  // letters of a tag or attribute name kept
+constexpr int kMaxTextRun = 100;     // characters of one text token
+
+bool IsLetter(unsigned char upper) { return upper >= 'A' && upper <= 'Z'; }
+bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// Bytes that a text run takes: all but 0-12, 14-31, "&" and "<" (CR is taken).
+constexpr auto kTextByte = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c) table[c] = !(c <= 12 || (c >= 14 && c <= 31) || c == '&' || c == '<');
+    return table;
+}();
+
+}  // namespace
+
+bool ReadRoundedNumber(std::string_view text, int32_t& value) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty() || text.front() == '+') return false;
+    double number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number,
+                                              std::chars_format::general);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
+        return false;
+    const double rounded = std::round(number);
+    value = rounded >= INT32_MAX ? INT32_MAX
+          : rounded <= INT32_MIN ? INT32_MIN
+                                 : static_cast<int32_t>(rounded);
+    return true;
+}
+
+THtmlReader::THtmlReader() : TagAttributes(std::make_unique<TAttributeList>()) {
+    attributeName_.reserve(kMaxNameLength);
+}
+
+THtmlReader::~THtmlReader() = default;
+
+void THtmlReader::Start(std::string_view text) {
+    // Source indexes are 32-bit: a longer text is read up to that limit.
+    if (text.size() > static_cast<size_t>(INT32_MAX - 1)) text = text.substr(0, INT32_MAX - 1);
+    begin_ = pos_ = text.data();
+    end_ = text.data() + text.size();
+    include_.clear();
+    includePos_ = 0;
+    mode_ = savedMode_ = smMain;
+    CurChar = CurUpper = kEndOfInput;
+    Symbol = syNone;
+    Token.Clear();
+    TagAttributes = std::make_unique<TAttributeList>();
+    HeadingLevel = 0;
+    SourceIndex = -1;
+    LineEndState = leNone;
+    SkippingComment = ReadingScript = KeepSpaces = NoBreakRun = false;
+}
+
+unsigned char THtmlReader::ReadIncludeChar() {
+    if (includePos_ < include_.size()) return static_cast<unsigned char>(include_[includePos_++]);
+    mode_ = savedMode_;
+    include_.clear();
+    includePos_ = 0;
+    return ReadRawChar();
+}
+
+unsigned char THtmlReader::LookAhead() const {
+    if (mode_ == smInclude && includePos_ < include_.size())
+        return static_cast<unsigned char>(include_[includePos_]);
+    return pos_ < end_ ? static_cast<unsigned char>(*pos_) : kEndOfInput;
+}
+
+void THtmlReader::OpenCommentError() {
+    SkippingComment = false;
+    throw EParseError("Open Comment at End of HTML File");
+}
+
+// The reader stands at a "<" followed by "!": skips comments and declarations (several in a
+// row) so that the character after the last closing ">" becomes current.
+void THtmlReader::SkipMarkup() {
+    do {
+        ReadCharBasic();  // the "!"
+        SkippingComment = true;
+        ReadCharBasic();
+        if (CurChar == '-' && LookAhead() == '-') {
+            ReadCharBasic();
+            ReadCharBasic();
+            if (OnInclude && CurChar == '#' && mode_ != smInclude) {
+                ReadIncludeDirective();
+            } else {
+                SkipCommentBody();
+            }
+        } else {
+            while (CurUpper != '>') ReadCharBasic();
+        }
+        SkippingComment = false;
+        ReadCharBasic();
+    } while (CurChar == '<' && !ReadingScript && LookAhead() == '!');
+}
+
+// Up to a "--" (any number of dashes) followed, after blanks, by ">".
+void THtmlReader::SkipCommentBody() {
+    for (;;) {
+        while (CurUpper != '-') ReadCharBasic();
+        ReadCharBasic();
+        if (CurChar != '-') continue;
+        while (CurChar == '-') ReadCharBasic();
+        while (CurChar == ' ' || CurChar == 13) ReadCharBasic();
+        if (CurChar == '>') return;
+    }
+}
+
+void THtmlReader::ReadIncludeDirective() {
+    std::string command;
+    ReadCharBasic();  // past "#"
+    while (IsLetter(CurUpper)) {
+        command += static_cast<char>(CurChar);
+        ReadCharBasic();
+    }
+    std::vector<std::string> params;
+    TAttribute attribute;
+    std::string name;
+    while (ReadAttribute(attribute, name, false))
+        params.push_back(name + "=\"" + attribute.StrValue + "\"");
+    SkippingComment = true;
+    SkipCommentBody();
+    std::string buffer;
+    OnInclude(Viewer, command, params, buffer);
+    if (!buffer.empty()) {
+        include_ = std::move(buffer);
+        includePos_ = 0;
+        savedMode_ = mode_;
+        mode_ = smInclude;
+    }
+}
+
+void THtmlReader::NextToken() {
+    Token.Clear();
+    if (CurChar == kEndOfInput) {
+        Symbol = syEof;
+    } else if (CurUpper == '<') {
+        ReadTag();
+    } else if (CurChar == '&') {
+        Symbol = syText;
+        ReadReference(Token);
+    } else if (kTextByte[CurChar]) {
+        ReadTextRun();
+        Symbol = syText;
+    } else {
+        Symbol = syOther;
+        Token.PushChar(static_cast<char>(CurChar), SourceIndex);
+        ReadChar();
+    }
+}
+
+void THtmlReader::ReadTag() {
+    const int32_t start = SourceIndex;
+    ReadChar();
+    bool endTag = false;
+    if (CurChar == '/') {
+        endTag = true;
+        ReadChar();
+    } else if (!IsLetter(CurUpper)) {
+        Symbol = syText;
+        Token.PushChar('<', start);
+        return;
+    }
+    Symbol = syUnknown;
+    char name[kMaxNameLength];
+    int length = 0;
+    while (IsLetter(CurUpper)) {
+        if (length < kMaxNameLength) name[length++] = static_cast<char>(CurUpper);
+        ReadChar();
+    }
+    const TSymbol symbol = LookupTag(std::string_view(name, length));
+    if (symbol != syNone) {
+        if (!endTag) {
+            Symbol = symbol;
+        } else if (EndOf(symbol) != syNone) {
+            Symbol = EndOf(symbol);
+        }
+    }
+    SkipBlanks();
+    HeadingLevel = 0;
+    if ((Symbol == syH || Symbol == syHEnd) && CurUpper >= '1' && CurUpper <= '6') {
+        HeadingLevel = CurUpper - '0';
+        ReadChar();
+    }
+    TagAttributes->Clear();
+    TAttribute attribute;
+    while (ReadAttribute(attribute, attributeName_, true)) TagAttributes->Add(std::move(attribute));
+    while (CurChar != '>' && CurChar != kEndOfInput) ReadChar();
+    if (CurChar == '>' && Symbol != sySTYLE) ReadChar();
+}
+
+bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, bool registerId) {
+    SkipBlanks();
+    if (!IsLetter(CurUpper)) return false;
+    upperName.clear();
+    while (IsLetter(CurUpper) || CurUpper == '-') {
+        if (upperName.size() < kMaxNameLength) upperName += static_cast<char>(CurUpper);
+        ReadChar();
+    }
+    attribute.Symbol = LookupAttribute(upperName);
+    SkipBlanks();
+    attribute.StrValue.clear();
+    attribute.NumValue = attribute.Symbol == atBORDER ? 1 : 0;
+    if (CurChar != '=') return true;
+    ReadChar();
+    SkipBlanks();
+    if (CurUpper == '"' || CurUpper == '\'') {
+        ReadQuotedValue(attribute);
+    } else if (CurUpper == '+' || CurUpper == '-' || IsDigit(CurUpper)) {
+        ReadNumberValue(attribute);
+    } else {
+        while (CurChar != ' ' && CurChar != 13 && CurChar != kEndOfInput && CurChar != '>') {
+            attribute.StrValue += static_cast<char>(CurChar);
+            ReadChar();
+        }
+    }
+    if (registerId && attribute.Symbol == atID && !attribute.StrValue.empty() && IDNames)
+        IDNames->AddChPos(attribute.StrValue, SourceIndex);
+    return true;
+}
+
+void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
+    const unsigned char quote = CurChar;
+    ReadChar();
+    while (CurChar != quote && CurChar != kEndOfInput) {
+        if (CurChar == 13) {
+            ReadChar();  // line breaks inside a quoted value vanish
+        } else if (CurChar == '&') {
+            scratch_.Clear();
+            ReadReference(scratch_);
+            attribute.StrValue += scratch_.Text;
+        } else {
+            attribute.StrValue += static_cast<char>(CurChar);
+            ReadChar();
+        }
+    }
+    if (CurChar == quote) ReadChar();
+    std::string_view number = attribute.StrValue;
+    while (!number.empty() && static_cast<unsigned char>(number.front()) <= 32)
+        number.remove_prefix(1);
+    while (!number.empty() && static_cast<unsigned char>(number.back()) <= 32)
+        number.remove_suffix(1);
+    if (!number.empty() && number.back() == '%') number.remove_suffix(1);
+    if (!ReadRoundedNumber(number, attribute.NumValue)) attribute.NumValue = 0;
+}
+
+void THtmlReader::ReadNumberValue(TAttribute& attribute) {
+    do {
+        attribute.StrValue += static_cast<char>(CurChar);
+        ReadChar();
+    } while (CurChar != ' ' && CurChar != 13 && CurChar != kEndOfInput && CurChar != '%' &&
+             CurChar != '>');
+    SkipBlanks();
+    if (!ReadRoundedNumber(attribute.StrValue, attribute.NumValue)) attribute.NumValue = 0;
+    if (CurChar == '%') {
+        attribute.StrValue += '%';
+        ReadChar();
+    }
+}
+
+// The reader stands at "&". Appends the decoded characters, all at the index of the "&" (the
+// three dots of "hellip" at that index and the two after it), or the raw text when the reference
+// is not one.
+void THtmlReader::ReadReference(TokenObj& out) {
+    const int32_t index = SourceIndex;
+    raw_.assign(1, '&');
+    auto take = [this] {
+        raw_ += static_cast<char>(CurChar);
+        ReadChar();
+    };
+    auto emitRaw = [&] {
+        for (char c : raw_) out.PushChar(c, index);
+    };
+    ReadChar();
+    if (CurChar == '#') {
+        take();
+        int digits = 0;
+        int32_t value = 0;
+        while (IsDigit(CurChar)) {
+            if (digits == 5) {  // a sixth digit: not a reference
+                take();
+                return emitRaw();
+            }
+            value = value * 10 + (CurChar - '0');
+            ++digits;
+            take();
+        }
+        if (CurChar == ';') take();
+        if (digits == 0) return emitRaw();
+        if (value > 255 && value <= 0xFFFF) {
+            out.PushChar(cp1251::fromUnicode(static_cast<char32_t>(value)), index);
+        } else if (value == 9) {
+            out.PushChar(' ', index);
+        } else if (value == 10 || (value >= 32 && value <= 255)) {
+            out.PushChar(static_cast<char>(value), index);
+        } else {
+            emitRaw();
+        }
+        return;
+    }
+    char name[7];
+    int length = 0;
+    while (IsLetter(CurUpper) || IsDigit(CurUpper)) {
+        if (length == 6) {  // a seventh character: not a reference
+            take();
+            return emitRaw();
+        }
+        name[length++] = static_cast<char>(CurChar);
+        take();
+    }
+    if (CurChar == ';') take();
+    const char* text = LookupEntity(std::string_view(name, length));
+    if (!text) return emitRaw();
+    for (int32_t k = 0; text[k]; ++k) out.PushChar(text[k], text[1] ? index + k : index);
+}
+
+void THtmlReader::ReadTextRun() {
+    while (Token.Length() < kMaxTextRun && kTextByte[CurChar]) {
+        if (KeepSpaces || (CurChar != ' ' && CurChar != 13)) {
+            Token.PushChar(static_cast<char>(CurChar), SourceIndex);
+            ReadChar();
+        } else {
+            Token.PushChar(NoBreakRun ? kNoBreakSpace : ' ', SourceIndex);
+            SkipBlanks();
+        }
+    }
+}
+
+void THtmlReader::ReadStyleElement(TStyleList& styles) {
+    struct ReaderSource : TSheetSource {
+        explicit ReaderSource(THtmlReader& reader) : reader(reader) {}
+        unsigned char Next() override {
+            reader.ReadCharBasic();
+            return reader.CurChar;
+        }
+        unsigned char Peek() override { return reader.LookAhead(); }
+        THtmlReader& reader;
+    } source(*this);
+    CurUpper = ParseStyleSheet(styles, source, "");
+}
+
+}  // namespace kv

@@ -1,0 +1,166 @@
+#pragma once
+// The HTML tokenizer: turns the Windows-1251 bytes of one document into tokens (start and end
+// tags with their attributes, text runs, single other characters, unknown tags, end of input).
+//
+// Character level: every line end (CR, LF, CR LF, LF CR) reaches the reader as one CR, a tab as
+// a space; comments (<!-- ... -->) and declarations (<!DOCTYPE ...>) vanish; include directives
+// (<!--#command ...-->) splice the handler's text in. Every character knows its source index
+// (0-based byte index in the main text; characters of an include buffer do not advance it).
+//
+// Token level (NextToken): Symbol tells the kind; Token holds the text of a text token with the
+// source index of every character; TagAttributes the attributes of the last tag; HeadingLevel
+// the digit of <H1>..<H6>. Text runs are at most 100 characters, white space collapsed to one
+// space unless KeepSpaces (or to character 5 inside a no-break run).
+//
+// Typical use (the document builder):
+//     THtmlReader reader;
+//     reader.IDNames = &document.IDNames;
+//     reader.Start(text);          // text stays alive during the parse
+//     reader.ReadChar();
+//     reader.NextToken();
+//     while (reader.Symbol != syEof) { ...; reader.NextToken(); }
+// An unterminated comment raises EParseError("Open Comment at End of HTML File").
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/reader/names.h"
+#include "html/reader/symbols.h"
+#include "html/reader/tokens.h"
+#include "platform/errors.h"
+
+namespace kv {
+
+class THtmlView;  // the viewer control: the sender of handler calls
+class TStyleList;
+
+class EParseError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The include handler: called for <!--#Command NAME="value" ...--> with one parameter line
+// NAME="value" per attribute. Text put into Buffer is read in place of the directive (the reader
+// keeps the string while it reads it; an empty Buffer inserts nothing).
+using TIncludeType = std::function<void(THtmlView* Sender, const std::string& Command,
+                                        const std::vector<std::string>& Params,
+                                        std::string& Buffer)>;
+
+inline constexpr unsigned char kEndOfInput = 26;
+inline constexpr char kNoBreakSpace = 5;  // a collapsed space inside a no-break run
+
+class THtmlReader {
+public:
+    enum TLineEndState : uint8_t { leNone, leCR, leLF };
+
+    THtmlReader();
+    ~THtmlReader();
+    THtmlReader(const THtmlReader&) = delete;
+    THtmlReader& operator=(const THtmlReader&) = delete;
+
+    // Resets the reader for a parse of `text` (not copied: it must outlive the parse).
+    void Start(std::string_view text);
+
+    // Character level.
+    unsigned char ReadRawChar() {
+        if (mode_ == smMain) [[likely]] {
+            if (pos_ < end_) [[likely]] {
+                ++SourceIndex;
+                return static_cast<unsigned char>(*pos_++);
+            }
+            SourceIndex = static_cast<int32_t>(end_ - begin_);
+            return kEndOfInput;
+        }
+        return ReadIncludeChar();
+    }
+    unsigned char LookAhead() const;
+    void ReadCharBasic() {
+        unsigned char c = ReadRawChar();
+        if (LineEndState != leNone) [[unlikely]] {
+            if ((c == 10 && LineEndState == leCR) || (c == 13 && LineEndState == leLF))
+                c = ReadRawChar();
+        }
+        if (c == 10) {
+            LineEndState = leLF;
+            c = 13;
+        } else if (c == 13) {
+            LineEndState = leCR;
+        } else {
+            LineEndState = leNone;
+            if (c == 9) c = ' ';
+        }
+        CurChar = c;
+        CurUpper = (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+        if (c == kEndOfInput && SkippingComment) [[unlikely]] OpenCommentError();
+    }
+    void ReadChar() {
+        SkippingComment = false;
+        ReadCharBasic();
+        if (CurChar == '<' && !ReadingScript && LookAhead() == '!') [[unlikely]] SkipMarkup();
+    }
+    void SkipBlanks() {
+        while (CurChar == ' ' || CurChar == 13) ReadChar();
+    }
+
+    // Token level.
+    void NextToken();
+
+    // Reads the content of a STYLE element (the reader stands at the ">" of its start tag) into
+    // `styles`, up to the "<" of the end tag, which becomes the current character.
+    void ReadStyleElement(TStyleList& styles);
+
+    // The current character (after normalisation) and its upper case (a-z only change).
+    unsigned char CurChar = kEndOfInput;
+    unsigned char CurUpper = kEndOfInput;
+    TSymbol Symbol = syNone;
+    TokenObj Token;
+    std::unique_ptr<TAttributeList> TagAttributes;
+    int HeadingLevel = 0;
+    int32_t SourceIndex = -1;
+    TLineEndState LineEndState = leNone;
+    bool SkippingComment = false;
+    bool ReadingScript = false;  // script text: comments are not recognised
+    bool KeepSpaces = false;     // preformatted text: white space is kept
+    bool NoBreakRun = false;     // collapsed white space becomes character 5
+
+    TIDNameList* IDNames = nullptr;  // element ids are registered here (not owned)
+    TIncludeType OnInclude;
+    THtmlView* Viewer = nullptr;  // sender of the include handler
+
+private:
+    enum TSourceMode : uint8_t { smMain, smInclude };
+
+    unsigned char ReadIncludeChar();
+    [[noreturn]] void OpenCommentError();
+    void SkipMarkup();
+    void SkipCommentBody();
+    void ReadIncludeDirective();
+    void ReadTag();
+    bool ReadAttribute(TAttribute& attribute, std::string& upperName, bool registerId);
+    void ReadQuotedValue(TAttribute& attribute);
+    void ReadNumberValue(TAttribute& attribute);
+    void ReadReference(TokenObj& out);
+    void ReadTextRun();
+
+    const char* begin_ = nullptr;
+    const char* pos_ = nullptr;
+    const char* end_ = nullptr;
+    std::string include_;  // the include buffer being read
+    size_t includePos_ = 0;
+    TSourceMode mode_ = smMain;
+    TSourceMode savedMode_ = smMain;
+
+    std::string attributeName_;  // scratch buffers reused for every tag
+    std::string raw_;
+    TokenObj scratch_;
+};
+
+// The value of an attribute text read as a decimal real number, rounded to the nearest
+// integer (clamped to 32 bits); false when it is not a number.
+bool ReadRoundedNumber(std::string_view text, int32_t& value);
+
+}  // namespace kv

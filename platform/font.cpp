@@ -1,0 +1,208 @@
+#include "platform/font.h"
+
+#include <fontconfig/fontconfig.h>
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "platform/codec.h"
+
+namespace kv {
+namespace {
+
+constexpr char kAliasConfig[] =
+#include "platform/kvarnelya-fonts.conf.inc"
+    ;
+
+struct Alias {
+    const char* name;
+    const char* faces[2];
+};
+// The same aliases for Qt's own substitution table (used when fontconfig is not consulted).
+constexpr Alias kAliases[] = {
+    {"MS Sans Serif", {"DejaVu Sans", "Liberation Sans"}},
+    {"System", {"DejaVu Sans", "Liberation Sans"}},
+    {"Times New Roman", {"Liberation Serif", "DejaVu Serif"}},
+    {"Arial", {"Liberation Sans", "DejaVu Sans"}},
+    {"Courier New", {"Liberation Mono", "DejaVu Sans Mono"}},
+};
+
+bool HaveGui() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+
+std::string LowerKey(std::string_view name) { return cp1251::lowerText(name); }
+
+// Fonts are made on the interface thread; the lock only keeps the caches sound elsewhere.
+std::mutex g_lock;
+std::map<std::string, std::shared_ptr<const TFontMetrics>> g_metrics;  // bounded below
+std::map<std::string, std::string> g_faces;
+constexpr size_t kCacheLimit = 512;
+
+// A 96-dpi device to measure on, whatever the screen.
+const QPaintDevice* MeasureDevice() {
+    static QImage device = [] {
+        QImage image(1, 1, QImage::Format_RGB32);
+        image.setDotsPerMeterX(3780);  // 96 dpi
+        image.setDotsPerMeterY(3780);
+        return image;
+    }();
+    return &device;
+}
+
+std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
+    auto metrics = std::make_shared<TFontMetrics>();
+    const int pixels = font.PixelSize();
+    if (!HaveGui()) {
+        // No font services without a GUI application: plausible fixed metrics.
+        metrics->Ascent = pixels;
+        metrics->Descent = std::max(1, pixels / 4);
+        metrics->Height = metrics->Ascent + metrics->Descent;
+        metrics->InternalLeading = metrics->Height - pixels;
+        metrics->Widths.fill(static_cast<uint16_t>(std::max(1, pixels / 2)));
+        return metrics;
+    }
+    const QFontMetrics qmetrics(font.ToQFont(), MeasureDevice());
+    metrics->Ascent = qmetrics.ascent();
+    metrics->Descent = qmetrics.descent();
+    metrics->Height = metrics->Ascent + metrics->Descent;
+    metrics->InternalLeading = std::max(0, metrics->Height - pixels);
+    metrics->ExternalLeading = std::max(0, qmetrics.leading());
+    for (int byte = 0; byte < 256; ++byte) {
+        const int width =
+            qmetrics.horizontalAdvance(QChar(cp1251::toUnicode(static_cast<unsigned char>(byte))));
+        metrics->Widths[byte] = static_cast<uint16_t>(std::clamp(width, 0, 65535));
+    }
+    return metrics;
+}
+
+}  // namespace
+
+namespace fonts {
+
+void Install() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (FcConfig* config = FcConfigGetCurrent()) {
+            FcConfigParseAndLoadFromMemory(config, reinterpret_cast<const FcChar8*>(kAliasConfig),
+                                           FcTrue);
+        }
+        for (const Alias& alias : kAliases)
+            QFont::insertSubstitutions(alias.name, {alias.faces[0], alias.faces[1]});
+    });
+}
+
+std::string SelectedFace(std::string_view name) {
+    Install();
+    std::lock_guard lock(g_lock);
+    const std::string key = LowerKey(name);
+    if (auto it = g_faces.find(key); it != g_faces.end()) return it->second;
+    std::string face(name);
+    if (HaveGui()) {
+        QFont font(cp1251::toQString(name));
+        face = cp1251::fromQString(QFontInfo(font).family());
+    }
+    if (g_faces.size() >= kCacheLimit) g_faces.clear();
+    g_faces.emplace(key, face);
+    return face;
+}
+
+bool FaceAvailable(std::string_view name) {
+    for (const Alias& alias : kAliases)
+        if (LowerKey(alias.name) == LowerKey(name)) return true;
+    return LowerKey(SelectedFace(name)) == LowerKey(name);
+}
+
+int PointsToPixels(int points) {
+    return std::max(1, static_cast<int>((static_cast<int64_t>(points) * kScreenPpi + 36) / 72));
+}
+
+}  // namespace fonts
+
+TMyFont::TMyFont() : name_("MS Sans Serif") {}
+
+TMyFont::TMyFont(std::string name, int points, uint8_t style, TColor color)
+    : Color(color), name_(std::move(name)), style_(style) {
+    SetSize(points);
+}
+
+void TMyFont::SetName(std::string name) {
+    if (name != name_) metrics_.reset();
+    name_ = std::move(name);
+}
+
+void TMyFont::SetSize(int points) {
+    // Sizes beyond what any screen shows are clamped, so that absurd style values cannot ask
+    // the font engine for gigantic glyphs.
+    points = std::clamp(points, 1, 1000);
+    if (points != size_) metrics_.reset();
+    size_ = points;
+}
+
+void TMyFont::SetStyle(uint8_t style) {
+    if ((style ^ style_) & (fsBold | fsItalic)) metrics_.reset();
+    style_ = style;
+}
+
+void TMyFont::AssignFont(const TMyFont& other) {
+    const TColor back = BackColor;
+    *this = other;
+    BackColor = back;
+}
+
+const TFontMetrics& TMyFont::Metrics() const {
+    if (metrics_) return *metrics_;
+    fonts::Install();
+    const std::string key = LowerKey(name_) + '|' + std::to_string(size_) + '|' +
+                            std::to_string(style_ & (fsBold | fsItalic));
+    {
+        std::lock_guard lock(g_lock);
+        if (auto it = g_metrics.find(key); it != g_metrics.end()) return *(metrics_ = it->second);
+    }
+    auto metrics = Measure(*this);
+    std::lock_guard lock(g_lock);
+    if (g_metrics.size() >= kCacheLimit) g_metrics.clear();
+    g_metrics.emplace(key, metrics);
+    metrics_ = std::move(metrics);
+    return *metrics_;
+}
+
+int TMyFont::TextExtent(std::string_view text) const {
+    const auto& widths = Metrics().Widths;
+    int total = 0;
+    for (unsigned char c : text) total += widths[c];
+    return total;
+}
+
+int TMyFont::FitCount(std::string_view text, int width) const {
+    const auto& widths = Metrics().Widths;
+    int total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        total += widths[static_cast<unsigned char>(text[i])];
+        if (total > width) return static_cast<int>(i);
+    }
+    return static_cast<int>(text.size());
+}
+
+QFont TMyFont::ToQFont() const {
+    QFont font(cp1251::toQString(name_));
+    font.setPixelSize(PixelSize());
+    font.setBold(Bold());
+    font.setItalic(Italic());
+    font.setUnderline(Underline());
+    font.setStrikeOut(StrikeOut());
+    font.setKerning(false);
+    return font;
+}
+
+std::string TMyFont::SelectedFace() const { return fonts::SelectedFace(name_); }
+
+bool TMyFont::operator==(const TMyFont& other) const {
+    return name_ == other.name_ && size_ == other.size_ && style_ == other.style_ &&
+           Color == other.Color && CharSet == other.CharSet && BackColor == other.BackColor;
+}
+
+}  // namespace kv

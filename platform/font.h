@@ -1,0 +1,108 @@
+#pragma once
+// Fonts: a font is a face name, a size in points, a style set, a character set and a colour.
+// Metrics and text extents are those of the face at 96 pixels per inch, independent of the
+// screen; extents of Windows-1251 text are sums of a per-font table of 256 advance widths
+// (no kerning), so measuring a run costs one table lookup per character.
+
+#include <QFont>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kv {
+
+// A colour reference: red in the low byte, then green, then blue.
+using TColor = uint32_t;
+inline constexpr TColor kColorNone = 0x1FFFFFFF;     // no colour (see-through)
+inline constexpr TColor kPaletteFlag = 0x02000000;   // palette-relative colour
+
+namespace fonts {
+
+inline constexpr int kScreenPpi = 96;  // pixels per inch of every canvas of the system
+
+// Loads the font aliases of the system ("MS Sans Serif" and "System" to a sans-serif face with
+// Cyrillic glyphs, "Times New Roman", "Arial", "Courier New" to the Liberation faces) into the
+// process's fontconfig configuration and Qt's substitution table. Idempotent; called by the
+// font code itself before the first font is made.
+void Install();
+// The face the system selects for a requested name (QFontInfo::family()).
+std::string SelectedFace(std::string_view name);
+// True when asking for `name` gives that face: the face the system selects is the name
+// (case-insensitively), or the name is one of the aliased Windows faces above.
+bool FaceAvailable(std::string_view name);
+// Pixel size of a size in points at 96 ppi (rounded, at least 1).
+int PointsToPixels(int points);
+
+}  // namespace fonts
+
+enum TFontStyle : uint8_t {
+    fsBold = 1,
+    fsItalic = 2,
+    fsUnderline = 4,
+    fsStrikeOut = 8,
+};
+
+struct TFontMetrics {
+    int Height = 0;  // ascent + descent
+    int Ascent = 0;
+    int Descent = 0;
+    int InternalLeading = 0;  // Height - the em size in pixels
+    int ExternalLeading = 0;
+    int Overhang = 0;  // always 0 on this platform
+    std::array<uint16_t, 256> Widths{};  // advance of each Windows-1251 byte
+};
+
+class TMyFont {
+public:
+    TMyFont();
+    TMyFont(std::string name, int points, uint8_t style = 0, TColor color = 0);
+
+    const std::string& Name() const { return name_; }
+    void SetName(std::string name);
+    int Size() const { return size_; }  // points
+    void SetSize(int points);
+    uint8_t Style() const { return style_; }
+    void SetStyle(uint8_t style);
+    bool Bold() const { return style_ & fsBold; }
+    bool Italic() const { return style_ & fsItalic; }
+    bool Underline() const { return style_ & fsUnderline; }
+    bool StrikeOut() const { return style_ & fsStrikeOut; }
+
+    TColor Color = 0;
+    uint8_t CharSet = 1;  // the system's default character set
+    TColor BackColor = kColorNone;
+
+    // Copies everything but BackColor, as assigning from a plain font does.
+    void AssignFont(const TMyFont& other);
+
+    const TFontMetrics& Metrics() const;
+    int Height() const { return Metrics().Height; }
+    int Ascent() const { return Metrics().Ascent; }
+    int Descent() const { return Metrics().Descent; }
+    int InternalLeading() const { return Metrics().InternalLeading; }
+    int ExternalLeading() const { return Metrics().ExternalLeading; }
+    int Overhang() const { return 0; }
+    int CharWidth(unsigned char ch) const { return Metrics().Widths[ch]; }
+    // Width in pixels of Windows-1251 text.
+    int TextExtent(std::string_view text) const;
+    // The number of leading characters of `text` whose extent is at most `width`.
+    int FitCount(std::string_view text, int width) const;
+
+    int PixelSize() const { return fonts::PointsToPixels(size_); }
+    // The Qt font to draw with (pixel size at 96 ppi, no kerning).
+    QFont ToQFont() const;
+    // The face the system selects for this font.
+    std::string SelectedFace() const;
+
+    bool operator==(const TMyFont& other) const;
+
+private:
+    std::string name_;
+    int size_ = 10;
+    uint8_t style_ = 0;
+    mutable std::shared_ptr<const TFontMetrics> metrics_;
+};
+
+}  // namespace kv
