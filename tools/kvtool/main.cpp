@@ -29,6 +29,9 @@ const Command kCommands[] = {
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
     {"tokens", "tokens FILE               the token stream of an HTML file", Tokens},
     {"style", "style [--defaults] FILE   the style list after reading its STYLE elements", Style},
+    {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
+    {"image", "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
+              "                            an image as a document loads and draws it, as PNG", Image},
 };
 
 int Help(const Args&) {
