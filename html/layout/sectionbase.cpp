@@ -55,23 +55,34 @@ int TCellBasic::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& m
                        int& cursor) {
     CellTop = y;
     FirstCursor = cursor;
+    const int height =
+        Indents ? LayoutSections(canvas, 0, y, width, viewHeight, *Indents, maxWidth, cursor) : 0;
+    CursorCount = cursor - FirstCursor;
+    return height;
+}
+
+int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                               IndentManager& indents, int& maxWidth, int& cursor) {
     maxWidth = 0;
-    int height = 0;
+    int height = 0, previousBottom = 0;
     for (std::size_t i = 0; i < Sections.size();) {
+        TSectionBase& section = *Sections[i];
+        const int collapse = std::min(previousBottom, std::max(0, section.MarginTopValue()));
         int sectionWidth = 0;
         try {
-            height += Sections[i]->Layout(canvas, 0, y + height, width, viewHeight, *Indents,
-                                          sectionWidth, cursor);
+            height += section.Layout(canvas, x, y + height - collapse, width, viewHeight, indents,
+                                     sectionWidth, cursor) -
+                      collapse;
         } catch (const EProcessError& failure) {
             // Reported and dropped; the rest of the document lays out normally.
             messages::showError(failure.what());
             Sections.erase(Sections.begin() + std::ptrdiff_t(i));
             continue;
         }
+        previousBottom = std::max(0, section.MarginBottomValue());
         maxWidth = std::max(maxWidth, sectionWidth);
         ++i;
     }
-    CursorCount = cursor - FirstCursor;
     return height;
 }
 

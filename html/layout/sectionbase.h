@@ -61,6 +61,9 @@ public:
     // A short name of the kind for diagnostics ("text", "pre", "block", ...).
     virtual const char* Kind() const { return "section"; }
     virtual int LineCount() const { return 0; }
+    // Vertical margins of blocks; neighbouring margins collapse to the larger one.
+    virtual int MarginTopValue() const { return 0; }
+    virtual int MarginBottomValue() const { return 0; }
 
     TSectionList* Document;  // not owned
     int FlowHeight = 0;
@@ -105,7 +108,9 @@ public:
     std::string OwnerTag;
     std::vector<std::unique_ptr<TSectionBase>> Sections;
 
-protected:
+    // Lays the sections out one below the other at x for width; collapses block margins.
+    int LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                       IndentManager& indents, int& maxWidth, int& cursor);
     int PaintSections(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int y);
 };
 

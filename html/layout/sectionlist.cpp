@@ -10,23 +10,6 @@
 
 namespace kv {
 
-// ---------------------------------------------------------------- names
-
-void TNameRegistry::AddObject(std::string_view name, TIDObject* object) {
-    for (auto& entry : entries_)
-        if (EqualNoCase(entry.first, name)) {
-            entry.second = object;
-            return;
-        }
-    entries_.emplace_back(std::string(name), object);
-}
-
-TIDObject* TNameRegistry::Find(std::string_view name) const {
-    for (const auto& entry : entries_)
-        if (EqualNoCase(entry.first, name)) return entry.second;
-    return nullptr;
-}
-
 std::string ImageKey(std::string_view name) {
     while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') name.remove_prefix(1);
     while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
@@ -302,6 +285,15 @@ std::string TSectionList::SelectedText() {
     CopySelection();
     ClipText = saved;
     return text;
+}
+
+int TSectionList::SourcePosToY(int sourcePos) const {
+    const int cursor = SourceToDoc(sourcePos, false);
+    if (cursor < 0) return 0;
+    int y = 0, x = 0;
+    for (const auto& section : Sections)
+        if (section->CursorToPoint(nullptr, cursor, y, x)) return y;
+    return 0;
 }
 
 // ---------------------------------------------------------------- images

@@ -13,25 +13,12 @@
 #include "html/layout/imagehost.h"
 #include "html/layout/imagemap.h"
 #include "html/layout/sectionbase.h"
+#include "html/reader/names.h"
+#include "html/reader/properties.h"
 
 class QTimer;
 
 namespace kv {
-
-// Anchor names and element ids with the objects that know their place, looked up without
-// regard to case; the last registration of a name wins. Entries stay in registration order.
-class TNameRegistry {
-public:
-    void AddObject(std::string_view name, TIDObject* object);
-    TIDObject* Find(std::string_view name) const;
-    void Clear() { entries_.clear(); }
-    int Count() const { return int(entries_.size()); }
-    const std::string& Name(int i) const { return entries_[i].first; }
-    TIDObject* Object(int i) const { return entries_[i].second; }
-
-private:
-    std::vector<std::pair<std::string, TIDObject*>> entries_;
-};
 
 // A floating image drawn after all text.
 struct TImageRec {
@@ -52,7 +39,7 @@ struct TDocumentDefaults {
     bool LinksActive = false;
 };
 
-class TSectionList : public TCell, public TImageHost {
+class TSectionList : public TCell, public TImageHost, public TReaderDocument {
 public:
     explicit TSectionList(TFontEngine& fonts);
     // A print copy: settings, image loader and cache shared; every section cloned.
@@ -105,6 +92,10 @@ public:
     TMapItem* FindMap(const std::string& key) const override;
     void RegisterId(const std::string& id, TIDObject* object) override;
 
+    // TReaderDocument
+    int SourcePosToY(int sourcePos) const override;
+    void SetLinksReactToMouse() override { HoverLinks = true; }
+
     TFontEngine& Fonts() const { return *fonts_; }
 
     // ---- settings
@@ -145,7 +136,8 @@ public:
     TFontObj* HoverRun = nullptr;
     TImageObj* HoverImage = nullptr;
     std::vector<TImageRec> DrawList;
-    TNameRegistry IDNames;
+    TIDNameList IDNames{this};
+    TStyleList Styles{this};
     std::vector<TSectionBase*> Positions;
     std::string BackgroundName;
     bool BackgroundTried = false;

@@ -144,6 +144,7 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
 
 int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int,
                     int) {
+    x += LayoutX;  // sections of a cell are laid out in the cell's coordinates
     PaintX = x;
     const int s = Document->ScrollTopY;
     const int result = PaintTop + FlowHeight;

@@ -542,6 +542,7 @@ int TSection::Layout(TCanvas& canvas, int x, int y, int width, int, IndentManage
     Top = BoxTop = PaintTop = y;
     FirstCursor = cursor;
     FlowHeight = 0;
+    LayoutX = x;
     LineList.clear();
     TLayoutState state;
     state.y = state.y0 = y;

@@ -111,6 +111,7 @@ public:
     std::uint8_t ClearSide = 0;
     int LineHeight = 0;
     int PaintX = 0;
+    int LayoutX = 0;  // x given to the last layout, relative to the cell
     int StartRight = 0;  // right side at the top minus x
     bool KeepWhenEmpty = false;
 

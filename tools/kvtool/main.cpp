@@ -1,6 +1,6 @@
 // kvtool: the reader's engine from the command line, one subcommand per capability.
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -32,6 +32,10 @@ const Command kCommands[] = {
     {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
     {"image", "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
               "                            an image as a document loads and draws it, as PNG", Image},
+    {"layout", "layout FILE --width W [--sections]\n"
+               "                            height, widest line, anchor y's (and sections) of a document", Layout},
+    {"render", "render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png\n"
+               "                            the document as the viewer paints it, as PNG", Render},
 };
 
 int Help(const Args&) {
@@ -44,7 +48,10 @@ int Help(const Args&) {
 }  // namespace kvtool
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    // Fonts need the GUI application; without a display it runs off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     // No boxes on the console: warnings and errors go to standard error.
     kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
         kvtool::PrintError("kvtool: " + text + "\n");
