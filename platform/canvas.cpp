@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "platform/codec.h"
+#include "platform/font.h"
 
 namespace kv {
 
@@ -94,23 +95,26 @@ const TTextMeasure& TFontEngine::Measure(const TFontSpec& spec) {
 
 namespace {
 
+// The system's fonts: metrics and the 256-entry advance table of Windows-1251 text at 96 ppi.
 class QtMeasure : public TTextMeasure {
 public:
-    explicit QtMeasure(const QFont& font) : metrics_(font) {
-        m_.Ascent = metrics_.ascent();
-        m_.Descent = metrics_.descent();
-        m_.Height = m_.Ascent + m_.Descent;
-        m_.ExternalLeading = std::max(0, metrics_.leading());
-        m_.InternalLeading = std::max(0, m_.Height - font.pixelSize());
+    explicit QtMeasure(TMyFont font) : font_(std::move(font)) {
+        const TFontMetrics& m = font_.Metrics();
+        m_.Height = m.Height;
+        m_.Ascent = m.Ascent;
+        m_.Descent = m.Descent;
+        m_.InternalLeading = m.InternalLeading;
+        m_.ExternalLeading = m.ExternalLeading;
+        m_.Overhang = m.Overhang;
     }
     TTextMetrics Metrics() const override { return m_; }
-    int Extent(std::string_view text) const override {
-        if (text.empty()) return 0;
-        return metrics_.horizontalAdvance(cp1251::toQString(text));
+    int Extent(std::string_view text) const override { return font_.TextExtent(text); }
+    int FitCount(std::string_view text, int width) const override {
+        return width < 0 ? 0 : font_.FitCount(text, width);
     }
 
 private:
-    QFontMetrics metrics_;
+    TMyFont font_;
     TTextMetrics m_;
 };
 
@@ -137,16 +141,32 @@ private:
 
 }  // namespace
 
-QFont TQtFontEngine::MakeQFont(const TFontSpec& spec) {
-    QFont font(cp1251::toQString(spec.Name));
-    font.setPixelSize(std::max(1, TTestFontEngine::PixelHeight(std::clamp(spec.Size, 1, 500))));
-    font.setBold(spec.Bold);
-    font.setItalic(spec.Italic);
-    font.setUnderline(spec.Underline);
-    font.setStrikeOut(spec.StrikeOut);
-    font.setKerning(false);  // extents must add up run by run
+TMyFont TQtFontEngine::MakeFont(const TFontSpec& spec) {
+    std::uint8_t style = 0;
+    if (spec.Bold) style |= fsBold;
+    if (spec.Italic) style |= fsItalic;
+    if (spec.Underline) style |= fsUnderline;
+    if (spec.StrikeOut) style |= fsStrikeOut;
+    TMyFont font(spec.Name, std::clamp(spec.Size, 1, 500), style, spec.Color);
+    font.CharSet = std::uint8_t(spec.Charset);
     return font;
 }
+
+TFontSpec TQtFontEngine::SpecOf(const TMyFont& font) {
+    TFontSpec spec;
+    spec.Name = font.Name();
+    spec.Size = font.Size();
+    spec.Bold = font.Bold();
+    spec.Italic = font.Italic();
+    spec.Underline = font.Underline();
+    spec.StrikeOut = font.StrikeOut();
+    spec.Charset = font.CharSet;
+    spec.Color = font.Color;
+    spec.BackColor = font.BackColor;
+    return spec;
+}
+
+QFont TQtFontEngine::MakeQFont(const TFontSpec& spec) { return MakeFont(spec).ToQFont(); }
 
 TQtFontEngine& TQtFontEngine::Shared() {
     static TQtFontEngine engine;
@@ -154,7 +174,7 @@ TQtFontEngine& TQtFontEngine::Shared() {
 }
 
 std::unique_ptr<TTextMeasure> TQtFontEngine::Make(const TFontSpec& spec) const {
-    return std::make_unique<QtMeasure>(MakeQFont(spec));
+    return std::make_unique<QtMeasure>(MakeFont(spec));
 }
 
 TTestFontEngine& TTestFontEngine::Shared() {
@@ -289,9 +309,30 @@ void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* c
     p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     if (bkOpaque_ && bkColor_ != kNoColor)
         p.fillRect(QRect(x, top, TextExtent(text), m.Height), ToQColor(bkColor_));
-    p.setFont(TQtFontEngine::MakeQFont(font_));
+    QFont face = TQtFontEngine::MakeQFont(font_);
+    face.setUnderline(false);
+    face.setStrikeOut(false);
+    p.setFont(face);
     p.setPen(ToQColor(font_.Color));
-    p.drawText(QPoint(x, top + m.Ascent), cp1251::toQString(text));
+    // Each character at the place the layout measured for it: the layout's widths are whole
+    // pixels per character, a string drawn at once would drift from them.
+    const TTextMeasure& measure = Measure();
+    int cx = x;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view one = text.substr(i, 1);
+        if (one[0] != ' ')
+            p.drawText(QPoint(cx, top + m.Ascent),
+                       QString(QChar(cp1251::toUnicode(static_cast<unsigned char>(one[0])))));
+        cx += measure.Extent(one);
+    }
+    if (font_.Underline || font_.StrikeOut) {
+        // Lines over the whole run (the per-character drawing leaves gaps at spaces).
+        const int thickness = std::max(1, m.Height / 14);
+        const QColor color = ToQColor(font_.Color);
+        if (font_.Underline) p.fillRect(QRect(x, top + m.Ascent + 1, cx - x, thickness), color);
+        if (font_.StrikeOut)
+            p.fillRect(QRect(x, top + m.Ascent - m.Ascent / 3, cx - x, thickness), color);
+    }
     p.restore();
 }
 
