@@ -154,7 +154,11 @@ public:
     int X = 0, TableLeft = 0, TableWidth = 0;
 
 private:
-    std::vector<int> ColumnWidths(TCanvas& canvas, int available);
+    struct TColumnRanges {
+        std::vector<int> minW, maxW;
+    };
+    void ColumnRanges(TCanvas& canvas, int available, TColumnRanges& ranges);
+    std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
     template <class F>
     void ForEachSection(F f) const;
 };

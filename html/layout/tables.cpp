@@ -59,14 +59,16 @@ void TTableBlock::ForEachSection(F f) const {
                 if (f(*section)) return;
 }
 
-std::vector<int> TTableBlock::ColumnWidths(TCanvas& canvas, int available) {
+void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r) {
     std::size_t columns = 0;
     for (const TTableRow& row : Rows) {
         std::size_t n = 0;
         for (const auto& cell : row.Cells) n += std::size_t(std::max(cell->ColSpan, 0));
         columns = std::max(columns, n);
     }
-    std::vector<int> minW(columns, 0), maxW(columns, 0), given(columns, 0);
+    r.minW.assign(columns, 0);
+    r.maxW.assign(columns, 0);
+    std::vector<int> given(columns, 0);
     const int pad = 2 * Padding + (Border ? 2 : 0);
     for (const TTableRow& row : Rows) {
         std::size_t col = 0;
@@ -77,8 +79,8 @@ std::vector<int> TTableBlock::ColumnWidths(TCanvas& canvas, int available) {
             if (cell->NoWrap) mn = mx;
             const int span = cell->ColSpan;
             for (int k = 0; k < span && col + std::size_t(k) < columns; ++k) {
-                minW[col + k] = std::max(minW[col + k], (mn + pad) / span);
-                maxW[col + k] = std::max(maxW[col + k], (mx + pad) / span);
+                r.minW[col + k] = std::max(r.minW[col + k], (mn + pad) / span);
+                r.maxW[col + k] = std::max(r.maxW[col + k], (mx + pad) / span);
                 if (cell->WidthAttr > 0) {
                     const int w = cell->WidthPercent ? available * cell->WidthAttr / 100 : cell->WidthAttr;
                     given[col + k] = std::max(given[col + k], w / span);
@@ -88,12 +90,19 @@ std::vector<int> TTableBlock::ColumnWidths(TCanvas& canvas, int available) {
         }
     }
     for (std::size_t i = 0; i < columns; ++i) {
-        if (given[i] > 0) maxW[i] = std::max(minW[i], given[i]), minW[i] = std::max(minW[i], std::min(given[i], maxW[i]));
-        maxW[i] = std::max(maxW[i], minW[i]);
+        if (given[i] > 0) {
+            r.maxW[i] = std::max(r.minW[i], given[i]);
+            r.minW[i] = std::max(r.minW[i], std::min(given[i], r.maxW[i]));
+        }
+        r.maxW[i] = std::max(r.maxW[i], r.minW[i]);
     }
+}
+
+std::vector<int> TTableBlock::ColumnWidths(const TColumnRanges& r, int available) const {
+    const std::size_t columns = r.minW.size();
     const int spacing = Spacing * int(columns + 1) + 2 * Border;
-    const long long sumMin = std::accumulate(minW.begin(), minW.end(), 0LL);
-    const long long sumMax = std::accumulate(maxW.begin(), maxW.end(), 0LL);
+    const long long sumMin = std::accumulate(r.minW.begin(), r.minW.end(), 0LL);
+    const long long sumMax = std::accumulate(r.maxW.begin(), r.maxW.end(), 0LL);
     long long target = WidthAttr > 0 ? (WidthPercent ? 1LL * available * WidthAttr / 100 : WidthAttr)
                                      : std::min<long long>(available, sumMax + spacing);
     target = std::max(target - spacing, sumMin);
@@ -101,11 +110,13 @@ std::vector<int> TTableBlock::ColumnWidths(TCanvas& canvas, int available) {
     for (std::size_t i = 0; i < columns; ++i) {
         if (sumMax <= target) {
             // Room for everything: the extra goes to the columns in proportion to their widths.
-            widths[i] = sumMax > 0 ? int(maxW[i] + (target - sumMax) * maxW[i] / sumMax)
+            widths[i] = sumMax > 0 ? int(r.maxW[i] + (target - sumMax) * r.maxW[i] / sumMax)
                                    : int(target / std::max<std::size_t>(columns, 1));
         } else {
-            widths[i] = sumMax == sumMin ? minW[i]
-                                         : int(minW[i] + (target - sumMin) * (maxW[i] - minW[i]) / (sumMax - sumMin));
+            widths[i] = sumMax == sumMin
+                            ? r.minW[i]
+                            : int(r.minW[i] + (target - sumMin) * (r.maxW[i] - r.minW[i]) /
+                                                  (sumMax - sumMin));
         }
     }
     return widths;
@@ -119,7 +130,9 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     const int l = indents.LeftEdgeForText(y) - indents.LeftEdge;
     const int r = indents.RightEdgeForText(y) - indents.LeftEdge;
     const int available = std::max(0, std::min(width, r - l));
-    const std::vector<int> widths = ColumnWidths(canvas, available);
+    TColumnRanges ranges;
+    ColumnRanges(canvas, available, ranges);
+    const std::vector<int> widths = ColumnWidths(ranges, available);
     TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
                  Spacing * int(widths.size() + 1) + 2 * Border;
     const int align = Centered && Align == 1 ? 2 : Align;
@@ -229,9 +242,13 @@ void TTableBlock::CopySelection() {
 }
 
 void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
-    const std::vector<int> min = ColumnWidths(canvas, 0);
+    // One pass over the cells for both answers: nested tables would otherwise cost twice per
+    // level.
+    TColumnRanges ranges;
+    ColumnRanges(canvas, 0, ranges);
+    const std::vector<int> min = ColumnWidths(ranges, 0);
     minWidth = std::accumulate(min.begin(), min.end(), 0) + Spacing * int(min.size() + 1) + 2 * Border;
-    const std::vector<int> max = ColumnWidths(canvas, 32000);
+    const std::vector<int> max = ColumnWidths(ranges, 32000);
     maxWidth = std::max(minWidth, std::accumulate(max.begin(), max.end(), 0) +
                                       Spacing * int(max.size() + 1) + 2 * Border);
     if (WidthAttr > 0 && !WidthPercent) minWidth = maxWidth = std::max(minWidth, WidthAttr);
