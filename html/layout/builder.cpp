@@ -670,6 +670,9 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     }
     auto table = std::make_unique<TTableBlock>(&doc_, attrs, TBoxStyle::From(stack_.Top(), 0, 0));
     TTableBlock& ref = *table;
+    // The document owns the table from the start: a parse error inside a cell leaves every
+    // cell the builder points to alive.
+    target_->AppendSection(std::move(table));
     ref.Centered = centerDepth_ > 0;
     const int level = stack_.Count();
     TCellBasic* saved = target_;
@@ -756,7 +759,6 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     finishCell();
     target_ = saved;
     stack_.Pop("table");
-    saved->AppendSection(std::move(table));
     NewSection();
     if (reader_.Symbol == syTABLEEnd) reader_.NextToken();
 }

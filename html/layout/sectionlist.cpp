@@ -363,7 +363,12 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
         // Documents were written on a case-insensitive file system.
         std::filesystem::path path = cp1251::toPath(name);
         if (auto real = paths::findCaseInsensitive(path)) path = *real;
-        QImage image(QString::fromStdString(path.string()));
+        // Only plain files of sane size: a name may point anywhere (devices, pipes).
+        std::error_code error;
+        const bool plain = std::filesystem::is_regular_file(path, error) &&
+                           std::filesystem::file_size(path, error) <= 64u * 1024 * 1024;
+        QImage image;
+        if (plain) image.load(QString::fromStdString(path.string()));
         if (!image.isNull() && qint64(image.width()) * image.height() <= 64LL * 1024 * 1024) {
             item = std::make_shared<TLayoutImage>();
             item->Image = image.convertToFormat(QImage::Format_RGB32);
