@@ -148,6 +148,13 @@ TEST(Builder, ReferencePairsPaintAlike) {
     EXPECT_EQ(entity.Paint(), byte.Paint());
 }
 
+TEST(Builder, ParseErrorInsideACellKeepsWhatWasBuilt) {
+    Built b("before<table><tr><td>cell text</td><td>x <!-- never closed");
+    const std::string painted = b.Paint();
+    EXPECT_NE(painted.find("\"before\""), std::string::npos);
+    EXPECT_NE(painted.find("\"cell text\""), std::string::npos) << painted;
+}
+
 TEST(Builder, HostileNestingStaysBounded) {
     std::string deep;
     for (int i = 0; i < 3000; ++i) deep += "<div><ul><li><b><table><tr><td>";
