@@ -50,6 +50,9 @@ void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
     OverColor = defaults.OverColor;
     HotSpotColor = defaults.HotSpotColor;
     HoverLinks = defaults.LinksActive;
+    const TFontSpec& f = defaults.Font;
+    Styles.BuildDefaults(f.Name, PreFontName, 10, 5, std::uint8_t(f.Charset), true, OverColor,
+                         VisitedColor, HotSpotColor, f.Color, double(f.Size));
     SetBackgroundColor(defaults.Background);
 }
 
@@ -80,6 +83,7 @@ void TSectionList::Clear() {
     HoverImage = nullptr;
     Panels.clear();
     DrawList.clear();
+    if (!IsPrintCopy) Styles.Clear();
     Sections.clear();
 }
 
