@@ -235,14 +235,54 @@ class TImageCanvas::Painter : public QPainter {};
 
 TImageCanvas::TImageCanvas(int width, int height, TFontEngine& fonts)
     : TCanvas(fonts),
-      own_(std::max(1, width), std::max(1, height), QImage::Format_RGB32),
-      image_(&own_) {
-    own_.fill(Qt::white);
+      own_(std::make_unique<TBitmap>(std::clamp(width, 1, 32000), std::clamp(height, 1, 32000),
+                                     TPixelFormat::pf32bit)),
+      bitmap_(own_.get()),
+      wrapped_(own_->AsQImage()),
+      image_(&wrapped_) {
+    own_->Fill(0xFFFFFF);
+}
+
+TImageCanvas::TImageCanvas(TBitmap& target, TFontEngine& fonts)
+    : TCanvas(fonts), bitmap_(&target), image_(&wrapped_) {
+    if (target.Format() != TPixelFormat::pf32bit) target = target.ConvertedTo(TPixelFormat::pf32bit);
+    wrapped_ = target.AsQImage();
 }
 
 TImageCanvas::TImageCanvas(QImage* target, TFontEngine& fonts) : TCanvas(fonts), image_(target) {
     if (image_->format() != QImage::Format_RGB32 && image_->format() != QImage::Format_ARGB32)
         *image_ = image_->convertToFormat(QImage::Format_RGB32);
+}
+
+void TImageCanvas::Flush() {
+    if (painter_ && painter_->isActive()) painter_->end();
+}
+
+// Raster operations on our own pixels. Only with a bitmap and a clip that is at most one
+// rectangle; the rest goes through QPainter.
+bool TImageCanvas::BlitPixels(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                              TRop rop) {
+    if (!bitmap_ || (clipped_ && clip_.rectCount() > 1)) return false;
+    QRect target = dest;
+    QRect from = sourceRect;
+    if (clipped_) {
+        target = dest.intersected(clip_.boundingRect());
+        if (target.isEmpty()) return true;
+        // The part of the source that lands in the clipped target (nearest pixel).
+        const double sx = double(sourceRect.width()) / dest.width();
+        const double sy = double(sourceRect.height()) / dest.height();
+        from = QRect(sourceRect.x() + int((target.x() - dest.x()) * sx),
+                     sourceRect.y() + int((target.y() - dest.y()) * sy),
+                     std::max(1, int(target.width() * sx + 0.5)),
+                     std::max(1, int(target.height() * sy + 0.5)));
+    }
+    Flush();
+    static const TRasterOp ops[] = {TRasterOp::ropCopy, TRasterOp::ropAnd, TRasterOp::ropOr,
+                                    TRasterOp::ropXor, TRasterOp::ropInvert};
+    const TBitmap pixels = TBitmap::FromQImage(source);
+    StretchBlt(*bitmap_, target.x(), target.y(), target.width(), target.height(), pixels,
+               from.x(), from.y(), from.width(), from.height(), ops[int(rop)]);
+    return true;
 }
 
 TImageCanvas::~TImageCanvas() = default;
@@ -339,6 +379,7 @@ void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* c
 void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                                TRop rop) {
     if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
+    if (BlitPixels(dest, source, sourceRect, rop)) return;
     KV_PAINTER;
     static const QPainter::CompositionMode modes[] = {
         QPainter::CompositionMode_Source, QPainter::RasterOp_SourceAndDestination,

@@ -22,7 +22,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/bitmap.h"
+
 namespace kv {
+
+class TMyFont;
 
 // Colour reference: red in the low byte, then green, then blue. A high byte with its top bit
 // set selects a system colour; 0x1FFFFFFF means "no colour".
@@ -87,10 +91,13 @@ private:
     std::vector<std::pair<TFontSpec, std::unique_ptr<TTextMeasure>>> cache_;
 };
 
-// Real faces through Qt, 96 pixels per inch. Also builds the QFont the image canvas draws with.
+// Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the QFont the image canvas draws with.
 class TQtFontEngine : public TFontEngine {
 public:
     static QFont MakeQFont(const TFontSpec& spec);
+    // The system's font record for a spec, and back.
+    static TMyFont MakeFont(const TFontSpec& spec);
+    static TFontSpec SpecOf(const TMyFont& font);
     static TQtFontEngine& Shared();  // program-wide, interface thread only
 
 protected:
@@ -208,15 +215,24 @@ private:
     std::vector<State> saved_;
 };
 
-// Pixels: draws into a 32-bit QImage through QPainter. The image is either owned (off-screen
-// painting, `TImageCanvas(width, height)`) or the caller's.
+// Pixels: text, lines and fills through QPainter; blits with raster operations as loops over our
+// own TBitmap pixels. The picture is an owned 32-bit bitmap (off-screen painting,
+// `TImageCanvas(width, height)`), the caller's 32-bit bitmap, or the caller's QImage (then blits
+// go through QPainter's raster operations too).
 class TImageCanvas : public TCanvas {
 public:
     TImageCanvas(int width, int height, TFontEngine& fonts = TQtFontEngine::Shared());
+    explicit TImageCanvas(TBitmap& target, TFontEngine& fonts = TQtFontEngine::Shared());
     explicit TImageCanvas(QImage* target, TFontEngine& fonts = TQtFontEngine::Shared());
     ~TImageCanvas() override;
 
-    QImage& Image() { return *image_; }
+    // The picture (after the pending drawing is finished).
+    QImage& Image() {
+        Flush();
+        return *image_;
+    }
+    TBitmap* Bitmap() { return bitmap_; }
+    void Flush() override;
     void FillRect(const QRect& rect, TColor color) override;
     void FrameRect(const QRect& rect, TColor color) override;
     void Rectangle(const QRect& rect) override;
@@ -231,7 +247,10 @@ protected:
 
 private:
     class Painter;
-    QImage own_;
+    bool BlitPixels(const QRect& dest, const QImage& source, const QRect& sourceRect, TRop rop);
+    std::unique_ptr<TBitmap> own_;
+    TBitmap* bitmap_ = nullptr;
+    QImage wrapped_;
     QImage* image_;
     std::unique_ptr<Painter> painter_;
 };

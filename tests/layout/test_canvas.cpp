@@ -83,6 +83,22 @@ TEST(ImageCanvas, FillClipAndRasterOps) {
     EXPECT_EQ(image.pixelColor(19, 0), QColor(255, 255, 255));  // inverted black
 }
 
+TEST(ImageCanvas, BlitsOnTheCallersBitmapRespectTheClip) {
+    TBitmap bitmap(10, 10, TPixelFormat::pf32bit);  // black
+    TImageCanvas canvas(bitmap);
+    QImage white(1, 1, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    canvas.SetClipRect(QRect(0, 0, 5, 10));
+    canvas.StretchBlit(QRect(0, 0, 10, 10), white, QRect(0, 0, 1, 1), TRop::ropXor);
+    canvas.Flush();
+    EXPECT_EQ(bitmap.Pixel(4, 4), 0xFFFFFFu);
+    EXPECT_EQ(bitmap.Pixel(5, 4), 0u);
+    canvas.ClearClip();
+    canvas.FillRect(QRect(8, 8, 2, 2), 0x0000FF);
+    canvas.Flush();
+    EXPECT_EQ(bitmap.Pixel(9, 9), 0x0000FFu);
+}
+
 TEST(ImageCanvas, OpaqueTextFillsItsBoxAndTextInks) {
     TImageCanvas canvas(200, 40);
     canvas.SetBkOpaque(true);
