@@ -84,6 +84,9 @@ std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
 namespace fonts {
 
 void Install() {
+    // Without a GUI application there are no font services to configure (tools and fuzzers
+    // that never draw); the fixed fallback metrics are used then.
+    if (!HaveGui()) return;
     static std::once_flag once;
     std::call_once(once, [] {
         if (FcConfig* config = FcConfigGetCurrent()) {
@@ -111,9 +114,18 @@ std::string SelectedFace(std::string_view name) {
 }
 
 bool FaceAvailable(std::string_view name) {
+    // Style cascades ask for the same family over and over.
+    thread_local std::string lastName;
+    thread_local bool lastAnswer = false;
+    if (!lastName.empty() && name == lastName) return lastAnswer;
+    const std::string key = LowerKey(name);
+    bool available = false;
     for (const Alias& alias : kAliases)
-        if (LowerKey(alias.name) == LowerKey(name)) return true;
-    return LowerKey(SelectedFace(name)) == LowerKey(name);
+        if (LowerKey(alias.name) == key) available = true;
+    if (!available) available = LowerKey(SelectedFace(name)) == key;
+    lastName = std::string(name);
+    lastAnswer = available;
+    return available;
 }
 
 int PointsToPixels(int points) {
@@ -155,18 +167,30 @@ void TMyFont::AssignFont(const TMyFont& other) {
 
 const TFontMetrics& TMyFont::Metrics() const {
     if (metrics_) return *metrics_;
+    // The fonts of one document repeat: remember the last one measured on this thread.
+    thread_local std::string lastName;
+    thread_local int lastSize = 0;
+    thread_local uint8_t lastStyle = 0;
+    thread_local std::shared_ptr<const TFontMetrics> lastMetrics;
+    const uint8_t shape = style_ & (fsBold | fsItalic);
+    if (lastMetrics && lastSize == size_ && lastStyle == shape && lastName == name_)
+        return *(metrics_ = lastMetrics);
     fonts::Install();
     const std::string key = LowerKey(name_) + '|' + std::to_string(size_) + '|' +
                             std::to_string(style_ & (fsBold | fsItalic));
     {
         std::lock_guard lock(g_lock);
-        if (auto it = g_metrics.find(key); it != g_metrics.end()) return *(metrics_ = it->second);
+        auto it = g_metrics.find(key);
+        if (it == g_metrics.end()) {
+            if (g_metrics.size() >= kCacheLimit) g_metrics.clear();
+            it = g_metrics.emplace(key, Measure(*this)).first;
+        }
+        metrics_ = it->second;
     }
-    auto metrics = Measure(*this);
-    std::lock_guard lock(g_lock);
-    if (g_metrics.size() >= kCacheLimit) g_metrics.clear();
-    g_metrics.emplace(key, metrics);
-    metrics_ = std::move(metrics);
+    lastName = name_;
+    lastSize = size_;
+    lastStyle = shape;
+    lastMetrics = metrics_;
     return *metrics_;
 }
 
@@ -188,6 +212,7 @@ int TMyFont::FitCount(std::string_view text, int width) const {
 }
 
 QFont TMyFont::ToQFont() const {
+    fonts::Install();
     QFont font(cp1251::toQString(name_));
     font.setPixelSize(PixelSize());
     font.setBold(Bold());

@@ -207,7 +207,7 @@ void TProperties::Cascade(const TStyleList& styles, std::string_view tag, std::s
                               p = ":" + std::string(pseudo);
     const bool hasClass = !cls.empty(), hasPseudo = !pseudo.empty(), hasId = !id.empty();
     auto merge = [&](const std::string& key) {
-        for (const auto& entry : styles.Range(key)) Merge(*entry);
+        for (const auto& [sort, entry] : styles.Range(key)) Merge(*entry);
     };
     merge(t);
     if (hasClass) merge(c);
@@ -226,7 +226,7 @@ void TProperties::Cascade(const TStyleList& styles, std::string_view tag, std::s
 
     // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
     const std::string lowerTag = cp1251::lowerText(tag);
-    for (const auto& entry : styles.WithElementPrefix(lowerTag)) {
+    for (const auto& [sort, entry] : styles.WithElementPrefix(lowerTag)) {
         const std::string& key = entry->ElemTag;
         const size_t space = key.find(' ');
         if (space == std::string::npos) continue;  // not contextual

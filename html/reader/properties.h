@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -142,6 +143,25 @@ private:
 // duplicate keys are kept in the order they were added.
 class TStyleList {
 public:
+    // The order of the list: element selector, then plain before contextual keys, then the number
+    // of ancestors, then the sequence number the rule was read with.
+    struct TSortKey {
+        std::string element;  // the key up to its first space, lower case
+        int ancestors = -1;   // -1: not a contextual key
+        long long sequence = 0;
+        std::string rest;  // the ancestors
+        bool operator<(const TSortKey& other) const;
+        static TSortKey Make(std::string_view key);
+    };
+    using TEntries = std::multimap<TSortKey, std::unique_ptr<TProperties>>;
+    // A run of entries (a plain iterator pair: usable in range-for).
+    struct TEntryRange {
+        TEntries::const_iterator first, last;
+        TEntries::const_iterator begin() const { return first; }
+        TEntries::const_iterator end() const { return last; }
+        bool empty() const { return first == last; }
+    };
+
     explicit TStyleList(TReaderDocument* document = nullptr);
     ~TStyleList();
     TStyleList(const TStyleList&) = delete;
@@ -160,18 +180,19 @@ public:
     TProperties& Add(std::string_view key);
     // The first entry of a key, or nullptr.
     TProperties* Find(std::string_view key) const;
-    // All entries of a key, in list order.
-    std::span<const std::unique_ptr<TProperties>> Range(std::string_view key) const;
+    // All entries of a key, in list order (pairs of sort key and entry).
+    TEntryRange Range(std::string_view key) const;
     // The entries whose element selector (the key up to its first space) begins with `prefix`
     // (lower case): the plain and contextual keys of a tag and its class/id/pseudo forms.
-    std::span<const std::unique_ptr<TProperties>> WithElementPrefix(std::string_view prefix) const;
+    TEntryRange WithElementPrefix(std::string_view prefix) const;
 
     TProperties* RootEntry() const { return root_; }
     double DefaultFontSize() const { return defaultFontSize_; }
     TReaderDocument* Document() const { return document_; }
     int Count() const { return static_cast<int>(entries_.size()); }
-    const TProperties& Entry(int index) const { return *entries_[index]; }
-    const std::vector<std::unique_ptr<TProperties>>& Entries() const { return entries_; }
+    // Entries in list order.
+    const TEntries& Entries() const { return entries_; }
+    const TProperties& Entry(int index) const;  // walks the list
 
     bool HasLinkColor = false;
     bool HasVisitedColor = false;
@@ -179,9 +200,7 @@ public:
     int Sequence = 10;  // next number for a contextual key (the defaults use 1 to 5)
 
 private:
-    struct TSortKey;
-    std::vector<std::unique_ptr<TProperties>> entries_;
-    std::vector<TSortKey> keys_;  // parallel to entries_
+    TEntries entries_;
     TProperties* root_ = nullptr;
     TReaderDocument* document_;
     double defaultFontSize_ = 12;

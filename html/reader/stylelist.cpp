@@ -9,47 +9,39 @@
 
 namespace kv {
 
-// The order of the list: element selector, then plain before contextual keys, then the number of
-// ancestors, then the sequence number the rule was read with (numerically, so that the tenth
-// rule of a sheet still comes after the ninth).
-struct TStyleList::TSortKey {
-    std::string element;  // lower case
-    int ancestors = -1;   // -1: not a contextual key
-    long long sequence = 0;
-    std::string rest;
+bool TStyleList::TSortKey::operator<(const TSortKey& other) const {
+    if (int c = element.compare(other.element)) return c < 0;
+    if (ancestors != other.ancestors) return ancestors < other.ancestors;
+    if (sequence != other.sequence) return sequence < other.sequence;
+    return rest < other.rest;
+}
 
-    bool operator<(const TSortKey& other) const {
-        if (int c = element.compare(other.element)) return c < 0;
-        if (ancestors != other.ancestors) return ancestors < other.ancestors;
-        if (sequence != other.sequence) return sequence < other.sequence;
-        return rest < other.rest;
+// The digit string of a contextual key is the ancestor count followed by the sequence number;
+// the count is known from the ancestors that follow, so the sequence can be compared as a number
+// (the tenth rule of a sheet still comes after the ninth).
+TStyleList::TSortKey TStyleList::TSortKey::Make(std::string_view key) {
+    TSortKey sort;
+    const std::string lower = cp1251::lowerText(key);
+    const size_t space = lower.find(' ');
+    sort.element = lower.substr(0, space);
+    if (space == std::string::npos) return sort;
+    const std::string_view after = std::string_view(lower).substr(space + 1);
+    size_t digits = 0;
+    while (digits < after.size() && after[digits] >= '0' && after[digits] <= '9') ++digits;
+    sort.rest = std::string(after.substr(digits));
+    int count = 0;
+    for (size_t i = 0; i < sort.rest.size(); ++i)
+        if (sort.rest[i] != ' ' && (i == 0 || sort.rest[i - 1] == ' ')) ++count;
+    sort.ancestors = count;
+    const std::string countText = std::to_string(count);
+    const std::string_view digitText = after.substr(0, digits);
+    if (digitText.size() > countText.size() &&
+        digitText.substr(0, countText.size()) == countText) {
+        for (char c : digitText.substr(countText.size(), 17))
+            sort.sequence = sort.sequence * 10 + (c - '0');
     }
-
-    static TSortKey Make(std::string_view key) {
-        TSortKey sort;
-        const std::string lower = cp1251::lowerText(key);
-        const size_t space = lower.find(' ');
-        sort.element = lower.substr(0, space);
-        if (space == std::string::npos) return sort;
-        const std::string_view after = std::string_view(lower).substr(space + 1);
-        size_t digits = 0;
-        while (digits < after.size() && after[digits] >= '0' && after[digits] <= '9') ++digits;
-        sort.rest = std::string(after.substr(digits));
-        int count = 0;
-        for (size_t i = 0; i < sort.rest.size(); ++i)
-            if (sort.rest[i] != ' ' && (i == 0 || sort.rest[i - 1] == ' ')) ++count;
-        sort.ancestors = count;
-        // The digit string is the ancestor count followed by the sequence number.
-        const std::string countText = std::to_string(count);
-        const std::string_view digitText = after.substr(0, digits);
-        if (digitText.size() > countText.size() &&
-            digitText.substr(0, countText.size()) == countText) {
-            for (char c : digitText.substr(countText.size(), 17))
-                sort.sequence = sort.sequence * 10 + (c - '0');
-        }
-        return sort;
-    }
-};
+    return sort;
+}
 
 namespace {
 
@@ -76,44 +68,42 @@ TStyleList::~TStyleList() = default;
 
 void TStyleList::Clear() {
     entries_.clear();
-    keys_.clear();
     root_ = nullptr;
     HasLinkColor = HasVisitedColor = HasHoverColor = false;
     Sequence = 10;
 }
 
 TProperties& TStyleList::Add(std::string_view key) {
-    TSortKey sort = TSortKey::Make(key);
-    const size_t index = std::upper_bound(keys_.begin(), keys_.end(), sort) - keys_.begin();
     auto entry = std::make_unique<TProperties>();
     entry->ElemTag = std::string(key);
     SplitElement(key, *entry);
-    TProperties& result = *entry;
-    keys_.insert(keys_.begin() + index, std::move(sort));
-    entries_.insert(entries_.begin() + index, std::move(entry));
-    return result;
+    // A multimap keeps equal keys in the order they were inserted.
+    return *entries_.emplace(TSortKey::Make(key), std::move(entry))->second;
 }
 
-std::span<const std::unique_ptr<TProperties>> TStyleList::Range(std::string_view key) const {
-    const TSortKey sort = TSortKey::Make(key);
-    const auto [first, last] = std::equal_range(keys_.begin(), keys_.end(), sort);
-    return std::span(entries_).subspan(first - keys_.begin(), last - first);
+TStyleList::TEntryRange TStyleList::Range(std::string_view key) const {
+    const auto [first, last] = entries_.equal_range(TSortKey::Make(key));
+    return {first, last};
 }
 
-std::span<const std::unique_ptr<TProperties>> TStyleList::WithElementPrefix(
-    std::string_view prefix) const {
-    auto first = std::lower_bound(
-        keys_.begin(), keys_.end(), prefix,
-        [](const TSortKey& key, std::string_view text) { return key.element < text; });
+TStyleList::TEntryRange TStyleList::WithElementPrefix(std::string_view prefix) const {
+    TSortKey probe;
+    probe.element = std::string(prefix);
+    const auto first = entries_.lower_bound(probe);
     auto last = first;
-    while (last != keys_.end() && std::string_view(last->element).substr(0, prefix.size()) == prefix)
+    while (last != entries_.end() &&
+           std::string_view(last->first.element).substr(0, prefix.size()) == prefix)
         ++last;
-    return std::span(entries_).subspan(first - keys_.begin(), last - first);
+    return {first, last};
 }
 
 TProperties* TStyleList::Find(std::string_view key) const {
     const auto range = Range(key);
-    return range.empty() ? nullptr : range.front().get();
+    return range.empty() ? nullptr : range.begin()->second.get();
+}
+
+const TProperties& TStyleList::Entry(int index) const {
+    return *std::next(entries_.begin(), index)->second;
 }
 
 void TStyleList::AddDuplicate(std::string_view name, const TProperties& props) {

@@ -1,9 +1,11 @@
 #include "html/reader/tokenizer.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <numeric>
 
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
@@ -21,6 +23,13 @@ bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 constexpr auto kTextByte = [] {
     std::array<bool, 256> table{};
     for (int c = 0; c < 256; ++c) table[c] = !(c <= 12 || (c >= 14 && c <= 31) || c == '&' || c == '<');
+    return table;
+}();
+
+// Text bytes that need no normalisation and are never collapsed: all but space and CR.
+constexpr auto kPlainByte = [] {
+    std::array<bool, 256> table = kTextByte;
+    table[' '] = table[13] = false;
     return table;
 }();
 
@@ -63,11 +72,12 @@ void THtmlReader::Start(std::string_view text) {
     SourceIndex = -1;
     LineEndState = leNone;
     SkippingComment = ReadingScript = KeepSpaces = NoBreakRun = false;
+    readingDirective_ = false;
 }
 
 unsigned char THtmlReader::ReadIncludeChar() {
     if (includePos_ < include_.size()) return static_cast<unsigned char>(include_[includePos_++]);
-    mode_ = savedMode_;
+    mode_ = savedMode_ == smInclude ? smMain : savedMode_;  // only the main text holds directives
     include_.clear();
     includePos_ = 0;
     return ReadRawChar();
@@ -94,7 +104,7 @@ void THtmlReader::SkipMarkup() {
         if (CurChar == '-' && LookAhead() == '-') {
             ReadCharBasic();
             ReadCharBasic();
-            if (OnInclude && CurChar == '#' && mode_ != smInclude) {
+            if (OnInclude && CurChar == '#' && mode_ != smInclude && !readingDirective_) {
                 ReadIncludeDirective();
             } else {
                 SkipCommentBody();
@@ -120,6 +130,12 @@ void THtmlReader::SkipCommentBody() {
 }
 
 void THtmlReader::ReadIncludeDirective() {
+    // A directive inside this one (in its attributes) is an ordinary comment.
+    struct Guard {
+        bool& flag;
+        explicit Guard(bool& f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(readingDirective_);
     std::string command;
     ReadCharBasic();  // past "#"
     while (IsLetter(CurUpper)) {
@@ -329,7 +345,34 @@ void THtmlReader::ReadReference(TokenObj& out) {
 
 void THtmlReader::ReadTextRun() {
     while (Token.Length() < kMaxTextRun && kTextByte[CurChar]) {
-        if (KeepSpaces || (CurChar != ' ' && CurChar != 13)) {
+        if (mode_ == smMain && CurChar != ' ' && CurChar != 13) {
+            // Fast path: the current character is its own raw byte; take it together with the
+            // plain bytes after it (no line end, markup, reference or run of white space) in one
+            // go.
+            const size_t room = static_cast<size_t>(kMaxTextRun - Token.Length() - 1);
+            const char* start = pos_ - 1;
+            const char* stop = pos_ + std::min(room, static_cast<size_t>(end_ - pos_));
+            const char* p = pos_;
+            while (p < stop) {
+                if (kPlainByte[static_cast<unsigned char>(*p)]) {
+                    ++p;
+                } else if (*p == ' ' && !NoBreakRun && p + 1 < stop &&
+                           kPlainByte[static_cast<unsigned char>(p[1])]) {
+                    p += 2;  // one space between words stays as it is, collapsed or not
+                } else {
+                    break;
+                }
+            }
+            const int32_t count = static_cast<int32_t>(p - start);
+            Token.Text.append(start, static_cast<size_t>(count));
+            const size_t first = Token.Indexes.size();
+            Token.Indexes.resize(first + static_cast<size_t>(count));
+            std::iota(Token.Indexes.begin() + static_cast<std::ptrdiff_t>(first),
+                      Token.Indexes.end(), SourceIndex);
+            SourceIndex += count - 1;
+            pos_ = p;
+            ReadChar();
+        } else if (KeepSpaces || (CurChar != ' ' && CurChar != 13)) {
             Token.PushChar(static_cast<char>(CurChar), SourceIndex);
             ReadChar();
         } else {

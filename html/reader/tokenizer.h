@@ -153,6 +153,7 @@ private:
     size_t includePos_ = 0;
     TSourceMode mode_ = smMain;
     TSourceMode savedMode_ = smMain;
+    bool readingDirective_ = false;
 
     std::string attributeName_;  // scratch buffers reused for every tag
     std::string raw_;

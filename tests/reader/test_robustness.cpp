@@ -104,5 +104,60 @@ TEST(Robustness, RandomAndTruncatedDocuments) {
     }
 }
 
+// The texts of the token stream, read either straight from the main text (where plain runs take
+// the fast path) or character by character from an include buffer.
+std::vector<std::string> TokenTexts(const std::string& input, bool viaInclude, bool keep,
+                                    bool noBreak) {
+    THtmlReader reader;
+    reader.OnInclude = [&](THtmlView*, const std::string&, const std::vector<std::string>&,
+                           std::string& buffer) { buffer = input; };
+    const std::string main = viaInclude ? "x<!--#i-->" : "x" + input;
+    reader.Start(main);
+    reader.KeepSpaces = keep;
+    reader.NoBreakRun = noBreak;
+    std::vector<std::string> texts;
+    try {
+        reader.ReadChar();
+        do {
+            reader.NextToken();
+            texts.push_back(std::to_string(reader.Symbol) + ":" + reader.Token.Text);
+        } while (reader.Symbol != syEof);
+    } catch (const EParseError&) {
+        texts.push_back("error");
+    }
+    return texts;
+}
+
+TEST(Robustness, FastTextPathReadsLikeTheCharacterReader) {
+    std::mt19937 random(99);
+    const char* const pieces[] = {"word", " ", "  ", "\r\n", "\t", "&amp;", "<b>", "\x01", "Ж",
+                                  "a b c d e f g h i j k l m n o p q r s t u v w x y z "};
+    for (int i = 0; i < 2000; ++i) {
+        std::string input;
+        const int count = static_cast<int>(random() % 80);
+        for (int k = 0; k < count; ++k) input += pieces[random() % std::size(pieces)];
+        const bool keep = i % 3 == 1, noBreak = i % 3 == 2;
+        EXPECT_EQ(TokenTexts(input, false, keep, noBreak), TokenTexts(input, true, keep, noBreak))
+            << input;
+    }
+}
+
+TEST(Robustness, LargeSheetsStayFast) {
+    // Many distinct selectors in random order, and many contextual rules for one element.
+    std::mt19937 random(5);
+    std::string sheet;
+    for (int i = 0; i < 20000; ++i)
+        sheet += ".c" + std::to_string(random()) + " { color: red; margin: 1px }\n";
+    for (int i = 0; i < 2000; ++i) sheet += "div p { margin-left: " + std::to_string(i) + "px }\n";
+    TStyleList styles;
+    TStringSheetSource source(sheet);
+    ParseStyleSheet(styles, source, "");
+    EXPECT_GE(styles.Count(), 20000);
+    TPropStack stack;
+    stack.PushRoot(styles);
+    stack.Push(styles, "div", "", "", nullptr, "");
+    EXPECT_EQ(stack.Push(styles, "p", "", "", nullptr, "").TextOf(piMarginLeft), "1999px");
+}
+
 }  // namespace
 }  // namespace kv

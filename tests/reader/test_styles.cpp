@@ -66,6 +66,16 @@ TEST_F(Cascade, TheRootCarriesTheViewerSettings) {
     ASSERT_NE(styles.Find("ul 24ul ul"), nullptr);
 }
 
+TEST_F(Cascade, EmLengthsFollowTheElementsOwnFont) {
+    const int rootEm = stack.Top().EmPixels;
+    TProperties& h1 = Push("h1");
+    EXPECT_EQ(h1.EmPixels, 27);  // 20 pt at 96 ppi
+    EXPECT_GT(h1.EmPixels, rootEm);
+    EXPECT_EQ(h1.ExPixels, h1.EmPixels / 2);
+    h1.Values[piLineHeight] = std::string("1em");
+    EXPECT_EQ(h1.LineHeightFor(40), 27);
+}
+
 TEST_F(Cascade, RelativeFontSizes) {
     Sheet(".big { font-size: 150% } .em { font-size: 2em } .l { font-size: larger }"
           ".px { font-size: 16px } .kw { font-size: x-large } .odd { font-size: bogus }");

@@ -120,6 +120,26 @@ TEST(Tokenizer, IncludeDirectivesSpliceTheHandlersText) {
     EXPECT_EQ(indexes.back(), static_cast<int32_t>(html.size() - 1));
 }
 
+TEST(Tokenizer, ADirectiveInsideADirectiveIsAComment) {
+    THtmlReader reader;
+    int calls = 0;
+    reader.OnInclude = [&](THtmlView*, const std::string&, const std::vector<std::string>&,
+                           std::string& buffer) {
+        ++calls;
+        buffer = "[in]";
+    };
+    reader.Start("x<!--#a f=<!--#b g=1 -->z -->y");
+    reader.ReadChar();
+    std::string text;
+    do {
+        reader.NextToken();
+        if (reader.Symbol == syText) text += reader.Token.Text;
+    } while (reader.Symbol != syEof);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(text.substr(0, 1), "x");
+    EXPECT_EQ(text.substr(text.size() - 1), "y");
+}
+
 TEST(Tokenizer, NamedReferences) {
     EXPECT_EQ(Text("&amp;&lt;&gt;&quot;"), "&<>\"");
     EXPECT_EQ(Text("&nbsp;"), "\xA0");

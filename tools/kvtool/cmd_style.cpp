@@ -22,7 +22,8 @@ bool IsColorIndex(int index) {
            index == piHoverBackground || index == piVisitedColor || index == piVisitedBackground;
 }
 
-// " name=value" for every value the entry holds; texts quoted, colours in hexadecimal.
+// " name=value" for every value the entry holds; texts quoted (with \" and \\ escaped),
+// colours in hexadecimal.
 std::string FormatValues(const kv::TProperties& entry) {
     using namespace kv;
     std::string out;
@@ -31,7 +32,12 @@ std::string FormatValues(const kv::TProperties& entry) {
         std::string text;
         if (const auto* s = std::get_if<std::string>(&value)) {
             if (s->empty()) continue;
-            text = '"' + *s + '"';
+            text = '"';
+            for (char c : *s) {
+                if (c == '"' || c == '\\') text += '\\';
+                text += c;
+            }
+            text += '"';
         } else if (const auto* n = std::get_if<int>(&value)) {
             if (*n == kUnset || (i == piZIndex && *n == 0)) continue;
             char buffer[16];
@@ -102,7 +108,8 @@ int Style(const Args& args) {
         status = 1;
     }
     std::string out;
-    for (const auto& entry : styles.Entries()) out += entry->ElemTag + FormatValues(*entry) + '\n';
+    for (const auto& [sort, entry] : styles.Entries())
+        out += entry->ElemTag + FormatValues(*entry) + '\n';
     Print(out);
     return status;
 }

@@ -1,0 +1,36 @@
+// Fuzz target: the tokenizer over arbitrary bytes, with style elements read by the sheet parser
+// and an include handler that splices text, as the document builder drives it.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "html/reader/properties.h"
+#include "html/reader/tokenizer.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    kv::THtmlReader reader;
+    kv::TIDNameList names;
+    kv::TStyleList styles;
+    reader.IDNames = &names;
+    reader.OnInclude = [](kv::THtmlView*, const std::string& command,
+                          const std::vector<std::string>& params, std::string& buffer) {
+        buffer = command + "<b>" + (params.empty() ? std::string() : params.front()) + "</b>";
+    };
+    reader.KeepSpaces = size % 2;
+    reader.NoBreakRun = size % 3 == 0;
+    reader.Start(text);
+    size_t tokens = 0;
+    try {
+        reader.ReadChar();
+        do {
+            reader.NextToken();
+            if (reader.Token.Length() > 100 || ++tokens > 4 * size + 16) __builtin_trap();
+            if (reader.Symbol == kv::sySTYLE) reader.ReadStyleElement(styles);
+            if (reader.Symbol == kv::sySPAN) reader.TagAttributes->InlineStyle();
+        } while (reader.Symbol != kv::syEof);
+    } catch (const kv::EParseError&) {
+    }
+    return 0;
+}
