@@ -290,39 +290,81 @@ bool TBitmap::operator==(const TBitmap& other) const {
     return true;
 }
 
+namespace {
+
+// The row of source pixels for one destination row, already in the destination's values.
+void FetchRow(const TBitmap& source, int sy, const std::vector<int>& xs, TValueMap& map,
+              const TBitmap& dest, const TBlitColors& colors, std::vector<std::uint32_t>& line) {
+    const std::uint8_t* in = source.Row(sy);
+    const std::size_t count = xs.size();
+    switch (source.Format()) {
+    case TPixelFormat::pf32bit: {
+        const auto* words = reinterpret_cast<const std::uint32_t*>(in);
+        if (dest.Format() == TPixelFormat::pf32bit) {
+            for (std::size_t i = 0; i < count; ++i) line[i] = xs[i] >= 0 ? words[xs[i]] & 0xFFFFFFu : 0;
+        } else if (dest.Format() == TPixelFormat::pfMono) {
+            const std::uint32_t background = WordOf(colors.background) & 0xFFFFFFu;
+            for (std::size_t i = 0; i < count; ++i)
+                line[i] = xs[i] >= 0 && (words[xs[i]] & 0xFFFFFFu) == background ? 1u : 0u;
+        } else {
+            for (std::size_t i = 0; i < count; ++i) line[i] = xs[i] >= 0 ? map(words[xs[i]] & 0xFFFFFFu) : 0;
+        }
+        return;
+    }
+    case TPixelFormat::pf8bit:
+        for (std::size_t i = 0; i < count; ++i) line[i] = xs[i] >= 0 ? map(in[xs[i]]) : 0;
+        return;
+    case TPixelFormat::pfMono:
+        for (std::size_t i = 0; i < count; ++i)
+            line[i] = xs[i] >= 0 ? map((in[xs[i] >> 3] >> (7 - (xs[i] & 7))) & 1u) : 0;
+        return;
+    }
+}
+
+// Applies the operation along one destination row.
+void StoreRow(TBitmap& dest, int y, int firstX, const std::vector<int>& xs,
+              const std::vector<std::uint32_t>& line, TRasterOp op) {
+    std::uint8_t* out = dest.Row(y);
+    const std::size_t count = xs.size();
+    switch (dest.Format()) {
+    case TPixelFormat::pf32bit: {
+        auto* words = reinterpret_cast<std::uint32_t*>(out) + firstX;
+        for (std::size_t i = 0; i < count; ++i)
+            if (xs[i] >= 0) words[i] = Apply(op, words[i], line[i]) | kOpaque;
+        return;
+    }
+    case TPixelFormat::pf8bit:
+        for (std::size_t i = 0; i < count; ++i)
+            if (xs[i] >= 0) out[firstX + static_cast<int>(i)] = static_cast<std::uint8_t>(Apply(op, out[firstX + static_cast<int>(i)], line[i]));
+        return;
+    case TPixelFormat::pfMono:
+        for (std::size_t i = 0; i < count; ++i) {
+            if (xs[i] < 0) continue;
+            const int x = firstX + static_cast<int>(i);
+            const auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
+            const std::uint32_t old = (out[x >> 3] & bit) ? 1u : 0u;
+            if (Apply(op, old, line[i]) & 1u) out[x >> 3] |= bit;
+            else out[x >> 3] = static_cast<std::uint8_t>(out[x >> 3] & ~bit);
+        }
+        return;
+    }
+}
+
+}  // namespace
+
 void StretchBlt(TBitmap& dest, int dx, int dy, int dw, int dh, const TBitmap& source, int sx,
                 int sy, int sw, int sh, TRasterOp op, const TBlitColors& colors) {
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || dest.Empty()) return;
-    if (source.Empty() && op != TRasterOp::ropInvert) return;
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || dest.Empty() || source.Empty()) return;
     int firstX = 0, firstY = 0;
     const auto xs = AxisMap(dx, dw, dest.Width(), sx, sw, source.Width(), firstX);
     const auto ys = AxisMap(dy, dh, dest.Height(), sy, sh, source.Height(), firstY);
     if (xs.empty() || ys.empty()) return;
     TValueMap map(source, dest, colors);
-    const bool fast32 = dest.Format() == TPixelFormat::pf32bit && source.Format() == TPixelFormat::pf32bit;
+    std::vector<std::uint32_t> line(xs.size());
     for (std::size_t row = 0; row < ys.size(); ++row) {
-        const int y = firstY + static_cast<int>(row);
         if (ys[row] < 0) continue;
-        if (fast32) {
-            auto* out = reinterpret_cast<std::uint32_t*>(dest.Row(y));
-            const auto* in = reinterpret_cast<const std::uint32_t*>(source.Row(ys[row]));
-            for (std::size_t col = 0; col < xs.size(); ++col) {
-                if (xs[col] < 0) continue;
-                std::uint32_t& pixel = out[firstX + static_cast<int>(col)];
-                pixel = Apply(op, pixel, in[xs[col]]) | kOpaque;
-            }
-            continue;
-        }
-        for (std::size_t col = 0; col < xs.size(); ++col) {
-            if (xs[col] < 0) continue;
-            const int x = firstX + static_cast<int>(col);
-            const std::uint32_t value = op == TRasterOp::ropInvert ? 0 : map(source.Value(xs[col], ys[row]));
-            std::uint32_t result = Apply(op, dest.Value(x, y), value);
-            if (dest.Format() == TPixelFormat::pfMono) result &= 1u;
-            else if (dest.Format() == TPixelFormat::pf8bit) result &= 0xFFu;
-            else result &= 0xFFFFFFu;
-            dest.SetValue(x, y, result);
-        }
+        if (op != TRasterOp::ropInvert) FetchRow(source, ys[row], xs, map, dest, colors, line);
+        StoreRow(dest, firstY + static_cast<int>(row), firstX, xs, line, op);
     }
 }
 

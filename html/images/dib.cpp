@@ -45,6 +45,7 @@ TDIBBlocks Capture(const TBitmap& bitmap, TDIBFormat format) {
         throw EDIBError(kDIBNoMemory);
     }
     const int bytes = bits / 8;
+    if (bitmap.Empty()) return dib;
     for (int y = 0; y < bitmap.Height(); ++y) {
         std::uint8_t* row = dib.pixels.data() + dib.RowOffset(y);
         if (bits <= 8) {
@@ -147,6 +148,7 @@ TBitmap BitmapFromDIB(const TDIBBlocks& dib) {
     const TPixelFormat format = mask ? TPixelFormat::pfMono : bits <= 8 ? TPixelFormat::pf8bit : TPixelFormat::pf32bit;
     TBitmap bitmap(width, height, format);
     if (format == TPixelFormat::pf8bit) bitmap.SetPalette(table);
+    if (bitmap.Empty()) return bitmap;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = dib.pixels.data() + dib.RowOffset(y);
         if (mask) {

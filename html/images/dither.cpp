@@ -11,7 +11,8 @@ namespace kv {
 TFastColorLookup::TFastColorLookup(const TPalette& palette)
     : TColorLookup(static_cast<int>(std::min<std::size_t>(palette.size(), 256))),
       palette_(palette.begin(), palette.begin() + colors_),
-      cells_(32768, -1) {
+      cells_(32768, -1),
+      crowdedCells_(32768, 0) {
     for (int i = 0; i < colors_; ++i) {
         const auto& entry = palette_[static_cast<std::size_t>(i)];
         const int index = CellOf(entry.red, entry.green, entry.blue);
@@ -20,6 +21,7 @@ TFastColorLookup::TFastColorLookup(const TPalette& palette)
             cell = static_cast<std::int16_t>(i);
         } else if (palette_[static_cast<std::size_t>(cell)] != entry) {
             crowded_.emplace(index, i);
+            crowdedCells_[static_cast<std::size_t>(index)] = 1;
         }
     }
 }
@@ -27,7 +29,7 @@ TFastColorLookup::TFastColorLookup(const TPalette& palette)
 int TFastColorLookup::Lookup(int& red, int& green, int& blue) {
     const int index = CellOf(red, green, blue);
     auto& cell = cells_[static_cast<std::size_t>(index)];
-    if (cell >= 0 && !crowded_.empty()) {
+    if (cell >= 0 && crowdedCells_[static_cast<std::size_t>(index)]) {
         // A palette colour that shares its cell with an earlier entry still maps to itself
         // (white would otherwise come out as the grey 250 of the shared palette).
         const auto [first, last] = crowded_.equal_range(index);

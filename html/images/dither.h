@@ -41,7 +41,8 @@ public:
 private:
     TPalette palette_;
     std::vector<std::int16_t> cells_;  // 32768 cells, -1 until asked
-    std::multimap<int, int> crowded_;  // cell -> later palette entries of another colour in it
+    std::vector<std::uint8_t> crowdedCells_;  // 1 where crowded_ has entries
+    std::multimap<int, int> crowded_;         // cell -> later palette entries of another colour
 };
 
 // The 6×6×6 cube of 0, 51, 102, 153, 204, 255 (index 36·red + 6·green + blue level).

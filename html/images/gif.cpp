@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 
 #include "html/images/display.h"
 #include "html/images/dither.h"
@@ -339,7 +338,7 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
     static const int starts[4] = {0, 4, 2, 1};
     static const int steps[4] = {8, 8, 4, 2};
     int source = 0;
-    for (int pass = 0; pass < (frame.Interlaced ? 4 : 1); ++pass) {
+    for (int pass = 0; width > 0 && pass < (frame.Interlaced ? 4 : 1); ++pass) {
         const int start = frame.Interlaced ? starts[pass] : 0;
         const int step = frame.Interlaced ? steps[pass] : 1;
         for (int y = start; y < height; y += step, ++source)
@@ -433,6 +432,7 @@ void TGIFImage::Reset() {
 void TGIFImage::Parse(const std::uint8_t* data, std::size_t size) {
     Reset();
     TGIFParser(*this, data, size).Run();
+    if (frames_.empty()) throw EGIFError(kNoFrames);
     if (!headerOnly_) {
         composed_ = TBitmap(width_, height_, TPixelFormat::pf32bit);
         if (transparent_) {
@@ -457,7 +457,6 @@ bool TGIFImage::LoadFromStream(const std::uint8_t* data, std::size_t size) {
             Parse(data, size);
         }
         Parse(data, size);
-        if (frames_.empty()) throw EGIFError(kNoFrames);
         return true;
     } catch (const std::bad_alloc&) {
         lastError_ = kImageTooLarge;

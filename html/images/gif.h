@@ -6,6 +6,14 @@
 // Frames are 8-bit bitmaps with their colour table (black where transparent) and a mono mask
 // (white where transparent). The composed picture is 32-bit; its mask exists only when some
 // frame is transparent.
+//
+// How a document uses an animated GIF from the cache:
+//     auto own = cached->Clone();            // every image object animates its own copy
+//     own->SetVisible(true);
+//     own->SetCurrentFrame(1); own->SetAnimate(true);   // after every layout
+//     own->Draw(canvas, x, y, width, height);           // when painting; sets LastRect
+//     own->Step([&](const QRect& r) { window.update(r); });  // on the 50 ms timer
+// Printing takes Composed() and ComposedMask() (the current frame) instead.
 
 #include <QRect>
 #include <array>

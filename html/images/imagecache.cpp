@@ -24,14 +24,16 @@ std::unique_ptr<TBitmap> CornerMask(const TBitmap& bitmap) {
     }
 }
 
-}  // namespace
-
-std::string TStringBitmapList::KeyOf(const std::string& name) {
+std::string Trimmed(const std::string& name) {
     std::size_t begin = 0, end = name.size();
     while (begin < end && static_cast<unsigned char>(name[begin]) <= 32) ++begin;
     while (end > begin && static_cast<unsigned char>(name[end - 1]) <= 32) --end;
-    return cp1251::upperText(name.substr(begin, end - begin));
+    return name.substr(begin, end - begin);
 }
+
+}  // namespace
+
+std::string TStringBitmapList::KeyOf(const std::string& name) { return cp1251::upperText(Trimmed(name)); }
 
 TBitmapItem* TStringBitmapList::Find(const std::string& name) {
     const auto found = items_.find(KeyOf(name));
@@ -94,7 +96,7 @@ TImageRef TStringBitmapList::GetImage(const std::string& name, const TImageReque
     }
 
     auto item = std::make_unique<TBitmapItem>();
-    LoadUncached(name, requests, transparency, fromWaitStream, item->Bitmap, item->Gif, item->Mask);
+    LoadUncached(Trimmed(name), requests, transparency, fromWaitStream, item->Bitmap, item->Gif, item->Mask);
     if (!item->Bitmap && !item->Gif) {
         transparency = tkNone;
         return {};

@@ -73,6 +73,21 @@ bool ReadPixels(jpeg_decompress_struct& info, TJpegError& error, TBitmap& bitmap
 
 }  // namespace
 
+bool TJpegMod::ReadSize(const std::uint8_t* data, std::size_t size, int& width, int& height) {
+    jpeg_decompress_struct info{};
+    TJpegError error{};
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = ErrorExit;
+    error.manager.output_message = Silent;
+    jpeg_create_decompress(&info);
+    TJpegDims dims;
+    const bool ok = size > 0 && ReadHeader(info, error, data, size, false, dims);
+    jpeg_destroy_decompress(&info);
+    width = dims.width;
+    height = dims.height;
+    return ok;
+}
+
 std::unique_ptr<TBitmap> TJpegMod::Decode(const std::uint8_t* data, std::size_t size, bool eightBit,
                                           std::string* message) {
     jpeg_decompress_struct info{};

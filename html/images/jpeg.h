@@ -18,6 +18,8 @@ public:
     // TBitmap::kMaxPixels. Error tells why.
     static std::unique_ptr<TBitmap> Decode(const std::uint8_t* data, std::size_t size,
                                            bool eightBit, std::string* error = nullptr);
+    // The picture's size from the headers alone; false when they cannot be read.
+    static bool ReadSize(const std::uint8_t* data, std::size_t size, int& width, int& height);
 };
 
 }  // namespace kv

@@ -92,6 +92,33 @@ int RecognizeImageFile(const std::string& fileName) {
     return RecognizeImage(reinterpret_cast<const std::uint8_t*>(head), static_cast<std::size_t>(file.gcount()));
 }
 
+bool ProbeImageSize(const std::string& bytes, int& width, int& height) {
+    width = height = 0;
+    switch (RecognizeImage(bytes)) {
+    case ikBMP: {
+        QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        const QSize size = QImageReader(&buffer, "bmp").size();
+        width = size.width();
+        height = size.height();
+        return size.isValid();
+    }
+    case ikGIF87:
+    case ikGIF89: {
+        TGIFImage gif;
+        gif.SetHeaderOnly(true);
+        if (!gif.LoadFromStream(bytes)) return false;
+        width = gif.Width();
+        height = gif.Height();
+        return true;
+    }
+    case ikJPEG:
+        return TJpegMod::ReadSize(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), width, height);
+    default: return false;
+    }
+}
+
 bool GIFTransparentColor(const std::string& bytes, TColor& color) {
     const std::size_t size = std::min<std::size_t>(bytes.size(), 790);
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());

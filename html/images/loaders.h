@@ -27,6 +27,10 @@ std::string ResolveImageFile(const std::string& fileName);
 // Whole file into Bytes; false when missing, unreadable, or larger than any image we accept.
 bool ReadImageFile(const std::string& fileName, std::string& bytes);
 
+// Width and height of a BMP, JPEG or GIF (logical screen, frames included) from its headers,
+// without decoding pixels. False when the headers cannot be read.
+bool ProbeImageSize(const std::string& bytes, int& width, int& height);
+
 // The transparent colour of a GIF89 whose graphic control extension follows the global colour
 // table directly (from the first 790 bytes). False for any other layout.
 bool GIFTransparentColor(const std::string& bytes, TColor& color);

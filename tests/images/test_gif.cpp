@@ -223,6 +223,12 @@ TEST(GifDecoder, FailsLikeGiflibOnTruncatedAndCorruptData) {
     EXPECT_EQ("Not a GIF image", gif.LastError());
 }
 
+TEST(GifDecoder, FrameHashIsFnv1a) {
+    EXPECT_EQ(0x811C9DC5u, kv::Fnv1a(nullptr, 0));
+    const std::uint8_t a[] = {'a'};
+    EXPECT_EQ(0xE40C292Cu, kv::Fnv1a(a, 1));
+}
+
 TEST(GifDecoder, EarlyEndCodeLeavesTheRestZeroAndLeadingClearsAreSkipped) {
     GifFile file = Still(4, 2, 2);
     std::string bytes = EncodeGif(file);

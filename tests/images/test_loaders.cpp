@@ -118,6 +118,18 @@ TEST(Loaders, RefuseHugeHeadersAndBrokenData) {
     }
 }
 
+TEST(Loaders, ProbeSizesFromHeadersAlone) {
+    int width = 0, height = 0;
+    ASSERT_TRUE(kv::ProbeImageSize(kvtest::EncodeJpeg(Picture(), true), width, height));
+    EXPECT_EQ(6, width);
+    EXPECT_EQ(4, height);
+    ASSERT_TRUE(kv::ProbeImageSize(kvtest::EncodeBmp(Picture()), width, height));
+    EXPECT_EQ(6, width);
+    ASSERT_TRUE(kv::ProbeImageSize(TransparentGif(false), width, height));
+    EXPECT_EQ(4, height);
+    EXPECT_FALSE(kv::ProbeImageSize("\x89PNG\r\n\x1A\n", width, height));
+}
+
 TEST(Loaders, BmpWithCornerTransparencyAndWindowsNames) {
     kvtest::TempFolder folder;
     folder.Write("Pics/Pic.BMP", kvtest::EncodeBmp(Picture()));
@@ -287,7 +299,8 @@ TEST(ImageCache, GetImageFromFiles) {
     EXPECT_FALSE(Get(cache, dir + "none.bmp").image);
     EXPECT_FALSE(Get(cache, "").image);
     // Corner transparency asked later of a cached bitmap: the mask is made then.
-    const Fetch plain = Get(cache, dir + "b.bmp");
+    const Fetch plain = Get(cache, "  " + dir + "b.bmp\t");  // the file is read by the trimmed name
+    ASSERT_TRUE(plain.image.Bitmap);
     EXPECT_EQ(nullptr, plain.mask);
     EXPECT_EQ(0, plain.transparency);
     const Fetch corner = Get(cache, dir + "B.BMP", 1);

@@ -21,7 +21,7 @@ kv::TBitmap Render(const kv::TImageRef& image, const kv::TBitmap* mask, int tran
     canvas.Fill(kv::kWhite);
     if (image.Gif) {
         image.Gif->SetVisible(true);
-        image.Gif->SetCurrentFrame(frame);
+        for (int n = 2; n <= frame && n <= image.Gif->FrameCount(); ++n) image.Gif->SetCurrentFrame(n);
         image.Gif->Draw(canvas, 0, 0, canvas.Width(), canvas.Height());
     } else if (mask != nullptr && transparency != 0) {
         kv::DrawTransparent(canvas, *image.Bitmap, *mask, 0, 0, canvas.Width(), canvas.Height());
