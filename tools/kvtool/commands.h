@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "html/images/imagecache.h"
+#include "html/layout/sectionlist.h"
+
 namespace kvtool {
 
 using Args = std::vector<std::string>;
@@ -14,6 +17,21 @@ int Gif(const Args& args);
 int Image(const Args& args);
 int Tokens(const Args& args);
 int Style(const Args& args);
+int Layout(const Args& args);
+int Render(const Args& args);
+
+// A document read and laid out the way the viewer does it (layout and render).
+struct TLoadedDocument {
+    TLoadedDocument();
+    void Load(const std::string& file);  // Windows-1251 name
+    int Layout(kv::TCanvas& canvas, int width, int viewHeight);
+
+    kv::TStringBitmapList cache;
+    kv::TSectionList document;
+    std::string title;
+    int height = 0;
+    int maxWidth = 0;
+};
 
 // Prints a Windows-1251 text as UTF-8 on standard output / error.
 void Print(const std::string& text);

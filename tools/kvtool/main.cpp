@@ -1,6 +1,6 @@
 // kvtool: the reader's engine from the command line, one subcommand per capability.
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -35,6 +35,10 @@ const Command kCommands[] = {
               "                            an image as a document loads and draws it, as PNG", Image},
     {"tokens", "tokens FILE               the token stream of an HTML file", Tokens},
     {"style", "style [--defaults] FILE   the style list after reading its STYLE elements", Style},
+    {"layout", "layout FILE --width W [--sections]\n"
+               "                            height, widest line, anchor y's (and sections) of a document", Layout},
+    {"render", "render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png\n"
+               "                            the document as the viewer paints it, as PNG", Render},
 };
 
 int Help(const Args&) {
@@ -47,7 +51,10 @@ int Help(const Args&) {
 }  // namespace kvtool
 
 int main(int argc, char* argv[]) {
-    QCoreApplication application(argc, argv);
+    // Fonts need the GUI application; without a display it runs off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     // No boxes on the console: warnings and errors go to standard error.
     kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
         kvtool::PrintError("kvtool: " + text + "\n");

@@ -1,0 +1,360 @@
+#include "html/layout/blocks.h"
+
+#include <algorithm>
+
+#include "html/layout/sectionlist.h"
+#include "html/layout/textsection.h"
+#include "html/reader/properties.h"
+#include "platform/canvas.h"
+#include "platform/codec.h"
+
+namespace kv {
+
+namespace {
+
+int Length(const TProperties& p, int index, int base, int autoSpace) {
+    const int v = p.LengthOf(index, base, 0);
+    if (v == kAutoParagraphSpace) return autoSpace;
+    if (v == kUnset) return 0;
+    return std::clamp(v, -2000, 2000);
+}
+
+bool Overlaps(int top, int bottom, const QRect& clip, int s) {
+    return bottom - s > clip.top() && top - s <= clip.bottom();
+}
+
+}  // namespace
+
+TBoxStyle TBoxStyle::From(const TProperties& p, int containerWidth, int autoSpace) {
+    TBoxStyle b;
+    b.MarginTop = Length(p, piMarginTop, containerWidth, autoSpace);
+    b.MarginRight = Length(p, piMarginRight, containerWidth, autoSpace);
+    b.MarginBottom = Length(p, piMarginBottom, containerWidth, autoSpace);
+    b.MarginLeft = Length(p, piMarginLeft, containerWidth, autoSpace);
+    b.PadTop = std::max(0, Length(p, piPaddingTop, containerWidth, 0));
+    b.PadRight = std::max(0, Length(p, piPaddingRight, containerWidth, 0));
+    b.PadBottom = std::max(0, Length(p, piPaddingBottom, containerWidth, 0));
+    b.PadLeft = std::max(0, Length(p, piPaddingLeft, containerWidth, 0));
+    if (p.BorderStyleSet()) {
+        b.BorderTop = std::clamp(Length(p, piBorderTopWidth, 0, 0), 0, 100);
+        b.BorderRight = std::clamp(Length(p, piBorderRightWidth, 0, 0), 0, 100);
+        b.BorderBottom = std::clamp(Length(p, piBorderBottomWidth, 0, 0), 0, 100);
+        b.BorderLeft = std::clamp(Length(p, piBorderLeftWidth, 0, 0), 0, 100);
+        b.BorderColor = TColor(p.IntOf(piBorderColor, int(p.IntOf(piColor, 0))));
+    }
+    b.Background = p.OwnBackgroundColor();
+    const int width = p.LengthOf(piWidth, containerWidth, kUnset);
+    if (width != kUnset && width > 0) b.Width = std::min(width, 32000);
+    const TSide side = p.FloatSide();
+    b.Float = side == sdLeft ? alLeftFloat : side == sdRight ? alRightFloat : 0;
+    return b;
+}
+
+// ---------------------------------------------------------------- blocks
+
+TBlock::TBlock(TSectionList* document, const TBoxStyle& box, std::string tag)
+    : TSectionBase(document), Box(box), Content(document) {
+    Content.OwnerTag = std::move(tag);
+}
+
+TBlock::TBlock(const TBlock& source, TSectionList* document)
+    : TSectionBase(source, document), Box(source.Box), Content(document) {
+    Content.OwnerTag = source.Content.OwnerTag;
+    for (const auto& section : source.Content.Sections)
+        Content.Sections.push_back(section->CloneFor(document));
+}
+
+std::unique_ptr<TSectionBase> TBlock::CloneFor(TSectionList* document) const {
+    return std::make_unique<TBlock>(*this, document);
+}
+
+int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                   IndentManager& indents, int& maxWidth, int& cursor) {
+    X = x;
+    Top = BoxTop = PaintTop = y;
+    FirstCursor = cursor;
+    const int left = Box.MarginLeft + Box.BorderLeft + Box.PadLeft;
+    const int right = Box.MarginRight + Box.BorderRight + Box.PadRight;
+    int inner = std::max(0, width - left - right);
+    if (Box.Width > 0) inner = std::min(inner, Box.Width);
+    ContentLeft = x + left;
+    ContentWidth = inner;
+    const int contentTop = y + Box.MarginTop + Box.BorderTop + Box.PadTop;
+    int contentHeight = 0, contentWidth = 0;
+    {
+        TIndentOwnerScope owner(indents, this);
+        const int l = indents.AddLeft(ContentLeft - indents.LeftEdge, contentTop);
+        const int r = indents.AddRight(ContentLeft + inner - indents.LeftEdge, contentTop);
+        // List items learn their first baseline from the first text line.
+        int* savedBaseline = Document->FirstLineBaseline;
+        firstBaseline_ = 0;
+        Document->FirstLineBaseline = &firstBaseline_;
+        Content.Indents = &indents;
+        contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner, viewHeight,
+                                               indents, contentWidth, cursor);
+        Document->FirstLineBaseline = savedBaseline;
+        indents.CloseLeft(l, contentTop + contentHeight);
+        indents.CloseRight(r, contentTop + contentHeight);
+    }
+    Length = cursor - FirstCursor;
+    Content.CursorCount = Length;
+    FlowHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + contentHeight + Box.PadBottom +
+                 Box.BorderBottom + Box.MarginBottom;
+    int paintBottom = y + FlowHeight;
+    for (const auto& section : Content.Sections)
+        paintBottom = std::max(paintBottom, section->PaintBottom);
+    PaintHeight = paintBottom - y;
+    BoxBottom = y + FlowHeight;
+    PaintBottom = paintBottom;
+    Content.MaxBoxBottom = BoxBottom;
+    Content.MaxPaintBottom = PaintBottom;
+    Content.MinBoxTop = Top;
+    maxWidth = std::min(width, contentWidth + left + right);
+    return FlowHeight;
+}
+
+int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+                  int yRef) {
+    const int s = Document->ScrollTopY;
+    if (!Overlaps(PaintTop, PaintBottom, clip, s)) return PaintTop + FlowHeight;
+    const QRect border(x + X + Box.MarginLeft, Top + Box.MarginTop - s,
+                       ContentWidth + Box.BorderLeft + Box.PadLeft + Box.PadRight + Box.BorderRight,
+                       FlowHeight - Box.MarginTop - Box.MarginBottom);
+    if (Box.Background != kNoColor && !canvas.IsPrinter())
+        canvas.FillRect(border.adjusted(Box.BorderLeft, Box.BorderTop, -Box.BorderRight,
+                                        -Box.BorderBottom),
+                        Box.Background);
+    if (Box.BorderTop + Box.BorderBottom + Box.BorderLeft + Box.BorderRight > 0) {
+        const TColor c = Box.BorderColor;
+        canvas.FillRect(QRect(border.left(), border.top(), border.width(), Box.BorderTop), c);
+        canvas.FillRect(QRect(border.left(), border.bottom() + 1 - Box.BorderBottom,
+                              border.width(), Box.BorderBottom), c);
+        canvas.FillRect(QRect(border.left(), border.top(), Box.BorderLeft, border.height()), c);
+        canvas.FillRect(QRect(border.right() + 1 - Box.BorderRight, border.top(), Box.BorderRight,
+                              border.height()), c);
+    }
+    PaintMarker(canvas, x + ContentLeft, s);
+    for (const auto& section : Content.Sections) {
+        if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
+        section->Paint(canvas, clip, indents, x, xRef, yRef);
+    }
+    return PaintTop + FlowHeight;
+}
+
+bool TBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    for (const auto& section : Content.Sections)
+        if (section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom) &&
+            section->LinkAt(canvas, x, y, hit))
+            return true;
+    return false;
+}
+
+bool TBlock::ObjectAt(int x, int y, TImageHit& hit) {
+    for (const auto& section : Content.Sections)
+        if (section->ObjectAt(x, y, hit)) return true;
+    return false;
+}
+
+int TBlock::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
+    for (const auto& section : Content.Sections) {
+        if (!(section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom)))
+            continue;
+        const int c = section->CursorAt(canvas, x, y, hit);
+        if (c >= 0) return c;
+    }
+    return -1;
+}
+
+int TBlock::SearchText(int from, std::string_view text, bool matchCase) {
+    for (const auto& section : Content.Sections) {
+        const int c = section->SearchText(from, text, matchCase);
+        if (c >= 0) return c;
+    }
+    return -1;
+}
+
+int TBlock::DocToSource(int cursor) const {
+    for (const auto& section : Content.Sections) {
+        const int c = section->DocToSource(cursor);
+        if (c >= 0) return c;
+    }
+    return -1;
+}
+
+int TBlock::SourceToDoc(int sourcePos, bool before) const {
+    const auto& list = Content.Sections;
+    if (before) {
+        for (auto it = list.rbegin(); it != list.rend(); ++it)
+            if (const int c = (*it)->SourceToDoc(sourcePos, true); c >= 0) return c;
+        return -1;
+    }
+    for (const auto& section : list)
+        if (const int c = section->SourceToDoc(sourcePos, false); c >= 0) return c;
+    return -1;
+}
+
+bool TBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+    for (const auto& section : Content.Sections)
+        if (section->CursorToPoint(canvas, cursor, y, x)) return true;
+    return false;
+}
+
+bool TBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+    for (const auto& section : Content.Sections)
+        if (section->CharAt(cursor, ch, font)) return true;
+    return false;
+}
+
+void TBlock::CopySelection() {
+    for (const auto& section : Content.Sections) {
+        if (section->FirstCursor >= Document->SelEnd) break;
+        if (section->FirstCursor + section->Length > Document->SelStart) section->CopySelection();
+    }
+}
+
+void TBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
+    Content.WidthRange(canvas, minWidth, maxWidth);
+    const int extra = Box.MarginLeft + Box.BorderLeft + Box.PadLeft + Box.MarginRight +
+                      Box.BorderRight + Box.PadRight;
+    minWidth += extra;
+    maxWidth += extra;
+    if (Box.Width > 0) minWidth = std::max(minWidth, Box.Width), maxWidth = std::max(minWidth, std::min(maxWidth, Box.Width + extra));
+}
+
+void TBlock::RegisterPosition() {
+    TSectionBase::RegisterPosition();
+    for (const auto& section : Content.Sections) section->RegisterPosition();
+}
+
+int TBlock::LineCount() const {
+    int n = 0;
+    for (const auto& section : Content.Sections) n += section->LineCount();
+    return n;
+}
+
+// ---------------------------------------------------------------- list items
+
+TBlockLI::TBlockLI(TSectionList* document, const TBoxStyle& box, int kind, int number, char type,
+                   const TFontSpec& font)
+    : TBlock(document, box, "li"), ListKind(kind), Number(number), NumberType(type),
+      MarkerFont(font) {}
+
+std::unique_ptr<TSectionBase> TBlockLI::CloneFor(TSectionList* document) const {
+    auto copy = std::make_unique<TBlockLI>(document, Box, ListKind, Number, NumberType, MarkerFont);
+    for (const auto& section : Content.Sections)
+        copy->Content.Sections.push_back(section->CloneFor(document));
+    return copy;
+}
+
+namespace {
+
+std::string Roman(int n, bool upper) {
+    static const std::pair<int, const char*> digits[] = {
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
+        {50, "l"},   {40, "xl"},  {10, "x"},  {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
+    std::string out;
+    n = std::clamp(n, 1, 3999);
+    for (auto [value, text] : digits)
+        while (n >= value) out += text, n -= value;
+    if (upper) std::transform(out.begin(), out.end(), out.begin(), ::toupper);
+    return out;
+}
+
+std::string Letters(int n, bool upper) {
+    std::string out;
+    for (n = std::max(1, n); n > 0; n = (n - 1) / 26) out.insert(out.begin(), char('a' + (n - 1) % 26));
+    if (upper) std::transform(out.begin(), out.end(), out.begin(), ::toupper);
+    return out;
+}
+
+}  // namespace
+
+void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
+    if (ListKind == 0 || firstBaseline_ == 0) return;
+    canvas.Save();
+    canvas.SetFont(MarkerFont);
+    const TTextMetrics m = canvas.Metrics();
+    const int baseline = firstBaseline_ - s;
+    if (ListKind == 4) {
+        std::string label;
+        switch (NumberType) {
+            case 'a': label = Letters(Number, false); break;
+            case 'A': label = Letters(Number, true); break;
+            case 'i': label = Roman(Number, false); break;
+            case 'I': label = Roman(Number, true); break;
+            default: label = std::to_string(Number);
+        }
+        label += ".";
+        canvas.SetBkOpaque(false);
+        canvas.SetBaselineAlign(true);
+        canvas.TextOut(contentX - 5 - canvas.TextExtent(label), baseline, label);
+    } else {
+        const int size = std::max(3, m.Ascent / 3);
+        const QRect box(contentX - 8 - size, baseline - m.Ascent / 2 - size / 2, size, size);
+        if (ListKind == 2) {
+            canvas.FrameRect(box, MarkerFont.Color);
+        } else {
+            canvas.FillRect(box, MarkerFont.Color);
+        }
+    }
+    canvas.Restore();
+}
+
+// ---------------------------------------------------------------- rules
+
+THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes)
+    : TSectionBase(document), Box(box) {
+    for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
+        if (a.Name == "SIZE") Size = std::clamp(v, 1, 100);
+        else if (a.Name == "WIDTH") {
+            WidthPercent = a.Value.find('%') != std::string::npos;
+            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : 32000);
+        } else if (a.Name == "ALIGN") {
+            const std::string al = cp1251::lowerText(a.Value);
+            Align = al == "left" ? 1 : al == "right" ? 3 : 2;
+        } else if (a.Name == "NOSHADE") NoShade = true;
+        else if (a.Name == "COLOR") Color = TColor(AttrNumber(a.Value));
+    }
+}
+
+std::unique_ptr<TSectionBase> THRBlock::CloneFor(TSectionList* document) const {
+    auto copy = std::make_unique<THRBlock>(document, Box, TLayoutAttrs{});
+    copy->Size = Size, copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent;
+    copy->Align = Align, copy->NoShade = NoShade, copy->Color = Color;
+    return copy;
+}
+
+int THRBlock::Layout(TCanvas&, int x, int y, int width, int, IndentManager& indents, int& maxWidth,
+                     int& cursor) {
+    X = x;
+    FirstCursor = cursor;
+    Top = BoxTop = PaintTop = y;
+    const int l = indents.LeftIndent(y), r = indents.RightSide(y);
+    const int avail = std::max(0, std::min(width, r - l) - Box.MarginLeft - Box.MarginRight);
+    LineWidth = WidthAttr == 0 ? avail : WidthPercent ? avail * WidthAttr / 100 : std::min(avail, WidthAttr);
+    const int start = l + Box.MarginLeft;
+    LineLeft = Align == 1 ? start : Align == 3 ? start + avail - LineWidth : start + (avail - LineWidth) / 2;
+    FlowHeight = PaintHeight = Box.MarginTop + Size + Box.MarginBottom;
+    BoxBottom = PaintBottom = y + FlowHeight;
+    maxWidth = std::min(width, LineWidth);
+    return FlowHeight;
+}
+
+int THRBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
+    const int s = Document->ScrollTopY;
+    if (!Overlaps(Top, BoxBottom, clip, s)) return Top + FlowHeight;
+    const QRect line(x + LineLeft, Top + Box.MarginTop - s, LineWidth, Size);
+    if (NoShade || Color != kNoColor) {
+        canvas.FillRect(line, Color != kNoColor ? Color : 0x808080);
+    } else {
+        // A sunken line: dark above and left, light below and right.
+        canvas.FillRect(line, 0xC0C0C0);
+        canvas.FillRect(QRect(line.left(), line.top(), line.width(), 1), 0x808080);
+        canvas.FillRect(QRect(line.left(), line.top(), 1, line.height()), 0x808080);
+        if (Size > 1) canvas.FillRect(QRect(line.left(), line.bottom(), line.width(), 1), 0xFFFFFF);
+    }
+    return Top + FlowHeight;
+}
+
+}  // namespace kv

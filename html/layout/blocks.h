@@ -1,0 +1,166 @@
+#pragma once
+// Blocks: a section that lays its content cell out inside its own margins, borders and padding
+// (paragraphs, headings, divisions, lists, list items with their markers, the body), the
+// horizontal rule, and simple tables whose cells are cells with their own float and indent
+// managers.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "html/layout/sectionbase.h"
+
+namespace kv {
+
+class TProperties;
+
+// Margins, borders, padding and colours of a block, in pixels, read from its style.
+struct TBoxStyle {
+    int MarginTop = 0, MarginRight = 0, MarginBottom = 0, MarginLeft = 0;
+    int PadTop = 0, PadRight = 0, PadBottom = 0, PadLeft = 0;
+    int BorderTop = 0, BorderRight = 0, BorderBottom = 0, BorderLeft = 0;
+    TColor Background = kNoColor;
+    TColor BorderColor = 0x808080;
+    int Width = -1;  // given width in pixels, or -1
+    std::uint8_t Float = 0;  // 0, alLeftFloat or alRightFloat
+
+    // `autoSpace` is what the automatic paragraph space marker stands for.
+    static TBoxStyle From(const TProperties& props, int containerWidth, int autoSpace);
+};
+
+class TBlock : public TSectionBase {
+public:
+    TBlock(TSectionList* document, const TBoxStyle& box, std::string tag);
+    TBlock(const TBlock& source, TSectionList* document);
+
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    void CopySelection() override;
+    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+               int& maxWidth, int& cursor) override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
+    bool ObjectAt(int x, int y, TImageHit& hit) override;
+    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
+    int SearchText(int from, std::string_view text, bool matchCase) override;
+    int DocToSource(int cursor) const override;
+    int SourceToDoc(int sourcePos, bool before) const override;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+    void RegisterPosition() override;
+    const char* Kind() const override { return "block"; }
+    int LineCount() const override;
+    int MarginTopValue() const override { return Box.MarginTop; }
+    int MarginBottomValue() const override { return Box.MarginBottom; }
+
+    TBoxStyle Box;
+    TBlockCell Content;
+    int X = 0;  // x given to the last layout (relative to the cell)
+    int ContentLeft = 0, ContentWidth = 0;
+
+protected:
+    // Marker drawing of list items.
+    virtual void PaintMarker(TCanvas&, int, int) {}
+    int firstBaseline_ = 0;
+};
+
+// A list item: a block with a bullet or a number left of its first line.
+class TBlockLI : public TBlock {
+public:
+    // kind: 0 none, 1 disc, 2 circle, 3 square, 4 numbered; type: '1', 'a', 'A', 'i', 'I'.
+    TBlockLI(TSectionList* document, const TBoxStyle& box, int kind, int number, char type,
+             const TFontSpec& font);
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    const char* Kind() const override { return "li"; }
+
+    int ListKind;
+    int Number;
+    char NumberType;
+    TFontSpec MarkerFont;
+
+protected:
+    void PaintMarker(TCanvas& canvas, int contentX, int s) override;
+};
+
+// A horizontal rule.
+class THRBlock : public TSectionBase {
+public:
+    THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes);
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+               int& maxWidth, int& cursor) override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    const char* Kind() const override { return "hr"; }
+
+    TBoxStyle Box;
+    int Size = 2;
+    int WidthAttr = 0;
+    bool WidthPercent = false;
+    std::uint8_t Align = 2;  // 1 left, 2 center, 3 right
+    bool NoShade = false;
+    TColor Color = kNoColor;
+    int X = 0, LineLeft = 0, LineWidth = 0;
+};
+
+// A table cell: its own cell of sections with its own indent manager.
+class TTableCell {
+public:
+    explicit TTableCell(TSectionList* document) : Cell(document) {}
+    TCell Cell;
+    int ColSpan = 1;  // 0: spans every column (a caption)
+    TColor Background = kNoColor;
+    int WidthAttr = 0;
+    bool WidthPercent = false;
+    std::uint8_t VAlign = 2;  // 1 top, 2 middle, 3 bottom
+    bool NoWrap = false;
+    // Layout results.
+    int Left = 0, Width = 0, ContentHeight = 0, ContentTop = 0;
+};
+
+struct TTableRow {
+    std::vector<std::unique_ptr<TTableCell>> Cells;
+    TColor Background = kNoColor;
+    int Top = 0, Height = 0;
+};
+
+class TTableBlock : public TSectionBase {
+public:
+    TTableBlock(TSectionList* document, const TLayoutAttrs& attributes, const TBoxStyle& box);
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+               int& maxWidth, int& cursor) override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
+    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
+    int SearchText(int from, std::string_view text, bool matchCase) override;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    void CopySelection() override;
+    void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+    void RegisterPosition() override;
+    const char* Kind() const override { return "table"; }
+    int LineCount() const override;
+
+    std::vector<TTableRow> Rows;
+    TBoxStyle Box;
+    int Border = 0, Padding = 1, Spacing = 2;
+    int WidthAttr = 0;
+    bool WidthPercent = false;
+    std::uint8_t Align = 1;  // 1 left, 2 center, 3 right
+    TColor Background = kNoColor;
+    bool Centered = false;
+    int X = 0, TableLeft = 0, TableWidth = 0;
+
+private:
+    struct TColumnRanges {
+        std::vector<int> minW, maxW;
+    };
+    void ColumnRanges(TCanvas& canvas, int available, TColumnRanges& ranges);
+    std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
+    template <class F>
+    void ForEachSection(F f) const;
+};
+
+}  // namespace kv

@@ -1,0 +1,40 @@
+#pragma once
+// Small values shared by the layout model.
+
+#include <cstdint>
+
+namespace kv {
+
+// Vertical alignment of inline objects, and the two float sides.
+enum : std::uint8_t {
+    alTop = 1,
+    alMiddle = 2,
+    alBottom = 4,
+    alLeftFloat = 5,
+    alRightFloat = 6,
+};
+
+// "Far below everything": the bottom of an open indent record.
+constexpr int kOpenEnd = 9999999;
+
+}  // namespace kv
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv {
+
+// One attribute of a tag as the layout objects read it: the upper-case name and the value as
+// written. The builder converts the reader's attribute list into these.
+struct TLayoutAttr {
+    std::string Name;
+    std::string Value;
+};
+using TLayoutAttrs = std::vector<TLayoutAttr>;
+
+// The leading decimal integer of a text (after blanks, with a sign), 0 when there is none;
+// clamped to +-99999999 so no caller overflows on hostile values.
+int AttrNumber(std::string_view value);
+
+}  // namespace kv

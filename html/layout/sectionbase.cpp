@@ -1,0 +1,143 @@
+#include "html/layout/sectionbase.h"
+
+#include <algorithm>
+
+#include "html/layout/sectionlist.h"
+#include "html/layout/textsection.h"
+#include "platform/messages.h"
+
+namespace kv {
+
+TSectionBase::TSectionBase(const TSectionBase& source, TSectionList* document)
+    : Document(document), FlowHeight(source.FlowHeight), SectionHeight(source.SectionHeight) {}
+
+std::unique_ptr<TSectionBase> TSectionBase::CloneFor(TSectionList* document) const {
+    return std::make_unique<TSectionBase>(*this, document);
+}
+
+int TSectionBase::Layout(TCanvas&, int, int y, int, int, IndentManager&, int&, int& cursor) {
+    FirstCursor = cursor;
+    PaintHeight = FlowHeight;
+    Top = BoxTop = PaintTop = y;
+    BoxBottom = y + FlowHeight;
+    PaintBottom = y + PaintHeight;
+    return FlowHeight;
+}
+
+int TSectionBase::Paint(TCanvas&, const QRect&, IndentManager&, int, int, int) {
+    return PaintTop + FlowHeight;
+}
+
+void TSectionBase::RegisterPosition() {
+    if (Document) Document->Positions.push_back(this);
+}
+
+// ---------------------------------------------------------------- cells
+
+void TCellBasic::AppendSection(std::unique_ptr<TSectionBase> section) {
+    if (!section) return;
+    if (auto* text = dynamic_cast<TSection*>(section.get())) {
+        text->Seal();
+        const bool pre = dynamic_cast<TPreFormated*>(text) != nullptr;
+        if (!pre && text->Text.empty() && !text->KeepWhenEmpty) {
+            // Its link runs die with it.
+            if (Owner)
+                for (int i = 0; i < text->FontRuns.Count(); ++i)
+                    std::erase(Owner->LinkRuns, &text->FontRuns[i]);
+            return;
+        }
+    }
+    section->Document = Owner;
+    Sections.push_back(std::move(section));
+}
+
+int TCellBasic::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+                       int& cursor) {
+    CellTop = y;
+    FirstCursor = cursor;
+    const int height =
+        Indents ? LayoutSections(canvas, 0, y, width, viewHeight, *Indents, maxWidth, cursor) : 0;
+    CursorCount = cursor - FirstCursor;
+    return height;
+}
+
+int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                               IndentManager& indents, int& maxWidth, int& cursor) {
+    maxWidth = 0;
+    int height = 0, previousBottom = 0;
+    for (std::size_t i = 0; i < Sections.size();) {
+        TSectionBase& section = *Sections[i];
+        const int collapse = std::min(previousBottom, std::max(0, section.MarginTopValue()));
+        int sectionWidth = 0;
+        try {
+            height += section.Layout(canvas, x, y + height - collapse, width, viewHeight, indents,
+                                     sectionWidth, cursor) -
+                      collapse;
+        } catch (const EProcessError& failure) {
+            // Reported and dropped; the rest of the document lays out normally.
+            messages::showError(failure.what());
+            Sections.erase(Sections.begin() + std::ptrdiff_t(i));
+            continue;
+        }
+        previousBottom = std::max(0, section.MarginBottomValue());
+        maxWidth = std::max(maxWidth, sectionWidth);
+        ++i;
+    }
+    return height;
+}
+
+void TCellBasic::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
+    minWidth = maxWidth = 0;
+    for (const auto& section : Sections) {
+        int mn = 0, mx = 0;
+        section->WidthRange(canvas, mn, mx);
+        minWidth = std::max(minWidth, mn);
+        maxWidth = std::max(maxWidth, mx);
+    }
+}
+
+int TCellBasic::PaintSections(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x,
+                              int y) {
+    const int s = Owner ? Owner->ScrollTopY : 0;
+    int bottom = y;
+    for (const auto& section : Sections) {
+        // Tops only grow down the list: nothing below the clip is visited.
+        if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
+        bottom = section->Paint(canvas, clip, indents, x, x, y);
+    }
+    return bottom;
+}
+
+int TCellBasic::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
+    return Indents ? PaintSections(canvas, clip, *Indents, x, y) : y;
+}
+
+bool TCellBasic::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    for (const auto& section : Sections)
+        if (section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom) &&
+            section->LinkAt(canvas, x, y, hit))
+            return true;
+    return false;
+}
+
+int TCell::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+                  int& cursor) {
+    IndentManager& indents = *Indents;
+    indents.ClearAll();
+    indents.SetEdges(0, width);
+    indents.Width = width;
+    TIndentOwnerScope owner(indents, this);
+    const int left = indents.AddLeft(0, y), right = indents.AddRight(width, y);
+    const int height = TCellBasic::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
+    indents.CloseLeft(left, y + height);
+    indents.CloseRight(right, y + height);
+    return std::max(height, indents.LowestFloat() - y);
+}
+
+int TCell::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
+    Indents->SetEdges(x, x + Indents->Width);
+    PaintedTop = y;
+    return PaintSections(canvas, clip, *Indents, x, y);
+}
+
+}  // namespace kv

@@ -1,0 +1,136 @@
+#pragma once
+// The base of every part of a laid-out document, and the cells that hold them: a cell is an
+// ordered, owning list of sections with a top, a cursor range and a height; TCell adds its own
+// float and indent manager.
+
+#include <QRect>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/layout/errors.h"
+#include "html/layout/idobject.h"
+#include "html/layout/indentmanager.h"
+#include "html/layout/inlineobjects.h"
+
+namespace kv {
+
+class TCanvas;
+class TSectionList;
+
+// What a link hit test finds.
+struct TLinkHit {
+    TUrlTargetRef Target;
+    void* FormControl = nullptr;  // an image-submit control, not owned
+    int X = 0, Y = 0;             // the point relative to an image, for controls
+};
+
+// What a cursor hit test finds besides the position.
+struct TCursorHit {
+    bool InText = false;
+    int LineX = 0, LineTop = 0, LineHeight = 0;
+};
+
+class TSectionBase : public TIDObject {
+public:
+    explicit TSectionBase(TSectionList* document) : Document(document) {}
+    // The clone constructor used for print copies.
+    TSectionBase(const TSectionBase& source, TSectionList* document);
+    ~TSectionBase() override = default;
+
+    int TopY() const override { return Top; }
+    virtual std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const;
+    virtual void CopySelection() {}
+    // Lays out at (x, y) for `width`; returns the section height.
+    virtual int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                       IndentManager& indents, int& maxWidth, int& cursor);
+    // Paints what overlaps `clip` (window coordinates); returns the y below the section.
+    virtual int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x,
+                      int xRef, int yRef);
+    virtual bool LinkAt(TCanvas&, int, int, TLinkHit&) { return false; }
+    virtual bool ObjectAt(int, int, TImageHit&) { return false; }
+    virtual int CursorAt(TCanvas&, int, int, TCursorHit&) { return -1; }
+    virtual int SearchText(int, std::string_view, bool) { return -1; }
+    virtual int DocToSource(int) const { return -1; }
+    virtual int SourceToDoc(int, bool) const { return -1; }
+    virtual bool CursorToPoint(TCanvas*, int, int&, int&) { return false; }
+    virtual bool CharAt(int, char&, const TFontObj*&) const { return false; }
+    virtual void WidthRange(TCanvas&, int& minWidth, int& maxWidth) { minWidth = maxWidth = 0; }
+    virtual void RegisterPosition();
+    // A short name of the kind for diagnostics ("text", "pre", "block", ...).
+    virtual const char* Kind() const { return "section"; }
+    virtual int LineCount() const { return 0; }
+    // Vertical margins of blocks; neighbouring margins collapse to the larger one.
+    virtual int MarginTopValue() const { return 0; }
+    virtual int MarginBottomValue() const { return 0; }
+
+    TSectionList* Document;  // not owned
+    int FlowHeight = 0;
+    int PaintHeight = 0;
+    int FirstCursor = 0;
+    int Length = 0;
+    int SectionHeight = 0;  // copied by the clone constructor; kept for blocks
+    int Top = 0;
+    int BoxBottom = 0;
+    int BoxTop = 0;
+    int PaintBottom = 0;
+    int PaintTop = 0;
+};
+
+// An ordered, owning list of sections.
+class TCellBasic {
+public:
+    explicit TCellBasic(TSectionList* owner) : Owner(owner) {}
+    virtual ~TCellBasic() = default;
+    TCellBasic(const TCellBasic&) = delete;
+    TCellBasic& operator=(const TCellBasic&) = delete;
+
+    // Finishes a text section and appends it, or discards an empty one.
+    void AppendSection(std::unique_ptr<TSectionBase> section);
+    virtual int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+                       int& cursor);
+    virtual void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth);
+    virtual int Paint(TCanvas& canvas, const QRect& clip, int x, int y);
+    virtual bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit);
+
+    int Count() const { return int(Sections.size()); }
+    TSectionBase& operator[](int i) const { return *Sections[i]; }
+    void ClearSections() { Sections.clear(); }
+
+    TSectionList* Owner;  // not owned
+    int CellTop = 0;
+    IndentManager* Indents = nullptr;  // owned by TCell
+    int FirstCursor = 0;
+    int CursorCount = 0;
+    bool BkGnd = false;
+    int MaxBoxBottom = 0, MinBoxTop = 0, MaxPaintBottom = 0;
+    std::string OwnerTag;
+    std::vector<std::unique_ptr<TSectionBase>> Sections;
+
+    // Lays the sections out one below the other at x for width; collapses block margins.
+    int LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                       IndentManager& indents, int& maxWidth, int& cursor);
+    int PaintSections(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int y);
+};
+
+class TCell : public TCellBasic {
+public:
+    explicit TCell(TSectionList* owner) : TCellBasic(owner) { Indents = &ownIndents_; }
+    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+               int& cursor) override;
+    int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
+
+    int PaintedTop = 0;  // recorded at paint time
+
+private:
+    IndentManager ownIndents_;
+};
+
+// The content list of a block; the block lays it out through the enclosing cell's indents.
+class TBlockCell : public TCellBasic {
+public:
+    using TCellBasic::TCellBasic;
+};
+
+}  // namespace kv

@@ -1,0 +1,437 @@
+#include "html/layout/sectionlist.h"
+
+#include <QFile>
+#include <QTimer>
+#include <algorithm>
+
+#include "html/layout/textsection.h"
+#include "platform/codec.h"
+#include "platform/paths.h"
+
+namespace kv {
+
+std::string ImageKey(std::string_view name) {
+    while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') name.remove_prefix(1);
+    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+    return cp1251::upperText(name);
+}
+
+// ---------------------------------------------------------------- life
+
+TSectionList::TSectionList(TFontEngine& fonts)
+    : TCell(this),
+      cache_(std::make_shared<std::map<std::string, std::shared_ptr<const TLayoutImage>>>()),
+      fonts_(&fonts) {}
+
+TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
+    : TCell(this), cache_(source.cache_), fonts_(&fonts) {
+    ViewImagesFlag = source.ViewImagesFlag;
+    IsPrintCopy = true;
+    PreFontName = source.PreFontName;
+    LinkColor = source.LinkColor, VisitedColor = source.VisitedColor;
+    OverColor = source.OverColor, HotSpotColor = source.HotSpotColor;
+    PrintTableBackground = source.PrintTableBackground;
+    BackgroundColor = source.BackgroundColor;
+    DefaultFont = source.DefaultFont;
+    BaseFolder = source.BaseFolder;
+    OnBitmapRequest = source.OnBitmapRequest;
+    ImageLoader = source.ImageLoader;
+    OwnerTag = source.OwnerTag;
+    for (const auto& section : source.Sections) Sections.push_back(section->CloneFor(this));
+}
+
+TSectionList::~TSectionList() { Clear(); }
+
+void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
+    DefaultFont = defaults.Font;
+    PreFontName = defaults.PreFontName.substr(0, 32);
+    LinkColor = defaults.LinkColor;
+    VisitedColor = defaults.VisitedColor;
+    OverColor = defaults.OverColor;
+    HotSpotColor = defaults.HotSpotColor;
+    HoverLinks = defaults.LinksActive;
+    const TFontSpec& f = defaults.Font;
+    Styles.BuildDefaults(f.Name, PreFontName, 10, 5, std::uint8_t(f.Charset), true, OverColor,
+                         VisitedColor, HotSpotColor, f.Color, double(f.Size));
+    SetBackgroundColor(defaults.Background);
+}
+
+void TSectionList::SetBackgroundColor(TColor color) {
+    BackgroundColor = color;
+    if (OnBackgroundChange) OnBackgroundChange();
+}
+
+void TSectionList::SetBackgroundImageName(const std::string& name) {
+    background_.reset();
+    BackgroundName = name;
+    BackgroundTried = false;
+}
+
+void TSectionList::Clear() {
+    if (!IsPrintCopy) {
+        IDNames.Clear();
+        Positions.clear();
+    }
+    background_.reset();
+    AnimatedImages.clear();
+    timer_.reset();
+    SelStart = SelEnd = 0;
+    ImageMaps.clear();
+    PendingImages.clear();
+    LinkRuns.clear();
+    HoverRun = nullptr;
+    HoverImage = nullptr;
+    Panels.clear();
+    DrawList.clear();
+    if (!IsPrintCopy) Styles.Clear();
+    Sections.clear();
+}
+
+// ---------------------------------------------------------------- layout and paint
+
+int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+                         int& cursor) {
+    if (timer_) timer_->stop();
+    const int height = TCell::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
+    for (TAnimatedImage* image : AnimatedImages) {
+        image->SetCurrentFrame(0);
+        if (!IsPrintCopy) image->Start();
+    }
+    if (!IsPrintCopy && !timer_) {
+        timer_ = std::make_unique<QTimer>();
+        timer_->setInterval(50);
+        QObject::connect(timer_.get(), &QTimer::timeout, [this] { AnimationTick(); });
+    }
+    if (timer_) {
+        if (AnimatedImages.empty())
+            timer_->stop();
+        else
+            timer_->start();
+    }
+    if (!IsPrintCopy && Positions.empty())
+        for (const auto& section : Sections) section->RegisterPosition();
+    return height;
+}
+
+int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth) {
+    int cursor = 0;
+    return Layout(canvas, 0, width, viewHeight, maxWidth, cursor);
+}
+
+bool TSectionList::TimerEnabled() const { return timer_ && timer_->isActive(); }
+
+int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
+    PageLimitY = ScrollTopY + clip.bottom();
+    const bool timing = timer_ && timer_->isActive();
+    if (timer_) timer_->stop();
+    for (TAnimatedImage* image : AnimatedImages) image->Painted = false;
+    DrawList.clear();
+    for (TPanelObj* panel : Panels) panel->ShowIt = false;
+    const int bottom = TCell::Paint(canvas, clip, x, y);
+    for (const TImageRec& rec : DrawList) rec.Image->Draw(canvas, rec.X, rec.Run, rec.Baseline, rec.Y);
+    if (ControlsMoved) {
+        for (TPanelObj* panel : Panels)
+            if (!panel->ShowIt && panel->Control) panel->Control->Hide();
+        ControlsMoved = false;
+    }
+    if (timer_ && (timing || !AnimatedImages.empty()) && !AnimatedImages.empty()) timer_->start();
+    return bottom;
+}
+
+void TSectionList::SetScrollTop(int y) {
+    if (y == ScrollTopY) return;
+    ScrollTopY = y;
+    ControlsMoved = true;
+    for (TPanelObj* panel : Panels) panel->ShowIt = false;
+}
+
+void TSectionList::AnimationTick() {
+    if (IsPrintCopy) return;
+    bool any = false;
+    for (TAnimatedImage* image : AnimatedImages)
+        if (image->Painted) image->Advance(), any = true;
+    if (any && OnInvalidate) OnInvalidate();
+    if (timer_) timer_->setInterval(50);
+}
+
+// ---------------------------------------------------------------- hit tests
+
+void TSectionList::HoverLink(TFontObj* run, bool on) {
+    if (!run) return;
+    auto it = std::find(LinkRuns.begin(), LinkRuns.end(), run);
+    if (it == LinkRuns.end() || run->Target.LinkId == 0) {
+        run->SetHover(on);
+        return;
+    }
+    // A link split over several runs changes as a whole.
+    const int id = run->Target.LinkId;
+    auto first = it, last = it;
+    while (first != LinkRuns.begin() && (*std::prev(first))->Target.LinkId == id) --first;
+    while (std::next(last) != LinkRuns.end() && (*std::next(last))->Target.LinkId == id) ++last;
+    for (auto i = first; i <= last; ++i) (*i)->SetHover(on);
+}
+
+bool TSectionList::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    TFontObj* oldRun = HoverRun;
+    TImageObj* oldImage = HoverImage;
+    HoverRun = nullptr;
+    HoverImage = nullptr;
+    bool found = false;
+    for (const auto& section : Sections)
+        if (section->BoxTop <= y && y < section->PaintBottom &&
+            section->LinkAt(canvas, x, y, hit)) {
+            found = true;
+            break;
+        }
+    if (HoverLinks && HoverRun != oldRun) {
+        HoverLink(oldRun, false);
+        HoverLink(HoverRun, true);
+        if (OnInvalidate) OnInvalidate();
+    }
+    if (HoverImage != oldImage) {
+        if (oldImage) oldImage->SetHoverOn(false);
+        if (HoverImage) HoverImage->SetHoverOn(true);
+        if (OnInvalidate) OnInvalidate();
+    }
+    return found;
+}
+
+void TSectionList::ClearHover() {
+    if ((HoverRun || HoverImage) && OnInvalidate) OnInvalidate();
+    HoverLink(HoverRun, false);
+    if (HoverImage) HoverImage->SetHoverOn(false);
+    HoverRun = nullptr;
+    HoverImage = nullptr;
+}
+
+bool TSectionList::ObjectAt(int x, int y, TImageHit& hit) {
+    for (const auto& section : Sections)
+        if (section->BoxTop <= y && y < section->PaintBottom && section->ObjectAt(x, y, hit))
+            return true;
+    return false;
+}
+
+int TSectionList::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
+    for (const auto& section : Sections) {
+        if (!(section->BoxTop <= y && y < section->PaintBottom)) continue;
+        const int cursor = section->CursorAt(canvas, x, y, hit);
+        if (cursor >= 0) return cursor;
+    }
+    return -1;
+}
+
+TSectionBase* TSectionList::SectionAt(int y, int& sectionY, int& index) const {
+    for (int i = int(Positions.size()) - 1; i >= 0; --i)
+        if (Positions[i]->TopY() <= y) {
+            sectionY = Positions[i]->TopY();
+            index = i;
+            return Positions[i];
+        }
+    return nullptr;
+}
+
+bool TSectionList::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+    for (const auto& section : Sections)
+        if (section->CursorToPoint(canvas, cursor, y, x)) return true;
+    return false;
+}
+
+bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+    if (cursor < FirstCursor || cursor > FirstCursor + CursorCount) return false;
+    for (const auto& section : Sections)
+        if (section->CharAt(cursor, ch, font)) return true;
+    return false;
+}
+
+int TSectionList::SearchText(int from, std::string_view text, bool matchCase) {
+    for (const auto& section : Sections) {
+        const int hit = section->SearchText(from, text, matchCase);
+        if (hit >= 0) return hit;
+    }
+    return -1;
+}
+
+int TSectionList::DocToSource(int cursor) const {
+    for (const auto& section : Sections) {
+        const int pos = section->DocToSource(cursor);
+        if (pos >= 0) return pos;
+    }
+    return -1;
+}
+
+int TSectionList::SourceToDoc(int sourcePos, bool before) const {
+    if (before) {
+        for (auto it = Sections.rbegin(); it != Sections.rend(); ++it) {
+            const int c = (*it)->SourceToDoc(sourcePos, true);
+            if (c >= 0) return c;
+        }
+        return -1;
+    }
+    for (const auto& section : Sections) {
+        const int c = section->SourceToDoc(sourcePos, false);
+        if (c >= 0) return c;
+    }
+    return -1;
+}
+
+void TSectionList::CopySelection() {
+    if (SelStart >= SelEnd) return;
+    for (const auto& section : Sections) {
+        if (section->FirstCursor >= SelEnd) break;
+        if (section->FirstCursor + section->Length > SelStart) section->CopySelection();
+    }
+}
+
+std::string TSectionList::SelectedText() {
+    std::string text;
+    std::string* saved = ClipText;
+    ClipText = &text;
+    CopySelection();
+    ClipText = saved;
+    return text;
+}
+
+int TSectionList::SourcePosToY(int sourcePos) const {
+    const int cursor = SourceToDoc(sourcePos, false);
+    if (cursor < 0) return 0;
+    int y = 0, x = 0;
+    for (const auto& section : Sections)
+        if (section->CursorToPoint(nullptr, cursor, y, x)) return y;
+    return 0;
+}
+
+// ---------------------------------------------------------------- images
+
+namespace {
+
+// White (see-through) wherever the picture has the colour.
+QImage MaskOf(const QImage& image, QRgb colour) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    QImage mask(rgb.size(), QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(mask.scanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            out[x] = (in[x] & 0xFFFFFF) == (colour & 0xFFFFFF) ? 0xFFFFFFFF : 0xFF000000;
+    }
+    return mask;
+}
+
+QRgb CornerColour(const QImage& image) { return image.pixel(0, image.height() - 1); }
+
+}  // namespace
+
+std::string TSectionList::ExpandImageName(const std::string& source) const {
+    std::string name = source;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (name.empty() || name.front() == '/' || name.find("://") != std::string::npos) return name;
+    return BaseFolder + name;
+}
+
+TFetchResult TSectionList::FetchImage(const std::string& name, int transparency) {
+    TFetchResult result;
+    if (name.empty()) return result;
+    const std::string key = ImageKey(name);
+    auto found = cache_->find(key);
+    if (found != cache_->end()) {
+        std::shared_ptr<const TLayoutImage> item = found->second;
+        if (transparency == 1 && item->Mask.isNull() && !item->Image.isNull()) {
+            auto masked = std::make_shared<TLayoutImage>(*item);
+            masked->Mask = MaskOf(item->Image, CornerColour(item->Image));
+            masked->Transparency = 1;
+            found->second = item = masked;
+        }
+        result.Still = item;
+        result.FromCache = true;
+        result.Transparency = item->Transparency;
+        return result;
+    }
+    std::shared_ptr<TLayoutImage> item;
+    if (OnBitmapRequest) {
+        QImage image;
+        long long transparent = -1;
+        if (OnBitmapRequest(name, image, transparent) && !image.isNull()) {
+            item = std::make_shared<TLayoutImage>();
+            item->Image = image;
+            if (transparent >= 0) {
+                const TColor c = TColor(transparent);
+                item->Mask = MaskOf(image, qRgb(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255)));
+                item->Transparency = 2;
+            }
+        }
+    } else if (ImageLoader) {
+        result = ImageLoader(name, transparency);
+        if (result.Animated || result.Pending || !result.Still) return result;
+        item = std::make_shared<TLayoutImage>(*result.Still);
+    } else {
+        // Documents were written on a case-insensitive file system.
+        std::filesystem::path path = cp1251::toPath(name);
+        if (auto real = paths::findCaseInsensitive(path)) path = *real;
+        // Only plain files of sane size: a name may point anywhere (devices, pipes).
+        std::error_code error;
+        const bool plain = std::filesystem::is_regular_file(path, error) &&
+                           std::filesystem::file_size(path, error) <= 64u * 1024 * 1024;
+        QImage image;
+        if (plain) image.load(QString::fromStdString(path.string()));
+        if (!image.isNull() && qint64(image.width()) * image.height() <= 64LL * 1024 * 1024) {
+            item = std::make_shared<TLayoutImage>();
+            item->Image = image.convertToFormat(QImage::Format_RGB32);
+        }
+    }
+    if (!item) return TFetchResult{};
+    if (transparency == 1 && item->Mask.isNull()) {
+        item->Mask = MaskOf(item->Image, CornerColour(item->Image));
+        item->Transparency = 1;
+    }
+    (*cache_)[key] = item;
+    result = TFetchResult{};
+    result.Still = item;
+    result.Transparency = item->Transparency;
+    return result;
+}
+
+bool TSectionList::IsPending(const std::string& key) const {
+    return std::any_of(PendingImages.begin(), PendingImages.end(),
+                       [&](const auto& entry) { return entry.first == key; });
+}
+
+void TSectionList::AddPending(const std::string& key, TImageObj* image) {
+    PendingImages.emplace_back(key, image);
+}
+
+void TSectionList::AddAnimated(TAnimatedImage* image) {
+    if (std::find(AnimatedImages.begin(), AnimatedImages.end(), image) == AnimatedImages.end())
+        AnimatedImages.push_back(image);
+}
+
+void TSectionList::RemoveAnimated(TAnimatedImage* image) { std::erase(AnimatedImages, image); }
+
+TMapItem* TSectionList::FindMap(const std::string& key) const {
+    for (const auto& map : ImageMaps)
+        if (map->MapKey == key) return map.get();
+    return nullptr;
+}
+
+void TSectionList::RegisterId(const std::string& id, TIDObject* object) {
+    if (!IsPrintCopy) IDNames.AddObject(id, object);
+}
+
+const TLayoutImage* TSectionList::BackgroundImage() {
+    if (ViewImagesFlag && !BackgroundName.empty() && !BackgroundTried && !background_) {
+        TFetchResult r = FetchImage(ExpandImageName(BackgroundName), 0);
+        if (r.Still) {
+            background_ = r.Still;
+        } else if (r.Animated) {
+            auto frame = std::make_shared<TLayoutImage>();
+            frame->Image = r.Animated->FrameImage();
+            frame->Mask = r.Animated->FrameMask();
+            background_ = frame;
+        } else if (r.Pending) {
+            PendingImages.emplace_back(ImageKey(BackgroundName), this);
+        }
+    }
+    BackgroundTried = true;
+    return background_.get();
+}
+
+}  // namespace kv

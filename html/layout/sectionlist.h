@@ -1,0 +1,156 @@
+#pragma once
+// The laid-out document: the root cell with the registries its sections report into (names,
+// positions, link runs, image maps, animated and pending images, panels, deferred drawing),
+// image fetching for the whole document, layout, painting, hit tests and selection.
+
+#include <QImage>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "html/layout/imagehost.h"
+#include "html/layout/imagemap.h"
+#include "html/layout/sectionbase.h"
+#include "html/reader/names.h"
+#include "html/reader/properties.h"
+
+class QTimer;
+
+namespace kv {
+
+// A floating image drawn after all text.
+struct TImageRec {
+    TImageObj* Image;
+    int X, Y, Baseline;
+    const TFontObj* Run;
+};
+
+// Document defaults given by the viewer.
+struct TDocumentDefaults {
+    TFontSpec Font;  // default font name, size and colour
+    std::string PreFontName = "Courier New";
+    TColor LinkColor = 0xFF0000;  // blue
+    TColor VisitedColor = 0x800080;
+    TColor OverColor = 0x0000FF;
+    TColor HotSpotColor = 0xFF0000;
+    TColor Background = 0xFFFFFF;
+    bool LinksActive = false;
+};
+
+class TSectionList : public TCell, public TImageHost, public TReaderDocument {
+public:
+    explicit TSectionList(TFontEngine& fonts);
+    // A print copy: settings, image loader and cache shared; every section cloned.
+    TSectionList(const TSectionList& source, TFontEngine& fonts);
+    ~TSectionList() override;
+
+    // ---- building
+    void SetDefaults(const TDocumentDefaults& defaults);
+    void SetBackgroundColor(TColor color);
+    void SetBackgroundImageName(const std::string& name);
+    void Clear();
+
+    // ---- layout and painting
+    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth, int& cursor) override;
+    // Convenience: lays out from y 0 and cursor 0; returns the document height.
+    int DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth);
+    int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
+    void SetScrollTop(int y);
+    void AnimationTick();
+    bool TimerEnabled() const;
+
+    // ---- hit tests (document coordinates)
+    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
+    void ClearHover();
+    bool ObjectAt(int x, int y, TImageHit& hit);
+    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit);
+    TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x);
+    bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
+    int SearchText(int from, std::string_view text, bool matchCase);
+    int DocToSource(int cursor) const;
+    int SourceToDoc(int sourcePos, bool before) const;
+    // Appends the selected text to `ClipText`.
+    void CopySelection();
+    std::string SelectedText();
+
+    // ---- images
+    const TLayoutImage* BackgroundImage();
+
+    // TImageHost
+    bool ViewImages() const override { return ViewImagesFlag; }
+    bool IsPrinting() const override { return IsPrintCopy; }
+    int ScrollTop() const override { return ScrollTopY; }
+    std::string ExpandImageName(const std::string& source) const override;
+    TFetchResult FetchImage(const std::string& name, int transparency) override;
+    bool IsPending(const std::string& key) const override;
+    void AddPending(const std::string& key, TImageObj* image) override;
+    void AddAnimated(TAnimatedImage* image) override;
+    void RemoveAnimated(TAnimatedImage* image) override;
+    TMapItem* FindMap(const std::string& key) const override;
+    void RegisterId(const std::string& id, TIDObject* object) override;
+
+    // TReaderDocument
+    int SourcePosToY(int sourcePos) const override;
+    void SetLinksReactToMouse() override { HoverLinks = true; }
+
+    TFontEngine& Fonts() const { return *fonts_; }
+
+    // ---- settings
+    bool ViewImagesFlag = true;
+    bool IsPrintCopy = false;
+    int ScrollTopY = 0;
+    bool ControlsMoved = false;
+    int SelStart = 0, SelEnd = 0;
+    std::string PreFontName = "Courier New";
+    TColor LinkColor = 0xFF0000, VisitedColor = 0x800080, OverColor = 0x0000FF,
+           HotSpotColor = 0xFF0000;
+    bool PrintTableBackground = false;
+    TColor BackgroundColor = 0xFFFFFF;
+    TFontSpec DefaultFont;
+    std::string BaseFolder;  // relative image names are expanded against it
+    std::string* ClipText = nullptr;
+    int PageLimitY = 0;
+    int PageHeight = 0;
+    bool HoverLinks = false;
+    bool ShowCaret = false;
+    int* FirstLineBaseline = nullptr;
+
+    // ---- events
+    // Asked first for an image: fills the picture and a transparent colour (-1: none).
+    std::function<bool(const std::string& name, QImage& image, long long& transparent)>
+        OnBitmapRequest;
+    // Loads an image file (the image cache's loader when the images module is in use).
+    std::function<TFetchResult(const std::string& name, int transparency)> ImageLoader;
+    std::function<void()> OnInvalidate;
+    std::function<void()> OnBackgroundChange;
+
+    // ---- registries
+    std::vector<TAnimatedImage*> AnimatedImages;
+    std::vector<std::unique_ptr<TMapItem>> ImageMaps;
+    std::vector<TPanelObj*> Panels;
+    std::vector<std::pair<std::string, void*>> PendingImages;
+    std::vector<TFontObj*> LinkRuns;
+    TFontObj* HoverRun = nullptr;
+    TImageObj* HoverImage = nullptr;
+    std::vector<TImageRec> DrawList;
+    TIDNameList IDNames{this};
+    TStyleList Styles{this};
+    std::vector<TSectionBase*> Positions;
+    std::string BackgroundName;
+    bool BackgroundTried = false;
+
+private:
+    void HoverLink(TFontObj* run, bool on);
+    std::shared_ptr<std::map<std::string, std::shared_ptr<const TLayoutImage>>> cache_;
+    std::shared_ptr<const TLayoutImage> background_;
+    std::unique_ptr<QTimer> timer_;
+    TFontEngine* fonts_;
+};
+
+// The key of an image name: upper-cased, trimmed of blanks and control characters.
+std::string ImageKey(std::string_view name);
+
+}  // namespace kv

@@ -1,0 +1,274 @@
+// Simple tables: rows of cells, column widths from the cells' width ranges and width attributes,
+// border, padding and spacing from the table's attributes.
+
+#include <algorithm>
+#include <numeric>
+
+#include "html/layout/blocks.h"
+#include "html/layout/sectionlist.h"
+#include "platform/canvas.h"
+#include "platform/codec.h"
+
+namespace kv {
+
+TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
+                         const TBoxStyle& box)
+    : TSectionBase(document), Box(box) {
+    for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
+        if (a.Name == "BORDER") Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20);
+        else if (a.Name == "CELLPADDING") Padding = std::clamp(v, 0, 100);
+        else if (a.Name == "CELLSPACING") Spacing = std::clamp(v, 0, 100);
+        else if (a.Name == "WIDTH") {
+            WidthPercent = a.Value.find('%') != std::string::npos;
+            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : 32000);
+        } else if (a.Name == "ALIGN") {
+            const std::string al = cp1251::lowerText(a.Value);
+            Align = al == "center" ? 2 : al == "right" ? 3 : 1;
+        }
+    }
+    Background = box.Background;
+}
+
+std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) const {
+    auto copy = std::make_unique<TTableBlock>(document, TLayoutAttrs{}, Box);
+    copy->Border = Border, copy->Padding = Padding, copy->Spacing = Spacing;
+    copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent, copy->Align = Align;
+    copy->Centered = Centered;
+    for (const TTableRow& row : Rows) {
+        TTableRow& r = copy->Rows.emplace_back();
+        r.Background = row.Background;
+        for (const auto& cell : row.Cells) {
+            auto c = std::make_unique<TTableCell>(document);
+            c->ColSpan = cell->ColSpan, c->Background = cell->Background;
+            c->WidthAttr = cell->WidthAttr, c->WidthPercent = cell->WidthPercent;
+            c->VAlign = cell->VAlign, c->NoWrap = cell->NoWrap;
+            for (const auto& section : cell->Cell.Sections)
+                c->Cell.Sections.push_back(section->CloneFor(document));
+            r.Cells.push_back(std::move(c));
+        }
+    }
+    return copy;
+}
+
+template <class F>
+void TTableBlock::ForEachSection(F f) const {
+    for (const TTableRow& row : Rows)
+        for (const auto& cell : row.Cells)
+            for (const auto& section : cell->Cell.Sections)
+                if (f(*section)) return;
+}
+
+void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r) {
+    std::size_t columns = 0;
+    for (const TTableRow& row : Rows) {
+        std::size_t n = 0;
+        for (const auto& cell : row.Cells) n += std::size_t(std::max(cell->ColSpan, 0));
+        columns = std::max(columns, n);
+    }
+    r.minW.assign(columns, 0);
+    r.maxW.assign(columns, 0);
+    std::vector<int> given(columns, 0);
+    const int pad = 2 * Padding + (Border ? 2 : 0);
+    for (const TTableRow& row : Rows) {
+        std::size_t col = 0;
+        for (const auto& cell : row.Cells) {
+            if (cell->ColSpan == 0) continue;  // a caption: as wide as the table
+            int mn = 0, mx = 0;
+            cell->Cell.WidthRange(canvas, mn, mx);
+            if (cell->NoWrap) mn = mx;
+            const int span = cell->ColSpan;
+            for (int k = 0; k < span && col + std::size_t(k) < columns; ++k) {
+                r.minW[col + k] = std::max(r.minW[col + k], (mn + pad) / span);
+                r.maxW[col + k] = std::max(r.maxW[col + k], (mx + pad) / span);
+                if (cell->WidthAttr > 0) {
+                    const int w = cell->WidthPercent ? available * cell->WidthAttr / 100 : cell->WidthAttr;
+                    given[col + k] = std::max(given[col + k], w / span);
+                }
+            }
+            col += std::size_t(span);
+        }
+    }
+    for (std::size_t i = 0; i < columns; ++i) {
+        if (given[i] > 0) {
+            r.maxW[i] = std::max(r.minW[i], given[i]);
+            r.minW[i] = std::max(r.minW[i], std::min(given[i], r.maxW[i]));
+        }
+        r.maxW[i] = std::max(r.maxW[i], r.minW[i]);
+    }
+}
+
+std::vector<int> TTableBlock::ColumnWidths(const TColumnRanges& r, int available) const {
+    const std::size_t columns = r.minW.size();
+    const int spacing = Spacing * int(columns + 1) + 2 * Border;
+    const long long sumMin = std::accumulate(r.minW.begin(), r.minW.end(), 0LL);
+    const long long sumMax = std::accumulate(r.maxW.begin(), r.maxW.end(), 0LL);
+    long long target = WidthAttr > 0 ? (WidthPercent ? 1LL * available * WidthAttr / 100 : WidthAttr)
+                                     : std::min<long long>(available, sumMax + spacing);
+    target = std::max(target - spacing, sumMin);
+    std::vector<int> widths(columns);
+    for (std::size_t i = 0; i < columns; ++i) {
+        if (sumMax <= target) {
+            // Room for everything: the extra goes to the columns in proportion to their widths.
+            widths[i] = sumMax > 0 ? int(r.maxW[i] + (target - sumMax) * r.maxW[i] / sumMax)
+                                   : int(target / std::max<std::size_t>(columns, 1));
+        } else {
+            widths[i] = sumMax == sumMin
+                            ? r.minW[i]
+                            : int(r.minW[i] + (target - sumMin) * (r.maxW[i] - r.minW[i]) /
+                                                  (sumMax - sumMin));
+        }
+    }
+    return widths;
+}
+
+int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                        IndentManager& indents, int& maxWidth, int& cursor) {
+    X = x;
+    Top = BoxTop = PaintTop = y;
+    FirstCursor = cursor;
+    const int l = indents.LeftEdgeForText(y) - indents.LeftEdge;
+    const int r = indents.RightEdgeForText(y) - indents.LeftEdge;
+    const int available = std::max(0, std::min(width, r - l));
+    TColumnRanges ranges;
+    ColumnRanges(canvas, available, ranges);
+    const std::vector<int> widths = ColumnWidths(ranges, available);
+    TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
+                 Spacing * int(widths.size() + 1) + 2 * Border;
+    const int align = Centered && Align == 1 ? 2 : Align;
+    TableLeft = align == 2 ? l + std::max(0, (available - TableWidth) / 2)
+                : align == 3 ? l + std::max(0, available - TableWidth) : l;
+    int rowY = y + Box.MarginTop + Border + Spacing;
+    for (TTableRow& row : Rows) {
+        row.Top = rowY;
+        row.Height = 0;
+        std::size_t col = 0;
+        int cellX = TableLeft + Border + Spacing;
+        for (auto& cell : row.Cells) {
+            int w = 0;
+            const int span = cell->ColSpan == 0 ? int(widths.size()) : cell->ColSpan;
+            for (int k = 0; k < span && col < widths.size(); ++k, ++col)
+                w += widths[col] + (k ? Spacing : 0);
+            cell->Left = cellX;
+            cell->Width = w;
+            cellX += w + Spacing;
+            const int inset = Padding + (Border ? 1 : 0);
+            int cellMax = 0;
+            cell->ContentTop = rowY + inset;
+            cell->ContentHeight = cell->Cell.Layout(canvas, rowY + inset, std::max(0, w - 2 * inset),
+                                                    viewHeight, cellMax, cursor);
+            row.Height = std::max(row.Height, cell->ContentHeight + 2 * inset);
+        }
+        rowY += row.Height + Spacing;
+    }
+    Length = cursor - FirstCursor;
+    FlowHeight = PaintHeight = rowY - y + Border + Box.MarginBottom;
+    BoxBottom = PaintBottom = y + FlowHeight;
+    maxWidth = TableWidth;
+    return FlowHeight;
+}
+
+int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
+    const int s = Document->ScrollTopY;
+    if (BoxBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
+    const int tableTop = Top + Box.MarginTop;
+    const QRect outer(x + TableLeft, tableTop - s, TableWidth, BoxBottom - Box.MarginBottom - tableTop);
+    if (Background != kNoColor) canvas.FillRect(outer, Background);
+    for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), 0x808080);
+    for (TTableRow& row : Rows) {
+        if (row.Top - s > clip.bottom()) break;
+        if (row.Top + row.Height - s <= clip.top()) continue;
+        for (auto& cell : row.Cells) {
+            const QRect box(x + cell->Left, row.Top - s, cell->Width, row.Height);
+            const TColor back = cell->Background != kNoColor ? cell->Background : row.Background;
+            if (back != kNoColor) canvas.FillRect(box, back);
+            if (Border) canvas.FrameRect(box, 0x808080);
+            const int inset = Padding + (Border ? 1 : 0);
+            // Vertical alignment moves the content; hit tests use the same shift through
+            // the sections' painted positions.
+            const int free = row.Height - 2 * inset - cell->ContentHeight;
+            const int shift = cell->VAlign == 1 ? 0 : cell->VAlign == 3 ? free : free / 2;
+            const int savedTop = Document->ScrollTopY;
+            Document->ScrollTopY = savedTop - shift;
+            cell->Cell.Paint(canvas, clip.translated(0, 0), x + cell->Left + inset, row.Top + inset);
+            Document->ScrollTopY = savedTop;
+        }
+    }
+    return Top + FlowHeight;
+}
+
+bool TTableBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    for (TTableRow& row : Rows)
+        for (auto& cell : row.Cells)
+            if (cell->Cell.LinkAt(canvas, x, y, hit)) return true;
+    return false;
+}
+
+int TTableBlock::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
+    int result = -1;
+    ForEachSection([&](TSectionBase& section) {
+        if (section.BoxTop <= y && y < std::max(section.PaintBottom, section.BoxBottom))
+            result = section.CursorAt(canvas, x, y, hit);
+        return result >= 0;
+    });
+    return result;
+}
+
+int TTableBlock::SearchText(int from, std::string_view text, bool matchCase) {
+    int result = -1;
+    ForEachSection([&](TSectionBase& section) {
+        result = section.SearchText(from, text, matchCase);
+        return result >= 0;
+    });
+    return result;
+}
+
+bool TTableBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+    bool found = false;
+    ForEachSection([&](TSectionBase& section) {
+        found = section.CursorToPoint(canvas, cursor, y, x);
+        return found;
+    });
+    return found;
+}
+
+void TTableBlock::CopySelection() {
+    ForEachSection([&](TSectionBase& section) {
+        if (section.FirstCursor + section.Length > Document->SelStart &&
+            section.FirstCursor < Document->SelEnd)
+            section.CopySelection();
+        return false;
+    });
+}
+
+void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
+    // One pass over the cells for both answers: nested tables would otherwise cost twice per
+    // level.
+    TColumnRanges ranges;
+    ColumnRanges(canvas, 0, ranges);
+    const std::vector<int> min = ColumnWidths(ranges, 0);
+    minWidth = std::accumulate(min.begin(), min.end(), 0) + Spacing * int(min.size() + 1) + 2 * Border;
+    const std::vector<int> max = ColumnWidths(ranges, 32000);
+    maxWidth = std::max(minWidth, std::accumulate(max.begin(), max.end(), 0) +
+                                      Spacing * int(max.size() + 1) + 2 * Border);
+    if (WidthAttr > 0 && !WidthPercent) minWidth = maxWidth = std::max(minWidth, WidthAttr);
+}
+
+void TTableBlock::RegisterPosition() {
+    TSectionBase::RegisterPosition();
+    ForEachSection([](TSectionBase& section) {
+        section.RegisterPosition();
+        return false;
+    });
+}
+
+int TTableBlock::LineCount() const {
+    int n = 0;
+    ForEachSection([&](TSectionBase& section) {
+        n += section.LineCount();
+        return false;
+    });
+    return n;
+}
+
+}  // namespace kv

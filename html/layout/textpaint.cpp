@@ -1,0 +1,382 @@
+// Painting and the queries of a text section: hit tests, cursor positions, search, source
+// mapping and copying.
+
+#include <algorithm>
+
+#include "html/layout/sectionlist.h"
+#include "html/layout/textsection.h"
+#include "platform/canvas.h"
+#include "platform/codec.h"
+
+namespace kv {
+
+namespace {
+
+bool IsPlaceholder(unsigned char c) {
+    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
+}
+bool IsImageChar(unsigned char c) { return c == chImage || c == chNoBreakImage; }
+
+// Printing: light text (red and green both in their top eighth) comes out mid grey unless table
+// backgrounds are printed; on a device with fewer than three colours every text is black.
+TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
+    const int colors = canvas.ColorCount();
+    if (colors > 0 && colors < 3) return 0;
+    if (tableBackground) return color;
+    const TColor c = ResolveColor(color);
+    if ((c & 0xE0) == 0xE0 && ((c >> 8) & 0xE0) == 0xE0) return 0x02A0A0A0;
+    return color;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- painting
+
+int TSection::SelectionRun(int p, bool& selected) const {
+    selected = false;
+    if (Document->IsPrintCopy) return 32000;
+    const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
+    if (Document->SelEnd < Document->SelStart) return 32000;
+    if (p >= ss && p < se) {
+        selected = true;
+        return std::min(32000, se - p);
+    }
+    if (p < ss) return std::min(32000, ss - p);
+    return p == ss && Document->ShowCaret ? 1 : 32000;
+}
+
+void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected,
+                         int& x, int baseline, int s, bool lineEnd) {
+    TFontSpec font = run.CurrentFont();
+    if (canvas.IsPrinter())
+        font.Color = PrintColor(font.Color, canvas, Document->PrintTableBackground);
+    const TColor back = font.BackColor;
+    if (selected) {
+        canvas.SetBkOpaque(true);
+        canvas.SetBkColor(font.Color);
+        font.Color = back != kNoColor ? back : Document->BackgroundColor;
+    } else {
+        canvas.SetBkOpaque(back != kNoColor);
+        if (back != kNoColor) canvas.SetBkColor(back);
+    }
+    canvas.SetFont(font);
+    const std::string_view piece = std::string_view(Text).substr(p, n);
+    std::string out(piece);
+    if (lineEnd && !out.empty() && (out.back() == ' ' || out.back() == char(chBreak)))
+        out.pop_back();
+    std::erase(out, char(chBreak));
+    std::replace(out.begin(), out.end(), char(chNbsp), ' ');
+    int offset = 0;
+    if (run.VerticalScript == 1) offset = run.Descent / 2 + 1;
+    else if (run.VerticalScript == 2) offset = -(run.FontHeight / 3);
+    if (!out.empty()) {
+        if (Wraps()) {
+            canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out);
+        } else {
+            const LineRec* line = nullptr;
+            for (const LineRec& l : LineList)
+                if (p >= l.FirstChar && p < l.FirstChar + l.CharCount) line = &l;
+            const QRect box(PaintX, line ? line->PaintedY - line->ExtraAbove - s : 0,
+                            line ? line->AvailWidth : 0, line ? line->Height() : 0);
+            canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out, line ? &box : nullptr);
+        }
+    }
+    if (Document->ShowCaret && !selected && p == Document->SelStart - FirstCursor)
+        canvas.FillRect(QRect(x - run.Overhang, baseline + run.Descent + offset - run.FontHeight - s,
+                              1, run.FontHeight),
+                        font.Color);
+    x += canvas.Measure(font).Extent(piece) - run.Overhang;
+}
+
+void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
+                         const IndentManager& indents) {
+    const int lineTop = y;
+    y += line.ExtraAbove + line.TextHeight;
+    const int baseline = y - line.MaxDescent;
+    line.PaintedY = y - line.TextHeight;
+    line.PaintedX = x + line.IndentX;
+    int cx = line.PaintedX;
+    const int end = line.FirstChar + line.CharCount;
+    bool firstPiece = true;
+    for (int p = line.FirstChar; p < end;) {
+        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(p, overhang);
+        if (IsPlaceholder(c)) {
+            TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
+            auto* image = dynamic_cast<TImageObj*>(obj);
+            auto* panel = dynamic_cast<TPanelObj*>(obj);
+            const int floatX = indents.LeftEdge + (obj ? obj->FloatX : 0);
+            if (image && image->Floats()) {
+                Document->DrawList.push_back(
+                    {image, floatX, firstPiece ? lineTop : y + line.ExtraBelow, baseline, run});
+            } else if (image) {
+                image->Draw(canvas, cx + image->SpaceLeft, run, baseline, lineTop);
+                cx += image->TotalWidth();
+            } else if (panel) {
+                int top = y - panel->ObjHeight - line.MaxDescent;
+                int px = cx + panel->SpaceLeft;
+                if (panel->Align == alTop) top = y - line.TextHeight;
+                else if (panel->Align == alMiddle) top = y - run->CellHeight / 2 - panel->ObjHeight / 2;
+                else if (panel->Floats()) top = y + panel->SpaceTop, px = floatX;
+                if (canvas.IsPrinter()) {
+                    panel->Print(canvas, px, top - s);
+                } else if (panel->Control) {
+                    if (panel->Control->Visible()) panel->Control->Place(px, top - s);
+                    else panel->Control->Hide();
+                    panel->ShowIt = true;
+                }
+                if (!panel->Floats()) cx += panel->TotalWidth();
+            }
+            firstPiece = false;
+            ++p;
+            continue;
+        }
+        bool selected = false;
+        const int selectionRun = SelectionRun(p, selected);
+        const int n = std::max(1, std::min(CharsInPiece(p, end), selectionRun));
+        PaintText(canvas, p, n, *run, selected, cx, baseline, s, p + n == end);
+        firstPiece = false;
+        p += n;
+    }
+    y += line.ExtraBelow;
+}
+
+int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int,
+                    int) {
+    x += LayoutX;  // sections of a cell are laid out in the cell's coordinates
+    PaintX = x;
+    const int s = Document->ScrollTopY;
+    const int result = PaintTop + FlowHeight;
+    if (Length == 0 || PaintTop + PaintHeight - s <= clip.top() || PaintTop - s > clip.bottom())
+        return result;
+    canvas.Save();
+    canvas.SetBaselineAlign(true);
+    int y = PaintTop;
+    const bool printing = canvas.IsPrinter();
+    for (LineRec& line : LineList) {
+        const int height = line.Height();
+        if (printing) {
+            if (y + height > Document->PageLimitY && height < clip.height()) {
+                Document->PageLimitY = std::min(Document->PageLimitY, y);
+                break;
+            }
+            if (y + height > Document->PageLimitY || y + height - s > clip.top()) {
+                PaintLine(canvas, line, y, x, s, indents);
+                continue;
+            }
+            y += height;
+            continue;
+        }
+        if (y - s > clip.bottom()) break;
+        if (y + line.LinePaintHeight - s <= clip.top()) {
+            y += height;
+            continue;
+        }
+        PaintLine(canvas, line, y, x, s, indents);
+    }
+    canvas.Restore();
+    return result;
+}
+
+// ---------------------------------------------------------------- hit tests
+
+int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
+    int used = 0, count = 0;
+    const int end = line.FirstChar + line.CharCount;
+    for (int p = line.FirstChar; p < end;) {
+        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        if (IsPlaceholder(c)) {
+            const TFloatingObj* obj = Objects.ObjectAt(p);
+            const int w = obj && !obj->Floats() ? obj->TotalWidth() : 0;
+            if (used + w > dx) return count;
+            used += w, ++count, ++p;
+            continue;
+        }
+        const int n = std::max(1, CharsInPiece(p, end));
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(p, overhang);
+        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
+        const std::string_view piece = std::string_view(Text).substr(p, n);
+        const int fit = measure.FitCount(piece, dx - used + overhang);
+        count += fit;
+        if (fit < n) return count;
+        used += measure.Extent(piece) - overhang;
+        p += n;
+    }
+    return count;
+}
+
+bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    TImageHit image;
+    if (Objects.ImageAt(x, y, image, Document)) {
+        Document->HoverImage = image.Image;
+        int overhang = 0;
+        TFontObj* run = FontRuns.FontAt(image.Pos, overhang);
+        if (image.Image->SubmitControl) {
+            hit.FormControl = image.Image->SubmitControl;
+            hit.X = image.X, hit.Y = image.Y;
+            return true;
+        }
+        if (!image.Image->HasMap) {
+            if (!run || !run->HasUrl()) return false;
+            hit.Target = run->Target;
+            if (image.ServerMap)
+                hit.Target.Url += "?" + std::to_string(image.X) + "," + std::to_string(image.Y);
+            Document->HoverRun = run;
+            return true;
+        }
+        std::string url, frame;
+        if (image.Map && image.Map->AreaAt(image.X, image.Y, url, frame)) {
+            hit.Target = {url, frame, 0};
+            return true;
+        }
+        return false;
+    }
+    for (const LineRec& line : LineList) {
+        if (!(line.PaintedY < y && y <= line.PaintedY + line.Height())) continue;
+        if (x < line.PaintedX) return false;
+        const int c = CharsBeforeX(canvas, line, x - line.PaintedX);
+        if (c >= line.CharCount) return false;
+        const int p = line.FirstChar + c;
+        if (IsImageChar(static_cast<unsigned char>(Text[p]))) return false;
+        int overhang = 0;
+        TFontObj* run = FontRuns.FontAt(p, overhang);
+        if (!run || !run->HasUrl()) return false;
+        hit.Target = run->Target;
+        Document->HoverRun = run;
+        return true;
+    }
+    return false;
+}
+
+bool TSection::ObjectAt(int x, int y, TImageHit& hit) { return Objects.PointInImage(x, y, hit); }
+
+int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
+    if (x < PaintX || LineList.empty()) return -1;
+    int top = Top;
+    const LineRec* found = nullptr;
+    for (const LineRec& line : LineList) {
+        if (y < top + line.Height()) {
+            found = &line;
+            break;
+        }
+        top += line.Height();
+    }
+    if (!found || x > found->PaintedX + found->AvailWidth) return -1;
+    hit.LineTop = top;
+    hit.LineHeight = found->TextHeight;
+    if (x < found->PaintedX) {
+        hit.InText = false;
+        hit.LineX = found->PaintedX;
+        return FirstCursor + found->FirstChar;
+    }
+    int c = CharsBeforeX(canvas, *found, x - found->PaintedX);
+    int caret = found->PaintedX + MeasureText(canvas, found->FirstChar, false, c);
+    if (c < found->CharCount) {
+        const int w = MeasureText(canvas, found->FirstChar + c, false, 1);
+        if (caret + w / 2 < x) ++c, caret += w;
+    }
+    hit.InText = c < found->CharCount;
+    hit.LineX = caret;
+    return FirstCursor + found->FirstChar + c;
+}
+
+bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+    const int c = cursor - FirstCursor;
+    if (Length == 0 || c < 0 || c >= Length) return false;
+    int top = Top;
+    for (const LineRec& line : LineList) {
+        if (c >= line.FirstChar && c < line.FirstChar + line.CharCount) {
+            y = top;
+            x = line.PaintedX +
+                (canvas ? MeasureText(*canvas, line.FirstChar, false, c - line.FirstChar) : 0);
+            return true;
+        }
+        top += line.Height();
+    }
+    return false;
+}
+
+bool TSection::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+    const int c = cursor - FirstCursor;
+    if (c < 0 || c >= Length) return false;
+    ch = Text[c];
+    int overhang = 0;
+    font = FontRuns.FontAt(c, overhang);
+    return true;
+}
+
+// ---------------------------------------------------------------- search, source, copy
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (cp1251::lower(static_cast<unsigned char>(a[i])) !=
+            cp1251::lower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+int TSection::SearchText(int from, std::string_view text, bool matchCase) {
+    if (Length == 0 || text.empty() || from >= FirstCursor + Length) return -1;
+    const std::size_t start = std::size_t(std::max(0, from - FirstCursor));
+    if (matchCase) {
+        const std::size_t pos = Text.find(text, start);
+        return pos == std::string::npos ? -1 : FirstCursor + int(pos);
+    }
+    const std::string_view key = text.substr(0, 255);
+    const unsigned char first = static_cast<unsigned char>(key[0]);
+    const char lo = char(cp1251::lower(first)), up = char(cp1251::upper(first));
+    for (std::size_t i = start; i + key.size() <= Text.size(); ++i) {
+        if (Text[i] != lo && Text[i] != up) continue;
+        if (EqualNoCase(std::string_view(Text).substr(i, key.size()), key))
+            return FirstCursor + int(i);
+    }
+    return -1;
+}
+
+int TSection::DocToSource(int cursor) const {
+    const int c = cursor - FirstCursor;
+    if (Length == 0 || c < 0 || c >= Length || SourceIndex.empty()) return -1;
+    auto it = std::upper_bound(SourceIndex.begin(), SourceIndex.end(), c,
+                               [](int pos, const IndexObj& e) { return pos < e.Pos; });
+    const IndexObj& entry = *std::prev(it);
+    return c - entry.Pos + entry.SourcePos;
+}
+
+int TSection::SourceToDoc(int sourcePos, bool before) const {
+    if (Length == 0 || SourceIndex.empty()) return -1;
+    for (std::size_t k = 0; k < SourceIndex.size(); ++k) {
+        const IndexObj& e = SourceIndex[k];
+        const int runEnd = k + 1 < SourceIndex.size() ? SourceIndex[k + 1].Pos : Length;
+        const int first = e.SourcePos, last = e.SourcePos + (runEnd - e.Pos) - 1;
+        if (sourcePos >= first && sourcePos <= last) return FirstCursor + e.Pos + sourcePos - first;
+        if (sourcePos < first) {
+            // In the gap before this run.
+            if (before) return k == 0 ? -1 : FirstCursor + e.Pos - 1;
+            return FirstCursor + e.Pos;
+        }
+    }
+    return before ? FirstCursor + Length - 1 : -1;
+}
+
+void TSection::CopySelection() {
+    std::string* out = Document->ClipText;
+    if (!out) return;
+    const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
+    for (const LineRec& line : LineList) {
+        const int ls = line.FirstChar, le = line.FirstChar + line.CharCount;
+        if (line.CharCount == 0 || le <= ss || ls >= se) continue;
+        if (ss <= ls)
+            for (int i = 0; i < line.IndentX / 35; ++i) *out += "   ";
+        for (int p = std::max(ss, ls); p < std::min(se, le); ++p) {
+            const unsigned char c = static_cast<unsigned char>(Text[p]);
+            if (IsPlaceholder(c) || c == chBreak) continue;
+            *out += c == chNbsp ? ' ' : char(c);
+        }
+        if (se >= le) *out += "\n";
+    }
+}
+
+}  // namespace kv

@@ -1,0 +1,591 @@
+#include "html/layout/textsection.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "html/layout/sectionlist.h"
+#include "platform/canvas.h"
+
+namespace kv {
+
+namespace {
+
+bool IsPlaceholder(unsigned char c) {
+    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
+}
+bool IsImageChar(unsigned char c) { return c == chImage || c == chNoBreakImage; }
+
+// Preformatted text stops growing here; nobody reads a longer listing.
+constexpr int kPreLimit = 20000;
+
+}  // namespace
+
+struct TSection::TLayoutState {
+    int y = 0;       // running document y
+    int y0 = 0;      // the section's top
+    int floatBottom = 0;
+    std::vector<const TFloatingObj*> placed;  // floats placed during this layout
+};
+
+// ---------------------------------------------------------------- building
+
+TSection::TSection(TSectionList* document, const TSectionStyle& style)
+    : TSectionBase(document),
+      BaseFont(style.Font),
+      Alignment(style.Alignment),
+      ClearSide(style.ClearSide),
+      LineHeight(style.LineHeight) {
+    NewRun(style.Font);
+}
+
+TSection::TSection(const TSection& source, TSectionList* document)
+    : TSectionBase(source, document),
+      Text(source.Text),
+      SourceIndex(source.SourceIndex),
+      BaseFont(source.BaseFont),
+      Alignment(source.Alignment),
+      ClearSide(source.ClearSide),
+      LineHeight(source.LineHeight),
+      KeepWhenEmpty(source.KeepWhenEmpty),
+      sealed_(source.sealed_) {
+    Length = source.Length;
+    for (int i = 0; i < source.FontRuns.Count(); ++i)
+        FontRuns.Add(std::make_unique<TFontObj>(source.FontRuns[i], document->Fonts()));
+    // Images are made again from what the source learnt; a print copy draws them the same.
+    for (int i = 0; i < source.Objects.Count(); ++i) {
+        const TFloatingObj& obj = source.Objects[i];
+        auto copy = std::make_unique<TFloatingObj>(obj);
+        if (auto* image = dynamic_cast<const TImageObj*>(&obj)) {
+            TLayoutAttrs attrs{{"SRC", image->Source}, {"ALT", image->AltText}};
+            auto clone = std::make_unique<TImageObj>(*document, attrs, obj.Pos);
+            static_cast<TFloatingObj&>(*clone) = obj;
+            clone->WidthAttr = image->WidthAttr;
+            clone->HeightAttr = image->HeightAttr;
+            clone->WidthIsPercent = image->WidthIsPercent;
+            clone->NoBorder = image->NoBorder;
+            clone->Transparency = image->Transparency;
+            Objects.Add(std::move(clone));
+        } else {
+            Objects.Add(std::move(copy));
+        }
+    }
+}
+
+TFontObj& TSection::NewRun(const TFontSpec& font) {
+    const int start = int(Text.size());
+    return FontRuns.Add(std::make_unique<TFontObj>(Document->Fonts(), start, font));
+}
+
+void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
+    TFontObj* run = FontRuns.Last();
+    if (run->RunStart == int(Text.size())) {
+        run->SetFont(font);
+    } else {
+        const TUrlTargetRef target = run->Target;
+        run = &NewRun(font);
+        run->Target = target;
+    }
+    run->VerticalScript = verticalScript;
+    if (run->HasUrl()) {
+        TFontSpec visited = font, hover = font;
+        visited.Color = Document->VisitedColor;
+        hover.Color = Document->OverColor;
+        run->SetLinkFonts(&visited, Document->HoverLinks ? &hover : nullptr);
+        if (Document->LinkRuns.empty() || Document->LinkRuns.back() != run)
+            Document->LinkRuns.push_back(run);
+    }
+}
+
+void TSection::SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec* visited,
+                              const TFontSpec* hover, const TUrlTargetRef& target) {
+    TFontObj* run = FontRuns.Last();
+    if (run->RunStart == int(Text.size())) {
+        if (!Document->LinkRuns.empty() && Document->LinkRuns.back() == run && !start)
+            Document->LinkRuns.pop_back();
+        run->SetFont(font);
+    } else {
+        run = &NewRun(font);
+    }
+    run->Target = start ? target : TUrlTargetRef{};
+    if (start) {
+        run->SetLinkFonts(visited, hover);
+        if (Document->LinkRuns.empty() || Document->LinkRuns.back() != run)
+            Document->LinkRuns.push_back(run);
+    }
+}
+
+TImageObj* TSection::AppendImage(const TLayoutAttrs& attributes, int sourcePos, bool noBreak) {
+    auto image = std::make_unique<TImageObj>(*Document, attributes, int(Text.size()));
+    auto* result = image.get();
+    Objects.Add(std::move(image));
+    AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
+    return result;
+}
+
+TPanelObj* TSection::AppendPanel(std::unique_ptr<TPanelControl> control,
+                                 const TLayoutAttrs& attributes, int sourcePos, bool noBreak) {
+    auto panel = std::make_unique<TPanelObj>(std::move(control), attributes, int(Text.size()));
+    auto* result = panel.get();
+    Objects.Add(std::move(panel));
+    Document->Panels.push_back(result);
+    AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
+    return result;
+}
+
+void TSection::AppendChar(char ch, int sourcePos) {
+    const int pos[1] = {sourcePos};
+    AppendToken(std::string_view(&ch, 1), pos);
+}
+
+bool TSection::OnlyFloatingImages() const {
+    if (Text.empty()) return false;
+    for (int i = 0; i < int(Text.size()); ++i) {
+        if (!IsImageChar(static_cast<unsigned char>(Text[i]))) return false;
+        const TFloatingObj* obj = Objects.ObjectAt(i);
+        if (!obj || !obj->Floats()) return false;
+    }
+    return true;
+}
+
+void TSection::AppendToken(std::string_view text, std::span<const int> sourcePos, bool noBreak) {
+    if (text.empty()) return;
+    std::string t(text);
+    std::vector<int> sp(sourcePos.begin(), sourcePos.end());
+    sp.resize(t.size(), sp.empty() ? 0 : sp.back());
+    auto drop = [&](std::size_t i) {
+        t.erase(i, 1);
+        sp.erase(sp.begin() + std::ptrdiff_t(i));
+    };
+    const unsigned char last = Text.empty() ? 0 : static_cast<unsigned char>(Text.back());
+    if (t[0] == char(chBreak) && (last == ' ' || last == chNbsp)) {
+        Text.back() = char(chBreak);
+        return;
+    }
+    if (noBreak) {
+        if ((Text.empty() || last == chNoBreakSpace5 || last == chBreak || last == ' ' ||
+             last == chNbsp) &&
+            t[0] == char(chNoBreakSpace5))
+            drop(0);
+        // A run of no-break spaces next to a plain space vanishes; any other run becomes one
+        // non-breaking space.
+        std::string out;
+        std::vector<int> outPos;
+        for (std::size_t i = 0; i < t.size();) {
+            if (t[i] != char(chNoBreakSpace5)) {
+                out += t[i], outPos.push_back(sp[i]), ++i;
+                continue;
+            }
+            std::size_t j = i;
+            while (j < t.size() && t[j] == char(chNoBreakSpace5)) ++j;
+            const bool spaceBefore = i > 0 && t[i - 1] == ' ';
+            const bool spaceAfter = j < t.size() && t[j] == ' ';
+            if (!spaceBefore && !spaceAfter) out += char(chNbsp), outPos.push_back(sp[j - 1]);
+            i = j;
+        }
+        t = std::move(out);
+        sp = std::move(outPos);
+    } else if ((Text.empty() || last == chBreak || last == ' ') && t[0] == ' ') {
+        drop(0);
+    }
+    if (!t.empty() && (t[0] == ' ' || t[0] == char(chNbsp)) && OnlyFloatingImages()) drop(0);
+    if (t.empty()) return;
+    AppendRaw(t, sp);
+}
+
+void TSection::AppendRaw(std::string_view text, std::span<const int> sourcePos) {
+    const int newLength = int(Text.size() + text.size());
+    if (Capacity < newLength + 1) Reserve(newLength + 500);
+    Text.append(text);
+    SourcePos.insert(SourcePos.end(), sourcePos.begin(), sourcePos.end());
+    Length = int(Text.size());
+}
+
+void TSection::Reserve(int n) {
+    if (Capacity >= n) return;
+    SourcePos.reserve(std::size_t(n));
+    Capacity = n;
+}
+
+void TSection::ForceContent(int sourcePos) {
+    if (!Text.empty()) return;
+    const int pos[1] = {sourcePos};
+    AppendRaw("X", pos);
+    Text[0] = ' ';
+}
+
+void TSection::Seal() {
+    if (sealed_) return;
+    SourceIndex.clear();
+    for (int i = 0; i < int(SourcePos.size()); ++i)
+        if (i == 0 || SourcePos[i] != SourcePos[i - 1] + 1)
+            SourceIndex.push_back({i, SourcePos[i]});
+    std::vector<int>().swap(SourcePos);
+    Capacity = 0;
+    sealed_ = true;
+}
+
+void TPreFormated::AppendToken(std::string_view text, std::span<const int> sourcePos, bool) {
+    if (text.empty() || int(Text.size()) > kPreLimit) return;
+    std::vector<int> sp(sourcePos.begin(), sourcePos.end());
+    sp.resize(text.size(), sp.empty() ? 0 : sp.back());
+    if (Capacity < int(Text.size() + text.size()) + 1) Reserve(int(Text.size() + text.size()) + 300);
+    AppendRaw(text, sp);
+}
+
+std::unique_ptr<TSectionBase> TSection::CloneFor(TSectionList* document) const {
+    return std::make_unique<TSection>(*this, document);
+}
+
+std::unique_ptr<TSectionBase> TPreFormated::CloneFor(TSectionList* document) const {
+    return std::make_unique<TPreFormated>(*this, document);
+}
+
+// ---------------------------------------------------------------- measuring
+
+// Characters from p up to the next font change or placeholder, at most to `end`.
+int TSection::CharsInPiece(int p, int end) const {
+    const int limit = std::min(end, p + FontRuns.CharsToNextRun(p, int(Text.size())));
+    int q = p;
+    while (q < limit && !IsPlaceholder(static_cast<unsigned char>(Text[q]))) ++q;
+    return std::max(q - p, 0);
+}
+
+int TSection::MeasureText(TCanvas& canvas, int start, bool trim, int count) const {
+    int end = std::min(int(Text.size()), start + count);
+    if (trim)
+        while (end - 1 > start && (Text[end - 1] == ' ' || Text[end - 1] == char(chBreak))) --end;
+    int width = 0;
+    for (int p = start; p < end;) {
+        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        if (IsPlaceholder(c)) {
+            const TFloatingObj* obj = Objects.ObjectAt(p);
+            if (obj && !obj->Floats()) width += obj->TotalWidth();
+            ++p;
+            continue;
+        }
+        const int n = std::max(1, CharsInPiece(p, end));
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(p, overhang);
+        width += canvas.Measure(run->CurrentFont()).Extent(std::string_view(Text).substr(p, n)) -
+                 overhang;
+        p += n;
+    }
+    return width;
+}
+
+void TSection::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
+    minWidth = maxWidth = 0;
+    if (Text.empty()) return;
+    int widestObject = 0, floats = 0;
+    for (int i = 0; i < Objects.Count(); ++i) {
+        TFloatingObj& obj = Objects[i];
+        auto* image = dynamic_cast<TImageObj*>(&obj);
+        if (image) {
+            int overhang = 0;
+            image->Size(canvas, 0, FontRuns.FontAt(obj.Pos, overhang));
+            if (image->WidthIsPercent) continue;
+        }
+        if (obj.Floats())
+            floats += obj.TotalWidth();
+        else
+            widestObject = std::max(widestObject, obj.TotalWidth());
+    }
+    int widestLine = 0, widestWord = 0;
+    const int n = int(Text.size());
+    for (int start = 0; start < n;) {
+        int end = start;
+        while (end < n && Text[end] != char(chBreak)) ++end;
+        widestLine = std::max(widestLine, MeasureText(canvas, start, false, end - start));
+        start = end + 1;
+    }
+    auto separator = [&](int i) {
+        const char c = Text[i];
+        return c == 0 || c == char(chImage) || c == char(chBreak) || c == ' ';
+    };
+    for (int i = 0; i < n;) {
+        while (i < n && separator(i)) ++i;
+        int j = i;
+        while (j < n && !separator(j)) ++j;
+        if (j > i) widestWord = std::max(widestWord, MeasureText(canvas, i, false, j - i));
+        i = j;
+    }
+    maxWidth = floats + widestLine;
+    minWidth = std::max({widestObject, floats, widestWord});
+}
+
+void TPreFormated::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
+    minWidth = maxWidth = 0;
+    if (Text.empty()) return;
+    maxWidth = MeasureText(canvas, 0, false, int(Text.size()));
+    minWidth = std::min(2000, maxWidth);
+}
+
+// ---------------------------------------------------------------- line breaking
+
+int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& floatsAfter,
+                       int& floatHeight, IndentManager& indents, int y, int max,
+                       TLayoutState& state) {
+    const int available =
+        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : 32000;
+    int used = 0, result = 0;
+    bool atStart = true;
+    while (result < max) {
+        const int p = start + result;
+        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        if (IsPlaceholder(c)) {
+            TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
+            if (obj && obj->Floats()) {
+                obj->DrawY = y;
+                const bool done = std::find(state.placed.begin(), state.placed.end(), obj) !=
+                                  state.placed.end();
+                if (!done && atStart) {
+                    indents.PlaceFloatImage(y, *obj);
+                    state.placed.push_back(obj);
+                    floatHeight = std::max(floatHeight, obj->TotalHeight());
+                    used += obj->TotalWidth();
+                } else if (!done) {
+                    floatsAfter.push_back(obj);
+                }
+                if (used > available) break;
+                ++result;
+                continue;
+            }
+            if (obj) {
+                used += obj->TotalWidth();
+                if (used > available) break;
+            }
+            ++result;
+            atStart = false;
+            continue;
+        }
+        const int length = std::min(CharsInPiece(p, start + max), max - result);
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(p, overhang);
+        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
+        const std::string_view piece = std::string_view(Text).substr(p, length);
+        const int fit = measure.FitCount(piece, available - used + overhang);
+        result += fit;
+        atStart = false;
+        if (fit < length) break;
+        used += measure.Extent(piece) - overhang;
+    }
+    result = std::min(result, max);
+    const std::size_t brk = std::string_view(Text).substr(start, max).find(char(chBreak));
+    if (brk != std::string_view::npos && result >= int(brk)) result = int(brk) + 1;
+    return result;
+}
+
+int TSection::ClearDistance(const IndentManager& indents, int y) const {
+    int cl = 0, cr = 0;
+    indents.ClearLevels(cl, cr);
+    const int left = std::max(0, cl - y - 1), right = std::max(0, cr - y - 1);
+    switch (ClearSide) {
+        case 1: return left;
+        case 2: return right;
+        case 3: return std::max(left, right);
+        default: return 0;
+    }
+}
+
+void TSection::BlankLine(int start, int height, TLayoutState& state) {
+    LineRec line;
+    line.TextHeight = height;
+    line.LinePaintHeight = height;
+    line.FirstChar = start;
+    LineList.push_back(line);
+    FlowHeight += height;
+    state.y += height;
+}
+
+void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& indents, int x,
+                          TLayoutState& state, const std::vector<TFloatingObj*>& floatsAfter,
+                          int floatHeight) {
+    LineRec line;
+    line.FirstChar = start;
+    bool onlyPlaceholders = true;
+    for (int i = start; i < start + n && onlyPlaceholders; ++i)
+        onlyPlaceholders = IsPlaceholder(static_cast<unsigned char>(Text[i]));
+    if (!onlyPlaceholders) {
+        int index = 0;
+        FontRuns.RunAt(start, index);
+        for (int i = std::max(index, 0); i < FontRuns.Count(); ++i) {
+            const TFontObj& run = FontRuns[i];
+            if (run.RunStart >= start + n) break;
+            line.TextHeight = std::max(line.TextHeight, run.FontHeight);
+            line.MaxDescent = std::max(line.MaxDescent, run.Descent);
+        }
+    }
+    int above = 0, below = 0;
+    if (line.TextHeight < LineHeight) {
+        const int d = LineHeight - line.TextHeight;
+        above = d / 2;
+        below = d - above;
+    }
+    const int th = line.TextHeight;
+    for (int i = 0; i < Objects.Count(); ++i) {
+        TFloatingObj& obj = Objects[i];
+        if (obj.Pos < start || obj.Pos >= start + n) continue;
+        obj.DrawY = state.y;
+        const int h = obj.TotalHeight();
+        if (obj.Align == alTop) {
+            below = std::max(below, h - th);
+        } else if (obj.Align == alMiddle) {
+            const int k = (h - th) / 2;
+            below = std::max(below, k);
+            above = std::max(above, h - th - k);
+        } else if (obj.Align == alBottom || obj.Align == 3) {
+            above = std::max(above, h + line.MaxDescent - th);
+        }
+    }
+    line.ExtraAbove = above;
+    line.ExtraBelow = below;
+    line.CharCount = n;
+    const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
+    const int trimmed = MeasureText(canvas, start, true, n);
+    switch (Alignment) {
+        case 2: line.IndentX = (l + r - trimmed) / 2 - x; break;
+        case 3: line.IndentX = r - x - trimmed; break;
+        default: line.IndentX = l - x; break;
+    }
+    if (!Wraps()) line.IndentX = l - x;
+    line.AvailWidth = r - l;
+    const int height = line.Height();
+    FlowHeight += height;
+    state.y += height;
+    line.LinePaintHeight = std::max(height, floatHeight);
+    for (TFloatingObj* obj : floatsAfter) {
+        indents.PlaceFloatImage(state.y, *obj);
+        state.placed.push_back(obj);
+        line.LinePaintHeight = std::max(line.LinePaintHeight, height + obj->TotalHeight());
+        state.floatBottom = std::max(state.floatBottom, state.y + obj->TotalHeight());
+    }
+    LineList.push_back(line);
+}
+
+void TSection::SizeObjects(TCanvas& canvas, int width, int& maxWidth) {
+    for (int i = 0; i < Objects.Count(); ++i) {
+        TFloatingObj& obj = Objects[i];
+        if (auto* image = dynamic_cast<TImageObj*>(&obj)) {
+            int overhang = 0;
+            image->Size(canvas, width, FontRuns.FontAt(obj.Pos, overhang));
+        } else if (auto* panel = dynamic_cast<TPanelObj*>(&obj); panel && panel->Control) {
+            panel->ObjWidth = panel->Control->Width();
+            panel->ObjHeight = panel->Control->Height();
+        }
+        maxWidth = std::max(maxWidth, obj.ObjWidth);
+    }
+}
+
+void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& maxWidth,
+                          TLayoutState& state) {
+    const int n = int(Text.size());
+    bool first = true;
+    std::vector<TFloatingObj*> floatsAfter;
+    for (int p = 0; p < n;) {
+        if (first && ClearSide != 0) {
+            const int d = ClearDistance(indents, state.y);
+            if (d > 0) BlankLine(p, d, state);
+        }
+        first = false;
+        const int max = n - p;
+        floatsAfter.clear();
+        int floatHeight = 0;
+        int count = std::max(1, FitCount(canvas, p, floatsAfter, floatHeight, indents, state.y,
+                                         max, state));
+        state.floatBottom = std::max(state.floatBottom, state.y + floatHeight);
+        auto finish = [&](int k) {
+            FinishLine(canvas, p, k, indents, x, state, floatsAfter, floatHeight);
+            p += k;
+        };
+        if (count >= max) {
+            finish(max);
+            break;
+        }
+        const int q = p + count - 1;
+        const char cq = Text[q];
+        if (cq == char(chBreak) || cq == ' ') {
+            while (p + count < n && Text[p + count] == ' ') ++count;
+            finish(count);
+            continue;
+        }
+        const char next = Text[q + 1];
+        if (next == char(chControl) || next == char(chImage)) {
+            finish(count);
+            continue;
+        }
+        int k = q;
+        while (k >= p) {
+            const char c = Text[k];
+            if (c == ' ' || c == char(chControl) || c == char(chImage)) break;
+            --k;
+        }
+        if (k >= p && (k > p || Text[p] != ' ')) {
+            finish(k - p + 1);
+            continue;
+        }
+        // One word longer than the line: below the floats if any end lower, else on its own.
+        const int m = indents.NextFloatEnd(state.y) - state.y;
+        if (m > 0) {
+            BlankLine(p, m, state);
+            continue;
+        }
+        int j = q + 1;
+        while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage)) ++j;
+        while (j < n && Text[j] == ' ') ++j;
+        maxWidth = std::max(maxWidth, MeasureText(canvas, p, true, j - p));
+        finish(j - p);
+    }
+}
+
+int TSection::Layout(TCanvas& canvas, int x, int y, int width, int, IndentManager& indents,
+                     int& maxWidth, int& cursor) {
+    Top = BoxTop = PaintTop = y;
+    FirstCursor = cursor;
+    FlowHeight = 0;
+    LayoutX = x;
+    LineList.clear();
+    TLayoutState state;
+    state.y = state.y0 = y;
+    if (Text.empty()) {
+        FlowHeight = PaintHeight = ClearDistance(indents, y);
+        BoxBottom = PaintBottom = y + FlowHeight;
+        maxWidth = 0;
+        return FlowHeight;
+    }
+    StartRight = indents.RightSide(y) - x;
+    maxWidth = std::min(indents.RightSide(y) - indents.LeftIndent(y), width);
+    SizeObjects(canvas, maxWidth, maxWidth);
+    LayoutText(canvas, x, indents, maxWidth, state);
+    cursor = FirstCursor + Length;
+    if (Document->FirstLineBaseline && *Document->FirstLineBaseline == 0 && !LineList.empty()) {
+        const LineRec& first = LineList.front();
+        *Document->FirstLineBaseline = PaintTop + first.TextHeight + first.ExtraAbove -
+                                       first.MaxDescent;
+    }
+    PaintHeight = std::max(FlowHeight, state.floatBottom - y);
+    BoxBottom = Top + FlowHeight;
+    PaintBottom = Top + PaintHeight;
+    return FlowHeight;
+}
+
+int TPreFormated::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                         IndentManager& indents, int& maxWidth, int& cursor) {
+    if (Text.empty()) {
+        Top = BoxTop = PaintTop = y;
+        FirstCursor = cursor;
+        LineList.clear();
+        FlowHeight = PaintHeight = BaseFont.Size;
+        BoxBottom = PaintBottom = y + FlowHeight;
+        maxWidth = 0;
+        return FlowHeight;
+    }
+    const int savedWidth = indents.Width;
+    indents.Width = 32000;
+    const int height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
+    indents.Width = savedWidth;
+    int minWidth = 0;
+    WidthRange(canvas, minWidth, maxWidth);
+    return height;
+}
+
+}  // namespace kv

@@ -1,0 +1,163 @@
+#pragma once
+// A run of inline content: one paragraph's characters with their font runs, images and panels.
+// Text is broken into lines here, each line's height and baseline found, text painted (link
+// fonts, selection, caret) and points turned into character positions and back. TPreFormated
+// never wraps.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "html/layout/sectionbase.h"
+
+namespace kv {
+
+// Characters with a meaning of their own in a section's text.
+enum : unsigned char {
+    chControl = 2,         // a form control; a break opportunity
+    chImage = 4,           // an image or panel; a break opportunity
+    chNoBreakSpace5 = 5,   // a space added in no-break mode (never stays in the text)
+    chNoBreakControl = 6,  // a form control in a no-break run
+    chNoBreakImage = 7,    // an image or panel in a no-break run
+    chBreak = 8,           // hard line break
+    chNbsp = 160,
+};
+
+struct LineRec {
+    int FirstChar = 0;  // index of the line's first character
+    int ExtraAbove = 0;
+    int ExtraBelow = 0;
+    int TextHeight = 0;
+    int LinePaintHeight = 0;
+    int CharCount = 0;
+    int MaxDescent = 0;
+    int IndentX = 0;
+    int PaintedX = 0;
+    int AvailWidth = 0;
+    int PaintedY = 0;
+    int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
+};
+
+struct IndexObj {
+    int Pos;        // character position
+    int SourcePos;  // source position of that character
+};
+
+// How a section looks, from the style the builder computed for its element.
+struct TSectionStyle {
+    TFontSpec Font;
+    std::uint8_t Alignment = 1;  // 1 left, 2 center, 3 right
+    std::uint8_t ClearSide = 0;  // 0 none, 1 left, 2 right, 3 both
+    int LineHeight = 0;          // minimum line height in pixels
+};
+
+class TSection : public TSectionBase {
+public:
+    TSection(TSectionList* document, const TSectionStyle& style);
+    TSection(const TSection& source, TSectionList* document);
+
+    // ---- building
+    void SwitchFont(const TFontSpec& font, std::uint8_t verticalScript = 0);
+    // Start (true) or end of a link: link fonts and the target at a start, the plain font at
+    // an end.
+    void SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec* visited,
+                        const TFontSpec* hover, const TUrlTargetRef& target);
+    TImageObj* AppendImage(const TLayoutAttrs& attributes, int sourcePos, bool noBreak = false);
+    TPanelObj* AppendPanel(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
+                           int sourcePos, bool noBreak = false);
+    virtual void AppendChar(char ch, int sourcePos);
+    // Characters with the source position of each; `noBreak` marks text of a no-break run.
+    virtual void AppendToken(std::string_view text, std::span<const int> sourcePos,
+                             bool noBreak = false);
+    void Seal();
+    void Reserve(int n);
+    void ForceContent(int sourcePos);
+    bool Sealed() const { return sealed_; }
+
+    // ---- TSectionBase
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    void CopySelection() override;
+    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+               int& maxWidth, int& cursor) override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
+    bool ObjectAt(int x, int y, TImageHit& hit) override;
+    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
+    int SearchText(int from, std::string_view text, bool matchCase) override;
+    int DocToSource(int cursor) const override;
+    int SourceToDoc(int sourcePos, bool before) const override;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+    const char* Kind() const override { return "text"; }
+    int LineCount() const override { return int(LineList.size()); }
+
+    // Width of `count` characters from `start`; with trim, trailing breaks and spaces are not
+    // counted (at least one character is).
+    int MeasureText(TCanvas& canvas, int start, bool trim, int count) const;
+
+    std::string Text;
+    std::vector<int> SourcePos;
+    int Capacity = 0;
+    TFontList FontRuns;
+    TImageObjList Objects;
+    std::vector<IndexObj> SourceIndex;
+    std::vector<LineRec> LineList;
+    TFontSpec BaseFont;
+    std::uint8_t Alignment = 1;
+    std::uint8_t ClearSide = 0;
+    int LineHeight = 0;
+    int PaintX = 0;
+    int LayoutX = 0;  // x given to the last layout, relative to the cell
+    int StartRight = 0;  // right side at the top minus x
+    bool KeepWhenEmpty = false;
+
+protected:
+    struct TLayoutState;
+    virtual bool Wraps() const { return true; }
+    int FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& floatsAfter,
+                 int& floatHeight, IndentManager& indents, int y, int max, TLayoutState& state);
+    void FinishLine(TCanvas& canvas, int start, int n, IndentManager& indents, int x,
+                    TLayoutState& state, const std::vector<TFloatingObj*>& floatsAfter,
+                    int floatHeight);
+    void BlankLine(int start, int height, TLayoutState& state);
+    int ClearDistance(const IndentManager& indents, int y) const;
+    void LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& maxWidth,
+                    TLayoutState& state);
+    void SizeObjects(TCanvas& canvas, int width, int& maxWidth);
+    void AppendRaw(std::string_view text, std::span<const int> sourcePos);
+    bool OnlyFloatingImages() const;
+    TFontObj& NewRun(const TFontSpec& font);
+    int CharsInPiece(int p, int end) const;
+    void PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
+                   const IndentManager& indents);
+    void PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,
+                   int baseline, int s, bool lineEnd);
+    int SelectionRun(int p, bool& selected) const;
+    int CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const;
+
+    bool sealed_ = false;
+};
+
+class TPreFormated : public TSection {
+public:
+    using TSection::TSection;
+    void AppendToken(std::string_view text, std::span<const int> sourcePos,
+                     bool noBreak = false) override;
+    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+               int& maxWidth, int& cursor) override;
+    void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    const char* Kind() const override { return "pre"; }
+
+protected:
+    bool Wraps() const override { return false; }
+};
+
+// Windows-1251 case folding for the text search.
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+}  // namespace kv

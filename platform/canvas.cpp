@@ -1,0 +1,480 @@
+#include "platform/canvas.h"
+
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/codec.h"
+#include "platform/font.h"
+
+namespace kv {
+
+namespace {
+
+TColor Rgb(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+
+// The Windows default scheme, enough for the colours documents and the viewer ask for.
+TColor SystemColor(int index) {
+    switch (index) {
+        case 5: return Rgb(255, 255, 255);   // window
+        case 8: return Rgb(0, 0, 0);         // window text
+        case 13: return Rgb(0, 0, 128);      // highlight
+        case 14: return Rgb(255, 255, 255);  // highlight text
+        case 15: return Rgb(192, 192, 192);  // button face
+        case 16: return Rgb(128, 128, 128);  // button shadow
+        case 17: return Rgb(128, 128, 128);  // grey text
+        case 20: return Rgb(255, 255, 255);  // button highlight
+        case 1: return Rgb(0, 128, 128);     // background
+        default: return Rgb(0, 0, 0);
+    }
+}
+
+}  // namespace
+
+TColor ResolveColor(TColor color) {
+    if (color & 0x80000000u) return SystemColor(int(color & 0xFF));
+    return color & 0xFFFFFF;
+}
+
+QColor ToQColor(TColor color) {
+    const TColor c = ResolveColor(color);
+    return QColor(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255));
+}
+
+std::string ColorName(TColor color) {
+    if (color == kNoColor) return "none";
+    const TColor c = ResolveColor(color);
+    char buffer[8];
+    std::snprintf(buffer, sizeof buffer, "#%02x%02x%02x", unsigned(c & 255),
+                  unsigned((c >> 8) & 255), unsigned((c >> 16) & 255));
+    return buffer;
+}
+
+std::string TFontSpec::Describe() const {
+    std::string style;
+    if (Bold) style += 'b';
+    if (Italic) style += 'i';
+    if (Underline) style += 'u';
+    if (StrikeOut) style += 's';
+    std::string result = Name + " " + std::to_string(Size);
+    if (!style.empty()) result += " " + style;
+    return result + " " + ColorName(Color);
+}
+
+int TTextMeasure::FitCount(std::string_view text, int width) const {
+    // Extents grow with the count. Gallop to a bound first so that a long run costs in
+    // proportion to what fits, not to its length; then binary search.
+    const int n = int(text.size());
+    int low = 0, high = 1;
+    while (high < n && Extent(text.substr(0, high)) <= width) low = high, high *= 2;
+    high = std::min(high, n);
+    while (low < high) {
+        const int probe = (low + high + 1) / 2;
+        if (Extent(text.substr(0, probe)) <= width)
+            low = probe;
+        else
+            high = probe - 1;
+    }
+    return low;
+}
+
+const TTextMeasure& TFontEngine::Measure(const TFontSpec& spec) {
+    TFontSpec key = spec;
+    key.Color = 0;
+    key.BackColor = kNoColor;  // colour does not change a measure
+    for (auto& [known, measure] : cache_)
+        if (known == key) return *measure;
+    if (cache_.size() >= 256) cache_.erase(cache_.begin());
+    cache_.emplace_back(key, Make(key));
+    return *cache_.back().second;
+}
+
+// ---------------------------------------------------------------- Qt fonts
+
+namespace {
+
+// The system's fonts: metrics and the 256-entry advance table of Windows-1251 text at 96 ppi.
+class QtMeasure : public TTextMeasure {
+public:
+    explicit QtMeasure(TMyFont font) : font_(std::move(font)) {
+        const TFontMetrics& m = font_.Metrics();
+        m_.Height = m.Height;
+        m_.Ascent = m.Ascent;
+        m_.Descent = m.Descent;
+        m_.InternalLeading = m.InternalLeading;
+        m_.ExternalLeading = m.ExternalLeading;
+        m_.Overhang = m.Overhang;
+    }
+    TTextMetrics Metrics() const override { return m_; }
+    int Extent(std::string_view text) const override { return font_.TextExtent(text); }
+    int FitCount(std::string_view text, int width) const override {
+        return width < 0 ? 0 : font_.FitCount(text, width);
+    }
+
+private:
+    TMyFont font_;
+    TTextMetrics m_;
+};
+
+class FixedMeasure : public TTextMeasure {
+public:
+    explicit FixedMeasure(const TFontSpec& spec)
+        : h_(TTestFontEngine::PixelHeight(spec.Size)), w_(TTestFontEngine::CharWidth(spec)) {}
+    TTextMetrics Metrics() const override {
+        TTextMetrics m;
+        m.Height = h_;
+        m.Descent = h_ / 4;
+        m.Ascent = h_ - m.Descent;
+        return m;
+    }
+    int Extent(std::string_view text) const override { return int(text.size()) * w_; }
+    int FitCount(std::string_view text, int width) const override {
+        if (width < 0 || w_ <= 0) return 0;
+        return int(std::min<std::size_t>(text.size(), std::size_t(width / w_)));
+    }
+
+private:
+    int h_, w_;
+};
+
+}  // namespace
+
+TMyFont TQtFontEngine::MakeFont(const TFontSpec& spec) {
+    std::uint8_t style = 0;
+    if (spec.Bold) style |= fsBold;
+    if (spec.Italic) style |= fsItalic;
+    if (spec.Underline) style |= fsUnderline;
+    if (spec.StrikeOut) style |= fsStrikeOut;
+    TMyFont font(spec.Name, std::clamp(spec.Size, 1, 500), style, spec.Color);
+    font.CharSet = std::uint8_t(spec.Charset);
+    return font;
+}
+
+TFontSpec TQtFontEngine::SpecOf(const TMyFont& font) {
+    TFontSpec spec;
+    spec.Name = font.Name();
+    spec.Size = font.Size();
+    spec.Bold = font.Bold();
+    spec.Italic = font.Italic();
+    spec.Underline = font.Underline();
+    spec.StrikeOut = font.StrikeOut();
+    spec.Charset = font.CharSet;
+    spec.Color = font.Color;
+    spec.BackColor = font.BackColor;
+    return spec;
+}
+
+QFont TQtFontEngine::MakeQFont(const TFontSpec& spec) { return MakeFont(spec).ToQFont(); }
+
+TQtFontEngine& TQtFontEngine::Shared() {
+    static TQtFontEngine engine;
+    return engine;
+}
+
+std::unique_ptr<TTextMeasure> TQtFontEngine::Make(const TFontSpec& spec) const {
+    return std::make_unique<QtMeasure>(MakeFont(spec));
+}
+
+TTestFontEngine& TTestFontEngine::Shared() {
+    static TTestFontEngine engine;
+    return engine;
+}
+
+std::unique_ptr<TTextMeasure> TTestFontEngine::Make(const TFontSpec& spec) const {
+    return std::make_unique<FixedMeasure>(spec);
+}
+
+// ---------------------------------------------------------------- canvas state
+
+void TCanvas::IntersectClipRect(const QRect& rect) {
+    SetClipRegion(clipped_ ? clip_.intersected(rect) : QRegion(rect));
+}
+
+void TCanvas::SetClipRegion(const QRegion& region) {
+    clip_ = region;
+    clipped_ = true;
+    ApplyClip();
+}
+
+void TCanvas::ClearClip() {
+    clip_ = QRegion();
+    clipped_ = false;
+    ApplyClip();
+}
+
+QRect TCanvas::ClipBox() const {
+    return clipped_ ? clip_.boundingRect() : QRect(-32000, -32000, 64000, 64000);
+}
+
+void TCanvas::Save() {
+    saved_.push_back({font_, bkOpaque_, bkColor_, brush_, pen_, baseline_, clipped_, clip_});
+}
+
+void TCanvas::Restore() {
+    if (saved_.empty()) return;
+    const State s = std::move(saved_.back());
+    saved_.pop_back();
+    font_ = s.font;
+    bkOpaque_ = s.bkOpaque;
+    bkColor_ = s.bkColor;
+    brush_ = s.brush;
+    pen_ = s.pen;
+    baseline_ = s.baseline;
+    if (s.clipped != clipped_ || s.clip != clip_) {
+        clipped_ = s.clipped;
+        clip_ = s.clip;
+        ApplyClip();
+    }
+}
+
+// ---------------------------------------------------------------- pixels
+
+class TImageCanvas::Painter : public QPainter {};
+
+TImageCanvas::TImageCanvas(int width, int height, TFontEngine& fonts)
+    : TCanvas(fonts),
+      own_(std::make_unique<TBitmap>(std::clamp(width, 1, 32000), std::clamp(height, 1, 32000),
+                                     TPixelFormat::pf32bit)),
+      bitmap_(own_.get()),
+      wrapped_(own_->AsQImage()),
+      image_(&wrapped_) {
+    own_->Fill(0xFFFFFF);
+}
+
+TImageCanvas::TImageCanvas(TBitmap& target, TFontEngine& fonts)
+    : TCanvas(fonts), bitmap_(&target), image_(&wrapped_) {
+    if (target.Format() != TPixelFormat::pf32bit) target = target.ConvertedTo(TPixelFormat::pf32bit);
+    wrapped_ = target.AsQImage();
+}
+
+TImageCanvas::TImageCanvas(QImage* target, TFontEngine& fonts) : TCanvas(fonts), image_(target) {
+    if (image_->format() != QImage::Format_RGB32 && image_->format() != QImage::Format_ARGB32)
+        *image_ = image_->convertToFormat(QImage::Format_RGB32);
+}
+
+void TImageCanvas::Flush() {
+    if (painter_ && painter_->isActive()) painter_->end();
+}
+
+// Raster operations on our own pixels. Only with a bitmap and a clip that is at most one
+// rectangle; the rest goes through QPainter.
+bool TImageCanvas::BlitPixels(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                              TRop rop) {
+    if (!bitmap_ || (clipped_ && clip_.rectCount() > 1)) return false;
+    QRect target = dest;
+    QRect from = sourceRect;
+    if (clipped_) {
+        target = dest.intersected(clip_.boundingRect());
+        if (target.isEmpty()) return true;
+        // The part of the source that lands in the clipped target (nearest pixel).
+        const double sx = double(sourceRect.width()) / dest.width();
+        const double sy = double(sourceRect.height()) / dest.height();
+        from = QRect(sourceRect.x() + int((target.x() - dest.x()) * sx),
+                     sourceRect.y() + int((target.y() - dest.y()) * sy),
+                     std::max(1, int(target.width() * sx + 0.5)),
+                     std::max(1, int(target.height() * sy + 0.5)));
+    }
+    Flush();
+    static const TRasterOp ops[] = {TRasterOp::ropCopy, TRasterOp::ropAnd, TRasterOp::ropOr,
+                                    TRasterOp::ropXor, TRasterOp::ropInvert};
+    const TBitmap pixels = TBitmap::FromQImage(source);
+    StretchBlt(*bitmap_, target.x(), target.y(), target.width(), target.height(), pixels,
+               from.x(), from.y(), from.width(), from.height(), ops[int(rop)]);
+    return true;
+}
+
+TImageCanvas::~TImageCanvas() = default;
+
+namespace {
+
+QPainter& Begin(QPainter& painter, QImage& image, bool clipped, const QRegion& clip) {
+    if (!painter.isActive()) {
+        painter.begin(&image);
+        if (clipped) painter.setClipRegion(clip);
+    }
+    return painter;
+}
+
+}  // namespace
+
+void TImageCanvas::ApplyClip() {
+    if (!painter_ || !painter_->isActive()) return;
+    if (clipped_)
+        painter_->setClipRegion(clip_);
+    else
+        painter_->setClipping(false);
+}
+
+#define KV_PAINTER                                          \
+    if (!painter_) painter_ = std::make_unique<Painter>(); \
+    QPainter& p = Begin(*painter_, *image_, clipped_, clip_)
+
+void TImageCanvas::FillRect(const QRect& rect, TColor color) {
+    if (color == kNoColor || rect.isEmpty()) return;
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(rect, ToQColor(color));
+}
+
+void TImageCanvas::FrameRect(const QRect& rect, TColor color) {
+    if (rect.isEmpty() || color == kNoColor) return;
+    const QRect r = rect.normalized();
+    FillRect(QRect(r.left(), r.top(), r.width(), 1), color);
+    FillRect(QRect(r.left(), r.bottom(), r.width(), 1), color);
+    FillRect(QRect(r.left(), r.top(), 1, r.height()), color);
+    FillRect(QRect(r.right(), r.top(), 1, r.height()), color);
+}
+
+void TImageCanvas::Rectangle(const QRect& rect) {
+    if (brush_ != kNoColor) FillRect(rect.adjusted(1, 1, -1, -1), brush_);
+    FrameRect(rect, pen_);
+}
+
+void TImageCanvas::Line(int x1, int y1, int x2, int y2) {
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setPen(QPen(ToQColor(pen_), 1));
+    p.drawLine(x1, y1, x2, y2);
+}
+
+void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    if (text.empty()) return;
+    const TTextMetrics m = Metrics();
+    const int top = baseline_ ? y - m.Ascent : y;
+    KV_PAINTER;
+    p.save();
+    if (clip) p.setClipRect(*clip, clipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (bkOpaque_ && bkColor_ != kNoColor)
+        p.fillRect(QRect(x, top, TextExtent(text), m.Height), ToQColor(bkColor_));
+    QFont face = TQtFontEngine::MakeQFont(font_);
+    face.setUnderline(false);
+    face.setStrikeOut(false);
+    p.setFont(face);
+    p.setPen(ToQColor(font_.Color));
+    // Each character at the place the layout measured for it: the layout's widths are whole
+    // pixels per character, a string drawn at once would drift from them.
+    const TTextMeasure& measure = Measure();
+    int cx = x;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view one = text.substr(i, 1);
+        if (one[0] != ' ')
+            p.drawText(QPoint(cx, top + m.Ascent),
+                       QString(QChar(cp1251::toUnicode(static_cast<unsigned char>(one[0])))));
+        cx += measure.Extent(one);
+    }
+    if (font_.Underline || font_.StrikeOut) {
+        // Lines over the whole run (the per-character drawing leaves gaps at spaces).
+        const int thickness = std::max(1, m.Height / 14);
+        const QColor color = ToQColor(font_.Color);
+        if (font_.Underline) p.fillRect(QRect(x, top + m.Ascent + 1, cx - x, thickness), color);
+        if (font_.StrikeOut)
+            p.fillRect(QRect(x, top + m.Ascent - m.Ascent / 3, cx - x, thickness), color);
+    }
+    p.restore();
+}
+
+void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                               TRop rop) {
+    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
+    if (BlitPixels(dest, source, sourceRect, rop)) return;
+    KV_PAINTER;
+    static const QPainter::CompositionMode modes[] = {
+        QPainter::CompositionMode_Source, QPainter::RasterOp_SourceAndDestination,
+        QPainter::RasterOp_SourceOrDestination, QPainter::RasterOp_SourceXorDestination,
+        QPainter::RasterOp_NotDestination};
+    p.setCompositionMode(modes[int(rop)]);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(dest, source, sourceRect);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+void TImageCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) {
+    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
+    QImage picture = source.convertToFormat(QImage::Format_ARGB32);
+    if (!mask.isNull()) {
+        const QImage bits = mask.convertToFormat(QImage::Format_RGB32);
+        const int w = std::min(picture.width(), bits.width());
+        const int h = std::min(picture.height(), bits.height());
+        for (int y = 0; y < h; ++y) {
+            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
+            const auto* maskRow = reinterpret_cast<const QRgb*>(bits.constScanLine(y));
+            for (int x = 0; x < w; ++x)
+                if (qGray(maskRow[x]) >= 128) row[x] = 0;  // white mask bit: see-through
+        }
+    }
+    KV_PAINTER;
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    p.drawImage(dest, picture);
+}
+
+#undef KV_PAINTER
+
+// ---------------------------------------------------------------- recording
+
+TRecordingCanvas::TRecordingCanvas() : TCanvas(TTestFontEngine::Shared()) {}
+
+namespace {
+
+std::string Box(const QRect& r) {
+    return std::to_string(r.left()) + " " + std::to_string(r.top()) + " " +
+           std::to_string(r.left() + r.width()) + " " + std::to_string(r.top() + r.height());
+}
+
+}  // namespace
+
+std::string TRecordingCanvas::Text() const {
+    std::string all;
+    for (const std::string& line : lines_) all += line + "\n";
+    return all;
+}
+
+void TRecordingCanvas::ApplyClip() {
+    lines_.push_back(clipped_ ? "CLIP " + Box(clip_.boundingRect()) : "CLIP none");
+}
+
+void TRecordingCanvas::FillRect(const QRect& rect, TColor color) {
+    if (color == kNoColor || rect.isEmpty()) return;
+    lines_.push_back("FILL " + Box(rect) + " " + ColorName(color));
+}
+
+void TRecordingCanvas::FrameRect(const QRect& rect, TColor color) {
+    lines_.push_back("FRAME " + Box(rect) + " " + ColorName(color));
+}
+
+void TRecordingCanvas::Rectangle(const QRect& rect) {
+    lines_.push_back("RECT " + Box(rect) + " pen " + ColorName(pen_) + " brush " +
+                     (brush_ == kNoColor ? std::string("clear") : ColorName(brush_)));
+}
+
+void TRecordingCanvas::Line(int x1, int y1, int x2, int y2) {
+    lines_.push_back("LINE " + std::to_string(x1) + " " + std::to_string(y1) + " " +
+                     std::to_string(x2) + " " + std::to_string(y2) + " " + ColorName(pen_));
+}
+
+void TRecordingCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    const int top = baseline_ ? y - Metrics().Ascent : y;
+    std::string line = "TEXT " + std::to_string(x) + " " + std::to_string(top) + " " +
+                       font_.Describe() + " \"" + std::string(text) + "\"";
+    if (bkOpaque_ && bkColor_ != kNoColor) line += " opaque " + ColorName(bkColor_);
+    if (clip) line += " clip " + Box(*clip);
+    lines_.push_back(std::move(line));
+}
+
+void TRecordingCanvas::StretchBlit(const QRect& dest, const QImage& source,
+                                   const QRect& sourceRect, TRop rop) {
+    static const char* const names[] = {"copy", "and", "or", "xor", "invert"};
+    lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(sourceRect.width()) + " " +
+                     std::to_string(sourceRect.height()) + " " + names[int(rop)] +
+                     (source.isNull() ? " null" : ""));
+}
+
+void TRecordingCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage&) {
+    lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(source.width()) + " " +
+                     std::to_string(source.height()) + " masked");
+}
+
+}  // namespace kv

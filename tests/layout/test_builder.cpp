@@ -1,0 +1,168 @@
+// The document builder: what sections, blocks, runs and names a small HTML text makes, and
+// reference pairs that must lay out identically.
+
+#include <gtest/gtest.h>
+
+#include "html/layout/builder.h"
+#include "tests/common/testutil.h"
+#include "tests/layout/layouttest.h"
+
+namespace kv {
+namespace {
+
+struct Built {
+    TSectionList doc{TTestFontEngine::Shared()};
+    TRecordingCanvas canvas;
+    std::string title;
+    int height = 0, maxWidth = 0;
+
+    explicit Built(std::string_view html, int width = 400) {
+        THtmlBuilder builder(doc);
+        builder.LoadHtmlText(html);
+        title = builder.Title;
+        height = doc.DoLayout(canvas, width, 400, maxWidth);
+    }
+    std::string Paint() {
+        canvas.ClearLines();
+        doc.Paint(canvas, QRect(0, 0, 1000, 5000), 0, 0);
+        return canvas.Text();
+    }
+    // Every text section in document order.
+    std::vector<TSection*> Texts() {
+        std::vector<TSection*> out;
+        Collect(doc.Sections, out);
+        return out;
+    }
+    static void Collect(const std::vector<std::unique_ptr<TSectionBase>>& list,
+                        std::vector<TSection*>& out) {
+        for (const auto& s : list) {
+            if (auto* t = dynamic_cast<TSection*>(s.get())) out.push_back(t);
+            if (auto* b = dynamic_cast<TBlock*>(s.get())) Collect(b->Content.Sections, out);
+        }
+    }
+};
+
+TEST(Builder, NamedAnchorsRegisterUpperCase) {
+    Built b("<p>one</p><a name=\"Intro\">Here</a> text");
+    TIDObject* found = b.doc.IDNames.Find("intro");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(b.doc.IDNames.Name(0), "INTRO");
+    EXPECT_GT(found->TopY(), 0);
+}
+
+TEST(Builder, OpenLinkClosesWhenTheNextOpens) {
+    Built b("<a href=\"x.htm\">one<a href=\"y.htm\">two</a> three");
+    ASSERT_EQ(b.doc.LinkRuns.size(), 2u);
+    EXPECT_EQ(b.doc.LinkRuns[0]->Target.Url, "x.htm");
+    EXPECT_EQ(b.doc.LinkRuns[1]->Target.Url, "y.htm");
+    EXPECT_NE(b.doc.LinkRuns[0]->Target.LinkId, b.doc.LinkRuns[1]->Target.LinkId);
+    const auto texts = b.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_FALSE(texts.back()->FontRuns.Last()->HasUrl());
+}
+
+TEST(Builder, LateTitleIsText) {
+    Built early("<title>Name</title>body");
+    EXPECT_EQ(early.title, "Name");
+    Built late("body<title>Late</title>");
+    EXPECT_EQ(late.title, "");
+    EXPECT_EQ(late.Texts().back()->Text, "bodyLate");
+}
+
+TEST(Builder, ParagraphClosesAnInlineRun) {
+    Built b("<b>bold<p>para</b> after");
+    const auto texts = b.Texts();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_TRUE(texts[0]->FontRuns.Last()->CurrentFont().Bold);
+    EXPECT_EQ(texts[1]->Text, "para after");
+    EXPECT_TRUE(texts[1]->FontRuns[0].CurrentFont().Bold);
+    EXPECT_FALSE(texts[1]->FontRuns.Last()->CurrentFont().Bold);
+}
+
+TEST(Builder, BreaksHeadingsAndRules) {
+    Built b("<p>a<br>b</p><h7>not</h7><h2>Head</h2><hr>");
+    const auto texts = b.Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[0]->Text, "a\x08" "b");
+    EXPECT_EQ(texts[1]->Text, "not");
+    EXPECT_EQ(texts[2]->Text, "Head");
+    EXPECT_TRUE(texts[2]->FontRuns[0].CurrentFont().Bold);
+    Built clear("text<br clear=all>more");
+    EXPECT_EQ(clear.Texts().size(), 2u);
+}
+
+TEST(Builder, ListsNumberTheirItems) {
+    Built b("<ol start=3><li>one<li>two</ol><ul><li>dot</ul>");
+    std::vector<TBlockLI*> items;
+    std::function<void(const std::vector<std::unique_ptr<TSectionBase>>&)> walk =
+        [&](const auto& list) {
+            for (const auto& s : list) {
+                if (auto* li = dynamic_cast<TBlockLI*>(s.get())) items.push_back(li);
+                if (auto* block = dynamic_cast<TBlock*>(s.get())) walk(block->Content.Sections);
+            }
+        };
+    walk(b.doc.Sections);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0]->Number, 3);
+    EXPECT_EQ(items[1]->Number, 4);
+    EXPECT_EQ(items[0]->ListKind, 4);
+    EXPECT_EQ(items[2]->ListKind, 1);
+    const std::string painted = b.Paint();
+    EXPECT_NE(painted.find("\"3.\""), std::string::npos) << painted;
+}
+
+TEST(Builder, TablesLayOutTheirCells) {
+    Built b("<table border=1><tr><td>a</td><td>bb</td></tr><tr><td colspan=2>wide</td></tr>"
+            "</table>after");
+    std::string painted = b.Paint();
+    EXPECT_NE(painted.find("\"a\""), std::string::npos);
+    EXPECT_NE(painted.find("\"wide\""), std::string::npos);
+    EXPECT_NE(painted.find("\"after\""), std::string::npos);
+    EXPECT_GT(b.height, 3 * 13);
+}
+
+TEST(Builder, ImageMapsAndImages) {
+    Built b("<map name=\"M\"><area shape=rect coords=\"0,0,9,9\" href=\"a.htm\"></map>"
+            "<img src=\"none.gif\" usemap=\"#m\" alt=\"x\">");
+    ASSERT_EQ(b.doc.ImageMaps.size(), 1u);
+    EXPECT_EQ(b.doc.FindMap("M"), b.doc.ImageMaps[0].get());
+    Built unclosed("<map name=\"M\"><area shape=rect coords=\"0,0,9,9\">");
+    EXPECT_TRUE(unclosed.doc.ImageMaps.empty());
+}
+
+// Reference pairs: different markup, identical pictures.
+TEST(Builder, ReferencePairsPaintAlike) {
+    Built center("<center>middle</center>");
+    Built aligned("<p align=center>middle</p>");
+    auto texts = [](const std::string& painted) {
+        std::string out;
+        for (std::size_t p = painted.find("TEXT"); p != std::string::npos; p = painted.find("TEXT", p + 1))
+            out += painted.substr(p, painted.find('\n', p) - p) + "\n";
+        return out;
+    };
+    // The paragraph adds its margins above: compare x positions only.
+    const std::string a = texts(center.Paint()), b = texts(aligned.Paint());
+    EXPECT_EQ(a.substr(0, a.find(' ', 5)), b.substr(0, b.find(' ', 5)));
+    Built entity("a&nbsp;b");
+    Built byte("a\xA0" "b");
+    EXPECT_EQ(entity.Paint(), byte.Paint());
+}
+
+TEST(Builder, ParseErrorInsideACellKeepsWhatWasBuilt) {
+    Built b("before<table><tr><td>cell text</td><td>x <!-- never closed");
+    const std::string painted = b.Paint();
+    EXPECT_NE(painted.find("\"before\""), std::string::npos);
+    EXPECT_NE(painted.find("\"cell text\""), std::string::npos) << painted;
+}
+
+TEST(Builder, HostileNestingStaysBounded) {
+    std::string deep;
+    for (int i = 0; i < 3000; ++i) deep += "<div><ul><li><b><table><tr><td>";
+    deep += std::string(100000, 'w');
+    Built b(deep, 300);
+    EXPECT_GT(b.height, 0);
+    b.Paint();
+}
+
+}  // namespace
+}  // namespace kv

@@ -1,0 +1,215 @@
+// The document: appending, layout with a failing section, timers, print copies, image fetching
+// and names; and a deterministic run of hostile input through build, layout, paint and queries.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/common/testutil.h"
+#include "tests/layout/layouttest.h"
+
+namespace kv {
+namespace {
+
+using test::Doc;
+
+class FailingSection : public TSectionBase {
+public:
+    using TSectionBase::TSectionBase;
+    int Layout(TCanvas&, int, int, int, int, IndentManager&, int&, int&) override {
+        throw EProcessError("Section too complex");
+    }
+};
+
+TEST(SectionList, EmptyParagraphsAreDroppedPreformattedStay) {
+    Doc doc;
+    TSectionStyle style;
+    auto link = std::make_unique<TSection>(&doc.list, style);
+    link->SwitchLinkFont(true, TFontSpec{}, nullptr, nullptr, {"a.htm", "", 1});
+    EXPECT_EQ(doc.list.LinkRuns.size(), 1u);
+    doc.list.AppendSection(std::move(link));
+    EXPECT_EQ(doc.list.Count(), 0);
+    EXPECT_TRUE(doc.list.LinkRuns.empty());
+    doc.Add(" ");  // a paragraph of one collapsed space
+    EXPECT_EQ(doc.list.Count(), 0);
+    doc.Add<TPreFormated>("");
+    EXPECT_EQ(doc.list.Count(), 1);
+    auto kept = std::make_unique<TSection>(&doc.list, style);
+    kept->KeepWhenEmpty = true;
+    doc.list.AppendSection(std::move(kept));
+    EXPECT_EQ(doc.list.Count(), 2);
+}
+
+TEST(SectionList, FailingSectionIsReportedAndDropped) {
+    kvtest::MessageRecorder messages;
+    Doc doc;
+    doc.Add("one");
+    doc.list.AppendSection(std::make_unique<FailingSection>(&doc.list));
+    doc.Add("two");
+    EXPECT_EQ(doc.Layout(600), 26);
+    EXPECT_EQ(doc.list.Count(), 2);
+    ASSERT_EQ(messages.Boxes().size(), 1u);
+    EXPECT_EQ(messages.Boxes()[0].text, "Section too complex");
+    EXPECT_EQ(doc.list.CursorCount, 6);
+}
+
+TEST(SectionList, TimerOnlyWithAnimationsAndNeverInPrintCopies) {
+    Doc doc;
+    doc.Add("text");
+    doc.Layout(600);
+    EXPECT_FALSE(doc.list.TimerEnabled());
+    TSectionList copy(doc.list, TTestFontEngine::Shared());
+    EXPECT_TRUE(copy.IsPrintCopy);
+    EXPECT_EQ(copy.Count(), 1);
+    int width = 0;
+    TRecordingCanvas canvas;
+    copy.DoLayout(canvas, 600, 400, width);
+    EXPECT_FALSE(copy.TimerEnabled());
+    copy.PageLimitY = 1000;
+    copy.Paint(canvas, QRect(0, 0, 600, 1000), 0, 0);
+    EXPECT_EQ(canvas.Text(), "TEXT 0 0 MS Sans Serif 10 #000000 \"text\"\n");
+}
+
+TEST(SectionList, AnchorsPositionsAndSectionAt) {
+    Doc doc;
+    doc.Add("first");
+    TSection& second = doc.Add("second");
+    doc.list.RegisterId("Top", &second);
+    doc.Layout(600);
+    EXPECT_EQ(doc.list.IDNames.Find("TOP"), &second);
+    EXPECT_EQ(doc.list.IDNames.Find("TOP")->TopY(), 13);
+    ASSERT_EQ(doc.list.Positions.size(), 2u);
+    int y = 0, index = 0;
+    EXPECT_EQ(doc.list.SectionAt(20, y, index), &second);
+    EXPECT_EQ(y, 13);
+    EXPECT_EQ(index, 1);
+    doc.list.Clear();
+    EXPECT_EQ(doc.list.IDNames.Count(), 0);
+    EXPECT_EQ(doc.list.SectionAt(20, y, index), nullptr);
+}
+
+TEST(SectionList, FetchImageCachesByKeyAndMakesCornerMasks) {
+    Doc doc;
+    int asked = 0;
+    doc.list.OnBitmapRequest = [&](const std::string&, QImage& image, long long& transparent) {
+        ++asked;
+        image = QImage(4, 4, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        image.setPixel(0, 3, qRgb(255, 0, 0));
+        transparent = -1;
+        return true;
+    };
+    TFetchResult first = doc.list.FetchImage(" pic.gif ", 0);
+    ASSERT_TRUE(first.Still);
+    EXPECT_FALSE(first.FromCache);
+    TFetchResult second = doc.list.FetchImage("PIC.GIF", 1);
+    EXPECT_TRUE(second.FromCache);
+    EXPECT_EQ(second.Transparency, 1);
+    ASSERT_FALSE(second.Still->Mask.isNull());
+    EXPECT_EQ(QColor(second.Still->Mask.pixel(0, 3)), QColor(Qt::white));
+    EXPECT_EQ(QColor(second.Still->Mask.pixel(1, 1)), QColor(Qt::black));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(doc.list.FetchImage("", 0).Ok());
+}
+
+TEST(SectionList, MissingFilesGiveErrorPlaceholdersAndFloatsDrawLast) {
+    kvtest::TempFolder folder;
+    Doc doc;
+    doc.list.BaseFolder = folder.Path().string() + "/";
+    auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
+    TImageObj* image = section->AppendImage({{"SRC", "none.gif"}, {"ALIGN", "left"}}, 0);
+    doc.Append(*section, "text");
+    doc.list.AppendSection(std::move(section));
+    doc.Layout(600);
+    EXPECT_TRUE(image->IsError());
+    const std::string painted = doc.Paint();
+    // Text first, then the float over it.
+    EXPECT_EQ(painted.substr(0, 4), "TEXT");
+    EXPECT_NE(painted.find("BLIT 7 4"), std::string::npos) << painted;
+}
+
+// Random documents of words, breaks, spaces, images and floats at random widths: nothing
+// crashes or hangs, heights are sane, and every query answers inside the document.
+TEST(Robustness, RandomDocuments) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 200; ++round) {
+        Doc doc;
+        const int sections = 1 + int(random() % 8);
+        for (int k = 0; k < sections; ++k) {
+            TSectionStyle style;
+            style.Alignment = std::uint8_t(1 + random() % 3);
+            style.ClearSide = std::uint8_t(random() % 4);
+            style.LineHeight = int(random() % 30);
+            auto section = random() % 5 == 0 ? std::make_unique<TPreFormated>(&doc.list, style)
+                                             : std::make_unique<TSection>(&doc.list, style);
+            const int pieces = int(random() % 30);
+            for (int i = 0; i < pieces; ++i) {
+                switch (random() % 7) {
+                    case 0: {
+                        const char* aligns[] = {"left", "right", "top", "middle", "x"};
+                        section->AppendImage({{"ALIGN", aligns[random() % 5]},
+                                              {"WIDTH", std::to_string(random() % 400)},
+                                              {"HEIGHT", std::to_string(random() % 300)},
+                                              {"HSPACE", std::to_string(random() % 100)}},
+                                             doc.source++, random() % 2);
+                        break;
+                    }
+                    case 1: doc.Append(*section, "\x08"); break;
+                    case 2: doc.Append(*section, std::string(random() % 3000, 'w')); break;
+                    case 3: doc.Append(*section, " "); break;
+                    case 4: {
+                        TFontSpec font;
+                        font.Size = 1 + int(random() % 40);
+                        section->SwitchFont(font, std::uint8_t(random() % 3));
+                        break;
+                    }
+                    default: {
+                        std::string word;
+                        for (int c = int(random() % 12); c > 0; --c) word += char(random() % 256);
+                        doc.Append(*section, word);
+                    }
+                }
+            }
+            doc.list.AppendSection(std::move(section));
+        }
+        const int width = int(random() % 2000) - 100;
+        const int height = doc.Layout(width);
+        EXPECT_GE(height, 0);
+        EXPECT_LT(height, 50000000);
+        doc.list.SelStart = int(random() % 100);
+        doc.list.SelEnd = int(random() % 100);
+        doc.list.ShowCaret = random() % 2;
+        doc.Paint(QRect(0, int(random() % 500), 800, 600));
+        TCursorHit hit;
+        TLinkHit link;
+        for (int probe = 0; probe < 20; ++probe) {
+            const int x = int(random() % 1000), y = int(random() % 3000);
+            const int cursor = doc.list.CursorAt(doc.canvas, x, y, hit);
+            EXPECT_LE(cursor, doc.list.CursorCount);
+            doc.list.LinkAt(doc.canvas, x, y, link);
+            int px = 0, py = 0;
+            doc.list.CursorToPoint(&doc.canvas, int(random() % 200), py, px);
+            doc.list.SourceToDoc(int(random() % 300), random() % 2);
+        }
+        doc.list.SearchText(0, "ww", false);
+        doc.list.SelectedText();
+    }
+}
+
+TEST(Robustness, HugeWordsAndWidths) {
+    Doc doc;
+    TSection& s = doc.Add("a " + std::string(100000, 'w') + " b");
+    doc.Layout(2000000000);
+    EXPECT_EQ(s.LineList.size(), 1u);
+    doc.Layout(-5);  // nothing fits: one word per line, no hang
+    EXPECT_EQ(s.LineList.size(), 3u);
+    EXPECT_EQ(doc.maxWidth, 600000);
+    // Real faces: measuring a 100,000-character word costs what fits, not its length.
+    TImageCanvas canvas(10, 10);
+    int width = 0;
+    doc.list.DoLayout(canvas, 300, 400, width);
+    EXPECT_EQ(s.LineList.size(), 3u);
+}
+
+}  // namespace
+}  // namespace kv
