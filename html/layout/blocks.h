@@ -110,12 +110,15 @@ public:
     explicit TTableCell(TSectionList* document) : Cell(document) {}
     TCell Cell;
     int ColSpan = 1;  // 0: spans every column (a caption)
+    int RowSpan = 1;
     TColor Background = kNoColor;
+    TColor BorderColor = kNoColor;
     int WidthAttr = 0;
     bool WidthPercent = false;
     std::uint8_t VAlign = 2;  // 1 top, 2 middle, 3 bottom
     bool NoWrap = false;
-    // Layout results.
+    // Layout results: the first column, the rows spanned (clamped to the table), the box height.
+    int Col = 0, Rows = 1, Height = 0, CursorStart = 0;
     int Left = 0, Width = 0, ContentHeight = 0, ContentTop = 0;
 };
 
@@ -150,14 +153,20 @@ public:
     bool WidthPercent = false;
     std::uint8_t Align = 1;  // 1 left, 2 center, 3 right
     TColor Background = kNoColor;
+    TColor BorderColor = 0x808080;
     bool Centered = false;
+    bool Floating = false;  // ALIGN=left or right: text flows beside the table
     int X = 0, TableLeft = 0, TableWidth = 0;
 
 private:
     struct TColumnRanges {
         std::vector<int> minW, maxW;
     };
+    std::size_t PlaceCells();  // grid columns and clamped row spans; returns the column count
     void ColumnRanges(TCanvas& canvas, int available, TColumnRanges& ranges);
+    void LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight, int& cursor);
+    void DistributeSpans();
+    int SpanHeight(const TTableCell& cell, std::size_t row) const;
     std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
     template <class F>
     void ForEachSection(F f) const;

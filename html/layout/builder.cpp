@@ -1,6 +1,7 @@
 #include "html/layout/builder.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -50,12 +51,23 @@ bool THtmlBuilder::IsInline(TSymbol s) {
 
 // ---------------------------------------------------------------- entry points
 
-void THtmlBuilder::LoadHtmlFile(const std::string& fileName) {
-    std::ifstream in(cp1251::toPath(fileName), std::ios::binary);
-    if (!in) throw Exception("Can't open " + fileName);
+namespace {
+
+std::string ReadWholeFile(const std::string& fileName) {
+    const std::filesystem::path path = cp1251::toPath(fileName);
+    std::error_code error;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
+    if (!in.is_open()) throw Exception("Can't open " + fileName);
     std::ostringstream text;
     text << in.rdbuf();
-    LoadHtmlText(text.str());
+    return text.str();
+}
+
+}  // namespace
+
+void THtmlBuilder::LoadHtmlFile(const std::string& fileName) {
+    LoadHtmlText(ReadWholeFile(fileName));
 }
 
 void THtmlBuilder::LoadHtmlText(std::string_view text) {
@@ -63,7 +75,41 @@ void THtmlBuilder::LoadHtmlText(std::string_view text) {
     Parse(copy);
 }
 
-void THtmlBuilder::Parse(std::string_view text) {
+void THtmlBuilder::LoadPlainTextFile(const std::string& fileName) {
+    LoadPlainText(ReadWholeFile(fileName));
+}
+
+void THtmlBuilder::LoadPlainText(std::string_view text) {
+    BeginDocument();
+    PushTag("pre");
+    inPre_ = true;
+    std::string line;
+    std::vector<int> positions;
+    auto endLine = [&] {
+        NewSection();
+        if (!line.empty()) Section().AppendToken(line, positions);
+        line.clear(), positions.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            endLine();
+        } else if (c == '\t') {
+            do line += ' ', positions.push_back(int(i));
+            while (line.size() % 8 != 0);
+        } else {
+            // Control bytes would be read as the section's own codes (objects, breaks).
+            line += c < 32 ? ' ' : char(c);
+            positions.push_back(int(i));
+        }
+    }
+    if (!line.empty()) endLine();
+    inPre_ = false;
+    EndDocument();
+}
+
+void THtmlBuilder::BeginDocument() {
     if (!doc_.Styles.RootEntry()) {
         const TFontSpec& f = doc_.DefaultFont;
         doc_.Styles.BuildDefaults(f.Name, doc_.PreFontName, 10, 5, std::uint8_t(f.Charset), true,
@@ -79,6 +125,16 @@ void THtmlBuilder::Parse(std::string_view text) {
     inLink_ = false;
     baseFontStep_ = 3;
     NewSection();
+}
+
+void THtmlBuilder::EndDocument() {
+    FinishSection();
+    stack_.Clear();
+    link_.Clear();
+}
+
+void THtmlBuilder::Parse(std::string_view text) {
+    BeginDocument();
     reader_.IDNames = &doc_.IDNames;
     reader_.Start(text);
     try {
@@ -88,9 +144,7 @@ void THtmlBuilder::Parse(std::string_view text) {
     } catch (const EParseError&) {
         // The document as built so far stays.
     }
-    FinishSection();
-    stack_.Clear();
-    link_.Clear();
+    EndDocument();
 }
 
 bool THtmlBuilder::BeforeContent() const {
@@ -674,6 +728,10 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     // cell the builder points to alive.
     target_->AppendSection(std::move(table));
     ref.Centered = centerDepth_ > 0;
+    for (const TLayoutAttr& a : attrs) {
+        TColor color = 0;
+        if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) ref.BorderColor = color;
+    }
     const int level = stack_.Count();
     TCellBasic* saved = target_;
     TSet cellEnd = Set({syTD, syTH, syTR, syTREnd, syTDEnd, syTHEnd, syCAPTION, syCAPTIONEnd,
@@ -681,6 +739,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     cellEnd |= terminators;
     cellEnd.reset(syEof);
     std::uint8_t rowAlign = 2;
+    std::string rowTextAlign;
     auto finishCell = [&] {
         FinishSection();
         while (stack_.Count() > level + 1) stack_.Pop(stack_.Top().ElemTag);
@@ -692,7 +751,10 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
             finishCell();
             ref.Rows.emplace_back();
             rowAlign = 2;
+            rowTextAlign.clear();
             for (const TLayoutAttr& a : Attributes()) {
+                const std::string v = cp1251::lowerText(a.Value);
+                if (a.Name == "ALIGN" && (v == "left" || v == "center" || v == "right")) rowTextAlign = v;
                 TColor color = 0;
                 if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) ref.Rows.back().Background = color;
                 if (a.Name == "VALIGN") {
@@ -717,6 +779,9 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
                     stack_.Top().SetIfUnset(piTextAlign, v);
                 else if (a.Name == "VALIGN") cell->VAlign = v == "top" ? 1 : v == "bottom" ? 3 : 2;
                 else if (a.Name == "COLSPAN") cell->ColSpan = std::clamp(AttrNumber(a.Value), 1, 100);
+                // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
+                else if (a.Name == "ROWSPAN") cell->RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534);
+                else if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) cell->BorderColor = color;
                 else if (a.Name == "NOWRAP") cell->NoWrap = true;
                 else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) cell->Background = color;
                 else if (a.Name == "WIDTH") {
@@ -724,6 +789,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
                     cell->WidthAttr = std::clamp(AttrNumber(a.Value), 0, 32000);
                 }
             }
+            if (!rowTextAlign.empty()) stack_.Top().SetIfUnset(piTextAlign, rowTextAlign);
             if (stack_.Top().TextOf(piTextAlign) == "none")
                 stack_.Top().SetIfUnset(piTextAlign, std::string(s == syTD ? "left" : "center"));
             target_ = &cell->Cell;

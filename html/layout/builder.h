@@ -28,12 +28,19 @@ public:
     // Reads a whole file and parses it; a file that cannot be read raises kv::Exception.
     void LoadHtmlFile(const std::string& fileName);
 
+    // Shows a plain text file as preformatted text, one section a line; a file that cannot be
+    // read raises kv::Exception.
+    void LoadPlainTextFile(const std::string& fileName);
+    void LoadPlainText(std::string_view text);
+
     std::string Title, Base, BaseTarget;
 
 private:
     using TSet = std::bitset<256>;
 
     void Parse(std::string_view text);
+    void BeginDocument();
+    void EndDocument();
     void ReadBody(const TSet& terminators);
     bool ReadInline();  // false when the current token is not inline
     void ReadParagraph(const TSet& terminators);

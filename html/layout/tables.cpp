@@ -25,6 +25,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
         } else if (a.Name == "ALIGN") {
             const std::string al = cp1251::lowerText(a.Value);
             Align = al == "center" ? 2 : al == "right" ? 3 : 1;
+            Floating = al == "left" || al == "right";
         }
     }
     Background = box.Background;
@@ -34,13 +35,14 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
     auto copy = std::make_unique<TTableBlock>(document, TLayoutAttrs{}, Box);
     copy->Border = Border, copy->Padding = Padding, copy->Spacing = Spacing;
     copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent, copy->Align = Align;
-    copy->Centered = Centered;
+    copy->Centered = Centered, copy->BorderColor = BorderColor, copy->Floating = Floating;
     for (const TTableRow& row : Rows) {
         TTableRow& r = copy->Rows.emplace_back();
         r.Background = row.Background;
         for (const auto& cell : row.Cells) {
             auto c = std::make_unique<TTableCell>(document);
-            c->ColSpan = cell->ColSpan, c->Background = cell->Background;
+            c->ColSpan = cell->ColSpan, c->RowSpan = cell->RowSpan, c->Background = cell->Background;
+            c->BorderColor = cell->BorderColor;
             c->WidthAttr = cell->WidthAttr, c->WidthPercent = cell->WidthPercent;
             c->VAlign = cell->VAlign, c->NoWrap = cell->NoWrap;
             for (const auto& section : cell->Cell.Sections)
@@ -59,25 +61,51 @@ void TTableBlock::ForEachSection(F f) const {
                 if (f(*section)) return;
 }
 
-void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r) {
-    std::size_t columns = 0;
-    for (const TTableRow& row : Rows) {
-        std::size_t n = 0;
-        for (const auto& cell : row.Cells) n += std::size_t(std::max(cell->ColSpan, 0));
-        columns = std::max(columns, n);
+std::size_t TTableBlock::PlaceCells() {
+    // Columns a cell from a row above still covers, counted in rows; the vector grows only with
+    // the column count, so a hostile ROWSPAN costs nothing.
+    std::vector<int> busy;
+    const std::size_t n = Rows.size();
+    for (std::size_t r = 0; r < n; ++r) {
+        std::size_t col = 0;
+        const int left = int(n - r);
+        for (auto& cell : Rows[r].Cells) {
+            cell->Col = 0;
+            cell->Rows = 1;
+            if (cell->ColSpan == 0) continue;  // a caption
+            while (col < busy.size() && busy[col] > 0) ++col;
+            cell->Col = int(col);
+            cell->Rows = std::clamp(cell->RowSpan, 1, left);
+            const std::size_t end = col + std::size_t(cell->ColSpan);
+            if (busy.size() < end) busy.resize(end, 0);
+            std::fill(busy.begin() + std::ptrdiff_t(col), busy.begin() + std::ptrdiff_t(end),
+                      cell->Rows);
+            col = end;
+        }
+        for (int& b : busy)
+            if (b > 0) --b;
     }
+    std::size_t columns = 0;
+    for (const TTableRow& row : Rows)
+        for (const auto& cell : row.Cells)
+            columns = std::max(columns, std::size_t(cell->Col + std::max(cell->ColSpan, 0)));
+    return columns;
+}
+
+void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r) {
+    const std::size_t columns = PlaceCells();
     r.minW.assign(columns, 0);
     r.maxW.assign(columns, 0);
     std::vector<int> given(columns, 0);
     const int pad = 2 * Padding + (Border ? 2 : 0);
     for (const TTableRow& row : Rows) {
-        std::size_t col = 0;
         for (const auto& cell : row.Cells) {
             if (cell->ColSpan == 0) continue;  // a caption: as wide as the table
             int mn = 0, mx = 0;
             cell->Cell.WidthRange(canvas, mn, mx);
             if (cell->NoWrap) mn = mx;
             const int span = cell->ColSpan;
+            const std::size_t col = std::size_t(cell->Col);
             for (int k = 0; k < span && col + std::size_t(k) < columns; ++k) {
                 r.minW[col + k] = std::max(r.minW[col + k], (mn + pad) / span);
                 r.maxW[col + k] = std::max(r.maxW[col + k], (mx + pad) / span);
@@ -86,7 +114,6 @@ void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r)
                     given[col + k] = std::max(given[col + k], w / span);
                 }
             }
-            col += std::size_t(span);
         }
     }
     for (std::size_t i = 0; i < columns; ++i) {
@@ -122,6 +149,76 @@ std::vector<int> TTableBlock::ColumnWidths(const TColumnRanges& r, int available
     return widths;
 }
 
+int TTableBlock::SpanHeight(const TTableCell& cell, std::size_t row) const {
+    int h = Spacing * (cell.Rows - 1);
+    for (std::size_t r = row; r < row + std::size_t(cell.Rows) && r < Rows.size(); ++r)
+        h += Rows[r].Height;
+    return h;
+}
+
+void TTableBlock::DistributeSpans() {
+    // A cell spanning rows taller than those rows together shares its extra height out evenly
+    // among them; narrower spans first, so wider ones see the rows already grown.
+    std::vector<std::pair<TTableCell*, std::size_t>> spans;
+    for (std::size_t r = 0; r < Rows.size(); ++r)
+        for (auto& cell : Rows[r].Cells)
+            if (cell->Rows > 1) spans.emplace_back(cell.get(), r);
+    std::stable_sort(spans.begin(), spans.end(),
+                     [](const auto& a, const auto& b) { return a.first->Rows < b.first->Rows; });
+    const int inset = Padding + (Border ? 1 : 0);
+    for (const auto& [cell, r] : spans) {
+        const int extra = cell->ContentHeight + 2 * inset - SpanHeight(*cell, r);
+        if (extra <= 0) continue;
+        const int n = cell->Rows;
+        for (int k = 0; k < n; ++k) Rows[r + std::size_t(k)].Height += extra / n;
+        Rows[r + std::size_t(n) - 1].Height += extra % n;
+    }
+}
+
+void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight,
+                              int& cursor) {
+    std::vector<int> colX(widths.size() + 1, TableLeft + Border + Spacing);
+    for (std::size_t i = 0; i < widths.size(); ++i) colX[i + 1] = colX[i] + widths[i] + Spacing;
+    const int inset = Padding + (Border ? 1 : 0);
+    auto layoutCell = [&](TTableCell& cell, int top, int& cur) {
+        int cellMax = 0;
+        cell.ContentTop = top + inset;
+        cell.ContentHeight = cell.Cell.Layout(canvas, top + inset, std::max(0, cell.Width - 2 * inset),
+                                              viewHeight, cellMax, cur);
+    };
+    const int firstTop = Top + Box.MarginTop + Border + Spacing;
+    int rowY = firstTop;
+    for (TTableRow& row : Rows) {
+        row.Top = rowY;
+        row.Height = 0;
+        for (auto& cell : row.Cells) {
+            const std::size_t col = std::min(std::size_t(cell->Col), widths.size());
+            const std::size_t end =
+                cell->ColSpan == 0 ? widths.size() : std::min(col + std::size_t(cell->ColSpan), widths.size());
+            cell->Left = colX[col];
+            cell->Width = std::max(0, colX[end] - colX[col] - Spacing);
+            cell->CursorStart = cursor;
+            layoutCell(*cell, rowY, cursor);
+            if (cell->Rows == 1) row.Height = std::max(row.Height, cell->ContentHeight + 2 * inset);
+        }
+        rowY += row.Height + Spacing;
+    }
+    DistributeSpans();
+    // Rows below a grown row moved down: their cells are laid out again at the new place.
+    rowY = firstTop;
+    for (std::size_t r = 0; r < Rows.size(); ++r) {
+        TTableRow& row = Rows[r];
+        if (row.Top != rowY)
+            for (auto& cell : row.Cells) {
+                int cur = cell->CursorStart;
+                layoutCell(*cell, rowY, cur);
+            }
+        row.Top = rowY;
+        for (auto& cell : row.Cells) cell->Height = SpanHeight(*cell, r);
+        rowY += row.Height + Spacing;
+    }
+}
+
 int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
                         IndentManager& indents, int& maxWidth, int& cursor) {
     X = x;
@@ -135,58 +232,45 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     const std::vector<int> widths = ColumnWidths(ranges, available);
     TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
                  Spacing * int(widths.size() + 1) + 2 * Border;
-    const int align = Centered && Align == 1 ? 2 : Align;
+    const int align = Centered && !Floating && Align == 1 ? 2 : Align;
     TableLeft = align == 2 ? l + std::max(0, (available - TableWidth) / 2)
                 : align == 3 ? l + std::max(0, available - TableWidth) : l;
-    int rowY = y + Box.MarginTop + Border + Spacing;
-    for (TTableRow& row : Rows) {
-        row.Top = rowY;
-        row.Height = 0;
-        std::size_t col = 0;
-        int cellX = TableLeft + Border + Spacing;
-        for (auto& cell : row.Cells) {
-            int w = 0;
-            const int span = cell->ColSpan == 0 ? int(widths.size()) : cell->ColSpan;
-            for (int k = 0; k < span && col < widths.size(); ++k, ++col)
-                w += widths[col] + (k ? Spacing : 0);
-            cell->Left = cellX;
-            cell->Width = w;
-            cellX += w + Spacing;
-            const int inset = Padding + (Border ? 1 : 0);
-            int cellMax = 0;
-            cell->ContentTop = rowY + inset;
-            cell->ContentHeight = cell->Cell.Layout(canvas, rowY + inset, std::max(0, w - 2 * inset),
-                                                    viewHeight, cellMax, cursor);
-            row.Height = std::max(row.Height, cell->ContentHeight + 2 * inset);
-        }
-        rowY += row.Height + Spacing;
-    }
+    LayoutCells(canvas, widths, viewHeight, cursor);
+    const int rowY = Rows.empty() ? y + Box.MarginTop + Border + Spacing
+                                  : Rows.back().Top + Rows.back().Height + Spacing;
     Length = cursor - FirstCursor;
     FlowHeight = PaintHeight = rowY - y + Border + Box.MarginBottom;
     BoxBottom = PaintBottom = y + FlowHeight;
     maxWidth = TableWidth;
+    if (Floating) {
+        // The table takes no room in the flow; the text beside it keeps clear of its edge.
+        if (Align == 3) indents.RightList.push_back({TableLeft, y, PaintBottom, nullptr, false});
+        else indents.LeftList.push_back({TableLeft + TableWidth, y, PaintBottom, nullptr, false});
+        FlowHeight = 0;
+        BoxBottom = y;
+    }
     return FlowHeight;
 }
 
 int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
     const int s = Document->ScrollTopY;
-    if (BoxBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
+    if (PaintBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
     const int tableTop = Top + Box.MarginTop;
-    const QRect outer(x + TableLeft, tableTop - s, TableWidth, BoxBottom - Box.MarginBottom - tableTop);
+    const QRect outer(x + TableLeft, tableTop - s, TableWidth, PaintBottom - Box.MarginBottom - tableTop);
     if (Background != kNoColor) canvas.FillRect(outer, Background);
-    for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), 0x808080);
+    for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), BorderColor);
     for (TTableRow& row : Rows) {
         if (row.Top - s > clip.bottom()) break;
-        if (row.Top + row.Height - s <= clip.top()) continue;
         for (auto& cell : row.Cells) {
-            const QRect box(x + cell->Left, row.Top - s, cell->Width, row.Height);
+            if (row.Top + cell->Height - s <= clip.top()) continue;
+            const QRect box(x + cell->Left, row.Top - s, cell->Width, cell->Height);
             const TColor back = cell->Background != kNoColor ? cell->Background : row.Background;
             if (back != kNoColor) canvas.FillRect(box, back);
-            if (Border) canvas.FrameRect(box, 0x808080);
+            if (Border) canvas.FrameRect(box, cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
             const int inset = Padding + (Border ? 1 : 0);
             // Vertical alignment moves the content; hit tests use the same shift through
             // the sections' painted positions.
-            const int free = row.Height - 2 * inset - cell->ContentHeight;
+            const int free = cell->Height - 2 * inset - cell->ContentHeight;
             const int shift = cell->VAlign == 1 ? 0 : cell->VAlign == 3 ? free : free / 2;
             const int savedTop = Document->ScrollTopY;
             Document->ScrollTopY = savedTop - shift;

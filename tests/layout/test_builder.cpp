@@ -164,5 +164,125 @@ TEST(Builder, HostileNestingStaysBounded) {
     b.Paint();
 }
 
+TTableBlock* FirstTable(Built& b) {
+    for (const auto& s : b.doc.Sections) {
+        if (auto* t = dynamic_cast<TTableBlock*>(s.get())) return t;
+        if (auto* block = dynamic_cast<TBlock*>(s.get()))
+            for (const auto& inner : block->Content.Sections)
+                if (auto* t = dynamic_cast<TTableBlock*>(inner.get())) return t;
+    }
+    return nullptr;
+}
+
+// The x of the painted text run, or -1.
+int TextX(const std::string& painted, const std::string& text) {
+    const std::size_t at = painted.find("\"" + text + "\"");
+    if (at == std::string::npos) return -1;
+    const std::size_t line = painted.rfind('\n', at) + 1;  // npos + 1 is 0
+    return std::stoi(painted.substr(line + 5));
+}
+
+TEST(Tables, RowSpansTakeTheirColumnsAndShareTheirHeight) {
+    Built b("<table cellspacing=0 cellpadding=0><tr><td rowspan=2>A<br>B<br>C<br>D</td><td>x</td>"
+            "</tr><tr><td>y</td></tr><tr><td>z</td><td>w</td></tr></table>");
+    TTableBlock* t = FirstTable(b);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->Rows.size(), 3u);
+    const TTableCell& a = *t->Rows[0].Cells[0];
+    const TTableCell& y = *t->Rows[1].Cells[0];
+    const TTableCell& z = *t->Rows[2].Cells[0];
+    EXPECT_EQ(a.Rows, 2);
+    EXPECT_EQ(y.Col, 1);  // the spanning cell covers column 0 of the second row
+    EXPECT_EQ(z.Col, 0);
+    EXPECT_EQ(y.Left, t->Rows[0].Cells[1]->Left);
+    // Four lines of 13 pixels over two rows of one line each: 26 pixels to each row.
+    EXPECT_EQ(t->Rows[0].Height, 26);
+    EXPECT_EQ(t->Rows[1].Height, 26);
+    EXPECT_EQ(a.Height, 52);
+    EXPECT_EQ(t->Rows[2].Top, t->Rows[0].Top + 52);
+    EXPECT_EQ(y.ContentTop, t->Rows[1].Top);  // laid out again where its row moved to
+    const std::string painted = b.Paint();
+    for (const char* text : {"\"A\"", "\"D\"", "\"y\"", "\"w\""})
+        EXPECT_NE(painted.find(text), std::string::npos) << text << painted;
+}
+
+TEST(Tables, HostileRowSpansAreClampedToTheTable) {
+    Built b("<table><tr><td rowspan=100000>a</td><td rowspan=0>b</td><td rowspan=x>c</td></tr>"
+            "<tr><td>d</td></tr></table>");
+    TTableBlock* t = FirstTable(b);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->Rows[0].Cells[0]->Rows, 2);
+    EXPECT_EQ(t->Rows[0].Cells[1]->Rows, 1);
+    EXPECT_EQ(t->Rows[0].Cells[2]->Rows, 1);
+    EXPECT_EQ(t->Rows[1].Cells[0]->Col, 1);
+    std::string many = "<table>";
+    for (int i = 0; i < 2000; ++i) many += "<tr><td rowspan=65534 colspan=100>x";
+    Built big(many + "</table>", 300);
+    EXPECT_GT(big.height, 0);
+}
+
+TEST(Tables, ColoursAlignmentAndNoWrap) {
+    Built b("<table border=1 bordercolor=#FF0000 bgcolor=#00FF00 width=200 align=center>"
+            "<tr align=right bgcolor=#0000FF><td>r</td><td align=left bgcolor=#FFFF00>l</td></tr>"
+            "</table>");
+    TTableBlock* t = FirstTable(b);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->TableWidth, 200);
+    EXPECT_EQ(t->TableLeft, 100);
+    const std::string painted = b.Paint();
+    EXPECT_EQ(painted.find("808080"), std::string::npos) << painted;
+    EXPECT_NE(t->BorderColor, TColor(0x808080));
+    EXPECT_NE(t->Rows[0].Background, kNoColor);
+    EXPECT_NE(t->Background, kNoColor);
+    // The row's ALIGN moves "r" to the right end of its cell; the cell's own ALIGN wins for "l".
+    const TTableCell& r = *t->Rows[0].Cells[0];
+    EXPECT_EQ(TextX(painted, "r"), r.Left + r.Width - 2 - 6) << painted;
+    const TTableCell& l = *t->Rows[0].Cells[1];
+    EXPECT_EQ(TextX(painted, "l"), l.Left + 2) << painted;
+
+    Built wrap("<table><tr><td nowrap>aaa bbb ccc</td><td>x y z</td></tr></table>", 40);
+    TTableBlock* w = FirstTable(wrap);
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Rows[0].Cells[0]->ContentHeight, 13);
+    EXPECT_GE(w->Rows[0].Cells[0]->Width, 11 * 6);
+}
+
+TEST(Tables, FloatingTablesLetTheTextFlowBeside) {
+    Built left("<table align=left width=100 cellspacing=0><tr><td>t<br>t<br>t</td></tr></table>"
+               "next");
+    const std::string painted = left.Paint();
+    EXPECT_GE(TextX(painted, "next"), 100) << painted;  // right of the table
+    EXPECT_GE(left.height, 3 * 13);  // the body reaches below the float
+    Built right("<table align=right width=100><tr><td>t</td></tr></table>next", 400);
+    TTableBlock* t = FirstTable(right);
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(t->TableWidth, 100);
+    EXPECT_GT(t->TableLeft, 250);
+    const int x = TextX(right.Paint(), "next");
+    EXPECT_GE(x, 0);
+    EXPECT_LT(x + 4 * 6, t->TableLeft);
+}
+
+TEST(Builder, PlainTextIsOnePreformattedSectionALine) {
+    TSectionList doc{TTestFontEngine::Shared()};
+    THtmlBuilder builder(doc);
+    builder.LoadPlainText("<b>a</b>\r\n\r\nx\ty\x04z\rlast");
+    std::vector<TSection*> lines;
+    Built::Collect(doc.Sections, lines);
+    ASSERT_EQ(lines.size(), 4u);
+    for (TSection* line : lines) EXPECT_NE(dynamic_cast<TPreFormated*>(line), nullptr);
+    EXPECT_EQ(lines[0]->Text, "<b>a</b>");  // markup is text here
+    EXPECT_EQ(lines[1]->Text, "");
+    EXPECT_EQ(lines[2]->Text, "x       y z");  // tabs to eight columns, control bytes to spaces
+    EXPECT_EQ(lines[3]->Text, "last");
+    TRecordingCanvas canvas;
+    int maxWidth = 0;
+    EXPECT_GE(doc.DoLayout(canvas, 400, 400, maxWidth), 4 * 12);  // the empty line keeps its height
+
+    kvtest::TempFolder folder;
+    EXPECT_THROW(builder.LoadPlainTextFile(folder.Path().string()), Exception);  // a folder
+    EXPECT_THROW(builder.LoadPlainTextFile((folder.Path() / "none.txt").string()), Exception);
+}
+
 }  // namespace
 }  // namespace kv
