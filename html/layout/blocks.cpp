@@ -95,6 +95,7 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
         Document->FirstLineBaseline = savedBaseline;
         indents.CloseLeft(l, contentTop + contentHeight);
         indents.CloseRight(r, contentTop + contentHeight);
+        indents.Release(l, r);
     }
     Length = cursor - FirstCursor;
     Content.CursorCount = Length;

@@ -37,6 +37,13 @@ void IndentManagerBasic::CloseRight(int index, int y) {
     if (index >= 0 && index < int(RightList.size())) RightList[index].ToY = y - 1;
 }
 
+void IndentManagerBasic::Release(int leftIndex, int rightIndex) {
+    if (leftIndex >= 0 && leftIndex < int(LeftList.size()) && LeftList[leftIndex].Owner)
+        LeftList.erase(LeftList.begin() + leftIndex);
+    if (rightIndex >= 0 && rightIndex < int(RightList.size()) && RightList[rightIndex].Owner)
+        RightList.erase(RightList.begin() + rightIndex);
+}
+
 int IndentManagerBasic::LeftIndent(int y) const {
     int x = 0;
     for (const IndentRec& rec : LeftList)

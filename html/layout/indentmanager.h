@@ -31,6 +31,10 @@ public:
     int AddRight(int x, int y);
     void CloseLeft(int index, int y);
     void CloseRight(int index, int y);
+    // Drops the closed records of a block whose layout is over: they apply only while their
+    // owner lays out, and keeping them makes every later edge query scan them all. Records
+    // after them (floats, finished inner blocks) carry no index anyone holds.
+    void Release(int leftIndex, int rightIndex);
 
     int LeftIndent(int y) const;
     int RightSide(int y) const;
