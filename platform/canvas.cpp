@@ -80,8 +80,8 @@ int TTextMeasure::FitCount(std::string_view text, int width) const {
     return low;
 }
 
-const TTextMeasure& TFontEngine::Measure(const TFontSpec& spec) {
-    TFontSpec key = spec;
+const TTextMeasure& TFontEngine::Measure(const TFontSpec& fontSpec) {
+    TFontSpec key = fontSpec;
     key.Color = 0;
     key.BackColor = kNoColor;  // colour does not change a measure
     for (auto& [known, measure] : cache_)
@@ -120,8 +120,8 @@ private:
 
 class FixedMeasure : public TTextMeasure {
 public:
-    explicit FixedMeasure(const TFontSpec& spec)
-        : h_(TTestFontEngine::PixelHeight(spec.Size)), w_(TTestFontEngine::CharWidth(spec)) {}
+    explicit FixedMeasure(const TFontSpec& fontSpec)
+        : h_(TTestFontEngine::PixelHeight(fontSpec.Size)), w_(TTestFontEngine::CharWidth(fontSpec)) {}
     TTextMetrics Metrics() const override {
         TTextMetrics m;
         m.Height = h_;
@@ -141,40 +141,40 @@ private:
 
 }  // namespace
 
-TMyFont TQtFontEngine::MakeFont(const TFontSpec& spec) {
+TMyFont TQtFontEngine::MakeFont(const TFontSpec& fontSpec) {
     std::uint8_t style = 0;
-    if (spec.Bold) style |= fsBold;
-    if (spec.Italic) style |= fsItalic;
-    if (spec.Underline) style |= fsUnderline;
-    if (spec.StrikeOut) style |= fsStrikeOut;
-    TMyFont font(spec.Name, std::clamp(spec.Size, 1, 500), style, spec.Color);
-    font.CharSet = std::uint8_t(spec.Charset);
+    if (fontSpec.Bold) style |= fsBold;
+    if (fontSpec.Italic) style |= fsItalic;
+    if (fontSpec.Underline) style |= fsUnderline;
+    if (fontSpec.StrikeOut) style |= fsStrikeOut;
+    TMyFont font(fontSpec.Name, std::clamp(fontSpec.Size, 1, 500), style, fontSpec.Color);
+    font.CharSet = std::uint8_t(fontSpec.Charset);
     return font;
 }
 
 TFontSpec TQtFontEngine::SpecOf(const TMyFont& font) {
-    TFontSpec spec;
-    spec.Name = font.Name();
-    spec.Size = font.Size();
-    spec.Bold = font.Bold();
-    spec.Italic = font.Italic();
-    spec.Underline = font.Underline();
-    spec.StrikeOut = font.StrikeOut();
-    spec.Charset = font.CharSet;
-    spec.Color = font.Color;
-    spec.BackColor = font.BackColor;
-    return spec;
+    TFontSpec fontSpec;
+    fontSpec.Name = font.Name();
+    fontSpec.Size = font.Size();
+    fontSpec.Bold = font.Bold();
+    fontSpec.Italic = font.Italic();
+    fontSpec.Underline = font.Underline();
+    fontSpec.StrikeOut = font.StrikeOut();
+    fontSpec.Charset = font.CharSet;
+    fontSpec.Color = font.Color;
+    fontSpec.BackColor = font.BackColor;
+    return fontSpec;
 }
 
-QFont TQtFontEngine::MakeQFont(const TFontSpec& spec) { return MakeFont(spec).ToQFont(); }
+QFont TQtFontEngine::MakeQFont(const TFontSpec& fontSpec) { return MakeFont(fontSpec).ToQFont(); }
 
 TQtFontEngine& TQtFontEngine::Shared() {
     static TQtFontEngine engine;
     return engine;
 }
 
-std::unique_ptr<TTextMeasure> TQtFontEngine::Make(const TFontSpec& spec) const {
-    return std::make_unique<QtMeasure>(MakeFont(spec));
+std::unique_ptr<TTextMeasure> TQtFontEngine::Make(const TFontSpec& fontSpec) const {
+    return std::make_unique<QtMeasure>(MakeFont(fontSpec));
 }
 
 TTestFontEngine& TTestFontEngine::Shared() {
@@ -182,8 +182,8 @@ TTestFontEngine& TTestFontEngine::Shared() {
     return engine;
 }
 
-std::unique_ptr<TTextMeasure> TTestFontEngine::Make(const TFontSpec& spec) const {
-    return std::make_unique<FixedMeasure>(spec);
+std::unique_ptr<TTextMeasure> TTestFontEngine::Make(const TFontSpec& fontSpec) const {
+    return std::make_unique<FixedMeasure>(fontSpec);
 }
 
 // ---------------------------------------------------------------- canvas state

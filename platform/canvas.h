@@ -78,14 +78,14 @@ public:
     virtual int FitCount(std::string_view text, int width) const;
 };
 
-// Makes measures for font specifications (cached per spec).
+// Makes measures for font specifications (cached per fontSpec).
 class TFontEngine {
 public:
     virtual ~TFontEngine() = default;
-    const TTextMeasure& Measure(const TFontSpec& spec);
+    const TTextMeasure& Measure(const TFontSpec& fontSpec);
 
 protected:
-    virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& spec) const = 0;
+    virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const = 0;
 
 private:
     std::vector<std::pair<TFontSpec, std::unique_ptr<TTextMeasure>>> cache_;
@@ -94,14 +94,14 @@ private:
 // Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the QFont the image canvas draws with.
 class TQtFontEngine : public TFontEngine {
 public:
-    static QFont MakeQFont(const TFontSpec& spec);
-    // The system's font record for a spec, and back.
-    static TMyFont MakeFont(const TFontSpec& spec);
+    static QFont MakeQFont(const TFontSpec& fontSpec);
+    // The system's font record for a fontSpec, and back.
+    static TMyFont MakeFont(const TFontSpec& fontSpec);
     static TFontSpec SpecOf(const TMyFont& font);
     static TQtFontEngine& Shared();  // program-wide, interface thread only
 
 protected:
-    std::unique_ptr<TTextMeasure> Make(const TFontSpec& spec) const override;
+    std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const override;
 };
 
 // Fixed metrics: the pixel height h = size * 96 / 72 (rounded); every character is h / 2 wide
@@ -110,12 +110,12 @@ class TTestFontEngine : public TFontEngine {
 public:
     static TTestFontEngine& Shared();  // program-wide, interface thread only
     static int PixelHeight(int points) { return (points * 96 + 36) / 72; }
-    static int CharWidth(const TFontSpec& spec) {
-        return PixelHeight(spec.Size) / 2 + (spec.Bold ? 1 : 0);
+    static int CharWidth(const TFontSpec& fontSpec) {
+        return PixelHeight(fontSpec.Size) / 2 + (fontSpec.Bold ? 1 : 0);
     }
 
 protected:
-    std::unique_ptr<TTextMeasure> Make(const TFontSpec& spec) const override;
+    std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const override;
 };
 
 enum class TRop : std::uint8_t { ropCopy, ropAnd, ropOr, ropXor, ropInvert };
@@ -129,7 +129,7 @@ public:
     TCanvas& operator=(const TCanvas&) = delete;
 
     // --- state
-    void SetFont(const TFontSpec& spec) { font_ = spec; }
+    void SetFont(const TFontSpec& fontSpec) { font_ = fontSpec; }
     const TFontSpec& Font() const { return font_; }
     void SetTextColor(TColor color) { font_.Color = color; }
     // Opaque text fills its box with the background colour first.
@@ -152,7 +152,7 @@ public:
 
     // --- measuring (current font)
     const TTextMeasure& Measure() { return fonts_->Measure(font_); }
-    const TTextMeasure& Measure(const TFontSpec& spec) { return fonts_->Measure(spec); }
+    const TTextMeasure& Measure(const TFontSpec& fontSpec) { return fonts_->Measure(fontSpec); }
     TTextMetrics Metrics() { return Measure().Metrics(); }
     int TextExtent(std::string_view text) { return Measure().Extent(text); }
     int TextFit(std::string_view text, int width) { return Measure().FitCount(text, width); }
