@@ -71,15 +71,20 @@ bool ReadPixels(jpeg_decompress_struct& info, TJpegError& error, TBitmap& bitmap
     return true;
 }
 
+// Errors come back to us instead of ending the process; warnings stay quiet.
+void CreateDecompress(jpeg_decompress_struct& info, TJpegError& error) {
+    info.err = jpeg_std_error(&error.manager);
+    error.manager.error_exit = ErrorExit;
+    error.manager.output_message = Silent;
+    jpeg_create_decompress(&info);
+}
+
 }  // namespace
 
 bool TJpegMod::ReadSize(const std::uint8_t* data, std::size_t size, int& width, int& height) {
     jpeg_decompress_struct info{};
     TJpegError error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = ErrorExit;
-    error.manager.output_message = Silent;
-    jpeg_create_decompress(&info);
+    CreateDecompress(info, error);
     TJpegDims dims;
     const bool ok = size > 0 && ReadHeader(info, error, data, size, false, dims);
     jpeg_destroy_decompress(&info);
@@ -92,10 +97,7 @@ std::unique_ptr<TBitmap> TJpegMod::Decode(const std::uint8_t* data, std::size_t 
                                           std::string* message) {
     jpeg_decompress_struct info{};
     TJpegError error{};
-    info.err = jpeg_std_error(&error.manager);
-    error.manager.error_exit = ErrorExit;
-    error.manager.output_message = Silent;
-    jpeg_create_decompress(&info);
+    CreateDecompress(info, error);
     std::unique_ptr<TBitmap> bitmap;
     TJpegDims dims;
     bool ok = size > 0 && ReadHeader(info, error, data, size, eightBit, dims);
