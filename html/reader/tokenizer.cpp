@@ -72,7 +72,7 @@ void THtmlReader::Start(std::string_view text) {
     SourceIndex = -1;
     LineEndState = leNone;
     SkippingComment = ReadingScript = KeepSpaces = NoBreakRun = false;
-    readingDirective_ = false;
+    readingDirective_ = openCommentAtEnd_ = false;
 }
 
 unsigned char THtmlReader::ReadIncludeChar() {
@@ -90,13 +90,25 @@ unsigned char THtmlReader::LookAhead() const {
 }
 
 void THtmlReader::OpenCommentError() {
-    SkippingComment = false;
+    SkippingComment = openCommentAtEnd_ = false;
     throw EParseError("Open Comment at End of HTML File");
 }
 
 // The reader stands at a "<" followed by "!": skips comments and declarations (several in a
 // row) so that the character after the last closing ">" becomes current.
 void THtmlReader::SkipMarkup() {
+    try {
+        SkipMarkupRun();
+    } catch (const EParseError&) {
+        if (Token.Text.empty()) throw;
+        // A run of text stands before the open comment: it is delivered first, and the
+        // error comes with the next token.
+        openCommentAtEnd_ = true;
+        CurChar = CurUpper = kEndOfInput;
+    }
+}
+
+void THtmlReader::SkipMarkupRun() {
     do {
         ReadCharBasic();  // the "!"
         SkippingComment = true;
@@ -162,6 +174,7 @@ void THtmlReader::ReadIncludeDirective() {
 void THtmlReader::NextToken() {
     Token.Clear();
     if (CurChar == kEndOfInput) {
+        if (openCommentAtEnd_) OpenCommentError();
         Symbol = syEof;
     } else if (CurUpper == '<') {
         ReadTag();

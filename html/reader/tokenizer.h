@@ -137,6 +137,7 @@ private:
     unsigned char ReadIncludeChar();
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();
+    void SkipMarkupRun();
     void SkipCommentBody();
     void ReadIncludeDirective();
     void ReadTag();
@@ -154,6 +155,7 @@ private:
     TSourceMode mode_ = smMain;
     TSourceMode savedMode_ = smMain;
     bool readingDirective_ = false;
+    bool openCommentAtEnd_ = false;  // raised at the next token, after the run it cut
 
     std::string attributeName_;  // scratch buffers reused for every tag
     std::string raw_;

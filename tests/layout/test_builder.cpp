@@ -153,6 +153,8 @@ TEST(Builder, ParseErrorInsideACellKeepsWhatWasBuilt) {
     const std::string painted = b.Paint();
     EXPECT_NE(painted.find("\"before\""), std::string::npos);
     EXPECT_NE(painted.find("\"cell text\""), std::string::npos) << painted;
+    // So does the text the open comment cut off.
+    EXPECT_NE(painted.find("\"x\""), std::string::npos) << painted;
 }
 
 TEST(Builder, HostileNestingStaysBounded) {

@@ -86,6 +86,15 @@ TEST(Tokenizer, AnOpenCommentIsAParseError) {
             EXPECT_STREQ(error.what(), "Open Comment at End of HTML File");
         }
     }
+    // The text the comment cut comes first, then the error.
+    THtmlReader reader;
+    reader.Start("<b>Hello world <!-- never closed");
+    reader.ReadChar();
+    reader.NextToken();
+    reader.NextToken();
+    EXPECT_EQ(reader.Symbol, syText);
+    EXPECT_EQ(reader.Token.Text, "Hello world ");
+    EXPECT_THROW(reader.NextToken(), EParseError);
 }
 
 TEST(Tokenizer, IncludeDirectivesSpliceTheHandlersText) {
