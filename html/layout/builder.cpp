@@ -341,6 +341,9 @@ void THtmlBuilder::ReadBodyTag() {
             p.SetIfUnset(piMarginTop, m), p.SetIfUnset(piMarginBottom, m);
         }
     }
+    // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
+    p.SetIfUnset(piMarginLeft, doc_.MarginWidth), p.SetIfUnset(piMarginRight, doc_.MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
     if (background != kColorNone) {

@@ -84,8 +84,9 @@ void THtmlView::ArrangeScrollBars() {
     vbar_->setGeometry(w - sb - border, border, sb, h - 2 * border);
     vbar_->SetPageStep(panel_->height() - 16);
     if (showV) {
+        // Always there, but disabled while there is nothing to scroll.
         vbar_->setVisible(VerticalChosen());
-        vbar_->setEnabled(needV);
+        vbar_->setEnabled(docHeight_ > panel_->height());
     } else {
         vbar_->setVisible(needV);
         vbar_->setEnabled(true);
