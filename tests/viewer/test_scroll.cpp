@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFrame>
 #include <QKeyEvent>
 #include <QWheelEvent>
 
@@ -137,6 +138,44 @@ TEST(ViewerScroll, ReadingPlaceSurvivesARelayoutAtAnotherWidth) {
     EXPECT_EQ(f.view.VScrollPos(), 40);
     f.view.SetPosition(int(landmarks.size() + 5) << 16);
     EXPECT_EQ(f.view.VScrollPos(), 40);
+}
+
+TEST(ViewerScroll, BarChoiceBorderAndClearArrangeThePanel) {
+    ViewerFixture f;
+    const std::string wide = f.Write("a.htm", "<pre>" + std::string(300, 'x') + "</pre>" + Article(60));
+    f.view.LoadFromFile(wide);
+    EXPECT_TRUE(f.view.HScrollBar().isHidden());
+    f.view.SetScrollBars(TScrollStyle::ssBoth);
+    EXPECT_TRUE(f.view.HScrollBar().isVisible());
+    EXPECT_EQ(PanelHeight(f.view), f.view.height() - f.view.ScrollBarWidth());
+    f.view.SetScrollBars(TScrollStyle::ssNone);
+    EXPECT_TRUE(f.view.VScrollBar().isHidden());
+    EXPECT_TRUE(f.view.HScrollBar().isHidden());
+    EXPECT_EQ(f.view.PaintPanel()->geometry(), f.view.rect());
+    // A single line all round: the panel moves in by one pixel.
+    f.view.SetBorderStyle(THTMLBorderStyle::htSingle);
+    EXPECT_EQ(f.view.PaintPanel()->geometry(), f.view.rect().adjusted(1, 1, -1, -1));
+    EXPECT_NE(f.view.BorderPanel().frameStyle(), int(QFrame::NoFrame));
+    f.view.SetBorderStyle(THTMLBorderStyle::htFocused);
+    EXPECT_EQ(f.view.BorderPanel().frameStyle(), int(QFrame::NoFrame));  // no focus
+    f.view.SetScrollBars(TScrollStyle::ssVertical);
+    f.view.Clear();
+    EXPECT_TRUE(f.view.Document().Sections.empty());
+    EXPECT_TRUE(f.view.DocumentTitle().empty());
+    EXPECT_TRUE(f.view.VScrollBar().isHidden());
+    EXPECT_EQ(f.view.VScrollBar().Page(), 0);
+}
+
+TEST(ViewerScroll, FocusedFormControlIsBroughtIntoView) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", Article(100)));
+    const int h = f.view.height();
+    f.view.Document().OnControlEnter(1000);
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
+    f.view.Document().OnControlEnter(1000 - h / 2 + 10);  // already in view
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
+    f.view.Document().OnControlEnter(1000 - h / 2 + h - 10);  // in the bottom 20 pixels
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2 + h / 2 - 10);
 }
 
 TEST(ViewerScroll, BarSkipsSystemUpdatesWhenNothingChanged) {
