@@ -77,6 +77,9 @@ void TSectionList::Clear() {
     if (!IsPrintCopy) {
         IDNames.Clear();
         Positions.clear();
+        // Pictures kept across documents are the image cache's business (it ages them); this
+        // map only spares a document fetching the same picture twice.
+        cache_->clear();
     }
     background_.reset();
     AnimatedImages.clear();

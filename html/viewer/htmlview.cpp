@@ -72,7 +72,9 @@ THtmlView::THtmlView(QWidget* parent)
     doc_.OnControlEnter = [this](int top) { ScrollControlIntoView(top); };
     doc_.ImageLoader = [this](const std::string& name, int transparency) {
         if (!cache_) return TFetchResult{};
-        return FetchThroughCache(*cache_, Requests(), name, transparency);
+        TFetchResult result = FetchThroughCache(*cache_, Requests(), name, transparency);
+        if (cache_->Find(name)) cacheUses_.push_back(name);
+        return result;
     };
     doc_.SetDefaults(Defaults());
 
@@ -83,6 +85,7 @@ THtmlView::THtmlView(QWidget* parent)
 }
 
 THtmlView::~THtmlView() {
+    vbar_->removeEventFilter(this);
     hoverTimer_.stop();
     if (ownsImageCache_) doc_.Clear();
 }
@@ -119,6 +122,12 @@ TImageRequests THtmlView::Requests() {
             return OnImageRequest(this, name);
         };
     return requests;
+}
+
+void THtmlView::ReleaseCacheUses() {
+    if (cache_)
+        for (const std::string& name : cacheUses_) cache_->Release(name);
+    cacheUses_.clear();
 }
 
 void THtmlView::SetProcessing(bool on) {
@@ -266,6 +275,7 @@ void THtmlView::PrepareLoad() {
         ownsImageCache_ = true;
     }
     doc_.Clear();
+    ReleaseCacheUses();
     cache_->Age();
     doc_.SetDefaults(Defaults());
 }
@@ -336,6 +346,7 @@ void THtmlView::Clear() {
     if (processing_) return;
     hoverTimer_.stop();
     doc_.Clear();
+    ReleaseCacheUses();
     if (ownsImageCache_ && cache_) cache_->Clear();
     doc_.SetDefaults(Defaults());
     base_.clear();

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "html/images/imagecache.h"
 #include "html/layout/sectionlist.h"
@@ -210,6 +211,7 @@ private:
     TImageRequests Requests();
     void MetaHandler(const std::string& httpEq, const std::string& content);
     void SetProcessing(bool on);
+    void ReleaseCacheUses();
 
     void DoLayout();
     void ArrangeScrollBars();
@@ -262,6 +264,9 @@ private:
     int refreshDelay_ = 0;
     std::string refreshURL_;
     bool ownsImageCache_ = false;
+    // Names the shown document took from the cache: released when it is cleared, so that
+    // pictures no page shows any more age out.
+    std::vector<std::string> cacheUses_;
 
     // The cache outlives the document, whose images come from it.
     std::unique_ptr<TStringBitmapList> cache_;

@@ -170,6 +170,32 @@ TEST(ViewerLoad, ImageAndTextKinds) {
     EXPECT_NE(f.view.Document().SelectedText().find("one <b>"), std::string::npos);
 }
 
+TEST(ViewerLoad, PicturesNoPageShowsAgeOutOfTheCache) {
+    ViewerFixture f;
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    ASSERT_TRUE(picture.save(QString::fromStdString((f.folder.Path() / "p.bmp").string()), "BMP"));
+    const std::string withImage = f.Write("a.htm", "<p><img src=\"p.bmp\"> <img src=\"P.BMP\">");
+    const std::string plain = f.Write("b.htm", "<p>text");
+    f.view.SetImageCacheCount(2);
+    f.view.LoadFromFile(withImage);
+    ASSERT_NE(f.view.ImageCache(), nullptr);
+    EXPECT_TRUE(f.view.OwnsImageCache());
+    EXPECT_EQ(f.view.ImageCache()->Count(), 1);
+    // In use by the page shown: a smaller cache keeps it.
+    f.view.SetImageCacheCount(0);
+    f.view.SetImageCacheCount(2);
+    f.view.LoadFromFile(withImage);
+    EXPECT_EQ(f.view.ImageCache()->Count(), 1);
+    for (int load = 1; load <= 3; ++load) {
+        f.view.LoadFromFile(plain);
+        EXPECT_EQ(f.view.ImageCache()->Count(), load <= 2 ? 1 : 0) << load;
+    }
+    f.view.LoadFromFile(withImage);
+    f.view.Clear();
+    EXPECT_EQ(f.view.ImageCache()->Count(), 0);
+}
+
 TEST(ViewerLoad, MarginsAndFontReachTheDocument) {
     ViewerFixture f;
     const std::string file = f.Write("a.htm", Article(3));
