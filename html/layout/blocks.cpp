@@ -110,7 +110,9 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
     Content.MaxBoxBottom = BoxBottom;
     Content.MaxPaintBottom = PaintBottom;
     Content.MinBoxTop = Top;
-    maxWidth = std::min(width, contentWidth + left + right);
+    // The widest content as it is, wider than the block when a line cannot break: the viewer
+    // scrolls sideways to it.
+    maxWidth = std::max(0, contentWidth + left + right);
     return FlowHeight;
 }
 

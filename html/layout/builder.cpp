@@ -112,7 +112,8 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
 void THtmlBuilder::BeginDocument() {
     if (!doc_.Styles.RootEntry()) {
         const TFontSpec& f = doc_.DefaultFont;
-        doc_.Styles.BuildDefaults(f.Name, doc_.PreFontName, 10, 5, std::uint8_t(f.Charset), true,
+        doc_.Styles.BuildDefaults(f.Name, doc_.PreFontName, doc_.MarginWidth, doc_.MarginHeight,
+                                  std::uint8_t(f.Charset), doc_.UnderlineLinks,
                                   doc_.OverColor, doc_.VisitedColor, doc_.HotSpotColor, f.Color,
                                   double(f.Size));
     }
@@ -136,6 +137,8 @@ void THtmlBuilder::EndDocument() {
 void THtmlBuilder::Parse(std::string_view text) {
     BeginDocument();
     reader_.IDNames = &doc_.IDNames;
+    reader_.OnInclude = OnInclude;
+    reader_.Viewer = Viewer;
     reader_.Start(text);
     try {
         reader_.ReadChar();
@@ -269,6 +272,9 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
                 else if (a.Name == "TARGET") BaseTarget = a.Value;
             }
             reader_.NextToken();
+        } else if ((s == syMETA || s == syBGSOUND) && BeforeContent()) {
+            ReadHeadElement(s);
+            reader_.NextToken();
         } else if (s == sySTYLE) {
             reader_.ReadStyleElement(doc_.Styles);
             reader_.NextToken();
@@ -335,6 +341,9 @@ void THtmlBuilder::ReadBodyTag() {
             p.SetIfUnset(piMarginTop, m), p.SetIfUnset(piMarginBottom, m);
         }
     }
+    // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
+    p.SetIfUnset(piMarginLeft, doc_.MarginWidth), p.SetIfUnset(piMarginRight, doc_.MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
     if (background != kColorNone) {
@@ -827,6 +836,49 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     stack_.Pop("table");
     NewSection();
     if (reader_.Symbol == syTABLEEnd) reader_.NextToken();
+}
+
+// ---------------------------------------------------------------- head elements
+
+namespace {
+
+// The character set a content-type names, or -1.
+int CharSetOfContentType(const std::string& content) {
+    static const std::pair<const char*, int> kNames[] = {
+        {"1252", 0},   {"8859-1", 0},   {"1253", 161}, {"8859-7", 161}, {"1250", 238},
+        {"8859-2", 238}, {"1251", 204}, {"8859-5", 204}, {"koi8-r", 204}, {"1254", 162},
+        {"8859-3", 162}, {"8859-9", 162}, {"1257", 186}, {"8859-4", 186}};
+    const std::string lower = cp1251::lowerText(content);
+    std::size_t best = std::string::npos;
+    int code = -1;
+    for (const auto& [name, set] : kNames)
+        if (const std::size_t at = lower.find(name); at < best) best = at, code = set;
+    return code;
+}
+
+}  // namespace
+
+void THtmlBuilder::ReadHeadElement(TSymbol symbol) {
+    std::string httpEq, name, content, src;
+    int loop = 1;
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Name == "HTTP-EQUIV") httpEq = a.Value;
+        else if (a.Name == "NAME") name = a.Value;
+        else if (a.Name == "CONTENT") content = a.Value;
+        else if (a.Name == "SRC") src = a.Value;
+        else if (a.Name == "LOOP") {
+            std::int32_t value = 0;
+            if (ReadRoundedNumber(a.Value, value)) loop = value;
+        }
+    }
+    if (symbol == syBGSOUND) {
+        if (OnSoundRequest && !src.empty()) OnSoundRequest(src, loop);
+        return;
+    }
+    if (Viewer && cp1251::lowerText(httpEq) == "content-type")
+        if (const int set = CharSetOfContentType(content); set >= 0)
+            stack_.Top().CharSetCode = std::uint8_t(set);
+    if (OnMeta) OnMeta(httpEq, name, content);
 }
 
 }  // namespace kv

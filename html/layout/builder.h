@@ -6,6 +6,7 @@
 // closed by whatever token an enclosing construct stops at.
 
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,15 @@ public:
 
     std::string Title, Base, BaseTarget;
 
+    // Handlers of the viewer that loads the document (none when the builder runs alone).
+    // META elements before the content: http-equiv, name and content as written.
+    std::function<void(const std::string& httpEq, const std::string& name,
+                       const std::string& content)> OnMeta;
+    // BGSOUND before the content: the source and the loop count (1 when not given).
+    std::function<void(const std::string& src, int loop)> OnSoundRequest;
+    TIncludeType OnInclude;
+    THtmlView* Viewer = nullptr;  // the sender of the handlers; set, META may name a character set
+
 private:
     using TSet = std::bitset<256>;
 
@@ -52,6 +62,7 @@ private:
     void ReadPre();
     void ReadMap();
     void ReadBodyTag();
+    void ReadHeadElement(TSymbol symbol);
     void ReadLink();
     void ReadFont(bool baseFont);
     void ReadBreak();

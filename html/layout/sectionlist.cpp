@@ -33,6 +33,8 @@ TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     PrintTableBackground = source.PrintTableBackground;
     BackgroundColor = source.BackgroundColor;
     DefaultFont = source.DefaultFont;
+    MarginWidth = source.MarginWidth, MarginHeight = source.MarginHeight;
+    UnderlineLinks = source.UnderlineLinks;
     BaseFolder = source.BaseFolder;
     OnBitmapRequest = source.OnBitmapRequest;
     ImageLoader = source.ImageLoader;
@@ -50,8 +52,12 @@ void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
     OverColor = defaults.OverColor;
     HotSpotColor = defaults.HotSpotColor;
     HoverLinks = defaults.LinksActive;
+    MarginWidth = defaults.MarginWidth;
+    MarginHeight = defaults.MarginHeight;
+    UnderlineLinks = defaults.UnderlineLinks;
     const TFontSpec& f = defaults.Font;
-    Styles.BuildDefaults(f.Name, PreFontName, 10, 5, std::uint8_t(f.Charset), true, OverColor,
+    Styles.BuildDefaults(f.Name, PreFontName, MarginWidth, MarginHeight, std::uint8_t(f.Charset),
+                         UnderlineLinks, OverColor,
                          VisitedColor, HotSpotColor, f.Color, double(f.Size));
     SetBackgroundColor(defaults.Background);
 }
@@ -71,6 +77,9 @@ void TSectionList::Clear() {
     if (!IsPrintCopy) {
         IDNames.Clear();
         Positions.clear();
+        // Pictures kept across documents are the image cache's business (it ages them); this
+        // map only spares a document fetching the same picture twice.
+        cache_->clear();
     }
     background_.reset();
     AnimatedImages.clear();

@@ -37,6 +37,9 @@ struct TDocumentDefaults {
     TColor HotSpotColor = 0xFF0000;
     TColor Background = 0xFFFFFF;
     bool LinksActive = false;
+    int MarginWidth = 10;   // left and right document margin, pixels
+    int MarginHeight = 5;   // top and bottom document margin, pixels
+    bool UnderlineLinks = true;
 };
 
 class TSectionList : public TCell, public TImageHost, public TReaderDocument {
@@ -110,6 +113,8 @@ public:
     bool PrintTableBackground = false;
     TColor BackgroundColor = 0xFFFFFF;
     TFontSpec DefaultFont;
+    int MarginWidth = 10, MarginHeight = 5;
+    bool UnderlineLinks = true;
     std::string BaseFolder;  // relative image names are expanded against it
     std::string* ClipText = nullptr;
     int PageLimitY = 0;
@@ -126,6 +131,8 @@ public:
     std::function<TFetchResult(const std::string& name, int transparency)> ImageLoader;
     std::function<void()> OnInvalidate;
     std::function<void()> OnBackgroundChange;
+    // A form control of the document got the focus: the viewer brings its top into view.
+    std::function<void(int controlTop)> OnControlEnter;
 
     // ---- registries
     std::vector<TAnimatedImage*> AnimatedImages;

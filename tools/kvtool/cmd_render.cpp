@@ -1,10 +1,14 @@
 // kvtool render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png: the document as
-// the viewer shows it, scrolled to the anchor, as a PNG.
+// the reader's viewer shows it (the shell's settings), scrolled to the anchor, as a PNG. The
+// picture is the viewer's own paint of its panel, with the vertical scroll bar beside it; with
+// --full it is the whole document height (no bar).
 
 #include <QImage>
+#include <QPainter>
 #include <algorithm>
 
-#include "html/layout/builder.h"
+#include "html/viewer/htmlview.h"
+#include "html/viewer/scrollbar32.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
 #include "tools/kvtool/commands.h"
@@ -21,6 +25,38 @@ bool IntOption(const Args& args, std::size_t& i, int& value) {
         return false;
     }
     return true;
+}
+
+// The viewer as the main window sets it up.
+void ShellSettings(kv::THtmlView& view) {
+    view.SetDefBackground(0xFFFFFF);
+    view.SetBorderStyle(kv::THTMLBorderStyle::htNone);
+    view.SetHistoryMaxCount(0);
+    view.SetDefFontName("MS Sans Serif");
+    view.SetDefPreFontName("MS Sans Serif");
+    view.SetDefFontSize(10);
+    view.SetNoSelect(false);
+    view.SetScrollBars(kv::TScrollStyle::ssVertical);
+}
+
+QImage PanelPicture(kv::THtmlView& view, const QRect& rect) {
+    QImage picture(rect.size(), QImage::Format_RGB32);
+    kv::TImageCanvas canvas(&picture);
+    view.PaintDocument(canvas, rect);
+    canvas.Flush();
+    return picture;
+}
+
+// The panel's picture with the vertical bar where the viewer shows it.
+QImage ViewPicture(kv::THtmlView& view) {
+    QImage picture(view.size(), QImage::Format_RGB32);
+    picture.fill(kv::ToQColor(view.Document().BackgroundColor));
+    QWidget* panel = view.PaintPanel();
+    QPainter painter(&picture);
+    painter.drawImage(panel->pos(), PanelPicture(view, panel->rect()));
+    QWidget& bar = view.VScrollBar();
+    if (bar.isVisibleTo(&view)) painter.drawPixmap(bar.pos(), bar.grab());
+    return picture;
 }
 
 }  // namespace
@@ -45,35 +81,28 @@ int Render(const Args& args) {
         return PrintError("usage: kvtool render FILE[#ANCHOR] [--width W] [--height H] [--full] -o OUT.png\n"), 2;
     width = std::clamp(width, 1, 8000);
     height = std::clamp(height, 1, 8000);
-    std::string anchor;
-    if (const std::size_t hash = file.find('#'); hash != std::string::npos) {
-        anchor = kv::cp1251::upperText(file.substr(hash + 1));
-        file.erase(hash);
+    kv::THtmlView view;
+    ShellSettings(view);
+    view.resize(width, height);
+    try {
+        view.LoadFromFile(file);
+    } catch (const kv::Exception& error) {
+        return PrintError("kvtool: " + std::string(error.what()) + "\n"), 1;
     }
-    TLoadedDocument loaded;
-    loaded.Load(file);
-    kv::TImageCanvas measure(1, 1);
-    loaded.Layout(measure, width, height);
-    int top = 0;
-    if (!anchor.empty()) {
-        if (kv::TIDObject* object = loaded.document.IDNames.Find(anchor))
-            top = object->TopY();
-        else
-            PrintError("kvtool: no anchor " + anchor + "\n");
-    }
+    if (const std::size_t hash = file.find('#');
+        hash != std::string::npos && hash + 1 < file.size() && !view.PositionTo(file.substr(hash + 1)))
+        PrintError("kvtool: no anchor " + kv::cp1251::upperText(file.substr(hash + 1)) + "\n");
+    QImage picture;
     if (full) {
-        height = std::clamp(loaded.height, 1, 30000);
-        top = 0;
+        view.ScrollTo(0);
+        const int docHeight = std::clamp(view.DocHeight(), 1, 30000);
+        picture = PanelPicture(view, QRect(0, 0, view.PaintPanel()->width(), docHeight));
+    } else {
+        picture = ViewPicture(view);
     }
-    top = std::clamp(top, 0, std::max(0, loaded.height - height));
-    kv::TImageCanvas canvas(width, height);
-    canvas.FillRect(QRect(0, 0, width, height), loaded.document.BackgroundColor);
-    loaded.document.SetScrollTop(top);
-    loaded.document.Paint(canvas, QRect(0, 0, width, height), 0, 0);
-    canvas.Flush();
-    if (!canvas.Image().save(QString::fromStdString(out), "PNG"))
+    if (!picture.save(QString::fromStdString(out), "PNG"))
         return PrintError("kvtool: cannot write " + out + "\n"), 1;
-    Print("height " + std::to_string(loaded.height) + " top " + std::to_string(top) + "\n");
+    Print("height " + std::to_string(view.DocHeight()) + " top " + std::to_string(view.VScrollPos()) + "\n");
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // kvtool: the reader's engine from the command line, one subcommand per capability.
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -51,10 +51,10 @@ int Help(const Args&) {
 }  // namespace kvtool
 
 int main(int argc, char* argv[]) {
-    // Fonts need the GUI application; without a display it runs off screen.
+    // Fonts and widgets need the application; without a display it runs off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication application(argc, argv);
+    QApplication application(argc, argv);  // render draws through the viewer widget
     // No boxes on the console: warnings and errors go to standard error.
     kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
         kvtool::PrintError("kvtool: " + text + "\n");

@@ -1,0 +1,105 @@
+// From a topic pick to the painted article: LoadFromFile(path#anchor) on a viewer set up as the
+// shell sets it (its panel 665 x 457), which reads, builds, lays out and scrolls to the anchor,
+// then the first paint of the whole panel through the paint panel's off-screen picture. For the
+// largest sample article (inside/ beside the program, when present) and for generated articles
+// of 50 KB and 2 MB.
+//
+//   bench_viewer [benchmark flags]
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+
+#include "bench/articlegen.h"
+#include "html/viewer/htmlview.h"
+#include "html/viewer/paintpanel.h"
+#include "platform/codec.h"
+#include "platform/paths.h"
+
+namespace {
+
+constexpr int kPanelWidth = 665, kPanelHeight = 457;
+
+struct Viewer {
+    kv::THtmlView view;
+    Viewer() {
+        view.SetDefBackground(0xFFFFFF);
+        view.SetBorderStyle(kv::THTMLBorderStyle::htNone);
+        view.SetDefFontName("MS Sans Serif");
+        view.SetDefPreFontName("MS Sans Serif");
+        view.SetDefFontSize(10);
+        view.SetScrollBars(kv::TScrollStyle::ssVertical);
+        view.resize(kPanelWidth + view.ScrollBarWidth(), kPanelHeight);
+    }
+    // One topic pick: load at the anchor and paint the panel.
+    void Open(const std::string& name) {
+        view.LoadFromFile(name);
+        auto* panel = static_cast<kv::TPaintPanel*>(view.PaintPanel());
+        benchmark::DoNotOptimize(panel->Render(panel->rect()));
+    }
+};
+
+void Run(benchmark::State& state, const std::string& file, const std::string& anchor) {
+    Viewer viewer;
+    viewer.Open(file + "#" + anchor);
+    if (viewer.view.PaintPanel()->size() != QSize(kPanelWidth, kPanelHeight)) {
+        state.SkipWithError("panel is not 665 x 457");
+        return;
+    }
+    for (auto _ : state) viewer.Open(file + "#" + anchor);
+    state.counters["height"] = viewer.view.DocHeight();
+    state.counters["top"] = viewer.view.VScrollPos();
+}
+
+// A generated article written once to a temporary file.
+std::string GeneratedFile(std::int64_t kilobytes) {
+    static QTemporaryDir folder;
+    const std::string path = folder.path().toStdString() + "/a" + std::to_string(kilobytes) + ".htm";
+    if (!std::filesystem::exists(path)) std::ofstream(path, std::ios::binary) << kvbench::Article(kilobytes);
+    return kv::cp1251::fromPath(path);
+}
+
+void BM_OpenGenerated(benchmark::State& state) {
+    // Anchors stand every tenth paragraph; one in the middle of the article.
+    const int paragraphs = int(state.range(0) * 1024 / 600);
+    Run(state, GeneratedFile(state.range(0)), "s" + std::to_string(paragraphs / 20 * 10));
+}
+BENCHMARK(BM_OpenGenerated)->Arg(50)->Arg(2048)->Unit(benchmark::kMillisecond);
+
+// The largest index.htm of the sample encyclopedia, at its middle anchor.
+void BM_OpenSample(benchmark::State& state) {
+    const std::filesystem::path inside = kv::cp1251::toPath(kv::paths::programFolder() + "inside");
+    std::filesystem::path largest;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(inside, error))
+        if (entry.path().filename() == "index.htm" &&
+            (largest.empty() || entry.file_size() > std::filesystem::file_size(largest)))
+            largest = entry.path();
+    if (largest.empty()) {
+        state.SkipWithError("no sample articles beside the program");
+        return;
+    }
+    const std::string file = kv::cp1251::fromPath(largest);
+    Viewer probe;
+    probe.view.LoadFromFile(file);
+    const kv::TIDNameList& names = probe.view.Document().IDNames;
+    const std::string anchor = names.Count() ? names.Name(names.Count() / 2) : "";
+    state.SetLabel(kv::cp1251::toUtf8(kv::cp1251::fromPath(largest.parent_path().filename())) +
+                   " " + std::to_string(std::filesystem::file_size(largest) / 1024) + " KB");
+    Run(state, file, anchor);
+}
+BENCHMARK(BM_OpenSample)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,282 @@
+#pragma once
+// The viewer control: shows one HTML document (an article file) in a window. It owns the
+// document and the image cache, a paint panel that draws the visible strip through one
+// off-screen picture, a vertical and a horizontal scroll bar, a border frame and the hover timer.
+//
+// Typical use (the shell):
+//     THtmlView view(parent);
+//     view.SetDefBackground(0xFFFFFF);
+//     view.SetBorderStyle(THTMLBorderStyle::htNone);
+//     view.SetScrollBars(TScrollStyle::ssVertical);
+//     try { view.LoadFromFile(folder + "index.htm#" + topic); } catch (const kv::Exception&) {}
+//
+// Every text is Windows-1251; file names too (converted only when the file system is asked).
+
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "html/images/imagecache.h"
+#include "html/layout/sectionlist.h"
+#include "html/reader/tokenizer.h"
+#include "platform/canvas.h"
+#include "platform/errors.h"
+
+class QFrame;
+
+namespace kv {
+
+class TPaintPanel;
+class T32ScrollBar;
+class THtmlBuilder;
+
+enum class THTMLBorderStyle { htFocused, htNone, htSingle };
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TFileKind { ftHTML, ftText, ftImage };
+
+// The viewer options, one bit each; ThtmlViewOptions is a set of them.
+enum htOptionEnum : unsigned {
+    htOverLinksActive = 1u << 0,
+    htNoLinkUnderline = 1u << 1,
+    htPrintTableBackground = 1u << 2,
+    htShowDummyCaret = 1u << 3,
+    htShowVScroll = 1u << 4,
+};
+using ThtmlViewOptions = unsigned;
+
+// System colour references (the high bit selects a colour of the system scheme).
+inline constexpr TColor clBtnFace = 0x8000000F;
+inline constexpr TColor clBtnText = 0x80000012;
+
+// A file that cannot be found or read.
+class EInOutError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class THtmlView : public QWidget {
+public:
+    explicit THtmlView(QWidget* parent = nullptr);
+    ~THtmlView() override;
+
+    // ---- loading. Names are Windows-1251 paths, optionally followed by "#" and an anchor.
+    // A missing file raises EInOutError and keeps the document shown; failures of the
+    // document builder travel on after the view was laid out and positioned.
+    void LoadFromFile(const std::string& name);
+    void LoadImageFile(const std::string& name);  // the file as a lone image
+    void LoadTextFile(const std::string& name);   // the file as preformatted text
+    void Clear();
+    // Scrolls to a named anchor (a leading '#' is ignored, case is not compared).
+    bool PositionTo(const std::string& dest);
+
+    // ---- properties
+    TColor DefBackground() const { return defBackground_; }
+    void SetDefBackground(TColor color);
+    TColor DefFontColor() const { return defFontColor_; }
+    void SetDefFontColor(TColor color) { defFontColor_ = color; }
+    TColor DefHotSpotColor() const { return defHotSpotColor_; }
+    void SetDefHotSpotColor(TColor color);
+    TColor DefVisitedLinkColor() const { return defVisitedLinkColor_; }
+    void SetDefVisitedLinkColor(TColor color);
+    TColor DefOverLinkColor() const { return defOverLinkColor_; }
+    void SetDefOverLinkColor(TColor color);
+    const std::string& DefFontName() const { return defFontName_; }
+    void SetDefFontName(const std::string& name) { defFontName_ = name; }
+    const std::string& DefPreFontName() const { return defPreFontName_; }
+    void SetDefPreFontName(const std::string& name);
+    int DefFontSize() const { return defFontSize_; }
+    void SetDefFontSize(int size) { defFontSize_ = std::max(size, 6); }
+    int CharSet() const { return charSet_; }
+    void SetCharSet(int charSet) { charSet_ = charSet; }
+    int MarginWidth() const { return marginWidth_; }
+    void SetMarginWidth(int pixels) { marginWidth_ = pixels; }
+    int MarginHeight() const { return marginHeight_; }
+    void SetMarginHeight(int pixels) { marginHeight_ = pixels; }
+    TScrollStyle ScrollBars() const { return scrollBars_; }
+    void SetScrollBars(TScrollStyle style);
+    THTMLBorderStyle BorderStyle() const { return borderStyle_; }
+    void SetBorderStyle(THTMLBorderStyle style);
+    ThtmlViewOptions htOptions() const { return options_; }
+    void SethtOptions(ThtmlViewOptions options);
+    bool ViewImages() const { return doc_.ViewImagesFlag; }
+    void SetViewImages(bool on);
+    int ImageCacheCount() const { return imageCacheCount_; }
+    void SetImageCacheCount(int count);
+    int VisitedMaxCount() const { return visitedMaxCount_; }
+    void SetVisitedMaxCount(int count) { visitedMaxCount_ = std::max(count, 0); }
+    int HistoryMaxCount() const { return historyMaxCount_; }
+    void SetHistoryMaxCount(int count);
+    bool NoSelect() const { return noSelect_; }
+    void SetNoSelect(bool on) { noSelect_ = on; }
+    const std::string& ServerRoot() const { return serverRoot_; }
+    void SetServerRoot(const std::string& root);
+    double PrintMarginLeft() const { return printMargins_[0]; }
+    double PrintMarginRight() const { return printMargins_[1]; }
+    double PrintMarginTop() const { return printMargins_[2]; }
+    double PrintMarginBottom() const { return printMargins_[3]; }
+    void SetPrintMarginLeft(double cm) { printMargins_[0] = cm; }
+    void SetPrintMarginRight(double cm) { printMargins_[1] = cm; }
+    void SetPrintMarginTop(double cm) { printMargins_[2] = cm; }
+    void SetPrintMarginBottom(double cm) { printMargins_[3] = cm; }
+
+    // ---- state
+    const std::string& CurrentFile() const { return currentFile_; }
+    TFileKind CurrentFileKind() const { return currentFileKind_; }
+    const std::string& DocumentTitle() const { return title_; }
+    const std::string& Base() const { return base_; }
+    const std::string& BaseTarget() const { return baseTarget_; }
+    int DocHeight() const { return docHeight_; }
+    int DocWidth() const { return docWidth_; }
+    int ScrollBarWidth() const { return scrollBarWidth_; }
+    bool Processing() const { return processing_; }
+    bool LayingOut() const { return layingOut_; }
+    int CaretPos() const { return caretPos_; }
+    int SelAnchor() const { return selAnchor_; }
+    int RefreshDelay() const { return refreshDelay_; }
+    const std::string& RefreshURL() const { return refreshURL_; }
+    bool OwnsImageCache() const { return ownsImageCache_; }
+
+    // ---- scrolling
+    int VScrollPos() const;
+    void SetVScrollPos(int y);
+    int HScrollPos() const;
+    // The reading place relative to the landmark above it, and back.
+    int Position() const;
+    void SetPosition(int position);
+    void ScrollTo(int y);
+    // Lays out again for the current size, keeping the reading place.
+    void Relayout();
+
+    // ---- parts
+    TSectionList& Document() { return doc_; }
+    TStringBitmapList* ImageCache() { return cache_.get(); }
+    QWidget* PaintPanel() const;
+    T32ScrollBar& VScrollBar() const { return *vbar_; }
+    T32ScrollBar& HScrollBar() const { return *hbar_; }
+    QFrame& BorderPanel() const { return *border_; }
+    QTimer& HoverTimer() { return hoverTimer_; }
+
+    // Draws the background and the document for a rectangle of the paint panel onto a canvas
+    // whose pixel (0, 0) is the rectangle's top-left corner.
+    void PaintDocument(TCanvas& canvas, const QRect& clip);
+    // Shows the border line or not (focus, border style).
+    void UpdateBorder();
+
+    // ---- events
+    std::function<void(THtmlView* sender, bool processingOn)> OnProcessing;
+    std::function<void(THtmlView* sender, const std::string& httpEq, const std::string& name,
+                       const std::string& content)> OnMeta;
+    std::function<void(THtmlView* sender, int delay, const std::string& url)> OnMetaRefresh;
+    std::function<void(THtmlView* sender, const std::string& src, int loop, bool terminate)>
+        OnSoundRequest;
+    TIncludeType OnInclude;
+    // Asked before an image file is read: may supply the picture and a transparent colour.
+    std::function<void(THtmlView* sender, const std::string& src, std::unique_ptr<TBitmap>& bitmap,
+                       std::int64_t& color)> OnBitmapRequest;
+    // Asked before an image file is read: may supply the file's bytes (kept by the caller), or
+    // TStringBitmapList's wait stream for "later".
+    std::function<const std::string*(THtmlView* sender, const std::string& src)> OnImageRequest;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TPaintPanel;
+    // Processing on for a scope, off again on every way out.
+    class TProcessingScope {
+    public:
+        explicit TProcessingScope(THtmlView& view) : view_(view) { view_.SetProcessing(true); }
+        ~TProcessingScope() { view_.SetProcessing(false); }
+        TProcessingScope(const TProcessingScope&) = delete;
+        TProcessingScope& operator=(const TProcessingScope&) = delete;
+
+    private:
+        THtmlView& view_;
+    };
+
+    void Load(const std::string& name, TFileKind kind);
+    void PrepareLoad();
+    void Parse(THtmlBuilder& builder, const std::string& file, TFileKind kind);
+    void FinishLoad(const THtmlBuilder& builder, const std::string& dest,
+                    const std::string& previousFile);
+    TDocumentDefaults Defaults() const;
+    TImageRequests Requests();
+    void MetaHandler(const std::string& httpEq, const std::string& content);
+    void SetProcessing(bool on);
+    void ReleaseCacheUses();
+
+    void DoLayout();
+    void ArrangeScrollBars();
+    bool VerticalChosen() const;
+    bool HorizontalChosen() const;
+    int LastTop() const;  // the largest vertical position
+    void MoveTo(int y);   // vertical move; a line step scrolls the pixels
+    void SetHScrollPos(int x);
+    void VScrollAction(int action);
+    void HScrollAction(int action);
+    void PaintBackground(TCanvas& canvas, const QRect& clip);
+    void TileBackground(TCanvas& canvas, const QRect& clip, const TLayoutImage& tile);
+    void ScrollControlIntoView(int controlTop);
+    // Hook for the live form controls: shows, moves or hides them after every paint and scroll.
+    void UpdateControlVisibility();
+
+    // Properties.
+    TColor defBackground_ = clBtnFace;
+    TColor defFontColor_ = clBtnText;
+    TColor defHotSpotColor_ = 0xFF0000;
+    TColor defVisitedLinkColor_ = 0x800080;
+    TColor defOverLinkColor_ = 0xFF0000;
+    std::string defFontName_ = "Times New Roman";
+    std::string defPreFontName_ = "Courier New";
+    int defFontSize_ = 12;
+    int charSet_ = 1;
+    int marginWidth_ = 10;
+    int marginHeight_ = 5;
+    TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
+    THTMLBorderStyle borderStyle_ = THTMLBorderStyle::htFocused;
+    ThtmlViewOptions options_ = htPrintTableBackground;
+    int imageCacheCount_ = 5;
+    int visitedMaxCount_ = 50;
+    int historyMaxCount_ = 0;
+    bool noSelect_ = false;
+    std::string serverRoot_;
+    double printMargins_[4] = {2.0, 2.0, 2.0, 2.0};
+
+    // State.
+    std::string currentFile_;
+    TFileKind currentFileKind_ = TFileKind::ftHTML;
+    std::string title_, base_, baseTarget_;
+    int docHeight_ = 0, docWidth_ = 0;
+    int scrollBarWidth_ = 16;
+    int borderWidth_ = 0;
+    bool processing_ = false;
+    bool layingOut_ = false;
+    int caretPos_ = 0;
+    int selAnchor_ = -1;
+    int refreshDelay_ = 0;
+    std::string refreshURL_;
+    bool ownsImageCache_ = false;
+    // Names the shown document took from the cache: released when it is cleared, so that
+    // pictures no page shows any more age out.
+    std::vector<std::string> cacheUses_;
+
+    // The cache outlives the document, whose images come from it.
+    std::unique_ptr<TStringBitmapList> cache_;
+    TImageCanvas measure_{1, 1};
+    TSectionList doc_;
+    QFrame* border_;      // children: owned by Qt
+    TPaintPanel* panel_;
+    T32ScrollBar* vbar_;
+    T32ScrollBar* hbar_;
+    QTimer hoverTimer_;
+};
+
+}  // namespace kv

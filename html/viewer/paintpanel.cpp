@@ -1,0 +1,50 @@
+#include "html/viewer/paintpanel.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimer>
+
+#include "html/viewer/htmlview.h"
+#include "platform/canvas.h"
+#include "platform/errors.h"
+#include "platform/messages.h"
+
+namespace kv {
+
+TPaintPanel::TPaintPanel(THtmlView* viewer, QWidget* parent) : QWidget(parent), viewer_(viewer) {
+    // Every pixel is ours: no erasing before a paint, no system background.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setFocusPolicy(Qt::NoFocus);
+    setMouseTracking(true);
+}
+
+QImage TPaintPanel::Render(const QRect& rect) {
+    if (rect.isEmpty()) return QImage();
+    QImage picture(rect.size(), QImage::Format_RGB32);
+    if (picture.isNull()) throw Exception("Out of Resources");
+    TImageCanvas canvas(&picture);
+    viewer_->PaintDocument(canvas, rect);
+    canvas.Flush();
+    return picture;
+}
+
+void TPaintPanel::paintEvent(QPaintEvent* event) {
+    if (viewer_->LayingOut()) return;
+    viewer_->UpdateBorder();
+    const QRect rect = event->rect();
+    QImage picture;
+    try {
+        picture = Render(rect);
+    } catch (const Exception& error) {
+        // Not from inside a paint: a message box would paint again at once.
+        const std::string text = error.what();
+        QTimer::singleShot(0, viewer_, [text] { messages::showError(text); });
+        return;
+    }
+    if (picture.isNull()) return;
+    QPainter(this).drawImage(rect.topLeft(), picture);
+    viewer_->UpdateControlVisibility();
+}
+
+}  // namespace kv

@@ -1,0 +1,28 @@
+#pragma once
+// The child widget that shows the document. Every paint goes through one off-screen picture the
+// size of the invalid rectangle: the background and the document are drawn into it, then it is
+// copied to the screen in one piece.
+
+#include <QImage>
+#include <QWidget>
+
+namespace kv {
+
+class THtmlView;
+
+class TPaintPanel : public QWidget {
+public:
+    TPaintPanel(THtmlView* viewer, QWidget* parent);
+
+    // The picture of a panel rectangle as the screen gets it. Raises "Out of Resources" when
+    // the picture cannot be made for a non-empty rectangle.
+    QImage Render(const QRect& rect);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    THtmlView* viewer_;  // not owned
+};
+
+}  // namespace kv

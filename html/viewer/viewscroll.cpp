@@ -1,0 +1,307 @@
+// The viewer control: the layout pass, the scroll bars, scrolling by bar, key and wheel, the
+// border, and painting the background and the document.
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QWheelEvent>
+#include <cstdlib>
+
+#include "html/viewer/htmlview.h"
+#include "html/viewer/paintpanel.h"
+#include "html/viewer/scrollbar32.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int kMaxDocWidth = 6000;
+
+// Sets a flag for a scope and puts the old value back.
+class TFlagScope {
+public:
+    explicit TFlagScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
+    ~TFlagScope() { flag_ = saved_; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+
+private:
+    bool& flag_;
+    bool saved_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------- layout
+
+bool THtmlView::VerticalChosen() const {
+    return scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
+}
+
+bool THtmlView::HorizontalChosen() const {
+    return scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
+}
+
+void THtmlView::DoLayout() {
+    docWidth_ = 0;
+    TFlagScope laying(layingOut_);
+    const int reduction = borderStyle_ == THTMLBorderStyle::htNone ? 1 : 3;
+    int width = this->width() - reduction;
+    if (VerticalChosen()) width -= scrollBarWidth_;
+    int maxWidth = 0;
+    docHeight_ = doc_.DoLayout(measure_, std::max(width, 1), height(), maxWidth);
+    docWidth_ = maxWidth;
+    ArrangeScrollBars();
+}
+
+void THtmlView::ArrangeScrollBars() {
+    docWidth_ = std::min(docWidth_, kMaxDocWidth);
+    const int w = width(), h = height(), sb = scrollBarWidth_;
+    const bool showV = (options_ & htShowVScroll) != 0;
+    borderWidth_ = borderStyle_ == THTMLBorderStyle::htNone ? 0 : 1;
+    const int border = borderWidth_;
+    border_->setGeometry(rect());
+    border_->setVisible(border != 0);
+    border_->lower();
+
+    bool needV = false, needH = false;
+    if (VerticalChosen()) {
+        needV = docHeight_ >= h - 2 || showV ||
+                (HorizontalChosen() && docHeight_ >= h - sb - 2 && w - sb < docWidth_);
+        needH = HorizontalChosen() && (w < docWidth_ || ((needV || showV) && w - sb < docWidth_));
+    } else {
+        needH = HorizontalChosen() && w < docWidth_;
+    }
+    const int panelWidth = needV || (showV && VerticalChosen()) ? w - sb : w;
+    panel_->setGeometry(border, border, panelWidth - 2 * border,
+                        h - 2 * border - (needH ? sb : 0));
+
+    hbar_->setVisible(needH);
+    hbar_->SetPageStep(std::max(1, panelWidth - 20));
+    hbar_->setGeometry(border, h - sb - border, panelWidth - border, sb);
+    hbar_->SetParams(hbar_->Position(), panelWidth, 0,
+                     std::max(0, std::max(docWidth_, panelWidth - 2 * border)));
+
+    vbar_->setGeometry(w - sb - border, border, sb, h - 2 * border);
+    vbar_->SetPageStep(panel_->height() - 16);
+    if (showV) {
+        // Always there, but disabled while there is nothing to scroll.
+        vbar_->setVisible(VerticalChosen());
+        vbar_->setEnabled(docHeight_ > panel_->height());
+    } else {
+        vbar_->setVisible(needV);
+        vbar_->setEnabled(true);
+    }
+    vbar_->SetParams(vbar_->Position(), panel_->height() + 1, 0, docHeight_);
+}
+
+void THtmlView::Relayout() {
+    if (processing_) return;
+    TProcessingScope processing(*this);
+    const int position = Position();
+    DoLayout();
+    SetPosition(position);
+}
+
+void THtmlView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (processing_)
+        ArrangeScrollBars();
+    else
+        Relayout();
+    ScrollTo(docHeight_ < panel_->height() ? 0 : VScrollPos());
+    SetHScrollPos(std::min(HScrollPos(), hbar_->Max() - panel_->width()));
+}
+
+// ---------------------------------------------------------------- positions
+
+int THtmlView::VScrollPos() const { return vbar_->Position(); }
+int THtmlView::HScrollPos() const { return hbar_->Position(); }
+
+int THtmlView::LastTop() const { return docHeight_ - panel_->height(); }
+
+void THtmlView::ScrollTo(int y) {
+    y = std::max(std::min(y, LastTop()), 0);
+    vbar_->SetPosition(y);
+    doc_.SetScrollTop(y);
+    panel_->update();
+}
+
+void THtmlView::SetVScrollPos(int y) {
+    y = std::max(std::min(y, LastTop()), 0);
+    if (y != VScrollPos()) ScrollTo(y);
+}
+
+void THtmlView::SetHScrollPos(int x) {
+    x = std::max(0, std::min(x, hbar_->Max() - panel_->width()));
+    if (x == HScrollPos()) return;
+    hbar_->SetPosition(x);
+    panel_->update();
+}
+
+int THtmlView::Position() const {
+    const int y = VScrollPos();
+    int sectionY = 0, index = 0;
+    if (!doc_.SectionAt(y, sectionY, index)) return y;
+    return int((unsigned(index + 1) << 16) | (unsigned(y - sectionY) & 0xFFFFu));
+}
+
+void THtmlView::SetPosition(int position) {
+    const unsigned value = unsigned(position);
+    const unsigned high = value >> 16;
+    if (high == 0) {
+        ScrollTo(int(value & 0xFFFFu));
+        return;
+    }
+    const std::size_t index = high - 1;
+    if (index >= doc_.Positions.size()) return;
+    ScrollTo(doc_.Positions[index]->TopY() + int(value & 0xFFFFu));
+}
+
+void THtmlView::MoveTo(int y) {
+    y = std::max(std::min(std::max(y, 0), LastTop()), 0);
+    const int old = VScrollPos();
+    vbar_->SetPosition(y);
+    doc_.SetScrollTop(y);
+    if (std::abs(old - y) == vbar_->LineStep()) {
+        // Move the pixels already shown; only the uncovered strip is painted.
+        panel_->scroll(0, old - y);
+        const int strip = std::abs(old - y);
+        const QRect uncovered = old > y ? QRect(0, 0, panel_->width(), strip)
+                                        : QRect(0, panel_->height() - strip, panel_->width(), strip);
+        if (panel_->isVisible()) panel_->repaint(uncovered);
+    } else {
+        panel_->update();
+    }
+    UpdateControlVisibility();
+}
+
+// ---------------------------------------------------------------- bars, keys, wheel
+
+void THtmlView::VScrollAction(int action) {
+    setFocus();
+    const int y = vbar_->RequestedPosition(action, LastTop());
+    const int old = VScrollPos();
+    const int target = std::max(std::min(y, LastTop()), 0);
+    vbar_->SetPosition(target);
+    doc_.SetScrollTop(target);
+    if (target != old) {
+        panel_->scroll(0, old - target);
+        UpdateControlVisibility();
+    }
+}
+
+void THtmlView::HScrollAction(int action) {
+    setFocus();
+    SetHScrollPos(hbar_->RequestedPosition(action, hbar_->Max()));
+    panel_->update();
+}
+
+void THtmlView::keyPressEvent(QKeyEvent* event) {
+    const int y = VScrollPos();
+    switch (event->key()) {
+        case Qt::Key_PageUp: MoveTo(y - vbar_->PageStep()); break;
+        case Qt::Key_PageDown: MoveTo(y + vbar_->PageStep()); break;
+        case Qt::Key_End: MoveTo(docHeight_); break;
+        case Qt::Key_Home: MoveTo(0); break;
+        case Qt::Key_Up: MoveTo(y - vbar_->LineStep()); break;
+        case Qt::Key_Down: MoveTo(y + vbar_->LineStep()); break;
+        case Qt::Key_Left: SetHScrollPos(HScrollPos() - hbar_->LineStep()); break;
+        case Qt::Key_Right: SetHScrollPos(HScrollPos() + hbar_->LineStep()); break;
+        default: QWidget::keyPressEvent(event); return;
+    }
+    event->accept();
+}
+
+void THtmlView::wheelEvent(QWheelEvent* event) {
+    SetVScrollPos(VScrollPos() - event->angleDelta().y() / 2);
+    event->accept();
+}
+
+bool THtmlView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == vbar_ && event->type() == QEvent::Wheel) {
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void THtmlView::ScrollControlIntoView(int controlTop) {
+    const int y = VScrollPos();
+    if (controlTop < y || controlTop > y + height() - 20) ScrollTo(controlTop - height() / 2);
+}
+
+void THtmlView::UpdateControlVisibility() {
+    // The live form controls are shown, moved and hidden here once they exist.
+}
+
+// ---------------------------------------------------------------- border and painting
+
+void THtmlView::UpdateBorder() {
+    const bool line = (borderStyle_ == THTMLBorderStyle::htFocused && hasFocus()) ||
+                      borderStyle_ == THTMLBorderStyle::htSingle;
+    const int style = line ? QFrame::Box | QFrame::Plain : QFrame::NoFrame;
+    if (border_->frameStyle() != style) border_->setFrameStyle(style);
+}
+
+void THtmlView::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    UpdateBorder();
+}
+
+void THtmlView::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    UpdateBorder();
+}
+
+void THtmlView::PaintDocument(TCanvas& canvas, const QRect& clip) {
+    if (clip.isEmpty()) return;
+    PaintBackground(canvas, clip);
+    // Sections place themselves at document y minus the scroll offset: the offset of the
+    // rectangle's top makes the canvas's top row the rectangle's.
+    const int scrollTop = doc_.ScrollTopY;
+    doc_.ScrollTopY = scrollTop + clip.top();
+    try {
+        doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0);
+    } catch (...) {
+        doc_.ScrollTopY = scrollTop;
+        throw;
+    }
+    doc_.ScrollTopY = scrollTop;
+}
+
+void THtmlView::PaintBackground(TCanvas& canvas, const QRect& clip) {
+    const QRect area(QPoint(0, 0), clip.size());
+    const TLayoutImage* tile = doc_.ViewImagesFlag && !doc_.IsPrintCopy ? doc_.BackgroundImage()
+                                                                         : nullptr;
+    if (tile && !tile->Image.isNull() && tile->Image.width() > 0 && tile->Image.height() > 0) {
+        try {
+            TileBackground(canvas, clip, *tile);
+            return;
+        } catch (const std::exception&) {
+            // A plain fill below.
+        }
+    }
+    canvas.FillRect(area, doc_.BackgroundColor);
+}
+
+void THtmlView::TileBackground(TCanvas& canvas, const QRect& clip, const TLayoutImage& tile) {
+    const int iw = tile.Image.width(), ih = tile.Image.height();
+    // Tiles are anchored to the document: the first one starts where the scroll offsets say,
+    // then steps on to the last tile start at or before the rectangle's corner.
+    int x0 = -(HScrollPos() % iw), y0 = -(VScrollPos() % ih);
+    if (clip.left() > x0) x0 += (clip.left() - x0) / iw * iw;
+    if (clip.top() > y0) y0 += (clip.top() - y0) / ih * ih;
+    const bool masked = !tile.Mask.isNull();
+    if (masked) canvas.FillRect(QRect(QPoint(0, 0), clip.size()), doc_.BackgroundColor);
+    const QRect source(0, 0, iw, ih);
+    for (int y = y0; y <= clip.bottom(); y += ih)
+        for (int x = x0; x <= clip.right(); x += iw) {
+            const QRect dest(x - clip.left(), y - clip.top(), iw, ih);
+            if (masked)
+                canvas.MaskedBlit(dest, tile.Image, tile.Mask);
+            else
+                canvas.StretchBlit(dest, tile.Image, source, TRop::ropCopy);
+        }
+}
+
+}  // namespace kv

@@ -1,0 +1,260 @@
+// Scrolling and painting: short and wide documents, keys, wheel and bar steps, the reading place
+// across a re-layout, the scroll bar's stored parameters, the tiled background and the paint
+// panel's off-screen picture.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include "html/viewer/paintpanel.h"
+#include "html/viewer/scrollbar32.h"
+#include "tests/viewer/viewertest.h"
+
+namespace kv {
+namespace {
+
+using test::Article;
+using test::ViewerFixture;
+
+void Key(QWidget& widget, int key) {
+    QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &event);
+}
+
+void Wheel(QWidget& widget, int delta) {
+    QWheelEvent event(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &event);
+}
+
+int PanelHeight(const THtmlView& view) { return view.PaintPanel()->height(); }
+
+TEST(ViewerScroll, ShortDocumentsStayAtTheTop) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", Article(2)));
+    ASSERT_LT(f.view.DocHeight(), PanelHeight(f.view));
+    EXPECT_TRUE(f.view.VScrollBar().isHidden());
+    EXPECT_EQ(f.view.PaintPanel()->width(), f.view.width());
+    f.view.SetVScrollPos(100);
+    EXPECT_EQ(f.view.VScrollPos(), 0);
+    for (int key : {Qt::Key_Down, Qt::Key_PageDown, Qt::Key_End}) {
+        Key(f.view, key);
+        EXPECT_EQ(f.view.VScrollPos(), 0) << key;
+    }
+    Wheel(f.view, -240);
+    EXPECT_EQ(f.view.VScrollPos(), 0);
+    f.view.ScrollTo(50);
+    EXPECT_EQ(f.view.Document().ScrollTopY, 0);
+    // Always shown on request, but with nothing to scroll.
+    f.view.SethtOptions(htShowVScroll);
+    f.view.LoadFromFile(f.Write("b.htm", Article(2)));
+    EXPECT_TRUE(f.view.VScrollBar().isVisible());
+    EXPECT_FALSE(f.view.VScrollBar().isEnabled());
+    EXPECT_EQ(f.view.PaintPanel()->width(), f.view.width() - f.view.ScrollBarWidth());
+}
+
+TEST(ViewerScroll, KeyWheelAndBarSteps) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", Article(100)));
+    ASSERT_TRUE(f.view.VScrollBar().isVisible());
+    Key(f.view, Qt::Key_Down);
+    EXPECT_EQ(f.view.VScrollPos(), 16);
+    Key(f.view, Qt::Key_Down);
+    Key(f.view, Qt::Key_Up);
+    EXPECT_EQ(f.view.VScrollPos(), 16);
+    EXPECT_EQ(f.view.Document().ScrollTopY, 16);
+    Key(f.view, Qt::Key_PageDown);
+    EXPECT_EQ(f.view.VScrollPos(), 16 + PanelHeight(f.view) - 16);
+    Key(f.view, Qt::Key_Home);
+    EXPECT_EQ(f.view.VScrollPos(), 0);
+    // One notch moves half its delta; odd deltas are cut toward zero both ways.
+    Wheel(f.view, -120);
+    EXPECT_EQ(f.view.VScrollPos(), 60);
+    Wheel(f.view, -121);
+    EXPECT_EQ(f.view.VScrollPos(), 120);
+    Wheel(f.view, 121);
+    EXPECT_EQ(f.view.VScrollPos(), 60);
+    Wheel(f.view.VScrollBar(), -120);  // the bar takes the viewer's step too
+    EXPECT_EQ(f.view.VScrollPos(), 120);
+    Key(f.view, Qt::Key_End);
+    EXPECT_EQ(f.view.VScrollPos(), f.view.DocHeight() - PanelHeight(f.view));
+    Key(f.view, Qt::Key_Down);
+    EXPECT_EQ(f.view.VScrollPos(), f.view.DocHeight() - PanelHeight(f.view));
+    // The bar's own buttons and track.
+    T32ScrollBar& bar = f.view.VScrollBar();
+    bar.triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(f.view.VScrollPos(), 0);
+    bar.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(f.view.VScrollPos(), 16);
+    EXPECT_EQ(bar.value(), 16);
+    bar.triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(f.view.VScrollPos(), PanelHeight(f.view));
+    EXPECT_EQ(f.view.Document().ScrollTopY, PanelHeight(f.view));
+    bar.triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(f.view.VScrollPos(), f.view.DocHeight() - PanelHeight(f.view));
+    EXPECT_EQ(bar.value(), f.view.VScrollPos());
+}
+
+TEST(ViewerScroll, WideDocumentsScrollHorizontallyUpTo6000) {
+    ViewerFixture f;
+    f.view.SetScrollBars(TScrollStyle::ssBoth);
+    f.view.LoadFromFile(f.Write("a.htm", "<pre>" + std::string(1500, 'x') + "</pre>"));
+    EXPECT_EQ(f.view.DocWidth(), 6000);
+    T32ScrollBar& bar = f.view.HScrollBar();
+    ASSERT_TRUE(bar.isVisible());
+    Key(f.view, Qt::Key_Right);
+    EXPECT_EQ(f.view.HScrollPos(), 15);
+    Key(f.view, Qt::Key_Left);
+    Key(f.view, Qt::Key_Left);
+    EXPECT_EQ(f.view.HScrollPos(), 0);
+    bar.triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(f.view.HScrollPos(), 6000 - f.view.PaintPanel()->width());
+    Key(f.view, Qt::Key_Right);
+    EXPECT_EQ(f.view.HScrollPos(), 6000 - f.view.PaintPanel()->width());
+    // A narrow document hides the bar again and a new file starts at the left.
+    f.view.LoadFromFile(f.Write("b.htm", Article(2)));
+    EXPECT_TRUE(bar.isHidden());
+    EXPECT_EQ(f.view.HScrollPos(), 0);
+}
+
+TEST(ViewerScroll, ReadingPlaceSurvivesARelayoutAtAnotherWidth) {
+    ViewerFixture f(500, 300);
+    f.view.LoadFromFile(f.Write("a.htm", Article(120)));
+    const auto& landmarks = f.view.Document().Positions;
+    ASSERT_GT(landmarks.size(), 10u);
+    f.view.ScrollTo(landmarks[7]->TopY() + 9);
+    const int position = f.view.Position();
+    EXPECT_EQ(position, (8 << 16) | 9);
+    const int height = f.view.DocHeight();
+    f.view.resize(250, 300);
+    ASSERT_GT(f.view.DocHeight(), height);
+    EXPECT_EQ(f.view.Position(), position);
+    EXPECT_EQ(f.view.VScrollPos(), landmarks[7]->TopY() + 9);
+    // Positions without a landmark, and landmarks beyond the list.
+    f.view.SetPosition(40);
+    EXPECT_EQ(f.view.VScrollPos(), 40);
+    f.view.SetPosition(int(landmarks.size() + 5) << 16);
+    EXPECT_EQ(f.view.VScrollPos(), 40);
+}
+
+TEST(ViewerScroll, BarChoiceBorderAndClearArrangeThePanel) {
+    ViewerFixture f;
+    const std::string wide = f.Write("a.htm", "<pre>" + std::string(300, 'x') + "</pre>" + Article(60));
+    f.view.LoadFromFile(wide);
+    EXPECT_TRUE(f.view.HScrollBar().isHidden());
+    f.view.SetScrollBars(TScrollStyle::ssBoth);
+    EXPECT_TRUE(f.view.HScrollBar().isVisible());
+    EXPECT_EQ(PanelHeight(f.view), f.view.height() - f.view.ScrollBarWidth());
+    f.view.SetScrollBars(TScrollStyle::ssNone);
+    EXPECT_TRUE(f.view.VScrollBar().isHidden());
+    EXPECT_TRUE(f.view.HScrollBar().isHidden());
+    EXPECT_EQ(f.view.PaintPanel()->geometry(), f.view.rect());
+    // A single line all round: the panel moves in by one pixel.
+    f.view.SetBorderStyle(THTMLBorderStyle::htSingle);
+    EXPECT_EQ(f.view.PaintPanel()->geometry(), f.view.rect().adjusted(1, 1, -1, -1));
+    EXPECT_NE(f.view.BorderPanel().frameStyle(), int(QFrame::NoFrame));
+    f.view.SetBorderStyle(THTMLBorderStyle::htFocused);
+    EXPECT_EQ(f.view.BorderPanel().frameStyle(), int(QFrame::NoFrame));  // no focus
+    f.view.SetScrollBars(TScrollStyle::ssVertical);
+    f.view.Clear();
+    EXPECT_TRUE(f.view.Document().Sections.empty());
+    EXPECT_TRUE(f.view.DocumentTitle().empty());
+    EXPECT_TRUE(f.view.VScrollBar().isHidden());
+    EXPECT_EQ(f.view.VScrollBar().Page(), 0);
+}
+
+TEST(ViewerScroll, FocusedFormControlIsBroughtIntoView) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", Article(100)));
+    const int h = f.view.height();
+    f.view.Document().OnControlEnter(1000);
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
+    f.view.Document().OnControlEnter(1000 - h / 2 + 10);  // already in view
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
+    f.view.Document().OnControlEnter(1000 - h / 2 + h - 10);  // in the bottom 20 pixels
+    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2 + h / 2 - 10);
+}
+
+TEST(ViewerScroll, BarSkipsSystemUpdatesWhenNothingChanged) {
+    QWidget parent;
+    T32ScrollBar bar(Qt::Vertical, 16, &parent);
+    bar.SetParams(10, 101, 0, 1000);
+    const int updates = bar.SystemUpdates();
+    bar.SetParams(10, 101, 0, 1000);
+    bar.SetPosition(10);
+    EXPECT_EQ(bar.SystemUpdates(), updates);
+    // Windows meaning: the last position is Max - Page + 1; ranges beyond 16 bits work.
+    EXPECT_EQ(bar.maximum(), 900);
+    bar.SetParams(200000, 101, 0, 300000);
+    EXPECT_EQ(bar.SystemUpdates(), updates + 1);
+    EXPECT_EQ(bar.value(), 200000);
+}
+
+// A 4 x 4 tile: the top-left 2 x 2 red, the rest blue.
+QImage Tile() {
+    QImage tile(4, 4, QImage::Format_RGB32);
+    tile.fill(Qt::blue);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) tile.setPixel(x, y, qRgb(255, 0, 0));
+    return tile;
+}
+
+QImage PaintedRect(THtmlView& view, const QRect& rect) {
+    return static_cast<TPaintPanel*>(view.PaintPanel())->Render(rect);
+}
+
+TEST(ViewerPaint, BackgroundTilesFollowTheScrollAndTheRectangle) {
+    ViewerFixture f;
+    ASSERT_TRUE(Tile().save(QString::fromStdString((f.folder.Path() / "tile.bmp").string()), "BMP"));
+    std::string text = "<body background=\"tile.bmp\">";
+    for (int i = 0; i < 200; ++i) text += "<br>";
+    f.view.LoadFromFile(f.Write("a.htm", text));
+    ASSERT_GT(f.view.DocHeight(), PanelHeight(f.view) + 10);
+    const QImage tile = Tile();
+    for (int scroll : {0, 5, 7}) {
+        f.view.ScrollTo(scroll);
+        for (const QRect& rect : {QRect(0, 0, 12, 12), QRect(3, 7, 10, 9), QRect(390, 290, 5, 5)}) {
+            const QImage picture = PaintedRect(f.view, rect);
+            ASSERT_EQ(picture.size(), rect.size());
+            for (int y = 0; y < rect.height(); ++y)
+                for (int x = 0; x < rect.width(); ++x)
+                    ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF,
+                              tile.pixel((rect.left() + x) % 4, (rect.top() + y + scroll) % 4) & 0xFFFFFF)
+                        << "scroll " << scroll << " at " << rect.left() + x << "," << rect.top() + y;
+        }
+    }
+    // Images off: the plain background colour.
+    f.view.SetViewImages(false);
+    EXPECT_EQ(PaintedRect(f.view, QRect(0, 0, 4, 4)).pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+    f.view.SetViewImages(true);
+    EXPECT_EQ(PaintedRect(f.view, QRect(0, 0, 4, 4)).pixel(1, 1) & 0xFFFFFF,
+              tile.pixel(1, (1 + f.view.VScrollPos()) % 4) & 0xFFFFFF);
+}
+
+TEST(ViewerPaint, ScrolledRectangleShowsTheSamePixelsAsTheWholePanel) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", Article(60)));
+    f.view.ScrollTo(123);
+    const QRect all = f.view.PaintPanel()->rect();
+    const QImage whole = PaintedRect(f.view, all);
+    const QRect part(17, 41, 150, 90);
+    EXPECT_EQ(PaintedRect(f.view, part), whole.copy(part));
+    EXPECT_EQ(f.view.Document().ScrollTopY, 123);
+}
+
+TEST(ViewerPaint, PictureTooLargeIsOutOfResources) {
+    ViewerFixture f;
+    try {
+        PaintedRect(f.view, QRect(0, 0, 200000, 200000));
+        FAIL() << "no error";
+    } catch (const Exception& error) {
+        EXPECT_STREQ(error.what(), "Out of Resources");
+    }
+    EXPECT_TRUE(PaintedRect(f.view, QRect()).isNull());
+}
+
+}  // namespace
+}  // namespace kv
