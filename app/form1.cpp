@@ -59,6 +59,7 @@ void TForm1::BuildTitleStrip(QWidget* page) {
     connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
     connect(ButtonLayer1, &TPictureArea::clicked, this, &TForm1::ButtonLayer1Click);
     connect(ButtonLayer2, &TPictureArea::clicked, this, &TForm1::ButtonLayer2Click);
+    connect(ButtonLayer4, &TPictureArea::clicked, this, &TForm1::ButtonLayer4Click);
 }
 
 QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {
@@ -85,6 +86,10 @@ void TForm1::BuildMenuPage(QWidget* page) {
     Button1 = new QPushButton(QStringLiteral("Button1"), ImageLayer1);
     Button1->setGeometry(-97, 0, 75, 25);
     TreeView1 = new TContentsTreeView(ImageLayer1, QRect(119, 72, 666, 441));
+    // A change of the selection, not of the current item: the view makes the first node
+    // current on focus without selecting it, and that must not open an article.
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
+            [this] { TreeView1Change(TreeView1->SelectedNode()); });
     SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, kGray);
     CheckBox1 = new QCheckBox(QStringLiteral("Показывать содержание"), ImageLayer1);
     CheckBox1->setGeometry(48, 526, 14, 14);
@@ -95,11 +100,22 @@ void TForm1::BuildMenuPage(QWidget* page) {
 void TForm1::BuildContentPage(QWidget* page) {
     ImageLayer3 = new TPictureArea(page, QRect(0, 0, 800, 568), Qt::ArrowCursor);
     Label4 = MakeMenuLabel(ImageLayer3, QPoint(8, 512));
-    // The article viewer takes this place; until then a white area of its size.
-    HtmlView1 = new QWidget(ImageLayer3);
+    HtmlView1 = new THtmlView(ImageLayer3);
     HtmlView1->setObjectName(QStringLiteral("HtmlView1"));
     HtmlView1->setGeometry(120, 56, 665, 457);
-    SetColor(HtmlView1, Qt::white);
+    HtmlView1->SetDefBackground(0xFFFFFF);
+    HtmlView1->SetBorderStyle(THTMLBorderStyle::htNone);
+    HtmlView1->SetHistoryMaxCount(0);
+    HtmlView1->SetDefFontName("MS Sans Serif");
+    HtmlView1->SetDefPreFontName("MS Sans Serif");
+    HtmlView1->SetDefFontSize(10);
+    HtmlView1->SetNoSelect(false);
+    HtmlView1->SetScrollBars(TScrollStyle::ssVertical);
+    HtmlView1->SetCharSet(1);
+    HtmlView1->SetPrintMarginLeft(2);
+    HtmlView1->SetPrintMarginRight(2);
+    HtmlView1->SetPrintMarginTop(2);
+    HtmlView1->SetPrintMarginBottom(2);
     CheckBox2 = new QCheckBox(QStringLiteral("CheckBox2"), ImageLayer3);
     CheckBox2->setGeometry(48, 528, 14, 14);
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox2); });
@@ -145,12 +161,43 @@ void TForm1::LoadContents() {
     reportSkipped();
 }
 
+std::string TForm1::CurrentFolder() const { return cp1251::fromQString(Label2->text()); }
+
+std::string TForm1::CurrentArticle() const { return cp1251::fromQString(Label1->text()); }
+
+void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
+    if (!node) return;
+    const QTreeWidgetItem* folderNode = node->parent() ? node->parent() : node;
+    Label2->setText(folderNode->text(0));
+    std::string topic = TContentsTreeView::NodeText(node);
+    if (topic.starts_with('+')) topic.clear();
+    if (topic.empty()) return;
+    const std::string path =
+        programFolder_ + "inside/" + CurrentFolder() + "/index.htm#" + topic;
+    Label1->setText(cp1251::toQString(path));
+    Notebook2->SetActivePage(QStringLiteral("content"));
+    try {
+        HtmlView1->LoadFromFile(path);
+    } catch (...) {
+        // A topic whose article is missing or unreadable keeps the article shown before.
+    }
+}
+
 void TForm1::ButtonLayer1Click() { Notebook2->SetActivePage(QStringLiteral("mainmenu")); }
 
 void TForm1::ButtonLayer2Click() {
     if (!search_) return;
     search_->move(x() + 400, y() + 80);
     search_->show();
+}
+
+void TForm1::ButtonLayer4Click() {
+    Notebook2->SetActivePage(QStringLiteral("content"));
+    try {
+        HtmlView1->LoadFromFile(programFolder_ + "res/anons.htm");
+    } catch (const std::exception& e) {
+        messages::showError(e.what());
+    }
 }
 
 void TForm1::CheckBoxClick(QCheckBox* box) {

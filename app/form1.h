@@ -11,6 +11,7 @@
 #include "app/contentindex.h"
 #include "app/treeview.h"
 #include "app/widgets.h"
+#include "html/viewer/htmlview.h"
 
 namespace kv {
 
@@ -35,8 +36,13 @@ public:
     // The other windows, set once they exist (not owned).
     void SetWindows(TForm3* contents, TForm4* search);
 
+    // Tree navigation: a topic node opens its folder's article at the topic's anchor, a
+    // top-level node the folder's article at the folder's own name. The contents window calls
+    // it with its own tree's node.
+    void TreeView1Change(const QTreeWidgetItem* node);
     void ButtonLayer1Click();
     void ButtonLayer2Click();
+    void ButtonLayer4Click();
     void CheckBoxClick(QCheckBox* box);
     void Image1Click();
     void Timer1Timer();
@@ -44,6 +50,9 @@ public:
     const std::string& ProgramFolder() const { return programFolder_; }
     const TContentIndex& ContentIndex() const { return index_; }
     std::string ContentsFilePath() const;
+    // The folder and the article path of the last tree navigation (held in the hidden labels).
+    std::string CurrentFolder() const;
+    std::string CurrentArticle() const;
 
     TNotebook* Notebook1 = nullptr;
     TPictureArea* ImageLayer2 = nullptr;  // title strip
@@ -65,7 +74,7 @@ public:
     QCheckBox* CheckBox1 = nullptr;
     TPictureArea* ImageLayer3 = nullptr;
     QLabel* Label4 = nullptr;
-    QWidget* HtmlView1 = nullptr;
+    THtmlView* HtmlView1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QIcon ImageList1;
     QTimer* Timer1 = nullptr;

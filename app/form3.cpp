@@ -24,6 +24,7 @@ TForm3::TForm3(TForm1* main)
     Panel2 = new QWidget(this);
     Panel2->setGeometry(13, 270, 324, 19);
     connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TForm3::TreeView1Change);
 }
 
 void TForm3::FormCreate() {
@@ -37,5 +38,10 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::Image2Click() { close(); }
+
+void TForm3::TreeView1Change() {
+    TreeView1->viewport()->repaint();
+    main_->TreeView1Change(TreeView1->SelectedNode());
+}
 
 }  // namespace kv

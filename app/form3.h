@@ -18,6 +18,8 @@ public:
     // Colours, then a copy of the main window's tree as it is now.
     void FormCreate();
     void Image2Click();
+    // Repaints the tree at once, then opens the pick in the main window.
+    void TreeView1Change();
 
     TPictureArea* Image1 = nullptr;
     TPictureArea* Image2 = nullptr;

@@ -93,6 +93,11 @@ QString TContentsTreeView::Dump() const {
     return out;
 }
 
+QTreeWidgetItem* TContentsTreeView::SelectedNode() const {
+    const QList<QTreeWidgetItem*> selected = selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
 std::string TContentsTreeView::NodeText(const QTreeWidgetItem* item) {
     return item ? cp1251::fromQString(item->text(0)) : std::string();
 }

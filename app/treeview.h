@@ -26,6 +26,9 @@ public:
     // Node texts in display order, one per line, indented two spaces per level (UTF-8).
     QString Dump() const;
 
+    // The one selected node, or none.
+    QTreeWidgetItem* SelectedNode() const;
+
     // The Windows-1251 text of a node.
     static std::string NodeText(const QTreeWidgetItem* item);
 };

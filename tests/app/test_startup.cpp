@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "platform/codec.h"
+#include "tests/app/installation.h"
 #include "tests/common/testutil.h"
 
 using kvtest::W;
@@ -14,20 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A program folder with a content folder, and a Windows folder of its own.
-struct Installation {
-    kvtest::TempFolder program;
-    kvtest::TempFolder windows;
-    kvtest::CurrentFolderGuard guard;
-
-    kv::ShellFolders Folders() const {
-        return {kv::cp1251::fromPath(program.Path()) + "/",
-                kv::cp1251::fromPath(windows.Path()) + "/"};
-    }
-    void Article(std::string_view folder, std::string_view text) {
-        program.Write("inside/" + std::string(folder) + "/index.htm", W(text));
-    }
-};
+using kvtest::Installation;
 
 std::string Dump(const kv::TContentsTreeView& view) { return view.Dump().toStdString(); }
 

@@ -1,0 +1,28 @@
+#pragma once
+// A program folder with a content folder, and a Windows folder of its own, for shell tests.
+
+#include <string>
+#include <string_view>
+
+#include "app/startup.h"
+#include "platform/codec.h"
+#include "tests/common/testutil.h"
+
+namespace kvtest {
+
+struct Installation {
+    TempFolder program;
+    TempFolder windows;
+    CurrentFolderGuard guard;
+
+    kv::ShellFolders Folders() const {
+        return {kv::cp1251::fromPath(program.Path()) + "/",
+                kv::cp1251::fromPath(windows.Path()) + "/"};
+    }
+    // Writes inside/<folder>/index.htm (texts in UTF-8, stored as Windows-1251).
+    void Article(std::string_view folder, std::string_view text) {
+        program.Write("inside/" + std::string(folder) + "/index.htm", W(text));
+    }
+};
+
+}  // namespace kvtest

@@ -1,0 +1,142 @@
+// Picking in the contents trees opens articles in the main window's viewer.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "app/form1.h"
+#include "app/form3.h"
+#include "platform/codec.h"
+#include "tests/app/installation.h"
+
+using kvtest::W;
+
+namespace {
+
+// An article long enough that its later anchors lie below the first screen.
+std::string LongArticle(std::initializer_list<std::string_view> anchors) {
+    std::string text = "<html><body>\n";
+    for (std::string_view anchor : anchors) {
+        text += "<a name=\"" + std::string(anchor) + "\">\n<h2>" + std::string(anchor) + "</h2>\n";
+        for (int i = 0; i < 40; ++i) text += "<p>Строка текста номер " + std::to_string(i) + ".</p>\n";
+    }
+    return text + "</body></html>\n";
+}
+
+struct Shell {
+    kvtest::Installation setup;
+    kvtest::MessageRecorder boxes;
+    std::unique_ptr<kv::TWindowSet> windows;
+
+    explicit Shell(const std::function<void(kvtest::Installation&)>& fill) {
+        fill(setup);
+        windows = kv::CreateWindowSet(setup.Folders());
+        kv::ShowMainWindow(*windows);
+        QCoreApplication::processEvents();
+    }
+    kv::TForm1& Main() { return *windows->Form1; }
+    // The node with the text (UTF-8) in a tree, searched at both levels.
+    static QTreeWidgetItem* Node(QTreeWidget& tree, const char* text) {
+        const auto found = tree.findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.front();
+    }
+    void Pick(QTreeWidget& tree, const char* text) {
+        QTreeWidgetItem* node = Node(tree, text);
+        ASSERT_NE(node, nullptr) << text;
+        tree.setCurrentItem(node);
+    }
+    std::string Page() { return Main().Notebook2->ActivePage().toStdString(); }
+    std::string ArticleFile(const char* folder) {
+        return Main().ProgramFolder() + "inside/" + W(folder) + "/index.htm";
+    }
+};
+
+void TwoArticles(kvtest::Installation& setup) {
+    setup.Article("Яблоко", LongArticle({"Сорта", "История", "Сад"}));
+    setup.Article("Груша", LongArticle({"Виды"}));
+}
+
+}  // namespace
+
+TEST(Navigation, TopicOpensItsFolderArticleAtTheAnchor) {
+    Shell shell(TwoArticles);
+    kv::TForm1& main = shell.Main();
+    shell.Pick(*main.TreeView1, "Сад");
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(main.CurrentFolder(), W("Яблоко"));
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + W("Сад"));
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));
+    const kv::TIDObject* anchor = main.HtmlView1->Document().IDNames.Find(W("САД"));
+    ASSERT_NE(anchor, nullptr);
+    EXPECT_GT(main.HtmlView1->VScrollPos(), 0);
+    EXPECT_EQ(main.HtmlView1->VScrollPos(),
+              std::min(anchor->TopY(), main.HtmlView1->DocHeight() - (main.HtmlView1->height())));
+    EXPECT_TRUE(shell.boxes.Boxes().empty());
+
+    main.ButtonLayer1Click();
+    EXPECT_EQ(shell.Page(), "mainmenu");
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));  // kept meanwhile
+}
+
+TEST(Navigation, TopLevelNodeOpensTheArticleWithTheFolderNameAsFragment) {
+    Shell shell(TwoArticles);
+    kv::TForm1& main = shell.Main();
+    shell.Pick(*main.TreeView1, "Груша");
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Груша") + "#" + W("Груша"));
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Груша"));
+    EXPECT_EQ(main.HtmlView1->VScrollPos(), 0);  // no such anchor: the top of the new file
+}
+
+TEST(Navigation, PlusNodeDoesNothing) {
+    Shell shell([](kvtest::Installation& setup) {
+        setup.Article("Раздел", "<a name=\"+Подраздел\">\n<a name=\"Тема\">\n<p>Текст</p>\n");
+    });
+    kv::TForm1& main = shell.Main();
+    ASSERT_NE(Shell::Node(*main.TreeView1, "+Подраздел"), nullptr);
+    shell.Pick(*main.TreeView1, "+Подраздел");
+    EXPECT_EQ(shell.Page(), "mainmenu");
+    EXPECT_TRUE(main.CurrentArticle().empty());
+    EXPECT_TRUE(main.HtmlView1->CurrentFile().empty());
+}
+
+TEST(Navigation, MissingArticleKeepsThePreviousDocumentSilently) {
+    Shell shell(TwoArticles);
+    kv::TForm1& main = shell.Main();
+    shell.Pick(*main.TreeView1, "Виды");
+    ASSERT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Груша"));
+    std::filesystem::remove(shell.setup.program.Path() / "inside" / "Яблоко" / "index.htm");
+    main.ButtonLayer1Click();
+    shell.Pick(*main.TreeView1, "История");
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Груша"));
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + W("История"));
+    EXPECT_TRUE(shell.boxes.Boxes().empty());
+}
+
+TEST(Navigation, ContentsWindowPickOpensTheArticleInTheMainWindow) {
+    Shell shell(TwoArticles);
+    kv::TForm1& main = shell.Main();
+    ASSERT_EQ(shell.Page(), "mainmenu");
+    shell.Pick(*shell.windows->Form3->TreeView1, "Сорта");
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(main.CurrentFolder(), W("Яблоко"));
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));
+}
+
+TEST(Navigation, AnnouncementPageAndItsMissingFileError) {
+    Shell shell(TwoArticles);
+    kv::TForm1& main = shell.Main();
+    main.ButtonLayer4Click();
+    EXPECT_EQ(shell.Page(), "content");
+    ASSERT_EQ(shell.boxes.Boxes().size(), 1u);
+    EXPECT_EQ(shell.boxes.Boxes()[0].kind, kv::messages::Kind::Error);
+    EXPECT_EQ(shell.boxes.Boxes()[0].text, "Can't locate file: " + main.ProgramFolder() + "res/anons.htm");
+
+    shell.setup.program.Write("res/anons.htm", W("<p>Новое в энциклопедии</p>"));
+    main.ButtonLayer1Click();
+    main.ButtonLayer4Click();
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(main.HtmlView1->CurrentFile(), main.ProgramFolder() + "res/anons.htm");
+    EXPECT_EQ(shell.boxes.Boxes().size(), 1u);
+}
