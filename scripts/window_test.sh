@@ -35,16 +35,19 @@ read -r x y < "$work/origin"
 cp "$work/screen.png" "$shot"
 convert "$work/screen.png" -crop "665x457+$((x + 120))+$((y + 32 + 56))" +repage "$work/view.png"
 
-# The candidates: every anchor of every article, as the contents file lists them.
+# The candidates: every anchor of every article, as the contents file lists them, sorted the
+# way the tree most likely is, so that the expected one comes first.
 python3 - "$work/state/kvarnelya/treeenc.txt" > "$work/candidates" <<'PY'
 import sys
-folder = None
+folder, pairs = None, []
 for raw in open(sys.argv[1], encoding="cp1251"):
     line = raw.rstrip("\r\n")
     if not line.startswith(" "):
         folder = line
     elif folder is not None:
-        print(folder + "\t" + line.strip())
+        pairs.append((folder, line.strip()))
+for folder, topic in sorted(pairs):
+    print(folder + "\t" + topic)
 PY
 
 export QT_QPA_PLATFORM=offscreen
