@@ -48,8 +48,10 @@ std::string ImageMarkup(const std::string& file) {
 
 // ---------------------------------------------------------------- life
 
-THtmlView::THtmlView(QWidget* parent)
-    : QWidget(parent), doc_(TQtFontEngine::Shared()) {
+THtmlView::THtmlView(QWidget* parent) : THtmlView(TQtFontEngine::Shared(), parent) {}
+
+THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
+    : QWidget(parent), measure_(1, 1, fonts), doc_(fonts) {
     setFocusPolicy(Qt::StrongFocus);
     border_ = new QFrame(this);
     border_->setFrameStyle(QFrame::NoFrame);
