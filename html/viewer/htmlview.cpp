@@ -176,7 +176,7 @@ void THtmlView::SetScrollBars(TScrollStyle style) {
         TProcessingScope processing(*this);
         DoLayout();
     }
-    panel_->update();
+    ScrollTo(VScrollPos());  // within the new height; repaints
 }
 
 void THtmlView::SetBorderStyle(THTMLBorderStyle style) {
