@@ -48,8 +48,10 @@ std::string ImageMarkup(const std::string& file) {
 
 // ---------------------------------------------------------------- life
 
-THtmlView::THtmlView(QWidget* parent)
-    : QWidget(parent), doc_(TQtFontEngine::Shared()) {
+THtmlView::THtmlView(QWidget* parent) : THtmlView(TQtFontEngine::Shared(), parent) {}
+
+THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
+    : QWidget(parent), measure_(1, 1, fonts), doc_(fonts) {
     setFocusPolicy(Qt::StrongFocus);
     border_ = new QFrame(this);
     border_->setFrameStyle(QFrame::NoFrame);
@@ -174,7 +176,7 @@ void THtmlView::SetScrollBars(TScrollStyle style) {
         TProcessingScope processing(*this);
         DoLayout();
     }
-    panel_->update();
+    ScrollTo(VScrollPos());  // within the new height; repaints
 }
 
 void THtmlView::SetBorderStyle(THTMLBorderStyle style) {

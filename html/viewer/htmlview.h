@@ -60,6 +60,8 @@ public:
 class THtmlView : public QWidget {
 public:
     explicit THtmlView(QWidget* parent = nullptr);
+    // Measuring with another font engine (fixed metrics for tests and fuzzing).
+    THtmlView(TFontEngine& fonts, QWidget* parent);
     ~THtmlView() override;
 
     // ---- loading. Names are Windows-1251 paths, optionally followed by "#" and an anchor.
@@ -270,7 +272,7 @@ private:
 
     // The cache outlives the document, whose images come from it.
     std::unique_ptr<TStringBitmapList> cache_;
-    TImageCanvas measure_{1, 1};
+    TImageCanvas measure_;
     TSectionList doc_;
     QFrame* border_;      // children: owned by Qt
     TPaintPanel* panel_;
