@@ -129,6 +129,8 @@ void THtmlBuilder::BeginDocument() {
 
 void THtmlBuilder::EndDocument() {
     FinishSection();
+    for (const auto& form : doc_.Forms) form->Finish();
+    openForm_ = nullptr;
     stack_.Clear();
     link_.Clear();
 }
@@ -136,6 +138,8 @@ void THtmlBuilder::EndDocument() {
 void THtmlBuilder::Parse(std::string_view text) {
     BeginDocument();
     reader_.IDNames = &doc_.IDNames;
+    reader_.OnInclude = OnInclude;
+    reader_.Viewer = Viewer;
     reader_.Start(text);
     try {
         reader_.ReadChar();
@@ -269,6 +273,20 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
                 else if (a.Name == "TARGET") BaseTarget = a.Value;
             }
             reader_.NextToken();
+        } else if (s == syLINK && BeforeContent()) {
+            ReadStyleLink();
+            reader_.NextToken();
+        } else if (s == syMETA && BeforeContent()) {
+            ReadMeta();
+            reader_.NextToken();
+        } else if (s == syBGSOUND && BeforeContent()) {
+            ReadSound();
+            reader_.NextToken();
+        } else if (s == syFORM && nested) {
+            ReadForm(terminators);
+        } else if (s == syFORMEnd) {
+            CloseForm();  // a form opened between table cells ends here
+            reader_.NextToken();
         } else if (s == sySTYLE) {
             reader_.ReadStyleElement(doc_.Styles);
             reader_.NextToken();
@@ -401,7 +419,12 @@ bool THtmlBuilder::ReadInline() {
         case syIMG: ReadImage(); break;
         case syMAP: ReadMap(); return true;
         case syPAGE: FinishSection(); break;
+        case syINPUT: case sySELECT: case syTEXTAREA: ReadControl(); return true;
         case sySCRIPT:
+            if (OnScript) {
+                ReadScript();
+                return true;
+            }
             // No script handler: the script's text is passed over.
             while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
             break;
@@ -414,7 +437,7 @@ bool THtmlBuilder::ReadInline() {
         }
         case syPRE: ReadPre(); return true;
         default:
-            return false;  // panels and form controls are not shown
+            return false;  // panels are not shown
     }
     reader_.NextToken();
     return true;
@@ -801,6 +824,15 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
             target_ = saved;
         } else if (s == syTREnd || s == syTDEnd || s == syTHEnd || s == syCAPTIONEnd) {
             finishCell();
+            reader_.NextToken();
+        } else if (s == syFORM && !terminators[syFORM]) {
+            // A form around rows: its controls stand in the cells.
+            CloseForm();
+            doc_.Forms.push_back(std::make_unique<ThtmlForm>(&doc_, Attributes()));
+            openForm_ = doc_.Forms.back().get();
+            reader_.NextToken();
+        } else if (s == syFORMEnd && !terminators[syFORMEnd]) {
+            CloseForm();
             reader_.NextToken();
         } else if (s == syCAPTION) {
             finishCell();

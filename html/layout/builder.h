@@ -6,6 +6,7 @@
 // closed by whatever token an enclosing construct stops at.
 
 #include <bitset>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,26 @@
 #include "html/reader/tokenizer.h"
 
 namespace kv {
+
+class TSelectControl;
+class TTextAreaControl;
+
+// Handlers the viewer gives the builder (each called only when set; Sender is the viewer).
+// BGSOUND before content: the sound file, its loop count, and false for "terminate".
+using TSoundType = std::function<void(THtmlView* Sender, const std::string& SRC, int Loop,
+                                      bool Terminate)>;
+// META before content.
+using TMetaType = std::function<void(THtmlView* Sender, const std::string& HttpEq,
+                                     const std::string& Name, const std::string& Content)>;
+// SCRIPT: its text with CR LF line ends.
+using TScriptEvent = std::function<void(THtmlView* Sender, const std::string& Name,
+                                        const std::string& Language, const std::string& Script)>;
+// A linked style sheet by name: fills `Stream` and answers true, or false when it has none.
+using TStreamRequestType =
+    std::function<bool(THtmlView* Sender, const std::string& URL, std::string& Stream)>;
+// The full name of a linked file, asked before a stream request.
+using TExpandNameType =
+    std::function<std::string(THtmlView* Sender, const std::string& Name)>;
 
 class THtmlBuilder {
 public:
@@ -34,6 +55,15 @@ public:
     void LoadPlainText(std::string_view text);
 
     std::string Title, Base, BaseTarget;
+
+    // The viewer's handlers and the sender they are called with.
+    THtmlView* Viewer = nullptr;
+    TIncludeType OnInclude;
+    TSoundType OnSoundRequest;
+    TMetaType OnMeta;
+    TScriptEvent OnScript;
+    TStreamRequestType OnStreamRequest;
+    TExpandNameType OnExpandName;
 
 private:
     using TSet = std::bitset<256>;
@@ -56,6 +86,18 @@ private:
     void ReadFont(bool baseFont);
     void ReadBreak();
     void ReadImage();
+    // Forms and their controls.
+    void ReadForm(const TSet& terminators);
+    void ReadControl();
+    void ReadSelect(TSelectControl& select);
+    void ReadTextArea(TTextAreaControl& area);
+    ThtmlForm& OpenForm();
+    void CloseForm();
+    // Head elements and scripts.
+    void ReadStyleLink();
+    void ReadMeta();
+    void ReadSound();
+    void ReadScript();
 
     // Sections and cells.
     TSection& Section();
@@ -83,6 +125,7 @@ private:
     int centerDepth_ = 0;
     int depth_ = 0;  // nesting of readers, limited against hostile input
     bool inPre_ = false;
+    ThtmlForm* openForm_ = nullptr;  // the form controls join, owned by the document
 };
 
 }  // namespace kv

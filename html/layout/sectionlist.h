@@ -8,8 +8,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "html/layout/formcontrols.h"
 #include "html/layout/imagehost.h"
 #include "html/layout/imagemap.h"
 #include "html/layout/sectionbase.h"
@@ -58,6 +60,9 @@ public:
     int DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth);
     int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
     void SetScrollTop(int y);
+    // Live widgets of controls that the last paint did not place are hidden (or, while one of
+    // them has the focus, moved off screen so the focus stays).
+    void UpdateControlVisibility();
     void AnimationTick();
     bool TimerEnabled() const;
 
@@ -125,9 +130,14 @@ public:
     // Loads an image file (the image cache's loader when the images module is in use).
     std::function<TFetchResult(const std::string& name, int transparency)> ImageLoader;
     std::function<void()> OnInvalidate;
+    TFormSubmitEvent OnFormSubmit;
+    // A control's widget received the focus (the viewer scrolls it into view).
+    std::function<void(TFormControlObj& control)> OnControlEnter;
     std::function<void()> OnBackgroundChange;
 
     // ---- registries
+    std::vector<std::unique_ptr<ThtmlForm>> Forms;
+    std::vector<TFormControlObj*> FormControlList;  // every control, in document order
     std::vector<TAnimatedImage*> AnimatedImages;
     std::vector<std::unique_ptr<TMapItem>> ImageMaps;
     std::vector<TPanelObj*> Panels;
@@ -142,8 +152,12 @@ public:
     std::string BackgroundName;
     bool BackgroundTried = false;
 
+    // While a print copy is made: the copy of a control of the source, or nullptr.
+    TFormControlObj* CopyOfControl(const TFormControlObj* control) const;
+
 private:
     void HoverLink(TFontObj* run, bool on);
+    std::unordered_map<const TFormControlObj*, TFormControlObj*> controlCopies_;
     std::shared_ptr<std::map<std::string, std::shared_ptr<const TLayoutImage>>> cache_;
     std::shared_ptr<const TLayoutImage> background_;
     std::unique_ptr<QTimer> timer_;
