@@ -160,7 +160,7 @@ void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const Lin
     int top = y - h;
     switch (control.VAlign) {
         case caTop: top = y - line.TextHeight; break;
-        case caMiddle: top = y - (line.TextHeight + h) / 2; break;
+        case caMiddle: top = y - (line.TextHeight + h + 1) / 2; break;  // as the line's spaces
         case caBaseline: top = y - h - line.MaxDescent; break;
         default: break;
     }
