@@ -83,6 +83,7 @@ void TSectionList::Clear() {
         Positions.clear();
     }
     background_.reset();
+    if (OnControlsCleared && !FormControlList.empty()) OnControlsCleared();
     // Sections keep plain pointers to controls and never use them when they are freed.
     Forms.clear();
     FormControlList.clear();

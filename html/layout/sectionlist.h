@@ -133,6 +133,8 @@ public:
     TFormSubmitEvent OnFormSubmit;
     // A control's widget received the focus (the viewer scrolls it into view).
     std::function<void(TFormControlObj& control)> OnControlEnter;
+    // The controls are about to be freed (Clear): the viewer drops their widgets.
+    std::function<void()> OnControlsCleared;
     std::function<void()> OnBackgroundChange;
 
     // ---- registries
