@@ -59,6 +59,8 @@ TFormControlObj::TFormControlObj(TControlKind kind, const TLayoutAttrs& attribut
     VSpace = NumberAttr(attributes, "VSPACE", 0, 200, 0);
 }
 
+int TFormControlObj::TopY() const { return Image ? Image->TopY() : Top; }
+
 void TFormControlObj::AddResults(std::vector<std::string>& results, const TFormControlObj*,
                                  int, int) const {
     if (!Name.empty()) results.push_back(Name + "=" + Value);

@@ -63,7 +63,8 @@ public:
     // resets or submits its form.
     virtual void Activate(int x, int y);
 
-    int TopY() const override { return Top; }
+    // Where the control stands; an image-submit stands where its picture is.
+    int TopY() const override;
     // Stands in the text with a box of its own (hidden fields and image-submits do not).
     bool HasBox() const { return Kind != ckHidden && Kind != ckImage; }
     int TotalWidth() const { return Width + 2 * HSpace; }

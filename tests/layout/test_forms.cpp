@@ -200,8 +200,8 @@ TEST(FormControls, ResultsFollowTheOrderOfTheControls) {
 }
 
 TEST(FormControls, ImageSubmitSendsThePoint) {
-    FormDoc d("<form action=go.htm><input type=image name=map src=none.gif width=40 height=30>"
-              "</form>");
+    FormDoc d("<p>text</p><form action=go.htm><input type=image id=pic name=map src=none.gif "
+              "width=40 height=30></form>");
     d.Paint();
     TFormControlObj& control = d.Control(0);
     ASSERT_NE(control.Image, nullptr);
@@ -217,6 +217,12 @@ TEST(FormControls, ImageSubmitSendsThePoint) {
     hit.FormControl->Activate(hit.X, hit.Y);
     EXPECT_EQ(sent, (std::vector<std::string>{"map.x=" + std::to_string(hit.X),
                                               "map.y=" + std::to_string(hit.Y)}));
+    // Its id leads to where its picture stands.
+    TIDObject* found = d.doc.IDNames.Find("PIC");
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->TopY(), control.Image->DrawY);
+    EXPECT_EQ(control.TopY(), control.Image->DrawY);
+    EXPECT_GT(control.TopY(), 0);
     EXPECT_EQ(hit.X, 5);
     EXPECT_EQ(hit.Y, 7);
 }
