@@ -169,7 +169,8 @@ void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const Lin
     control.Top = top;
     control.PaintedY = top - s;
     control.Draw(canvas, control.Left, control.PaintedY);
-    if (!canvas.IsPrinter() && control.Window) control.Window->Place(control.Left, control.PaintedY);
+    if (!canvas.IsPrinter() && control.Window)
+        control.Window->Place(control.Left, control.PaintedY);
     control.ShownFlag = true;
 }
 

@@ -66,8 +66,8 @@ TSection::TSection(const TSection& source, TSectionList* document)
             clone->NoBorder = image->NoBorder;
             clone->Transparency = image->Transparency;
             if (image->SubmitControl) {
-                TFormControlObj* control =
-                    document->CopyOfControl(static_cast<const TFormControlObj*>(image->SubmitControl));
+                const auto* source = static_cast<const TFormControlObj*>(image->SubmitControl);
+                TFormControlObj* control = document->CopyOfControl(source);
                 clone->SubmitControl = control;
                 if (control) control->Image = clone.get();
             }

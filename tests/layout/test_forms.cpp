@@ -254,15 +254,21 @@ TEST(FormControls, IdNamesFindTheControl) {
 }
 
 TEST(FormControls, PrintCopyDrawsControlsAndNeverTheirWidgets) {
-    FormDoc d("<input name=a value=typed><input type=checkbox name=c>");
+    FormDoc d("<input name=a value=typed><input type=checkbox name=c>"
+              "<input type=image name=i src=none.gif width=20 height=20>");
     FakeWindow window;
     d.Control(0).Window = &window;
     d.As<TCheckControl>(1).SetChecked(true);
     TSectionList copy(d.doc, TTestFontEngine::Shared());
     EXPECT_TRUE(copy.FormControlList.empty());
     ASSERT_EQ(copy.Forms.size(), 1u);
-    ASSERT_EQ(copy.Forms[0]->Controls.size(), 2u);
+    ASSERT_EQ(copy.Forms[0]->Controls.size(), 3u);
     EXPECT_EQ(copy.Forms[0]->Controls[0]->Window, nullptr);
+    // The copied image-submit and its copied picture point at each other.
+    TFormControlObj& image = *copy.Forms[0]->Controls[2];
+    ASSERT_NE(image.Image, nullptr);
+    EXPECT_NE(image.Image, d.Control(2).Image);
+    EXPECT_EQ(image.Image->SubmitControl, &image);
     TRecordingCanvas printer;
     printer.SetPrinter(true, 0);
     int maxWidth = 0;
