@@ -107,6 +107,8 @@ int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int&
                          int& cursor) {
     if (timer_) timer_->stop();
     for (const auto& form : Forms) form->SizeControls(canvas);
+    // Layout moves every control: none stands where the last paint put it until painted again.
+    for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     const int height = TCell::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
     for (TAnimatedImage* image : AnimatedImages) {
         image->SetCurrentFrame(0);

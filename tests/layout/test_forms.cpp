@@ -305,6 +305,12 @@ TEST(FormControls, WidgetsFollowPaintAndScroll) {
     d.Paint(QRect(0, 0, 600, 400));
     EXPECT_TRUE(lower.visible);
     EXPECT_EQ(lower.lastX, -4000);
+    // A new layout moves the controls: their widgets wait for the next paint.
+    lower.focused = false;
+    d.Layout(300);
+    EXPECT_FALSE(upper.visible || lower.visible);
+    d.Paint(QRect(0, 0, 600, 400));
+    EXPECT_TRUE(upper.visible);
     // A reset tells the widget.
     d.doc.Forms[0]->Reset();
     EXPECT_GT(upper.refreshed, 0);
