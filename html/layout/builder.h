@@ -1,9 +1,11 @@
 #pragma once
 // The document builder: reads the token stream of an HTML text and fills an empty document with
-// text sections, blocks, list items, rules, tables, images, image maps and link runs, computing
-// every element's style through the property stack. A recursive-descent reader: each construct
-// reads tokens until one of the terminators its caller hands down, so an element left open is
-// closed by whatever token an enclosing construct stops at.
+// text sections, blocks, list items, rules, tables, images, image maps, forms with their
+// controls and link runs, computing every element's style through the property stack. A
+// recursive-descent reader: each construct reads tokens until one of the terminators its caller
+// hands down, so an element left open is closed by whatever token an enclosing construct stops
+// at. Head elements (linked sheets, META, BGSOUND), scripts and include directives go through
+// the handlers the viewer sets.
 
 #include <bitset>
 #include <functional>
