@@ -130,6 +130,8 @@ void THtmlBuilder::BeginDocument() {
 
 void THtmlBuilder::EndDocument() {
     FinishSection();
+    for (const auto& form : doc_.Forms) form->Finish();
+    openForm_ = nullptr;
     stack_.Clear();
     link_.Clear();
 }
@@ -272,8 +274,19 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
                 else if (a.Name == "TARGET") BaseTarget = a.Value;
             }
             reader_.NextToken();
-        } else if ((s == syMETA || s == syBGSOUND) && BeforeContent()) {
-            ReadHeadElement(s);
+        } else if (s == syLINK && BeforeContent()) {
+            ReadStyleLink();
+            reader_.NextToken();
+        } else if (s == syMETA && BeforeContent()) {
+            ReadMeta();
+            reader_.NextToken();
+        } else if (s == syBGSOUND && BeforeContent()) {
+            ReadSound();
+            reader_.NextToken();
+        } else if (s == syFORM && nested) {
+            ReadForm(terminators);
+        } else if (s == syFORMEnd) {
+            CloseForm();  // a form opened between table cells ends here
             reader_.NextToken();
         } else if (s == sySTYLE) {
             reader_.ReadStyleElement(doc_.Styles);
@@ -410,7 +423,12 @@ bool THtmlBuilder::ReadInline() {
         case syIMG: ReadImage(); break;
         case syMAP: ReadMap(); return true;
         case syPAGE: FinishSection(); break;
+        case syINPUT: case sySELECT: case syTEXTAREA: ReadControl(); return true;
         case sySCRIPT:
+            if (OnScript) {
+                ReadScript();
+                return true;
+            }
             // No script handler: the script's text is passed over.
             while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
             break;
@@ -423,7 +441,7 @@ bool THtmlBuilder::ReadInline() {
         }
         case syPRE: ReadPre(); return true;
         default:
-            return false;  // panels and form controls are not shown
+            return false;  // panels are not shown
     }
     reader_.NextToken();
     return true;
@@ -811,6 +829,15 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
         } else if (s == syTREnd || s == syTDEnd || s == syTHEnd || s == syCAPTIONEnd) {
             finishCell();
             reader_.NextToken();
+        } else if (s == syFORM && !terminators[syFORM]) {
+            // A form around rows: its controls stand in the cells.
+            CloseForm();
+            doc_.Forms.push_back(std::make_unique<ThtmlForm>(&doc_, Attributes()));
+            openForm_ = doc_.Forms.back().get();
+            reader_.NextToken();
+        } else if (s == syFORMEnd && !terminators[syFORMEnd]) {
+            CloseForm();
+            reader_.NextToken();
         } else if (s == syCAPTION) {
             finishCell();
             reader_.NextToken();  // captions are read as text of a row of their own
@@ -836,49 +863,6 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     stack_.Pop("table");
     NewSection();
     if (reader_.Symbol == syTABLEEnd) reader_.NextToken();
-}
-
-// ---------------------------------------------------------------- head elements
-
-namespace {
-
-// The character set a content-type names, or -1.
-int CharSetOfContentType(const std::string& content) {
-    static const std::pair<const char*, int> kNames[] = {
-        {"1252", 0},   {"8859-1", 0},   {"1253", 161}, {"8859-7", 161}, {"1250", 238},
-        {"8859-2", 238}, {"1251", 204}, {"8859-5", 204}, {"koi8-r", 204}, {"1254", 162},
-        {"8859-3", 162}, {"8859-9", 162}, {"1257", 186}, {"8859-4", 186}};
-    const std::string lower = cp1251::lowerText(content);
-    std::size_t best = std::string::npos;
-    int code = -1;
-    for (const auto& [name, set] : kNames)
-        if (const std::size_t at = lower.find(name); at < best) best = at, code = set;
-    return code;
-}
-
-}  // namespace
-
-void THtmlBuilder::ReadHeadElement(TSymbol symbol) {
-    std::string httpEq, name, content, src;
-    int loop = 1;
-    for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "HTTP-EQUIV") httpEq = a.Value;
-        else if (a.Name == "NAME") name = a.Value;
-        else if (a.Name == "CONTENT") content = a.Value;
-        else if (a.Name == "SRC") src = a.Value;
-        else if (a.Name == "LOOP") {
-            std::int32_t value = 0;
-            if (ReadRoundedNumber(a.Value, value)) loop = value;
-        }
-    }
-    if (symbol == syBGSOUND) {
-        if (OnSoundRequest && !src.empty()) OnSoundRequest(src, loop);
-        return;
-    }
-    if (Viewer && cp1251::lowerText(httpEq) == "content-type")
-        if (const int set = CharSetOfContentType(content); set >= 0)
-            stack_.Top().CharSetCode = std::uint8_t(set);
-    if (OnMeta) OnMeta(httpEq, name, content);
 }
 
 }  // namespace kv

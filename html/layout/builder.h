@@ -1,9 +1,11 @@
 #pragma once
 // The document builder: reads the token stream of an HTML text and fills an empty document with
-// text sections, blocks, list items, rules, tables, images, image maps and link runs, computing
-// every element's style through the property stack. A recursive-descent reader: each construct
-// reads tokens until one of the terminators its caller hands down, so an element left open is
-// closed by whatever token an enclosing construct stops at.
+// text sections, blocks, list items, rules, tables, images, image maps, forms with their
+// controls and link runs, computing every element's style through the property stack. A
+// recursive-descent reader: each construct reads tokens until one of the terminators its caller
+// hands down, so an element left open is closed by whatever token an enclosing construct stops
+// at. Head elements (linked sheets, META, BGSOUND), scripts and include directives go through
+// the handlers the viewer sets.
 
 #include <bitset>
 #include <functional>
@@ -18,6 +20,26 @@
 #include "html/reader/tokenizer.h"
 
 namespace kv {
+
+class TSelectControl;
+class TTextAreaControl;
+
+// Handlers the viewer gives the builder (each called only when set; Sender is the viewer).
+// BGSOUND before content: the sound file, its loop count, and false for "terminate".
+using TSoundType = std::function<void(THtmlView* Sender, const std::string& SRC, int Loop,
+                                      bool Terminate)>;
+// META before content.
+using TMetaType = std::function<void(THtmlView* Sender, const std::string& HttpEq,
+                                     const std::string& Name, const std::string& Content)>;
+// SCRIPT: its text with CR LF line ends.
+using TScriptEvent = std::function<void(THtmlView* Sender, const std::string& Name,
+                                        const std::string& Language, const std::string& Script)>;
+// A linked style sheet by name: fills `Stream` and answers true, or false when it has none.
+using TStreamRequestType =
+    std::function<bool(THtmlView* Sender, const std::string& URL, std::string& Stream)>;
+// The full name of a linked file, asked before a stream request.
+using TExpandNameType =
+    std::function<std::string(THtmlView* Sender, const std::string& Name)>;
 
 class THtmlBuilder {
 public:
@@ -36,14 +58,14 @@ public:
 
     std::string Title, Base, BaseTarget;
 
-    // Handlers of the viewer that loads the document (none when the builder runs alone).
-    // META elements before the content: http-equiv, name and content as written.
-    std::function<void(const std::string& httpEq, const std::string& name,
-                       const std::string& content)> OnMeta;
-    // BGSOUND before the content: the source and the loop count (1 when not given).
-    std::function<void(const std::string& src, int loop)> OnSoundRequest;
+    // The viewer's handlers and the sender they are called with.
+    THtmlView* Viewer = nullptr;
     TIncludeType OnInclude;
-    THtmlView* Viewer = nullptr;  // the sender of the handlers; set, META may name a character set
+    TSoundType OnSoundRequest;
+    TMetaType OnMeta;
+    TScriptEvent OnScript;
+    TStreamRequestType OnStreamRequest;
+    TExpandNameType OnExpandName;
 
 private:
     using TSet = std::bitset<256>;
@@ -62,11 +84,22 @@ private:
     void ReadPre();
     void ReadMap();
     void ReadBodyTag();
-    void ReadHeadElement(TSymbol symbol);
     void ReadLink();
     void ReadFont(bool baseFont);
     void ReadBreak();
     void ReadImage();
+    // Forms and their controls.
+    void ReadForm(const TSet& terminators);
+    void ReadControl();
+    void ReadSelect(TSelectControl& select);
+    void ReadTextArea(TTextAreaControl& area);
+    ThtmlForm& OpenForm();
+    void CloseForm();
+    // Head elements and scripts.
+    void ReadStyleLink();
+    void ReadMeta();
+    void ReadSound();
+    void ReadScript();
 
     // Sections and cells.
     TSection& Section();
@@ -94,6 +127,7 @@ private:
     int centerDepth_ = 0;
     int depth_ = 0;  // nesting of readers, limited against hostile input
     bool inPre_ = false;
+    ThtmlForm* openForm_ = nullptr;  // the form controls join, owned by the document
 };
 
 }  // namespace kv

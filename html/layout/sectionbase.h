@@ -17,12 +17,13 @@
 namespace kv {
 
 class TCanvas;
+class TFormControlObj;
 class TSectionList;
 
 // What a link hit test finds.
 struct TLinkHit {
     TUrlTargetRef Target;
-    void* FormControl = nullptr;  // an image-submit control, not owned
+    TFormControlObj* FormControl = nullptr;  // an image-submit control, not owned
     int X = 0, Y = 0;             // the point relative to an image, for controls
 };
 

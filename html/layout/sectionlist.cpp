@@ -39,7 +39,17 @@ TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     OnBitmapRequest = source.OnBitmapRequest;
     ImageLoader = source.ImageLoader;
     OwnerTag = source.OwnerTag;
+    // The copy draws the controls with the values they hold now; it never has live widgets.
+    std::vector<std::pair<const TFormControlObj*, TFormControlObj*>> copies;
+    for (const auto& form : source.Forms) Forms.push_back(form->CloneFor(this, copies));
+    controlCopies_.insert(copies.begin(), copies.end());
     for (const auto& section : source.Sections) Sections.push_back(section->CloneFor(this));
+    controlCopies_.clear();
+}
+
+TFormControlObj* TSectionList::CopyOfControl(const TFormControlObj* control) const {
+    auto it = controlCopies_.find(control);
+    return it == controlCopies_.end() ? nullptr : it->second;
 }
 
 TSectionList::~TSectionList() { Clear(); }
@@ -82,6 +92,10 @@ void TSectionList::Clear() {
         cache_->clear();
     }
     background_.reset();
+    if (OnControlsCleared && !FormControlList.empty()) OnControlsCleared();
+    // Sections keep plain pointers to controls and never use them when they are freed.
+    Forms.clear();
+    FormControlList.clear();
     AnimatedImages.clear();
     timer_.reset();
     SelStart = SelEnd = 0;
@@ -101,6 +115,9 @@ void TSectionList::Clear() {
 int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
                          int& cursor) {
     if (timer_) timer_->stop();
+    for (const auto& form : Forms) form->SizeControls(canvas);
+    // Layout moves every control: none stands where the last paint put it until painted again.
+    for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     const int height = TCell::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
     for (TAnimatedImage* image : AnimatedImages) {
         image->SetCurrentFrame(0);
@@ -117,6 +134,7 @@ int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int&
         else
             timer_->start();
     }
+    UpdateControlVisibility();
     if (!IsPrintCopy && Positions.empty())
         for (const auto& section : Sections) section->RegisterPosition();
     return height;
@@ -139,6 +157,7 @@ int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
     const int bottom = TCell::Paint(canvas, clip, x, y);
     for (const TImageRec& rec : DrawList) rec.Image->Draw(canvas, rec.X, rec.Run, rec.Baseline, rec.Y);
     if (ControlsMoved) {
+        UpdateControlVisibility();
         for (TPanelObj* panel : Panels)
             if (!panel->ShowIt && panel->Control) panel->Control->Hide();
         ControlsMoved = false;
@@ -151,7 +170,23 @@ void TSectionList::SetScrollTop(int y) {
     if (y == ScrollTopY) return;
     ScrollTopY = y;
     ControlsMoved = true;
+    for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     for (TPanelObj* panel : Panels) panel->ShowIt = false;
+}
+
+void TSectionList::UpdateControlVisibility() {
+    if (IsPrintCopy || FormControlList.empty()) return;
+    const bool focused = std::any_of(FormControlList.begin(), FormControlList.end(),
+                                     [](const TFormControlObj* c) {
+                                         return c->Window && c->Window->Focused();
+                                     });
+    for (TFormControlObj* control : FormControlList) {
+        if (control->ShownFlag || !control->Window) continue;
+        if (focused)
+            control->Window->Place(-4000, control->PaintedY);
+        else
+            control->Window->Hide();
+    }
 }
 
 void TSectionList::AnimationTick() {

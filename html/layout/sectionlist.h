@@ -8,8 +8,10 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
+#include "html/layout/formcontrols.h"
 #include "html/layout/imagehost.h"
 #include "html/layout/imagemap.h"
 #include "html/layout/sectionbase.h"
@@ -61,6 +63,9 @@ public:
     int DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth);
     int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
     void SetScrollTop(int y);
+    // Live widgets of controls that the last paint did not place are hidden (or, while one of
+    // them has the focus, moved off screen so the focus stays).
+    void UpdateControlVisibility();
     void AnimationTick();
     bool TimerEnabled() const;
 
@@ -130,11 +135,16 @@ public:
     // Loads an image file (the image cache's loader when the images module is in use).
     std::function<TFetchResult(const std::string& name, int transparency)> ImageLoader;
     std::function<void()> OnInvalidate;
+    TFormSubmitEvent OnFormSubmit;
+    // A control's widget received the focus (the viewer scrolls it into view).
+    std::function<void(TFormControlObj& control)> OnControlEnter;
+    // The controls are about to be freed (Clear): the viewer drops their widgets.
+    std::function<void()> OnControlsCleared;
     std::function<void()> OnBackgroundChange;
-    // A form control of the document got the focus: the viewer brings its top into view.
-    std::function<void(int controlTop)> OnControlEnter;
 
     // ---- registries
+    std::vector<std::unique_ptr<ThtmlForm>> Forms;
+    std::vector<TFormControlObj*> FormControlList;  // every control, in document order
     std::vector<TAnimatedImage*> AnimatedImages;
     std::vector<std::unique_ptr<TMapItem>> ImageMaps;
     std::vector<TPanelObj*> Panels;
@@ -149,8 +159,12 @@ public:
     std::string BackgroundName;
     bool BackgroundTried = false;
 
+    // While a print copy is made: the copy of a control of the source, or nullptr.
+    TFormControlObj* CopyOfControl(const TFormControlObj* control) const;
+
 private:
     void HoverLink(TFontObj* run, bool on);
+    std::unordered_map<const TFormControlObj*, TFormControlObj*> controlCopies_;
     std::shared_ptr<std::map<std::string, std::shared_ptr<const TLayoutImage>>> cache_;
     std::shared_ptr<const TLayoutImage> background_;
     std::unique_ptr<QTimer> timer_;

@@ -102,6 +102,15 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
         const unsigned char c = static_cast<unsigned char>(Text[p]);
         int overhang = 0;
         const TFontObj* run = FontRuns.FontAt(p, overhang);
+        if (c == chControl || c == chNoBreakControl) {
+            if (TFormControlObj* control = ControlAt(p)) {
+                PaintControl(canvas, *control, line, y, cx, s);
+                cx += control->TotalWidth();
+            }
+            firstPiece = false;
+            ++p;
+            continue;
+        }
         if (IsPlaceholder(c)) {
             TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
             auto* image = dynamic_cast<TImageObj*>(obj);
@@ -140,6 +149,29 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
         p += n;
     }
     y += line.ExtraBelow;
+}
+
+// A control's top follows its alignment (y is the bottom of the line's text). It is drawn into
+// the canvas, which is all a print copy or an off-screen picture gets; on screen its live
+// widget, if the viewer made one, is moved over the drawing.
+void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line,
+                            int y, int x, int s) {
+    const int h = control.TotalHeight();
+    int top = y - h;
+    switch (control.VAlign) {
+        case caTop: top = y - line.TextHeight; break;
+        case caMiddle: top = y - (line.TextHeight + h + 1) / 2; break;  // as the line's spaces
+        case caBaseline: top = y - h - line.MaxDescent; break;
+        default: break;
+    }
+    top += control.VSpace;
+    control.Left = x + control.HSpace;
+    control.Top = top;
+    control.PaintedY = top - s;
+    control.Draw(canvas, control.Left, control.PaintedY);
+    if (!canvas.IsPrinter() && control.Window)
+        control.Window->Place(control.Left, control.PaintedY);
+    control.ShownFlag = true;
 }
 
 int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int,
@@ -187,8 +219,7 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
     for (int p = line.FirstChar; p < end;) {
         const unsigned char c = static_cast<unsigned char>(Text[p]);
         if (IsPlaceholder(c)) {
-            const TFloatingObj* obj = Objects.ObjectAt(p);
-            const int w = obj && !obj->Floats() ? obj->TotalWidth() : 0;
+            const int w = PlaceholderWidth(p);
             if (used + w > dx) return count;
             used += w, ++count, ++p;
             continue;
@@ -214,7 +245,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(image.Pos, overhang);
         if (image.Image->SubmitControl) {
-            hit.FormControl = image.Image->SubmitControl;
+            hit.FormControl = static_cast<TFormControlObj*>(image.Image->SubmitControl);
             hit.X = image.X, hit.Y = image.Y;
             return true;
         }

@@ -5,6 +5,7 @@
 
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
+#include "platform/codec.h"
 
 namespace kv {
 
@@ -64,11 +65,19 @@ TSection::TSection(const TSection& source, TSectionList* document)
             clone->WidthIsPercent = image->WidthIsPercent;
             clone->NoBorder = image->NoBorder;
             clone->Transparency = image->Transparency;
+            if (image->SubmitControl) {
+                const auto* source = static_cast<const TFormControlObj*>(image->SubmitControl);
+                TFormControlObj* control = document->CopyOfControl(source);
+                clone->SubmitControl = control;
+                if (control) control->Image = clone.get();
+            }
             Objects.Add(std::move(clone));
         } else {
             Objects.Add(std::move(copy));
         }
     }
+    for (const TFormControlObj* control : source.Controls)
+        if (TFormControlObj* copy = document->CopyOfControl(control)) Controls.push_back(copy);
 }
 
 TFontObj& TSection::NewRun(const TFontSpec& font) {
@@ -130,6 +139,41 @@ TPanelObj* TSection::AppendPanel(std::unique_ptr<TPanelControl> control,
     Document->Panels.push_back(result);
     AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
     return result;
+}
+
+TFormControlObj* TSection::AppendControl(std::string_view tag, ThtmlForm& form,
+                                         const TLayoutAttrs& attributes, int sourcePos,
+                                         bool noBreak) {
+    TFormControlObj& control =
+        form.AddControl(MakeFormControl(tag, attributes, FontRuns.Last()->NormalFont()));
+    Document->FormControlList.push_back(&control);
+    if (!control.Id.empty()) Document->RegisterId(cp1251::upperText(control.Id), &control);
+    if (control.Kind == ckImage) {
+        TImageObj* image = AppendImage(attributes, sourcePos, noBreak);
+        image->SubmitControl = &control;
+        control.Image = image;
+    } else if (control.Kind != ckHidden) {
+        control.Pos = int(Text.size());
+        Controls.push_back(&control);
+        AppendChar(char(noBreak ? chNoBreakControl : chControl), sourcePos);
+    }
+    return &control;
+}
+
+TFormControlObj* TSection::ControlAt(int p) const {
+    auto it = std::lower_bound(Controls.begin(), Controls.end(), p,
+                               [](const TFormControlObj* c, int pos) { return c->Pos < pos; });
+    return it != Controls.end() && (*it)->Pos == p ? *it : nullptr;
+}
+
+int TSection::PlaceholderWidth(int p) const {
+    const unsigned char c = static_cast<unsigned char>(Text[p]);
+    if (c == chControl || c == chNoBreakControl) {
+        const TFormControlObj* control = ControlAt(p);
+        return control ? control->TotalWidth() : 0;
+    }
+    const TFloatingObj* obj = Objects.ObjectAt(p);
+    return obj && !obj->Floats() ? obj->TotalWidth() : 0;
 }
 
 void TSection::AppendChar(char ch, int sourcePos) {
@@ -258,8 +302,7 @@ int TSection::MeasureText(TCanvas& canvas, int start, bool trim, int count) cons
     for (int p = start; p < end;) {
         const unsigned char c = static_cast<unsigned char>(Text[p]);
         if (IsPlaceholder(c)) {
-            const TFloatingObj* obj = Objects.ObjectAt(p);
-            if (obj && !obj->Floats()) width += obj->TotalWidth();
+            width += PlaceholderWidth(p);
             ++p;
             continue;
         }
@@ -290,6 +333,8 @@ void TSection::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
         else
             widestObject = std::max(widestObject, obj.TotalWidth());
     }
+    for (const TFormControlObj* control : Controls)
+        widestObject = std::max(widestObject, control->TotalWidth());
     int widestLine = 0, widestWord = 0;
     const int n = int(Text.size());
     for (int start = 0; start < n;) {
@@ -350,8 +395,8 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
                 ++result;
                 continue;
             }
-            if (obj) {
-                used += obj->TotalWidth();
+            if (obj || !IsImageChar(c)) {
+                used += PlaceholderWidth(p);
                 if (used > available) break;
             }
             ++result;
@@ -437,6 +482,7 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
             above = std::max(above, h + line.MaxDescent - th);
         }
     }
+    LineControls(start, n, th, line.MaxDescent, state.y, above, below);
     line.ExtraAbove = above;
     line.ExtraBelow = below;
     line.CharCount = n;
@@ -462,6 +508,30 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     LineList.push_back(line);
 }
 
+// Controls of a line record its y and widen its spaces by their alignment.
+void TSection::LineControls(int start, int n, int th, int maxDescent, int y, int& above,
+                            int& below) {
+    auto it = std::lower_bound(Controls.begin(), Controls.end(), start,
+                               [](const TFormControlObj* c, int pos) { return c->Pos < pos; });
+    for (; it != Controls.end() && (*it)->Pos < start + n; ++it) {
+        TFormControlObj& control = **it;
+        control.Top = y;
+        const int h = control.TotalHeight();
+        switch (control.VAlign) {
+            case caTop: below = std::max(below, h - th); break;
+            case caMiddle: {
+                // The space above is what the control reaches above the text, as for images.
+                const int k = (h - th) / 2;
+                below = std::max(below, k);
+                above = std::max(above, h - th - k);
+                break;
+            }
+            case caBaseline: above = std::max(above, h - th + maxDescent); break;
+            default: above = std::max(above, h - th); break;
+        }
+    }
+}
+
 void TSection::SizeObjects(TCanvas& canvas, int width, int& maxWidth) {
     for (int i = 0; i < Objects.Count(); ++i) {
         TFloatingObj& obj = Objects[i];
@@ -474,6 +544,7 @@ void TSection::SizeObjects(TCanvas& canvas, int width, int& maxWidth) {
         }
         maxWidth = std::max(maxWidth, obj.ObjWidth);
     }
+    for (const TFormControlObj* control : Controls) maxWidth = std::max(maxWidth, control->Width);
 }
 
 void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& maxWidth,

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "html/layout/formcontrols.h"
 #include "html/layout/sectionbase.h"
 
 namespace kv {
@@ -67,6 +68,12 @@ public:
     TImageObj* AppendImage(const TLayoutAttrs& attributes, int sourcePos, bool noBreak = false);
     TPanelObj* AppendPanel(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
                            int sourcePos, bool noBreak = false);
+    // Makes the control of an INPUT, SELECT or TEXTAREA (`tag` in lower case) for the form and
+    // places it: a hidden field gets no character, an image-submit an image object (character
+    // 4, or 7 in a no-break run), every other control character 2 (6 in a no-break run).
+    TFormControlObj* AppendControl(std::string_view tag, ThtmlForm& form,
+                                   const TLayoutAttrs& attributes, int sourcePos,
+                                   bool noBreak = false);
     virtual void AppendChar(char ch, int sourcePos);
     // Characters with the source position of each; `noBreak` marks text of a no-break run.
     virtual void AppendToken(std::string_view text, std::span<const int> sourcePos,
@@ -98,12 +105,15 @@ public:
     // Width of `count` characters from `start`; with trim, trailing breaks and spaces are not
     // counted (at least one character is).
     int MeasureText(TCanvas& canvas, int start, bool trim, int count) const;
+    // The control standing at character p, or nullptr.
+    TFormControlObj* ControlAt(int p) const;
 
     std::string Text;
     std::vector<int> SourcePos;
     int Capacity = 0;
     TFontList FontRuns;
     TImageObjList Objects;
+    std::vector<TFormControlObj*> Controls;  // in placeholder order; owned by their forms
     std::vector<IndexObj> SourceIndex;
     std::vector<LineRec> LineList;
     TFontSpec BaseFont;
@@ -132,6 +142,12 @@ protected:
     bool OnlyFloatingImages() const;
     TFontObj& NewRun(const TFontSpec& font);
     int CharsInPiece(int p, int end) const;
+    // Width a placeholder takes in a line (floating images take none).
+    int PlaceholderWidth(int p) const;
+    void LineControls(int start, int n, int textHeight, int maxDescent, int y, int& above,
+                      int& below);
+    void PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y,
+                      int x, int s);
     void PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                    const IndentManager& indents);
     void PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,

@@ -109,6 +109,11 @@ public:
     // Token level.
     void NextToken();
 
+    // Decodes the character reference that starts at the current "&" into `out` (the text as
+    // written when it is not a reference); the character after it becomes current. For
+    // readers that take content character by character (text areas).
+    void ReadCharReference(TokenObj& out) { ReadReference(out); }
+
     // Reads the content of a STYLE element (the reader stands at the ">" of its start tag) into
     // `styles`, up to the "<" of the end tag, which becomes the current character.
     void ReadStyleElement(TStyleList& styles);

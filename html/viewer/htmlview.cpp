@@ -57,6 +57,8 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
     border_->setFrameStyle(QFrame::NoFrame);
     border_->setAutoFillBackground(false);
     panel_ = new TPaintPanel(this, this);
+    formWidgets_ = std::make_unique<TFormWidgets>(panel_);
+    formWidgets_->Attach(&doc_);
     vbar_ = new T32ScrollBar(Qt::Vertical, 16, this);
     hbar_ = new T32ScrollBar(Qt::Horizontal, 15, this);
     scrollBarWidth_ = vbar_->sizeHint().width();
@@ -71,7 +73,7 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
         colours.setColor(QPalette::Window, ToQColor(doc_.BackgroundColor));
         setPalette(colours);
     };
-    doc_.OnControlEnter = [this](int top) { ScrollControlIntoView(top); };
+    doc_.OnControlEnter = [this](TFormControlObj& control) { ScrollControlIntoView(control.TopY()); };
     doc_.ImageLoader = [this](const std::string& name, int transparency) {
         if (!cache_) return TFetchResult{};
         TFetchResult result = FetchThroughCache(*cache_, Requests(), name, transparency);
@@ -285,17 +287,16 @@ void THtmlView::PrepareLoad() {
 void THtmlView::Parse(THtmlBuilder& builder, const std::string& file, TFileKind kind) {
     builder.Viewer = this;
     builder.OnInclude = OnInclude;
+    builder.OnScript = OnScript;
     switch (kind) {
         case TFileKind::ftHTML:
             // A background sound of the previous page stops.
             if (OnSoundRequest) {
                 OnSoundRequest(this, "", 0, true);
-                builder.OnSoundRequest = [this](const std::string& src, int loop) {
-                    OnSoundRequest(this, src, loop, false);
-                };
+                builder.OnSoundRequest = OnSoundRequest;
             }
-            builder.OnMeta = [this](const std::string& httpEq, const std::string& metaName,
-                                    const std::string& content) {
+            builder.OnMeta = [this](THtmlView*, const std::string& httpEq,
+                                    const std::string& metaName, const std::string& content) {
                 if (OnMeta) OnMeta(this, httpEq, metaName, content);
                 MetaHandler(httpEq, content);
             };

@@ -20,7 +20,9 @@
 #include <vector>
 
 #include "html/images/imagecache.h"
+#include "html/layout/builder.h"
 #include "html/layout/sectionlist.h"
+#include "html/viewer/formwidgets.h"
 #include "html/reader/tokenizer.h"
 #include "platform/canvas.h"
 #include "platform/errors.h"
@@ -169,12 +171,11 @@ public:
 
     // ---- events
     std::function<void(THtmlView* sender, bool processingOn)> OnProcessing;
-    std::function<void(THtmlView* sender, const std::string& httpEq, const std::string& name,
-                       const std::string& content)> OnMeta;
+    TMetaType OnMeta;
     std::function<void(THtmlView* sender, int delay, const std::string& url)> OnMetaRefresh;
-    std::function<void(THtmlView* sender, const std::string& src, int loop, bool terminate)>
-        OnSoundRequest;
+    TSoundType OnSoundRequest;
     TIncludeType OnInclude;
+    TScriptEvent OnScript;
     // Asked before an image file is read: may supply the picture and a transparent colour.
     std::function<void(THtmlView* sender, const std::string& src, std::unique_ptr<TBitmap>& bitmap,
                        std::int64_t& color)> OnBitmapRequest;
@@ -279,6 +280,10 @@ private:
     T32ScrollBar* vbar_;
     T32ScrollBar* hbar_;
     QTimer hoverTimer_;
+    // Live widgets of the document's form controls, on the paint panel; dropped before the
+    // document goes.
+    std::unique_ptr<TFormWidgets> formWidgets_;
+    QPoint paintOrigin_;  // where the last painted picture's origin lay on the panel
 };
 
 }  // namespace kv

@@ -231,7 +231,8 @@ void THtmlView::ScrollControlIntoView(int controlTop) {
 }
 
 void THtmlView::UpdateControlVisibility() {
-    // The live form controls are shown, moved and hidden here once they exist.
+    formWidgets_->Update(paintOrigin_.x(), paintOrigin_.y());
+    doc_.UpdateControlVisibility();
 }
 
 // ---------------------------------------------------------------- border and painting
@@ -260,6 +261,8 @@ void THtmlView::PaintDocument(TCanvas& canvas, const QRect& clip) {
     // rectangle's top makes the canvas's top row the rectangle's.
     const int scrollTop = doc_.ScrollTopY;
     doc_.ScrollTopY = scrollTop + clip.top();
+    paintOrigin_ = clip.topLeft();
+    formWidgets_->SetOrigin(clip.left(), clip.top());
     try {
         doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0);
     } catch (...) {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QWheelEvent>
 
 #include "html/viewer/paintpanel.h"
@@ -168,14 +169,23 @@ TEST(ViewerScroll, BarChoiceBorderAndClearArrangeThePanel) {
 
 TEST(ViewerScroll, FocusedFormControlIsBroughtIntoView) {
     ViewerFixture f;
-    f.view.LoadFromFile(f.Write("a.htm", Article(100)));
+    std::string text = Article(100);
+    text.insert(text.find("<p>Paragraph 30 "), "<input name=a>");
+    text.insert(text.find("<p>Paragraph 34 "), "<input name=b>");
+    text.insert(text.find("<p>Paragraph 60 "), "<input name=c>");
+    f.view.LoadFromFile(f.Write("a.htm", text));
     const int h = f.view.height();
-    f.view.Document().OnControlEnter(1000);
-    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
-    f.view.Document().OnControlEnter(1000 - h / 2 + 10);  // already in view
-    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2);
-    f.view.Document().OnControlEnter(1000 - h / 2 + h - 10);  // in the bottom 20 pixels
-    EXPECT_EQ(f.view.VScrollPos(), 1000 - h / 2 + h / 2 - 10);
+    auto& controls = f.view.Document().FormControlList;
+    ASSERT_EQ(controls.size(), 3u);
+    const int a = controls[0]->TopY(), b = controls[1]->TopY(), c = controls[2]->TopY();
+    ASSERT_GT(a, h);
+    f.view.Document().OnControlEnter(*controls[0]);
+    EXPECT_EQ(f.view.VScrollPos(), a - h / 2);
+    ASSERT_LT(b, a - h / 2 + h - 20);
+    f.view.Document().OnControlEnter(*controls[1]);  // already in view
+    EXPECT_EQ(f.view.VScrollPos(), a - h / 2);
+    f.view.Document().OnControlEnter(*controls[2]);
+    EXPECT_EQ(f.view.VScrollPos(), std::min(c - h / 2, f.view.DocHeight() - h));
 }
 
 TEST(ViewerScroll, BarSkipsSystemUpdatesWhenNothingChanged) {
@@ -254,6 +264,42 @@ TEST(ViewerPaint, PictureTooLargeIsOutOfResources) {
         EXPECT_STREQ(error.what(), "Out of Resources");
     }
     EXPECT_TRUE(PaintedRect(f.view, QRect()).isNull());
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(ViewerForms, LiveWidgetsStandWhereTheControlsArePaintedAndFollowScrolling) {
+    test::ViewerFixture f;
+    std::string text = test::Article(60);
+    text.insert(text.find("<p>Paragraph 3 "), kvtest::W("<form><input name=q value=\"слово\"></form>"));
+    f.view.LoadFromFile(f.Write("form.htm", text));
+    f.view.grab();  // paints the panel, which places the widgets
+    const auto edits = f.view.findChildren<QLineEdit*>();
+    ASSERT_EQ(edits.size(), 1);
+    QLineEdit* edit = edits.front();
+    const TFormControlObj& control = *f.view.Document().FormControlList.at(0);
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->text(), QString::fromUtf8("слово"));
+    EXPECT_EQ(edit->mapTo(&f.view, QPoint(0, 0)).y(), control.TopY());
+    EXPECT_EQ(edit->mapTo(&f.view, QPoint(0, 0)).x(), control.Left);
+
+    Key(f.view, Qt::Key_Down);
+    f.view.grab();
+    EXPECT_EQ(edit->mapTo(&f.view, QPoint(0, 0)).y(), control.TopY() - 16);
+    Key(f.view, Qt::Key_End);
+    f.view.grab();
+    EXPECT_FALSE(edit->isVisible());  // scrolled out of the panel
+    Key(f.view, Qt::Key_Home);
+    f.view.grab();
+    EXPECT_TRUE(edit->isVisible());
+    EXPECT_EQ(edit->mapTo(&f.view, QPoint(0, 0)).y(), control.TopY());
+
+    f.view.LoadFromFile(f.Write("plain.htm", test::Article(3)));  // the widgets go with the page
+    EXPECT_TRUE(f.view.findChildren<QLineEdit*>().empty());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ int Tokens(const Args& args);
 int Style(const Args& args);
 int Layout(const Args& args);
 int Render(const Args& args);
+int Forms(const Args& args);
 
 // A document read and laid out the way the viewer does it (layout and render).
 struct TLoadedDocument {

@@ -39,6 +39,8 @@ const Command kCommands[] = {
                "                            height, widest line, anchor y's (and sections) of a document", Layout},
     {"render", "render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png\n"
                "                            the document as the viewer paints it, as PNG", Render},
+    {"forms", "forms FILE [--width W]    forms, their controls (kind, name, x, y, width, height)\n"
+              "                            and the NAME=value lines each would send", Forms},
 };
 
 int Help(const Args&) {

@@ -1,0 +1,158 @@
+// The document builder's head elements and scripts: linked style sheets, META (with the
+// character set of a content type), background sound, and script text for the viewer.
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "html/layout/builder.h"
+#include "html/reader/stylesheet.h"
+#include "platform/codec.h"
+#include "platform/paths.h"
+
+namespace kv {
+
+namespace {
+
+// Nobody links a style sheet this big; a bigger file is not read.
+constexpr std::uintmax_t kMaxSheetSize = 4u * 1024 * 1024;
+
+bool ReadSheetFile(const std::string& name, std::string& text) {
+    std::filesystem::path path = cp1251::toPath(name);
+    if (auto real = paths::findCaseInsensitive(path)) path = *real;
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) > kMaxSheetSize)
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    text = bytes.str();
+    return true;
+}
+
+// CR LF, LF CR and LF become CR, as the document's own line ends do.
+std::string NormaliseLineEnds(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            out += '\r';
+            if (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n') &&
+                text[i + 1] != c)
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// The character set code named in a content type, or -1.
+int CharsetOf(const std::string& content) {
+    static const struct {
+        const char* text;
+        int code;
+    } kNames[] = {{"1252", 0},   {"8859-1", 0},   {"1253", 161}, {"8859-7", 161},
+                  {"1250", 238}, {"8859-2", 238}, {"1251", 204}, {"8859-5", 204},
+                  {"koi8-r", 204}, {"1254", 162}, {"8859-3", 162}, {"8859-9", 162},
+                  {"1257", 186}, {"8859-4", 186}};
+    const std::string lower = cp1251::lowerText(content);
+    for (const auto& name : kNames)
+        if (lower.find(name.text) != std::string::npos) return name.code;
+    return -1;
+}
+
+}  // namespace
+
+void THtmlBuilder::ReadStyleLink() {
+    std::string rel, rev, href;
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Name == "REL") rel = cp1251::lowerText(a.Value);
+        else if (a.Name == "REV") rev = cp1251::lowerText(a.Value);
+        else if (a.Name == "HREF") href = a.Value;
+    }
+    if ((rel != "stylesheet" && rev != "stylesheet") || href.empty()) return;
+    std::string text, base;
+    try {
+        if (OnStreamRequest) {
+            const std::string name = OnExpandName ? OnExpandName(Viewer, href) : href;
+            if (!OnStreamRequest(Viewer, name, text)) return;
+            base = UrlBase(name);
+        } else {
+            const std::string name = doc_.ExpandImageName(href);
+            if (!ReadSheetFile(name, text)) return;  // a missing sheet is no error
+            base = name.substr(0, name.find_last_of('/') + 1);
+        }
+    } catch (const Exception&) {
+        return;
+    }
+    const std::string sheet = NormaliseLineEnds(text);
+    TStringSheetSource source(sheet);
+    ParseStyleSheet(doc_.Styles, source, base);
+}
+
+void THtmlBuilder::ReadMeta() {
+    std::string httpEq, name, content;
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Name == "HTTP-EQUIV") httpEq = a.Value;
+        else if (a.Name == "NAME") name = a.Value;
+        else if (a.Name == "CONTENT") content = a.Value;
+    }
+    if (cp1251::lowerText(httpEq) == "content-type") {
+        if (const int code = CharsetOf(content); code >= 0) {
+            stack_.Top().CharSetCode = std::uint8_t(code);
+            SwitchFont();
+        }
+    }
+    if (OnMeta) OnMeta(Viewer, httpEq, name, content);
+}
+
+void THtmlBuilder::ReadSound() {
+    if (!OnSoundRequest) return;
+    std::string src;
+    int loop = 1;
+    bool hasSrc = false;
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Name == "SRC") src = a.Value, hasSrc = true;
+        else if (a.Name == "LOOP") loop = AttrNumber(a.Value);
+    }
+    if (hasSrc) OnSoundRequest(Viewer, src, loop, false);
+}
+
+// The script's text up to its end tag (or the end of input), comments included, each line
+// end stored as CR LF, goes to the script handler.
+void THtmlBuilder::ReadScript() {
+    static constexpr std::string_view kEnd = "</script";
+    std::string name, language;
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Name == "NAME") name = a.Value;
+        else if (a.Name == "LANGUAGE") language = a.Value;
+    }
+    reader_.ReadingScript = true;
+    std::string script;
+    script.reserve(32500);
+    bool ended = false;
+    while (reader_.CurChar != kEndOfInput) {
+        if (reader_.CurChar == 13)
+            script += "\r\n";
+        else
+            script += char(reader_.CurChar);
+        if (script.size() >= kEnd.size() &&
+            EqualNoCase(std::string_view(script).substr(script.size() - kEnd.size()), kEnd)) {
+            script.resize(script.size() - kEnd.size());
+            while (reader_.CurChar != '>' && reader_.CurChar != kEndOfInput) reader_.ReadChar();
+            ended = true;
+            break;
+        }
+        reader_.ReadChar();
+    }
+    reader_.ReadingScript = false;
+    if (ended && reader_.CurChar == '>') reader_.ReadChar();
+    OnScript(Viewer, name, language, script);
+    reader_.NextToken();
+}
+
+}  // namespace kv
