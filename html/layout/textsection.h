@@ -131,6 +131,8 @@ protected:
     void AppendRaw(std::string_view text, std::span<const int> sourcePos);
     bool OnlyFloatingImages() const;
     TFontObj& NewRun(const TFontSpec& font);
+    // Adds a run to the document's LinkRuns (once).
+    void ListLinkRun(TFontObj* run);
     int CharsInPiece(int p, int end) const;
     void PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                    const IndentManager& indents);
