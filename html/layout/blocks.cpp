@@ -122,7 +122,7 @@ int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight,
         if (wanted <= free || next <= y) break;
         y = next;
     }
-    const int outer = std::min(wanted, free);
+    const int outer = std::max(0, std::min(wanted, free));
     const int fx = Box.Float == alRightFloat ? indents.RightSide(y) - outer
                                              : indents.LeftIndent(y);
     LayoutBox(canvas, fx - indents.LeftEdge, y, outer, viewHeight, indents, maxWidth, cursor);

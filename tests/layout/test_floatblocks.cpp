@@ -191,5 +191,22 @@ TEST(FloatBlocks, TableWithAFloatStyleFloatsAsABlock) {
     EXPECT_TRUE(floatRecord);
 }
 
+TEST(FloatBlocks, HostileSizesNeitherHangNorEscapeTheCell) {
+    const std::string html =
+        "<div style=\"float:left;width:120px;margin:-3000px\">a<br>b</div>"
+        "<p style=\"float:right;margin:-40px;padding:-5px\">right</p>"
+        "<div style=\"float:right;width:99999px\">wide</div>text"
+        "<div style=\"float:left\"><div style=\"float:right\">in</div></div>"
+        "<p style=\"clear:both\">below</p><br clear=right>end";
+    for (int width : {-200, 0, 1, 50, 400}) {
+        Floats f(html, width);
+        EXPECT_GE(f.height, 0);
+        for (TBlock* b : f.Floating()) {
+            EXPECT_GE(b->ContentWidth, 0) << width;
+        }
+        f.Texts();  // paints
+    }
+}
+
 }  // namespace
 }  // namespace kv
