@@ -87,9 +87,10 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
                    IndentManager& indents, int& maxWidth, int& cursor) {
     const int gap = ClearDistance(indents, y, Box.Clear);
     if (Box.Float) {
-        X = x;
-        Top = BoxTop = y;
         LayoutFloat(canvas, y + gap, width, viewHeight, indents, maxWidth, cursor);
+        // In the flow it stays where it was met, so tops keep growing down the list; it
+        // paints where it floats (PaintTop).
+        Top = BoxTop = y;
         FlowHeight = 0;
         BoxBottom = y;
         return 0;

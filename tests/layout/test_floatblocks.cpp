@@ -141,6 +141,7 @@ TEST(FloatBlocks, AFloatThatDoesNotFitBesideGoesBelowAndAWiderOneIsNarrowed) {
     EXPECT_EQ(floats[1]->PaintTop, floats[0]->PaintTop + 2 * 13);  // below the first one
     EXPECT_EQ(floats[1]->X, 100);
     EXPECT_EQ(floats[1]->TopY(), floats[1]->PaintTop);
+    EXPECT_EQ(floats[1]->Top, floats[0]->Top);  // met at the same place of the flow
 
     Floats wide("<div style=\"float: left; width: 900px\">x</div>after", 400);
     floats = wide.Floating();
