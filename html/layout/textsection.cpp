@@ -77,10 +77,9 @@ TFontObj& TSection::NewRun(const TFontSpec& font) {
 }
 
 void TSection::ListLinkRun(TFontObj* run) {
-    if (Document->LinkRuns.empty() || Document->LinkRuns.back() != run) {
-        Document->LinkRuns.push_back(run);
-        run->Listed = true;
-    }
+    if (run->Listed) return;
+    Document->LinkRuns.push_back(run);
+    run->Listed = true;
 }
 
 void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
