@@ -221,7 +221,8 @@ void THtmlBuilder::SwitchFont() {
     if (!section_) return;
     std::uint8_t script = 0;
     for (int i = stack_.Count() - 1; i > 0 && script == 0; --i) {
-        const std::string& tag = stack_[i].ElemTag;
+        // A view compares lengths first; a string against a literal always calls memcmp.
+        const std::string_view tag = stack_[i].ElemTag;
         if (tag == "sub") script = 1;
         else if (tag == "sup") script = 2;
     }
