@@ -609,7 +609,8 @@ void THtmlBuilder::ReadHeading(const TSet& terminators) {
         return;
     }
     FinishSection();
-    const std::string tag = "h" + std::to_string(level);
+    // Level 1 to 6 here. (Not "h" + to_string: GCC 12 warns falsely about it at -O2.)
+    const std::string tag{'h', char('0' + level)};
     PushTag(tag);
     for (const TLayoutAttr& a : Attributes())
         if (a.Name == "ALIGN") {
