@@ -6,6 +6,7 @@
 
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QRegularExpression>
 
 #include "html/images/display.h"
@@ -162,7 +163,7 @@ TEST(Palette, DocumentPaintSelectsTheHalftonePaletteOnPaletteDevicesOnly) {
 // ---------------------------------------------------------------- printing
 
 // Prints a document page by page the way a printing loop does: one page-high strip a page.
-int PrintTo(QPdfWriter& writer, std::string_view html) {
+int PrintTo(QPagedPaintDevice& writer, std::string_view html) {
     TSectionList doc(TQtFontEngine::Shared());
     THtmlBuilder builder(doc);
     builder.LoadHtmlText(html);
@@ -197,11 +198,26 @@ TEST(PrinterCanvas, PrintsEveryPageOfADocumentToAPdfFile) {
         const std::string bytes = kvtest::ReadFile(file);
         ASSERT_FALSE(bytes.empty());
         EXPECT_EQ(bytes.rfind("%PDF", 0), 0u);
+        EXPECT_NE(bytes.find("/BaseFont"), std::string::npos);  // the text went out as glyphs
         const QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
         EXPECT_EQ(text.count(QRegularExpression("/Type\\s*/Page(?!s)")), pages);
     }
     QPdfWriter one(QString::fromStdString((folder.Path() / "one.pdf").string()));
     EXPECT_EQ(PrintTo(one, "<p>short</p>"), 1);
+
+    // The same through a printer object writing PDF, as printing without a printer does.
+    const std::string printed = (folder.Path() / "printer.pdf").string();
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(printed));
+        printer.setPageSize(QPageSize(QPageSize::A5));
+        const int pages = PrintTo(printer, html);
+        EXPECT_GE(pages, 2);
+        const std::string bytes = kvtest::ReadFile(printed);
+        const QString text = QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+        EXPECT_EQ(text.count(QRegularExpression("/Type\\s*/Page(?!s)")), pages);
+    }
 }
 
 TEST(PrinterCanvas, LogicalUnitsAreScreenPixelsOnTheDevice) {
