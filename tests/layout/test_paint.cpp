@@ -96,16 +96,6 @@ TEST(TextPaint, OpaqueBackgroundAndUnderlineSpanTheMeasuredWidth) {
     for (int x = 10; x < 10 + width; ++x) EXPECT_EQ(image.pixel(x, underline), qRgb(0, 0, 0)) << x;
 }
 
-TEST(TextPaint, ControlBytesDrawNothingAndTheirAdvanceStays) {
-    TImageCanvas canvas(100, 30);
-    TFontSpec spec;
-    spec.Name = "Arial";
-    canvas.SetFont(spec);
-    canvas.TextOut(0, 0, std::string("\x01\x02", 2));
-    const auto ink = InkColumns(canvas.Image());
-    EXPECT_EQ(std::count(ink.begin(), ink.end(), true), 0);
-}
-
 // ---------------------------------------------------------------- palette
 
 TEST(Palette, PaletteDevicesShowTheNearestEntryOthersTheColour) {
