@@ -2,9 +2,9 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QPainter>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "platform/codec.h"
 #include "platform/font.h"
@@ -80,15 +80,33 @@ int TTextMeasure::FitCount(std::string_view text, int width) const {
     return low;
 }
 
+std::size_t TFontSpecHash::operator()(const TFontSpec& fontSpec) const {
+    std::size_t h = std::hash<std::string>()(fontSpec.Name);
+    const std::size_t bits = std::size_t(fontSpec.Size) << 8 | std::size_t(fontSpec.Charset) << 4 |
+                             std::size_t(fontSpec.Bold) | std::size_t(fontSpec.Italic) << 1 |
+                             std::size_t(fontSpec.Underline) << 2 |
+                             std::size_t(fontSpec.StrikeOut) << 3;
+    h ^= bits + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2);
+    return h ^ (std::size_t(fontSpec.Color) * 31 + fontSpec.BackColor);
+}
+
 const TTextMeasure& TFontEngine::Measure(const TFontSpec& fontSpec) {
     TFontSpec key = fontSpec;
     key.Color = 0;
     key.BackColor = kNoColor;  // colour does not change a measure
-    for (auto& [known, measure] : cache_)
-        if (known == key) return *measure;
-    if (cache_.size() >= 256) cache_.erase(cache_.begin());
-    cache_.emplace_back(key, Make(key));
-    return *cache_.back().second;
+    if (last_ && key == lastKey_) return *last_;
+    auto it = cache_.find(key);
+    if (it == cache_.end()) {
+        if (cache_.size() >= 256) {
+            cache_.erase(order_.front());
+            order_.pop_front();
+        }
+        it = cache_.emplace(key, Make(key)).first;
+        order_.push_back(key);
+    }
+    lastKey_ = std::move(key);
+    last_ = it->second.get();
+    return *last_;
 }
 
 // ---------------------------------------------------------------- Qt fonts
@@ -188,6 +206,12 @@ std::unique_ptr<TTextMeasure> TTestFontEngine::Make(const TFontSpec& fontSpec) c
 
 // ---------------------------------------------------------------- canvas state
 
+TColor TCanvas::DeviceColor(TColor color) const {
+    const TColor c = ResolveColor(color);
+    if (!paletteDevice_ || !palette_ || palette_->empty()) return c;
+    return (*palette_)[std::size_t(TBitmap::NearestIndex(*palette_, c))].Color();
+}
+
 void TCanvas::IntersectClipRect(const QRect& rect) {
     SetClipRegion(clipped_ ? clip_.intersected(rect) : QRegion(rect));
 }
@@ -228,190 +252,6 @@ void TCanvas::Restore() {
         ApplyClip();
     }
 }
-
-// ---------------------------------------------------------------- pixels
-
-class TImageCanvas::Painter : public QPainter {};
-
-TImageCanvas::TImageCanvas(int width, int height, TFontEngine& fonts)
-    : TCanvas(fonts),
-      own_(std::make_unique<TBitmap>(std::clamp(width, 1, 32000), std::clamp(height, 1, 32000),
-                                     TPixelFormat::pf32bit)),
-      bitmap_(own_.get()),
-      wrapped_(own_->AsQImage()),
-      image_(&wrapped_) {
-    own_->Fill(0xFFFFFF);
-}
-
-TImageCanvas::TImageCanvas(TBitmap& target, TFontEngine& fonts)
-    : TCanvas(fonts), bitmap_(&target), image_(&wrapped_) {
-    if (target.Format() != TPixelFormat::pf32bit) target = target.ConvertedTo(TPixelFormat::pf32bit);
-    wrapped_ = target.AsQImage();
-}
-
-TImageCanvas::TImageCanvas(QImage* target, TFontEngine& fonts) : TCanvas(fonts), image_(target) {
-    if (image_->format() != QImage::Format_RGB32 && image_->format() != QImage::Format_ARGB32)
-        *image_ = image_->convertToFormat(QImage::Format_RGB32);
-}
-
-void TImageCanvas::Flush() {
-    if (painter_ && painter_->isActive()) painter_->end();
-}
-
-// Raster operations on our own pixels. Only with a bitmap and a clip that is at most one
-// rectangle; the rest goes through QPainter.
-bool TImageCanvas::BlitPixels(const QRect& dest, const QImage& source, const QRect& sourceRect,
-                              TRop rop) {
-    if (!bitmap_ || (clipped_ && clip_.rectCount() > 1)) return false;
-    QRect target = dest;
-    QRect from = sourceRect;
-    if (clipped_) {
-        target = dest.intersected(clip_.boundingRect());
-        if (target.isEmpty()) return true;
-        // The part of the source that lands in the clipped target (nearest pixel).
-        const double sx = double(sourceRect.width()) / dest.width();
-        const double sy = double(sourceRect.height()) / dest.height();
-        from = QRect(sourceRect.x() + int((target.x() - dest.x()) * sx),
-                     sourceRect.y() + int((target.y() - dest.y()) * sy),
-                     std::max(1, int(target.width() * sx + 0.5)),
-                     std::max(1, int(target.height() * sy + 0.5)));
-    }
-    Flush();
-    static const TRasterOp ops[] = {TRasterOp::ropCopy, TRasterOp::ropAnd, TRasterOp::ropOr,
-                                    TRasterOp::ropXor, TRasterOp::ropInvert};
-    const TBitmap pixels = TBitmap::FromQImage(source);
-    StretchBlt(*bitmap_, target.x(), target.y(), target.width(), target.height(), pixels,
-               from.x(), from.y(), from.width(), from.height(), ops[int(rop)]);
-    return true;
-}
-
-TImageCanvas::~TImageCanvas() = default;
-
-namespace {
-
-QPainter& Begin(QPainter& painter, QImage& image, bool clipped, const QRegion& clip) {
-    if (!painter.isActive()) {
-        painter.begin(&image);
-        if (clipped) painter.setClipRegion(clip);
-    }
-    return painter;
-}
-
-}  // namespace
-
-void TImageCanvas::ApplyClip() {
-    if (!painter_ || !painter_->isActive()) return;
-    if (clipped_)
-        painter_->setClipRegion(clip_);
-    else
-        painter_->setClipping(false);
-}
-
-#define KV_PAINTER                                          \
-    if (!painter_) painter_ = std::make_unique<Painter>(); \
-    QPainter& p = Begin(*painter_, *image_, clipped_, clip_)
-
-void TImageCanvas::FillRect(const QRect& rect, TColor color) {
-    if (color == kNoColor || rect.isEmpty()) return;
-    KV_PAINTER;
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.fillRect(rect, ToQColor(color));
-}
-
-void TImageCanvas::FrameRect(const QRect& rect, TColor color) {
-    if (rect.isEmpty() || color == kNoColor) return;
-    const QRect r = rect.normalized();
-    FillRect(QRect(r.left(), r.top(), r.width(), 1), color);
-    FillRect(QRect(r.left(), r.bottom(), r.width(), 1), color);
-    FillRect(QRect(r.left(), r.top(), 1, r.height()), color);
-    FillRect(QRect(r.right(), r.top(), 1, r.height()), color);
-}
-
-void TImageCanvas::Rectangle(const QRect& rect) {
-    if (brush_ != kNoColor) FillRect(rect.adjusted(1, 1, -1, -1), brush_);
-    FrameRect(rect, pen_);
-}
-
-void TImageCanvas::Line(int x1, int y1, int x2, int y2) {
-    KV_PAINTER;
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.setPen(QPen(ToQColor(pen_), 1));
-    p.drawLine(x1, y1, x2, y2);
-}
-
-void TImageCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
-    if (text.empty()) return;
-    const TTextMetrics m = Metrics();
-    const int top = baseline_ ? y - m.Ascent : y;
-    KV_PAINTER;
-    p.save();
-    if (clip) p.setClipRect(*clip, clipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (bkOpaque_ && bkColor_ != kNoColor)
-        p.fillRect(QRect(x, top, TextExtent(text), m.Height), ToQColor(bkColor_));
-    QFont face = TQtFontEngine::MakeQFont(font_);
-    face.setUnderline(false);
-    face.setStrikeOut(false);
-    p.setFont(face);
-    p.setPen(ToQColor(font_.Color));
-    // Each character at the place the layout measured for it: the layout's widths are whole
-    // pixels per character, a string drawn at once would drift from them.
-    const TTextMeasure& measure = Measure();
-    int cx = x;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view one = text.substr(i, 1);
-        if (one[0] != ' ')
-            p.drawText(QPoint(cx, top + m.Ascent),
-                       QString(QChar(cp1251::toUnicode(static_cast<unsigned char>(one[0])))));
-        cx += measure.Extent(one);
-    }
-    if (font_.Underline || font_.StrikeOut) {
-        // Lines over the whole run (the per-character drawing leaves gaps at spaces).
-        const int thickness = std::max(1, m.Height / 14);
-        const QColor color = ToQColor(font_.Color);
-        if (font_.Underline) p.fillRect(QRect(x, top + m.Ascent + 1, cx - x, thickness), color);
-        if (font_.StrikeOut)
-            p.fillRect(QRect(x, top + m.Ascent - m.Ascent / 3, cx - x, thickness), color);
-    }
-    p.restore();
-}
-
-void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
-                               TRop rop) {
-    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
-    if (BlitPixels(dest, source, sourceRect, rop)) return;
-    KV_PAINTER;
-    static const QPainter::CompositionMode modes[] = {
-        QPainter::CompositionMode_Source, QPainter::RasterOp_SourceAndDestination,
-        QPainter::RasterOp_SourceOrDestination, QPainter::RasterOp_SourceXorDestination,
-        QPainter::RasterOp_NotDestination};
-    p.setCompositionMode(modes[int(rop)]);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(dest, source, sourceRect);
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-}
-
-void TImageCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) {
-    if (dest.width() <= 0 || dest.height() <= 0 || source.isNull()) return;
-    QImage picture = source.convertToFormat(QImage::Format_ARGB32);
-    if (!mask.isNull()) {
-        const QImage bits = mask.convertToFormat(QImage::Format_RGB32);
-        const int w = std::min(picture.width(), bits.width());
-        const int h = std::min(picture.height(), bits.height());
-        for (int y = 0; y < h; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(picture.scanLine(y));
-            const auto* maskRow = reinterpret_cast<const QRgb*>(bits.constScanLine(y));
-            for (int x = 0; x < w; ++x)
-                if (qGray(maskRow[x]) >= 128) row[x] = 0;  // white mask bit: see-through
-        }
-    }
-    KV_PAINTER;
-    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
-    p.drawImage(dest, picture);
-}
-
-#undef KV_PAINTER
 
 // ---------------------------------------------------------------- recording
 

@@ -16,10 +16,12 @@
 #include <QRect>
 #include <QRegion>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -78,7 +80,12 @@ public:
     virtual int FitCount(std::string_view text, int width) const;
 };
 
-// Makes measures for font specifications (cached per fontSpec).
+struct TFontSpecHash {
+    std::size_t operator()(const TFontSpec& fontSpec) const;
+};
+
+// Makes measures for font specifications (cached per fontSpec, colours aside). A measure stays
+// valid until 256 other fonts have been asked for after it.
 class TFontEngine {
 public:
     virtual ~TFontEngine() = default;
@@ -88,7 +95,11 @@ protected:
     virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const = 0;
 
 private:
-    std::vector<std::pair<TFontSpec, std::unique_ptr<TTextMeasure>>> cache_;
+    // Hashed: building a long article asks for a font at every style change.
+    std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TFontSpecHash> cache_;
+    std::deque<TFontSpec> order_;  // oldest first, for eviction
+    TFontSpec lastKey_;
+    const TTextMeasure* last_ = nullptr;
 };
 
 // Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the QFont the image canvas draws with.
@@ -149,6 +160,20 @@ public:
     // A printer reports its colour count (2 for monochrome); screens report 0 = unlimited.
     virtual int ColorCount() const { return 0; }
     virtual bool IsPrinter() const { return false; }
+    // A palette device (8 bits per pixel or fewer) shows only the colours of the palette
+    // selected into it; on other canvases a selected palette changes nothing.
+    void SetPaletteDevice(bool palette) { paletteDevice_ = palette; }
+    bool IsPaletteDevice() const { return paletteDevice_; }
+    // Selects a palette (nullptr: none, not owned); returns the one selected before.
+    const TPalette* SelectPalette(const TPalette* palette) {
+        const TPalette* old = palette_;
+        palette_ = palette;
+        return old;
+    }
+    const TPalette* SelectedPalette() const { return palette_; }
+    // The colour the device shows for a colour reference: system colours resolved, and on a
+    // palette device with a palette the nearest entry of it.
+    TColor DeviceColor(TColor color) const;
 
     // --- measuring (current font)
     const TTextMeasure& Measure() { return fonts_->Measure(font_); }
@@ -203,6 +228,8 @@ protected:
     bool baseline_ = false;
     bool clipped_ = false;
     QRegion clip_;
+    bool paletteDevice_ = false;
+    const TPalette* palette_ = nullptr;
 
 private:
     struct State {
@@ -215,11 +242,45 @@ private:
     std::vector<State> saved_;
 };
 
+// Drawing through a QPainter on a paint device: what the pixel and the printer canvases share.
+// Text is drawn as one glyph run per call, every character at the advance the layout measured.
+class TPainterCanvas : public TCanvas {
+public:
+    explicit TPainterCanvas(TFontEngine& fonts);
+    ~TPainterCanvas() override;
+
+    void FillRect(const QRect& rect, TColor color) override;
+    void FrameRect(const QRect& rect, TColor color) override;
+    void Rectangle(const QRect& rect) override;
+    void Line(int x1, int y1, int x2, int y2) override;
+    void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                     TRop rop) override;
+    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
+
+protected:
+    // The device to paint on; nullptr when there is none (nothing is drawn then).
+    virtual QPaintDevice* Device() = 0;
+    // Called when the painter begins on the device (the printer sets its scale here).
+    virtual void Prepare(QPainter&) {}
+    // The painter, begun on the device with the current clip; nullptr without a device.
+    QPainter* ActivePainter();
+    void EndPainter();
+    void ApplyClip() override;
+    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+
+private:
+    struct GlyphFace;
+    const GlyphFace& Face();
+    std::unique_ptr<QPainter> painter_;
+    // Glyphs and advances of the fonts drawn so far (colours and lines aside).
+    std::unordered_map<TFontSpec, std::unique_ptr<GlyphFace>, TFontSpecHash> faces_;
+};
+
 // Pixels: text, lines and fills through QPainter; blits with raster operations as loops over our
 // own TBitmap pixels. The picture is an owned 32-bit bitmap (off-screen painting,
 // `TImageCanvas(width, height)`), the caller's 32-bit bitmap, or the caller's QImage (then blits
 // go through QPainter's raster operations too).
-class TImageCanvas : public TCanvas {
+class TImageCanvas : public TPainterCanvas {
 public:
     TImageCanvas(int width, int height, TFontEngine& fonts = TQtFontEngine::Shared());
     explicit TImageCanvas(TBitmap& target, TFontEngine& fonts = TQtFontEngine::Shared());
@@ -232,27 +293,19 @@ public:
         return *image_;
     }
     TBitmap* Bitmap() { return bitmap_; }
-    void Flush() override;
-    void FillRect(const QRect& rect, TColor color) override;
-    void FrameRect(const QRect& rect, TColor color) override;
-    void Rectangle(const QRect& rect) override;
-    void Line(int x1, int y1, int x2, int y2) override;
+    void Flush() override { EndPainter(); }
     void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                      TRop rop) override;
-    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
 
 protected:
-    void ApplyClip() override;
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+    QPaintDevice* Device() override { return image_; }
 
 private:
-    class Painter;
     bool BlitPixels(const QRect& dest, const QImage& source, const QRect& sourceRect, TRop rop);
     std::unique_ptr<TBitmap> own_;
     TBitmap* bitmap_ = nullptr;
     QImage wrapped_;
     QImage* image_;
-    std::unique_ptr<Painter> painter_;
 };
 
 // One text line per drawing call:

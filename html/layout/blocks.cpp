@@ -47,6 +47,8 @@ TBoxStyle TBoxStyle::From(const TProperties& p, int containerWidth, int autoSpac
     if (width != kUnset && width > 0) b.Width = std::min(width, 32000);
     const TSide side = p.FloatSide();
     b.Float = side == sdLeft ? alLeftFloat : side == sdRight ? alRightFloat : 0;
+    const TSide clear = p.ClearSide();
+    b.Clear = clear == sdLeft ? 1 : clear == sdRight ? 2 : clear == sdBoth ? 3 : 0;
     return b;
 }
 
@@ -68,8 +70,71 @@ std::unique_ptr<TSectionBase> TBlock::CloneFor(TSectionList* document) const {
     return std::make_unique<TBlock>(*this, document);
 }
 
+namespace {
+
+// How far below y a box must start to clear the floats of `side` (1 left, 2 right, 3 both).
+int ClearDistance(const IndentManager& indents, int y, std::uint8_t side) {
+    if (side == 0) return 0;
+    int left = 0, right = 0;
+    indents.ClearLevels(left, right);
+    const int l = std::max(0, left - y - 1), r = std::max(0, right - y - 1);
+    return side == 1 ? l : side == 2 ? r : std::max(l, r);
+}
+
+}  // namespace
+
 int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
                    IndentManager& indents, int& maxWidth, int& cursor) {
+    const int gap = ClearDistance(indents, y, Box.Clear);
+    if (Box.Float) {
+        LayoutFloat(canvas, y + gap, width, viewHeight, indents, maxWidth, cursor);
+        // In the flow it stays where it was met, so tops keep growing down the list; it
+        // paints where it floats (PaintTop).
+        Top = BoxTop = y;
+        FlowHeight = 0;
+        BoxBottom = y;
+        return 0;
+    }
+    LayoutBox(canvas, x, y + gap, width, viewHeight, indents, maxWidth, cursor);
+    // The space cleared belongs to the flow above the box.
+    Top = BoxTop = y;
+    FlowHeight = gap + BoxHeight;
+    BoxBottom = y + FlowHeight;
+    return FlowHeight;
+}
+
+int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight,
+                        IndentManager& indents, int& maxWidth, int& cursor) {
+    const int extra = Box.MarginLeft + Box.BorderLeft + Box.PadLeft + Box.MarginRight +
+                      Box.BorderRight + Box.PadRight;
+    int wanted = Box.Width;
+    if (wanted <= 0) {
+        int minWidth = 0, maxContent = 0;
+        Content.WidthRange(canvas, minWidth, maxContent);
+        wanted = std::max(minWidth, maxContent);
+    }
+    wanted = std::max(0, wanted) + extra;
+    // Beside the floats already there if it fits, else below them; a block wider than the
+    // whole row is narrowed to it.
+    int free = 0;
+    for (int guard = 0; guard < 10000; ++guard) {
+        free = std::max(0, std::min(width, indents.RightSide(y) - indents.LeftIndent(y)));
+        const int next = indents.NextFloatEnd(y);
+        if (wanted <= free || next <= y) break;
+        y = next;
+    }
+    const int outer = std::max(0, std::min(wanted, free));
+    const int fx = Box.Float == alRightFloat ? indents.RightSide(y) - outer
+                                             : indents.LeftIndent(y);
+    LayoutBox(canvas, fx - indents.LeftEdge, y, outer, viewHeight, indents, maxWidth, cursor);
+    indents.PlaceFloatBlock(y, Box.Float == alRightFloat ? outer : fx + outer, Box.Float,
+                            BoxHeight);
+    maxWidth = outer;
+    return BoxHeight;
+}
+
+int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                      IndentManager& indents, int& maxWidth, int& cursor) {
     X = x;
     Top = BoxTop = PaintTop = y;
     FirstCursor = cursor;
@@ -99,13 +164,14 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
     }
     Length = cursor - FirstCursor;
     Content.CursorCount = Length;
-    FlowHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + contentHeight + Box.PadBottom +
-                 Box.BorderBottom + Box.MarginBottom;
-    int paintBottom = y + FlowHeight;
+    BoxHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + contentHeight + Box.PadBottom +
+                Box.BorderBottom + Box.MarginBottom;
+    FlowHeight = BoxHeight;
+    int paintBottom = y + BoxHeight;
     for (const auto& section : Content.Sections)
         paintBottom = std::max(paintBottom, section->PaintBottom);
     PaintHeight = paintBottom - y;
-    BoxBottom = y + FlowHeight;
+    BoxBottom = y + BoxHeight;
     PaintBottom = paintBottom;
     Content.MaxBoxBottom = BoxBottom;
     Content.MaxPaintBottom = PaintBottom;
@@ -113,16 +179,16 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
     // The widest content as it is, wider than the block when a line cannot break: the viewer
     // scrolls sideways to it.
     maxWidth = std::max(0, contentWidth + left + right);
-    return FlowHeight;
+    return BoxHeight;
 }
 
 int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
                   int yRef) {
     const int s = Document->ScrollTopY;
-    if (!Overlaps(PaintTop, PaintBottom, clip, s)) return PaintTop + FlowHeight;
-    const QRect border(x + X + Box.MarginLeft, Top + Box.MarginTop - s,
+    if (!Overlaps(PaintTop, PaintBottom, clip, s)) return Top + FlowHeight;
+    const QRect border(x + X + Box.MarginLeft, PaintTop + Box.MarginTop - s,
                        ContentWidth + Box.BorderLeft + Box.PadLeft + Box.PadRight + Box.BorderRight,
-                       FlowHeight - Box.MarginTop - Box.MarginBottom);
+                       BoxHeight - Box.MarginTop - Box.MarginBottom);
     if (Box.Background != kNoColor && !canvas.IsPrinter())
         canvas.FillRect(border.adjusted(Box.BorderLeft, Box.BorderTop, -Box.BorderRight,
                                         -Box.BorderBottom),
@@ -141,7 +207,7 @@ int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, in
         if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
         section->Paint(canvas, clip, indents, x, xRef, yRef);
     }
-    return PaintTop + FlowHeight;
+    return Top + FlowHeight;
 }
 
 bool TBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {

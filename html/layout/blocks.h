@@ -23,6 +23,7 @@ struct TBoxStyle {
     TColor BorderColor = 0x808080;
     int Width = -1;  // given width in pixels, or -1
     std::uint8_t Float = 0;  // 0, alLeftFloat or alRightFloat
+    std::uint8_t Clear = 0;  // 0 none, 1 left, 2 right, 3 both: starts below those floats
 
     // `autoSpace` is what the automatic paragraph space marker stands for.
     static TBoxStyle From(const TProperties& props, int containerWidth, int autoSpace);
@@ -53,13 +54,26 @@ public:
     int LineCount() const override;
     int MarginTopValue() const override { return Box.MarginTop; }
     int MarginBottomValue() const override { return Box.MarginBottom; }
+    bool Floats() const override { return Box.Float != 0; }
+    // Where the box begins: below the floats it had to clear, or where it floats.
+    int TopY() const override { return PaintTop; }
 
     TBoxStyle Box;
     TBlockCell Content;
     int X = 0;  // x given to the last layout (relative to the cell)
     int ContentLeft = 0, ContentWidth = 0;
+    int BoxHeight = 0;  // margins to margins; FlowHeight is 0 for a floating block
 
 protected:
+    // Lays out the box at (x, y) for width; returns its height.
+    int LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
+                  IndentManager& indents, int& maxWidth, int& cursor);
+    // A floating block: its width from the style or its content, placed at the left or right
+    // edge of the free row at y (below other floats when it does not fit beside them), with a
+    // float record for the text that follows. Takes no height in the flow.
+    int LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
+                    int& maxWidth, int& cursor);
+
     // Marker drawing of list items.
     virtual void PaintMarker(TCanvas&, int, int) {}
     int firstBaseline_ = 0;
@@ -156,6 +170,7 @@ public:
     TColor BorderColor = 0x808080;
     bool Centered = false;
     bool Floating = false;  // ALIGN=left or right: text flows beside the table
+    bool StyleFloat = false;  // floating by a float style: a floating block
     int X = 0, TableLeft = 0, TableWidth = 0;
 
 private:

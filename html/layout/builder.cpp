@@ -226,7 +226,8 @@ void THtmlBuilder::SwitchFont() {
     if (!section_) return;
     std::uint8_t script = 0;
     for (int i = stack_.Count() - 1; i > 0 && script == 0; --i) {
-        const std::string& tag = stack_[i].ElemTag;
+        // A view compares lengths first; a string against a literal always calls memcmp.
+        const std::string_view tag = stack_[i].ElemTag;
         if (tag == "sub") script = 1;
         else if (tag == "sup") script = 2;
     }
@@ -635,7 +636,8 @@ void THtmlBuilder::ReadHeading(const TSet& terminators) {
         return;
     }
     FinishSection();
-    const std::string tag = "h" + std::to_string(level);
+    // Level 1 to 6 here. (Not "h" + to_string: GCC 12 warns falsely about it at -O2.)
+    const std::string tag{'h', char('0' + level)};
     PushTag(tag);
     for (const TLayoutAttr& a : Attributes())
         if (a.Name == "ALIGN") {

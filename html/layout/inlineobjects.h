@@ -49,6 +49,7 @@ public:
     int Descent = 0;
     std::uint8_t VerticalScript = 0;  // 0 none, 1 subscript, 2 superscript
     TUrlTargetRef Target;
+    bool Listed = false;  // in the document's LinkRuns
 
 private:
     void Choose();

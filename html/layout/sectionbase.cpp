@@ -34,16 +34,29 @@ void TSectionBase::RegisterPosition() {
 
 // ---------------------------------------------------------------- cells
 
+namespace {
+
+// The link runs of a discarded section die with it. They were registered while the section
+// was built, so they sit at the end of the list: search from the back, and only for runs that
+// were listed, instead of scanning the whole document's list for every run.
+void DropLinkRuns(std::vector<TFontObj*>& linkRuns, const TFontList& runs) {
+    for (int i = runs.Count() - 1; i >= 0; --i) {
+        TFontObj* run = &runs[i];
+        if (!run->Listed) continue;
+        const auto found = std::find(linkRuns.rbegin(), linkRuns.rend(), run);
+        if (found != linkRuns.rend()) linkRuns.erase(std::next(found).base());
+    }
+}
+
+}  // namespace
+
 void TCellBasic::AppendSection(std::unique_ptr<TSectionBase> section) {
     if (!section) return;
     if (auto* text = dynamic_cast<TSection*>(section.get())) {
         text->Seal();
         const bool pre = dynamic_cast<TPreFormated*>(text) != nullptr;
         if (!pre && text->Text.empty() && !text->KeepWhenEmpty) {
-            // Its link runs die with it.
-            if (Owner)
-                for (int i = 0; i < text->FontRuns.Count(); ++i)
-                    std::erase(Owner->LinkRuns, &text->FontRuns[i]);
+            if (Owner) DropLinkRuns(Owner->LinkRuns, text->FontRuns);
             return;
         }
     }
@@ -67,7 +80,8 @@ int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int vie
     int height = 0, previousBottom = 0;
     for (std::size_t i = 0; i < Sections.size();) {
         TSectionBase& section = *Sections[i];
-        const int collapse = std::min(previousBottom, std::max(0, section.MarginTopValue()));
+        const int collapse =
+            section.Floats() ? 0 : std::min(previousBottom, std::max(0, section.MarginTopValue()));
         int sectionWidth = 0;
         try {
             height += section.Layout(canvas, x, y + height - collapse, width, viewHeight, indents,
@@ -79,7 +93,7 @@ int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int vie
             Sections.erase(Sections.begin() + std::ptrdiff_t(i));
             continue;
         }
-        previousBottom = std::max(0, section.MarginBottomValue());
+        if (!section.Floats()) previousBottom = std::max(0, section.MarginBottomValue());
         maxWidth = std::max(maxWidth, sectionWidth);
         ++i;
     }

@@ -65,6 +65,8 @@ public:
     // Vertical margins of blocks; neighbouring margins collapse to the larger one.
     virtual int MarginTopValue() const { return 0; }
     virtual int MarginBottomValue() const { return 0; }
+    // Placed beside the flow (a floating block): takes no height, collapses no margins.
+    virtual bool Floats() const { return false; }
 
     TSectionList* Document;  // not owned
     int FlowHeight = 0;

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "html/images/display.h"
 #include "html/layout/textsection.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
@@ -147,8 +148,33 @@ int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxW
 
 bool TSectionList::TimerEnabled() const { return timer_ && timer_->isActive(); }
 
+namespace {
+
+// Selects the shared halftone palette into a palette device for one paint and restores the
+// palette it had afterwards, also when painting fails. Other canvases are left as they are.
+class TPaletteScope {
+public:
+    explicit TPaletteScope(TCanvas& canvas)
+        : canvas_(canvas),
+          selected_(canvas.IsPaletteDevice()),
+          old_(selected_ ? canvas.SelectPalette(&ThePalette()) : nullptr) {}
+    ~TPaletteScope() {
+        if (selected_) canvas_.SelectPalette(old_);
+    }
+    TPaletteScope(const TPaletteScope&) = delete;
+    TPaletteScope& operator=(const TPaletteScope&) = delete;
+
+private:
+    TCanvas& canvas_;
+    bool selected_;
+    const TPalette* old_;
+};
+
+}  // namespace
+
 int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
     PageLimitY = ScrollTopY + clip.bottom();
+    const TPaletteScope palette(canvas);
     const bool timing = timer_ && timer_->isActive();
     if (timer_) timer_->stop();
     for (TAnimatedImage* image : AnimatedImages) image->Painted = false;

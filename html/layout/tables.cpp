@@ -29,6 +29,11 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
         }
     }
     Background = box.Background;
+    if (!Floating && box.Float) {
+        // A float style without ALIGN: a floating block at that side.
+        Floating = StyleFloat = true;
+        Align = box.Float == alRightFloat ? 3 : 1;
+    }
 }
 
 std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) const {
@@ -36,6 +41,7 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
     copy->Border = Border, copy->Padding = Padding, copy->Spacing = Spacing;
     copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent, copy->Align = Align;
     copy->Centered = Centered, copy->BorderColor = BorderColor, copy->Floating = Floating;
+    copy->StyleFloat = StyleFloat;
     for (const TTableRow& row : Rows) {
         TTableRow& r = copy->Rows.emplace_back();
         r.Background = row.Background;
@@ -244,8 +250,15 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     maxWidth = TableWidth;
     if (Floating) {
         // The table takes no room in the flow; the text beside it keeps clear of its edge.
-        if (Align == 3) indents.RightList.push_back({TableLeft, y, PaintBottom, nullptr, false});
-        else indents.LeftList.push_back({TableLeft + TableWidth, y, PaintBottom, nullptr, false});
+        if (StyleFloat)
+            indents.PlaceFloatBlock(y,
+                                    Align == 3 ? indents.RightSide(y) - indents.LeftEdge - TableLeft
+                                               : TableLeft + TableWidth + indents.LeftEdge,
+                                    Align == 3 ? alRightFloat : alLeftFloat, PaintBottom - y);
+        else if (Align == 3)
+            indents.RightList.push_back({TableLeft, y, PaintBottom, nullptr, false});
+        else
+            indents.LeftList.push_back({TableLeft + TableWidth, y, PaintBottom, nullptr, false});
         FlowHeight = 0;
         BoxBottom = y;
     }

@@ -85,6 +85,12 @@ TFontObj& TSection::NewRun(const TFontSpec& font) {
     return FontRuns.Add(std::make_unique<TFontObj>(Document->Fonts(), start, font));
 }
 
+void TSection::ListLinkRun(TFontObj* run) {
+    if (run->Listed) return;
+    Document->LinkRuns.push_back(run);
+    run->Listed = true;
+}
+
 void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
     TFontObj* run = FontRuns.Last();
     if (run->RunStart == int(Text.size())) {
@@ -100,8 +106,7 @@ void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
         visited.Color = Document->VisitedColor;
         hover.Color = Document->OverColor;
         run->SetLinkFonts(&visited, Document->HoverLinks ? &hover : nullptr);
-        if (Document->LinkRuns.empty() || Document->LinkRuns.back() != run)
-            Document->LinkRuns.push_back(run);
+        ListLinkRun(run);
     }
 }
 
@@ -109,8 +114,10 @@ void TSection::SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec
                               const TFontSpec* hover, const TUrlTargetRef& target) {
     TFontObj* run = FontRuns.Last();
     if (run->RunStart == int(Text.size())) {
-        if (!Document->LinkRuns.empty() && Document->LinkRuns.back() == run && !start)
+        if (!Document->LinkRuns.empty() && Document->LinkRuns.back() == run && !start) {
             Document->LinkRuns.pop_back();
+            run->Listed = false;
+        }
         run->SetFont(font);
     } else {
         run = &NewRun(font);
@@ -118,8 +125,7 @@ void TSection::SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec
     run->Target = start ? target : TUrlTargetRef{};
     if (start) {
         run->SetLinkFonts(visited, hover);
-        if (Document->LinkRuns.empty() || Document->LinkRuns.back() != run)
-            Document->LinkRuns.push_back(run);
+        ListLinkRun(run);
     }
 }
 

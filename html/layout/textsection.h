@@ -141,6 +141,8 @@ protected:
     void AppendRaw(std::string_view text, std::span<const int> sourcePos);
     bool OnlyFloatingImages() const;
     TFontObj& NewRun(const TFontSpec& font);
+    // Adds a run to the document's LinkRuns (once).
+    void ListLinkRun(TFontObj* run);
     int CharsInPiece(int p, int end) const;
     // Width a placeholder takes in a line (floating images take none).
     int PlaceholderWidth(int p) const;

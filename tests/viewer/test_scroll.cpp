@@ -171,7 +171,7 @@ TEST(ViewerScroll, FocusedFormControlIsBroughtIntoView) {
     ViewerFixture f;
     std::string text = Article(100);
     text.insert(text.find("<p>Paragraph 30 "), "<input name=a>");
-    text.insert(text.find("<p>Paragraph 34 "), "<input name=b>");
+    text.insert(text.find("<p>Paragraph 32 "), "<input name=b>");
     text.insert(text.find("<p>Paragraph 60 "), "<input name=c>");
     f.view.LoadFromFile(f.Write("a.htm", text));
     const int h = f.view.height();

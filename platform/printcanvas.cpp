@@ -1,0 +1,72 @@
+#include "platform/printcanvas.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+#include "platform/font.h"
+
+namespace kv {
+
+TPrinterCanvas::TPrinterCanvas(QPagedPaintDevice& device, TFontEngine& fonts)
+    : TPainterCanvas(fonts), device_(&device) {
+    ppiX_ = std::max(1, device.logicalDpiX());
+    ppiY_ = std::max(1, device.logicalDpiY());
+    if (auto* printer = dynamic_cast<QPrinter*>(&device))
+        colors_ = printer->colorMode() == QPrinter::GrayScale ? 2 : 0;
+    // Beginning the painter starts the document and its first page.
+    active_ = true;
+    if (ActivePainter()) {
+        pages_ = 1;
+    } else {
+        active_ = false;
+    }
+}
+
+TPrinterCanvas::~TPrinterCanvas() { End(); }
+
+void TPrinterCanvas::Prepare(QPainter& painter) { ApplyTransform(painter); }
+
+void TPrinterCanvas::ApplyTransform(QPainter& painter) const {
+    const double sx = double(ppiX_) / fonts::kScreenPpi, sy = double(ppiY_) / fonts::kScreenPpi;
+    painter.setWorldTransform(QTransform(sx, 0, 0, sy, -originX_ * sx, -originY_ * sy));
+}
+
+bool TPrinterCanvas::NewPage() {
+    if (!active_ || !device_->newPage()) return false;
+    ++pages_;
+    return true;
+}
+
+void TPrinterCanvas::End() {
+    EndPainter();
+    active_ = false;
+}
+
+int TPrinterCanvas::PageWidth() const { return device_->width(); }
+int TPrinterCanvas::PageHeight() const { return device_->height(); }
+
+int TPrinterCanvas::LogicalWidth() const {
+    return int(qint64(PageWidth()) * fonts::kScreenPpi / ppiX_);
+}
+
+int TPrinterCanvas::LogicalHeight() const {
+    return int(qint64(PageHeight()) * fonts::kScreenPpi / ppiY_);
+}
+
+QRect TPrinterCanvas::DeviceToLogical(const QRect& device) const {
+    const auto lx = [&](int v) { return int(qint64(v) * fonts::kScreenPpi / ppiX_); };
+    const auto ly = [&](int v) { return int(qint64(v) * fonts::kScreenPpi / ppiY_); };
+    return QRect(QPoint(lx(device.left()), ly(device.top())),
+                 QPoint(lx(device.right() + 1) - 1, ly(device.bottom() + 1) - 1));
+}
+
+void TPrinterCanvas::SetWindowOrigin(int x, int y) {
+    originX_ = x;
+    originY_ = y;
+    if (QPainter* painter = active_ ? ActivePainter() : nullptr) {
+        ApplyTransform(*painter);
+        ApplyClip();  // the clip stays where it was in logical units
+    }
+}
+
+}  // namespace kv
