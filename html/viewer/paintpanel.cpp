@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "html/images/display.h"
 #include "html/viewer/htmlview.h"
 #include "platform/canvas.h"
 #include "platform/errors.h"
@@ -24,6 +25,8 @@ QImage TPaintPanel::Render(const QRect& rect) {
     QImage picture(rect.size(), QImage::Format_RGB32);
     if (picture.isNull()) throw Exception("Out of Resources");
     TImageCanvas canvas(&picture);
+    // On displays of 256 colours or fewer the document draws through the shared palette.
+    canvas.SetPaletteDevice(ColorBits() <= 8);
     viewer_->PaintDocument(canvas, rect);
     canvas.Flush();
     return picture;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QWheelEvent>
 
+#include "html/images/display.h"
 #include "html/viewer/paintpanel.h"
 #include "html/viewer/scrollbar32.h"
 #include "tests/viewer/viewertest.h"
@@ -214,6 +215,25 @@ QImage Tile() {
 
 QImage PaintedRect(THtmlView& view, const QRect& rect) {
     return static_cast<TPaintPanel*>(view.PaintPanel())->Render(rect);
+}
+
+TEST(ViewerPaint, EightBitDisplaysDrawTheDocumentThroughTheSharedPalette) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("a.htm", "<table><tr><td bgcolor=\"#123457\" width=100 height=50>"
+                                         "x</td></tr></table>"));
+    const auto inPalette = [](QRgb pixel) {
+        const TPaletteEntry entry{std::uint8_t(qRed(pixel)), std::uint8_t(qGreen(pixel)),
+                                  std::uint8_t(qBlue(pixel)), 0};
+        const TPalette& palette = ThePalette();
+        return std::find(palette.begin(), palette.end(), entry) != palette.end();
+    };
+    const QImage trueColour = PaintedRect(f.view, QRect(0, 0, 80, 40));
+    EXPECT_EQ(trueColour.pixel(40, 12), qRgb(0x12, 0x34, 0x57));
+    SetColorBits(8);
+    const QImage mapped = PaintedRect(f.view, QRect(0, 0, 80, 40));
+    SetColorBits(0);
+    EXPECT_NE(mapped.pixel(40, 12), trueColour.pixel(40, 12));
+    EXPECT_TRUE(inPalette(mapped.pixel(40, 12)));
 }
 
 TEST(ViewerPaint, BackgroundTilesFollowTheScrollAndTheRectangle) {
