@@ -163,6 +163,13 @@ public:
     QFrame& BorderPanel() const { return *border_; }
     QTimer& HoverTimer() { return hoverTimer_; }
 
+    // Hides every form control's widget, then repaints (the next paint shows them again).
+    void Repaint();
+    // Repaints the paint panel and both bars.
+    void PaintWindow();
+    // The shared 256-colour palette on displays of 256 colours or fewer, else none.
+    const TPalette* Palette() const;
+
     // Draws the background and the document for a rectangle of the paint panel onto a canvas
     // whose pixel (0, 0) is the rectangle's top-left corner.
     void PaintDocument(TCanvas& canvas, const QRect& clip);

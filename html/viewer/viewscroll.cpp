@@ -6,6 +6,7 @@
 #include <QWheelEvent>
 #include <cstdlib>
 
+#include "html/images/display.h"
 #include "html/viewer/htmlview.h"
 #include "html/viewer/paintpanel.h"
 #include "html/viewer/scrollbar32.h"
@@ -229,6 +230,20 @@ void THtmlView::ScrollControlIntoView(int controlTop) {
     const int y = VScrollPos();
     if (controlTop < y || controlTop > y + height() - 20) ScrollTo(controlTop - height() / 2);
 }
+
+void THtmlView::Repaint() {
+    for (TFormControlObj* control : doc_.FormControlList)
+        if (control->Window) control->Window->Hide();
+    PaintWindow();
+}
+
+void THtmlView::PaintWindow() {
+    panel_->repaint();
+    vbar_->repaint();
+    hbar_->repaint();
+}
+
+const TPalette* THtmlView::Palette() const { return ColorBits() <= 8 ? &ThePalette() : nullptr; }
 
 void THtmlView::UpdateControlVisibility() {
     formWidgets_->Update(paintOrigin_.x(), paintOrigin_.y());

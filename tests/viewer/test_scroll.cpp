@@ -318,6 +318,11 @@ TEST(ViewerForms, LiveWidgetsStandWhereTheControlsArePaintedAndFollowScrolling) 
     EXPECT_TRUE(edit->isVisible());
     EXPECT_EQ(edit->mapTo(&f.view, QPoint(0, 0)).y(), control.TopY());
 
+    f.view.Repaint();  // hides the widgets until the paint places them again
+    EXPECT_FALSE(edit->isVisible());
+    f.view.grab();
+    EXPECT_TRUE(edit->isVisible());
+
     f.view.LoadFromFile(f.Write("plain.htm", test::Article(3)));  // the widgets go with the page
     EXPECT_TRUE(f.view.findChildren<QLineEdit*>().empty());
 }
