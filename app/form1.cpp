@@ -5,6 +5,7 @@
 
 #include "app/form3.h"
 #include "app/form4.h"
+#include "app/viewersettings.h"
 #include "platform/codec.h"
 #include "platform/messages.h"
 
@@ -103,19 +104,7 @@ void TForm1::BuildContentPage(QWidget* page) {
     HtmlView1 = new THtmlView(ImageLayer3);
     HtmlView1->setObjectName(QStringLiteral("HtmlView1"));
     HtmlView1->setGeometry(120, 56, 665, 457);
-    HtmlView1->SetDefBackground(0xFFFFFF);
-    HtmlView1->SetBorderStyle(THTMLBorderStyle::htNone);
-    HtmlView1->SetHistoryMaxCount(0);
-    HtmlView1->SetDefFontName("MS Sans Serif");
-    HtmlView1->SetDefPreFontName("MS Sans Serif");
-    HtmlView1->SetDefFontSize(10);
-    HtmlView1->SetNoSelect(false);
-    HtmlView1->SetScrollBars(TScrollStyle::ssVertical);
-    HtmlView1->SetCharSet(1);
-    HtmlView1->SetPrintMarginLeft(2);
-    HtmlView1->SetPrintMarginRight(2);
-    HtmlView1->SetPrintMarginTop(2);
-    HtmlView1->SetPrintMarginBottom(2);
+    SetUpArticleViewer(*HtmlView1);
     CheckBox2 = new QCheckBox(QStringLiteral("CheckBox2"), ImageLayer3);
     CheckBox2->setGeometry(48, 528, 14, 14);
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox2); });

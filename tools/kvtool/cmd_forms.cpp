@@ -31,12 +31,9 @@ int Forms(const Args& args) {
     std::string file;
     int width = 665;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--width" && i + 1 < args.size()) {
-            try {
-                width = std::clamp(std::stoi(args[++i]), 1, 8000);
-            } catch (const std::exception&) {
-                return PrintError("kvtool: --width needs a number\n"), 2;
-            }
+        if (args[i] == "--width") {
+            if (!IntOption(args, i, width)) return 2;
+            width = std::clamp(width, 1, 8000);
         } else {
             file = kv::cp1251::fromUtf8(args[i]);
         }

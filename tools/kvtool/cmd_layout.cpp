@@ -37,16 +37,6 @@ int TLoadedDocument::Layout(kv::TCanvas& canvas, int width, int viewHeight) {
 
 namespace {
 
-bool IntOption(const Args& args, std::size_t& i, int& value) {
-    if (i + 1 >= args.size()) return false;
-    try {
-        value = std::stoi(args[++i]);
-    } catch (const std::exception&) {
-        return false;
-    }
-    return true;
-}
-
 void PrintSections(const kv::TSectionBase& section, int depth) {
     Print(std::string(std::size_t(depth) * 2, ' ') + section.Kind() + " " +
           std::to_string(section.Top) + " " + std::to_string(section.FlowHeight) + " " +
@@ -63,7 +53,7 @@ int Layout(const Args& args) {
     bool sections = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--width") {
-            if (!IntOption(args, i, width)) return PrintError("kvtool: --width needs a number\n"), 2;
+            if (!IntOption(args, i, width)) return 2;
         } else if (args[i] == "--sections") {
             sections = true;
         } else {

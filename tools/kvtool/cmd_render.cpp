@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "app/viewersettings.h"
 #include "html/viewer/htmlview.h"
 #include "html/viewer/scrollbar32.h"
 #include "platform/canvas.h"
@@ -16,28 +17,6 @@
 namespace kvtool {
 
 namespace {
-
-bool IntOption(const Args& args, std::size_t& i, int& value) {
-    if (i + 1 >= args.size()) return false;
-    try {
-        value = std::stoi(args[++i]);
-    } catch (const std::exception&) {
-        return false;
-    }
-    return true;
-}
-
-// The viewer as the main window sets it up.
-void ShellSettings(kv::THtmlView& view) {
-    view.SetDefBackground(0xFFFFFF);
-    view.SetBorderStyle(kv::THTMLBorderStyle::htNone);
-    view.SetHistoryMaxCount(0);
-    view.SetDefFontName("MS Sans Serif");
-    view.SetDefPreFontName("MS Sans Serif");
-    view.SetDefFontSize(10);
-    view.SetNoSelect(false);
-    view.SetScrollBars(kv::TScrollStyle::ssVertical);
-}
 
 QImage PanelPicture(kv::THtmlView& view, const QRect& rect) {
     QImage picture(rect.size(), QImage::Format_RGB32);
@@ -68,7 +47,7 @@ int Render(const Args& args) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--width" || args[i] == "--height") {
             int& value = args[i] == "--width" ? width : height;
-            if (!IntOption(args, i, value)) return PrintError("kvtool: " + args[i] + " needs a number\n"), 2;
+            if (!IntOption(args, i, value)) return 2;
         } else if (args[i] == "--full") {
             full = true;
         } else if (args[i] == "-o" && i + 1 < args.size()) {
@@ -82,7 +61,7 @@ int Render(const Args& args) {
     width = std::clamp(width, 1, 8000);
     height = std::clamp(height, 1, 8000);
     kv::THtmlView view;
-    ShellSettings(view);
+    kv::SetUpArticleViewer(view);
     view.resize(width, height);
     try {
         view.LoadFromFile(file);

@@ -38,4 +38,8 @@ struct TLoadedDocument {
 void Print(const std::string& text);
 void PrintError(const std::string& text);
 
+// Reads the number after the option at args[i] into `value`, stepping past it; false (and an
+// error printed) when it is missing or not a number.
+bool IntOption(const Args& args, std::size_t& i, int& value);
+
 }  // namespace kvtool

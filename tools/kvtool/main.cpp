@@ -14,6 +14,19 @@ namespace kvtool {
 void Print(const std::string& text) { std::cout << kv::cp1251::toUtf8(text); }
 void PrintError(const std::string& text) { std::cerr << kv::cp1251::toUtf8(text); }
 
+bool IntOption(const Args& args, std::size_t& i, int& value) {
+    const std::string& option = args[i];
+    try {
+        if (i + 1 < args.size()) {
+            value = std::stoi(args[++i]);
+            return true;
+        }
+    } catch (const std::exception&) {
+    }
+    PrintError("kvtool: " + option + " needs a number\n");
+    return false;
+}
+
 namespace {
 
 struct Command {
