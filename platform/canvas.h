@@ -84,7 +84,7 @@ struct TFontSpecHash {
     std::size_t operator()(const TFontSpec& fontSpec) const;
 };
 
-// Makes measures for font specifications (cached per fontSpec, colours aside). A measure stays
+// Makes measures for font descriptions (cached per fontSpec, colours aside). A measure stays
 // valid until 256 other fonts have been asked for after it.
 class TFontEngine {
 public:

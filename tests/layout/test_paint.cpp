@@ -25,14 +25,14 @@ using test::Doc;
 
 // What the canvas drew before it drew runs at once: each character on its own at the x the
 // layout measured for it.
-QImage PerCharacter(const TFontSpec& spec, std::string_view text, int x, int top, QSize size) {
+QImage PerCharacter(const TFontSpec& font, std::string_view text, int x, int top, QSize size) {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter p(&image);
-    QFont face = TQtFontEngine::MakeQFont(spec);
+    QFont face = TQtFontEngine::MakeQFont(font);
     p.setFont(face);
-    p.setPen(ToQColor(spec.Color));
-    const TTextMeasure& measure = TQtFontEngine::Shared().Measure(spec);
+    p.setPen(ToQColor(font.Color));
+    const TTextMeasure& measure = TQtFontEngine::Shared().Measure(font);
     const int base = top + measure.Metrics().Ascent;
     int cx = x;
     for (char c : text) {
@@ -55,15 +55,15 @@ std::vector<bool> InkColumns(const QImage& image) {
 
 TEST(TextPaint, OneRunPerCallInksTheColumnsOfPerCharacterPlacement) {
     for (const char* face : {"Arial", "Times New Roman", "Courier New"}) {
-        TFontSpec spec;
-        spec.Name = face;
-        spec.Size = 12;
+        TFontSpec font;
+        font.Name = face;
+        font.Size = 12;
         const std::string text = kvtest::W("Кварнеля: lil WWW iii, ёлка — 1999 г.");
         TImageCanvas canvas(400, 40);
-        canvas.SetFont(spec);
+        canvas.SetFont(font);
         canvas.TextOut(5, 8, text);
         const QImage ours = canvas.Image();
-        const QImage reference = PerCharacter(spec, text, 5, 8, ours.size());
+        const QImage reference = PerCharacter(font, text, 5, 8, ours.size());
         EXPECT_EQ(InkColumns(ours), InkColumns(reference)) << face;
         int differing = 0, inked = 0;
         for (int y = 0; y < ours.height(); ++y)
@@ -77,13 +77,13 @@ TEST(TextPaint, OneRunPerCallInksTheColumnsOfPerCharacterPlacement) {
 }
 
 TEST(TextPaint, OpaqueBackgroundAndUnderlineSpanTheMeasuredWidth) {
-    TFontSpec spec;
-    spec.Name = "Arial";
-    spec.Size = 10;
-    spec.Underline = true;
+    TFontSpec font;
+    font.Name = "Arial";
+    font.Size = 10;
+    font.Underline = true;
     const std::string text = "ab cd";
     TImageCanvas canvas(200, 30);
-    canvas.SetFont(spec);
+    canvas.SetFont(font);
     canvas.SetBkOpaque(true);
     canvas.SetBkColor(0x00FFFF);  // yellow
     canvas.TextOut(10, 5, text);
