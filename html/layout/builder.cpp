@@ -152,6 +152,18 @@ void THtmlBuilder::Parse(std::string_view text) {
     EndDocument();
 }
 
+// ALIGN=left|center|right becomes the element's text alignment unless its style set one.
+void THtmlBuilder::TakeAlignment(std::string_view value) {
+    const std::string align = cp1251::lowerText(value);
+    if (align == "left" || align == "center" || align == "right")
+        stack_.Top().SetIfUnset(piTextAlign, align);
+}
+
+void THtmlBuilder::TakeAlignment(const TLayoutAttrs& attributes) {
+    for (const TLayoutAttr& a : attributes)
+        if (a.Name == "ALIGN") TakeAlignment(a.Value);
+}
+
 bool THtmlBuilder::BeforeContent() const {
     return body_ && body_->Content.Count() == 0 && stack_.Count() == 1 &&
            (!section_ || section_->Text.empty());
@@ -303,12 +315,7 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
         } else if ((s == syCENTER || s == syDIV) && nested) {
             const bool center = s == syCENTER;
             PushTag(center ? "center" : "div");
-            for (const TLayoutAttr& a : Attributes())
-                if (a.Name == "ALIGN") {
-                    const std::string al = cp1251::lowerText(a.Value);
-                    if (al == "left" || al == "center" || al == "right")
-                        stack_.Top().SetIfUnset(piTextAlign, al);
-                }
+            TakeAlignment(Attributes());
             TCellBasic* saved = target_;
             if (center) {
                 ++centerDepth_;
@@ -604,12 +611,7 @@ void THtmlBuilder::ReadParagraph(const TSet& terminators) {
         reader_.NextToken();
     }
     PushTag("p");
-    for (const TLayoutAttr& a : attrs)
-        if (a.Name == "ALIGN") {
-            const std::string al = cp1251::lowerText(a.Value);
-            if (al == "left" || al == "center" || al == "right")
-                stack_.Top().SetIfUnset(piTextAlign, al);
-        }
+    TakeAlignment(attrs);
     TCellBasic* saved = target_;
     target_ = &OpenBlock("p").Content;
     NewSection();
@@ -639,12 +641,7 @@ void THtmlBuilder::ReadHeading(const TSet& terminators) {
     // Level 1 to 6 here. (Not "h" + to_string: GCC 12 warns falsely about it at -O2.)
     const std::string tag{'h', char('0' + level)};
     PushTag(tag);
-    for (const TLayoutAttr& a : Attributes())
-        if (a.Name == "ALIGN") {
-            const std::string al = cp1251::lowerText(a.Value);
-            if (al == "left" || al == "center" || al == "right")
-                stack_.Top().SetIfUnset(piTextAlign, al);
-        }
+    TakeAlignment(Attributes());
     TCellBasic* saved = target_;
     target_ = &OpenBlock(tag).Content;
     NewSection();
@@ -804,8 +801,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
             for (const TLayoutAttr& a : Attributes()) {
                 const std::string v = cp1251::lowerText(a.Value);
                 TColor color = 0;
-                if (a.Name == "ALIGN" && (v == "left" || v == "center" || v == "right"))
-                    stack_.Top().SetIfUnset(piTextAlign, v);
+                if (a.Name == "ALIGN") TakeAlignment(a.Value);
                 else if (a.Name == "VALIGN") cell->VAlign = v == "top" ? 1 : v == "bottom" ? 3 : 2;
                 else if (a.Name == "COLSPAN") cell->ColSpan = std::clamp(AttrNumber(a.Value), 1, 100);
                 // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.

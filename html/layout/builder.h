@@ -110,6 +110,8 @@ private:
     TSectionStyle StyleOfTop() const;
     TLayoutAttrs Attributes() const;
     void PushTag(std::string_view tag, std::string_view pseudo = "");
+    void TakeAlignment(std::string_view value);
+    void TakeAlignment(const TLayoutAttrs& attributes);
     void CloseLink();
     bool BeforeContent() const;
     static TSet Set(std::initializer_list<TSymbol> symbols);
