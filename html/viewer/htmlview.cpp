@@ -376,4 +376,11 @@ bool THtmlView::PositionTo(const std::string& dest) {
     return true;
 }
 
+// The text search over the document is not built yet: nothing is found.
+bool THtmlView::Find(const std::string& phrase, bool matchCase) {
+    (void)phrase;
+    (void)matchCase;
+    return false;
+}
+
 }  // namespace kv

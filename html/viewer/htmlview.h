@@ -75,6 +75,8 @@ public:
     void Clear();
     // Scrolls to a named anchor (a leading '#' is ignored, case is not compared).
     bool PositionTo(const std::string& dest);
+    // Finds and selects the next occurrence of a phrase after the caret; false when none.
+    bool Find(const std::string& phrase, bool matchCase);
 
     // ---- properties
     TColor DefBackground() const { return defBackground_; }
