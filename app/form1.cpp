@@ -60,6 +60,7 @@ void TForm1::BuildTitleStrip(QWidget* page) {
     connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
     connect(ButtonLayer1, &TPictureArea::clicked, this, &TForm1::ButtonLayer1Click);
     connect(ButtonLayer2, &TPictureArea::clicked, this, &TForm1::ButtonLayer2Click);
+    connect(ButtonLayer3, &TPictureArea::clicked, this, &TForm1::ButtonLayer3Click);
     connect(ButtonLayer4, &TPictureArea::clicked, this, &TForm1::ButtonLayer4Click);
 }
 
@@ -179,6 +180,9 @@ void TForm1::ButtonLayer2Click() {
     search_->move(x() + 400, y() + 80);
     search_->show();
 }
+
+// Printing the shown article is not built yet.
+void TForm1::ButtonLayer3Click() {}
 
 void TForm1::ButtonLayer4Click() {
     Notebook2->SetActivePage(QStringLiteral("content"));

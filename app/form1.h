@@ -42,6 +42,7 @@ public:
     void TreeView1Change(const QTreeWidgetItem* node);
     void ButtonLayer1Click();
     void ButtonLayer2Click();
+    void ButtonLayer3Click();
     void ButtonLayer4Click();
     void CheckBoxClick(QCheckBox* box);
     void Image1Click();
