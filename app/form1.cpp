@@ -179,6 +179,8 @@ void TForm1::ButtonLayer2Click() {
     if (!search_) return;
     search_->move(x() + 400, y() + 80);
     search_->show();
+    // Already shown behind the main window, it comes to the front with the phrase box ready.
+    search_->activateWindow();
 }
 
 // Printing the shown article is not built yet.

@@ -6,19 +6,28 @@
 
 namespace kv {
 
+void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std::string& phrase,
+                        bool foldCyrillic) {
+    finder.SetFilename("*.htm");
+    finder.SetLocation(folder);
+    finder.Subfolders = true;
+    finder.Containing = phrase;
+    finder.IgnoreCase = true;
+    finder.FoldCyrillic = foldCyrillic;
+}
+
+std::string HitPath(const std::string& folder, const std::string& name) {
+    const bool separated = !folder.empty() && folder.back() == '/';
+    return separated ? folder + name : folder + '/' + name;
+}
+
 void RunArticleSearch(const ArticleSearch& search,
                       const std::function<void(const std::string&)>& hit) {
     TFindFile finder;
-    finder.SetFilename("*.htm");
-    finder.SetLocation(search.folder);
-    finder.Subfolders = true;
-    finder.Containing = search.phrase;
-    finder.IgnoreCase = true;
-    finder.FoldCyrillic = search.foldCyrillic;
+    SetUpArticleSearch(finder, search.folder, search.phrase, search.foldCyrillic);
     finder.Threaded = search.threaded;
     finder.OnFound = [&hit](TFindFile*, const std::string& folder, const TSearchRec& entry) {
-        const bool separated = !folder.empty() && folder.back() == '/';
-        hit(separated ? folder + entry.Name : folder + '/' + entry.Name);
+        hit(HitPath(folder, entry.Name));
     };
     QEventLoop loop;
     bool complete = false;

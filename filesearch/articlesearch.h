@@ -1,17 +1,28 @@
 #pragma once
-// The search the search window makes, for callers without a window (kvtool, benchmarks):
-// every "*.htm" file below a folder whose bytes contain a phrase, a-z without case.
+// The search the search window makes: every "*.htm" file below a folder whose bytes contain a
+// phrase, without regard to letter case (Latin, and Cyrillic unless asked not to). The window
+// and callers without a window (kvtool, benchmarks) set the component up through one function,
+// so that both find the same files.
 
 #include <functional>
 #include <string>
 
 namespace kv {
 
+class TFindFile;
+
+// Gives the component the settings of the article search. Raises EFindFileError for a folder
+// holding wildcards.
+void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std::string& phrase,
+                        bool foldCyrillic = true);
+// The full path of a hit from the folder OnFound reports and the entry's name.
+std::string HitPath(const std::string& folder, const std::string& name);
+
 struct ArticleSearch {
     std::string folder;         // Windows-1251
     std::string phrase;         // Windows-1251; empty lists every file
     bool threaded = false;      // on a worker thread, with an event loop run until the end
-    bool foldCyrillic = false;  // also fold А-Я/Ё
+    bool foldCyrillic = true;   // also fold А-Я/Ё, as the search window does
 };
 
 // Calls hit with the full path (Windows-1251) of every hit, in report order. Raises

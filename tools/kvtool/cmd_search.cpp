@@ -1,5 +1,6 @@
 // kvtool search: the article files below a folder that contain a phrase, as the search window
-// finds them ("*.htm", all subfolders, a-z without case), one full path per line.
+// finds them ("*.htm", all subfolders, Latin and Cyrillic letters without case), one full path
+// per line.
 
 #include "filesearch/articlesearch.h"
 #include "platform/codec.h"
@@ -14,13 +15,15 @@ int Search(const Args& args) {
         if (arg == "--threaded") {
             search.threaded = true;
         } else if (arg == "--fold-cyrillic") {
-            search.foldCyrillic = true;
+            search.foldCyrillic = true;  // the default; kept for scripts that ask for it
+        } else if (arg == "--exact-cyrillic") {
+            search.foldCyrillic = false;
         } else {
             operands.push_back(arg);
         }
     }
     if (operands.size() != 2) {
-        PrintError("usage: kvtool search [--threaded] [--fold-cyrillic] FOLDER PHRASE\n");
+        PrintError("usage: kvtool search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n");
         return 2;
     }
     search.folder = kv::cp1251::fromUtf8(operands[0]);

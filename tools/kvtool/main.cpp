@@ -40,7 +40,7 @@ int Help(const Args&);
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
-    {"search", "search [--threaded] [--fold-cyrillic] FOLDER PHRASE\n"
+    {"search", "search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n"
                "                            article files (*.htm) below FOLDER containing PHRASE",
      Search},
     {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
