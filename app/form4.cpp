@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
@@ -95,6 +96,12 @@ void TForm4::BuildHitList() {
 void TForm4::FormCreate() {
     SetColor(this, kWindowColor);
     SetColor(Panel1, kWindowColor);
+    // The phrase box and the list keep the platform's window colour, not the form's.
+    for (QWidget* box : {static_cast<QWidget*>(containing), static_cast<QWidget*>(FoundFiles)}) {
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Base, QGuiApplication::palette().color(QPalette::Base));
+        box->setPalette(palette);
+    }
     programFolder_ = main_->ProgramFolder();
     lastPhrase_.reset();
 }
