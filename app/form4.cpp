@@ -20,6 +20,8 @@ namespace {
 
 const QColor kWindowColor(169, 72, 22);
 const QColor kMaroon(128, 0, 0);
+// The longest the search walks folders without letting pending messages run.
+constexpr qint64 kEventIntervalMs = 10;
 
 // The last-write time as the platform's date-and-time text.
 QString TimeText(const TSearchRec& entry) {
@@ -59,6 +61,9 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
     FindFile1.SetLocation("inside");
     FindFile1.OnFound = [this](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         FindFile1Found(folder, entry);
+    };
+    FindFile1.OnNewFolder = [this](TFindFile*, const std::string&, bool&) {
+        FindFile1NewFolder();
     };
     FindFile1.OnComplete = [this](TFindFile*) { FindFile1Complete(); };
     connect(Image2, &TPictureArea::clicked, this, &TForm4::Image2Click);
@@ -147,6 +152,7 @@ void TForm4::RunSearch(const std::string& phrase) {
         return;
     }
     ShowBusyCursor(true);
+    sinceEvents_.invalidate();
     FindFile1.Execute();  // returns after the whole search and OnComplete
 }
 
@@ -160,6 +166,13 @@ void TForm4::FindFile1Found(const std::string& folder, const TSearchRec& entry) 
     if (!HitBelongsToList()) return;
     AddHit(folder, entry);
     if (!FindFile1.Threaded) QCoreApplication::processEvents();
+    sinceEvents_.start();
+}
+
+void TForm4::FindFile1NewFolder() {
+    if (sinceEvents_.isValid() && sinceEvents_.elapsed() < kEventIntervalMs) return;
+    QCoreApplication::processEvents();
+    sinceEvents_.start();
 }
 
 void TForm4::AddHit(const std::string& folder, const TSearchRec& entry) {

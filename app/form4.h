@@ -8,6 +8,7 @@
 // the phrase in its header. Esc, the close area and closing the main window stop a search.
 
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -36,6 +37,9 @@ public:
     // A key typed in the phrase box; 13 (Enter) searches.
     void containingKeyPress(int key);
     void FindFile1Found(const std::string& folder, const TSearchRec& entry);
+    // Before each folder: lets pending messages run now and then, so that a long stretch
+    // without hits does not freeze the interface.
+    void FindFile1NewFolder();
     void FindFile1Complete();
     // Opens the selected hit in the main viewer and selects the phrase there.
     void FoundFilesClick();
@@ -80,6 +84,7 @@ private:
     std::optional<std::string> lastPhrase_;     // no value: no search made yet
     std::optional<std::string> pendingPhrase_;  // to search once the running search completes
     std::string runningPhrase_;
+    QElapsedTimer sinceEvents_;  // since pending messages last ran during the search
     struct SavedCursor {
         QPointer<QWidget> widget;
         bool own;  // the widget had a cursor of its own

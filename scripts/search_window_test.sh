@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Starts the reader on a virtual X screen and uses the search window as a user does: ПОИСК in
 # the title strip, a phrase typed into the phrase box, Enter, a click on the first hit, then the
-# close area. Takes two screenshots (the search window with its hits, the opened article) and
-# checks that the viewer shows the hit's article; once the viewer can find a phrase, also that
-# the phrase is selected there (the view then differs from the plain article in a small area).
+# close area. Takes two screenshots of the main window (with the search window and its hits over
+# it; with the opened article) and checks that the viewer shows a hit's article; once the viewer
+# can find a phrase, also that the phrase is selected there (the view then differs from the
+# plain article in a small area). The phrase (PHRASE, UTF-8) must lie in the first screen of
+# each article that holds it.
 #
-#   bash scripts/search_window_test.sh BIN_DIR [SHOT_PREFIX]
+#   [PHRASE=...] bash scripts/search_window_test.sh BIN_DIR [SHOT_PREFIX]
 # writes SHOT_PREFIX-hits.png and SHOT_PREFIX-article.png (default BIN_DIR/../search-test).
 set -euo pipefail
 bin=$(cd "$1" && pwd)
@@ -15,10 +17,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 
-# The article that holds the phrase: the test needs exactly one, to know what must be shown.
+# The articles that hold the phrase, as the window finds them: the first row opens one of them.
 mapfile -t hits < <(QT_QPA_PLATFORM=offscreen "$bin/kvtool" search "$bin/inside" "$phrase" 2>/dev/null)
-if [ "${#hits[@]}" -ne 1 ]; then
-    echo "search window test: \"$phrase\" must be in exactly one article, is in ${#hits[@]}" >&2
+if [ "${#hits[@]}" -eq 0 ]; then
+    echo "search window test: \"$phrase\" is in no article" >&2
     exit 1
 fi
 
@@ -47,17 +49,23 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' "$bin" "$work" "$phrase"
 
 read -r x y < "$work/origin"
-cp "$work/hits.png" "$prefix-hits.png"
-cp "$work/article.png" "$prefix-article.png"
+convert "$work/hits.png" -crop "800x600+$x+$y" +repage "$prefix-hits.png"
+convert "$work/article.png" -crop "800x600+$x+$y" +repage "$prefix-article.png"
 convert "$work/article.png" -crop "665x457+$((x + 120))+$((y + 32 + 56))" +repage "$work/view.png"
-QT_QPA_PLATFORM=offscreen "$bin/kvtool" render "${hits[0]}" --width 665 --height 457 \
-    -o "$work/expected.png" > /dev/null 2>&1
-differ=$(compare -metric AE -fuzz 10% "$work/view.png" "$work/expected.png" null: 2>&1 || true)
-differ=${differ%% *}
-if ! [ "$differ" -lt 8000 ] 2>/dev/null; then
-    echo "search window test: the viewer does not show ${hits[0]} ($differ pixels differ); see $prefix-article.png" >&2
+# The hit shown: the article whose plain rendering is nearest to the view.
+shown="" differ=""
+for hit in "${hits[@]}"; do
+    QT_QPA_PLATFORM=offscreen "$bin/kvtool" render "$hit" --width 665 --height 457 \
+        -o "$work/expected.png" > /dev/null 2>&1 || continue
+    count=$(compare -metric AE -fuzz 10% "$work/view.png" "$work/expected.png" null: 2>&1 || true)
+    count=${count%% *}
+    if [ "$count" -lt "${differ:-8000}" ] 2>/dev/null; then shown=$hit differ=$count; fi
+done
+if [ -z "$shown" ]; then
+    echo "search window test: the viewer shows none of the hits; see $prefix-article.png" >&2
     exit 1
 fi
+hits=("$shown")
 if ! "$bin/kvtool" help 2>/dev/null | grep -qE '^ *find '; then
     echo "search window test: the viewer shows ${hits[0]}; phrase selection not checked (the viewer finds nothing yet)"
     exit 0

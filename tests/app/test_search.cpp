@@ -266,6 +266,22 @@ TEST(SearchWindow, ClosingOrEscStopsASearchAndTheListKeepsItsHits) {
     }
 }
 
+// Pending messages also run between hits: Esc stops a search that finds nothing.
+TEST(SearchWindow, EscStopsASearchWithoutHits) {
+    SearchShell shell(ManyArticles(40));
+    bool pressed = false;
+    shell.DuringSearch([&] {
+        EXPECT_EQ(shell.Search().cursor().shape(), Qt::BusyCursor);
+        SearchShell::PressKey(shell.Search().FoundFiles, Qt::Key_Escape);
+        pressed = true;
+        return true;
+    });
+    shell.Enter("нигде нет");
+    EXPECT_TRUE(pressed);
+    EXPECT_TRUE(shell.Search().FindFile1.Aborted());
+    EXPECT_FALSE(shell.Search().LastSearchedPhrase().has_value());
+}
+
 TEST(SearchWindow, ClosingTheMainWindowStopsASearch) {
     SearchShell shell(ManyArticles(40));
     shell.DuringSearch([&] {
