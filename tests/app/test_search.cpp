@@ -67,13 +67,16 @@ struct SearchShell {
     // Runs step from inside the running search's hit handler (where pending messages run)
     // until it answers true or the search ends; call before Enter.
     void DuringSearch(std::function<bool()> step) {
-        auto repeat = std::make_shared<std::function<void()>>();
-        *repeat = [this, step, repeat] {
-            if (!step() && Search().FindFile1.Busy())
-                QMetaObject::invokeMethod(&Search(), *repeat, Qt::QueuedConnection);
-        };
-        QMetaObject::invokeMethod(&Search(), *repeat, Qt::QueuedConnection);
+        step_ = std::move(step);
+        QMetaObject::invokeMethod(&Search(), [this] { Step(); }, Qt::QueuedConnection);
     }
+
+private:
+    void Step() {
+        if (!step_() && Search().FindFile1.Busy())
+            QMetaObject::invokeMethod(&Search(), [this] { Step(); }, Qt::QueuedConnection);
+    }
+    std::function<bool()> step_;
 };
 
 // Folders "Статья 0" … "Статья N-1"; the phrase "альфа" in all, "бета" in every 5th.
