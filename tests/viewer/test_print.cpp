@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QTimer>
+#include <cstdio>
 
 #include "html/viewer/printgeometry.h"
 #include "tests/common/pdfprinter.h"
@@ -278,6 +280,83 @@ TEST(PrintWhileRunning, TheViewerGoingEndsTheJobWithoutTouchingIt) {
     view->Print(0, 100);  // returns once the job has ended; the viewer is gone
     EXPECT_EQ(pdf.Pages(), 1);
     EXPECT_EQ(TvwPrinter::Current(), nullptr);
+}
+
+
+// ---------------------------------------------------------------- the printed pages
+
+// The rows of a page picture that hold any dark pixel: first and last (-1 when none).
+std::pair<int, int> InkedRows(const QImage& page) {
+    int first = -1, last = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 160) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
+TEST(PrintedPages, NoLineIsCutBetweenPagesAndNoneIsPrintedTwice) {
+    // Lines of mixed heights, so that page breaks fall anywhere in a line's box.
+    std::string html = "<body>";
+    for (int i = 0; i < 160; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", i);
+        const std::string text = std::string("Line") + number + " words";
+        if (i % 7 == 3)
+            html += "<h2>" + text + "</h2>";
+        else if (i % 5 == 1)
+            html += "<p><font size=5>" + text + "</font> and <font size=1>small</font></p>";
+        else
+            html += "<p>" + text + " to fill the page.</p>";
+    }
+    PrintFixture f(html + "</body>", 96);
+    f.view.Print(0, 100);
+    const int pages = f.pdf.Pages();
+    ASSERT_GE(pages, 3);
+
+    // Every line once, in order, over all pages (hidden text would be found too), and every
+    // word wholly between the top and bottom margins: 2 cm is 56.7 points of the 842 of A4.
+    const QString boxes = QString::fromUtf8(kvtest::RunTool(
+        "pdftotext", QStringList{"-bbox", QString::fromStdString(f.pdf.file), "-"}));
+    ASSERT_FALSE(boxes.isEmpty()) << "pdftotext failed";
+    std::vector<int> seen;
+    int page = 0;
+    const QRegularExpression item(
+        "<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+        "yMax=\"([\\d.]+)\">([^<]*)</word>");
+    for (QRegularExpressionMatchIterator it = item.globalMatch(boxes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(0) == "<page ") {
+            ++page;
+            continue;
+        }
+        const double top = m.captured(2).toDouble(), bottom = m.captured(4).toDouble();
+        EXPECT_GE(top, 56.2) << m.captured(5).toStdString() << " on page " << page;
+        EXPECT_LE(bottom, 842 - 56.2) << m.captured(5).toStdString() << " on page " << page;
+        if (m.captured(5).startsWith("Line")) seen.push_back(m.captured(5).mid(4).toInt());
+    }
+    EXPECT_EQ(page, pages);
+    std::vector<int> all(160);
+    for (int i = 0; i < 160; ++i) all[i] = i;
+    EXPECT_EQ(seen, all);
+
+    // On every page the ink stays between the top and bottom margins (2 cm is 76 pixels at
+    // 96 dpi): the last line that fits is whole, the one that does not went to the next page.
+    const std::string prefix = (f.folder.Path() / "page").string();
+    kvtest::RunTool("pdftoppm", QStringList{"-r", "96", "-gray", QString::fromStdString(f.pdf.file),
+                                            QString::fromStdString(prefix)});
+    for (page = 1; page <= pages; ++page) {
+        const QString name = QString::fromStdString(prefix) + QString("-%1.pgm").arg(page);
+        QImage picture(name);
+        ASSERT_FALSE(picture.isNull()) << name.toStdString();
+        const auto [first, last] = InkedRows(picture);
+        ASSERT_GE(first, 0) << "page " << page << " is blank";
+        EXPECT_GE(first, 75) << "page " << page;
+        EXPECT_LE(last, picture.height() - 75) << "page " << page;
+    }
 }
 
 }  // namespace
