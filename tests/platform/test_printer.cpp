@@ -36,6 +36,19 @@ TEST(Printer, NoPrinterIsNotAValidPrinter) {
     SelectPrinter(previous);
 }
 
+TEST(Printer, TheSystemsDefaultPrinterIsUsedWhenThereIsOne) {
+    // Machines without a printer (the usual test machine) get the message; others a device.
+    TPrinterSelection system;
+    const TPrinterSelection previous = SelectPrinter(system);
+    TvwPrinter printer;
+    const std::string failure = FailureOf([&] { printer.PpiX(); });
+    if (failure.empty())
+        EXPECT_NE(printer.Device(), nullptr);
+    else
+        EXPECT_EQ(failure, "Printer selected is not valid");
+    SelectPrinter(previous);
+}
+
 TEST(Printer, StepsOutOfOrderAreRefusedWithTheirMessages) {
     kvtest::TempFolder folder;
     PdfPrinter pdf(folder);
