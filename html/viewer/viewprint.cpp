@@ -139,7 +139,7 @@ void THtmlView::TPrintJob::Run(int fromPage, int toPage) {
 }
 
 void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeometry& g) {
-    TCanvas& canvas = printer_.Canvas();
+    TPrinterCanvas& canvas = printer_.Canvas();
     copy_->PageHeight = g.HL;
     int maxWidth = 0;
     const int height = copy_->DoLayout(canvas, g.WL, g.HL, maxWidth);
@@ -148,8 +148,8 @@ void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeom
     int topOfPage = 0;
     while (page_ <= toPage && !done) {
         copy_->SetScrollTop(topOfPage - g.MT);
-        printer_.Canvas().SetWindowOrigin(0, 0);
-        canvas.SetClipRegion(QRegion(printer_.Canvas().DeviceToLogical(g.Clip)));
+        canvas.SetWindowOrigin(0, 0);
+        canvas.SetClipRegion(QRegion(canvas.DeviceToLogical(g.Clip)));
         const QRect pageRect(g.ML, g.MT, g.WL, g.HL);
         if (page_ < fromPage)
             copy_->Paint(canvas, pageRect, 3 * g.WL + g.ML, 0);  // off the paper: breaks only
