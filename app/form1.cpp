@@ -183,8 +183,18 @@ void TForm1::ButtonLayer2Click() {
     search_->activateWindow();
 }
 
-// Printing the shown article is not built yet.
-void TForm1::ButtonLayer3Click() {}
+// The print question: Yes prints pages 1 to 100 of the shown article.
+void TForm1::ButtonLayer3Click() {
+    // One job at a time: the running one keeps its pages, the second press is refused.
+    if (HtmlView1->Printing()) return messages::showError("Printing in progress");
+    if (messages::ask(cp1251::fromUtf8("Распечатать текущий документ ?")) != messages::Answer::Yes)
+        return;
+    try {
+        HtmlView1->Print(0, 100);
+    } catch (const std::exception& e) {
+        messages::showError(e.what());
+    }
+}
 
 void TForm1::ButtonLayer4Click() {
     Notebook2->SetActivePage(QStringLiteral("content"));

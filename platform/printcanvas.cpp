@@ -4,25 +4,83 @@
 #include <QPrinter>
 
 #include "platform/font.h"
+#include "platform/printer.h"
 
 namespace kv {
 
 TPrinterCanvas::TPrinterCanvas(QPagedPaintDevice& device, TFontEngine& fonts)
-    : TPainterCanvas(fonts), device_(&device) {
+    : TPainterCanvas(fonts) {
+    Begin(device);
+}
+
+TPrinterCanvas::TPrinterCanvas(TvwPrinter& printer, TFontEngine& fonts)
+    : TPainterCanvas(fonts), printer_(&printer) {}
+
+TPrinterCanvas::~TPrinterCanvas() { End(); }
+
+bool TPrinterCanvas::Begin(QPagedPaintDevice& device) {
+    End();
+    device_ = &device;
+    pages_ = 0;
     ppiX_ = std::max(1, device.logicalDpiX());
     ppiY_ = std::max(1, device.logicalDpiY());
+    colors_ = 0;
     if (auto* printer = dynamic_cast<QPrinter*>(&device))
         colors_ = printer->colorMode() == QPrinter::GrayScale ? 2 : 0;
     // Beginning the painter starts the document and its first page.
     active_ = true;
-    if (ActivePainter()) {
+    if (ActivePainter())
         pages_ = 1;
-    } else {
+    else
         active_ = false;
-    }
+    return active_;
 }
 
-TPrinterCanvas::~TPrinterCanvas() { End(); }
+void TPrinterCanvas::AbortDocument() {
+    if (!active_) return;
+    if (auto* printer = dynamic_cast<QPrinter*>(device_)) printer->abort();
+    End();
+}
+
+void TPrinterCanvas::CheckPrinting() const {
+    if (printer_ && !printer_->Printing()) throw EPrinter("Printer is not currently printing");
+}
+
+void TPrinterCanvas::FillRect(const QRect& rect, TColor color) {
+    CheckPrinting();
+    TPainterCanvas::FillRect(rect, color);
+}
+
+void TPrinterCanvas::FrameRect(const QRect& rect, TColor color) {
+    CheckPrinting();
+    TPainterCanvas::FrameRect(rect, color);
+}
+
+void TPrinterCanvas::Rectangle(const QRect& rect) {
+    CheckPrinting();
+    TPainterCanvas::Rectangle(rect);
+}
+
+void TPrinterCanvas::Line(int x1, int y1, int x2, int y2) {
+    CheckPrinting();
+    TPainterCanvas::Line(x1, y1, x2, y2);
+}
+
+void TPrinterCanvas::StretchBlit(const QRect& dest, const QImage& source,
+                                 const QRect& sourceRect, TRop rop) {
+    CheckPrinting();
+    TPainterCanvas::StretchBlit(dest, source, sourceRect, rop);
+}
+
+void TPrinterCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) {
+    CheckPrinting();
+    TPainterCanvas::MaskedBlit(dest, source, mask);
+}
+
+void TPrinterCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    CheckPrinting();
+    TPainterCanvas::DoTextOut(x, y, text, clip);
+}
 
 void TPrinterCanvas::Prepare(QPainter& painter) { ApplyTransform(painter); }
 
@@ -32,7 +90,7 @@ void TPrinterCanvas::ApplyTransform(QPainter& painter) const {
 }
 
 bool TPrinterCanvas::NewPage() {
-    if (!active_ || !device_->newPage()) return false;
+    if (!active_ || !device_ || !device_->newPage()) return false;
     ++pages_;
     return true;
 }
@@ -42,8 +100,8 @@ void TPrinterCanvas::End() {
     active_ = false;
 }
 
-int TPrinterCanvas::PageWidth() const { return device_->width(); }
-int TPrinterCanvas::PageHeight() const { return device_->height(); }
+int TPrinterCanvas::PageWidth() const { return device_ ? device_->width() : 0; }
+int TPrinterCanvas::PageHeight() const { return device_ ? device_->height() : 0; }
 
 int TPrinterCanvas::LogicalWidth() const {
     return int(qint64(PageWidth()) * fonts::kScreenPpi / ppiX_);

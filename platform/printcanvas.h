@@ -4,6 +4,9 @@
 // mapped onto the device's own pixels, so a document laid out for the screen prints at its
 // physical size. Clip rectangles and regions are logical too; DeviceToLogical converts the
 // device pixels a printing loop computes.
+//
+// A canvas bound to a printer object (TvwPrinter) draws on the printer's device while its
+// document prints and refuses every drawing call otherwise ("Printer is not currently printing").
 
 #include <QPagedPaintDevice>
 
@@ -11,13 +14,30 @@
 
 namespace kv {
 
+class TvwPrinter;
+
 class TPrinterCanvas : public TPainterCanvas {
 public:
     // Starts the document on the device at once (the device is not owned and must outlive the
     // canvas). Failing to start leaves a canvas that draws nothing (Active() is false).
     explicit TPrinterCanvas(QPagedPaintDevice& device,
                             TFontEngine& fonts = TQtFontEngine::Shared());
+    // Bound to a printer (not owned): no device until the printer starts a document.
+    explicit TPrinterCanvas(TvwPrinter& printer, TFontEngine& fonts = TQtFontEngine::Shared());
     ~TPrinterCanvas() override;
+
+    // Starts a document on the device (not owned); false when the device refuses.
+    bool Begin(QPagedPaintDevice& device);
+    // Gives up the document (a printer drops its job).
+    void AbortDocument();
+
+    void FillRect(const QRect& rect, TColor color) override;
+    void FrameRect(const QRect& rect, TColor color) override;
+    void Rectangle(const QRect& rect) override;
+    void Line(int x1, int y1, int x2, int y2) override;
+    void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                     TRop rop) override;
+    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
 
     bool IsPrinter() const override { return true; }
     int ColorCount() const override { return colors_; }
@@ -44,10 +64,13 @@ public:
 protected:
     QPaintDevice* Device() override { return active_ ? device_ : nullptr; }
     void Prepare(QPainter& painter) override;
+    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
 
 private:
     void ApplyTransform(QPainter& painter) const;
-    QPagedPaintDevice* device_;
+    void CheckPrinting() const;
+    QPagedPaintDevice* device_ = nullptr;
+    TvwPrinter* printer_ = nullptr;
     bool active_ = false;
     int pages_ = 0;
     int colors_ = 0;

@@ -192,6 +192,30 @@ public:
     // TStringBitmapList's wait stream for "later".
     std::function<const std::string*(THtmlView* sender, const std::string& src)> OnImageRequest;
 
+    // ---- printing (viewprint.cpp)
+    // Prints pages fromPage..toPage (numbered from 1, so 0 means from the first) of the shown
+    // document on the selected printer, letting pending messages run between pages. A job
+    // already running anywhere in the program raises EPrinter "Printing in progress".
+    void Print(int fromPage, int toPage);
+    bool Printing() const { return printJob_ != nullptr; }
+    // Ends the running job after the page it is printing.
+    void StopPrinting();
+    // Pages the last job went through (those before fromPage included).
+    int PrintedPages() const { return printedPage_; }
+    // Fired for each printed page: the canvas (in screen pixels), the page's number, the width
+    // and height of the strip above (header) or below (footer) the content; set stopPrinting
+    // to end the job after this page.
+    using TPagePrinted = std::function<void(THtmlView* sender, TCanvas& canvas, int numPage,
+                                            int w, int h, bool& stopPrinting)>;
+    TPagePrinted OnPrintHeader, OnPrintFooter;
+    // Called with 0 before a job, then after each page; set stop to end the job.
+    std::function<void(THtmlView* sender, int page, bool& stop)> OnPrintProgress;
+
+private:
+    class TPrintJob;
+    TPrintJob* printJob_ = nullptr;  // the job running now (it lives on the stack of Print)
+    int printedPage_ = 0;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -54,6 +54,8 @@ const Command kCommands[] = {
                "                            the document as the viewer paints it, as PNG", Render},
     {"forms", "forms FILE [--width W]    forms, their controls (kind, name, x, y, width, height)\n"
               "                            and the NAME=value lines each would send", Forms},
+    {"print", "print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] [--dpi D]\n"
+              "                            the document printed as the reader prints it, as PDF", PrintPdf},
 };
 
 int Help(const Args&) {

@@ -1,0 +1,214 @@
+// The viewer's printing: a copy of the document laid out for the printed width, drawn page by
+// page through a clip region, with the margin strips blanked and header and footer events.
+//
+// The job runs on the interface thread and lets pending messages run between pages, so
+// anything may happen meanwhile: another article loads (the copy shares nothing the load
+// frees), the window closes (the job ends after its page), the viewer itself goes (the job
+// ends and touches nothing of it), or ПЕЧАТЬ is pressed again ("Printing in progress").
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+
+#include "html/viewer/htmlview.h"
+#include "html/viewer/printgeometry.h"
+#include "platform/printer.h"
+
+namespace kv {
+
+class THtmlView::TPrintJob : public QObject {
+public:
+    explicit TPrintJob(THtmlView& view)
+        : view_(&view),
+          header_(view.OnPrintHeader),
+          footer_(view.OnPrintFooter),
+          progress_(view.OnPrintProgress),
+          printer_(view.doc_.Fonts()) {
+        view.printJob_ = this;
+        // Closing the window that shows the viewer ends the job first.
+        window_ = view.window();
+        if (window_) window_->installEventFilter(this);
+    }
+    ~TPrintJob() override {
+        if (window_) window_->removeEventFilter(this);
+        if (view_) view_->printJob_ = nullptr;
+    }
+    TPrintJob(const TPrintJob&) = delete;
+    TPrintJob& operator=(const TPrintJob&) = delete;
+
+    void Run(int fromPage, int toPage);
+    void Stop() { stop_ = true; }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) stop_ = true;
+        return false;
+    }
+
+private:
+    void MakeCopy();
+    TPrintGeometry Measure();
+    void PrintPages(int fromPage, int toPage, const TPrintGeometry& g);
+    void DrawPage(const TPrintGeometry& g, int topOfPage, bool& done);
+    void Finish(int fromPage) noexcept;
+    // Lets pending messages run; false when the viewer went meanwhile.
+    bool LetMessagesRun();
+    void Progress(int page, bool& stop) {
+        if (progress_ && view_) progress_(view_, page, stop);
+    }
+    void SetPage(int page) {
+        page_ = page;
+        if (view_) view_->printedPage_ = page;
+    }
+
+    QPointer<THtmlView> view_;
+    QPointer<QWidget> window_;
+    TPagePrinted header_, footer_;
+    std::function<void(THtmlView*, int, bool&)> progress_;
+    TvwPrinter printer_;
+    TvwPrinter* previous_ = nullptr;
+    bool current_ = false;
+    std::unique_ptr<TSectionList> copy_;
+    int page_ = 0;
+    bool stop_ = false;
+};
+
+void THtmlView::StopPrinting() {
+    if (printJob_) printJob_->Stop();
+}
+
+void THtmlView::Print(int fromPage, int toPage) {
+    const TvwPrinter* current = TvwPrinter::Current();
+    if (printJob_ || (current && current->Printing())) throw EPrinter("Printing in progress");
+    bool stop = false;
+    if (OnPrintProgress) OnPrintProgress(this, 0, stop);
+    printedPage_ = 0;
+    if (processing_ || doc_.Sections.empty()) return;
+    TPrintJob job(*this);
+    job.Run(fromPage, toPage);
+}
+
+// ---------------------------------------------------------------- the job
+
+void THtmlView::TPrintJob::MakeCopy() {
+    copy_ = std::make_unique<TSectionList>(view_->doc_, view_->doc_.Fonts());
+    copy_->SetScrollTop(0);
+    copy_->SetBackgroundColor(0xFFFFFF);
+    // The copy fetches its pictures through the viewer's cache, which goes with the viewer.
+    copy_->ImageLoader = [view = view_, loader = copy_->ImageLoader](const std::string& name,
+                                                                     int transparency) {
+        return view && loader ? loader(name, transparency) : TFetchResult{};
+    };
+    copy_->OnBitmapRequest = [view = view_, request = copy_->OnBitmapRequest](
+                                 const std::string& name, QImage& image, long long& transparent) {
+        return view && request && request(name, image, transparent);
+    };
+}
+
+TPrintGeometry THtmlView::TPrintJob::Measure() {
+    TPrintDevice device;
+    device.PpiX = printer_.PpiX();
+    device.PpiY = printer_.PpiY();
+    device.Page = QSize(printer_.PageWidth(), printer_.PageHeight());
+    device.Offset = printer_.PhysicalOffset();
+    device.Paper = printer_.PhysicalSize();
+    const TPrintMargins margins{view_->PrintMarginLeft(), view_->PrintMarginRight(),
+                                view_->PrintMarginTop(), view_->PrintMarginBottom()};
+    const TPrintGeometry g = PageGeometry(margins, device);
+    if (!g.Valid()) throw EPrinter("Print margins leave no room on the page");
+    return g;
+}
+
+void THtmlView::TPrintJob::Run(int fromPage, int toPage) {
+    MakeCopy();
+    previous_ = TvwPrinter::SetCurrent(&printer_);
+    current_ = true;
+    SetPage(1);
+    if (!view_->DocumentTitle().empty()) printer_.Title = view_->DocumentTitle();
+    try {
+        // The page's measures come before the document starts: margins that leave no room
+        // are refused without a blank page printed.
+        const TPrintGeometry g = Measure();
+        printer_.BeginDoc();
+        PrintPages(fromPage, toPage, g);
+    } catch (...) {
+        Finish(fromPage);
+        throw;
+    }
+    Finish(fromPage);
+}
+
+void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeometry& g) {
+    TPrinterCanvas& canvas = printer_.Canvas();
+    copy_->PageHeight = g.HL;
+    int maxWidth = 0;
+    const int height = copy_->DoLayout(canvas, g.WL, g.HL, maxWidth);
+    bool done = !LetMessagesRun() || stop_;
+    Progress(1, done);
+    int topOfPage = 0;
+    while (page_ <= toPage && !done) {
+        copy_->SetScrollTop(topOfPage - g.MT);
+        canvas.SetWindowOrigin(0, 0);
+        canvas.SetClipRegion(QRegion(canvas.DeviceToLogical(g.Clip)));
+        const QRect pageRect(g.ML, g.MT, g.WL, g.HL);
+        if (page_ < fromPage)
+            copy_->Paint(canvas, pageRect, 3 * g.WL + g.ML, 0);  // off the paper: breaks only
+        else
+            DrawPage(g, topOfPage, done);
+        // A page whose content could not be placed at all still moves on.
+        topOfPage = std::max(copy_->PageLimitY, topOfPage + 1);
+        if (!LetMessagesRun() || stop_) done = true;
+        Progress(page_, done);
+        if (height < topOfPage) done = true;
+        if (!done && fromPage <= page_ && page_ < toPage) printer_.NewPage();
+        SetPage(page_ + 1);
+    }
+}
+
+void THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool& done) {
+    TPrinterCanvas& canvas = printer_.Canvas();
+    copy_->Paint(canvas, QRect(g.ML, g.MT, g.WL, g.HL), g.ML, 0);
+    const int pageBottom = copy_->PageLimitY;
+    canvas.Save();
+    canvas.ClearClip();
+    // The top margin strip and what lies below the last line that fitted (it is printed again
+    // at the top of the next page).
+    canvas.FillRect(QRect(QPoint(g.ML, 0), QPoint(g.ML + g.WL, g.MT - 2)), 0xFFFFFF);
+    canvas.FillRect(QRect(QPoint(g.ML, pageBottom + g.MT - topOfPage),
+                          QPoint(g.ML + g.WL, g.MT + g.HL - 1)),
+                    0xFFFFFF);
+    canvas.SetBaselineAlign(false);
+    if (header_ && view_) {
+        canvas.SetWindowOrigin(0, 0);
+        header_(view_, canvas, page_, g.PW, g.MT, done);
+    }
+    if (footer_ && view_) {
+        canvas.SetWindowOrigin(0, -(g.MT + g.HL));
+        footer_(view_, canvas, page_, g.PW, g.PH - g.MT - g.HL, done);
+    }
+    canvas.SetWindowOrigin(0, 0);
+    canvas.Restore();
+}
+
+bool THtmlView::TPrintJob::LetMessagesRun() {
+    QCoreApplication::processEvents();
+    return !view_.isNull();
+}
+
+void THtmlView::TPrintJob::Finish(int fromPage) noexcept {
+    try {
+        if (printer_.Printing()) {
+            if (page_ < fromPage)
+                printer_.Abort();  // nothing was due
+            else
+                printer_.EndDoc();
+        }
+    } catch (const Exception&) {
+    }
+    SetPage(std::max(page_ - 1, 0));
+    if (current_) TvwPrinter::SetCurrent(previous_);
+    current_ = false;
+    copy_.reset();
+}
+
+}  // namespace kv

@@ -1,0 +1,363 @@
+// Printing the shown document: how many pages a job prints and which, the page geometry from
+// margins in centimetres, the header and footer events, stopping, and what may happen while a
+// job lets messages run (another load, a second job, the window closing, the viewer going).
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTimer>
+#include <cstdio>
+
+#include "html/viewer/printgeometry.h"
+#include "tests/common/pdfprinter.h"
+#include "tests/viewer/viewertest.h"
+
+namespace kv {
+namespace {
+
+using kvtest::PdfPrinter;
+using test::Article;
+using test::ViewerFixture;
+
+struct PageEvent {
+    int page, w, h;
+};
+
+// A viewer with an article loaded, printing to a PDF file at 150 dpi, recording its headers.
+struct PrintFixture : ViewerFixture {
+    explicit PrintFixture(const std::string& html, int dpi = 150) : pdf(folder, dpi) {
+        view.SetPrintMarginLeft(2), view.SetPrintMarginRight(2);
+        view.SetPrintMarginTop(2), view.SetPrintMarginBottom(2);
+        view.LoadFromFile(Write("a.htm", html));
+        view.OnPrintHeader = [this](THtmlView*, TCanvas&, int page, int w, int h, bool& stop) {
+            headers.push_back({page, w, h});
+            if (page == stopAt) stop = true;
+        };
+    }
+    PdfPrinter pdf;
+    std::vector<PageEvent> headers;
+    int stopAt = -1;
+};
+
+// Pages of the article of `count` paragraphs at 150 dpi on A4 with 2 cm margins.
+constexpr int kTwoPages = 50;
+
+std::vector<int> Numbers(const std::vector<PageEvent>& events) {
+    std::vector<int> pages;
+    for (const PageEvent& e : events) pages.push_back(e.page);
+    return pages;
+}
+
+TEST(Print, PagesRunFromTheFirstToTheLastThatHasContent) {
+    PrintFixture f(Article(kTwoPages));
+    f.view.Print(0, 100);
+    EXPECT_EQ(f.pdf.Pages(), 2);
+    EXPECT_EQ(Numbers(f.headers), (std::vector<int>{1, 2}));  // page 3 is never started
+    EXPECT_EQ(f.view.PrintedPages(), 2);
+    EXPECT_FALSE(f.view.Printing());
+    EXPECT_EQ(TvwPrinter::Current(), nullptr);
+
+    f.headers.clear();
+    f.view.Print(2, 2);  // page 1 laid out, not printed
+    EXPECT_EQ(f.pdf.Pages(), 1);
+    EXPECT_EQ(Numbers(f.headers), (std::vector<int>{2}));
+
+    f.headers.clear();
+    f.view.Print(5, 9);  // nothing due: the job is dropped
+    EXPECT_FALSE(std::filesystem::exists(f.pdf.file));
+    EXPECT_TRUE(f.headers.empty());
+}
+
+TEST(Print, AShortDocumentPrintsOnePageAndALongOneStopsAtTheLastAsked) {
+    PrintFixture f("<p>short</p>");
+    f.view.Print(0, 100);
+    EXPECT_EQ(f.pdf.Pages(), 1);
+    PrintFixture g(Article(kTwoPages * 75), 96);  // about 150 pages
+    g.view.Print(0, 100);
+    EXPECT_EQ(g.pdf.Pages(), 100);
+    EXPECT_EQ(g.view.PrintedPages(), 100);
+    ASSERT_EQ(g.headers.size(), 100u);
+    EXPECT_EQ(g.headers.back().page, 100);
+}
+
+TEST(Print, NothingLoadedPrintsNothing) {
+    ViewerFixture f;
+    PdfPrinter pdf(f.folder);
+    int progress = -1;
+    f.view.OnPrintProgress = [&](THtmlView*, int page, bool&) { progress = page; };
+    f.view.Print(0, 100);
+    EXPECT_EQ(progress, 0);
+    EXPECT_EQ(f.view.PrintedPages(), 0);
+    EXPECT_FALSE(std::filesystem::exists(pdf.file));
+}
+
+TEST(Print, WithoutAPrinterTheFailureTravelsAndNothingIsLeftRunning) {
+    PrintFixture f(Article(5));
+    TPrinterSelection none;
+    none.Kind = TPrinterSelection::TKind::pkNone;
+    const TPrinterSelection previous = SelectPrinter(none);
+    try {
+        f.view.Print(0, 100);
+        ADD_FAILURE() << "no failure";
+    } catch (const EPrinter& e) {
+        EXPECT_STREQ(e.what(), "Printer selected is not valid");
+    }
+    SelectPrinter(previous);
+    EXPECT_FALSE(f.view.Printing());
+    EXPECT_EQ(TvwPrinter::Current(), nullptr);
+    f.view.Print(0, 100);  // the next job runs
+    EXPECT_EQ(f.pdf.Pages(), 1);
+
+    f.view.SetPrintMarginLeft(15), f.view.SetPrintMarginRight(15);  // wider than A4
+    EXPECT_THROW(f.view.Print(0, 100), EPrinter);
+    EXPECT_FALSE(f.view.Printing());
+}
+
+TEST(Print, HeaderAndFooterGetTheStripsAboveAndBelowTheContent) {
+    PrintFixture f(Article(kTwoPages), 600);
+    std::vector<PageEvent> footers;
+    f.view.OnPrintFooter = [&](THtmlView*, TCanvas& canvas, int page, int w, int h, bool&) {
+        footers.push_back({page, w, h});
+        canvas.TextOut(0, 0, "footer");  // the canvas draws during the event
+    };
+    f.view.Print(0, 100);
+    TvwPrinter printer;
+    const int pw = printer.PageWidth(), ph = printer.PageHeight();
+    // 2 cm at 600 dpi is 472 device pixels, 76 screen pixels; the content is what remains.
+    const int mt = MulDiv(472, 96, 600), hl = MulDiv(ph - 2 * 472, 96, 600);
+    ASSERT_EQ(f.headers.size(), 2u);
+    ASSERT_EQ(footers.size(), 2u);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(f.headers[i].page, i + 1);
+        EXPECT_EQ(f.headers[i].w, MulDiv(pw, 96, 600));
+        EXPECT_EQ(f.headers[i].h, mt);
+        EXPECT_EQ(footers[i].w, MulDiv(pw, 96, 600));
+        EXPECT_EQ(footers[i].h, MulDiv(ph, 96, 600) - mt - hl);
+    }
+}
+
+TEST(Print, StoppingEndsTheJobAfterTheCurrentPage) {
+    PrintFixture f(Article(kTwoPages * 3));
+    f.stopAt = 2;
+    f.view.Print(0, 100);
+    EXPECT_EQ(f.pdf.Pages(), 2);
+    EXPECT_EQ(f.view.PrintedPages(), 2);
+
+    f.stopAt = -1;
+    f.headers.clear();
+    f.view.OnPrintProgress = [&](THtmlView* view, int page, bool&) {
+        if (page == 1) view->StopPrinting();
+    };
+    f.view.Print(0, 100);
+    EXPECT_EQ(f.pdf.Pages(), 1);
+}
+
+// ---------------------------------------------------------------- geometry
+
+TEST(PrintGeometry, MarginsInCentimetresBecomeDevicePixelsFromThePapersEdge) {
+    TPrintDevice device;
+    device.PpiX = device.PpiY = 600;
+    device.Paper = QSize(4961, 7016);
+    device.Page = device.Paper;
+    TPrintGeometry g = PageGeometry(TPrintMargins{}, device);
+    EXPECT_EQ(g.L, 472);
+    EXPECT_EQ(g.TopOffset, 472);
+    EXPECT_EQ(g.W, 4961 - 2 * 472);
+    EXPECT_EQ(g.H, 7016 - 2 * 472);
+    EXPECT_EQ(g.ML, 76);  // 472 * 96 / 600 = 75.52
+    EXPECT_EQ(g.WL, MulDiv(g.W, 96, 600));
+    EXPECT_EQ(g.Clip, QRect(QPoint(0, 471), QPoint(g.W + g.L + 1, 472 + g.H + 1)));
+
+    // An unprintable edge of 50 pixels on every side: the printable origin lies 50 pixels in.
+    device.Offset = QPoint(50, 50);
+    device.Page = QSize(4961 - 100, 7016 - 100);
+    g = PageGeometry(TPrintMargins{}, device);
+    EXPECT_EQ(g.L, 472 - 50);
+    EXPECT_EQ(g.TopOffset, 472 - 50);
+    EXPECT_EQ(g.W, 4961 - 2 * 472);  // the same strip of paper
+    EXPECT_EQ(g.H, 7016 - 2 * 472);
+
+    // Uneven margins at another resolution.
+    device = TPrintDevice{300, 300, QSize(2480, 3508), {}, QSize(2480, 3508)};
+    g = PageGeometry(TPrintMargins{1.0, 3.0, 0.5, 4.0}, device);
+    EXPECT_EQ(g.L, 118);   // 1 cm
+    EXPECT_EQ(g.R, 354);   // 3 cm
+    EXPECT_EQ(g.T, 59);    // 0.5 cm
+    EXPECT_EQ(g.B, 472);   // 4 cm
+    EXPECT_EQ(g.W, 2480 - 118 - 354);
+    EXPECT_EQ(g.H, 3508 - 59 - 472);
+    EXPECT_TRUE(g.Valid());
+    EXPECT_FALSE(PageGeometry(TPrintMargins{15, 15, 2, 2}, device).Valid());
+}
+
+TEST(PrintGeometry, MulDivRoundsToTheNearest) {
+    EXPECT_EQ(MulDiv(472, 96, 600), 76);
+    EXPECT_EQ(MulDiv(471, 96, 600), 75);
+    EXPECT_EQ(MulDiv(-472, 96, 600), -76);
+    EXPECT_EQ(MulDiv(5, 1, 2), 3);
+    EXPECT_EQ(MulDiv(-5, 1, 2), -3);
+    EXPECT_EQ(MulDiv(7, 3, 0), 0);
+    EXPECT_EQ(MulDiv(2000000000, 3, 4), 1500000000);  // no overflow on the way
+}
+
+// ---------------------------------------------------------------- while a job runs
+
+// Runs `step` once the job lets messages run (never after `context` has gone).
+void DuringTheJob(QObject* context, std::function<void()> step) {
+    if (context)
+        QTimer::singleShot(0, context, [step = std::move(step)] { step(); });
+    else
+        QTimer::singleShot(0, [step = std::move(step)] { step(); });
+}
+
+TEST(PrintWhileRunning, ALoadDuringTheJobFreesNothingTheJobUses) {
+    PrintFixture f(Article(kTwoPages * 2));
+    f.view.Print(0, 100);
+    const int pages = f.pdf.Pages();
+    ASSERT_GE(pages, 3);
+    const std::string other = f.Write("b.htm", "<p>other <img src=\"none.gif\"></p>");
+    int loads = 0;
+    f.view.OnPrintProgress = [&](THtmlView* view, int page, bool&) {
+        // Between pages: another article replaces the shown one, and again.
+        if (page >= 1 && loads < 3)
+            DuringTheJob(view, [&, view] { view->LoadFromFile(other), ++loads; });
+    };
+    f.view.Print(0, 100);
+    EXPECT_EQ(loads, 3);
+    EXPECT_EQ(f.pdf.Pages(), pages);  // the article the job started with, whole
+    EXPECT_EQ(f.view.CurrentFile(), other);
+}
+
+TEST(PrintWhileRunning, ASecondJobIsRefusedAndTheFirstGoesOn) {
+    PrintFixture f(Article(kTwoPages * 2));
+    std::string refused;
+    f.view.OnPrintProgress = [&](THtmlView* view, int page, bool&) {
+        if (page != 1 || !refused.empty()) return;
+        DuringTheJob(view, [&, view] {
+            try {
+                view->Print(0, 100);
+            } catch (const EPrinter& e) {
+                refused = e.what();
+            }
+        });
+    };
+    f.view.Print(0, 100);
+    EXPECT_EQ(refused, "Printing in progress");
+    EXPECT_EQ(f.pdf.Pages(), 3);
+    // Another viewer is refused as well: one job in the program at a time.
+    ViewerFixture g;
+    g.view.LoadFromFile(g.Write("c.htm", Article(3)));
+    f.view.OnPrintProgress = [&](THtmlView*, int page, bool&) {
+        if (page == 2)
+            DuringTheJob(&g.view, [&] { EXPECT_THROW(g.view.Print(0, 100), EPrinter); });
+    };
+    f.view.Print(0, 100);
+    EXPECT_EQ(f.pdf.Pages(), 3);
+}
+
+TEST(PrintWhileRunning, ClosingTheWindowEndsTheJobAfterItsPage) {
+    PrintFixture f(Article(kTwoPages * 3));
+    f.view.OnPrintProgress = [&](THtmlView* view, int page, bool&) {
+        if (page == 1 && view->isVisible())
+            DuringTheJob(view, [view] { view->window()->close(); });
+    };
+    f.view.Print(0, 100);
+    EXPECT_FALSE(f.view.isVisible());
+    EXPECT_EQ(f.pdf.Pages(), 1);  // ended, not dropped: the page printed stays
+    EXPECT_FALSE(f.view.Printing());
+}
+
+TEST(PrintWhileRunning, TheViewerGoingEndsTheJobWithoutTouchingIt) {
+    kvtest::TempFolder folder;
+    PdfPrinter pdf(folder);
+    auto* view = new THtmlView(nullptr);
+    view->resize(400, 300);
+    view->LoadFromFile(cp1251::fromPath(folder.Write("a.htm", Article(kTwoPages * 3))));
+    bool asked = false;
+    view->OnPrintProgress = [&asked](THtmlView* sender, int page, bool&) {
+        if (page == 1 && !asked) asked = true, DuringTheJob(nullptr, [sender] { delete sender; });
+    };
+    view->Print(0, 100);  // returns once the job has ended; the viewer is gone
+    EXPECT_EQ(pdf.Pages(), 1);
+    EXPECT_EQ(TvwPrinter::Current(), nullptr);
+}
+
+
+// ---------------------------------------------------------------- the printed pages
+
+// The rows of a page picture that hold any dark pixel: first and last (-1 when none).
+std::pair<int, int> InkedRows(const QImage& page) {
+    int first = -1, last = -1;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            if (qGray(page.pixel(x, y)) < 160) {
+                if (first < 0) first = y;
+                last = y;
+                break;
+            }
+    return {first, last};
+}
+
+TEST(PrintedPages, NoLineIsCutBetweenPagesAndNoneIsPrintedTwice) {
+    // Lines of mixed heights, so that page breaks fall anywhere in a line's box.
+    std::string html = "<body>";
+    for (int i = 0; i < 160; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%03d", i);
+        const std::string text = std::string("Line") + number + " words";
+        if (i % 7 == 3)
+            html += "<h2>" + text + "</h2>";
+        else if (i % 5 == 1)
+            html += "<p><font size=5>" + text + "</font> and <font size=1>small</font></p>";
+        else
+            html += "<p>" + text + " to fill the page.</p>";
+    }
+    PrintFixture f(html + "</body>", 96);
+    f.view.Print(0, 100);
+    const int pages = f.pdf.Pages();
+    ASSERT_GE(pages, 3);
+
+    // Every line once, in order, over all pages (hidden text would be found too), and every
+    // word wholly between the top and bottom margins: 2 cm is 56.7 points of the 842 of A4.
+    const QString boxes = QString::fromUtf8(kvtest::RunTool(
+        "pdftotext", QStringList{"-bbox", QString::fromStdString(f.pdf.file), "-"}));
+    ASSERT_FALSE(boxes.isEmpty()) << "pdftotext failed";
+    std::vector<int> seen;
+    int page = 0;
+    const QRegularExpression item(
+        "<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" "
+        "yMax=\"([\\d.]+)\">([^<]*)</word>");
+    for (QRegularExpressionMatchIterator it = item.globalMatch(boxes); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(0) == "<page ") {
+            ++page;
+            continue;
+        }
+        const double top = m.captured(2).toDouble(), bottom = m.captured(4).toDouble();
+        EXPECT_GE(top, 56.2) << m.captured(5).toStdString() << " on page " << page;
+        EXPECT_LE(bottom, 842 - 56.2) << m.captured(5).toStdString() << " on page " << page;
+        if (m.captured(5).startsWith("Line")) seen.push_back(m.captured(5).mid(4).toInt());
+    }
+    EXPECT_EQ(page, pages);
+    std::vector<int> all(160);
+    for (int i = 0; i < 160; ++i) all[i] = i;
+    EXPECT_EQ(seen, all);
+
+    // On every page the ink stays between the top and bottom margins (2 cm is 76 pixels at
+    // 96 dpi): the last line that fits is whole, the one that does not went to the next page.
+    const std::string prefix = (f.folder.Path() / "page").string();
+    kvtest::RunTool("pdftoppm", QStringList{"-r", "96", "-gray", QString::fromStdString(f.pdf.file),
+                                            QString::fromStdString(prefix)});
+    for (page = 1; page <= pages; ++page) {
+        const QString name = QString::fromStdString(prefix) + QString("-%1.pgm").arg(page);
+        QImage picture(name);
+        ASSERT_FALSE(picture.isNull()) << name.toStdString();
+        const auto [first, last] = InkedRows(picture);
+        ASSERT_GE(first, 0) << "page " << page << " is blank";
+        EXPECT_GE(first, 75) << "page " << page;
+        EXPECT_LE(last, picture.height() - 75) << "page " << page;
+    }
+}
+
+}  // namespace
+}  // namespace kv
