@@ -16,11 +16,9 @@
 
 #include "layers/aligns.h"
 #include "platform/bitmap.h"
+#include "platform/font.h"  // kColorNone: no fill, a see-through layer
 
 namespace kv {
-
-// The colour that means "no fill": a see-through layer.
-constexpr TColor kColorNone = 0x1FFFFFFF;
 
 class EChannelError : public std::runtime_error {
 public:
