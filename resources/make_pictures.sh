@@ -62,5 +62,7 @@ convert -size 16x16 xc:white \
 
 # The application icon, drawn once as a scalable picture: the tray's 16x16 in 16 colours and
 # the desktop entry's 48x48.
-convert -background none -density 300 kvarnelya.svg -resize 16x16 -colors 16 icon.ico
+# Tray hosts without compositing show see-through pixels black: the tray's icon is opaque.
+convert -background none kvarnelya.svg -resize 16x16 \
+  -background "rgb(140,60,24)" -flatten -colors 16 icon.ico
 convert -background none kvarnelya.svg -resize 48x48 -depth 8 kvarnelya-48.png
