@@ -20,12 +20,13 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     source "$4"
     openbox > "$work/wm.log" 2>&1 & wm=$!
     helpers=$wm
+    sleep 1  # the window manager takes over the screen
     if [ "$mode" = tray ]; then
         trayer --edge top --align right --widthtype request --height 24 > "$work/trayer.log" 2>&1 &
         helpers="$helpers $!"
-        panel=$(wait_window "^panel$")
+        panel=$(wait_window "^panel$") ||
+            { echo "window test: the notification area did not start: $(cat "$work/trayer.log")" >&2; exit 1; }
     fi
-    sleep 1  # the window manager takes over the screen
     "$bin/kvarnelya" > "$work/reader.log" 2>&1 & pid=$!
     trap "kill $pid $helpers 2>/dev/null || true" EXIT
     win=$(wait_window "^Кварнеля$")
