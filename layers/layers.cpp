@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QChildEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -185,21 +186,21 @@ void TLayer::PaintBeneath(TRGBChannel& buffer, QPoint origin, const QRect& area)
     }
 }
 
-void TLayer::PaintToBuffer(TRGBChannel& buffer) {
+void TLayer::PaintToBuffer(TRGBChannel& buffer, std::optional<QRect> part) {
     buffer.SetAllocated(true);
     buffer.SetSize(width(), height());
     if (buffer.Empty()) return;
-    const QRect area = rect();
+    const QRect area = part ? part->intersected(rect()) : rect();
     const std::optional<QRect> opaque = OpaqueRect();
     if (!opaque || !opaque->contains(area)) PaintBeneath(buffer, {0, 0}, area);
     PaintSelf(buffer, {0, 0}, area);
 }
 
 void TLayer::paintEvent(QPaintEvent* event) {
-    PaintToBuffer(buffer_);
+    const QRect dirty = event->rect();
+    PaintToBuffer(buffer_, dirty);  // only the invalid part is rebuilt and copied
     if (buffer_.Empty()) return;
     QPainter painter(this);
-    const QRect dirty = event->rect();
     // Pictures are scaled as a whole on high-density screens.
     painter.drawImage(dirty, buffer_.Surface(), dirty);
 }
@@ -412,7 +413,7 @@ void TImageLayer::LayerMove(QMouseEvent* event) {
 
 THitTimer::THitTimer(bool real) : real_(real) {}
 
-THitTimer::~THitTimer() = default;
+THitTimer::~THitTimer() { delete timer_.data(); }
 
 THitTimer& THitTimer::Shared() {
     static THitTimer timer;  // program-wide: every button fades on the same ticks
@@ -460,9 +461,9 @@ void THitTimer::Tick() {
 void THitTimer::Schedule() {
     if (!real_) return;
     if (!timer_) {
-        timer_ = std::make_unique<QTimer>();
+        timer_ = new QTimer(QCoreApplication::instance());
         timer_->setInterval(50);
-        QObject::connect(timer_.get(), &QTimer::timeout, [this] { Tick(); });
+        QObject::connect(timer_, &QTimer::timeout, [this] { Tick(); });
     }
     if (fades_.empty())
         timer_->stop();

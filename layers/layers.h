@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <memory>
@@ -56,8 +57,8 @@ public:
     QRect MaskRect() const;
 
     // Paints this layer as the screen shows it (what lies beneath, then itself) into a buffer
-    // of its own size; public so that tests and screenshots can read the result.
-    void PaintToBuffer(TRGBChannel& buffer);
+    // of its own size, within `area` (all of it by default); public so that tests can read it.
+    void PaintToBuffer(TRGBChannel& buffer, std::optional<QRect> area = std::nullopt);
 
     // Mouse actions, raised by the routing layer or by the platform.
     virtual void MouseEnter();
@@ -184,7 +185,7 @@ private:
     };
     void Schedule();
     std::vector<Fade> fades_;
-    std::unique_ptr<QTimer> timer_;
+    QPointer<QTimer> timer_;  // owned by the application, which outlives every fade
     bool real_;
 };
 

@@ -234,6 +234,9 @@ TEST(LayerPaint, ButtonsBlendTheirGlyphsOverWhatLiesBeneath) {
     EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(200, 0, 0));
     EXPECT_EQ(buffer.Pixel(15, 2), RGBColor(20, 40, 60));  // mask 0: the strip
     s.first->SetStrength(0);
+    s.first->PaintToBuffer(buffer, QRect(0, 0, 2, 10));  // a repaint of the invalid part only
+    EXPECT_EQ(buffer.Pixel(1, 2), RGBColor(20, 40, 60));
+    EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(200, 0, 0));
     s.first->PaintToBuffer(buffer);
     EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(20, 40, 60));
 }
