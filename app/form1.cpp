@@ -1,8 +1,10 @@
 #include "app/form1.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QPixmap>
 
+#include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
 #include "app/viewersettings.h"
@@ -14,6 +16,24 @@ namespace {
 
 const QColor kGray(128, 128, 128);
 const QString kMenuText = QStringLiteral("Показывать меню");
+
+// A stored 8-bit picture of the window; a missing or broken one leaves the channel empty.
+TChannel StoredChannel(const QString& name, TChannelKind kind) {
+    TChannel channel(kind);
+    QFile file(QStringLiteral(":/pictures/") + name);
+    if (!file.open(QIODevice::ReadOnly)) return channel;
+    const QByteArray bytes = file.readAll();
+    try {
+        channel.LoadFromBitmapFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    } catch (const EChannelError&) {
+        channel.Release();
+    }
+    return channel;
+}
+
+QImage StoredPicture(const char* name) {
+    return QImage(QStringLiteral(":/pictures/") + QLatin1String(name));
+}
 
 }  // namespace
 
@@ -39,29 +59,49 @@ TForm1::TForm1(ShellFolders folders) : TBorderlessForm(QSize(800, 600), false), 
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer1->start();
+    BuildTray();
+}
+
+void TForm1::BuildTray() {
+    Tray = new TTrayIcon(this);
+    Tray->SetIcon(QIcon(QStringLiteral(":/pictures/icon.ico")));
+    Tray->SetHint(cp1251::fromQString(QStringLiteral("Кварнеля")));
+    Tray->SetShowHint(true);
+    Tray->SetIconIndex(0);
+    Tray->SetCycleInterval(0);
+    Tray->OnClick = [this] { TrayClick(); };
+    Tray->Loaded();
 }
 
 void TForm1::BuildTitleStrip(QWidget* page) {
-    ImageLayer2 = new TPictureArea(page, QRect(0, 0, 801, 32), Qt::ArrowCursor);
-    ImageLayer2->setPixmap(QPixmap(QStringLiteral(":/pictures/title.bmp")));
+    ImageLayer2 = new TImageLayer(page);
+    ImageLayer2->setGeometry(0, 0, 801, 32);
+    ImageLayer2->SetImage(StoredPicture("title.bmp"));
     Image1 = new TPictureArea(ImageLayer2, QRect(776, 0, 25, 25), Qt::PointingHandCursor);
     Image2 = new TPictureArea(ImageLayer2, QRect(752, 0, 25, 25), Qt::ArrowCursor);
-    // Until the image buttons arrive, each is a plain click area; later ones lie above earlier
-    // ones where they overlap.
+    // Later buttons lie above earlier ones; where they overlap, their masks decide.
     const QRect buttons[] = {{171, 0, 139, 32}, {291, 0, 93, 32}, {365, 0, 111, 32},
                              {456, 0, 135, 32}, {572, 0, 141, 32}};
-    TPictureArea** targets[] = {&ButtonLayer1, &ButtonLayer2, &ButtonLayer3, &ButtonLayer4,
-                              &ButtonLayer5};
+    TButtonLayer** targets[] = {&ButtonLayer1, &ButtonLayer2, &ButtonLayer3, &ButtonLayer4,
+                                &ButtonLayer5};
     for (int i = 0; i < 5; ++i) {
-        *targets[i] = new TPictureArea(ImageLayer2, buttons[i], Qt::PointingHandCursor);
-        (*targets[i])->setObjectName(QStringLiteral("ButtonLayer%1").arg(i + 1));
+        auto* button = new TButtonLayer(ImageLayer2);
+        *targets[i] = button;
+        const QString name = QStringLiteral("button%1").arg(i + 1);
+        button->setObjectName(QStringLiteral("ButtonLayer%1").arg(i + 1));
+        button->setGeometry(buttons[i]);
+        button->SetLayerCursor(Qt::PointingHandCursor);
+        button->SetGlyphInactive(0);
+        button->SetMask(StoredChannel(name + QStringLiteral("-mask.bmp"), TChannelKind::ckMask));
+        button->SetGlyph(StoredChannel(name + QStringLiteral("-glyph.bmp"), TChannelKind::ckColor));
     }
     ButtonLayer5->hide();
     connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
-    connect(ButtonLayer1, &TPictureArea::clicked, this, &TForm1::ButtonLayer1Click);
-    connect(ButtonLayer2, &TPictureArea::clicked, this, &TForm1::ButtonLayer2Click);
-    connect(ButtonLayer3, &TPictureArea::clicked, this, &TForm1::ButtonLayer3Click);
-    connect(ButtonLayer4, &TPictureArea::clicked, this, &TForm1::ButtonLayer4Click);
+    connect(Image2, &TPictureArea::clicked, this, &TForm1::Image2Click);
+    connect(ButtonLayer1, &TLayer::clicked, this, &TForm1::ButtonLayer1Click);
+    connect(ButtonLayer2, &TLayer::clicked, this, &TForm1::ButtonLayer2Click);
+    connect(ButtonLayer3, &TLayer::clicked, this, &TForm1::ButtonLayer3Click);
+    connect(ButtonLayer4, &TLayer::clicked, this, &TForm1::ButtonLayer4Click);
 }
 
 QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {
@@ -73,8 +113,9 @@ QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {
 }
 
 void TForm1::BuildMenuPage(QWidget* page) {
-    ImageLayer1 = new TPictureArea(page, QRect(0, 0, 800, 568), Qt::ArrowCursor);
-    ImageLayer1->setPixmap(QPixmap(QStringLiteral(":/pictures/menu.bmp")));
+    ImageLayer1 = new TImageLayer(page);
+    ImageLayer1->setGeometry(0, 0, 800, 568);
+    ImageLayer1->SetImage(StoredPicture("menu.bmp"));
     Label1 = new QLabel(ImageLayer1);
     Label1->move(16, 0);
     Label1->hide();
@@ -100,7 +141,8 @@ void TForm1::BuildMenuPage(QWidget* page) {
 }
 
 void TForm1::BuildContentPage(QWidget* page) {
-    ImageLayer3 = new TPictureArea(page, QRect(0, 0, 800, 568), Qt::ArrowCursor);
+    ImageLayer3 = new TImageLayer(page);
+    ImageLayer3->setGeometry(0, 0, 800, 568);
     Label4 = MakeMenuLabel(ImageLayer3, QPoint(8, 512));
     HtmlView1 = new THtmlView(ImageLayer3);
     HtmlView1->setObjectName(QStringLiteral("HtmlView1"));
@@ -111,7 +153,8 @@ void TForm1::BuildContentPage(QWidget* page) {
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox2); });
 }
 
-void TForm1::SetWindows(TForm3* contents, TForm4* search) {
+void TForm1::SetWindows(TForm2* backdrop, TForm3* contents, TForm4* search) {
+    backdrop_ = backdrop;
     contents_ = contents;
     search_ = search;
 }
@@ -123,7 +166,7 @@ std::string TForm1::ContentsFilePath() const {
 void TForm1::FormCreate() {
     SetColor(CheckBox1, QColor(198, 107, 34));
     programFolder_ = folders_.programFolder;
-    ImageLayer3->setPixmap(ImageLayer1->pixmap());
+    ImageLayer3->SetImage(ImageLayer1->Image());
     GenerateMainTree();
     LoadContents();
 }
@@ -216,6 +259,35 @@ void TForm1::CheckBoxClick(QCheckBox* box) {
 }
 
 void TForm1::Image1Click() { close(); }
+
+void TForm1::Image2Click() {
+    for (QWidget* window : {static_cast<QWidget*>(backdrop_), static_cast<QWidget*>(contents_),
+                            static_cast<QWidget*>(search_)}) {
+        if (window) window->close();
+    }
+    for (QCheckBox* box : {CheckBox1, CheckBox2}) {
+        if (!box->isChecked()) continue;
+        box->setChecked(false);
+        CheckBoxClick(box);
+    }
+    if (Tray->AreaAvailable()) {
+        Tray->HideMainForm();
+    } else {
+        // Hidden with no icon to click, the program could never be got back.
+        inTaskBar_ = true;
+        showMinimized();
+    }
+}
+
+void TForm1::TrayClick() {
+    inTaskBar_ = false;
+    Tray->ShowMainForm();
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    TBorderlessForm::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && inTaskBar_ && !isMinimized()) TrayClick();
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
     TBorderlessForm::closeEvent(event);

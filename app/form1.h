@@ -12,9 +12,12 @@
 #include "app/treeview.h"
 #include "app/widgets.h"
 #include "html/viewer/htmlview.h"
+#include "layers/layers.h"
+#include "tray/trayicon.h"
 
 namespace kv {
 
+class TForm2;
 class TForm3;
 class TForm4;
 
@@ -34,7 +37,7 @@ public:
     void GenerateMainTree();
 
     // The other windows, set once they exist (not owned).
-    void SetWindows(TForm3* contents, TForm4* search);
+    void SetWindows(TForm2* backdrop, TForm3* contents, TForm4* search);
 
     // Tree navigation: a topic node opens its folder's article at the topic's anchor, a
     // top-level node the folder's article at the folder's own name. The contents window calls
@@ -46,6 +49,11 @@ public:
     void ButtonLayer4Click();
     void CheckBoxClick(QCheckBox* box);
     void Image1Click();
+    // Hides the program into the tray icon; with no notification area on the desktop, into the
+    // task bar, from where restoring the window does what a click on the icon does.
+    void Image2Click();
+    // Brings the main window back from the tray.
+    void TrayClick();
     void Timer1Timer();
 
     const std::string& ProgramFolder() const { return programFolder_; }
@@ -56,16 +64,16 @@ public:
     std::string CurrentArticle() const;
 
     TNotebook* Notebook1 = nullptr;
-    TPictureArea* ImageLayer2 = nullptr;  // title strip
+    TImageLayer* ImageLayer2 = nullptr;  // title strip
     TPictureArea* Image1 = nullptr;
     TPictureArea* Image2 = nullptr;
-    TPictureArea* ButtonLayer1 = nullptr;
-    TPictureArea* ButtonLayer2 = nullptr;
-    TPictureArea* ButtonLayer3 = nullptr;
-    TPictureArea* ButtonLayer4 = nullptr;
-    TPictureArea* ButtonLayer5 = nullptr;
+    TButtonLayer* ButtonLayer1 = nullptr;
+    TButtonLayer* ButtonLayer2 = nullptr;
+    TButtonLayer* ButtonLayer3 = nullptr;
+    TButtonLayer* ButtonLayer4 = nullptr;
+    TButtonLayer* ButtonLayer5 = nullptr;
     TNotebook* Notebook2 = nullptr;
-    TPictureArea* ImageLayer1 = nullptr;
+    TImageLayer* ImageLayer1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* Label3 = nullptr;
@@ -73,21 +81,24 @@ public:
     QPushButton* Button1 = nullptr;
     TContentsTreeView* TreeView1 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
-    TPictureArea* ImageLayer3 = nullptr;
+    TImageLayer* ImageLayer3 = nullptr;
     QLabel* Label4 = nullptr;
     THtmlView* HtmlView1 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
     QIcon ImageList1;
     QTimer* Timer1 = nullptr;
+    TTrayIcon* Tray = nullptr;
 
 signals:
     void Closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildTitleStrip(QWidget* page);
+    void BuildTray();
     void BuildMenuPage(QWidget* page);
     void BuildContentPage(QWidget* page);
     QLabel* MakeMenuLabel(QWidget* parent, QPoint at);
@@ -96,8 +107,10 @@ private:
     ShellFolders folders_;
     std::string programFolder_;
     TContentIndex index_;
+    TForm2* backdrop_ = nullptr;
     TForm3* contents_ = nullptr;
     TForm4* search_ = nullptr;
+    bool inTaskBar_ = false;  // hidden by Image2Click on a desktop with no notification area
 };
 
 }  // namespace kv

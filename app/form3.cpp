@@ -3,6 +3,7 @@
 #include <QPixmap>
 
 #include "app/form1.h"
+#include "platform/codec.h"
 
 namespace kv {
 
@@ -24,6 +25,7 @@ TForm3::TForm3(TForm1* main)
     Panel2 = new QWidget(this);
     Panel2->setGeometry(13, 270, 324, 19);
     connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
+    connect(Image3, &TPictureArea::clicked, this, &TForm3::Image3Click);
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TForm3::TreeView1Change);
 }
 
@@ -38,6 +40,10 @@ void TForm3::FormCreate() {
 }
 
 void TForm3::Image2Click() { close(); }
+
+bool TForm3::Image3Click() {
+    return main_->HtmlView1->Find(cp1251::fromQString(Edit1->text()), false);
+}
 
 void TForm3::TreeView1Change() {
     TreeView1->viewport()->repaint();

@@ -18,6 +18,9 @@ public:
     // Colours, then a copy of the main window's tree as it is now.
     void FormCreate();
     void Image2Click();
+    // Finds and selects the next occurrence of Edit1's text in the main window's article, any
+    // case; tells whether one was found.
+    bool Image3Click();
     // Repaints the tree at once, then opens the pick in the main window.
     void TreeView1Change();
 

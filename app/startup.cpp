@@ -25,7 +25,7 @@ std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders) {
     RunCreationHook([&] { windows->Form3->FormCreate(); });
     windows->Form4 = std::make_unique<TForm4>(windows->Form1.get());
     RunCreationHook([&] { windows->Form4->FormCreate(); });
-    windows->Form1->SetWindows(windows->Form3.get(), windows->Form4.get());
+    windows->Form1->SetWindows(windows->Form2.get(), windows->Form3.get(), windows->Form4.get());
     return windows;
 }
 

@@ -12,11 +12,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# The reader must open a real X window whatever platform the caller's environment names.
+export QT_QPA_PLATFORM=xcb
+timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
+    source "$2"
     "$0/kvarnelya" & pid=$!
     trap "kill $pid 2>/dev/null || true" EXIT
-    win=$(xdotool search --sync --onlyvisible --name "Кварнеля" | head -n 1)
+    win=$(wait_window "Кварнеля")
     sleep 2  # the tree is re-sorted one second after start
     eval "$(xdotool getwindowgeometry --shell "$win")"
     echo "$X $Y" > "$1/origin"
@@ -29,7 +32,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     xdotool key Down                                               # its first topic
     sleep 1.5
     import -window root "$1/screen.png"
-' "$bin" "$work"
+' "$bin" "$work" "$(dirname "$0")/wait_window.sh"
 
 read -r x y < "$work/origin"
 cp "$work/screen.png" "$shot"

@@ -140,3 +140,24 @@ TEST(Navigation, AnnouncementPageAndItsMissingFileError) {
     EXPECT_EQ(main.HtmlView1->CurrentFile(), main.ProgramFolder() + "res/anons.htm");
     EXPECT_EQ(shell.boxes.Boxes().size(), 1u);
 }
+
+TEST(Navigation, ContentsWindowFindWithNothingToFindChangesNothing) {
+    Shell shell(TwoArticles);
+    kv::TForm3& contents = *shell.windows->Form3;
+    EXPECT_FALSE(contents.Image3Click());  // no article shown yet
+    shell.Pick(contents.TreeView1[0], "Сорта");
+    contents.Edit1->setText(QStringLiteral("нет такого слова"));
+    EXPECT_FALSE(contents.Image3Click());
+    EXPECT_EQ(shell.Page(), "content");
+    EXPECT_EQ(shell.Main().HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));
+}
+
+// Waits for the viewer's phrase search; then the find-next area finds the text in any case.
+TEST(Navigation, DISABLED_ContentsWindowFindsTheTextInTheShownArticle) {
+    Shell shell(TwoArticles);
+    kv::TForm3& contents = *shell.windows->Form3;
+    shell.Pick(contents.TreeView1[0], "Сорта");
+    contents.Edit1->setText(QStringLiteral("СТРОКА ТЕКСТА"));
+    EXPECT_TRUE(contents.Image3Click());
+    EXPECT_TRUE(contents.Image3Click());  // the next occurrence
+}

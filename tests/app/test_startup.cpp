@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
+#include <filesystem>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
@@ -73,6 +74,10 @@ TEST(Startup, BackdropIsSizedButNeverShown) {
 
 TEST(Startup, MissingContentFolderWarnsAndStillOpens) {
     Installation setup;
+    // The walk falls back to the current folder: one of the test's own, whatever folder the
+    // tests were started from.
+    kvtest::TempFolder start;
+    std::filesystem::current_path(start.Path());
     kvtest::MessageRecorder boxes;
     auto windows = kv::CreateWindowSet(setup.Folders());
     ASSERT_EQ(boxes.Boxes().size(), 1u);

@@ -67,7 +67,14 @@ int Help(const Args&) {
 }  // namespace
 }  // namespace kvtool
 
+// A command-line tool prints only what it means to: the platform's notes on the session
+// (no runtime folder on a console, for instance) are dropped; its failures still show.
+void QuietPlatform(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << message.toStdString() << '\n';
+}
+
 int main(int argc, char* argv[]) {
+    qInstallMessageHandler(QuietPlatform);
     // Fonts and widgets need the application; without a display it runs off screen.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
