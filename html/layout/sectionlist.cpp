@@ -181,7 +181,7 @@ int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
     DrawList.clear();
     for (TPanelObj* panel : Panels) panel->ShowIt = false;
     const int bottom = TCell::Paint(canvas, clip, x, y);
-    for (const TImageRec& rec : DrawList) rec.Image->Draw(canvas, rec.X, rec.Run, rec.Baseline, rec.Y);
+    for (const TImageRec& rec : DrawList) rec.Image->Paint(canvas, rec.Dx, rec.Run);
     if (ControlsMoved) {
         UpdateControlVisibility();
         for (TPanelObj* panel : Panels)
