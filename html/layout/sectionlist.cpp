@@ -313,6 +313,12 @@ bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return false;
 }
 
+const TSectionBase* TSectionList::TextSectionAt(int cursor) const {
+    for (const auto& section : Sections)
+        if (const TSectionBase* found = section->TextSectionAt(cursor)) return found;
+    return nullptr;
+}
+
 int TSectionList::SearchText(int from, std::string_view text, bool matchCase) {
     for (const auto& section : Sections) {
         const int hit = section->SearchText(from, text, matchCase);

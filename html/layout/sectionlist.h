@@ -77,6 +77,7 @@ public:
     TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x);
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
+    const TSectionBase* TextSectionAt(int cursor) const;
     int SearchText(int from, std::string_view text, bool matchCase);
     int DocToSource(int cursor) const;
     int SourceToDoc(int sourcePos, bool before) const;

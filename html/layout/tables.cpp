@@ -363,6 +363,15 @@ bool TTableBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return found;
 }
 
+const TSectionBase* TTableBlock::TextSectionAt(int cursor) const {
+    const TSectionBase* found = nullptr;
+    ForEachSection([&](TSectionBase& section) {
+        found = section.TextSectionAt(cursor);
+        return found != nullptr;
+    });
+    return found;
+}
+
 bool TTableBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
     bool found = false;
     ForEachSection([&](TSectionBase& section) {

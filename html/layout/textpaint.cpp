@@ -331,6 +331,11 @@ bool TSection::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return true;
 }
 
+const TSectionBase* TSection::TextSectionAt(int cursor) const {
+    const int c = cursor - FirstCursor;
+    return c >= 0 && c < Length ? this : nullptr;
+}
+
 // ---------------------------------------------------------------- search, source, copy
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -349,7 +354,7 @@ int TSection::SearchText(int from, std::string_view text, bool matchCase) {
         const std::size_t pos = Text.find(text, start);
         return pos == std::string::npos ? -1 : FirstCursor + int(pos);
     }
-    const std::string_view key = text.substr(0, 255);
+    const std::string_view key = text;  // the whole phrase, however long
     const unsigned char first = static_cast<unsigned char>(key[0]);
     const char lo = char(cp1251::lower(first)), up = char(cp1251::upper(first));
     for (std::size_t i = start; i + key.size() <= Text.size(); ++i) {

@@ -98,6 +98,7 @@ public:
     int SourceToDoc(int sourcePos, bool before) const override;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     const char* Kind() const override { return "text"; }
     int LineCount() const override { return int(LineList.size()); }
