@@ -54,6 +54,8 @@ const Command kCommands[] = {
                "                            the document as the viewer paints it, as PNG", Render},
     {"forms", "forms FILE [--width W]    forms, their controls (kind, name, x, y, width, height)\n"
               "                            and the NAME=value lines each would send", Forms},
+    {"find", "find FILE PHRASE [--match-case] [--times N]\n"
+             "                            the selection (start, end, scroll top) of each Find", Find},
 };
 
 int Help(const Args&) {
