@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "html/viewer/htmlview.h"
+#include <QApplication>
+#include <QKeyEvent>
+
 #include "platform/messages.h"
 #include "tests/viewer/viewertest.h"
 
@@ -213,4 +216,62 @@ TEST(History, RecordsLoadsWhenAskedAndClearsWhenLowered) {
     f.view.SetHistoryMaxCount(1);
     EXPECT_TRUE(f.view.HistoryFiles().empty());
     EXPECT_EQ(changes, 3);
+}
+
+TEST(RightClick, ReportsTheLinkAndTheWordUnderThePoint) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", LinkPage("other.htm")));
+    std::vector<TRightClickParameters> clicks;
+    f.view.OnRightClick = [&](THtmlView*, const TRightClickParameters& p) { clicks.push_back(p); };
+    const QPoint link = PointOf(f.view, "follow"), text = PointOf(f.view, "Start");
+    f.view.HtmlMouseDown(Qt::RightButton, Qt::NoModifier, link.x(), link.y());
+    f.view.HtmlMouseUp(Qt::RightButton, Qt::NoModifier, link.x(), link.y());
+    f.view.HtmlMouseUp(Qt::RightButton, Qt::NoModifier, text.x(), text.y());
+    ASSERT_EQ(clicks.size(), 2u);
+    EXPECT_EQ(clicks[0].LinkURL, "other.htm");
+    EXPECT_EQ(clicks[0].Word, "follow");
+    EXPECT_EQ(clicks[0].ImageObject, nullptr);
+    EXPECT_EQ(clicks[1].LinkURL, "");
+    EXPECT_EQ(clicks[1].Word, "Start");
+    EXPECT_EQ(f.view.CurrentFile().substr(f.view.CurrentFile().size() - 5), "p.htm");
+}
+
+TEST(MiddleButton, StartsScrollingModeThatAnyKeyOrOtherPressEnds) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", Article(40)));
+    f.view.HtmlMouseDown(Qt::MiddleButton, Qt::NoModifier, 50, 100);
+    EXPECT_TRUE(f.view.MiddleScrollOn());
+    EXPECT_EQ(f.view.PanelCursorId(), crUpDownId);
+    // Releasing the middle button where it was pressed keeps the mode.
+    f.view.HtmlMouseUp(Qt::MiddleButton, Qt::NoModifier, 50, 100);
+    EXPECT_TRUE(f.view.MiddleScrollOn());
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier);
+    QApplication::sendEvent(&f.view, &key);
+    EXPECT_FALSE(f.view.MiddleScrollOn());
+    f.view.HtmlMouseDown(Qt::MiddleButton, Qt::NoModifier, 50, 100);
+    f.view.HtmlMouseUp(Qt::MiddleButton, Qt::NoModifier, 50, 130);  // moved: the mode ends
+    EXPECT_FALSE(f.view.MiddleScrollOn());
+    f.view.HtmlMouseDown(Qt::MiddleButton, Qt::NoModifier, 50, 100);
+    f.view.HtmlMouseDown(Qt::LeftButton, Qt::NoModifier, 50, 100);  // ends it, selects nothing
+    EXPECT_FALSE(f.view.MiddleScrollOn());
+    EXPECT_NE(f.view.PanelCursorId(), crUpDownId);
+}
+
+TEST(FormSubmit, FiresAfterTheClickThatCausedIt) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", "<form action=\"go.htm\"><input name=q value=v></form>"));
+    int fired = 0;
+    std::string action;
+    f.view.OnFormSubmit = [&](THtmlView*, const std::string& a, const std::string&,
+                              const std::string&, const std::string&,
+                              const std::vector<std::string>&) {
+        ++fired;
+        action = a;
+    };
+    ASSERT_FALSE(f.view.Document().Forms.empty());
+    f.view.Document().Forms[0]->Submit(nullptr);
+    EXPECT_EQ(fired, 0);  // not from inside the click
+    QCoreApplication::processEvents();
+    EXPECT_EQ(fired, 1);
+    EXPECT_EQ(action, "go.htm");
 }
