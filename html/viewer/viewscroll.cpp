@@ -52,6 +52,9 @@ void THtmlView::DoLayout() {
     docHeight_ = doc_.DoLayout(measure_, std::max(width, 1), height(), maxWidth);
     docWidth_ = maxWidth;
     ArrangeScrollBars();
+    // The standard I-beam gives way to the viewer's own thick one.
+    if (testAttribute(Qt::WA_SetCursor) && cursor().shape() == Qt::IBeamCursor)
+        setCursor(ViewerCursor(crIBeamId));
 }
 
 void THtmlView::ArrangeScrollBars() {
