@@ -116,6 +116,11 @@ public:
     void HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
     void HtmlMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    // The auto-scroll steps: the next vertical position from the current one `p` for a drag
+    // with the pointer at `y` of a control `height` high, and for middle-button scrolling with
+    // the pointer `d` pixels below where the button was pressed.
+    static int DragScrollTarget(int p, int y, int height);
+    static int MiddleScrollTarget(int p, int d);
     // Checks whether the pointer left the panel (the hover timer's tick).
     void HoverTimerTick();
     const std::string& URL() const { return url_; }

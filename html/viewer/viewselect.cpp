@@ -235,6 +235,21 @@ void THtmlView::StartAutoScroll() {
     if (autoScrolling_) autoScrollTimer_.start(kAutoScrollStep);
 }
 
+int THtmlView::DragScrollTarget(int p, int y, int height) {
+    if (y < -15) return p - 8 * 16;
+    if (y <= 0) return p - 16;
+    if (y > height + 15) return p + 8 * 16;
+    return p + 16;
+}
+
+int THtmlView::MiddleScrollTarget(int p, int d) {
+    if (d < -60) return p - 32;
+    if (d < -20) return p - 8;
+    if (d > 60) return p + 32;
+    if (d > 20) return p + 8;
+    return p;
+}
+
 void THtmlView::AutoScrollTick() {
     const int y = panel_->mapFromGlobal(QCursor::pos()).y();
     const int p = VScrollPos();
@@ -243,16 +258,9 @@ void THtmlView::AutoScrollTick() {
                           (QApplication::mouseButtons() & Qt::LeftButton);
     const bool middle = middleScrollOn_ && std::abs(y - middleY_) > 20;
     if (dragging) {
-        if (y < -15) next = p - 8 * 16;
-        else if (y <= 0) next = p - 16;
-        else if (y > height() + 15) next = p + 8 * 16;
-        else next = p + 16;
+        next = DragScrollTarget(p, y, height());
     } else if (middle) {
-        const int d = y - middleY_;
-        if (d < -60) next = p - 32;
-        else if (d < -20) next = p - 8;
-        else if (d > 60) next = p + 32;
-        else if (d > 20) next = p + 8;
+        next = MiddleScrollTarget(p, y - middleY_);
         SetPanelCursor(next < p ? crUpOnlyId : crDownOnlyId);
     } else {
         autoScrollTimer_.stop();

@@ -129,3 +129,22 @@ TEST(Find, CyrillicInAnotherCaseInsideATableAndLongPhrases) {
     f.view.LoadFromFile(f.Write("q.htm", "<p>a" + tail + "c</p>"));
     EXPECT_FALSE(f.view.Find("a" + tail + "b", false));
 }
+
+TEST(AutoScroll, StepsGrowWithTheDistanceFromTheEdgeOrThePressPoint) {
+    // Dragging above the top or below the bottom of a 300-pixel control.
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, -16, 300), 500 - 128);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, -15, 300), 500 - 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 0, 300), 500 - 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 301, 300), 500 + 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 315, 300), 500 + 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 316, 300), 500 + 128);
+    // Middle-button scrolling by the distance from where it was pressed.
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -61), 500 - 32);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -60), 500 - 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -21), 500 - 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -20), 500);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 20), 500);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 21), 500 + 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 60), 500 + 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 61), 500 + 32);
+}
