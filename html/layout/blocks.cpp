@@ -274,6 +274,12 @@ bool TBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return false;
 }
 
+const TSectionBase* TBlock::TextSectionAt(int cursor) const {
+    for (const auto& section : Content.Sections)
+        if (const TSectionBase* found = section->TextSectionAt(cursor)) return found;
+    return nullptr;
+}
+
 void TBlock::CopySelection() {
     for (const auto& section : Content.Sections) {
         if (section->FirstCursor >= Document->SelEnd) break;

@@ -48,6 +48,7 @@ public:
     int SourceToDoc(int sourcePos, bool before) const override;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     void RegisterPosition() override;
     const char* Kind() const override { return "block"; }
@@ -152,8 +153,13 @@ public:
               int yRef) override;
     bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
     int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
+    bool ObjectAt(int x, int y, TImageHit& hit) override;
     int SearchText(int from, std::string_view text, bool matchCase) override;
+    int DocToSource(int cursor) const override;
+    int SourceToDoc(int sourcePos, bool before) const override;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    const TSectionBase* TextSectionAt(int cursor) const override;
     void CopySelection() override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     void RegisterPosition() override;

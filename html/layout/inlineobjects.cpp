@@ -301,7 +301,27 @@ void TImageObj::ComputeSize(TCanvas& canvas, int availableWidth, bool placeholde
     }
 }
 
+void TImageObj::Place(int x, const TFontObj* run, int baselineY, int lineTopY) {
+    int top;
+    if (Align == alTop || Floats()) {
+        top = lineTopY + SpaceTop;
+    } else if (Align == alMiddle) {
+        const int descent = run ? run->Descent : 0, cell = run ? run->CellHeight : 0;
+        top = baselineY + descent - cell / 2 - (ObjHeight + SpaceBottom - SpaceTop) / 2;
+    } else {
+        top = baselineY - ObjHeight - SpaceBottom;
+    }
+    DrawX = x;
+    if (Bordered) ++DrawX, ++top;
+    DrawY = top;
+}
+
 void TImageObj::Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY, int lineTopY) {
+    Place(x, run, baselineY, lineTopY);
+    Paint(canvas, 0, run);
+}
+
+void TImageObj::Paint(TCanvas& canvas, int dx, const TFontObj* run) {
     const int s = document_->ScrollTop();
     const bool placeholder = !document_->ViewImages() || state_ == bsNone || IsPlaceholder();
     canvas.Save();
@@ -312,29 +332,18 @@ void TImageObj::Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY,
         TFontSpec font = AltFont();
         canvas.SetFont(font);
     }
-    int top;
-    if (Align == alTop || Floats()) {
-        top = lineTopY - s + SpaceTop;
-    } else if (Align == alMiddle) {
-        const int descent = run ? run->Descent : 0, cell = run ? run->CellHeight : 0;
-        top = baselineY - s + descent - cell / 2 - (ObjHeight + SpaceBottom - SpaceTop) / 2;
-    } else {
-        top = baselineY - s - ObjHeight - SpaceBottom;
-    }
-    DrawX = x;
-    if (Bordered) ++DrawX, ++top;
+    const int left = DrawX + dx, top = DrawY - s;
     const int g = placeholder ? 4 : 0;
-    const QRect box(DrawX, top, DrawnWidth, DrawnHeight);
+    const QRect box(left, top, DrawnWidth, DrawnHeight);
     if (!placeholder || (DrawnWidth >= 24 && DrawnHeight >= 24))
-        Blit(canvas, QRect(DrawX + g, top + g, DrawnWidth, DrawnHeight), placeholder);
-    DrawY = top + s;
+        Blit(canvas, QRect(left + g, top + g, DrawnWidth, DrawnHeight), placeholder);
     const TColor linkColor = run ? run->CurrentFont().Color : keptColor;
     if (placeholder && !Bordered) {
         TFontSpec font = canvas.Font();
         font.Color = keptColor;
         canvas.SetFont(font);
         canvas.SetBaselineAlign(false);
-        if (!AltText.empty()) canvas.TextOut(DrawX + 24, top + 4, AltText, &box);
+        if (!AltText.empty()) canvas.TextOut(left + 24, top + 4, AltText, &box);
         canvas.FrameRect(box, 0x808080);
     } else if (Bordered) {
         if (placeholder) {
@@ -342,9 +351,9 @@ void TImageObj::Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY,
             font.Color = linkColor;
             canvas.SetFont(font);
             canvas.SetBaselineAlign(false);
-            if (!AltText.empty()) canvas.TextOut(DrawX + 24, top + 4, AltText, &box);
+            if (!AltText.empty()) canvas.TextOut(left + 24, top + 4, AltText, &box);
         }
-        canvas.FrameRect(QRect(DrawX - 1, top - 1, ObjWidth, ObjHeight), linkColor);
+        canvas.FrameRect(QRect(left - 1, top - 1, ObjWidth, ObjHeight), linkColor);
     }
     canvas.Restore();
 }

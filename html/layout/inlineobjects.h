@@ -87,7 +87,12 @@ public:
 
     // Finds the bitmap (once) and computes the drawn size for the available width.
     void Size(TCanvas& canvas, int availableWidth, const TFontObj* run);
-    // Draws at x with the line's baseline and top (document coordinates).
+    // Places the image at x with the line's baseline and top (document coordinates): sets
+    // DrawX and DrawY, which hit tests and painting read.
+    void Place(int x, const TFontObj* run, int baselineY, int lineTopY);
+    // Draws where Place put it, shifted by dx (the paint origin's offset from the document's).
+    void Paint(TCanvas& canvas, int dx, const TFontObj* run);
+    // Place at x, then Paint unshifted.
     void Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY, int lineTopY);
     void SetHoverOn(bool on);
     int TopY() const override { return DrawY; }

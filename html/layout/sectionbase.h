@@ -57,6 +57,8 @@ public:
     virtual int SourceToDoc(int, bool) const { return -1; }
     virtual bool CursorToPoint(TCanvas*, int, int&, int&) { return false; }
     virtual bool CharAt(int, char&, const TFontObj*&) const { return false; }
+    // The text section holding a text position, or nullptr.
+    virtual const TSectionBase* TextSectionAt(int) const { return nullptr; }
     virtual void WidthRange(TCanvas&, int& minWidth, int& maxWidth) { minWidth = maxWidth = 0; }
     virtual void RegisterPosition();
     // A short name of the kind for diagnostics ("text", "pre", "block", ...).

@@ -181,7 +181,7 @@ int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
     DrawList.clear();
     for (TPanelObj* panel : Panels) panel->ShowIt = false;
     const int bottom = TCell::Paint(canvas, clip, x, y);
-    for (const TImageRec& rec : DrawList) rec.Image->Draw(canvas, rec.X, rec.Run, rec.Baseline, rec.Y);
+    for (const TImageRec& rec : DrawList) rec.Image->Paint(canvas, rec.Dx, rec.Run);
     if (ControlsMoved) {
         UpdateControlVisibility();
         for (TPanelObj* panel : Panels)
@@ -311,6 +311,12 @@ bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     for (const auto& section : Sections)
         if (section->CharAt(cursor, ch, font)) return true;
     return false;
+}
+
+const TSectionBase* TSectionList::TextSectionAt(int cursor) const {
+    for (const auto& section : Sections)
+        if (const TSectionBase* found = section->TextSectionAt(cursor)) return found;
+    return nullptr;
 }
 
 int TSectionList::SearchText(int from, std::string_view text, bool matchCase) {

@@ -22,10 +22,10 @@ class QTimer;
 
 namespace kv {
 
-// A floating image drawn after all text.
+// A floating image drawn after all text, where layout placed it.
 struct TImageRec {
     TImageObj* Image;
-    int X, Y, Baseline;
+    int Dx;  // the paint origin's offset from the document's
     const TFontObj* Run;
 };
 
@@ -77,6 +77,7 @@ public:
     TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x);
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
+    const TSectionBase* TextSectionAt(int cursor) const;
     int SearchText(int from, std::string_view text, bool matchCase);
     int DocToSource(int cursor) const;
     int SourceToDoc(int sourcePos, bool before) const;
@@ -110,6 +111,9 @@ public:
     bool ViewImagesFlag = true;
     bool IsPrintCopy = false;
     int ScrollTopY = 0;
+    // Document x of the cell being laid out: text and images inside table cells are placed in
+    // document coordinates although cells lay out from their own origin.
+    int LayoutOriginX = 0;
     bool ControlsMoved = false;
     int SelStart = 0, SelEnd = 0;
     std::string PreFontName = "Courier New";

@@ -186,11 +186,14 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
     std::vector<int> colX(widths.size() + 1, TableLeft + Border + Spacing);
     for (std::size_t i = 0; i < widths.size(); ++i) colX[i + 1] = colX[i] + widths[i] + Spacing;
     const int inset = Padding + (Border ? 1 : 0);
-    auto layoutCell = [&](TTableCell& cell, int top, int& cur) {
+    const int originX = Document->LayoutOriginX;
+    auto layoutCell = [&](TTableCell& cell, int top, int& cur, int shift = 0) {
         int cellMax = 0;
         cell.ContentTop = top + inset;
-        cell.ContentHeight = cell.Cell.Layout(canvas, top + inset, std::max(0, cell.Width - 2 * inset),
+        Document->LayoutOriginX = originX + cell.Left + inset;
+        cell.ContentHeight = cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
                                               viewHeight, cellMax, cur);
+        Document->LayoutOriginX = originX;
     };
     const int firstTop = Top + Box.MarginTop + Border + Spacing;
     int rowY = firstTop;
@@ -212,15 +215,22 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
     DistributeSpans();
     // Rows below a grown row moved down: their cells are laid out again at the new place.
     rowY = firstTop;
+    // So do cells whose content is aligned to the middle or bottom: layout gives every line
+    // and image its final place, which paint and hit tests only read.
     for (std::size_t r = 0; r < Rows.size(); ++r) {
         TTableRow& row = Rows[r];
-        if (row.Top != rowY)
-            for (auto& cell : row.Cells) {
+        for (auto& cell : row.Cells) {
+            cell->Height = SpanHeight(*cell, r);
+            const int free = cell->Height - 2 * inset - cell->ContentHeight;
+            const int shift = cell->VAlign == 1 ? 0 : cell->VAlign == 3 ? free : free / 2;
+            if (row.Top != rowY || shift != 0) {
                 int cur = cell->CursorStart;
-                layoutCell(*cell, rowY, cur);
+                const int height = cell->ContentHeight;
+                layoutCell(*cell, rowY, cur, std::max(0, shift));
+                cell->ContentHeight = height;
             }
+        }
         row.Top = rowY;
-        for (auto& cell : row.Cells) cell->Height = SpanHeight(*cell, r);
         rowY += row.Height + Spacing;
     }
 }
@@ -281,14 +291,7 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
             if (back != kNoColor) canvas.FillRect(box, back);
             if (Border) canvas.FrameRect(box, cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
             const int inset = Padding + (Border ? 1 : 0);
-            // Vertical alignment moves the content; hit tests use the same shift through
-            // the sections' painted positions.
-            const int free = cell->Height - 2 * inset - cell->ContentHeight;
-            const int shift = cell->VAlign == 1 ? 0 : cell->VAlign == 3 ? free : free / 2;
-            const int savedTop = Document->ScrollTopY;
-            Document->ScrollTopY = savedTop - shift;
-            cell->Cell.Paint(canvas, clip.translated(0, 0), x + cell->Left + inset, row.Top + inset);
-            Document->ScrollTopY = savedTop;
+            cell->Cell.Paint(canvas, clip, x + cell->Left + inset, row.Top + inset);
         }
     }
     return Top + FlowHeight;
@@ -318,6 +321,55 @@ int TTableBlock::SearchText(int from, std::string_view text, bool matchCase) {
         return result >= 0;
     });
     return result;
+}
+
+bool TTableBlock::ObjectAt(int x, int y, TImageHit& hit) {
+    bool found = false;
+    ForEachSection([&](TSectionBase& section) {
+        found = section.BoxTop <= y && y < std::max(section.PaintBottom, section.BoxBottom) &&
+                section.ObjectAt(x, y, hit);
+        return found;
+    });
+    return found;
+}
+
+int TTableBlock::DocToSource(int cursor) const {
+    int result = -1;
+    ForEachSection([&](TSectionBase& section) {
+        result = section.DocToSource(cursor);
+        return result >= 0;
+    });
+    return result;
+}
+
+// Cells hold their sections in source order, so the table answers as a list of them would:
+// the first section that knows the position, or for `before` the last one.
+int TTableBlock::SourceToDoc(int sourcePos, bool before) const {
+    int result = -1;
+    ForEachSection([&](TSectionBase& section) {
+        const int c = section.SourceToDoc(sourcePos, before);
+        if (c >= 0) result = c;
+        return c >= 0 && !before;
+    });
+    return result;
+}
+
+bool TTableBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+    bool found = false;
+    ForEachSection([&](TSectionBase& section) {
+        found = section.CharAt(cursor, ch, font);
+        return found;
+    });
+    return found;
+}
+
+const TSectionBase* TTableBlock::TextSectionAt(int cursor) const {
+    const TSectionBase* found = nullptr;
+    ForEachSection([&](TSectionBase& section) {
+        found = section.TextSectionAt(cursor);
+        return found != nullptr;
+    });
+    return found;
 }
 
 bool TTableBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {

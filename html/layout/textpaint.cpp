@@ -90,14 +90,11 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
 
 void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                          const IndentManager& indents) {
-    const int lineTop = y;
     y += line.ExtraAbove + line.TextHeight;
     const int baseline = y - line.MaxDescent;
-    line.PaintedY = y - line.TextHeight;
-    line.PaintedX = x + line.IndentX;
-    int cx = line.PaintedX;
+    const int dx = x - DocX;  // layout placed everything in document coordinates
+    int cx = x + line.IndentX;
     const int end = line.FirstChar + line.CharCount;
-    bool firstPiece = true;
     for (int p = line.FirstChar; p < end;) {
         const unsigned char c = static_cast<unsigned char>(Text[p]);
         int overhang = 0;
@@ -107,7 +104,6 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                 PaintControl(canvas, *control, line, y, cx, s);
                 cx += control->TotalWidth();
             }
-            firstPiece = false;
             ++p;
             continue;
         }
@@ -117,10 +113,9 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
             auto* panel = dynamic_cast<TPanelObj*>(obj);
             const int floatX = indents.LeftEdge + (obj ? obj->FloatX : 0);
             if (image && image->Floats()) {
-                Document->DrawList.push_back(
-                    {image, floatX, firstPiece ? lineTop : y + line.ExtraBelow, baseline, run});
+                Document->DrawList.push_back({image, dx, run});
             } else if (image) {
-                image->Draw(canvas, cx + image->SpaceLeft, run, baseline, lineTop);
+                image->Paint(canvas, dx, run);
                 cx += image->TotalWidth();
             } else if (panel) {
                 int top = y - panel->ObjHeight - line.MaxDescent;
@@ -137,7 +132,6 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                 }
                 if (!panel->Floats()) cx += panel->TotalWidth();
             }
-            firstPiece = false;
             ++p;
             continue;
         }
@@ -145,7 +139,6 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
         const int selectionRun = SelectionRun(p, selected);
         const int n = std::max(1, std::min(CharsInPiece(p, end), selectionRun));
         PaintText(canvas, p, n, *run, selected, cx, baseline, s, p + n == end);
-        firstPiece = false;
         p += n;
     }
     y += line.ExtraBelow;
@@ -284,7 +277,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
 bool TSection::ObjectAt(int x, int y, TImageHit& hit) { return Objects.PointInImage(x, y, hit); }
 
 int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    if (x < PaintX || LineList.empty()) return -1;
+    if (x < DocX || LineList.empty()) return -1;
     int top = Top;
     const LineRec* found = nullptr;
     for (const LineRec& line : LineList) {
@@ -338,6 +331,11 @@ bool TSection::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return true;
 }
 
+const TSectionBase* TSection::TextSectionAt(int cursor) const {
+    const int c = cursor - FirstCursor;
+    return c >= 0 && c < Length ? this : nullptr;
+}
+
 // ---------------------------------------------------------------- search, source, copy
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
@@ -356,7 +354,7 @@ int TSection::SearchText(int from, std::string_view text, bool matchCase) {
         const std::size_t pos = Text.find(text, start);
         return pos == std::string::npos ? -1 : FirstCursor + int(pos);
     }
-    const std::string_view key = text.substr(0, 255);
+    const std::string_view key = text;  // the whole phrase, however long
     const unsigned char first = static_cast<unsigned char>(key[0]);
     const char lo = char(cp1251::lower(first)), up = char(cp1251::upper(first));
     for (std::size_t i = start; i + key.size() <= Text.size(); ++i) {

@@ -386,10 +386,10 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
         if (IsPlaceholder(c)) {
             TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
             if (obj && obj->Floats()) {
-                obj->DrawY = y;
                 const bool done = std::find(state.placed.begin(), state.placed.end(), obj) !=
                                   state.placed.end();
                 if (!done && atStart) {
+                    obj->DrawY = y;  // where it is placed; its final place follows the line's
                     indents.PlaceFloatImage(y, *obj);
                     state.placed.push_back(obj);
                     floatHeight = std::max(floatHeight, obj->TotalHeight());
@@ -443,6 +443,8 @@ void TSection::BlankLine(int start, int height, TLayoutState& state) {
     line.TextHeight = height;
     line.LinePaintHeight = height;
     line.FirstChar = start;
+    line.PaintedX = DocX;
+    line.PaintedY = state.y;
     LineList.push_back(line);
     FlowHeight += height;
     state.y += height;
@@ -475,7 +477,7 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     const int th = line.TextHeight;
     for (int i = 0; i < Objects.Count(); ++i) {
         TFloatingObj& obj = Objects[i];
-        if (obj.Pos < start || obj.Pos >= start + n) continue;
+        if (obj.Pos < start || obj.Pos >= start + n || obj.Floats()) continue;
         obj.DrawY = state.y;
         const int h = obj.TotalHeight();
         if (obj.Align == alTop) {
@@ -501,17 +503,42 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     }
     if (!Wraps()) line.IndentX = l - x;
     line.AvailWidth = r - l;
+    line.PaintedX = DocX + line.IndentX;
+    line.PaintedY = state.y + above;
+    const int lineTop = state.y;
     const int height = line.Height();
     FlowHeight += height;
     state.y += height;
     line.LinePaintHeight = std::max(height, floatHeight);
     for (TFloatingObj* obj : floatsAfter) {
+        obj->DrawY = state.y;
         indents.PlaceFloatImage(state.y, *obj);
         state.placed.push_back(obj);
         line.LinePaintHeight = std::max(line.LinePaintHeight, height + obj->TotalHeight());
         state.floatBottom = std::max(state.floatBottom, state.y + obj->TotalHeight());
     }
+    PlaceLineObjects(canvas, line, lineTop);
     LineList.push_back(line);
+}
+
+void TSection::PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop) {
+    const int baseline = lineTop + line.ExtraAbove + line.TextHeight - line.MaxDescent;
+    for (int i = 0; i < Objects.Count(); ++i) {
+        auto* image = dynamic_cast<TImageObj*>(&Objects[i]);
+        if (!image || image->Pos < line.FirstChar || image->Pos >= line.FirstChar + line.CharCount)
+            continue;
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(image->Pos, overhang);
+        if (image->Floats()) {
+            // Floats placed at the line's start stand at its top, those that followed text
+            // below it: DrawY holds the y each was placed at.
+            image->Place(Document->LayoutOriginX + image->FloatX, run, baseline, image->DrawY);
+            continue;
+        }
+        const int x = line.PaintedX + MeasureText(canvas, line.FirstChar, false,
+                                                  image->Pos - line.FirstChar);
+        image->Place(x + image->SpaceLeft, run, baseline, lineTop);
+    }
 }
 
 // Controls of a line record its y and widen its spaces by their alignment.
@@ -620,6 +647,7 @@ int TSection::Layout(TCanvas& canvas, int x, int y, int width, int, IndentManage
     FirstCursor = cursor;
     FlowHeight = 0;
     LayoutX = x;
+    DocX = Document->LayoutOriginX + x;
     LineList.clear();
     TLayoutState state;
     state.y = state.y0 = y;

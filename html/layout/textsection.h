@@ -35,9 +35,9 @@ struct LineRec {
     int CharCount = 0;
     int MaxDescent = 0;
     int IndentX = 0;
-    int PaintedX = 0;
+    int PaintedX = 0;  // document x of the line's start, set by layout
     int AvailWidth = 0;
-    int PaintedY = 0;
+    int PaintedY = 0;  // document y of the line's text top, set by layout
     int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
 };
 
@@ -98,6 +98,7 @@ public:
     int SourceToDoc(int sourcePos, bool before) const override;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     const char* Kind() const override { return "text"; }
     int LineCount() const override { return int(LineList.size()); }
@@ -120,7 +121,8 @@ public:
     std::uint8_t Alignment = 1;
     std::uint8_t ClearSide = 0;
     int LineHeight = 0;
-    int PaintX = 0;
+    int PaintX = 0;   // screen x of the section during a paint
+    int DocX = 0;     // document x of the section's origin, set by layout
     int LayoutX = 0;  // x given to the last layout, relative to the cell
     int StartRight = 0;  // right side at the top minus x
     bool KeepWhenEmpty = false;
@@ -146,6 +148,8 @@ protected:
     int CharsInPiece(int p, int end) const;
     // Width a placeholder takes in a line (floating images take none).
     int PlaceholderWidth(int p) const;
+    // Final document positions of the line's images once its spaces are known.
+    void PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop);
     void LineControls(int start, int n, int textHeight, int maxDescent, int y, int& above,
                       int& below);
     void PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y,

@@ -84,6 +84,13 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
 
     hoverTimer_.setInterval(200);
     hoverTimer_.setSingleShot(false);
+    connect(&hoverTimer_, &QTimer::timeout, this, [this] { HoverTimerTick(); });
+    connect(&autoScrollTimer_, &QTimer::timeout, this, [this] { AutoScrollTick(); });
+    doc_.OnFormSubmit = [this](const std::string& action, const std::string& target,
+                               const std::string& encType, const std::string& method,
+                               const std::vector<std::string>& results) {
+        SubmitForm(action, target, encType, method, results);
+    };
     resize(150, 150);
     ArrangeScrollBars();
 }
@@ -201,11 +208,6 @@ void THtmlView::SetImageCacheCount(int count) {
     if (cache_) cache_->SetCapacity(imageCacheCount_);
 }
 
-void THtmlView::SetHistoryMaxCount(int count) {
-    if (count < 0 || count == historyMaxCount_) return;
-    historyMaxCount_ = count;
-}
-
 void THtmlView::SetServerRoot(const std::string& root) {
     serverRoot_ = Trimmed(root);
     if (!serverRoot_.empty() && (serverRoot_.back() == '\\' || serverRoot_.back() == '/'))
@@ -254,7 +256,9 @@ void THtmlView::Load(const std::string& name, TFileKind kind) {
         PrepareLoad();
         caretPos_ = 0;
         selAnchor_ = -1;
-        const std::string previous = currentFile_;
+        const std::string previous = currentFile_, previousTitle = title_;
+        const TFileKind previousKind = currentFileKind_;
+        const int previousPosition = Position();
         currentFile_ = cp1251::fromPath(std::filesystem::absolute(path, error).lexically_normal());
         currentFileKind_ = kind;
         doc_.BaseFolder = currentFile_.substr(0, currentFile_.find_last_of('/') + 1);
@@ -268,6 +272,8 @@ void THtmlView::Load(const std::string& name, TFileKind kind) {
         }
         FinishLoad(builder, dest, previous);
         panel_->update();
+        if (previous != currentFile_ || previousKind != kind)
+            RecordHistory(previous, previousTitle, previousKind, previousPosition);
     }
     if (refreshDelay_ > 0 && OnMetaRefresh) OnMetaRefresh(this, refreshDelay_, refreshURL_);
 }
@@ -323,6 +329,7 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
         layingOut_ = saved;
     }
     DoLayout();
+    MarkVisitedLinks();
     if (!dest.empty() && PositionTo(dest)) return;
     if (currentFile_ != previousFile) {
         ScrollTo(0);
@@ -373,14 +380,8 @@ bool THtmlView::PositionTo(const std::string& dest) {
     if (!object) return false;
     ScrollTo(object->TopY());
     SetHScrollPos(0);
+    AddVisited(currentFile_ + "#" + std::string(name));
     return true;
-}
-
-// The text search over the document is not built yet: nothing is found.
-bool THtmlView::Find(const std::string& phrase, bool matchCase) {
-    (void)phrase;
-    (void)matchCase;
-    return false;
 }
 
 }  // namespace kv

@@ -28,6 +28,7 @@
 #include "platform/errors.h"
 
 class QFrame;
+class QCursor;
 
 namespace kv {
 
@@ -53,6 +54,26 @@ using ThtmlViewOptions = unsigned;
 inline constexpr TColor clBtnFace = 0x8000000F;
 inline constexpr TColor clBtnText = 0x80000012;
 
+// What a right click found: the link and the image under the point, and the word there.
+struct TRightClickParameters {
+    std::string LinkURL, LinkTarget;
+    TImageObj* ImageObject = nullptr;  // not owned
+    int ImagePointX = 0, ImagePointY = 0;
+    std::string Word;
+};
+
+// A history entry's reading place: the landmark-relative position and the file kind.
+struct PositionObj {
+    int Pos = 0;
+    TFileKind FileType = TFileKind::ftHTML;
+};
+
+// The viewer's cursors: hand, thick I-beam, up-and-down, up only, down only. The pictures are
+// loaded once, the first time one is asked for; 0 or an unknown id is the arrow.
+enum TViewerCursor { crArrowId = 0, crHandId = 1, crIBeamId = 2, crUpDownId = 3, crUpOnlyId = 4,
+                     crDownOnlyId = 5 };
+const QCursor& ViewerCursor(int id);
+
 // A file that cannot be found or read.
 class EInOutError : public Exception {
 public:
@@ -77,6 +98,43 @@ public:
     bool PositionTo(const std::string& dest);
     // Finds and selects the next occurrence of a phrase after the caret; false when none.
     bool Find(const std::string& phrase, bool matchCase);
+
+    // ---- links, mouse, selection and history
+    // Resolves a document-relative name (a link, a background) to a file path.
+    std::string ExpandName(const std::string& name) const;
+    // Follows the link `URL` as a click on it does; a subclass may replace it.
+    virtual void LinkClick();
+    // The selected text (Windows-1251, lines ending in "\n"); Ctrl+A and Ctrl+C / Ctrl+Insert.
+    std::string SelText();
+    void SelectAll();
+    void CopyToClipboard();
+    // The word at a point of the paint panel: its text and [start, end) text positions; also
+    // moves the caret there. Empty with start -1 when the point is not on a word.
+    std::string WordAt(int x, int y, int& start, int& end);
+    // Mouse handling of the paint panel (panel coordinates).
+    void HtmlMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);
+    void HtmlMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    // The auto-scroll steps: the next vertical position from the current one `p` for a drag
+    // with the pointer at `y` of a control `height` high, and for middle-button scrolling with
+    // the pointer `d` pixels below where the button was pressed.
+    static int DragScrollTarget(int p, int y, int height);
+    static int MiddleScrollTarget(int p, int d);
+    // Checks whether the pointer left the panel (the hover timer's tick).
+    void HoverTimerTick();
+    const std::string& URL() const { return url_; }
+    const std::string& Target() const { return target_; }
+    bool MiddleScrollOn() const { return middleScrollOn_; }
+    bool AutoScrolling() const { return autoScrolling_; }
+    bool HotSpotClicked() const { return hotSpotClicked_; }
+    // The cursor the panel shows (a TViewerCursor id).
+    int PanelCursorId() const { return panelCursorId_; }
+    const std::vector<std::string>& Visited() const { return visited_; }
+    const std::vector<std::string>& HistoryFiles() const { return historyFiles_; }
+    const std::vector<std::string>& HistoryTitles() const { return historyTitles_; }
+    const std::vector<PositionObj>& HistoryPositions() const { return historyPositions_; }
+    int HistoryIndex() const { return historyIndex_; }
 
     // ---- properties
     TColor DefBackground() const { return defBackground_; }
@@ -112,7 +170,7 @@ public:
     int ImageCacheCount() const { return imageCacheCount_; }
     void SetImageCacheCount(int count);
     int VisitedMaxCount() const { return visitedMaxCount_; }
-    void SetVisitedMaxCount(int count) { visitedMaxCount_ = std::max(count, 0); }
+    void SetVisitedMaxCount(int count);
     int HistoryMaxCount() const { return historyMaxCount_; }
     void SetHistoryMaxCount(int count);
     bool NoSelect() const { return noSelect_; }
@@ -191,6 +249,21 @@ public:
     // Asked before an image file is read: may supply the file's bytes (kept by the caller), or
     // TStringBitmapList's wait stream for "later".
     std::function<const std::string*(THtmlView* sender, const std::string& src)> OnImageRequest;
+    // The link under the mouse changed (empty: none).
+    std::function<void(THtmlView* sender, const std::string& src)> OnHotSpotCovered;
+    // A link is about to be followed; setting `handled` stops it.
+    std::function<void(THtmlView* sender, const std::string& src, bool& handled)> OnHotSpotClick;
+    std::function<void(THtmlView* sender, TImageObj* obj, Qt::KeyboardModifiers shift, int x,
+                       int y)> OnImageOver;
+    std::function<void(THtmlView* sender, TImageObj* obj, Qt::MouseButton button,
+                       Qt::KeyboardModifiers shift, int x, int y)> OnImageClick;
+    std::function<void(THtmlView* sender, const TRightClickParameters& parameters)> OnRightClick;
+    std::function<void(THtmlView* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
+                       int x, int y)> OnMouseDouble;
+    std::function<void(THtmlView* sender)> OnHistoryChange;
+    std::function<void(THtmlView* sender, const std::string& action, const std::string& target,
+                       const std::string& encType, const std::string& method,
+                       const std::vector<std::string>& results)> OnFormSubmit;
 
     // ---- printing (viewprint.cpp)
     // Prints pages fromPage..toPage (numbered from 1, so 0 means from the first) of the shown
@@ -261,6 +334,21 @@ private:
     void PaintBackground(TCanvas& canvas, const QRect& clip);
     void TileBackground(TCanvas& canvas, const QRect& clip, const TLayoutImage& tile);
     void ScrollControlIntoView(int controlTop);
+    // Links, selection and history.
+    void ExtendSelection(int x, int y);
+    void SetPanelCursor(int id);
+    void AddVisited(const std::string& address);
+    std::string LinkAddress(const TFontObj& run) const;
+    void MarkVisitedLinks();
+    void RecordHistory(const std::string& file, const std::string& title, TFileKind kind,
+                       int position);
+    void AutoScrollTick();
+    void StartAutoScroll();
+    bool FollowLinkAt(int x, int y);
+    void RightClick(int x, int y);
+    void SubmitForm(const std::string& action, const std::string& target,
+                    const std::string& encType, const std::string& method,
+                    const std::vector<std::string>& results);
     // Hook for the live form controls: shows, moves or hides them after every paint and scroll.
     void UpdateControlVisibility();
 
@@ -313,6 +401,19 @@ private:
     T32ScrollBar* vbar_;
     T32ScrollBar* hbar_;
     QTimer hoverTimer_;
+    QTimer autoScrollTimer_;  // the drag and middle-button scrolling steps, 100 ms apart
+    std::string url_, target_;
+    bool leftButtonDown_ = false;
+    bool selecting_ = false;
+    bool autoScrolling_ = false;
+    bool middleScrollOn_ = false;
+    int middleY_ = 0;
+    bool hotSpotClicked_ = false;
+    int panelCursorId_ = crArrowId;
+    std::vector<std::string> visited_;
+    std::vector<std::string> historyFiles_, historyTitles_;
+    std::vector<PositionObj> historyPositions_;
+    int historyIndex_ = 0;
     // Live widgets of the document's form controls, on the paint panel; dropped before the
     // document goes.
     std::unique_ptr<TFormWidgets> formWidgets_;

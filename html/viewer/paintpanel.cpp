@@ -1,5 +1,6 @@
 #include "html/viewer/paintpanel.h"
 
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
@@ -48,6 +49,30 @@ void TPaintPanel::paintEvent(QPaintEvent* event) {
     if (picture.isNull()) return;
     QPainter(this).drawImage(rect.topLeft(), picture);
     viewer_->UpdateControlVisibility();
+}
+
+void TPaintPanel::mousePressEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    viewer_->HtmlMouseDown(event->button(), event->modifiers(), p.x(), p.y());
+    event->accept();
+}
+
+void TPaintPanel::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    viewer_->HtmlMouseMove(event->buttons(), event->modifiers(), p.x(), p.y());
+    event->accept();
+}
+
+void TPaintPanel::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    viewer_->HtmlMouseUp(event->button(), event->modifiers(), p.x(), p.y());
+    event->accept();
+}
+
+void TPaintPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint p = event->position().toPoint();
+    viewer_->HtmlMouseDouble(event->button(), event->modifiers(), p.x(), p.y());
+    event->accept();
 }
 
 }  // namespace kv

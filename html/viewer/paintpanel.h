@@ -20,6 +20,11 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The mouse goes to the viewer.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     THtmlView* viewer_;  // not owned

@@ -52,6 +52,9 @@ void THtmlView::DoLayout() {
     docHeight_ = doc_.DoLayout(measure_, std::max(width, 1), height(), maxWidth);
     docWidth_ = maxWidth;
     ArrangeScrollBars();
+    // The standard I-beam gives way to the viewer's own thick one.
+    if (testAttribute(Qt::WA_SetCursor) && cursor().shape() == Qt::IBeamCursor)
+        setCursor(ViewerCursor(crIBeamId));
 }
 
 void THtmlView::ArrangeScrollBars() {
@@ -198,6 +201,23 @@ void THtmlView::HScrollAction(int action) {
 }
 
 void THtmlView::keyPressEvent(QKeyEvent* event) {
+    if (middleScrollOn_) {
+        // Any key ends middle-button scrolling.
+        middleScrollOn_ = autoScrolling_ = false;
+        autoScrollTimer_.stop();
+        SetPanelCursor(crArrowId);
+    }
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    if (control && (event->key() == Qt::Key_C || event->key() == Qt::Key_Insert)) {
+        CopyToClipboard();
+        event->accept();
+        return;
+    }
+    if (control && event->key() == Qt::Key_A) {
+        SelectAll();
+        event->accept();
+        return;
+    }
     const int y = VScrollPos();
     switch (event->key()) {
         case Qt::Key_PageUp: MoveTo(y - vbar_->PageStep()); break;

@@ -3,7 +3,10 @@
 
 #include <string>
 
+#include <QPoint>
+
 #include "html/viewer/htmlview.h"
+#include "platform/canvas.h"
 #include "platform/codec.h"
 #include "tests/common/testutil.h"
 
@@ -29,6 +32,25 @@ struct ViewerFixture {
         return cp1251::fromPath(folder.Write(name, bytes));
     }
 };
+
+// The panel point a little inside the first character of the `n`th occurrence of a text
+// (Windows-1251), as the viewer's layout placed it; (-1, -1) when not found.
+inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
+    TSectionList& doc = view.Document();
+    int at = -1;
+    for (int i = 0; i < n; ++i) at = doc.SearchText(at + 1, text, true);
+    if (at < 0) return QPoint(-1, -1);
+    TImageCanvas measure(1, 1);
+    int y = 0, x = 0;
+    if (!doc.CursorToPoint(&measure, at, y, x)) return QPoint(-1, -1);
+    return QPoint(x + 2 - view.HScrollPos(), y + 6 - view.VScrollPos());
+}
+
+// A click of the left button: press and release at one point.
+inline void Click(THtmlView& view, QPoint p) {
+    view.HtmlMouseDown(Qt::LeftButton, Qt::NoModifier, p.x(), p.y());
+    view.HtmlMouseUp(Qt::LeftButton, Qt::NoModifier, p.x(), p.y());
+}
 
 // An article of `count` paragraphs; paragraph `anchorAt` holds <a name="anchor">.
 inline std::string Article(int count, int anchorAt = -1, const std::string& anchor = "Topic") {

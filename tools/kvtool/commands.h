@@ -21,6 +21,7 @@ int Layout(const Args& args);
 int Render(const Args& args);
 int Forms(const Args& args);
 int PrintPdf(const Args& args);
+int Find(const Args& args);
 
 // A document read and laid out the way the viewer does it (layout and render).
 struct TLoadedDocument {

@@ -56,6 +56,8 @@ const Command kCommands[] = {
               "                            and the NAME=value lines each would send", Forms},
     {"print", "print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] [--dpi D]\n"
               "                            the document printed as the reader prints it, as PDF", PrintPdf},
+    {"find", "find FILE PHRASE [--match-case] [--times N]\n"
+             "                            the selection (start, end, scroll top) of each Find", Find},
 };
 
 int Help(const Args&) {

@@ -1,0 +1,274 @@
+// The viewer's links: resolving a link's name to a file, following a click, visited links and
+// their colour, the history record, the deferred form submit and the cursor set.
+
+#include <QCursor>
+#include <QPixmap>
+#include <QTimer>
+#include <array>
+#include <filesystem>
+
+#include "html/viewer/htmlview.h"
+#include "html/viewer/paintpanel.h"
+#include "platform/codec.h"
+#include "platform/messages.h"
+
+namespace kv {
+
+namespace {
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// %XX escapes become their bytes; decoding stops at a '%' that starts the text, that has fewer
+// than two characters after it or that is not followed by two hexadecimal digits.
+std::string DecodeEscapes(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        const bool room = i > 0 && i + 2 < text.size();
+        const int hi = room ? HexDigit(text[i + 1]) : -1;
+        const int lo = room ? HexDigit(text[i + 2]) : -1;
+        if (hi < 0 || lo < 0) {
+            out += text.substr(i);
+            break;
+        }
+        out += char(hi * 16 + lo);
+        i += 2;
+    }
+    return out;
+}
+
+// A link's name as a path: escapes decoded, a file: prefix removed, '|' for ':' and '/' as
+// the only separator.
+std::string ToFilePath(std::string_view name) {
+    std::string s = DecodeEscapes(name);
+    if (s.find('/') != std::string::npos) {
+        const std::string lower = cp1251::lowerText(s);
+        if (const std::size_t at = lower.find("file:///"); at != std::string::npos)
+            s.erase(at, 8);
+        else if (const std::size_t at2 = lower.find("file://"); at2 != std::string::npos)
+            s.erase(at2, 7);
+    }
+    std::replace(s.begin(), s.end(), '|', ':');
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}
+
+std::string FullPath(const std::string& path) {
+    std::error_code error;
+    return cp1251::fromPath(std::filesystem::absolute(cp1251::toPath(path), error).lexically_normal());
+}
+
+std::string Trim(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+    return cp1251::upperText(a) == cp1251::upperText(b);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- names
+
+std::string THtmlView::ExpandName(const std::string& name) const {
+    std::string s = ToFilePath(Trim(name));
+    if (!s.empty() && s.front() == '/' && !(s.size() > 1 && s[1] == '/'))
+        return FullPath(serverRoot_.empty() ? s : ToFilePath(serverRoot_) + s);
+    // A drive form (c:/x), a network name (//host/x) and "DosPath" bases stand as they are.
+    if ((s.size() > 1 && s[1] == ':') || s.starts_with("//") || SameNoCase(base_, "DosPath"))
+        return s;
+    if (!base_.empty()) {
+        std::string base = ToFilePath(base_);
+        if (!base.empty() && base.back() != '/') base = base.substr(0, base.find_last_of('/') + 1);
+        return FullPath(base + s);
+    }
+    return FullPath(currentFile_.substr(0, currentFile_.find_last_of('/') + 1) + s);
+}
+
+// ---------------------------------------------------------------- following a link
+
+void THtmlView::LinkClick() {
+    if (OnHotSpotClick) {
+        bool handled = false;
+        OnHotSpotClick(this, url_, handled);
+        if (handled) return;
+    }
+    const int position = Position();
+    std::string s = url_;
+    if (s.starts_with("#")) {
+        if (PositionTo(s)) {
+            RecordHistory(currentFile_, title_, currentFileKind_, position);
+            AddVisited(currentFile_ + s);
+        }
+        return;
+    }
+    std::string dest;
+    if (const std::size_t hash = s.find('#'); hash != std::string::npos) {
+        dest = s.substr(hash, 256);
+        s.erase(hash);
+    }
+    s = ExpandName(s);
+    const std::size_t dot = s.find_last_of('.');
+    const std::size_t slash = s.find_last_of('/');
+    const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash)
+                                ? ""
+                                : cp1251::upperText(s.substr(dot, 5));
+    try {
+        if (ext == ".HTM" || ext == ".HTML") {
+            if (s != currentFile_) {
+                LoadFromFile(s + dest);  // records the history itself
+                AddVisited(s + dest);
+            } else if (PositionTo(dest)) {
+                RecordHistory(currentFile_, title_, TFileKind::ftHTML, position);
+                AddVisited(s + dest);
+            }
+        } else if (ext == ".BMP" || ext == ".GIF" || ext == ".JPG" || ext == ".JPEG" ||
+                   ext == ".PNG") {
+            LoadImageFile(s);
+        }
+    } catch (const Exception& failure) {
+        // From inside a mouse event: reported here, the article shown stays as it was.
+        messages::showError(failure.what());
+    }
+}
+
+// ---------------------------------------------------------------- visited links
+
+std::string THtmlView::LinkAddress(const TFontObj& run) const {
+    const std::string& url = run.Target.Url;
+    return url.starts_with("#") ? currentFile_ + url : ExpandName(url);
+}
+
+void THtmlView::AddVisited(const std::string& address) {
+    if (visitedMaxCount_ <= 0) return;
+    const auto found = std::find(visited_.begin(), visited_.end(), address);
+    if (found == visited_.begin() && found != visited_.end()) return;
+    if (found == visited_.end()) {
+        bool changed = false;
+        for (TFontObj* run : doc_.LinkRuns)
+            if (run->HasUrl() && SameNoCase(LinkAddress(*run), address)) {
+                run->SetVisited(true);
+                changed = true;
+            }
+        if (changed) panel_->update();
+    } else {
+        visited_.erase(found);
+    }
+    visited_.insert(visited_.begin(), address);
+    if (int(visited_.size()) > visitedMaxCount_) visited_.resize(std::size_t(visitedMaxCount_));
+}
+
+void THtmlView::MarkVisitedLinks() {
+    if (visited_.empty()) return;
+    std::vector<std::string> upper;
+    upper.reserve(visited_.size());
+    for (const std::string& address : visited_) upper.push_back(cp1251::upperText(address));
+    for (TFontObj* run : doc_.LinkRuns) {
+        if (!run->HasUrl()) continue;
+        const std::string address = cp1251::upperText(LinkAddress(*run));
+        if (std::find(upper.begin(), upper.end(), address) != upper.end()) run->SetVisited(true);
+    }
+}
+
+void THtmlView::SetVisitedMaxCount(int count) {
+    count = std::max(count, 0);
+    if (count == visitedMaxCount_) return;
+    visitedMaxCount_ = count;
+    if (count == 0) {
+        visited_.clear();
+        for (TFontObj* run : doc_.LinkRuns) run->SetVisited(false);
+        panel_->update();
+    } else if (int(visited_.size()) > count) {
+        visited_.resize(std::size_t(count));
+    }
+}
+
+// ---------------------------------------------------------------- history
+
+void THtmlView::RecordHistory(const std::string& file, const std::string& title, TFileKind kind,
+                              int position) {
+    if (historyMaxCount_ < 1 || currentFile_.empty()) return;
+    if (file == currentFile_ && kind == currentFileKind_ && position == Position()) return;
+    if (!historyFiles_.empty() && !file.empty()) {
+        const auto i = std::size_t(historyIndex_);
+        historyFiles_[i] = file;
+        historyTitles_[i] = title;
+        historyPositions_[i] = PositionObj{position, kind};
+        historyFiles_.erase(historyFiles_.begin(), historyFiles_.begin() + historyIndex_);
+        historyTitles_.erase(historyTitles_.begin(), historyTitles_.begin() + historyIndex_);
+        historyPositions_.erase(historyPositions_.begin(), historyPositions_.begin() + historyIndex_);
+    }
+    historyIndex_ = 0;
+    historyFiles_.insert(historyFiles_.begin(), currentFile_);
+    historyTitles_.insert(historyTitles_.begin(), title_);
+    historyPositions_.insert(historyPositions_.begin(), PositionObj{Position(), currentFileKind_});
+    if (int(historyFiles_.size()) > historyMaxCount_) {
+        const auto cut = std::ptrdiff_t(historyMaxCount_);
+        historyFiles_.erase(historyFiles_.begin() + cut);
+        historyTitles_.erase(historyTitles_.begin() + cut);
+        historyPositions_.erase(historyPositions_.begin() + cut);
+    }
+    if (OnHistoryChange) OnHistoryChange(this);
+}
+
+void THtmlView::SetHistoryMaxCount(int count) {
+    if (count < 0 || count == historyMaxCount_) return;
+    const bool lowered = count < historyMaxCount_;
+    historyMaxCount_ = count;
+    if (!lowered) return;
+    const bool had = !historyFiles_.empty();
+    historyFiles_.clear();
+    historyTitles_.clear();
+    historyPositions_.clear();
+    historyIndex_ = 0;
+    if (had && OnHistoryChange) OnHistoryChange(this);
+}
+
+// ---------------------------------------------------------------- form submit
+
+// The event fires after the click that caused it has been fully handled.
+void THtmlView::SubmitForm(const std::string& action, const std::string& target,
+                           const std::string& encType, const std::string& method,
+                           const std::vector<std::string>& results) {
+    if (!OnFormSubmit) return;
+    QTimer::singleShot(0, this, [this, action, target, encType, method, results] {
+        if (OnFormSubmit) OnFormSubmit(this, action, target, encType, method, results);
+    });
+}
+
+// ---------------------------------------------------------------- cursors
+
+const QCursor& ViewerCursor(int id) {
+    struct TCursorFile {
+        const char* name;
+        int hotX, hotY;
+    };
+    static const std::array<TCursorFile, 5> files{{{"hand", 5, 0},
+                                                   {"ibeam", 5, 8},
+                                                   {"updown", 7, 7},
+                                                   {"uponly", 7, 7},
+                                                   {"downonly", 7, 8}}};
+    static const std::array<QCursor, 6> cursors = [] {
+        std::array<QCursor, 6> set{QCursor(Qt::ArrowCursor), QCursor(Qt::PointingHandCursor),
+                                   QCursor(Qt::IBeamCursor),   QCursor(Qt::SizeVerCursor),
+                                   QCursor(Qt::UpArrowCursor), QCursor(Qt::SizeVerCursor)};
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const QPixmap picture(QString(":/cursors/%1.png").arg(files[i].name));
+            if (!picture.isNull()) set[i + 1] = QCursor(picture, files[i].hotX, files[i].hotY);
+        }
+        return set;
+    }();
+    return cursors[std::size_t(id) < cursors.size() ? std::size_t(id) : 0];
+}
+
+}  // namespace kv

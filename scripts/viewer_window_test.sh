@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The viewer in a real window on a virtual X screen: drags across a paragraph with the mouse,
+# copies it with Ctrl+C and reads the X clipboard, which must hold the paragraph's text; then
+# clicks a link to another article, which must be shown scrolled to the link's anchor.
+#
+#   bash scripts/viewer_window_test.sh BIN_DIR [SCREENSHOT.png]
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+shot=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state
+{
+    printf '<html><body><p>Drag across this first paragraph.</p><p>Then <a href="other.htm#Far">other</a> article.</p>'
+    printf '<p>Третий абзац по-русски.</p></body></html>'
+} | iconv -f UTF-8 -t CP1251 > "$work/first.htm"
+{
+    printf '<html><body>'
+    for i in $(seq 1 80); do printf '<p>Filler line %s of the other article.</p>' "$i"; done
+    printf '<p><a name="far">Far</a> anchor.</p>'
+    for i in $(seq 1 40); do printf '<p>More %s.</p>' "$i"; done
+    printf '</body></html>'
+} > "$work/other.htm"
+
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -euo pipefail
+    bin=$0 work=$1 shot=$2
+    "$bin/viewer_window" "$work/first.htm" > "$work/out" 2> "$work/err" & pid=$!
+    trap "kill $pid 2>/dev/null || true" EXIT
+    xdotool search --sync --onlyvisible --name "viewer window test" > /dev/null
+    for i in $(seq 1 50); do grep -q "^link" "$work/out" && break; sleep 0.1; done
+    read -r _ x1 y1 x2 y2 < <(grep "^drag" "$work/out")
+    read -r _ lx ly < <(grep "^link" "$work/out")
+    xdotool mousemove "$x1" "$y1" mousedown 1
+    sleep 0.2
+    xdotool mousemove $(( (x1 + x2) / 2 )) "$y2"
+    sleep 0.2
+    xdotool mousemove "$x2" "$y2"
+    sleep 0.2
+    xdotool mouseup 1
+    sleep 0.3
+    [ -n "$shot" ] && import -window root "$shot"
+    xdotool key ctrl+c
+    sleep 0.5
+    xclip -selection clipboard -o > "$work/clip" || true
+    xdotool mousemove "$lx" "$ly" click 1
+    for i in $(seq 1 50); do grep -q "^shown.*other.htm" "$work/out" && break; sleep 0.1; done
+' "$bin" "$work" "$shot"
+
+clip=$(cat "$work/clip")
+if [ "$clip" != "Drag across this first paragraph." ]; then
+    echo "viewer window test: the clipboard holds \"$clip\", not the dragged paragraph" >&2
+    exit 1
+fi
+shown=$(grep "^shown.*other.htm" "$work/out" | tail -n 1 || true)
+if [ -z "$shown" ]; then
+    echo "viewer window test: the link click did not show other.htm" >&2
+    cat "$work/out" >&2
+    exit 1
+fi
+top=${shown##* }
+export QT_QPA_PLATFORM=offscreen
+expected=$("$bin/kvtool" render "$work/other.htm#far" --width 600 --height 400 -o "$work/x.png" 2>/dev/null | sed -n 's/.* top \([0-9]*\).*/\1/p')
+if [ "$top" -le 0 ] || [ "$top" != "$expected" ]; then
+    echo "viewer window test: other.htm shown at $top, its anchor is at $expected" >&2
+    exit 1
+fi
+echo "viewer window test: copied \"$clip\"; the link showed other.htm at its anchor (top $top)"

@@ -1,0 +1,150 @@
+// Selection with the mouse and by word, Find, select-all and copying.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+
+#include "html/viewer/htmlview.h"
+#include "tests/viewer/viewertest.h"
+
+using namespace kv;
+using namespace kv::test;
+using kvtest::W;
+
+namespace {
+
+std::string Selected(THtmlView& view) {
+    const TSectionList& doc = view.Document();
+    std::string text;
+    for (int p = doc.SelStart; p < doc.SelEnd; ++p) {
+        char ch = 0;
+        const TFontObj* font = nullptr;
+        if (doc.CharAt(p, ch, font)) text += ch;
+    }
+    return text;
+}
+
+void DoubleClick(THtmlView& view, QPoint p) {
+    Click(view, p);
+    view.HtmlMouseDouble(Qt::LeftButton, Qt::NoModifier, p.x(), p.y());
+}
+
+void Key(THtmlView& view, int key, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(&view, &event);
+}
+
+}  // namespace
+
+TEST(Words, DoubleClickSelectsACyrillicWordWithoutTheCommaAndSkipsYo) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", W("<p>Слово, другое ёжик и 42x.</p><p>Соседний</p>")));
+    int doubles = 0;
+    f.view.OnMouseDouble = [&](THtmlView*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+        ++doubles;
+    };
+    DoubleClick(f.view, PointOf(f.view, W("ово")));
+    EXPECT_EQ(Selected(f.view), W("Слово"));
+    EXPECT_EQ(f.view.CaretPos(), f.view.Document().SelStart);
+    // Ё and ё are no word characters: the word starts after it.
+    DoubleClick(f.view, PointOf(f.view, W("жик")));
+    EXPECT_EQ(Selected(f.view), W("жик"));
+    DoubleClick(f.view, PointOf(f.view, "42x"));
+    EXPECT_EQ(Selected(f.view), "42x");
+    EXPECT_EQ(doubles, 3);
+    // The last word of a paragraph does not run into the next one.
+    int start = -1, end = -1;
+    const QPoint last = PointOf(f.view, "x.");
+    EXPECT_EQ(f.view.WordAt(last.x() - 12, last.y(), start, end), "42x");
+    const QPoint next = PointOf(f.view, W("Сосед"));
+    EXPECT_EQ(f.view.WordAt(next.x(), next.y(), start, end), W("Соседний"));
+}
+
+TEST(Words, NoSelectKeepsTheSelectionOnDoubleClick) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", "<p>alpha beta</p>"));
+    f.view.SetNoSelect(true);
+    DoubleClick(f.view, PointOf(f.view, "beta"));
+    EXPECT_EQ(f.view.Document().SelStart, f.view.Document().SelEnd);
+}
+
+TEST(Selection, DragSelectsAndCopiesAsUnicode) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("p.htm", W("<p>Первая строка текста.</p><p>Вторая.</p>")));
+    const QPoint from = PointOf(f.view, W("строка")), to = PointOf(f.view, W("Вторая"));
+    f.view.HtmlMouseDown(Qt::LeftButton, Qt::NoModifier, from.x() - 2, from.y());
+    f.view.HtmlMouseMove(Qt::LeftButton, Qt::NoModifier, to.x() + 10, to.y());
+    f.view.HtmlMouseUp(Qt::LeftButton, Qt::NoModifier, to.x() + 10, to.y());
+    EXPECT_EQ(f.view.SelText(), W("строка текста.\nВ"));
+    QApplication::clipboard()->clear();
+    Key(f.view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("строка текста.\nВ"));
+    Key(f.view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(f.view.SelText(), W("Первая строка текста.\nВторая.\n"));
+    QApplication::clipboard()->clear();
+    Key(f.view, Qt::Key_Insert, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("Первая строка текста.\nВторая.\n"));
+}
+
+TEST(Find, SuccessiveCallsSelectSuccessiveOccurrencesWithoutNeedlessScrolling) {
+    ViewerFixture f(400, 200);
+    std::string text = "<p>needle one</p><p>needle two</p>";
+    for (int i = 0; i < 60; ++i) text += "<p>filler line " + std::to_string(i) + "</p>";
+    text += "<p>the far needle</p>";
+    f.view.LoadFromFile(f.Write("p.htm", text));
+    ASSERT_TRUE(f.view.Find("needle", false));
+    const int first = f.view.Document().SelStart;
+    EXPECT_EQ(Selected(f.view), "needle");
+    EXPECT_EQ(f.view.CaretPos(), first + 6);
+    EXPECT_EQ(f.view.VScrollPos(), 0);  // in view: no scrolling
+    ASSERT_TRUE(f.view.Find("NEEDLE", false));
+    EXPECT_GT(f.view.Document().SelStart, first);
+    EXPECT_EQ(f.view.VScrollPos(), 0);
+    EXPECT_FALSE(f.view.Find("NEEDLE", true));
+    // The far one is brought to half the panel's height.
+    ASSERT_TRUE(f.view.Find("needle", true));
+    TImageCanvas measure(1, 1);
+    int y = 0, x = 0;
+    ASSERT_TRUE(f.view.Document().CursorToPoint(&measure, f.view.Document().SelStart, y, x));
+    EXPECT_EQ(f.view.VScrollPos(),
+              std::min(y - f.view.PaintPanel()->height() / 2,
+                       f.view.DocHeight() - f.view.PaintPanel()->height()));
+    EXPECT_FALSE(f.view.Find("needle", false));
+    EXPECT_FALSE(f.view.Find("", false));
+}
+
+TEST(Find, CyrillicInAnotherCaseInsideATableAndLongPhrases) {
+    ViewerFixture f;
+    const std::string tail(300, 'z');
+    f.view.LoadFromFile(f.Write("p.htm", W("<table><tr><td>x</td><td>Большая Медведица</td></tr>"
+                                           "</table><p>") + "a" + tail + "b</p>"));
+    ASSERT_TRUE(f.view.Find(W("большая медведица"), false));
+    EXPECT_EQ(Selected(f.view), W("Большая Медведица"));
+    EXPECT_EQ(f.view.SelText(), W("Большая Медведица\n"));  // to the line end
+    // A phrase longer than 260 characters is searched whole.
+    ASSERT_TRUE(f.view.Find("A" + tail + "B", false));
+    EXPECT_EQ(Selected(f.view), "a" + tail + "b");
+    f.view.LoadFromFile(f.Write("q.htm", "<p>a" + tail + "c</p>"));
+    EXPECT_FALSE(f.view.Find("a" + tail + "b", false));
+}
+
+TEST(AutoScroll, StepsGrowWithTheDistanceFromTheEdgeOrThePressPoint) {
+    // Dragging above the top or below the bottom of a 300-pixel control.
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, -16, 300), 500 - 128);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, -15, 300), 500 - 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 0, 300), 500 - 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 301, 300), 500 + 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 315, 300), 500 + 16);
+    EXPECT_EQ(THtmlView::DragScrollTarget(500, 316, 300), 500 + 128);
+    // Middle-button scrolling by the distance from where it was pressed.
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -61), 500 - 32);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -60), 500 - 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -21), 500 - 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, -20), 500);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 20), 500);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 21), 500 + 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 60), 500 + 8);
+    EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 61), 500 + 32);
+}
