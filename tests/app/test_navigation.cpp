@@ -153,7 +153,7 @@ TEST(Navigation, ContentsWindowFindWithNothingToFindChangesNothing) {
 }
 
 // Waits for the viewer's phrase search; then the find-next area finds the text in any case.
-TEST(Navigation, DISABLED_ContentsWindowFindsTheTextInTheShownArticle) {
+TEST(Navigation, ContentsWindowFindsTheTextInTheShownArticle) {
     Shell shell(TwoArticles);
     kv::TForm3& contents = *shell.windows->Form3;
     shell.Pick(contents.TreeView1[0], "Сорта");

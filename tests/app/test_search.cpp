@@ -363,7 +363,7 @@ TEST(SearchWindow, HitInADeepFolderOpens) {
 
 // Needs the viewer's Find: the opened hit shows the phrase selected, in any letter case, and
 // the find-further area moves to its next occurrence.
-TEST(SearchWindow, DISABLED_OpenedHitHasThePhraseSelectedAndFindFurtherMovesOn) {
+TEST(SearchWindow, OpenedHitHasThePhraseSelectedAndFindFurtherMovesOn) {
     SearchShell shell([](kvtest::Installation& setup) {
         setup.Article("Река", "<p>Большая Волга течёт. Волга впадает в море.</p>");
     });
