@@ -74,7 +74,8 @@ protected:
     int LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
                     int& maxWidth, int& cursor);
 
-    // Marker drawing of list items.
+    // Marker drawing of list items, which take the first baseline of their content.
+    virtual bool HasMarker() const { return false; }
     virtual void PaintMarker(TCanvas&, int, int) {}
     int firstBaseline_ = 0;
 };
@@ -94,7 +95,11 @@ public:
     TFontSpec MarkerFont;
 
 protected:
+    bool HasMarker() const override { return true; }
     void PaintMarker(TCanvas& canvas, int contentX, int s) override;
+
+private:
+    void PaintRound(TCanvas& canvas, const QRect& box, bool filled) const;
 };
 
 // A horizontal rule.
@@ -139,6 +144,7 @@ public:
 struct TTableRow {
     std::vector<std::unique_ptr<TTableCell>> Cells;
     TColor Background = kNoColor;
+    bool Caption = false;  // the table's caption: above or below the grid, without frame
     int Top = 0, Height = 0;
 };
 

@@ -607,8 +607,11 @@ void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& m
             continue;
         }
         int j = q + 1;
-        while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage)) ++j;
-        while (j < n && Text[j] == ' ') ++j;
+        while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage) &&
+               Text[j] != char(chBreak))
+            ++j;
+        if (j < n && Text[j] == char(chBreak)) ++j;  // a break after the word ends its line
+        else while (j < n && Text[j] == ' ') ++j;
         maxWidth = std::max(maxWidth, MeasureText(canvas, p, true, j - p));
         finish(j - p);
     }
