@@ -393,6 +393,21 @@ void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
     canvas.Restore();
 }
 
+// ---------------------------------------------------------------- page breaks
+
+std::unique_ptr<TSectionBase> TPage::CloneFor(TSectionList* document) const {
+    return std::make_unique<TPage>(*this, document);
+}
+
+int TPage::Paint(TCanvas&, const QRect& clip, IndentManager&, int, int, int) {
+    // A break at the very top of the page (where the page began) ends nothing: the page would
+    // be empty and printing would never get past it.
+    if (Document && Document->IsPrintCopy && Top > Document->ScrollTopY + clip.top() &&
+        Top < Document->PageLimitY)
+        Document->PageLimitY = Top;
+    return Top;
+}
+
 // ---------------------------------------------------------------- rules
 
 THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes)

@@ -123,6 +123,17 @@ public:
     int X = 0, LineLeft = 0, LineWidth = 0;
 };
 
+// A page break: takes no room on the screen; in a print copy its paint ends the page at its
+// top, so that the next page begins with what follows it.
+class TPage : public TSectionBase {
+public:
+    using TSectionBase::TSectionBase;
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    const char* Kind() const override { return "page"; }
+};
+
 // A table cell: its own cell of sections with its own indent manager.
 class TTableCell {
 public:

@@ -429,8 +429,12 @@ bool THtmlBuilder::ReadInline() {
         }
         case syBR: ReadBreak(); return true;
         case syIMG: ReadImage(); break;
+        case syPANEL: ReadPanel(); break;
         case syMAP: ReadMap(); return true;
-        case syPAGE: FinishSection(); break;
+        case syPAGE:
+            FinishSection();
+            target_->AppendSection(std::make_unique<TPage>(&doc_));
+            break;
         case syINPUT: case sySELECT: case syTEXTAREA: ReadControl(); return true;
         case sySCRIPT:
             if (OnScript) {
@@ -449,7 +453,7 @@ bool THtmlBuilder::ReadInline() {
         }
         case syPRE: ReadPre(); return true;
         default:
-            return false;  // panels are not shown
+            return false;
     }
     reader_.NextToken();
     return true;
@@ -542,6 +546,23 @@ void THtmlBuilder::ReadImage() {
     TSection& section = Section();
     section.AppendImage(attrs, pos, reader_.NoBreakRun);
     stack_.Pop("img");
+}
+
+void THtmlBuilder::ReadPanel() {
+    PushTag("panel");
+    const TLayoutAttrs attrs = Attributes();
+    std::string name, type, src;
+    for (const TLayoutAttr& a : attrs) {
+        if (a.Name == "NAME") name = a.Value;
+        else if (a.Name == "TYPE") type = a.Value;
+        else if (a.Name == "SRC") src = a.Value;
+    }
+    std::unique_ptr<TPanelControl> control;
+    if (doc_.OnPanelCreate) doc_.OnPanelCreate(name, type, src, control);
+    TPanelObj* panel = Section().AppendPanel(std::move(control), attrs, reader_.SourceIndex,
+                                             reader_.NoBreakRun);
+    panel->OnDestroy = doc_.OnPanelDestroy;
+    stack_.Pop("panel");
 }
 
 void THtmlBuilder::ReadMap() {

@@ -89,6 +89,7 @@ private:
     void ReadFont(bool baseFont);
     void ReadBreak();
     void ReadImage();
+    void ReadPanel();
     // Forms and their controls.
     void ReadForm(const TSet& terminators);
     void ReadControl();

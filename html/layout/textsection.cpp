@@ -72,6 +72,10 @@ TSection::TSection(const TSection& source, TSectionList* document)
                 if (control) control->Image = clone.get();
             }
             Objects.Add(std::move(clone));
+        } else if (auto* panel = dynamic_cast<const TPanelObj*>(&obj)) {
+            // Print copies keep their panels: they are printed where the screen shows them.
+            TPanelObj& kept = static_cast<TPanelObj&>(Objects.Add(panel->CloneForPrint()));
+            document->Panels.push_back(&kept);
         } else {
             Objects.Add(std::move(copy));
         }

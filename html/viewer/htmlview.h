@@ -191,6 +191,12 @@ public:
     // Asked before an image file is read: may supply the file's bytes (kept by the caller), or
     // TStringBitmapList's wait stream for "later".
     std::function<const std::string*(THtmlView* sender, const std::string& src)> OnImageRequest;
+    // A PANEL element: the application gives the panel's control (and fills it); told again
+    // before the control is freed.
+    std::function<void(THtmlView* sender, const std::string& name, const std::string& type,
+                       const std::string& src, std::unique_ptr<TPanelControl>& panel)>
+        OnPanelCreate;
+    std::function<void(THtmlView* sender, TPanelControl& panel)> OnPanelDestroy;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
