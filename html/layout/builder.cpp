@@ -617,7 +617,7 @@ void THtmlBuilder::ReadPre() {
             // A paragraph inside preformatted text starts on a line of its own after a blank
             // line, as the paragraph's space.
             if (section_ && !section_->Text.empty()) NewSection();
-            section_->KeepWhenEmpty = true;
+            Section().KeepWhenEmpty = true;
             NewSection();
             afterBreak = false;
             reader_.NextToken();

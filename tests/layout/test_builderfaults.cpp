@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "html/layout/builder.h"
 #include "tests/layout/builttest.h"
 
@@ -288,6 +290,40 @@ TEST(BuilderImages, BlanksAroundASourceAreNotPartOfTheName) {
     EXPECT_EQ(doc.ExpandImageName(" b.bmp "), "/base/b.bmp");
     EXPECT_EQ(doc.ExpandImageName("\tsub\\c.gif"), "/base/sub/c.gif");
     EXPECT_EQ(doc.ExpandImageName(" /abs/d.jpg"), "/abs/d.jpg");
+}
+
+// Random markup of the kinds above (nested and unclosed lists, lists in cells, nested links,
+// captions, PRE, processing instructions, panels and page breaks): built, laid out at random
+// widths and painted without a crash, a hang or a lost section.
+TEST(BuilderRobustness, RandomMarkupOfListsCellsLinksAndInstructions) {
+    static const char* const pieces[] = {
+        "<ul>", "<ol>", "<li>", "</li>", "</ul>", "</ol>", "<table border=1>", "<tr>", "<td>",
+        "</td>", "<th>", "</table>", "<caption align=bottom>", "</caption>", "<a href=x>",
+        "<a href=y>", "<a name=n>", "</a>", "<p class=c>", "</p>", "<br>", "<br clear=all>",
+        "<pre>", "</pre>", "<style>p{color:red}</style>", "<?xml ?>", "<?", "?>", "<div>",
+        "</div>", "<basefont size=6>", "<font size=+2>", "</font>", "<panel width=20>", "<page>",
+        "<h2>", "</h2>", "text ", "Antidisestablishmentarianism", "<img src=\" x.gif \">", "&nbsp;",
+        "<dl><dt>", "<dd>", "<blockquote>", "</blockquote>", "<center>", "</center>",
+    };
+    std::mt19937 random(1208);
+    for (int round = 0; round < 1000; ++round) {
+        std::string html;
+        const int n = 1 + int(random() % 40);
+        for (int i = 0; i < n; ++i) html += pieces[random() % std::size(pieces)];
+        Built b(html, 20 + int(random() % 500));
+        EXPECT_GE(b.height, 0) << html;
+        b.Paint();
+        if (html.find("text") != std::string::npos) {
+            bool found = false;
+            for (TSection* s : b.Texts()) found |= s->Text.find("text") != std::string::npos;
+            std::vector<TTableBlock*> tables;
+            CollectAll(b.doc.Sections, tables);
+            std::vector<TSection*> all;
+            CollectAll(b.doc.Sections, all);
+            for (TSection* s : all) found |= s->Text.find("text") != std::string::npos;
+            EXPECT_TRUE(found || html.find("<?") != std::string::npos) << html;
+        }
+    }
 }
 
 }  // namespace
