@@ -192,7 +192,11 @@ void TContentIndex::ReadArticle(const fs::path& file) {
 }
 
 void TContentIndex::AddFailure(const fs::path& path) {
-    if (failures_++ == 0) firstFailure_ = cp1251::fromPath(path);
+    // The walk runs in the content folder: the report names the full path, not "./B/...".
+    std::error_code error;
+    fs::path full = fs::absolute(path, error);
+    if (error) full = path;
+    if (failures_++ == 0) firstFailure_ = cp1251::fromPath(full.lexically_normal());
 }
 
 std::string TContentIndex::FailureMessage() const {
@@ -204,7 +208,7 @@ std::string TContentIndex::FailureMessage() const {
 
 // --- contents file -------------------------------------------------------------------------
 
-void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& file) {
+std::string ContentsText(const std::vector<std::string>& lines) {
     std::string text;
     size_t total = 0;
     for (const auto& line : lines) total += line.size() + 2;
@@ -213,6 +217,11 @@ void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& fil
         text += line;
         text += "\r\n";
     }
+    return text;
+}
+
+void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& file) {
+    const std::string text = ContentsText(lines);
     std::string pattern = file.native() + ".XXXXXX";
     const std::string shownName = cp1251::fromPath(file);
     auto fail = [&](int error) {

@@ -63,6 +63,9 @@ private:
     std::string anchor_;  // anchor text collected so far
 };
 
+// The lines as the contents file holds them, each ended by CR LF.
+std::string ContentsText(const std::vector<std::string>& lines);
+
 // Writes the lines, each ended by CR LF, as the contents file: whole or not at all (a
 // temporary file renamed over the old one). Raises kv::Exception on failure.
 void SaveContentsFile(const std::vector<std::string>& lines, const std::filesystem::path& file);

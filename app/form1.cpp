@@ -178,10 +178,19 @@ void TForm1::LoadContents() {
         if (index_.FailureCount() > 0) messages::showError(index_.FailureMessage());
     };
     try {
-        SaveContentsFile(index_.Lines(), cp1251::toPath(ContentsFilePath()));
+        bool saved = true;
+        try {
+            SaveContentsFile(index_.Lines(), cp1251::toPath(ContentsFilePath()));
+        } catch (const std::exception& failure) {
+            // A state folder that cannot be written must not hide the encyclopedia: the
+            // failure is reported once and the tree comes from the walked lines.
+            messages::showError(failure.what());
+            saved = false;
+        }
         ContentTree tree;
         try {
-            tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
+            if (saved) tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
+            else tree.LoadFromText(ContentsText(index_.Lines()));
         } catch (...) {
             TreeView1->Load(tree, ImageList1);  // what loaded before the bad line stays
             throw;

@@ -1,4 +1,4 @@
-// Fuzz target: BMP and JPEG (and GIF) loading as files and host streams, masks, conversion.
+// Fuzz target: BMP, PNG and JPEG (and GIF) loading as files and host streams, masks, conversion.
 
 #include <cstddef>
 #include <cstdint>

@@ -29,6 +29,34 @@ std::unique_ptr<TBitmap> DecodeBMP(const std::string& bytes) {
     return std::make_unique<TBitmap>(TBitmap::FromQImage(image));
 }
 
+// A PNG through Qt's reader, refused by its header before any pixel is allocated when it is
+// larger than any picture we accept. With an alpha channel, `mask` (when asked for) is white
+// where the picture is transparent (alpha below 128).
+std::unique_ptr<TBitmap> DecodePNG(const std::string& bytes, std::unique_ptr<TBitmap>* mask) {
+    QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "png");
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() ||
+        std::int64_t{size.width()} * size.height() > TBitmap::kMaxPixels)
+        return nullptr;
+    QImage image;
+    if (!reader.read(&image) || image.isNull() || image.size() != size) return nullptr;
+    if (mask && image.hasAlphaChannel()) {
+        const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+        auto bits = std::make_unique<TBitmap>(argb.width(), argb.height(), TPixelFormat::pfMono);
+        bits->Fill(kBlack);
+        for (int y = 0; y < argb.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            for (int x = 0; x < argb.width(); ++x)
+                if (qAlpha(row[x]) < 128) bits->SetPixel(x, y, kWhite);
+        }
+        *mask = std::move(bits);
+    }
+    return std::make_unique<TBitmap>(TBitmap::FromQImage(image.convertToFormat(QImage::Format_RGB32)));
+}
+
 std::unique_ptr<TBitmap> DecodeGIFPicture(const std::string& bytes, bool& notAnimated) {
     auto gif = TGIFImage::CreateFromStream(bytes, notAnimated);
     if (!gif || gif->Picture() == nullptr) return nullptr;
@@ -40,6 +68,23 @@ std::string Extension(const std::string& fileName) {
     const auto dot = fileName.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
     return cp1251::lowerText(fileName.substr(dot, 9));
+}
+
+// A PNG with its alpha channel as the mask (transparency 2: given by the file); without one,
+// the corner mask when asked for. Converted to the display's format.
+std::unique_ptr<TBitmap> LoadPNG(const std::string& bytes, int& transparency,
+                                 std::unique_ptr<TBitmap>& mask) {
+    try {
+        auto picture = DecodePNG(bytes, &mask);
+        if (!picture) return mask.reset(), nullptr;
+        if (mask) transparency = 2;
+        else if (transparency == 1) mask = MakeMask(*picture, false, kBlack);
+        else transparency = 0;
+        return ToDisplayFormat(std::move(picture));
+    } catch (const std::exception&) {
+        mask.reset();
+        return nullptr;
+    }
 }
 
 }  // namespace
@@ -113,6 +158,15 @@ bool ProbeImageSize(const std::string& bytes, int& width, int& height) {
         height = gif.Height();
         return true;
     }
+    case ikPNG: {
+        QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        QBuffer buffer(&data);
+        buffer.open(QIODevice::ReadOnly);
+        const QSize size = QImageReader(&buffer, "png").size();
+        width = size.width();
+        height = size.height();
+        return size.isValid();
+    }
     case ikJPEG:
         return TJpegMod::ReadSize(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), width, height);
     default: return false;
@@ -136,6 +190,7 @@ std::unique_ptr<TBitmap> DecodeImageBytes(const std::string& bytes, bool convert
     try {
         switch (RecognizeImage(bytes)) {
         case ikBMP: picture = DecodeBMP(bytes); break;
+        case ikPNG: picture = DecodePNG(bytes, nullptr); break;
         case ikGIF87:
         case ikGIF89: {
             bool notAnimated = false;
@@ -160,6 +215,7 @@ std::unique_ptr<TBitmap> LoadImageFile(const std::string& fileName, int& transpa
     mask.reset();
     std::string bytes;
     if (!ReadImageFile(fileName, bytes)) return nullptr;
+    if (RecognizeImage(bytes) == ikPNG) return LoadPNG(bytes, transparency, mask);
     TColor color = kBlack;
     if (Extension(fileName) == ".gif" && GIFTransparentColor(bytes, color)) transparency = 2;
     if (transparency == 0) return DecodeImageBytes(bytes, true);
@@ -184,6 +240,7 @@ std::unique_ptr<TBitmap> LoadImageStream(const std::string* stream, int& transpa
     mask.reset();
     if (stream == nullptr || stream->size() < 20) return nullptr;
     const int kind = RecognizeImage(*stream);
+    if (kind == ikPNG) return LoadPNG(*stream, transparency, mask);
     if (kind != ikBMP && kind != ikJPEG) return nullptr;
     if (kind == ikJPEG) transparency = 0;
     try {

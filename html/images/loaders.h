@@ -1,6 +1,7 @@
 #pragma once
 // Reading image files and host streams: recognising the kind by the first bytes, decoding BMP
-// (Qt's reader), JPEG (libjpeg) and GIF (our decoder), transparency masks, conversion to the
+// and PNG (Qt's reader), JPEG (libjpeg) and GIF (our decoder), transparency masks (a PNG's from
+// its alpha channel), conversion to the
 // display's format, and drawing through a mask.
 //
 // Names are Windows-1251; "\" reads as "/", and a name that does not exist as written is looked
@@ -27,7 +28,7 @@ std::string ResolveImageFile(const std::string& fileName);
 // Whole file into Bytes; false when missing, unreadable, or larger than any image we accept.
 bool ReadImageFile(const std::string& fileName, std::string& bytes);
 
-// Width and height of a BMP, JPEG or GIF (logical screen, frames included) from its headers,
+// Width and height of a BMP, PNG, JPEG or GIF (logical screen, frames included) from its headers,
 // without decoding pixels. False when the headers cannot be read.
 bool ProbeImageSize(const std::string& bytes, int& width, int& height);
 
@@ -35,15 +36,16 @@ bool ProbeImageSize(const std::string& bytes, int& width, int& height);
 // table directly (from the first 790 bytes). False for any other layout.
 bool GIFTransparentColor(const std::string& bytes, TColor& color);
 
-// The picture of a file: kind 1 and 5 through their readers, GIF through the decoder (first
+// The picture of a file: kinds 1, 4 and 5 through their readers, GIF through the decoder (first
 // picture; a still GIF is never converted), with conversion to the display format when asked.
 // None on any failure.
 std::unique_ptr<TBitmap> DecodeImageBytes(const std::string& bytes, bool convert);
 
-// Transparency 0 none, 1 corner (lower-left pixel's colour), 2 colour given by the file.
+// Transparency 0 none, 1 corner (lower-left pixel's colour), 2 colour (or a PNG's alpha
+// channel) given by the file.
 std::unique_ptr<TBitmap> LoadImageFile(const std::string& fileName, int& transparency,
                                        std::unique_ptr<TBitmap>& mask);
-// Host streams: BMP and JPEG only, at least 20 bytes.
+// Host streams: BMP, PNG and JPEG only, at least 20 bytes.
 std::unique_ptr<TBitmap> LoadImageStream(const std::string* stream, int& transparency,
                                          std::unique_ptr<TBitmap>& mask);
 

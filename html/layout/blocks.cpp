@@ -1,6 +1,7 @@
 #include "html/layout/blocks.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "html/layout/sectionlist.h"
 #include "html/layout/textsection.h"
@@ -150,14 +151,16 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
         TIndentOwnerScope owner(indents, this);
         const int l = indents.AddLeft(ContentLeft - indents.LeftEdge, contentTop);
         const int r = indents.AddRight(ContentLeft + inner - indents.LeftEdge, contentTop);
-        // List items learn their first baseline from the first text line.
+        // List items learn their first baseline from the first text line, also when that line
+        // lies in a paragraph, heading or nested item inside them; other blocks pass it on.
         int* savedBaseline = Document->FirstLineBaseline;
         firstBaseline_ = 0;
-        Document->FirstLineBaseline = &firstBaseline_;
+        if (HasMarker()) Document->FirstLineBaseline = &firstBaseline_;
         Content.Indents = &indents;
         contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner, viewHeight,
                                                indents, contentWidth, cursor);
         Document->FirstLineBaseline = savedBaseline;
+        if (HasMarker() && savedBaseline && *savedBaseline == 0) *savedBaseline = firstBaseline_;
         indents.CloseLeft(l, contentTop + contentHeight);
         indents.CloseRight(r, contentTop + contentHeight);
         indents.Release(l, r);
@@ -344,6 +347,30 @@ std::string Letters(int n, bool upper) {
 
 }  // namespace
 
+// A disc (filled) or circle (hollow) in the box, one row of pixels at a time, so that every
+// canvas draws it alike.
+void TBlockLI::PaintRound(TCanvas& canvas, const QRect& box, bool filled) const {
+    const double r = box.width() / 2.0;
+    const double cx = box.left() + r, cy = box.top() + r;
+    for (int row = 0; row < box.height(); ++row) {
+        const double dy = box.top() + row + 0.5 - cy;
+        const double outer = std::sqrt(std::max(0.0, r * r - dy * dy));
+        const int left = int(std::lround(cx - outer)), right = int(std::lround(cx + outer));
+        if (right <= left) continue;
+        const int y = box.top() + row;
+        const double ri = r - 1.0;
+        const double inner = std::abs(dy) < ri ? std::sqrt(ri * ri - dy * dy) : -1.0;
+        if (filled || inner < 0) {
+            canvas.FillRect(QRect(left, y, right - left, 1), MarkerFont.Color);
+            continue;
+        }
+        const int innerLeft = std::max(left + 1, int(std::lround(cx - inner)));
+        const int innerRight = std::min(right - 1, int(std::lround(cx + inner)));
+        canvas.FillRect(QRect(left, y, innerLeft - left, 1), MarkerFont.Color);
+        canvas.FillRect(QRect(innerRight, y, right - innerRight, 1), MarkerFont.Color);
+    }
+}
+
 void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
     if (ListKind == 0 || firstBaseline_ == 0) return;
     canvas.Save();
@@ -366,13 +393,25 @@ void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
     } else {
         const int size = std::max(3, m.Ascent / 3);
         const QRect box(contentX - 8 - size, baseline - m.Ascent / 2 - size / 2, size, size);
-        if (ListKind == 2) {
-            canvas.FrameRect(box, MarkerFont.Color);
-        } else {
-            canvas.FillRect(box, MarkerFont.Color);
-        }
+        if (ListKind == 3) canvas.FillRect(box, MarkerFont.Color);
+        else PaintRound(canvas, box, ListKind == 1);
     }
     canvas.Restore();
+}
+
+// ---------------------------------------------------------------- page breaks
+
+std::unique_ptr<TSectionBase> TPage::CloneFor(TSectionList* document) const {
+    return std::make_unique<TPage>(*this, document);
+}
+
+int TPage::Paint(TCanvas&, const QRect& clip, IndentManager&, int, int, int) {
+    // A break at the very top of the page (where the page began) ends nothing: the page would
+    // be empty and printing would never get past it.
+    if (Document && Document->IsPrintCopy && Top > Document->ScrollTopY + clip.top() &&
+        Top < Document->PageLimitY)
+        Document->PageLimitY = Top;
+    return Top;
 }
 
 // ---------------------------------------------------------------- rules

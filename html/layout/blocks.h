@@ -75,7 +75,8 @@ protected:
     int LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
                     int& maxWidth, int& cursor);
 
-    // Marker drawing of list items.
+    // Marker drawing of list items, which take the first baseline of their content.
+    virtual bool HasMarker() const { return false; }
     virtual void PaintMarker(TCanvas&, int, int) {}
     int firstBaseline_ = 0;
 };
@@ -95,7 +96,11 @@ public:
     TFontSpec MarkerFont;
 
 protected:
+    bool HasMarker() const override { return true; }
     void PaintMarker(TCanvas& canvas, int contentX, int s) override;
+
+private:
+    void PaintRound(TCanvas& canvas, const QRect& box, bool filled) const;
 };
 
 // A horizontal rule.
@@ -119,6 +124,17 @@ public:
     int X = 0, LineLeft = 0, LineWidth = 0;
 };
 
+// A page break: takes no room on the screen; in a print copy its paint ends the page at its
+// top, so that the next page begins with what follows it.
+class TPage : public TSectionBase {
+public:
+    using TSectionBase::TSectionBase;
+    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
+    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+              int yRef) override;
+    const char* Kind() const override { return "page"; }
+};
+
 // A table cell: its own cell of sections with its own indent manager.
 class TTableCell {
 public:
@@ -140,6 +156,7 @@ public:
 struct TTableRow {
     std::vector<std::unique_ptr<TTableCell>> Cells;
     TColor Background = kNoColor;
+    bool Caption = false;  // the table's caption: above or below the grid, without frame
     int Top = 0, Height = 0;
 };
 

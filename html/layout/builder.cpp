@@ -20,6 +20,7 @@ constexpr int kMaxStack = 200;
 constexpr int kFontPoints[] = {8, 10, 12, 14, 18, 24, 36};
 constexpr int kPreFontPoints[] = {7, 8, 10, 12, 15, 20, 30};
 
+
 }  // namespace
 
 THtmlBuilder::THtmlBuilder(TSectionList& document) : doc_(document) {}
@@ -181,9 +182,9 @@ TLayoutAttrs THtmlBuilder::Attributes() const {
     return attrs;
 }
 
-void THtmlBuilder::PushTag(std::string_view tag, std::string_view pseudo) {
+void THtmlBuilder::PushTag(std::string_view tag, std::string_view pseudo, TAttributeList* from) {
     if (stack_.Count() >= kMaxStack) return;
-    TAttributeList* attrs = reader_.TagAttributes.get();
+    TAttributeList* attrs = from ? from : reader_.TagAttributes.get();
     const std::string cls = attrs ? attrs->ClassValue() : std::string();
     const std::string id = attrs ? attrs->IdValue() : std::string();
     TProperties* inlineStyle = attrs && pseudo.empty() ? attrs->InlineStyle() : nullptr;
@@ -309,7 +310,6 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
         } else if ((s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL ||
                     s == syADDRESS || s == syBLOCKQUOTE) && nested) {
             ReadList(s, terminators);
-            reader_.NextToken();
         } else if ((s == syLI || s == syDD || s == syDT) && nested) {
             ReadListItem(s == syLI ? syUL : syDL, 1, '1', false, terminators);
         } else if ((s == syCENTER || s == syDIV) && nested) {
@@ -429,8 +429,12 @@ bool THtmlBuilder::ReadInline() {
         }
         case syBR: ReadBreak(); return true;
         case syIMG: ReadImage(); break;
+        case syPANEL: ReadPanel(); break;
         case syMAP: ReadMap(); return true;
-        case syPAGE: FinishSection(); break;
+        case syPAGE:
+            FinishSection();
+            target_->AppendSection(std::make_unique<TPage>(&doc_));
+            break;
         case syINPUT: case sySELECT: case syTEXTAREA: ReadControl(); return true;
         case sySCRIPT:
             if (OnScript) {
@@ -449,7 +453,7 @@ bool THtmlBuilder::ReadInline() {
         }
         case syPRE: ReadPre(); return true;
         default:
-            return false;  // panels are not shown
+            return false;
     }
     reader_.NextToken();
     return true;
@@ -473,25 +477,26 @@ void THtmlBuilder::ReadFont(bool baseFont) {
             p.SetIfUnset(piFontFamily, a.Value.substr(0, 50));
         }
     }
-    if (baseFont) stack_.Pop("font");
+    // A BASEFONT entry stays: it sets the size of all the text after it.
     SwitchFont();
 }
 
 void THtmlBuilder::ReadLink() {
+    const TLayoutAttrs attrs = Attributes();
+    const bool href = std::any_of(attrs.begin(), attrs.end(),
+                                  [](const TLayoutAttr& a) { return a.Name == "HREF"; });
+    if (href && inLink_) {
+        // A link left open closes when the next one opens, with all four of its entries.
+        CloseLink();
+        stack_.Pop("a");
+    }
     PushTag("a");
     stack_.Top().TakeTextBackground();
-    const TLayoutAttrs attrs = Attributes();
     std::string target;
     for (const TLayoutAttr& a : attrs)
         if (a.Name == "TARGET") target = a.Value;
     for (const TLayoutAttr& a : attrs) {
-        if (a.Name == "HREF") {
-            if (inLink_) {
-                // A link left open closes when the next one opens.
-                inLink_ = false;
-                link_.Clear();
-                for (int i = 0; i < 3; ++i) stack_.Pop("a");
-            }
+        if (a.Name == "HREF" && !inLink_) {  // a second HREF in the tag does not count
             inLink_ = true;
             link_.SetLink(a.Value, target);
             for (const char* pseudo : {"link", "hover", "visited"}) PushTag("a", pseudo);
@@ -518,15 +523,19 @@ void THtmlBuilder::ReadBreak() {
         return;
     }
     FinishSection();
-    std::uint8_t side = 3;
+    PushTag("br");
+    // A clear given by the element's style wins over the attribute.
     for (const TLayoutAttr& a : attrs)
         if (a.Name == "CLEAR") {
             const std::string v = cp1251::lowerText(a.Value);
-            side = v == "left" ? 1 : v == "right" ? 2 : 3;
+            stack_.Top().SetIfUnset(piClear, std::string(v == "left" || v == "right" ? v : "both"));
         }
+    const TSide side = stack_.Top().ClearSide();
     NewSection();
-    section_->ClearSide = side;
+    section_->ClearSide = side == sdLeft ? 1 : side == sdRight ? 2 : side == sdBoth ? 3 : 0;
     section_->KeepWhenEmpty = true;
+    stack_.Pop("br");
+    SwitchFont();
     reader_.NextToken();
 }
 
@@ -537,6 +546,23 @@ void THtmlBuilder::ReadImage() {
     TSection& section = Section();
     section.AppendImage(attrs, pos, reader_.NoBreakRun);
     stack_.Pop("img");
+}
+
+void THtmlBuilder::ReadPanel() {
+    PushTag("panel");
+    const TLayoutAttrs attrs = Attributes();
+    std::string name, type, src;
+    for (const TLayoutAttr& a : attrs) {
+        if (a.Name == "NAME") name = a.Value;
+        else if (a.Name == "TYPE") type = a.Value;
+        else if (a.Name == "SRC") src = a.Value;
+    }
+    std::unique_ptr<TPanelControl> control;
+    if (doc_.OnPanelCreate) doc_.OnPanelCreate(name, type, src, control);
+    TPanelObj* panel = Section().AppendPanel(std::move(control), attrs, reader_.SourceIndex,
+                                             reader_.NoBreakRun);
+    panel->OnDestroy = doc_.OnPanelDestroy;
+    stack_.Pop("panel");
 }
 
 void THtmlBuilder::ReadMap() {
@@ -584,6 +610,17 @@ void THtmlBuilder::ReadPre() {
             NewSection();
             afterBreak = true;
             reader_.NextToken();
+        } else if (s == sySTYLE) {
+            reader_.ReadStyleElement(doc_.Styles);  // a sheet, never text, also inside PRE
+            reader_.NextToken();
+        } else if (s == syP) {
+            // A paragraph inside preformatted text starts on a line of its own after a blank
+            // line, as the paragraph's space.
+            if (section_ && !section_->Text.empty()) NewSection();
+            Section().KeepWhenEmpty = true;
+            NewSection();
+            afterBreak = false;
+            reader_.NextToken();
         } else if (IsInline(s) && s != syPRE && s != syH && s != syHR && s != syMAP) {
             afterBreak = false;
             if (!ReadInline()) reader_.NextToken();
@@ -604,13 +641,19 @@ void THtmlBuilder::ReadPre() {
 void THtmlBuilder::ReadParagraph(const TSet& terminators) {
     if (terminators[syP]) return;
     FinishSection();
+    // The tag's attributes are kept past the tokens that follow: class, id and inline style
+    // are the paragraph's own, not those of the next tag.
     TLayoutAttrs attrs = Attributes();
+    auto own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
     reader_.NextToken();
     while (reader_.Symbol == syP || reader_.Symbol == syPEnd) {
-        if (reader_.Symbol == syP) attrs = Attributes();
+        if (reader_.Symbol == syP) {
+            attrs = Attributes();
+            own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
+        }
         reader_.NextToken();
     }
-    PushTag("p");
+    PushTag("p", "", own.get());
     TakeAlignment(attrs);
     TCellBasic* saved = target_;
     target_ = &OpenBlock("p").Content;
@@ -677,7 +720,10 @@ void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
     TCellBasic* saved = target_;
     target_ = &OpenBlock(name).Content;
     reader_.NextToken();
+    // The items of this list are its own: the item tags that end an enclosing item do not end
+    // this list.
     TSet inner = terminators;
+    inner.reset(syLI).reset(syDD).reset(syDT);
     inner.set(end);
     while (!inner[reader_.Symbol] && reader_.Symbol != syEof) {
         const TSymbol s = reader_.Symbol;
@@ -689,7 +735,6 @@ void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
             ++depth_;
             ReadList(s, inner);
             --depth_;
-            reader_.NextToken();
         } else if (s == syP) {
             ReadParagraph(inner);
         } else if (s == syTABLE || s == syCENTER || s == syDIV || s == syFORM) {
@@ -703,6 +748,8 @@ void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
     stack_.Pop(name);
     target_ = saved;
     NewSection();
+    // Only the list's own end tag is consumed: any other terminator belongs to a caller.
+    if (reader_.Symbol == end) reader_.NextToken();
 }
 
 void THtmlBuilder::ReadListItem(TSymbol listSymbol, int number, char type, bool plain,
@@ -737,130 +784,6 @@ void THtmlBuilder::ReadListItem(TSymbol listSymbol, int number, char type, bool 
     stack_.Pop(tag);
     target_ = saved;
     NewSection();
-}
-
-void THtmlBuilder::ReadTable(const TSet& terminators) {
-    CloseLink();
-    FinishSection();
-    PushTag("table");
-    TLayoutAttrs attrs = Attributes();
-    for (TLayoutAttr& a : attrs) {
-        TColor color = 0;
-        if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) stack_.Top().SetIfUnset(piBackgroundColor, int(color));
-    }
-    auto table = std::make_unique<TTableBlock>(&doc_, attrs, TBoxStyle::From(stack_.Top(), 0, 0));
-    TTableBlock& ref = *table;
-    // The document owns the table from the start: a parse error inside a cell leaves every
-    // cell the builder points to alive.
-    target_->AppendSection(std::move(table));
-    ref.Centered = centerDepth_ > 0;
-    for (const TLayoutAttr& a : attrs) {
-        TColor color = 0;
-        if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) ref.BorderColor = color;
-    }
-    const int level = stack_.Count();
-    TCellBasic* saved = target_;
-    TSet cellEnd = Set({syTD, syTH, syTR, syTREnd, syTDEnd, syTHEnd, syCAPTION, syCAPTIONEnd,
-                        syTABLEEnd});
-    cellEnd |= terminators;
-    cellEnd.reset(syEof);
-    std::uint8_t rowAlign = 2;
-    std::string rowTextAlign;
-    auto finishCell = [&] {
-        FinishSection();
-        while (stack_.Count() > level + 1) stack_.Pop(stack_.Top().ElemTag);
-    };
-    reader_.NextToken();
-    while (reader_.Symbol != syTABLEEnd && reader_.Symbol != syEof) {
-        const TSymbol s = reader_.Symbol;
-        if (s == syTR) {
-            finishCell();
-            ref.Rows.emplace_back();
-            rowAlign = 2;
-            rowTextAlign.clear();
-            for (const TLayoutAttr& a : Attributes()) {
-                const std::string v = cp1251::lowerText(a.Value);
-                if (a.Name == "ALIGN" && (v == "left" || v == "center" || v == "right")) rowTextAlign = v;
-                TColor color = 0;
-                if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) ref.Rows.back().Background = color;
-                if (a.Name == "VALIGN") {
-                    const std::string v = cp1251::lowerText(a.Value);
-                    rowAlign = v == "top" ? 1 : v == "bottom" ? 3 : 2;
-                }
-            }
-            PushTag("tr");
-            reader_.NextToken();
-        } else if (s == syTD || s == syTH) {
-            CloseLink();
-            finishCell();
-            if (ref.Rows.empty()) ref.Rows.emplace_back(), PushTag("tr");
-            if (stack_.Count() <= level) PushTag("tr");
-            PushTag(s == syTD ? "td" : "th");
-            auto cell = std::make_unique<TTableCell>(&doc_);
-            cell->VAlign = rowAlign;
-            for (const TLayoutAttr& a : Attributes()) {
-                const std::string v = cp1251::lowerText(a.Value);
-                TColor color = 0;
-                if (a.Name == "ALIGN") TakeAlignment(a.Value);
-                else if (a.Name == "VALIGN") cell->VAlign = v == "top" ? 1 : v == "bottom" ? 3 : 2;
-                else if (a.Name == "COLSPAN") cell->ColSpan = std::clamp(AttrNumber(a.Value), 1, 100);
-                // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
-                else if (a.Name == "ROWSPAN") cell->RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534);
-                else if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) cell->BorderColor = color;
-                else if (a.Name == "NOWRAP") cell->NoWrap = true;
-                else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) cell->Background = color;
-                else if (a.Name == "WIDTH") {
-                    cell->WidthPercent = a.Value.find('%') != std::string::npos;
-                    cell->WidthAttr = std::clamp(AttrNumber(a.Value), 0, 32000);
-                }
-            }
-            if (!rowTextAlign.empty()) stack_.Top().SetIfUnset(piTextAlign, rowTextAlign);
-            if (stack_.Top().TextOf(piTextAlign) == "none")
-                stack_.Top().SetIfUnset(piTextAlign, std::string(s == syTD ? "left" : "center"));
-            target_ = &cell->Cell;
-            ref.Rows.back().Cells.push_back(std::move(cell));
-            NewSection();
-            reader_.NextToken();
-            ReadBody(cellEnd);
-            FinishSection();
-            target_ = saved;
-        } else if (s == syTREnd || s == syTDEnd || s == syTHEnd || s == syCAPTIONEnd) {
-            finishCell();
-            reader_.NextToken();
-        } else if (s == syFORM && !terminators[syFORM]) {
-            // A form around rows: its controls stand in the cells.
-            CloseForm();
-            doc_.Forms.push_back(std::make_unique<ThtmlForm>(&doc_, Attributes()));
-            openForm_ = doc_.Forms.back().get();
-            reader_.NextToken();
-        } else if (s == syFORMEnd && !terminators[syFORMEnd]) {
-            CloseForm();
-            reader_.NextToken();
-        } else if (s == syCAPTION) {
-            finishCell();
-            reader_.NextToken();  // captions are read as text of a row of their own
-            ref.Rows.emplace_back();
-            auto cell = std::make_unique<TTableCell>(&doc_);
-            cell->ColSpan = 0;
-            PushTag("caption");
-            target_ = &cell->Cell;
-            ref.Rows.back().Cells.push_back(std::move(cell));
-            NewSection();
-            ReadBody(cellEnd);
-            FinishSection();
-            stack_.Pop("caption");
-            target_ = saved;
-        } else if (terminators[s] && s != syTD && s != syTR) {
-            break;
-        } else {
-            reader_.NextToken();  // text between cells is not shown
-        }
-    }
-    finishCell();
-    target_ = saved;
-    stack_.Pop("table");
-    NewSection();
-    if (reader_.Symbol == syTABLEEnd) reader_.NextToken();
 }
 
 }  // namespace kv

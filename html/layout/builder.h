@@ -81,6 +81,7 @@ private:
     void ReadListItem(TSymbol listSymbol, int number, char type, bool plain,
                       const TSet& terminators);
     void ReadTable(const TSet& terminators);
+    void ReadBetweenCells(TTableBlock& table, TBlock*& foster, const TSet& cellEnd);
     void ReadPre();
     void ReadMap();
     void ReadBodyTag();
@@ -88,6 +89,7 @@ private:
     void ReadFont(bool baseFont);
     void ReadBreak();
     void ReadImage();
+    void ReadPanel();
     // Forms and their controls.
     void ReadForm(const TSet& terminators);
     void ReadControl();
@@ -109,7 +111,9 @@ private:
     void SwitchFont();
     TSectionStyle StyleOfTop() const;
     TLayoutAttrs Attributes() const;
-    void PushTag(std::string_view tag, std::string_view pseudo = "");
+    // Pushes the tag's style with the class, id and inline style of `from` (default: the
+    // current tag's attributes).
+    void PushTag(std::string_view tag, std::string_view pseudo = "", TAttributeList* from = nullptr);
     void TakeAlignment(std::string_view value);
     void TakeAlignment(const TLayoutAttrs& attributes);
     void CloseLink();

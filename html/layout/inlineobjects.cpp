@@ -435,6 +435,42 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
     ObjHeight = height;
 }
 
+TPanelObj::~TPanelObj() {
+    if (OnDestroy && Control) OnDestroy(*Control);
+}
+
+namespace {
+
+// What a print copy keeps of a panel's window.
+class TPanelSnapshot : public TPanelControl {
+public:
+    explicit TPanelSnapshot(const TPanelControl& source)
+        : width_(source.Width()), height_(source.Height()), visible_(source.Visible()),
+          color_(source.Color()) {}
+    int Width() const override { return width_; }
+    int Height() const override { return height_; }
+    void SetSize(int width, int height) override { width_ = width, height_ = height; }
+    bool Visible() const override { return visible_; }
+    TColor Color() const override { return color_; }
+    void Place(int, int) override {}
+    void Hide() override {}
+
+private:
+    int width_, height_;
+    bool visible_;
+    TColor color_;
+};
+
+}  // namespace
+
+std::unique_ptr<TPanelObj> TPanelObj::CloneForPrint() const {
+    auto copy = std::make_unique<TPanelObj>(
+        Control ? std::make_unique<TPanelSnapshot>(*Control) : nullptr, TLayoutAttrs{}, Pos);
+    static_cast<TFloatingObj&>(*copy) = *this;
+    copy->Name = Name, copy->Src = Src, copy->Type = Type, copy->AltText = AltText;
+    return copy;
+}
+
 void TPanelObj::Print(TCanvas& canvas, int x, int y) {
     if (Control && !Control->Visible()) return;
     canvas.Save();

@@ -3,6 +3,7 @@
 // target and hover and visited states, and images and panels standing at placeholder characters.
 
 #include <QImage>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,12 +158,17 @@ public:
     // Reads NAME, SRC, TYPE, ALT, ALIGN, WIDTH, HEIGHT, HSPACE and VSPACE; sizes the control.
     TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
               int position);
+    ~TPanelObj() override;
+    // The panel of a print copy: the same place, size, visibility and colour, without a window.
+    std::unique_ptr<TPanelObj> CloneForPrint() const;
     // Printing: a rectangle in the panel's colour with the alt text inside.
     void Print(TCanvas& canvas, int x, int y);
 
     std::string Name, Src, Type, AltText;
     std::unique_ptr<TPanelControl> Control;
     bool ShowIt = false;  // placed in the last paint
+    // Told before the control is freed (the host's destroy event).
+    std::function<void(TPanelControl& panel)> OnDestroy;
 };
 
 struct TImageHit {

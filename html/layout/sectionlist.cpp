@@ -6,6 +6,7 @@
 
 #include "html/images/display.h"
 #include "html/layout/textsection.h"
+#include "html/reader/units.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
 
@@ -120,8 +121,11 @@ int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int&
     // Layout moves every control: none stands where the last paint put it until painted again.
     for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     const int height = TCell::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
+    // Every layout starts the animations afresh: first frame, animation turned off and on,
+    // which restarts the pass count and the frame clock.
     for (TAnimatedImage* image : AnimatedImages) {
         image->SetCurrentFrame(0);
+        image->Stop();
         if (!IsPrintCopy) image->Start();
     }
     if (!IsPrintCopy && !timer_) {
@@ -398,7 +402,8 @@ QRgb CornerColour(const QImage& image) { return image.pixel(0, image.height() - 
 }  // namespace
 
 std::string TSectionList::ExpandImageName(const std::string& source) const {
-    std::string name = source;
+    // Blanks at the ends of a SRC are not part of the name: trimmed before the base joins it.
+    std::string name(TrimView(source));
     std::replace(name.begin(), name.end(), '\\', '/');
     if (name.empty() || name.front() == '/' || name.find("://") != std::string::npos) return name;
     return BaseFolder + name;

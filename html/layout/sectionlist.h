@@ -21,6 +21,10 @@
 class QTimer;
 
 namespace kv {
+class TPanelControl;
+}
+
+namespace kv {
 
 // A floating image drawn after all text, where layout placed it.
 struct TImageRec {
@@ -145,6 +149,12 @@ public:
     // The controls are about to be freed (Clear): the viewer drops their widgets.
     std::function<void()> OnControlsCleared;
     std::function<void()> OnBackgroundChange;
+    // A PANEL element: the host gives the panel's window control (name, TYPE and SRC as
+    // written), or none; told again before the control is freed.
+    std::function<void(const std::string& name, const std::string& type, const std::string& src,
+                       std::unique_ptr<TPanelControl>& panel)>
+        OnPanelCreate;
+    std::function<void(TPanelControl& panel)> OnPanelDestroy;
 
     // ---- registries
     std::vector<std::unique_ptr<ThtmlForm>> Forms;

@@ -44,7 +44,7 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
     copy->StyleFloat = StyleFloat;
     for (const TTableRow& row : Rows) {
         TTableRow& r = copy->Rows.emplace_back();
-        r.Background = row.Background;
+        r.Background = row.Background, r.Caption = row.Caption;
         for (const auto& cell : row.Cells) {
             auto c = std::make_unique<TTableCell>(document);
             c->ColSpan = cell->ColSpan, c->RowSpan = cell->RowSpan, c->Background = cell->Background;
@@ -279,7 +279,14 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
     const int s = Document->ScrollTopY;
     if (PaintBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
     const int tableTop = Top + Box.MarginTop;
-    const QRect outer(x + TableLeft, tableTop - s, TableWidth, PaintBottom - Box.MarginBottom - tableTop);
+    // A caption row stands outside the grid's frame and background.
+    int gridTop = tableTop, gridBottom = PaintBottom - Box.MarginBottom;
+    if (Rows.size() > 1 && Rows.front().Caption) gridTop = Rows[1].Top - Spacing - Border;
+    if (Rows.size() > 1 && Rows.back().Caption) {
+        const TTableRow& last = Rows[Rows.size() - 2];
+        gridBottom = last.Top + last.Height + Spacing + Border;
+    }
+    const QRect outer(x + TableLeft, gridTop - s, TableWidth, gridBottom - gridTop);
     if (Background != kNoColor) canvas.FillRect(outer, Background);
     for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), BorderColor);
     for (TTableRow& row : Rows) {
@@ -288,8 +295,8 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
             if (row.Top + cell->Height - s <= clip.top()) continue;
             const QRect box(x + cell->Left, row.Top - s, cell->Width, cell->Height);
             const TColor back = cell->Background != kNoColor ? cell->Background : row.Background;
-            if (back != kNoColor) canvas.FillRect(box, back);
-            if (Border) canvas.FrameRect(box, cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
+            if (back != kNoColor && !row.Caption) canvas.FillRect(box, back);
+            if (Border && !row.Caption) canvas.FrameRect(box, cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
             const int inset = Padding + (Border ? 1 : 0);
             cell->Cell.Paint(canvas, clip, x + cell->Left + inset, row.Top + inset);
         }

@@ -72,6 +72,10 @@ TSection::TSection(const TSection& source, TSectionList* document)
                 if (control) control->Image = clone.get();
             }
             Objects.Add(std::move(clone));
+        } else if (auto* panel = dynamic_cast<const TPanelObj*>(&obj)) {
+            // Print copies keep their panels: they are printed where the screen shows them.
+            TPanelObj& kept = static_cast<TPanelObj&>(Objects.Add(panel->CloneForPrint()));
+            document->Panels.push_back(&kept);
         } else {
             Objects.Add(std::move(copy));
         }
@@ -634,8 +638,11 @@ void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& m
             continue;
         }
         int j = q + 1;
-        while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage)) ++j;
-        while (j < n && Text[j] == ' ') ++j;
+        while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage) &&
+               Text[j] != char(chBreak))
+            ++j;
+        if (j < n && Text[j] == char(chBreak)) ++j;  // a break after the word ends its line
+        else while (j < n && Text[j] == ' ') ++j;
         maxWidth = std::max(maxWidth, MeasureText(canvas, p, true, j - p));
         finish(j - p);
     }

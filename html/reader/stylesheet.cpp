@@ -20,7 +20,38 @@ bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool IsNameChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '-'; }
 bool IsSelectorChar(unsigned char c) {
-    return IsNameChar(c) || c == ' ' || c == '#' || c == '.' || c == ':';
+    return IsNameChar(c) || c == '_' || c == ' ' || c == '#' || c == '.' || c == ':';
+}
+
+// A selector the cascade can match: element, class and id names with the pseudo-classes of
+// links; anything else (an unknown pseudo-class, an empty name) would style the wrong elements.
+bool Understood(std::string_view selector) {
+    for (std::size_t colon = selector.find(':'); colon != std::string_view::npos;
+         colon = selector.find(':', colon + 1)) {
+        std::size_t end = colon + 1;
+        while (end < selector.size() && selector[end] != ' ' && selector[end] != ':' &&
+               selector[end] != '.' && selector[end] != '#')
+            ++end;
+        const std::string_view pseudo = selector.substr(colon + 1, end - colon - 1);
+        if (pseudo != "link" && pseudo != "visited" && pseudo != "hover" && pseudo != "active")
+            return false;
+    }
+    for (std::size_t i = 0; i < selector.size(); ++i)
+        if ((selector[i] == '.' || selector[i] == '#' || selector[i] == ':') &&
+            (i + 1 == selector.size() || !IsSelectorChar(static_cast<unsigned char>(selector[i + 1])) ||
+             selector[i + 1] == ' '))
+            return false;
+    return true;
+}
+
+// A trailing "!important" is no part of the value.
+std::string_view WithoutImportant(std::string_view value) {
+    value = TrimView(value);
+    if (value.size() >= 10 && value.substr(value.size() - 9) == "important") {
+        std::string_view rest = TrimView(value.substr(0, value.size() - 9));
+        if (!rest.empty() && rest.back() == '!') return TrimView(rest.substr(0, rest.size() - 1));
+    }
+    return value;
 }
 bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
@@ -216,7 +247,8 @@ public:
                     Next();
                 }
                 const std::string lowerValue = cp1251::lowerText(TrimView(value));
-                Declare(cp1251::lowerText(name), StripQuotes(lowerValue), base, set);
+                const std::string_view plain = WithoutImportant(lowerValue);
+                Declare(cp1251::lowerText(name), StripQuotes(plain), base, set);
             }
             SkipSpaces();
             if (ch == ';') Next();
@@ -277,12 +309,17 @@ private:
 
     void ReadRule(TStyleList& styles, std::string_view base) {
         std::vector<std::string> selectors;
+        bool understood = true;
         for (;;) {
             std::string selector;
             while (IsSelectorChar(ch)) {
                 selector += static_cast<char>(cp1251::lower(ch));
                 Next();
             }
+            // A combinator or condition the cascade cannot match ("div > p", "[title]",
+            // "a + b") drops the whole rule, as CSS drops a rule it cannot read.
+            if ((ch != ',' && ch != '{' && !Stop()) || !Understood(TrimView(selector)))
+                understood = false;
             const std::string key = SelectorKey(TrimView(selector), styles);
             if (!key.empty()) selectors.push_back(key);
             if (ch != ',') break;
@@ -291,6 +328,7 @@ private:
         while (ch != '{' && !Stop()) Next();
         if (ch != '{') return;
         Next();
+        if (!understood) selectors.clear();
         ReadDeclarations(base, [&](std::string_view property, std::string_view value) {
             for (const auto& selector : selectors)
                 styles.SetSelectorProperty(selector, property, value);

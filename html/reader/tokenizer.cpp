@@ -94,8 +94,9 @@ void THtmlReader::OpenCommentError() {
     throw EParseError("Open Comment at End of HTML File");
 }
 
-// The reader stands at a "<" followed by "!": skips comments and declarations (several in a
-// row) so that the character after the last closing ">" becomes current.
+// The reader stands at a "<" followed by "!" or "?": skips comments, declarations and
+// processing instructions (several in a row) so that the character after the last closing ">"
+// becomes current.
 void THtmlReader::SkipMarkup() {
     try {
         SkipMarkupRun();
@@ -110,10 +111,11 @@ void THtmlReader::SkipMarkup() {
 
 void THtmlReader::SkipMarkupRun() {
     do {
-        ReadCharBasic();  // the "!"
+        ReadCharBasic();  // the "!" or "?"
+        const bool declaration = CurChar == '!';
         SkippingComment = true;
         ReadCharBasic();
-        if (CurChar == '-' && LookAhead() == '-') {
+        if (declaration && CurChar == '-' && LookAhead() == '-') {
             ReadCharBasic();
             ReadCharBasic();
             if (OnInclude && CurChar == '#' && mode_ != smInclude && !readingDirective_) {
@@ -126,7 +128,7 @@ void THtmlReader::SkipMarkupRun() {
         }
         SkippingComment = false;
         ReadCharBasic();
-    } while (CurChar == '<' && !ReadingScript && LookAhead() == '!');
+    } while (CurChar == '<' && !ReadingScript && MarkupAhead());
 }
 
 // Up to a "--" (any number of dashes) followed, after blanks, by ">".

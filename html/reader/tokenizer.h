@@ -100,7 +100,12 @@ public:
     void ReadChar() {
         SkippingComment = false;
         ReadCharBasic();
-        if (CurChar == '<' && !ReadingScript && LookAhead() == '!') [[unlikely]] SkipMarkup();
+        if (CurChar == '<' && !ReadingScript && MarkupAhead()) [[unlikely]] SkipMarkup();
+    }
+    // A comment, a declaration ("<!") or a processing instruction ("<?") follows the "<".
+    bool MarkupAhead() const {
+        const unsigned char next = LookAhead();
+        return next == '!' || next == '?';
     }
     void SkipBlanks() {
         while (CurChar == ' ' || CurChar == 13) ReadChar();

@@ -74,6 +74,13 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
         setPalette(colours);
     };
     doc_.OnControlEnter = [this](TFormControlObj& control) { ScrollControlIntoView(control.TopY()); };
+    doc_.OnPanelCreate = [this](const std::string& name, const std::string& type,
+                                const std::string& src, std::unique_ptr<TPanelControl>& panel) {
+        if (OnPanelCreate) OnPanelCreate(this, name, type, src, panel);
+    };
+    doc_.OnPanelDestroy = [this](TPanelControl& panel) {
+        if (OnPanelDestroy) OnPanelDestroy(this, panel);
+    };
     doc_.ImageLoader = [this](const std::string& name, int transparency) {
         if (!cache_) return TFetchResult{};
         TFetchResult result = FetchThroughCache(*cache_, Requests(), name, transparency);

@@ -265,6 +265,13 @@ public:
                        const std::string& encType, const std::string& method,
                        const std::vector<std::string>& results)> OnFormSubmit;
 
+    // A PANEL element: the application gives the panel's control (and fills it); told again
+    // before the control is freed.
+    std::function<void(THtmlView* sender, const std::string& name, const std::string& type,
+                       const std::string& src, std::unique_ptr<TPanelControl>& panel)>
+        OnPanelCreate;
+    std::function<void(THtmlView* sender, TPanelControl& panel)> OnPanelDestroy;
+
     // ---- printing (viewprint.cpp)
     // Prints pages fromPage..toPage (numbered from 1, so 0 means from the first) of the shown
     // document on the selected printer, letting pending messages run between pages. A job

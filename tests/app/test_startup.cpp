@@ -95,9 +95,32 @@ TEST(Startup, UnreadableArticleIsSkippedAndReportedOnceAfterTheTreeLoads) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].kind, kv::messages::Kind::Error);
     EXPECT_NE(boxes.Boxes()[0].text.find(W("Битая/index.htm")), std::string::npos);
+    // The full path, not one relative to the content folder.
+    EXPECT_NE(boxes.Boxes()[0].text.find(kv::cp1251::fromPath(setup.program.Path()) + "/inside/" +
+                                         W("Битая/index.htm")),
+              std::string::npos)
+        << boxes.Boxes()[0].text;
+    EXPECT_EQ(boxes.Boxes()[0].text.find("./"), std::string::npos);
     EXPECT_NE(boxes.Boxes()[0].text.find("Cannot read 1 entry"), std::string::npos);
     EXPECT_EQ(windows->Form1->TreeView1->topLevelItemCount(), 2);
     EXPECT_EQ(windows->Form3->TreeView1->topLevelItemCount(), 2);
+}
+
+TEST(Startup, AContentsFileThatCannotBeWrittenIsReportedAndTheTreeStillLoads) {
+    Installation setup;
+    setup.Article("Яблоко", "<a name=\"Сорта\">\n");
+    setup.Article("Арбуз", "<a name=\"Бахча\">\n");
+    // Root writes anywhere: a folder in the file's place makes the write fail.
+    setup.windows.MakeFolder("treeenc.txt");
+    kvtest::MessageRecorder boxes;
+    auto windows = kv::CreateWindowSet(setup.Folders());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].kind, kv::messages::Kind::Error);
+    EXPECT_NE(boxes.Boxes()[0].text.find("treeenc.txt"), std::string::npos);
+    EXPECT_EQ(windows->Form1->TreeView1->topLevelItemCount(), 2);
+    EXPECT_EQ(windows->Form3->TreeView1->topLevelItemCount(), 2);
+    EXPECT_EQ(Dump(*windows->Form1->TreeView1).size(),
+              std::string("Яблоко\n  Сорта\nАрбуз\n  Бахча\n").size());
 }
 
 TEST(Startup, InvalidLevelIsReportedAndStartupGoesOn) {

@@ -16,6 +16,14 @@ std::string EncodeBmp(const kv::TBitmap& bitmap) {
     return bytes.toStdString();
 }
 
+std::string EncodePng(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
 std::string EncodeJpeg(const kv::TBitmap& bitmap, bool exif, int quality) {
     jpeg_compress_struct info{};
     jpeg_error_mgr error{};

@@ -70,6 +70,49 @@ TEST(SectionList, TimerOnlyWithAnimationsAndNeverInPrintCopies) {
     EXPECT_EQ(canvas.Text(), "TEXT 0 0 MS Sans Serif 10 #000000 \"text\"\n");
 }
 
+// Records what the document asks of an animation.
+class LoggingAnimation : public TAnimatedImage {
+public:
+    explicit LoggingAnimation(std::string& log) : log_(log) {}
+    std::unique_ptr<TAnimatedImage> Clone() const override {
+        return std::make_unique<LoggingAnimation>(log_);
+    }
+    int Width() const override { return 4; }
+    int Height() const override { return 4; }
+    int FrameCount() const override { return 3; }
+    int CurrentFrame() const override { return frame_; }
+    void SetCurrentFrame(int frame) override { frame_ = frame, log_ += "frame" + std::to_string(frame) + " "; }
+    void Start() override { on_ = true, log_ += "on "; }
+    void Stop() override { on_ = false, log_ += "off "; }
+    void Advance() override { frame_ = (frame_ + 1) % 3; }
+    QImage FrameImage() const override { return QImage(4, 4, QImage::Format_RGB32); }
+    QImage FrameMask() const override { return QImage(); }
+    void Draw(TCanvas&, const QRect&) override { Painted = true; }
+    bool on_ = false;
+
+private:
+    std::string& log_;
+    int frame_ = 0;
+};
+
+TEST(SectionList, EveryLayoutRestartsTheAnimationsFromTheFirstFrame) {
+    Doc doc;
+    doc.Add("text");
+    std::string log;
+    LoggingAnimation animation(log);
+    doc.list.AddAnimated(&animation);
+    doc.Layout(600);
+    animation.Advance();
+    log.clear();
+    doc.Layout(300);  // a window resize
+    // Turned off and on again, so the pass count and the clock start anew, not kept running.
+    EXPECT_EQ(log, "frame0 off on ");
+    EXPECT_EQ(animation.CurrentFrame(), 0);
+    EXPECT_TRUE(animation.on_);
+    EXPECT_TRUE(doc.list.TimerEnabled());
+    doc.list.RemoveAnimated(&animation);
+}
+
 TEST(SectionList, AnchorsPositionsAndSectionAt) {
     Doc doc;
     doc.Add("first");

@@ -17,7 +17,8 @@ const char* const kPieces[] = {
     "\"", "'", "=", " ", "\r", "\n", "\t", "\x1A", "\x05", "\xA0", "p", "H3", "style", "STYLE",
     "a href=", "id=", "border", "table", "{", "}", ":", "/*", "*/", "@media", "url(", ")",
     "rgb(", "#", "%", "px", "em", "color", "font", "background", "li ul", ",", ".c", "12",
-    "-", "!", "\xC0\xFF", "\0",
+    "-", "!", "\xC0\xFF", "\0", "<?", "?>", "<?xml version=\"1.0\"?>", "<ul><li>", "<li>",
+    "</ul>", "<ol>", "<td>", "<a href=x>", "</a>", "div > p", "!important", ".a_b",
 };
 
 std::string RandomInput(std::mt19937& random) {

@@ -155,10 +155,10 @@ TEST_F(Cascade, ARuleBeatsAPresentationalAttribute) {
 
 TEST_F(Cascade, SimpleKeysMergeInOrderAndInlineComesLast) {
     Sheet("p { color: red; margin-top: 1px } .c { color: lime } p.c { color: blue }"
-          "#i { color: navy } p#i:x { margin-left: 3px }");
+          "#i { color: navy } p#i:active { margin-left: 3px }");
     TProperties inlineProps;
     ParseInlineStyle("Color: Teal", inlineProps);
-    TProperties& p = Push("p", "c", "i", nullptr, "x");
+    TProperties& p = Push("p", "c", "i", nullptr, "active");
     EXPECT_EQ(Color(p), 0x800000);  // navy: the id rule after the class rules
     EXPECT_EQ(p.TextOf(piMarginTop), "1px");
     EXPECT_EQ(p.TextOf(piMarginLeft), "3px");

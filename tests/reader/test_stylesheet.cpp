@@ -83,8 +83,8 @@ TEST(Sheet, SelectorsCommentsAndAtRules) {
     EXPECT_NE(styles.Find("p.note:hover"), nullptr);
     EXPECT_EQ(styles.Find("p.note:hover")->ElemPseudo, "hover");
     EXPECT_NE(styles.Find("#top"), nullptr);
-    EXPECT_EQ(Text(styles, "div", piWidth), "10px");  // ">" ends the selector
-    ASSERT_EQ(styles.Count(), 6);
+    EXPECT_EQ(styles.Find("div"), nullptr);  // ">" drops the rule, it does not style every DIV
+    ASSERT_EQ(styles.Count(), 5);
     EXPECT_EQ(styles.Entry(0).ElemTag, "#top");
     EXPECT_EQ(styles.Entry(1).ElemTag, "a 210li ul");  // 2 ancestors, sequence 10
     EXPECT_EQ(styles.Sequence, 11);
@@ -210,6 +210,51 @@ TEST(InlineStyle, DeclarationsWithoutBraces) {
     EXPECT_EQ(std::get<std::string>(props.Values[piMarginLeft]), "2px");
     EXPECT_EQ(std::get<std::string>(props.Values[piFontWeight]), "bold}");
     EXPECT_EQ(std::get<std::string>(props.Values[piBorderStyle]), "none");
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(Selectors, RulesWithCombinatorsOrConditionsAreDroppedWhole) {
+    TStyleList styles;
+    Parse(styles, "div > span{color:red} a + b{color:red} p ~ i{color:red} [title]{color:red}"
+                  " td[x]{color:red} li:first-child{color:red} *{color:red}"
+                  " h1, div>p {color:red} em{color:blue}");
+    for (const char* key : {"div", "a", "p", "td", "li", "h1", "span", ""})
+        EXPECT_EQ(Text(styles, key, piColor), "<no entry>") << key;
+    EXPECT_EQ(Text(styles, "em", piColor), std::to_string(0xFF0000));  // the next rule stands
+    // Link pseudo-classes and contextual selectors are understood.
+    TStyleList links;
+    Parse(links, "a:hover{color:red} div p{color:red}");
+    EXPECT_NE(Text(links, "a:hover", piColor), "<no entry>");
+    EXPECT_GT(links.Count(), 1);
+}
+
+TEST(Selectors, ClassAndIdNamesKeepEveryNameCharacter) {
+    TStyleList styles;
+    Parse(styles, ".a_b{color:red} #x-1_2{color:red} .c9{color:red}");
+    EXPECT_EQ(Text(styles, ".a", piColor), "<no entry>");
+    EXPECT_NE(Text(styles, ".a_b", piColor), "<no entry>");
+    EXPECT_NE(Text(styles, "#x-1_2", piColor), "<no entry>");
+    EXPECT_NE(Text(styles, ".c9", piColor), "<no entry>");
+}
+
+TEST(Declarations, ImportantIsRemovedAndTheDeclarationKept) {
+    TStyleList styles;
+    Parse(styles, "p{color:red !important; margin-left:5px!IMPORTANT; font-weight: bold ! important}");
+    EXPECT_EQ(Text(styles, "p", piColor), std::to_string(0x0000FF));
+    EXPECT_EQ(Text(styles, "p", piMarginLeft), "5px");
+    EXPECT_EQ(Text(styles, "p", piFontWeight), "bold");
+    TProperties inlineProps;
+    ParseInlineStyle("color:red !important", inlineProps);
+    EXPECT_EQ(std::get<int>(inlineProps.Values[piColor]), 0x0000FF);
+    // A value that only ends in the word keeps it.
+    TStyleList word;
+    Parse(word, "p{font-family:important}");
+    EXPECT_EQ(Text(word, "p", piFontFamily), "important");
 }
 
 }  // namespace
