@@ -33,5 +33,12 @@ std::string lowerText(std::string_view text);
 inline unsigned char upperLatin(unsigned char ch) {
     return (ch >= 'a' && ch <= 'z') ? static_cast<unsigned char>(ch - 32) : ch;
 }
+// The value of a hexadecimal digit (%XX escapes in names), or -1 for any other byte.
+inline int hexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
 
 }  // namespace kv::cp1251

@@ -429,19 +429,12 @@ bool IsFullUrl(std::string_view text) {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 std::string LocalPath(std::string_view url, std::string_view base) {
     std::string path;
     for (size_t i = 0; i < url.size(); ++i) {
-        if (url[i] == '%' && i + 2 < url.size() + 0 && HexDigit(url[i + 1]) >= 0 &&
-            HexDigit(url[i + 2]) >= 0) {
-            path += static_cast<char>(HexDigit(url[i + 1]) * 16 + HexDigit(url[i + 2]));
+        if (url[i] == '%' && i + 2 < url.size() + 0 && cp1251::hexDigit(url[i + 1]) >= 0 &&
+            cp1251::hexDigit(url[i + 2]) >= 0) {
+            path += static_cast<char>(cp1251::hexDigit(url[i + 1]) * 16 + cp1251::hexDigit(url[i + 2]));
             i += 2;
         } else {
             path += url[i];

@@ -16,13 +16,6 @@ namespace kv {
 
 namespace {
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // %XX escapes become their bytes; decoding stops at a '%' that starts the text, that has fewer
 // than two characters after it or that is not followed by two hexadecimal digits.
 std::string DecodeEscapes(std::string_view text) {
@@ -33,8 +26,8 @@ std::string DecodeEscapes(std::string_view text) {
             continue;
         }
         const bool room = i > 0 && i + 2 < text.size();
-        const int hi = room ? HexDigit(text[i + 1]) : -1;
-        const int lo = room ? HexDigit(text[i + 2]) : -1;
+        const int hi = room ? cp1251::hexDigit(text[i + 1]) : -1;
+        const int lo = room ? cp1251::hexDigit(text[i + 2]) : -1;
         if (hi < 0 || lo < 0) {
             out += text.substr(i);
             break;

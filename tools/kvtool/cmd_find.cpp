@@ -31,13 +31,7 @@ int Find(const Args& args) {
     if (file.empty() || !havePhrase)
         return PrintError("usage: kvtool find FILE PHRASE [--match-case] [--times N]\n"), 2;
     kv::THtmlView view;
-    kv::SetUpArticleViewer(view);
-    view.resize(665, 457);
-    try {
-        view.LoadFromFile(file);
-    } catch (const kv::Exception& error) {
-        return PrintError("kvtool: " + std::string(error.what()) + "\n"), 1;
-    }
+    if (!OpenInViewer(view, file, 665, 457)) return 1;
     times = std::clamp(times, 1, 100000);
     for (int i = 0; i < times; ++i) {
         if (!view.Find(phrase, matchCase)) {

@@ -33,13 +33,7 @@ int PrintPdf(const Args& args) {
                2;
     if (dpi < 72 || dpi > 2400) return PrintError("kvtool: --dpi must lie in 72..2400\n"), 2;
     kv::THtmlView view;
-    kv::SetUpArticleViewer(view);
-    view.resize(665, 457);
-    try {
-        view.LoadFromFile(file);
-    } catch (const kv::Exception& error) {
-        return PrintError("kvtool: " + std::string(error.what()) + "\n"), 1;
-    }
+    if (!OpenInViewer(view, file, 665, 457)) return 1;
     kv::TPrinterSelection pdf;
     pdf.Kind = kv::TPrinterSelection::TKind::pkPdf;
     pdf.PdfFile = out;

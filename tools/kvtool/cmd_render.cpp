@@ -16,6 +16,18 @@
 
 namespace kvtool {
 
+bool OpenInViewer(kv::THtmlView& view, const std::string& file, int width, int height) {
+    kv::SetUpArticleViewer(view);
+    view.resize(width, height);
+    try {
+        view.LoadFromFile(file);
+    } catch (const kv::Exception& error) {
+        PrintError("kvtool: " + std::string(error.what()) + "\n");
+        return false;
+    }
+    return true;
+}
+
 namespace {
 
 QImage PanelPicture(kv::THtmlView& view, const QRect& rect) {
@@ -61,13 +73,7 @@ int Render(const Args& args) {
     width = std::clamp(width, 1, 8000);
     height = std::clamp(height, 1, 8000);
     kv::THtmlView view;
-    kv::SetUpArticleViewer(view);
-    view.resize(width, height);
-    try {
-        view.LoadFromFile(file);
-    } catch (const kv::Exception& error) {
-        return PrintError("kvtool: " + std::string(error.what()) + "\n"), 1;
-    }
+    if (!OpenInViewer(view, file, width, height)) return 1;
     if (const std::size_t hash = file.find('#');
         hash != std::string::npos && hash + 1 < file.size() && !view.PositionTo(file.substr(hash + 1)))
         PrintError("kvtool: no anchor " + kv::cp1251::upperText(file.substr(hash + 1)) + "\n");

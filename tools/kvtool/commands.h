@@ -7,6 +7,10 @@
 #include "html/images/imagecache.h"
 #include "html/layout/sectionlist.h"
 
+namespace kv {
+class THtmlView;
+}
+
 namespace kvtool {
 
 using Args = std::vector<std::string>;
@@ -35,6 +39,10 @@ struct TLoadedDocument {
     int height = 0;
     int maxWidth = 0;
 };
+
+// Sets the viewer up as the reader does, sizes it and loads the file (with its #anchor);
+// false, with the failure printed, when the file cannot be opened.
+bool OpenInViewer(kv::THtmlView& view, const std::string& file, int width, int height);
 
 // Prints a Windows-1251 text as UTF-8 on standard output / error.
 void Print(const std::string& text);
