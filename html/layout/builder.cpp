@@ -199,8 +199,7 @@ TSectionStyle THtmlBuilder::StyleOfTop() const {
     style.Font = TQtFontEngine::SpecOf(font);
     const std::string_view align = p.TextOf(piTextAlign);
     style.Alignment = align == "center" ? 2 : align == "right" ? 3 : 1;
-    const TSide clear = p.ClearSide();
-    style.ClearSide = clear == sdLeft ? 1 : clear == sdRight ? 2 : clear == sdBoth ? 3 : 0;
+    style.ClearSide = p.ClearSide();
     style.LineHeight = std::max(0, p.LineHeightFor(font.Height()));
     return style;
 }
@@ -367,7 +366,7 @@ void THtmlBuilder::ReadBodyTag() {
     p.SetIfUnset(piMarginTop, doc_.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
-    if (background != kColorNone) {
+    if (background != kNoColor) {
         doc_.SetBackgroundColor(background);
         body_->Box.Background = kNoColor;  // the viewer paints the document background
     }
@@ -532,7 +531,7 @@ void THtmlBuilder::ReadBreak() {
         }
     const TSide side = stack_.Top().ClearSide();
     NewSection();
-    section_->ClearSide = side == sdLeft ? 1 : side == sdRight ? 2 : side == sdBoth ? 3 : 0;
+    section_->ClearSide = side;
     section_->KeepWhenEmpty = true;
     stack_.Pop("br");
     SwitchFont();

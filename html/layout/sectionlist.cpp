@@ -473,11 +473,11 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
 
 bool TSectionList::IsPending(const std::string& key) const {
     return std::any_of(PendingImages.begin(), PendingImages.end(),
-                       [&](const auto& entry) { return entry.first == key; });
+                       [&](const TPendingImage& entry) { return entry.Key == key; });
 }
 
 void TSectionList::AddPending(const std::string& key, TImageObj* image) {
-    PendingImages.emplace_back(key, image);
+    PendingImages.push_back({key, image});
 }
 
 void TSectionList::AddAnimated(TAnimatedImage* image) {
@@ -508,7 +508,7 @@ const TLayoutImage* TSectionList::BackgroundImage() {
             frame->Mask = r.Animated->FrameMask();
             background_ = frame;
         } else if (r.Pending) {
-            PendingImages.emplace_back(ImageKey(BackgroundName), this);
+            PendingImages.push_back({ImageKey(BackgroundName), nullptr});
         }
     }
     BackgroundTried = true;

@@ -33,6 +33,13 @@ struct TImageRec {
     const TFontObj* Run;
 };
 
+// An image the document waits for: the key it was requested under and the image object that
+// shows it, or nullptr for the document's own background.
+struct TPendingImage {
+    std::string Key;
+    TImageObj* Image = nullptr;
+};
+
 // Document defaults given by the viewer.
 struct TDocumentDefaults {
     TFontSpec Font;  // default font name, size and colour
@@ -162,7 +169,7 @@ public:
     std::vector<TAnimatedImage*> AnimatedImages;
     std::vector<std::unique_ptr<TMapItem>> ImageMaps;
     std::vector<TPanelObj*> Panels;
-    std::vector<std::pair<std::string, void*>> PendingImages;
+    std::vector<TPendingImage> PendingImages;
     std::vector<TFontObj*> LinkRuns;
     TFontObj* HoverRun = nullptr;
     TImageObj* HoverImage = nullptr;

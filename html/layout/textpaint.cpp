@@ -34,15 +34,15 @@ TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
 
 int TSection::SelectionRun(int p, bool& selected) const {
     selected = false;
-    if (Document->IsPrintCopy) return 32000;
+    if (Document->IsPrintCopy) return kMaxExtent;
     const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
-    if (Document->SelEnd < Document->SelStart) return 32000;
+    if (Document->SelEnd < Document->SelStart) return kMaxExtent;
     if (p >= ss && p < se) {
         selected = true;
-        return std::min(32000, se - p);
+        return std::min(kMaxExtent, se - p);
     }
-    if (p < ss) return std::min(32000, ss - p);
-    return p == ss && Document->ShowCaret ? 1 : 32000;
+    if (p < ss) return std::min(kMaxExtent, ss - p);
+    return p == ss && Document->ShowCaret ? 1 : kMaxExtent;
 }
 
 void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected,
@@ -238,7 +238,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(image.Pos, overhang);
         if (image.Image->SubmitControl) {
-            hit.FormControl = static_cast<TFormControlObj*>(image.Image->SubmitControl);
+            hit.FormControl = image.Image->SubmitControl;
             hit.X = image.X, hit.Y = image.Y;
             return true;
         }

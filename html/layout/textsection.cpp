@@ -66,8 +66,7 @@ TSection::TSection(const TSection& source, TSectionList* document)
             clone->NoBorder = image->NoBorder;
             clone->Transparency = image->Transparency;
             if (image->SubmitControl) {
-                const auto* source = static_cast<const TFormControlObj*>(image->SubmitControl);
-                TFormControlObj* control = document->CopyOfControl(source);
+                TFormControlObj* control = document->CopyOfControl(image->SubmitControl);
                 clone->SubmitControl = control;
                 if (control) control->Image = clone.get();
             }
@@ -381,7 +380,7 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
                        int& floatHeight, IndentManager& indents, int y, int max,
                        TLayoutState& state) {
     const int available =
-        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : 32000;
+        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : kMaxExtent;
     int used = 0, result = 0;
     bool atStart = true;
     while (result < max) {
@@ -435,11 +434,12 @@ int TSection::ClearDistance(const IndentManager& indents, int y) const {
     indents.ClearLevels(cl, cr);
     const int left = std::max(0, cl - y - 1), right = std::max(0, cr - y - 1);
     switch (ClearSide) {
-        case 1: return left;
-        case 2: return right;
-        case 3: return std::max(left, right);
-        default: return 0;
+        case sdLeft: return left;
+        case sdRight: return right;
+        case sdBoth: return std::max(left, right);
+        case sdNone: return 0;
     }
+    return 0;
 }
 
 void TSection::BlankLine(int start, int height, TLayoutState& state) {
@@ -490,7 +490,7 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
             const int k = (h - th) / 2;
             below = std::max(below, k);
             above = std::max(above, h - th - k);
-        } else if (obj.Align == alBottom || obj.Align == 3) {
+        } else if (obj.Align == alBottom) {
             above = std::max(above, h + line.MaxDescent - th);
         }
     }
@@ -692,7 +692,7 @@ int TPreFormated::Layout(TCanvas& canvas, int x, int y, int width, int viewHeigh
         return FlowHeight;
     }
     const int savedWidth = indents.Width;
-    indents.Width = 32000;
+    indents.Width = kMaxExtent;
     const int height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
     indents.Width = savedWidth;
     int minWidth = 0;

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "html/layout/formcontrols.h"
+#include "html/layout/layouttypes.h"
 #include "html/layout/sectionbase.h"
+#include "html/reader/properties.h"
 
 namespace kv {
 
@@ -50,7 +52,7 @@ struct IndexObj {
 struct TSectionStyle {
     TFontSpec Font;
     std::uint8_t Alignment = 1;  // 1 left, 2 center, 3 right
-    std::uint8_t ClearSide = 0;  // 0 none, 1 left, 2 right, 3 both
+    TSide ClearSide = sdNone;
     int LineHeight = 0;          // minimum line height in pixels
 };
 
@@ -119,7 +121,7 @@ public:
     std::vector<LineRec> LineList;
     TFontSpec BaseFont;
     std::uint8_t Alignment = 1;
-    std::uint8_t ClearSide = 0;
+    TSide ClearSide = sdNone;
     int LineHeight = 0;
     int PaintX = 0;   // screen x of the section during a paint
     int DocX = 0;     // document x of the section's origin, set by layout

@@ -131,7 +131,7 @@ TEST(LineBreaking, FloatsNarrowFollowingLinesAndClearSkipsThem) {
     doc.Append(s, "aa bb cc");
     doc.list.AppendSection(std::move(section));
     TSectionStyle clear;
-    clear.ClearSide = 1;
+    clear.ClearSide = sdLeft;
     TSection& after = doc.Add("zz", clear);
     doc.Layout(60);
     // Beside the float 30 pixels are left: "aa bb" does not fit, "aa " does.
