@@ -28,18 +28,20 @@ enum : unsigned char {
     chNbsp = 160,
 };
 
+// One laid-out line of a text section. TSection::FinishLine (or BlankLine) writes every field
+// during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
-    int FirstChar = 0;  // index of the line's first character
-    int ExtraAbove = 0;
-    int ExtraBelow = 0;
-    int TextHeight = 0;
-    int LinePaintHeight = 0;
-    int CharCount = 0;
-    int MaxDescent = 0;
-    int IndentX = 0;
-    int PaintedX = 0;  // document x of the line's start, set by layout
-    int AvailWidth = 0;
-    int PaintedY = 0;  // document y of the line's text top, set by layout
+    int FirstChar = 0;   // index into the section's Text of the line's first character
+    int ExtraAbove = 0;  // pixels above the text for taller inline objects
+    int ExtraBelow = 0;  // pixels below the text for inline objects hanging lower
+    int TextHeight = 0;  // the tallest run's font height
+    int LinePaintHeight = 0;  // pixels the line paints over, floats beside it included
+    int CharCount = 0;   // characters on the line
+    int MaxDescent = 0;  // the deepest run's descent, pixels below the baseline
+    int IndentX = 0;     // x of the line's start relative to the section's LayoutX
+    int PaintedX = 0;    // document x of the line's start
+    int AvailWidth = 0;  // width between the indents at the line's y
+    int PaintedY = 0;    // document y of the line's text top (below ExtraAbove)
     int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
 };
 
