@@ -112,10 +112,11 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
 
 void THtmlBuilder::BeginDocument() {
     if (!doc_.Styles.RootEntry()) {
-        const TFontSpec& f = doc_.DefaultFont;
-        doc_.Styles.BuildDefaults(f.Name, doc_.PreFontName, doc_.MarginWidth, doc_.MarginHeight,
-                                  std::uint8_t(f.Charset), doc_.UnderlineLinks,
-                                  doc_.OverColor, doc_.VisitedColor, doc_.HotSpotColor, f.Color,
+        const TDocumentDefaults& s = doc_.Settings;
+        const TFontSpec& f = s.Font;
+        doc_.Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
+                                  std::uint8_t(f.Charset), s.UnderlineLinks,
+                                  s.OverColor, s.VisitedColor, s.HotSpotColor, f.Color,
                                   double(f.Size));
     }
     stack_.PushRoot(doc_.Styles);
@@ -362,8 +363,8 @@ void THtmlBuilder::ReadBodyTag() {
         }
     }
     // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
-    p.SetIfUnset(piMarginLeft, doc_.MarginWidth), p.SetIfUnset(piMarginRight, doc_.MarginWidth);
-    p.SetIfUnset(piMarginTop, doc_.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.MarginHeight);
+    p.SetIfUnset(piMarginLeft, doc_.Settings.MarginWidth), p.SetIfUnset(piMarginRight, doc_.Settings.MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.Settings.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.Settings.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
     if (background != kNoColor) {

@@ -40,13 +40,13 @@ struct TPendingImage {
     TImageObj* Image = nullptr;
 };
 
-// Document defaults given by the viewer.
+// Document defaults given by the viewer; the one place each default value is written.
 struct TDocumentDefaults {
     TFontSpec Font;  // default font name, size and colour
     std::string PreFontName = "Courier New";
     TColor LinkColor = 0xFF0000;  // blue
     TColor VisitedColor = 0x800080;
-    TColor OverColor = 0x0000FF;
+    TColor OverColor = 0xFF0000;  // blue, as links
     TColor HotSpotColor = 0xFF0000;
     TColor Background = 0xFFFFFF;
     bool LinksActive = false;
@@ -127,14 +127,9 @@ public:
     int LayoutOriginX = 0;
     bool ControlsMoved = false;
     int SelStart = 0, SelEnd = 0;
-    std::string PreFontName = "Courier New";
-    TColor LinkColor = 0xFF0000, VisitedColor = 0x800080, OverColor = 0x0000FF,
-           HotSpotColor = 0xFF0000;
+    TDocumentDefaults Settings;  // as SetDefaults gave them; Settings.Background is the default only
     bool PrintTableBackground = false;
     TColor BackgroundColor = 0xFFFFFF;
-    TFontSpec DefaultFont;
-    int MarginWidth = 10, MarginHeight = 5;
-    bool UnderlineLinks = true;
     std::string BaseFolder;  // relative image names are expanded against it
     std::string* ClipText = nullptr;
     int PageLimitY = 0;

@@ -106,8 +106,8 @@ void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
     run->VerticalScript = verticalScript;
     if (run->HasUrl()) {
         TFontSpec visited = font, hover = font;
-        visited.Color = Document->VisitedColor;
-        hover.Color = Document->OverColor;
+        visited.Color = Document->Settings.VisitedColor;
+        hover.Color = Document->Settings.OverColor;
         run->SetLinkFonts(&visited, Document->HoverLinks ? &hover : nullptr);
         ListLinkRun(run);
     }
