@@ -8,6 +8,7 @@
 #include "html/reader/properties.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -152,13 +153,15 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
         const int r = indents.AddRight(ContentLeft + inner - indents.LeftEdge, contentTop);
         // List items learn their first baseline from the first text line, also when that line
         // lies in a paragraph, heading or nested item inside them; other blocks pass it on.
-        int* savedBaseline = Document->FirstLineBaseline;
         firstBaseline_ = 0;
-        if (HasMarker()) Document->FirstLineBaseline = &firstBaseline_;
-        Content.Indents = &indents;
-        contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner, viewHeight,
-                                               indents, contentWidth, cursor);
-        Document->FirstLineBaseline = savedBaseline;
+        {
+            int* outer = Document->FirstLineBaseline;
+            TScopedValue baseline(Document->FirstLineBaseline, HasMarker() ? &firstBaseline_ : outer);
+            Content.Indents = &indents;
+            contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner,
+                                                   viewHeight, indents, contentWidth, cursor);
+        }
+        int* savedBaseline = Document->FirstLineBaseline;
         if (HasMarker() && savedBaseline && *savedBaseline == 0) *savedBaseline = firstBaseline_;
         indents.CloseLeft(l, contentTop + contentHeight);
         indents.CloseRight(r, contentTop + contentHeight);

@@ -8,6 +8,7 @@
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -190,10 +191,9 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
     auto layoutCell = [&](TTableCell& cell, int top, int& cur, int shift = 0) {
         int cellMax = 0;
         cell.ContentTop = top + inset;
-        Document->LayoutOriginX = originX + cell.Left + inset;
+        TScopedValue origin(Document->LayoutOriginX, originX + cell.Left + inset);
         cell.ContentHeight = cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
                                               viewHeight, cellMax, cur);
-        Document->LayoutOriginX = originX;
     };
     const int firstTop = Top + Box.MarginTop + Border + Spacing;
     int rowY = firstTop;

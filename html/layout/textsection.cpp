@@ -6,6 +6,7 @@
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -691,10 +692,11 @@ int TPreFormated::Layout(TCanvas& canvas, int x, int y, int width, int viewHeigh
         maxWidth = 0;
         return FlowHeight;
     }
-    const int savedWidth = indents.Width;
-    indents.Width = kMaxExtent;
-    const int height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
-    indents.Width = savedWidth;
+    int height = 0;
+    {
+        TScopedValue unbounded(indents.Width, kMaxExtent);
+        height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
+    }
     int minWidth = 0;
     WidthRange(canvas, minWidth, maxWidth);
     return height;

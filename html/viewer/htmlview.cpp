@@ -13,6 +13,7 @@
 #include "html/viewer/scrollbar32.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -330,10 +331,8 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
     base_ = builder.Base;
     baseTarget_ = builder.BaseTarget;
     {
-        const bool saved = layingOut_;
-        layingOut_ = true;
+        TScopedValue laying(layingOut_, true);
         doc_.BackgroundImage();
-        layingOut_ = saved;
     }
     DoLayout();
     MarkVisitedLinks();
