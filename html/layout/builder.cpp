@@ -199,7 +199,7 @@ TSectionStyle THtmlBuilder::StyleOfTop() const {
     const TMyFont font = p.MakeFont();
     style.Font = TQtFontEngine::SpecOf(font);
     const std::string_view align = p.TextOf(piTextAlign);
-    style.Alignment = align == "center" ? 2 : align == "right" ? 3 : 1;
+    style.Alignment = align == "center" ? haCenter : align == "right" ? haRight : haLeft;
     style.ClearSide = p.ClearSide();
     style.LineHeight = std::max(0, p.LineHeightFor(font.Height()));
     return style;

@@ -14,7 +14,7 @@ enum : std::uint8_t {
     alRightFloat = 6,
 };
 
-// Horizontal alignment of a rule or a table.
+// Horizontal alignment of text lines, a rule or a table.
 enum THAlign : std::uint8_t { haLeft = 1, haCenter = 2, haRight = 3 };
 
 // Vertical alignment of the content of a table cell.

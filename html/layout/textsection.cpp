@@ -502,9 +502,9 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
     const int trimmed = MeasureText(canvas, start, true, n);
     switch (Alignment) {
-        case 2: line.IndentX = (l + r - trimmed) / 2 - x; break;
-        case 3: line.IndentX = r - x - trimmed; break;
-        default: line.IndentX = l - x; break;
+        case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
+        case haRight: line.IndentX = r - x - trimmed; break;
+        default: line.IndentX = l - x; break;  // haLeft
     }
     if (!Wraps()) line.IndentX = l - x;
     line.AvailWidth = r - l;

@@ -53,7 +53,7 @@ struct IndexObj {
 // How a section looks, from the style the builder computed for its element.
 struct TSectionStyle {
     TFontSpec Font;
-    std::uint8_t Alignment = 1;  // 1 left, 2 center, 3 right
+    THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
     int LineHeight = 0;          // minimum line height in pixels
 };
@@ -122,7 +122,7 @@ public:
     std::vector<IndexObj> SourceIndex;
     std::vector<LineRec> LineList;
     TFontSpec BaseFont;
-    std::uint8_t Alignment = 1;
+    THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
     int LineHeight = 0;
     int PaintX = 0;   // screen x of the section during a paint

@@ -146,7 +146,7 @@ TEST(LineBreaking, FloatsNarrowFollowingLinesAndClearSkipsThem) {
 TEST(LineBreaking, CenteredTrailingSpacesDoNotShift) {
     Doc doc;
     TSectionStyle centered;
-    centered.Alignment = 2;
+    centered.Alignment = haCenter;
     TSection& s = doc.Add("ab    cd", centered);
     doc.Layout(30);  // "ab" + spaces, then "cd"
     ASSERT_EQ(s.LineList.size(), 2u);
@@ -280,7 +280,7 @@ TEST(Queries, CopySelection) {
     Doc doc;
     doc.Add("abc def");
     TSectionStyle right;
-    right.Alignment = 3;
+    right.Alignment = haRight;
     doc.Add("xy", right);
     doc.Layout(100);
     doc.list.SelStart = doc.list.SelEnd = 2;
