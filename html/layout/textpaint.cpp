@@ -206,6 +206,16 @@ int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, 
 
 // ---------------------------------------------------------------- hit tests
 
+int TSection::FitRun(TCanvas& canvas, int p, int n, int room, int& used) const {
+    int overhang = 0;
+    const TFontObj* run = FontRuns.FontAt(p, overhang);
+    const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
+    const std::string_view piece = std::string_view(Text).substr(p, n);
+    const int fit = measure.FitCount(piece, room + overhang);
+    if (fit >= n) used += measure.Extent(piece) - overhang;
+    return fit;
+}
+
 int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
     int used = 0, count = 0;
     const int end = line.FirstChar + line.CharCount;
@@ -218,14 +228,9 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
             continue;
         }
         const int n = std::max(1, CharsInPiece(p, end));
-        int overhang = 0;
-        const TFontObj* run = FontRuns.FontAt(p, overhang);
-        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
-        const std::string_view piece = std::string_view(Text).substr(p, n);
-        const int fit = measure.FitCount(piece, dx - used + overhang);
+        const int fit = FitRun(canvas, p, n, dx - used, used);
         count += fit;
         if (fit < n) return count;
-        used += measure.Extent(piece) - overhang;
         p += n;
     }
     return count;

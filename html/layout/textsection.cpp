@@ -414,15 +414,10 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
             continue;
         }
         const int length = std::min(CharsInPiece(p, start + max), max - result);
-        int overhang = 0;
-        const TFontObj* run = FontRuns.FontAt(p, overhang);
-        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
-        const std::string_view piece = std::string_view(Text).substr(p, length);
-        const int fit = measure.FitCount(piece, available - used + overhang);
+        const int fit = FitRun(canvas, p, length, available - used, used);
         result += fit;
         atStart = false;
         if (fit < length) break;
-        used += measure.Extent(piece) - overhang;
     }
     result = std::min(result, max);
     const std::size_t brk = std::string_view(Text).substr(start, max).find(char(chBreak));

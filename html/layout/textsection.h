@@ -150,6 +150,9 @@ protected:
     // Adds a run to the document's LinkRuns (once).
     void ListLinkRun(TFontObj* run);
     int CharsInPiece(int p, int end) const;
+    // How many of the n characters of one font run from p fit `room` pixels; when all fit,
+    // their width is added to `used`.
+    int FitRun(TCanvas& canvas, int p, int n, int room, int& used) const;
     // Width a placeholder takes in a line (floating images take none).
     int PlaceholderWidth(int p) const;
     // Final document positions of the line's images once its spaces are known.
