@@ -337,7 +337,7 @@ void TRGBChannel::PaintMask(const QRect& area, const QRect& rect, TChannelAlign 
     if (mask.Empty() || mask.Kind() != TChannelKind::ckMask) return;
     const QRect placed = PlaceRect(placement, {mask.Width(), mask.Height()}, rect);
     const auto copy = [&](const QRect& at, const QRect& within) {
-        if (color == kColorNone)
+        if (color == kNoColor)
             ShadeMasked(within, at, mask);
         else
             FillMasked(within, at, 255, mask, color);

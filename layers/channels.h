@@ -16,7 +16,7 @@
 
 #include "layers/aligns.h"
 #include "platform/bitmap.h"
-#include "platform/font.h"  // kColorNone: no fill, a see-through layer
+#include "platform/font.h"  // kNoColor: no fill, a see-through layer
 
 namespace kv {
 

@@ -94,7 +94,7 @@ void TLayer::SetLayerCursor(Qt::CursorShape shape) {
 QRect TLayer::MaskRect() const { return PlaceRect(maskAlign_, SizeOf(mask_), ContentArea()); }
 
 bool TLayer::HitTest(QPoint point) const {
-    if (color_ != kColorNone) return true;
+    if (color_ != kNoColor) return true;
     if (mask_.Empty() || maskAlign_ < aCenter) return false;
     const QRect placed = MaskRect();
     if (!placed.contains(point)) return false;
@@ -116,7 +116,7 @@ TLayer* TLayer::ChildLayerAt(QPoint point) const {
 }
 
 std::optional<QRect> TLayer::ContentRect() const {
-    if (!mask_.Empty() && maskAlign_ >= aCenter && color_ != kColorNone) return MaskRect();
+    if (!mask_.Empty() && maskAlign_ >= aCenter && color_ != kNoColor) return MaskRect();
     return std::nullopt;
 }
 
@@ -147,7 +147,7 @@ void TLayer::PaintCaption(TRGBChannel& buffer, QPoint origin) {
 
 void TLayer::PaintSelf(TRGBChannel& buffer, QPoint origin, const QRect& area) {
     PaintContent(buffer, origin, area);
-    if (color_ != kColorNone) {
+    if (color_ != kNoColor) {
         QPainter painter(&buffer.Surface());
         QRegion fill(ContentArea().translated(origin).intersected(area));
         if (const auto hole = ContentRect()) fill -= hole->translated(origin);
@@ -474,7 +474,7 @@ void THitTimer::Schedule() {
 // ---- TButtonLayer ----
 
 TButtonLayer::TButtonLayer(QWidget* parent, THitTimer* timer) : TLayer(parent), timer_(timer) {
-    SetColor(kColorNone);
+    SetColor(kNoColor);
     SetMaskAlign(aCenter);
     glyph_.OnChange = [this] {
         if (!glyph_.Empty()) {

@@ -13,19 +13,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/color.h"
+
 namespace kv {
-
-// Colour reference: red in the low byte, then green, then blue.
-using TColor = std::uint32_t;
-
-constexpr TColor RGBColor(int red, int green, int blue) {
-    return static_cast<TColor>((red & 255) | ((green & 255) << 8) | ((blue & 255) << 16));
-}
-constexpr int RedOf(TColor color) { return static_cast<int>(color & 255); }
-constexpr int GreenOf(TColor color) { return static_cast<int>((color >> 8) & 255); }
-constexpr int BlueOf(TColor color) { return static_cast<int>((color >> 16) & 255); }
-constexpr TColor kBlack = RGBColor(0, 0, 0);
-constexpr TColor kWhite = RGBColor(255, 255, 255);
 
 struct TPaletteEntry {
     std::uint8_t red = 0, green = 0, blue = 0, flags = 0;

@@ -30,11 +30,6 @@ namespace kv {
 
 class TMyFont;
 
-// Colour reference: red in the low byte, then green, then blue. A high byte with its top bit
-// set selects a system colour; 0x1FFFFFFF means "no colour".
-using TColor = std::uint32_t;
-constexpr TColor kNoColor = 0x1FFFFFFF;
-
 // The colour of a colour reference as Qt sees it (system colours resolved to their usual
 // Windows values, palette-relative references taken as plain RGB).
 QColor ToQColor(TColor color);

@@ -11,12 +11,9 @@
 #include <string>
 #include <string_view>
 
-namespace kv {
+#include "platform/color.h"
 
-// A colour reference: red in the low byte, then green, then blue.
-using TColor = uint32_t;
-inline constexpr TColor kColorNone = 0x1FFFFFFF;     // no colour (see-through)
-inline constexpr TColor kPaletteFlag = 0x02000000;   // palette-relative colour
+namespace kv {
 
 namespace fonts {
 
@@ -72,7 +69,7 @@ public:
 
     TColor Color = 0;
     uint8_t CharSet = 1;  // the system's default character set
-    TColor BackColor = kColorNone;
+    TColor BackColor = kNoColor;
 
     // Copies everything but BackColor, as assigning from a plain font does.
     void AssignFont(const TMyFont& other);

@@ -8,6 +8,7 @@
 #include "html/reader/properties.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -45,11 +46,10 @@ TBoxStyle TBoxStyle::From(const TProperties& p, int containerWidth, int autoSpac
     }
     b.Background = p.OwnBackgroundColor();
     const int width = p.LengthOf(piWidth, containerWidth, kUnset);
-    if (width != kUnset && width > 0) b.Width = std::min(width, 32000);
+    if (width != kUnset && width > 0) b.Width = std::min(width, kMaxExtent);
     const TSide side = p.FloatSide();
     b.Float = side == sdLeft ? alLeftFloat : side == sdRight ? alRightFloat : 0;
-    const TSide clear = p.ClearSide();
-    b.Clear = clear == sdLeft ? 1 : clear == sdRight ? 2 : clear == sdBoth ? 3 : 0;
+    b.Clear = p.ClearSide();
     return b;
 }
 
@@ -73,13 +73,13 @@ std::unique_ptr<TSectionBase> TBlock::CloneFor(TSectionList* document) const {
 
 namespace {
 
-// How far below y a box must start to clear the floats of `side` (1 left, 2 right, 3 both).
-int ClearDistance(const IndentManager& indents, int y, std::uint8_t side) {
-    if (side == 0) return 0;
+// How far below y a box must start to clear the floats of `side`.
+int ClearDistance(const IndentManager& indents, int y, TSide side) {
+    if (side == sdNone) return 0;
     int left = 0, right = 0;
     indents.ClearLevels(left, right);
     const int l = std::max(0, left - y - 1), r = std::max(0, right - y - 1);
-    return side == 1 ? l : side == 2 ? r : std::max(l, r);
+    return side == sdLeft ? l : side == sdRight ? r : std::max(l, r);
 }
 
 }  // namespace
@@ -153,13 +153,15 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
         const int r = indents.AddRight(ContentLeft + inner - indents.LeftEdge, contentTop);
         // List items learn their first baseline from the first text line, also when that line
         // lies in a paragraph, heading or nested item inside them; other blocks pass it on.
-        int* savedBaseline = Document->FirstLineBaseline;
         firstBaseline_ = 0;
-        if (HasMarker()) Document->FirstLineBaseline = &firstBaseline_;
-        Content.Indents = &indents;
-        contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner, viewHeight,
-                                               indents, contentWidth, cursor);
-        Document->FirstLineBaseline = savedBaseline;
+        {
+            int* outer = Document->FirstLineBaseline;
+            TScopedValue baseline(Document->FirstLineBaseline, HasMarker() ? &firstBaseline_ : outer);
+            Content.Indents = &indents;
+            contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner,
+                                                   viewHeight, indents, contentWidth, cursor);
+        }
+        int* savedBaseline = Document->FirstLineBaseline;
         if (HasMarker() && savedBaseline && *savedBaseline == 0) *savedBaseline = firstBaseline_;
         indents.CloseLeft(l, contentTop + contentHeight);
         indents.CloseRight(r, contentTop + contentHeight);
@@ -423,10 +425,10 @@ THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAt
         if (a.Name == "SIZE") Size = std::clamp(v, 1, 100);
         else if (a.Name == "WIDTH") {
             WidthPercent = a.Value.find('%') != std::string::npos;
-            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : 32000);
+            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
         } else if (a.Name == "ALIGN") {
             const std::string al = cp1251::lowerText(a.Value);
-            Align = al == "left" ? 1 : al == "right" ? 3 : 2;
+            Align = al == "left" ? haLeft : al == "right" ? haRight : haCenter;
         } else if (a.Name == "NOSHADE") NoShade = true;
         else if (a.Name == "COLOR") Color = TColor(AttrNumber(a.Value));
     }
@@ -448,7 +450,7 @@ int THRBlock::Layout(TCanvas&, int x, int y, int width, int, IndentManager& inde
     const int avail = std::max(0, std::min(width, r - l) - Box.MarginLeft - Box.MarginRight);
     LineWidth = WidthAttr == 0 ? avail : WidthPercent ? avail * WidthAttr / 100 : std::min(avail, WidthAttr);
     const int start = l + Box.MarginLeft;
-    LineLeft = Align == 1 ? start : Align == 3 ? start + avail - LineWidth : start + (avail - LineWidth) / 2;
+    LineLeft = Align == haLeft ? start : Align == haRight ? start + avail - LineWidth : start + (avail - LineWidth) / 2;
     FlowHeight = PaintHeight = Box.MarginTop + Size + Box.MarginBottom;
     BoxBottom = PaintBottom = y + FlowHeight;
     maxWidth = std::min(width, LineWidth);

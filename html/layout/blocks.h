@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "html/layout/layouttypes.h"
 #include "html/layout/sectionbase.h"
+#include "html/reader/properties.h"
 
 namespace kv {
 
@@ -23,7 +25,7 @@ struct TBoxStyle {
     TColor BorderColor = 0x808080;
     int Width = -1;  // given width in pixels, or -1
     std::uint8_t Float = 0;  // 0, alLeftFloat or alRightFloat
-    std::uint8_t Clear = 0;  // 0 none, 1 left, 2 right, 3 both: starts below those floats
+    TSide Clear = sdNone;  // starts below the floats of that side
 
     // `autoSpace` is what the automatic paragraph space marker stands for.
     static TBoxStyle From(const TProperties& props, int containerWidth, int autoSpace);
@@ -118,7 +120,7 @@ public:
     int Size = 2;
     int WidthAttr = 0;
     bool WidthPercent = false;
-    std::uint8_t Align = 2;  // 1 left, 2 center, 3 right
+    THAlign Align = haCenter;
     bool NoShade = false;
     TColor Color = kNoColor;
     int X = 0, LineLeft = 0, LineWidth = 0;
@@ -146,7 +148,7 @@ public:
     TColor BorderColor = kNoColor;
     int WidthAttr = 0;
     bool WidthPercent = false;
-    std::uint8_t VAlign = 2;  // 1 top, 2 middle, 3 bottom
+    TCellVAlign VAlign = cvMiddle;
     bool NoWrap = false;
     // Layout results: the first column, the rows spanned (clamped to the table), the box height.
     int Col = 0, Rows = 1, Height = 0, CursorStart = 0;
@@ -188,7 +190,7 @@ public:
     int Border = 0, Padding = 1, Spacing = 2;
     int WidthAttr = 0;
     bool WidthPercent = false;
-    std::uint8_t Align = 1;  // 1 left, 2 center, 3 right
+    THAlign Align = haLeft;
     TColor Background = kNoColor;
     TColor BorderColor = 0x808080;
     bool Centered = false;

@@ -112,10 +112,11 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
 
 void THtmlBuilder::BeginDocument() {
     if (!doc_.Styles.RootEntry()) {
-        const TFontSpec& f = doc_.DefaultFont;
-        doc_.Styles.BuildDefaults(f.Name, doc_.PreFontName, doc_.MarginWidth, doc_.MarginHeight,
-                                  std::uint8_t(f.Charset), doc_.UnderlineLinks,
-                                  doc_.OverColor, doc_.VisitedColor, doc_.HotSpotColor, f.Color,
+        const TDocumentDefaults& s = doc_.Settings;
+        const TFontSpec& f = s.Font;
+        doc_.Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
+                                  std::uint8_t(f.Charset), s.UnderlineLinks,
+                                  s.OverColor, s.VisitedColor, s.HotSpotColor, f.Color,
                                   double(f.Size));
     }
     stack_.PushRoot(doc_.Styles);
@@ -198,9 +199,8 @@ TSectionStyle THtmlBuilder::StyleOfTop() const {
     const TMyFont font = p.MakeFont();
     style.Font = TQtFontEngine::SpecOf(font);
     const std::string_view align = p.TextOf(piTextAlign);
-    style.Alignment = align == "center" ? 2 : align == "right" ? 3 : 1;
-    const TSide clear = p.ClearSide();
-    style.ClearSide = clear == sdLeft ? 1 : clear == sdRight ? 2 : clear == sdBoth ? 3 : 0;
+    style.Alignment = align == "center" ? haCenter : align == "right" ? haRight : haLeft;
+    style.ClearSide = p.ClearSide();
     style.LineHeight = std::max(0, p.LineHeightFor(font.Height()));
     return style;
 }
@@ -363,11 +363,11 @@ void THtmlBuilder::ReadBodyTag() {
         }
     }
     // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
-    p.SetIfUnset(piMarginLeft, doc_.MarginWidth), p.SetIfUnset(piMarginRight, doc_.MarginWidth);
-    p.SetIfUnset(piMarginTop, doc_.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.MarginHeight);
+    p.SetIfUnset(piMarginLeft, doc_.Settings.MarginWidth), p.SetIfUnset(piMarginRight, doc_.Settings.MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.Settings.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.Settings.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
-    if (background != kColorNone) {
+    if (background != kNoColor) {
         doc_.SetBackgroundColor(background);
         body_->Box.Background = kNoColor;  // the viewer paints the document background
     }
@@ -532,7 +532,7 @@ void THtmlBuilder::ReadBreak() {
         }
     const TSide side = stack_.Top().ClearSide();
     NewSection();
-    section_->ClearSide = side == sdLeft ? 1 : side == sdRight ? 2 : side == sdBoth ? 3 : 0;
+    section_->ClearSide = side;
     section_->KeepWhenEmpty = true;
     stack_.Pop("br");
     SwitchFont();

@@ -12,13 +12,13 @@ namespace kv {
 
 namespace {
 
-// VALIGN of a row or cell: 1 top, 2 middle, 3 bottom; the first lines of cells aligned on
-// their baselines start at the top; an unknown value keeps `current`.
-std::uint8_t CellVAlign(const std::string& value, std::uint8_t current) {
+// VALIGN of a row or cell; the first lines of cells aligned on their baselines start at the
+// top; an unknown value keeps `current`.
+TCellVAlign CellVAlign(const std::string& value, TCellVAlign current) {
     const std::string v = cp1251::lowerText(value);
-    if (v == "top" || v == "baseline") return 1;
-    if (v == "middle" || v == "center") return 2;
-    if (v == "bottom") return 3;
+    if (v == "top" || v == "baseline") return cvTop;
+    if (v == "middle" || v == "center") return cvMiddle;
+    if (v == "bottom") return cvBottom;
     return current;
 }
 
@@ -53,7 +53,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     TBlock* foster = nullptr;  // content found between cells
     std::size_t captionRow = std::size_t(-1);
     bool captionBelow = false;
-    std::uint8_t rowAlign = 2;
+    TCellVAlign rowAlign = cvMiddle;
     std::string rowTextAlign;
     auto finishCell = [&] {
         FinishSection();
@@ -65,7 +65,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
         if (s == syTR) {
             finishCell();
             ref.Rows.emplace_back();
-            rowAlign = 2;
+            rowAlign = cvMiddle;
             rowTextAlign.clear();
             for (const TLayoutAttr& a : Attributes()) {
                 const std::string v = cp1251::lowerText(a.Value);
@@ -97,7 +97,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
                 else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) cell->Background = color;
                 else if (a.Name == "WIDTH") {
                     cell->WidthPercent = a.Value.find('%') != std::string::npos;
-                    cell->WidthAttr = std::clamp(AttrNumber(a.Value), 0, 32000);
+                    cell->WidthAttr = std::clamp(AttrNumber(a.Value), 0, kMaxExtent);
                 }
             }
             if (!rowTextAlign.empty()) stack_.Top().SetIfUnset(piTextAlign, rowTextAlign);

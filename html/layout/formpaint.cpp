@@ -22,7 +22,7 @@ constexpr TColor kInk = 0;
 constexpr int kEdge = 4;         // border and padding of a box, each side
 constexpr int kBarWidth = 16;    // scroll bar and drop button
 constexpr int kCheckSize = 13;
-constexpr int kMaxExtent = 20000;  // no control grows beyond this, whatever its attributes
+constexpr int kMaxControlExtent = 20000;  // no control grows beyond this, whatever its attributes
 
 struct TBoxMetrics {
     int Height;     // of one text line
@@ -35,7 +35,7 @@ TBoxMetrics MetricsOf(TCanvas& canvas, const TFontSpec& font) {
     return {std::max(1, measure.Metrics().Height), std::max(1, average)};
 }
 
-int Clamp(int value) { return std::clamp(value, 0, kMaxExtent); }
+int Clamp(int value) { return std::clamp(value, 0, kMaxControlExtent); }
 
 void Edge(TCanvas& canvas, const QRect& r, TColor topLeft, TColor bottomRight) {
     canvas.FillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
@@ -189,7 +189,7 @@ void TSelectControl::SizeFor(TCanvas& canvas) {
     TextWidth = 0;
     for (const TOptionItem& item : Options)
         TextWidth = std::max(TextWidth, measure.Extent(item.Text));
-    TextWidth = std::min(TextWidth, kMaxExtent);
+    TextWidth = std::min(TextWidth, kMaxControlExtent);
     if (Kind == ckComboBox) {
         Width = Clamp(std::max(TextWidth, 2 * m.CharWidth) + 2 * kEdge + kBarWidth);
         Height = Clamp(m.Height + 2 * kEdge);

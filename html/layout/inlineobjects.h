@@ -17,6 +17,7 @@
 namespace kv {
 
 class TMapItem;
+class TFormControlObj;
 
 // The link a run of text belongs to. Runs of one link share LinkId; 0 outside links.
 struct TUrlTargetRef {
@@ -120,7 +121,7 @@ public:
     bool Bordered = false;
     int DrawX = 0;
     std::string MapKey;
-    void* SubmitControl = nullptr;  // the image-submit form control, not owned
+    TFormControlObj* SubmitControl = nullptr;  // the image-submit form control, not owned
 
 private:
     void ReadAttributes(const TLayoutAttrs& attributes);

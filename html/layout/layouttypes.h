@@ -14,8 +14,17 @@ enum : std::uint8_t {
     alRightFloat = 6,
 };
 
+// Horizontal alignment of text lines, a rule or a table.
+enum THAlign : std::uint8_t { haLeft = 1, haCenter = 2, haRight = 3 };
+
+// Vertical alignment of the content of a table cell.
+enum TCellVAlign : std::uint8_t { cvTop = 1, cvMiddle = 2, cvBottom = 3 };
+
 // "Far below everything": the bottom of an open indent record.
 constexpr int kOpenEnd = 9999999;
+
+// The widest width and the longest run layout deals with; it stands for "unbounded".
+constexpr int kMaxExtent = 32000;
 
 }  // namespace kv
 

@@ -70,17 +70,20 @@ public:
     // Placed beside the flow (a floating block): takes no height, collapses no margins.
     virtual bool Floats() const { return false; }
 
+    // Layout writes every geometry field below (in Layout, or LayoutBox of blocks); paint and
+    // hit tests read them. All y values are document y: y = 0 is the top of the document,
+    // inside table cells too (only x is cell-relative there, see TSectionList::LayoutOriginX).
     TSectionList* Document;  // not owned
-    int FlowHeight = 0;
-    int PaintHeight = 0;
-    int FirstCursor = 0;
-    int Length = 0;
-    int SectionHeight = 0;  // copied by the clone constructor; kept for blocks
-    int Top = 0;
-    int BoxBottom = 0;
-    int BoxTop = 0;
-    int PaintBottom = 0;
-    int PaintTop = 0;
+    int FlowHeight = 0;      // pixels the section takes in the flow (0 for a float)
+    int PaintHeight = 0;     // pixels from PaintTop it may paint over, floats inside included
+    int FirstCursor = 0;     // cursor position of the section's first character
+    int Length = 0;          // cursor positions the section holds
+    int SectionHeight = 0;   // copied by the clone constructor; kept for blocks
+    int Top = 0;             // document y where the section was met in the flow
+    int BoxBottom = 0;       // document y below the section in the flow: Top + FlowHeight
+    int BoxTop = 0;          // document y of the section's box in the flow (equals Top)
+    int PaintBottom = 0;     // document y below everything the section paints
+    int PaintTop = 0;        // document y where it paints from: a float's own top, else Top
 };
 
 // An ordered, owning list of sections.

@@ -29,14 +29,9 @@ TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     : TCell(this), cache_(source.cache_), fonts_(&fonts) {
     ViewImagesFlag = source.ViewImagesFlag;
     IsPrintCopy = true;
-    PreFontName = source.PreFontName;
-    LinkColor = source.LinkColor, VisitedColor = source.VisitedColor;
-    OverColor = source.OverColor, HotSpotColor = source.HotSpotColor;
+    Settings = source.Settings;
     PrintTableBackground = source.PrintTableBackground;
     BackgroundColor = source.BackgroundColor;
-    DefaultFont = source.DefaultFont;
-    MarginWidth = source.MarginWidth, MarginHeight = source.MarginHeight;
-    UnderlineLinks = source.UnderlineLinks;
     BaseFolder = source.BaseFolder;
     OnBitmapRequest = source.OnBitmapRequest;
     ImageLoader = source.ImageLoader;
@@ -57,20 +52,14 @@ TFormControlObj* TSectionList::CopyOfControl(const TFormControlObj* control) con
 TSectionList::~TSectionList() { Clear(); }
 
 void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
-    DefaultFont = defaults.Font;
-    PreFontName = defaults.PreFontName.substr(0, 32);
-    LinkColor = defaults.LinkColor;
-    VisitedColor = defaults.VisitedColor;
-    OverColor = defaults.OverColor;
-    HotSpotColor = defaults.HotSpotColor;
+    Settings = defaults;
+    Settings.PreFontName = defaults.PreFontName.substr(0, 32);
     HoverLinks = defaults.LinksActive;
-    MarginWidth = defaults.MarginWidth;
-    MarginHeight = defaults.MarginHeight;
-    UnderlineLinks = defaults.UnderlineLinks;
-    const TFontSpec& f = defaults.Font;
-    Styles.BuildDefaults(f.Name, PreFontName, MarginWidth, MarginHeight, std::uint8_t(f.Charset),
-                         UnderlineLinks, OverColor,
-                         VisitedColor, HotSpotColor, f.Color, double(f.Size));
+    const TDocumentDefaults& s = Settings;
+    const TFontSpec& f = s.Font;
+    Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight, std::uint8_t(f.Charset),
+                         s.UnderlineLinks, s.OverColor, s.VisitedColor, s.HotSpotColor, f.Color,
+                         double(f.Size));
     SetBackgroundColor(defaults.Background);
 }
 
@@ -473,11 +462,11 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
 
 bool TSectionList::IsPending(const std::string& key) const {
     return std::any_of(PendingImages.begin(), PendingImages.end(),
-                       [&](const auto& entry) { return entry.first == key; });
+                       [&](const TPendingImage& entry) { return entry.Key == key; });
 }
 
 void TSectionList::AddPending(const std::string& key, TImageObj* image) {
-    PendingImages.emplace_back(key, image);
+    PendingImages.push_back({key, image});
 }
 
 void TSectionList::AddAnimated(TAnimatedImage* image) {
@@ -508,7 +497,7 @@ const TLayoutImage* TSectionList::BackgroundImage() {
             frame->Mask = r.Animated->FrameMask();
             background_ = frame;
         } else if (r.Pending) {
-            PendingImages.emplace_back(ImageKey(BackgroundName), this);
+            PendingImages.push_back({ImageKey(BackgroundName), nullptr});
         }
     }
     BackgroundTried = true;

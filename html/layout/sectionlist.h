@@ -33,13 +33,20 @@ struct TImageRec {
     const TFontObj* Run;
 };
 
-// Document defaults given by the viewer.
+// An image the document waits for: the key it was requested under and the image object that
+// shows it, or nullptr for the document's own background.
+struct TPendingImage {
+    std::string Key;
+    TImageObj* Image = nullptr;
+};
+
+// Document defaults given by the viewer; the one place each default value is written.
 struct TDocumentDefaults {
     TFontSpec Font;  // default font name, size and colour
     std::string PreFontName = "Courier New";
     TColor LinkColor = 0xFF0000;  // blue
     TColor VisitedColor = 0x800080;
-    TColor OverColor = 0x0000FF;
+    TColor OverColor = 0xFF0000;  // blue, as links
     TColor HotSpotColor = 0xFF0000;
     TColor Background = 0xFFFFFF;
     bool LinksActive = false;
@@ -120,14 +127,9 @@ public:
     int LayoutOriginX = 0;
     bool ControlsMoved = false;
     int SelStart = 0, SelEnd = 0;
-    std::string PreFontName = "Courier New";
-    TColor LinkColor = 0xFF0000, VisitedColor = 0x800080, OverColor = 0x0000FF,
-           HotSpotColor = 0xFF0000;
+    TDocumentDefaults Settings;  // as SetDefaults gave them; Settings.Background is the default only
     bool PrintTableBackground = false;
     TColor BackgroundColor = 0xFFFFFF;
-    TFontSpec DefaultFont;
-    int MarginWidth = 10, MarginHeight = 5;
-    bool UnderlineLinks = true;
     std::string BaseFolder;  // relative image names are expanded against it
     std::string* ClipText = nullptr;
     int PageLimitY = 0;
@@ -162,7 +164,7 @@ public:
     std::vector<TAnimatedImage*> AnimatedImages;
     std::vector<std::unique_ptr<TMapItem>> ImageMaps;
     std::vector<TPanelObj*> Panels;
-    std::vector<std::pair<std::string, void*>> PendingImages;
+    std::vector<TPendingImage> PendingImages;
     std::vector<TFontObj*> LinkRuns;
     TFontObj* HoverRun = nullptr;
     TImageObj* HoverImage = nullptr;

@@ -8,6 +8,7 @@
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -21,10 +22,10 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
         else if (a.Name == "CELLSPACING") Spacing = std::clamp(v, 0, 100);
         else if (a.Name == "WIDTH") {
             WidthPercent = a.Value.find('%') != std::string::npos;
-            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : 32000);
+            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
         } else if (a.Name == "ALIGN") {
             const std::string al = cp1251::lowerText(a.Value);
-            Align = al == "center" ? 2 : al == "right" ? 3 : 1;
+            Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
             Floating = al == "left" || al == "right";
         }
     }
@@ -32,7 +33,7 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
     if (!Floating && box.Float) {
         // A float style without ALIGN: a floating block at that side.
         Floating = StyleFloat = true;
-        Align = box.Float == alRightFloat ? 3 : 1;
+        Align = box.Float == alRightFloat ? haRight : haLeft;
     }
 }
 
@@ -190,10 +191,9 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
     auto layoutCell = [&](TTableCell& cell, int top, int& cur, int shift = 0) {
         int cellMax = 0;
         cell.ContentTop = top + inset;
-        Document->LayoutOriginX = originX + cell.Left + inset;
+        TScopedValue origin(Document->LayoutOriginX, originX + cell.Left + inset);
         cell.ContentHeight = cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
                                               viewHeight, cellMax, cur);
-        Document->LayoutOriginX = originX;
     };
     const int firstTop = Top + Box.MarginTop + Border + Spacing;
     int rowY = firstTop;
@@ -222,7 +222,7 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
         for (auto& cell : row.Cells) {
             cell->Height = SpanHeight(*cell, r);
             const int free = cell->Height - 2 * inset - cell->ContentHeight;
-            const int shift = cell->VAlign == 1 ? 0 : cell->VAlign == 3 ? free : free / 2;
+            const int shift = cell->VAlign == cvTop ? 0 : cell->VAlign == cvBottom ? free : free / 2;
             if (row.Top != rowY || shift != 0) {
                 int cur = cell->CursorStart;
                 const int height = cell->ContentHeight;
@@ -248,7 +248,7 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     const std::vector<int> widths = ColumnWidths(ranges, available);
     TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
                  Spacing * int(widths.size() + 1) + 2 * Border;
-    const int align = Centered && !Floating && Align == 1 ? 2 : Align;
+    const THAlign align = Centered && !Floating && Align == haLeft ? haCenter : Align;
     TableLeft = align == 2 ? l + std::max(0, (available - TableWidth) / 2)
                 : align == 3 ? l + std::max(0, available - TableWidth) : l;
     LayoutCells(canvas, widths, viewHeight, cursor);
@@ -262,10 +262,10 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
         // The table takes no room in the flow; the text beside it keeps clear of its edge.
         if (StyleFloat)
             indents.PlaceFloatBlock(y,
-                                    Align == 3 ? indents.RightSide(y) - indents.LeftEdge - TableLeft
+                                    Align == haRight ? indents.RightSide(y) - indents.LeftEdge - TableLeft
                                                : TableLeft + TableWidth + indents.LeftEdge,
-                                    Align == 3 ? alRightFloat : alLeftFloat, PaintBottom - y);
-        else if (Align == 3)
+                                    Align == haRight ? alRightFloat : alLeftFloat, PaintBottom - y);
+        else if (Align == haRight)
             indents.RightList.push_back({TableLeft, y, PaintBottom, nullptr, false});
         else
             indents.LeftList.push_back({TableLeft + TableWidth, y, PaintBottom, nullptr, false});
@@ -404,7 +404,7 @@ void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     ColumnRanges(canvas, 0, ranges);
     const std::vector<int> min = ColumnWidths(ranges, 0);
     minWidth = std::accumulate(min.begin(), min.end(), 0) + Spacing * int(min.size() + 1) + 2 * Border;
-    const std::vector<int> max = ColumnWidths(ranges, 32000);
+    const std::vector<int> max = ColumnWidths(ranges, kMaxExtent);
     maxWidth = std::max(minWidth, std::accumulate(max.begin(), max.end(), 0) +
                                       Spacing * int(max.size() + 1) + 2 * Border);
     if (WidthAttr > 0 && !WidthPercent) minWidth = maxWidth = std::max(minWidth, WidthAttr);

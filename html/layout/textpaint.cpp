@@ -34,15 +34,15 @@ TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
 
 int TSection::SelectionRun(int p, bool& selected) const {
     selected = false;
-    if (Document->IsPrintCopy) return 32000;
+    if (Document->IsPrintCopy) return kMaxExtent;
     const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
-    if (Document->SelEnd < Document->SelStart) return 32000;
+    if (Document->SelEnd < Document->SelStart) return kMaxExtent;
     if (p >= ss && p < se) {
         selected = true;
-        return std::min(32000, se - p);
+        return std::min(kMaxExtent, se - p);
     }
-    if (p < ss) return std::min(32000, ss - p);
-    return p == ss && Document->ShowCaret ? 1 : 32000;
+    if (p < ss) return std::min(kMaxExtent, ss - p);
+    return p == ss && Document->ShowCaret ? 1 : kMaxExtent;
 }
 
 void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected,
@@ -206,6 +206,16 @@ int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, 
 
 // ---------------------------------------------------------------- hit tests
 
+int TSection::FitRun(TCanvas& canvas, int p, int n, int room, int& used) const {
+    int overhang = 0;
+    const TFontObj* run = FontRuns.FontAt(p, overhang);
+    const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
+    const std::string_view piece = std::string_view(Text).substr(p, n);
+    const int fit = measure.FitCount(piece, room + overhang);
+    if (fit >= n) used += measure.Extent(piece) - overhang;
+    return fit;
+}
+
 int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
     int used = 0, count = 0;
     const int end = line.FirstChar + line.CharCount;
@@ -218,14 +228,9 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
             continue;
         }
         const int n = std::max(1, CharsInPiece(p, end));
-        int overhang = 0;
-        const TFontObj* run = FontRuns.FontAt(p, overhang);
-        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
-        const std::string_view piece = std::string_view(Text).substr(p, n);
-        const int fit = measure.FitCount(piece, dx - used + overhang);
+        const int fit = FitRun(canvas, p, n, dx - used, used);
         count += fit;
         if (fit < n) return count;
-        used += measure.Extent(piece) - overhang;
         p += n;
     }
     return count;
@@ -238,7 +243,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(image.Pos, overhang);
         if (image.Image->SubmitControl) {
-            hit.FormControl = static_cast<TFormControlObj*>(image.Image->SubmitControl);
+            hit.FormControl = image.Image->SubmitControl;
             hit.X = image.X, hit.Y = image.Y;
             return true;
         }

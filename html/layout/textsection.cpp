@@ -6,6 +6,7 @@
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -66,8 +67,7 @@ TSection::TSection(const TSection& source, TSectionList* document)
             clone->NoBorder = image->NoBorder;
             clone->Transparency = image->Transparency;
             if (image->SubmitControl) {
-                const auto* source = static_cast<const TFormControlObj*>(image->SubmitControl);
-                TFormControlObj* control = document->CopyOfControl(source);
+                TFormControlObj* control = document->CopyOfControl(image->SubmitControl);
                 clone->SubmitControl = control;
                 if (control) control->Image = clone.get();
             }
@@ -107,8 +107,8 @@ void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
     run->VerticalScript = verticalScript;
     if (run->HasUrl()) {
         TFontSpec visited = font, hover = font;
-        visited.Color = Document->VisitedColor;
-        hover.Color = Document->OverColor;
+        visited.Color = Document->Settings.VisitedColor;
+        hover.Color = Document->Settings.OverColor;
         run->SetLinkFonts(&visited, Document->HoverLinks ? &hover : nullptr);
         ListLinkRun(run);
     }
@@ -381,7 +381,7 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
                        int& floatHeight, IndentManager& indents, int y, int max,
                        TLayoutState& state) {
     const int available =
-        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : 32000;
+        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : kMaxExtent;
     int used = 0, result = 0;
     bool atStart = true;
     while (result < max) {
@@ -414,15 +414,10 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
             continue;
         }
         const int length = std::min(CharsInPiece(p, start + max), max - result);
-        int overhang = 0;
-        const TFontObj* run = FontRuns.FontAt(p, overhang);
-        const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
-        const std::string_view piece = std::string_view(Text).substr(p, length);
-        const int fit = measure.FitCount(piece, available - used + overhang);
+        const int fit = FitRun(canvas, p, length, available - used, used);
         result += fit;
         atStart = false;
         if (fit < length) break;
-        used += measure.Extent(piece) - overhang;
     }
     result = std::min(result, max);
     const std::size_t brk = std::string_view(Text).substr(start, max).find(char(chBreak));
@@ -435,11 +430,12 @@ int TSection::ClearDistance(const IndentManager& indents, int y) const {
     indents.ClearLevels(cl, cr);
     const int left = std::max(0, cl - y - 1), right = std::max(0, cr - y - 1);
     switch (ClearSide) {
-        case 1: return left;
-        case 2: return right;
-        case 3: return std::max(left, right);
-        default: return 0;
+        case sdLeft: return left;
+        case sdRight: return right;
+        case sdBoth: return std::max(left, right);
+        case sdNone: return 0;
     }
+    return 0;
 }
 
 void TSection::BlankLine(int start, int height, TLayoutState& state) {
@@ -490,7 +486,7 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
             const int k = (h - th) / 2;
             below = std::max(below, k);
             above = std::max(above, h - th - k);
-        } else if (obj.Align == alBottom || obj.Align == 3) {
+        } else if (obj.Align == alBottom) {
             above = std::max(above, h + line.MaxDescent - th);
         }
     }
@@ -501,9 +497,9 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
     const int trimmed = MeasureText(canvas, start, true, n);
     switch (Alignment) {
-        case 2: line.IndentX = (l + r - trimmed) / 2 - x; break;
-        case 3: line.IndentX = r - x - trimmed; break;
-        default: line.IndentX = l - x; break;
+        case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
+        case haRight: line.IndentX = r - x - trimmed; break;
+        default: line.IndentX = l - x; break;  // haLeft
     }
     if (!Wraps()) line.IndentX = l - x;
     line.AvailWidth = r - l;
@@ -691,10 +687,11 @@ int TPreFormated::Layout(TCanvas& canvas, int x, int y, int width, int viewHeigh
         maxWidth = 0;
         return FlowHeight;
     }
-    const int savedWidth = indents.Width;
-    indents.Width = 32000;
-    const int height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
-    indents.Width = savedWidth;
+    int height = 0;
+    {
+        TScopedValue unbounded(indents.Width, kMaxExtent);
+        height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
+    }
     int minWidth = 0;
     WidthRange(canvas, minWidth, maxWidth);
     return height;

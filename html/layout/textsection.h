@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "html/layout/formcontrols.h"
+#include "html/layout/layouttypes.h"
 #include "html/layout/sectionbase.h"
+#include "html/reader/properties.h"
 
 namespace kv {
 
@@ -26,18 +28,20 @@ enum : unsigned char {
     chNbsp = 160,
 };
 
+// One laid-out line of a text section. TSection::FinishLine (or BlankLine) writes every field
+// during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
-    int FirstChar = 0;  // index of the line's first character
-    int ExtraAbove = 0;
-    int ExtraBelow = 0;
-    int TextHeight = 0;
-    int LinePaintHeight = 0;
-    int CharCount = 0;
-    int MaxDescent = 0;
-    int IndentX = 0;
-    int PaintedX = 0;  // document x of the line's start, set by layout
-    int AvailWidth = 0;
-    int PaintedY = 0;  // document y of the line's text top, set by layout
+    int FirstChar = 0;   // index into the section's Text of the line's first character
+    int ExtraAbove = 0;  // pixels above the text for taller inline objects
+    int ExtraBelow = 0;  // pixels below the text for inline objects hanging lower
+    int TextHeight = 0;  // the tallest run's font height
+    int LinePaintHeight = 0;  // pixels the line paints over, floats beside it included
+    int CharCount = 0;   // characters on the line
+    int MaxDescent = 0;  // the deepest run's descent, pixels below the baseline
+    int IndentX = 0;     // x of the line's start relative to the section's LayoutX
+    int PaintedX = 0;    // document x of the line's start
+    int AvailWidth = 0;  // width between the indents at the line's y
+    int PaintedY = 0;    // document y of the line's text top (below ExtraAbove)
     int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
 };
 
@@ -49,8 +53,8 @@ struct IndexObj {
 // How a section looks, from the style the builder computed for its element.
 struct TSectionStyle {
     TFontSpec Font;
-    std::uint8_t Alignment = 1;  // 1 left, 2 center, 3 right
-    std::uint8_t ClearSide = 0;  // 0 none, 1 left, 2 right, 3 both
+    THAlign Alignment = haLeft;
+    TSide ClearSide = sdNone;
     int LineHeight = 0;          // minimum line height in pixels
 };
 
@@ -118,8 +122,8 @@ public:
     std::vector<IndexObj> SourceIndex;
     std::vector<LineRec> LineList;
     TFontSpec BaseFont;
-    std::uint8_t Alignment = 1;
-    std::uint8_t ClearSide = 0;
+    THAlign Alignment = haLeft;
+    TSide ClearSide = sdNone;
     int LineHeight = 0;
     int PaintX = 0;   // screen x of the section during a paint
     int DocX = 0;     // document x of the section's origin, set by layout
@@ -146,6 +150,9 @@ protected:
     // Adds a run to the document's LinkRuns (once).
     void ListLinkRun(TFontObj* run);
     int CharsInPiece(int p, int end) const;
+    // How many of the n characters of one font run from p fit `room` pixels; when all fit,
+    // their width is added to `used`.
+    int FitRun(TCanvas& canvas, int p, int n, int room, int& used) const;
     // Width a placeholder takes in a line (floating images take none).
     int PlaceholderWidth(int p) const;
     // Final document positions of the line's images once its spaces are known.

@@ -286,7 +286,7 @@ int TProperties::SetProperty(std::string_view name, std::string_view value) {
             break;
         case piBackgroundColor:
         case piBorderColor:
-            Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kColorNone);
+            Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kNoColor);
             break;
         case piBorderTopStyle:
         case piBorderRightStyle:
@@ -390,13 +390,13 @@ TColor TProperties::OwnBackgroundColor() const {
     int number = 0;
     return SetHere[piBackgroundColor] && IntValue(Values[piBackgroundColor], number)
                ? static_cast<TColor>(number)
-               : kColorNone;
+               : kNoColor;
 }
 
 TColor TProperties::OwnColor() const {
     int number = 0;
     return SetHere[piColor] && IntValue(Values[piColor], number) ? static_cast<TColor>(number)
-                                                                 : kColorNone;
+                                                                 : kNoColor;
 }
 
 int TProperties::LineHeightFor(int fontHeight) const {

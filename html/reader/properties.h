@@ -78,7 +78,7 @@ public:
 
     std::string ElemTag;  // lower-case tag; "default" for the root; the key for sheet entries
     std::string ElemClass, ElemId, ElemPseudo;
-    TColor TextBackground = kColorNone;
+    TColor TextBackground = kNoColor;
     uint8_t CharSetCode = 1;
     int EmPixels = 0;  // font height - internal leading
     int ExPixels = 0;  // EmPixels / 2
@@ -112,7 +112,7 @@ public:
     TMyFont MakeLinkFont() const;
     TMyFont MakeHoverFont() const;
     TMyFont MakeVisitedFont() const;
-    TColor OwnBackgroundColor() const;  // kColorNone unless set by this element
+    TColor OwnBackgroundColor() const;  // kNoColor unless set by this element
     TColor OwnColor() const;
     int LineHeightFor(int fontHeight) const;  // 0 when absent
     int ZIndex() const;

@@ -77,7 +77,7 @@ bool FindNamedColor(std::string_view name, TColor& color) {
     static const auto table = [] {
         std::unordered_map<std::string_view, TColor> map;
         for (const auto& entry : kNamedColors) map.emplace(entry.name, SwapRedBlue(entry.rgb));
-        map.emplace("transparent", kColorNone);
+        map.emplace("transparent", kNoColor);
         return map;
     }();
     auto it = table.find(name);

@@ -18,7 +18,7 @@ int ConvertLength(std::string_view text, bool relative, int base, int fallback, 
                   int exSize);
 
 // A colour: "#rrggbb", "#rgb", "rrggbb"/"rgb" (only without `needHash`), "rgb(r,g,b)" with
-// numbers or percentages, or one of the named colours ("transparent" is kColorNone). Hex and
+// numbers or percentages, or one of the named colours ("transparent" is kNoColor). Hex and
 // rgb() colours carry kPaletteFlag. Keeps a one-entry cache of the last success.
 bool ParseColor(std::string_view text, bool needHash, TColor& color);
 

@@ -13,6 +13,7 @@
 #include "html/viewer/scrollbar32.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -165,23 +166,23 @@ void THtmlView::SetDefBackground(TColor color) {
 
 void THtmlView::SetDefHotSpotColor(TColor color) {
     defHotSpotColor_ = color;
-    doc_.HotSpotColor = doc_.LinkColor = color;
+    doc_.Settings.HotSpotColor = doc_.Settings.LinkColor = color;
 }
 
 void THtmlView::SetDefVisitedLinkColor(TColor color) {
     defVisitedLinkColor_ = color;
-    doc_.VisitedColor = color;
+    doc_.Settings.VisitedColor = color;
 }
 
 void THtmlView::SetDefOverLinkColor(TColor color) {
     defOverLinkColor_ = color;
-    doc_.OverColor = color;
+    doc_.Settings.OverColor = color;
 }
 
 void THtmlView::SetDefPreFontName(const std::string& name) {
-    if (cp1251::upperText(name) == cp1251::upperText(doc_.PreFontName)) return;
+    if (cp1251::upperText(name) == cp1251::upperText(doc_.Settings.PreFontName)) return;
     defPreFontName_ = name;
-    doc_.PreFontName = name.substr(0, 32);
+    doc_.Settings.PreFontName = name.substr(0, 32);
 }
 
 void THtmlView::SetScrollBars(TScrollStyle style) {
@@ -330,10 +331,8 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
     base_ = builder.Base;
     baseTarget_ = builder.BaseTarget;
     {
-        const bool saved = layingOut_;
-        layingOut_ = true;
+        TScopedValue laying(layingOut_, true);
         doc_.BackgroundImage();
-        layingOut_ = saved;
     }
     DoLayout();
     MarkVisitedLinks();

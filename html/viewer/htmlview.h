@@ -362,15 +362,15 @@ private:
     // Properties.
     TColor defBackground_ = clBtnFace;
     TColor defFontColor_ = clBtnText;
-    TColor defHotSpotColor_ = 0xFF0000;
-    TColor defVisitedLinkColor_ = 0x800080;
-    TColor defOverLinkColor_ = 0xFF0000;
+    TColor defHotSpotColor_ = TDocumentDefaults{}.HotSpotColor;
+    TColor defVisitedLinkColor_ = TDocumentDefaults{}.VisitedColor;
+    TColor defOverLinkColor_ = TDocumentDefaults{}.OverColor;
     std::string defFontName_ = "Times New Roman";
-    std::string defPreFontName_ = "Courier New";
+    std::string defPreFontName_ = TDocumentDefaults{}.PreFontName;
     int defFontSize_ = 12;
     int charSet_ = 1;
-    int marginWidth_ = 10;
-    int marginHeight_ = 5;
+    int marginWidth_ = TDocumentDefaults{}.MarginWidth;
+    int marginHeight_ = TDocumentDefaults{}.MarginHeight;
     TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
     THTMLBorderStyle borderStyle_ = THTMLBorderStyle::htFocused;
     ThtmlViewOptions options_ = htPrintTableBackground;

@@ -10,25 +10,13 @@
 #include "html/viewer/htmlview.h"
 #include "html/viewer/paintpanel.h"
 #include "html/viewer/scrollbar32.h"
+#include "platform/scopedvalue.h"
 
 namespace kv {
 
 namespace {
 
 constexpr int kMaxDocWidth = 6000;
-
-// Sets a flag for a scope and puts the old value back.
-class TFlagScope {
-public:
-    explicit TFlagScope(bool& flag) : flag_(flag), saved_(flag) { flag_ = true; }
-    ~TFlagScope() { flag_ = saved_; }
-    TFlagScope(const TFlagScope&) = delete;
-    TFlagScope& operator=(const TFlagScope&) = delete;
-
-private:
-    bool& flag_;
-    bool saved_;
-};
 
 }  // namespace
 
@@ -44,7 +32,7 @@ bool THtmlView::HorizontalChosen() const {
 
 void THtmlView::DoLayout() {
     docWidth_ = 0;
-    TFlagScope laying(layingOut_);
+    TScopedValue laying(layingOut_, true);
     const int reduction = borderStyle_ == THTMLBorderStyle::htNone ? 1 : 3;
     int width = this->width() - reduction;
     if (VerticalChosen()) width -= scrollBarWidth_;
@@ -294,17 +282,10 @@ void THtmlView::PaintDocument(TCanvas& canvas, const QRect& clip) {
     PaintBackground(canvas, clip);
     // Sections place themselves at document y minus the scroll offset: the offset of the
     // rectangle's top makes the canvas's top row the rectangle's.
-    const int scrollTop = doc_.ScrollTopY;
-    doc_.ScrollTopY = scrollTop + clip.top();
+    TScopedValue scrollTop(doc_.ScrollTopY, doc_.ScrollTopY + clip.top());
     paintOrigin_ = clip.topLeft();
     formWidgets_->SetOrigin(clip.left(), clip.top());
-    try {
-        doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0);
-    } catch (...) {
-        doc_.ScrollTopY = scrollTop;
-        throw;
-    }
-    doc_.ScrollTopY = scrollTop;
+    doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0);
 }
 
 void THtmlView::PaintBackground(TCanvas& canvas, const QRect& clip) {

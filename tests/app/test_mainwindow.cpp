@@ -89,7 +89,7 @@ TEST(TitleStrip, MasksSplitTheOverlappingButtons) {
         EXPECT_EQ(b->Strength(), 0);  // invisible until the pointer enters
         EXPECT_EQ(b->Mask().Width(), b->width());
         EXPECT_EQ(b->Glyph().Width(), b->width());
-        EXPECT_EQ(b->Color(), kv::kColorNone);
+        EXPECT_EQ(b->Color(), kv::kNoColor);
     }
     EXPECT_EQ(main.ButtonLayer1->geometry(), QRect(171, 0, 139, 32));
     EXPECT_EQ(main.ButtonLayer5->geometry(), QRect(572, 0, 141, 32));

@@ -105,7 +105,7 @@ TEST(LayerHitTest, PlainLayersOwnPointsByColourOrStrongMask) {
     kv::TLayer layer(nullptr);
     layer.resize(10, 10);
     EXPECT_TRUE(layer.HitTest({1, 1}));  // a fill colour owns the whole area
-    layer.SetColor(kv::kColorNone);
+    layer.SetColor(kv::kNoColor);
     EXPECT_FALSE(layer.HitTest({1, 1}));
     TChannel mask = Band(4, 4, 0, 2, 193, 192);
     layer.SetMask(mask);

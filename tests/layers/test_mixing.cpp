@@ -142,7 +142,7 @@ TEST(Mixing, ShadeFrameStretchesTheMaskAsAFrame) {
 TEST(Mixing, PaintMaskPlacesShadesOrFills) {
     const TChannel mask = Flat(TChannelKind::ckMask, 2, 2, 255);
     TRGBChannel shaded = Buffer(6, 6, RGBColor(0, 0, 0));
-    shaded.PaintMask(kAll, QRect(0, 0, 6, 6), kv::aRightDown, mask, kv::kColorNone);
+    shaded.PaintMask(kAll, QRect(0, 0, 6, 6), kv::aRightDown, mask, kv::kNoColor);
     EXPECT_EQ(shaded.Pixel(5, 5), RGBColor(253, 253, 253));
     EXPECT_EQ(shaded.Pixel(3, 3), kv::kBlack);
     TRGBChannel filled = Buffer(6, 6, kBase);

@@ -180,8 +180,8 @@ TEST(Robustness, RandomDocuments) {
         const int sections = 1 + int(random() % 8);
         for (int k = 0; k < sections; ++k) {
             TSectionStyle style;
-            style.Alignment = std::uint8_t(1 + random() % 3);
-            style.ClearSide = std::uint8_t(random() % 4);
+            style.Alignment = THAlign(1 + random() % 3);
+            style.ClearSide = TSide(random() % 4);
             style.LineHeight = int(random() % 30);
             auto section = random() % 5 == 0 ? std::make_unique<TPreFormated>(&doc.list, style)
                                              : std::make_unique<TSection>(&doc.list, style);

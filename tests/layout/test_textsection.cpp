@@ -131,7 +131,7 @@ TEST(LineBreaking, FloatsNarrowFollowingLinesAndClearSkipsThem) {
     doc.Append(s, "aa bb cc");
     doc.list.AppendSection(std::move(section));
     TSectionStyle clear;
-    clear.ClearSide = 1;
+    clear.ClearSide = sdLeft;
     TSection& after = doc.Add("zz", clear);
     doc.Layout(60);
     // Beside the float 30 pixels are left: "aa bb" does not fit, "aa " does.
@@ -146,7 +146,7 @@ TEST(LineBreaking, FloatsNarrowFollowingLinesAndClearSkipsThem) {
 TEST(LineBreaking, CenteredTrailingSpacesDoNotShift) {
     Doc doc;
     TSectionStyle centered;
-    centered.Alignment = 2;
+    centered.Alignment = haCenter;
     TSection& s = doc.Add("ab    cd", centered);
     doc.Layout(30);  // "ab" + spaces, then "cd"
     ASSERT_EQ(s.LineList.size(), 2u);
@@ -280,7 +280,7 @@ TEST(Queries, CopySelection) {
     Doc doc;
     doc.Add("abc def");
     TSectionStyle right;
-    right.Alignment = 3;
+    right.Alignment = haRight;
     doc.Add("xy", right);
     doc.Layout(100);
     doc.list.SelStart = doc.list.SelEnd = 2;

@@ -180,13 +180,13 @@ TEST_F(Cascade, InheritanceAndRetaking) {
     EXPECT_EQ(span.IntOf(piMarginLeft, 0), kUnset);
     EXPECT_TRUE(std::holds_alternative<std::monostate>(span.Values[piBackgroundColor]));
     EXPECT_EQ(span.FloatSide(), sdNone);
-    EXPECT_EQ(span.OwnColor(), kColorNone);
+    EXPECT_EQ(span.OwnColor(), kNoColor);
     Push("b");
     // Closing the div in the middle: the entries above take from the root again.
     stack.Pop("div");
     ASSERT_EQ(stack.Count(), 3);
     EXPECT_EQ(Color(stack[1]), 0);
-    EXPECT_EQ(stack[1].TextBackground, kColorNone);
+    EXPECT_EQ(stack[1].TextBackground, kNoColor);
     EXPECT_EQ(stack[2].TextOf(piFontWeight), "bold");  // its own value stays
     EXPECT_EQ(stack[2].IntOf(piMarginLeft, 0), kUnset);
     stack.Pop("nothing");
@@ -272,7 +272,7 @@ TEST(Colors, Forms) {
     ASSERT_TRUE(ParseColor("lightgrey", true, color));
     EXPECT_EQ(color, 0xD3D3D3u);
     ASSERT_TRUE(ParseColor("transparent", true, color));
-    EXPECT_EQ(color, kColorNone);
+    EXPECT_EQ(color, kNoColor);
     ASSERT_TRUE(ParseColor("yellowgreen", true, color));
     EXPECT_EQ(color, 0x32CD9Au);
     EXPECT_FALSE(ParseColor("grey", true, color));

@@ -100,7 +100,7 @@ TEST(Sheet, DeclarationValues) {
     EXPECT_EQ(Text(styles, "p", piFontFamily), "times new roman");
     EXPECT_EQ(Text(styles, "p", piWidth), "5px");
     EXPECT_EQ(Text(styles, "q", piVisibility), "1");
-    EXPECT_EQ(Text(styles, "q", piBackgroundColor), std::to_string(kColorNone));
+    EXPECT_EQ(Text(styles, "q", piBackgroundColor), std::to_string(kNoColor));
     EXPECT_EQ(Text(styles, "q", piColor), "<empty>");
     EXPECT_EQ(Text(styles, "r", piBorderTopStyle), "dotted");
     EXPECT_EQ(Text(styles, "r", piBorderLeftStyle), "solid");

@@ -209,6 +209,24 @@ TEST(ViewerLoad, MarginsAndFontReachTheDocument) {
     EXPECT_GT(f.view.DocHeight(), height + 150);
 }
 
+// The document's own defaults are the viewer's: a hover colour set nowhere shows the same
+// on a bare document as in the viewer, and a setter reaches the document's one record.
+TEST(ViewerProperties, DocumentSettingsMatchTheViewersDefaults) {
+    THtmlView view;
+    const TDocumentDefaults defaults;
+    EXPECT_EQ(view.DefOverLinkColor(), defaults.OverColor);
+    EXPECT_EQ(view.DefHotSpotColor(), defaults.HotSpotColor);
+    EXPECT_EQ(view.DefVisitedLinkColor(), defaults.VisitedColor);
+    EXPECT_EQ(view.DefPreFontName(), defaults.PreFontName);
+    EXPECT_EQ(view.MarginWidth(), defaults.MarginWidth);
+    EXPECT_EQ(view.MarginHeight(), defaults.MarginHeight);
+    view.SetDefOverLinkColor(0x00FF00);
+    view.SetDefHotSpotColor(0x123456);
+    EXPECT_EQ(view.Document().Settings.OverColor, 0x00FF00u);
+    EXPECT_EQ(view.Document().Settings.LinkColor, 0x123456u);
+    EXPECT_EQ(view.Document().Settings.HotSpotColor, 0x123456u);
+}
+
 TEST(ViewerProperties, SettersClampAndCopy) {
     THtmlView view;
     EXPECT_EQ(view.DefFontSize(), 12);
@@ -229,7 +247,7 @@ TEST(ViewerProperties, SettersClampAndCopy) {
     // The preformatted font goes to the document at once, cut to 32 characters; another
     // spelling of the same name changes nothing.
     view.SetDefPreFontName(std::string(40, 'x'));
-    EXPECT_EQ(view.Document().PreFontName, std::string(32, 'x'));
+    EXPECT_EQ(view.Document().Settings.PreFontName, std::string(32, 'x'));
     view.SetDefPreFontName(std::string(32, 'X'));
     EXPECT_EQ(view.DefPreFontName(), std::string(40, 'x'));
     view.SethtOptions(htOverLinksActive | htShowDummyCaret);
