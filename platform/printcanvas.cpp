@@ -46,40 +46,9 @@ void TPrinterCanvas::CheckPrinting() const {
     if (printer_ && !printer_->Printing()) throw EPrinter("Printer is not currently printing");
 }
 
-void TPrinterCanvas::FillRect(const QRect& rect, TColor color) {
+QPaintDevice* TPrinterCanvas::Device() {
     CheckPrinting();
-    TPainterCanvas::FillRect(rect, color);
-}
-
-void TPrinterCanvas::FrameRect(const QRect& rect, TColor color) {
-    CheckPrinting();
-    TPainterCanvas::FrameRect(rect, color);
-}
-
-void TPrinterCanvas::Rectangle(const QRect& rect) {
-    CheckPrinting();
-    TPainterCanvas::Rectangle(rect);
-}
-
-void TPrinterCanvas::Line(int x1, int y1, int x2, int y2) {
-    CheckPrinting();
-    TPainterCanvas::Line(x1, y1, x2, y2);
-}
-
-void TPrinterCanvas::StretchBlit(const QRect& dest, const QImage& source,
-                                 const QRect& sourceRect, TRop rop) {
-    CheckPrinting();
-    TPainterCanvas::StretchBlit(dest, source, sourceRect, rop);
-}
-
-void TPrinterCanvas::MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) {
-    CheckPrinting();
-    TPainterCanvas::MaskedBlit(dest, source, mask);
-}
-
-void TPrinterCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
-    CheckPrinting();
-    TPainterCanvas::DoTextOut(x, y, text, clip);
+    return active_ ? device_ : nullptr;
 }
 
 void TPrinterCanvas::Prepare(QPainter& painter) { ApplyTransform(painter); }

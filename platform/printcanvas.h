@@ -31,14 +31,6 @@ public:
     // Gives up the document (a printer drops its job).
     void AbortDocument();
 
-    void FillRect(const QRect& rect, TColor color) override;
-    void FrameRect(const QRect& rect, TColor color) override;
-    void Rectangle(const QRect& rect) override;
-    void Line(int x1, int y1, int x2, int y2) override;
-    void StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
-                     TRop rop) override;
-    void MaskedBlit(const QRect& dest, const QImage& source, const QImage& mask) override;
-
     bool IsPrinter() const override { return true; }
     int ColorCount() const override { return colors_; }
     bool Active() const { return active_; }
@@ -62,9 +54,10 @@ public:
     void SetWindowOrigin(int x, int y);
 
 protected:
-    QPaintDevice* Device() override { return active_ ? device_ : nullptr; }
+    // Every drawing call reaches the device here: bound to a printer, it refuses to draw
+    // while the printer is not printing.
+    QPaintDevice* Device() override;
     void Prepare(QPainter& painter) override;
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
 
 private:
     void ApplyTransform(QPainter& painter) const;
