@@ -201,14 +201,13 @@ std::string THtmlView::WordAt(int x, int y, int& start, int& end) {
         return p >= 0 && doc_.TextSectionAt(p) == section && doc_.CharAt(p, ch, font) &&
                IsWordChar(ch);
     };
+    std::string word(1, ch);
     start = position;
     end = position + 1;
-    while (wordCharAt(end)) ++end;
-    while (wordCharAt(start - 1)) --start;
-    std::string word;
-    for (int p = start; p < end; ++p)
-        if (doc_.CharAt(p, ch, font)) word += ch;
-    return word;
+    for (; wordCharAt(end); ++end) word += ch;
+    std::string before;  // gathered backwards
+    for (; wordCharAt(start - 1); --start) before += ch;
+    return std::string(before.rbegin(), before.rend()) + word;
 }
 
 void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
