@@ -14,12 +14,14 @@ trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state
 pdf=$work/printed.pdf
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# The X part runs on the X platform whatever the caller names, and every wait is bounded.
+QT_QPA_PLATFORM=xcb timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
     bin=$0 work=$1 pdf=$2
+    source "$3"
     "$bin/kv_print_window" "$pdf" & pid=$!
     trap "kill $pid 2>/dev/null || true" EXIT
-    win=$(xdotool search --sync --onlyvisible --name "Кварнеля" | head -n 1)
+    win=$(wait_window "Кварнеля")
     sleep 2  # the tree is re-sorted one second after start
     eval "$(xdotool getwindowgeometry --shell "$win")"
     xdotool mousemove $((X + 200)) $((Y + 32 + 72 + 8)) click 1   # the first folder: its article
@@ -36,7 +38,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     for _ in $(seq 1 40); do [ -s "$pdf" ] && break; sleep 0.5; done
     sleep 1
     import -window root "$work/after.png"
-' "$bin" "$work" "$pdf"
+' "$bin" "$work" "$pdf" "$(dirname "$0")/wait_window.sh"
 
 cp "$work/question.png" "$out/print-question.png"
 cp "$work/after.png" "$out/print-after.png"

@@ -24,11 +24,13 @@ if [ "${#hits[@]}" -eq 0 ]; then
     exit 1
 fi
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# The X part runs on the X platform whatever the caller names, and every wait is bounded.
+QT_QPA_PLATFORM=xcb timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
+    source "$3"
     "$0/kvarnelya" & pid=$!
     trap "kill $pid 2>/dev/null || true" EXIT
-    win=$(xdotool search --sync --onlyvisible --name "Кварнеля" | head -n 1)
+    win=$(wait_window "Кварнеля")
     sleep 1
     eval "$(xdotool getwindowgeometry --shell "$win")"
     echo "$X $Y" > "$1/origin"
@@ -46,7 +48,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     xdotool mousemove $((sx + 336)) $((sy + 208)) click 1             # закрыть
     sleep 1
     import -window root "$1/article.png"
-' "$bin" "$work" "$phrase"
+' "$bin" "$work" "$phrase" "$(dirname "$0")/wait_window.sh"
 
 read -r x y < "$work/origin"
 convert "$work/hits.png" -crop "800x600+$x+$y" +repage "$prefix-hits.png"

@@ -22,12 +22,14 @@ export XDG_STATE_HOME=$work/state
     printf '</body></html>'
 } > "$work/other.htm"
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+# The X part runs on the X platform whatever the caller names, and every wait is bounded.
+QT_QPA_PLATFORM=xcb timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
     bin=$0 work=$1 shot=$2
+    source "$3"
     "$bin/viewer_window" "$work/first.htm" > "$work/out" 2> "$work/err" & pid=$!
     trap "kill $pid 2>/dev/null || true" EXIT
-    xdotool search --sync --onlyvisible --name "viewer window test" > /dev/null
+    wait_window "viewer window test" > /dev/null
     for i in $(seq 1 50); do grep -q "^link" "$work/out" && break; sleep 0.1; done
     read -r _ x1 y1 x2 y2 < <(grep "^drag" "$work/out")
     read -r _ lx ly < <(grep "^link" "$work/out")
@@ -45,7 +47,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     xclip -selection clipboard -o > "$work/clip" || true
     xdotool mousemove "$lx" "$ly" click 1
     for i in $(seq 1 50); do grep -q "^shown.*other.htm" "$work/out" && break; sleep 0.1; done
-' "$bin" "$work" "$shot"
+' "$bin" "$work" "$shot" "$(dirname "$0")/wait_window.sh"
 
 clip=$(cat "$work/clip")
 if [ "$clip" != "Drag across this first paragraph." ]; then

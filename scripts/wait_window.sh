@@ -1,4 +1,9 @@
-# Sourced by the window tests: bounded waits for X windows (a hang is worse than a failure).
+# Sourced by the window tests before they start a program: bounded waits for X windows (a hang
+# is worse than a failure).
+
+# Window names are Russian: under the caller's C locale the programs could not set them in the
+# window's legacy name property and no search would find them.
+export LC_ALL=C.UTF-8
 
 # wait_window NAME [SECONDS]: prints the id of the first visible window named NAME, or fails
 # with a message after SECONDS (20).
