@@ -68,45 +68,44 @@ void TopicScanner::Feed(std::string_view input) {
     const char* end = p + input.size();
     while (p < end) {
         switch (state_) {
-            case State::Searching: {
-                // A marker holds no line break, so lines without one need no attention.
-                const void* hit = ::memmem(p, static_cast<size_t>(end - p), kMarker.data(),
-                                           kMarker.size());
-                if (!hit) {
-                    const size_t keep =
-                        std::min(static_cast<size_t>(end - p), kMarker.size() - 1);
-                    carry_.assign(end - keep, keep);
-                    return;
-                }
-                p = static_cast<const char*>(hit) + kMarker.size();
-                state_ = State::InAnchor;
-                break;
+        case State::Searching: {
+            // A marker holds no line break, so lines without one need no attention.
+            const void* hit =
+                ::memmem(p, static_cast<size_t>(end - p), kMarker.data(), kMarker.size());
+            if (!hit) {
+                const size_t keep = std::min(static_cast<size_t>(end - p), kMarker.size() - 1);
+                carry_.assign(end - keep, keep);
+                return;
             }
-            case State::InAnchor: {
-                const char* stop = findLineEnd(p, end);
-                const char* quote = static_cast<const char*>(
-                    std::memchr(p, '"', static_cast<size_t>(stop - p)));
-                if (quote) {
-                    anchor_.append(p, quote);
-                    Emit();
-                    p = quote + 1;
-                    state_ = State::SkipLine;
-                } else {
-                    anchor_.append(p, stop);
-                    p = stop;
-                    if (stop < end) {
-                        Emit();
-                        state_ = State::Searching;
-                    }
-                }
-                break;
-            }
-            case State::SkipLine: {
-                const char* stop = findLineEnd(p, end);
+            p = static_cast<const char*>(hit) + kMarker.size();
+            state_ = State::InAnchor;
+            break;
+        }
+        case State::InAnchor: {
+            const char* stop = findLineEnd(p, end);
+            const char* quote =
+                static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(stop - p)));
+            if (quote) {
+                anchor_.append(p, quote);
+                Emit();
+                p = quote + 1;
+                state_ = State::SkipLine;
+            } else {
+                anchor_.append(p, stop);
                 p = stop;
-                if (stop < end) state_ = State::Searching;
-                break;
+                if (stop < end) {
+                    Emit();
+                    state_ = State::Searching;
+                }
             }
+            break;
+        }
+        case State::SkipLine: {
+            const char* stop = findLineEnd(p, end);
+            p = stop;
+            if (stop < end) state_ = State::Searching;
+            break;
+        }
         }
     }
 }
@@ -201,8 +200,7 @@ void TContentIndex::AddFailure(const fs::path& path) {
 
 std::string TContentIndex::FailureMessage() const {
     if (failures_ == 0) return {};
-    return "Cannot read " + std::to_string(failures_) +
-           (failures_ == 1 ? " entry" : " entries") +
+    return "Cannot read " + std::to_string(failures_) + (failures_ == 1 ? " entry" : " entries") +
            " of the content folder; they are left out of the contents. First: " + firstFailure_;
 }
 

@@ -53,7 +53,8 @@ void ContentTree::LoadFromText(std::string_view text) {
 
         const size_t blanks = line.find_first_not_of(" \t");
         const int level = static_cast<int>(blanks == std::string_view::npos ? line.size() : blanks);
-        std::string nodeText(blanks == std::string_view::npos ? std::string_view() : line.substr(blanks));
+        std::string nodeText(blanks == std::string_view::npos ? std::string_view()
+                                                              : line.substr(blanks));
 
         if (!last) {
             last = Add(nullptr, std::move(nodeText));
@@ -73,8 +74,8 @@ void ContentTree::LoadFromText(std::string_view text) {
             last = Add(sibling->parent, std::move(nodeText));
             lastLevel = level;
         } else {
-            throw Exception("Invalid level (" + std::to_string(level) + ") for item \"" +
-                            nodeText + "\"");
+            throw Exception("Invalid level (" + std::to_string(level) + ") for item \"" + nodeText +
+                            "\"");
         }
     }
 }

@@ -10,7 +10,7 @@
 namespace kv {
 
 struct TreeNode {
-    std::string text;  // Windows-1251
+    std::string text;            // Windows-1251
     TreeNode* parent = nullptr;  // not owned
     std::vector<std::unique_ptr<TreeNode>> children;
 

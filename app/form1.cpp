@@ -24,7 +24,8 @@ TChannel StoredChannel(const QString& name, TChannelKind kind) {
     if (!file.open(QIODevice::ReadOnly)) return channel;
     const QByteArray bytes = file.readAll();
     try {
-        channel.LoadFromBitmapFile(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        channel.LoadFromBitmapFile(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
     } catch (const EChannelError&) {
         channel.Release();
     }
@@ -37,11 +38,13 @@ QImage StoredPicture(const char* name) {
 
 }  // namespace
 
-TForm1::TForm1(ShellFolders folders) : TBorderlessForm(QSize(800, 600), false), folders_(std::move(folders)) {
+TForm1::TForm1(ShellFolders folders)
+    : TBorderlessForm(QSize(800, 600), false), folders_(std::move(folders)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Кварнеля"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.ico")));
-    SetFont(this, QStringLiteral("MS Sans Serif"), 11, false, palette().color(QPalette::WindowText));
+    SetFont(this, QStringLiteral("MS Sans Serif"), 11, false,
+            palette().color(QPalette::WindowText));
 
     Notebook1 = new TNotebook(this);
     Notebook1->setGeometry(0, 0, 800, 600);
@@ -80,8 +83,11 @@ void TForm1::BuildTitleStrip(QWidget* page) {
     Image1 = new TPictureArea(ImageLayer2, QRect(776, 0, 25, 25), Qt::PointingHandCursor);
     Image2 = new TPictureArea(ImageLayer2, QRect(752, 0, 25, 25), Qt::ArrowCursor);
     // Later buttons lie above earlier ones; where they overlap, their masks decide.
-    const QRect buttons[] = {{171, 0, 139, 32}, {291, 0, 93, 32}, {365, 0, 111, 32},
-                             {456, 0, 135, 32}, {572, 0, 141, 32}};
+    const QRect buttons[] = {{171, 0, 139, 32},
+                             {291, 0, 93, 32},
+                             {365, 0, 111, 32},
+                             {456, 0, 135, 32},
+                             {572, 0, 141, 32}};
     TButtonLayer** targets[] = {&ButtonLayer1, &ButtonLayer2, &ButtonLayer3, &ButtonLayer4,
                                 &ButtonLayer5};
     for (int i = 0; i < 5; ++i) {
@@ -171,7 +177,9 @@ void TForm1::FormCreate() {
     LoadContents();
 }
 
-void TForm1::GenerateMainTree() { index_.GenerateMainTree(programFolder_); }
+void TForm1::GenerateMainTree() {
+    index_.GenerateMainTree(programFolder_);
+}
 
 void TForm1::LoadContents() {
     const auto reportSkipped = [this] {
@@ -189,8 +197,10 @@ void TForm1::LoadContents() {
         }
         ContentTree tree;
         try {
-            if (saved) tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
-            else tree.LoadFromText(ContentsText(index_.Lines()));
+            if (saved)
+                tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
+            else
+                tree.LoadFromText(ContentsText(index_.Lines()));
         } catch (...) {
             TreeView1->Load(tree, ImageList1);  // what loaded before the bad line stays
             throw;
@@ -203,9 +213,13 @@ void TForm1::LoadContents() {
     reportSkipped();
 }
 
-std::string TForm1::CurrentFolder() const { return cp1251::fromQString(Label2->text()); }
+std::string TForm1::CurrentFolder() const {
+    return cp1251::fromQString(Label2->text());
+}
 
-std::string TForm1::CurrentArticle() const { return cp1251::fromQString(Label1->text()); }
+std::string TForm1::CurrentArticle() const {
+    return cp1251::fromQString(Label1->text());
+}
 
 void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
     if (!node) return;
@@ -214,8 +228,7 @@ void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
     std::string topic = TContentsTreeView::NodeText(node);
     if (topic.starts_with('+')) topic.clear();
     if (topic.empty()) return;
-    const std::string path =
-        programFolder_ + "inside/" + CurrentFolder() + "/index.htm#" + topic;
+    const std::string path = programFolder_ + "inside/" + CurrentFolder() + "/index.htm#" + topic;
     Label1->setText(cp1251::toQString(path));
     Notebook2->SetActivePage(QStringLiteral("content"));
     try {
@@ -225,7 +238,9 @@ void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
     }
 }
 
-void TForm1::ButtonLayer1Click() { Notebook2->SetActivePage(QStringLiteral("mainmenu")); }
+void TForm1::ButtonLayer1Click() {
+    Notebook2->SetActivePage(QStringLiteral("mainmenu"));
+}
 
 void TForm1::ButtonLayer2Click() {
     if (!search_) return;
@@ -267,7 +282,9 @@ void TForm1::CheckBoxClick(QCheckBox* box) {
     }
 }
 
-void TForm1::Image1Click() { close(); }
+void TForm1::Image1Click() {
+    close();
+}
 
 void TForm1::Image2Click() {
     for (QWidget* window : {static_cast<QWidget*>(backdrop_), static_cast<QWidget*>(contents_),

@@ -39,7 +39,9 @@ void TForm3::FormCreate() {
     TreeView1->CopyFrom(*main_->TreeView1);
 }
 
-void TForm3::Image2Click() { close(); }
+void TForm3::Image2Click() {
+    close();
+}
 
 bool TForm3::Image3Click() {
     return main_->HtmlView1->Find(cp1251::fromQString(Edit1->text()), false);

@@ -62,9 +62,7 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
     FindFile1.OnFound = [this](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         FindFile1Found(folder, entry);
     };
-    FindFile1.OnNewFolder = [this](TFindFile*, const std::string&, bool&) {
-        FindFile1NewFolder();
-    };
+    FindFile1.OnNewFolder = [this](TFindFile*, const std::string&, bool&) { FindFile1NewFolder(); };
     FindFile1.OnComplete = [this](TFindFile*) { FindFile1Complete(); };
     connect(Image2, &TPictureArea::clicked, this, &TForm4::Image2Click);
     connect(Image3, &TPictureArea::clicked, this, &TForm4::Image3Click);
@@ -156,7 +154,9 @@ void TForm4::RunSearch(const std::string& phrase) {
     FindFile1.Execute();  // returns after the whole search and OnComplete
 }
 
-bool TForm4::HitBelongsToList() const { return lastPhrase_ && *lastPhrase_ == runningPhrase_; }
+bool TForm4::HitBelongsToList() const {
+    return lastPhrase_ && *lastPhrase_ == runningPhrase_;
+}
 
 void TForm4::FindFile1Found(const std::string& folder, const TSearchRec& entry) {
     QCoreApplication::processEvents();
@@ -222,7 +222,9 @@ void TForm4::Image2Click() {
     }
 }
 
-void TForm4::Image3Click() { close(); }
+void TForm4::Image3Click() {
+    close();
+}
 
 void TForm4::closeEvent(QCloseEvent* event) {
     AbortSearch();
@@ -273,8 +275,10 @@ void TForm4::ShowBusyCursor(bool busy) {
     }
     for (const SavedCursor& saved : savedCursors_) {
         if (!saved.widget) continue;
-        if (saved.own) saved.widget->setCursor(saved.cursor);
-        else saved.widget->unsetCursor();
+        if (saved.own)
+            saved.widget->setCursor(saved.cursor);
+        else
+            saved.widget->unsetCursor();
     }
     savedCursors_.clear();
 }

@@ -15,8 +15,7 @@ int main(int argc, char* argv[]) {
 
     auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
     // Closing the main window ends the program, whatever other window is shown.
-    QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application,
-                     &QApplication::quit);
+    QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application, &QApplication::quit);
     kv::ShowMainWindow(*windows);
     return application.exec();
 }

@@ -6,7 +6,9 @@ namespace kv {
 namespace {
 
 // 0-based offset from the 1-based start position of the operations.
-std::size_t offsetOf(std::size_t start) { return start > 0 ? start - 1 : 0; }
+std::size_t offsetOf(std::size_t start) {
+    return start > 0 ? start - 1 : 0;
+}
 
 }  // namespace
 

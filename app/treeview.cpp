@@ -41,8 +41,7 @@ void dumpItem(const QTreeWidgetItem* item, int level, QString& out) {
 
 }  // namespace
 
-TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds)
-    : QTreeWidget(parent) {
+TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds) : QTreeWidget(parent) {
     setGeometry(bounds);
     setFrameShape(QFrame::NoFrame);
     setHeaderHidden(true);
@@ -77,7 +76,8 @@ void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {
 void TContentsTreeView::CopyFrom(const QTreeWidget& other) {
     clear();
     QList<QTreeWidgetItem*> roots;
-    for (int i = 0; i < other.topLevelItemCount(); ++i) roots.append(copyItem(other.topLevelItem(i)));
+    for (int i = 0; i < other.topLevelItemCount(); ++i)
+        roots.append(copyItem(other.topLevelItem(i)));
     addTopLevelItems(roots);
 }
 

@@ -55,7 +55,6 @@ private:
 // Fills a widget's background with a solid colour.
 void SetColor(QWidget* widget, const QColor& color);
 // Sets a font by face, pixel height, bold and colour.
-void SetFont(QWidget* widget, const QString& face, int pixelHeight, bool bold,
-             const QColor& color);
+void SetFont(QWidget* widget, const QString& face, int pixelHeight, bool bold, const QColor& color);
 
 }  // namespace kv

@@ -13,10 +13,10 @@ namespace kvbench {
 
 inline std::string Paragraph(std::mt19937& random, int p) {
     using kv::cp1251::fromUtf8;
-    static const std::string words[] = {fromUtf8("река"),     fromUtf8("озеро"),  fromUtf8("гора"),
-                                        fromUtf8("лес"),      fromUtf8("степь"),  fromUtf8("море"),
-                                        fromUtf8("остров"),   fromUtf8("город"),  fromUtf8("история"),
-                                        fromUtf8("климат"),   fromUtf8("растение")};
+    static const std::string words[] = {
+        fromUtf8("река"),    fromUtf8("озеро"),  fromUtf8("гора"),    fromUtf8("лес"),
+        fromUtf8("степь"),   fromUtf8("море"),   fromUtf8("остров"),  fromUtf8("город"),
+        fromUtf8("история"), fromUtf8("климат"), fromUtf8("растение")};
     std::string text;
     if (p % 10 == 0)
         text += "<h2><a name=\"s" + std::to_string(p) + "\">" + fromUtf8("Раздел ") +
@@ -24,13 +24,18 @@ inline std::string Paragraph(std::mt19937& random, int p) {
     text += "<p>";
     for (int w = 0; w < 80; ++w) {
         const std::string& word = words[random() % 11];
-        if (w % 17 == 5) text += "<b>" + word + "</b> ";
-        else if (w % 19 == 11) text += "<i>" + word + "</i> ";
-        else if (w % 23 == 7) text += "<a href=\"x" + std::to_string(w) + ".htm\">" + word + "</a> ";
-        else text += word + " ";
+        if (w % 17 == 5)
+            text += "<b>" + word + "</b> ";
+        else if (w % 19 == 11)
+            text += "<i>" + word + "</i> ";
+        else if (w % 23 == 7)
+            text += "<a href=\"x" + std::to_string(w) + ".htm\">" + word + "</a> ";
+        else
+            text += word + " ";
     }
     text += "</p>";
-    if (p % 25 == 3) text += "<ul><li>" + words[1] + "<li>" + words[2] + "<li>" + words[3] + "</ul>";
+    if (p % 25 == 3)
+        text += "<ul><li>" + words[1] + "<li>" + words[2] + "<li>" + words[3] + "</ul>";
     if (p % 40 == 9)
         text += "<table border=1><tr><td>" + words[4] + "</td><td>" + words[5] + " " + words[6] +
                 "</td></tr><tr><td>1</td><td>2</td></tr></table>";

@@ -34,8 +34,8 @@ const char* const kRarePhrase = "редкостная находка";  // in ev
 const char* const kNowherePhrase = "несуществующее слово";
 
 std::string MakeArticle(std::mt19937& random, int number, const std::vector<std::string>& words) {
-    std::string text = "<html><head><title>Статья " + std::to_string(number) +
-                       "</title></head><body>\r\n";
+    std::string text =
+        "<html><head><title>Статья " + std::to_string(number) + "</title></head><body>\r\n";
     size_t rareAt = number % 100 == 7 ? 1000 + random() % 17000 : std::string::npos;
     while (text.size() < 20000) {
         text += "<p>";
@@ -56,10 +56,9 @@ void Generate(const fs::path& inside, int count) {
     const fs::path stamp = inside / ".complete";
     if (fs::exists(stamp)) return;
     fs::remove_all(inside);
-    const std::vector<std::string> words = {"река",  "озеро",   "гора",    "лес",
-                                            "степь", "море",    "остров",  "город",
-                                            "история", "климат", "растение", "животное",
-                                            "Находка", "редкий", "слово",   "несущий"};
+    const std::vector<std::string> words = {
+        "река",    "озеро",  "гора",     "лес",      "степь",   "море",   "остров", "город",
+        "история", "климат", "растение", "животное", "Находка", "редкий", "слово",  "несущий"};
     std::mt19937 random(42);
     for (int i = 0; i < count; ++i) {
         const fs::path folder = inside / ("Статья " + std::to_string(i));
@@ -69,7 +68,9 @@ void Generate(const fs::path& inside, int count) {
     std::ofstream(stamp) << count << " articles\n";
 }
 
-std::string Inside() { return kv::cp1251::fromPath(g_content / "inside"); }
+std::string Inside() {
+    return kv::cp1251::fromPath(g_content / "inside");
+}
 
 // CPU seconds (user + system) of this process or of its finished children.
 double CpuSeconds(int who) {
@@ -101,10 +102,9 @@ void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool
 }
 
 void Grep(benchmark::State& state, const char* phrase) {
-    const std::string command = "LC_ALL=C grep -rliF --include='*.htm' '" +
-                                kv::cp1251::fromUtf8(phrase) + "' '" +
-                                (g_content / "inside").string() + "' | wc -l > " +
-                                (g_content / "grep.out").string();
+    const std::string command =
+        "LC_ALL=C grep -rliF --include='*.htm' '" + kv::cp1251::fromUtf8(phrase) + "' '" +
+        (g_content / "inside").string() + "' | wc -l > " + (g_content / "grep.out").string();
     const double cpu = CpuSeconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");
@@ -116,13 +116,27 @@ void Grep(benchmark::State& state, const char* phrase) {
     state.counters["hits"] = hits;
 }
 
-void BM_SearchRare(benchmark::State& s) { Search(s, kRarePhrase, false, false); }
-void BM_GrepRare(benchmark::State& s) { Grep(s, kRarePhrase); }
-void BM_SearchNowhere(benchmark::State& s) { Search(s, kNowherePhrase, false, false); }
-void BM_GrepNowhere(benchmark::State& s) { Grep(s, kNowherePhrase); }
-void BM_SearchRareFoldCyrillic(benchmark::State& s) { Search(s, kRarePhrase, true, false); }
-void BM_SearchNowhereFoldCyrillic(benchmark::State& s) { Search(s, kNowherePhrase, true, false); }
-void BM_SearchRareThreaded(benchmark::State& s) { Search(s, kRarePhrase, false, true); }
+void BM_SearchRare(benchmark::State& s) {
+    Search(s, kRarePhrase, false, false);
+}
+void BM_GrepRare(benchmark::State& s) {
+    Grep(s, kRarePhrase);
+}
+void BM_SearchNowhere(benchmark::State& s) {
+    Search(s, kNowherePhrase, false, false);
+}
+void BM_GrepNowhere(benchmark::State& s) {
+    Grep(s, kNowherePhrase);
+}
+void BM_SearchRareFoldCyrillic(benchmark::State& s) {
+    Search(s, kRarePhrase, true, false);
+}
+void BM_SearchNowhereFoldCyrillic(benchmark::State& s) {
+    Search(s, kNowherePhrase, true, false);
+}
+void BM_SearchRareThreaded(benchmark::State& s) {
+    Search(s, kRarePhrase, false, true);
+}
 BENCHMARK(BM_SearchRare)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_GrepRare)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SearchNowhere)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -147,8 +161,12 @@ void Matcher(benchmark::State& state, bool foldCyrillic) {
     for (auto _ : state) benchmark::DoNotOptimize(phrase.FoundIn(data, text.size()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
-void BM_MatcherPlain(benchmark::State& s) { Matcher(s, false); }
-void BM_MatcherFolded(benchmark::State& s) { Matcher(s, true); }
+void BM_MatcherPlain(benchmark::State& s) {
+    Matcher(s, false);
+}
+void BM_MatcherFolded(benchmark::State& s) {
+    Matcher(s, true);
+}
 BENCHMARK(BM_MatcherPlain);
 BENCHMARK(BM_MatcherFolded);
 

@@ -55,7 +55,8 @@ struct Reader {
 };
 int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
     auto* reader = static_cast<Reader*>(gif->UserData);
-    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
+    const std::size_t count =
+        std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
     std::memcpy(out, reader->bytes->data() + reader->at, count);
     reader->at += count;
     return static_cast<int>(count);
@@ -101,23 +102,25 @@ kv::TBitmap Photo() {
 void BM_DitherFloydSteinberg(benchmark::State& state) {
     const kv::TBitmap photo = Photo();
     for (auto _ : state) {
-        kv::TBitmap reduced = kv::ReduceColors(photo, kv::TReducePalette::rpShared, kv::TDitherMode::dmFloydSteinberg);
+        kv::TBitmap reduced = kv::ReduceColors(photo, kv::TReducePalette::rpShared,
+                                               kv::TDitherMode::dmFloydSteinberg);
         benchmark::DoNotOptimize(reduced.Bits());
     }
     state.SetItemsProcessed(state.iterations() * 640 * 480);
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 640 * 480 / 1e6, benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 640 * 480 / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DitherFloydSteinberg)->Unit(benchmark::kMillisecond);
 
 void BM_DitherNearest(benchmark::State& state) {
     const kv::TBitmap photo = Photo();
     for (auto _ : state) {
-        kv::TBitmap reduced = kv::ReduceColors(photo, kv::TReducePalette::rpShared, kv::TDitherMode::dmNearest);
+        kv::TBitmap reduced =
+            kv::ReduceColors(photo, kv::TReducePalette::rpShared, kv::TDitherMode::dmNearest);
         benchmark::DoNotOptimize(reduced.Bits());
     }
-    state.counters["Mpixel/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 640 * 480 / 1e6, benchmark::Counter::kIsRate);
+    state.counters["Mpixel/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 640 * 480 / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DitherNearest)->Unit(benchmark::kMillisecond);
 

@@ -27,8 +27,8 @@ fs::path g_program;  // holds inside/ with the generated articles
 std::string MakeArticle(std::mt19937& random, int number) {
     using kv::cp1251::fromUtf8;
     static const std::string words[] = {
-        fromUtf8("река"),  fromUtf8("озеро"),   fromUtf8("гора"),     fromUtf8("лес"),
-        fromUtf8("степь"), fromUtf8("море"),    fromUtf8("остров"),   fromUtf8("город"),
+        fromUtf8("река"),    fromUtf8("озеро"),  fromUtf8("гора"),     fromUtf8("лес"),
+        fromUtf8("степь"),   fromUtf8("море"),   fromUtf8("остров"),   fromUtf8("город"),
         fromUtf8("история"), fromUtf8("климат"), fromUtf8("растение"), fromUtf8("животное")};
     static const std::string section = fromUtf8("Раздел");
     static const std::string link = fromUtf8("<a href=\"#x\">ссылка</a></p>\r\n");
@@ -36,8 +36,8 @@ std::string MakeArticle(std::mt19937& random, int number) {
                        "</title></head><body>\r\n";
     const int anchors = 3 + static_cast<int>(random() % 6);
     for (int a = 0; a < anchors; ++a) {
-        text += "<a name=\"" + section + " " + std::to_string(a + 1) + "\"></a>\r\n<h2>" +
-                section + "</h2>\r\n";
+        text += "<a name=\"" + section + " " + std::to_string(a + 1) + "\"></a>\r\n<h2>" + section +
+                "</h2>\r\n";
         while (text.size() < static_cast<size_t>(20000 * (a + 1) / anchors)) {
             text += "<p>";
             for (int w = 0; w < 14; ++w) {
@@ -63,7 +63,9 @@ void Generate(const fs::path& inside, int count) {
     std::ofstream(stamp) << count << " articles of about 20 KB\n";
 }
 
-std::string ContentFolder() { return kv::cp1251::fromPath(g_program / "inside") + "/"; }
+std::string ContentFolder() {
+    return kv::cp1251::fromPath(g_program / "inside") + "/";
+}
 
 void BM_WalkSaveLoad(benchmark::State& state) {
     const fs::path contents = g_program / "treeenc.txt";
@@ -79,8 +81,8 @@ void BM_WalkSaveLoad(benchmark::State& state) {
 BENCHMARK(BM_WalkSaveLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GrepReference(benchmark::State& state) {
-    const std::string command = "LC_ALL=C grep -rcF '<a name=\"' '" +
-                                (g_program / "inside").string() + "' > /dev/null";
+    const std::string command =
+        "LC_ALL=C grep -rcF '<a name=\"' '" + (g_program / "inside").string() + "' > /dev/null";
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0) state.SkipWithError("grep failed");
     }

@@ -123,8 +123,9 @@ void ReportMemory() {
         doc.setTextWidth(kWidth);
         doc.size();
     });
-    std::printf("Peak memory above start for the 2 MB article: ours %.1f MB, QTextDocument %.1f MB\n",
-                ours, qt);
+    std::printf(
+        "Peak memory above start for the 2 MB article: ours %.1f MB, QTextDocument %.1f MB\n", ours,
+        qt);
 }
 
 void BM_Relayout(benchmark::State& state) {

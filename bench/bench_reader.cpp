@@ -18,9 +18,10 @@ namespace {
 
 const std::string& Article() {
     static const std::string text = [] {
-        static const char* words[] = {"река", "озеро", "горный", "лес", "степь", "море",
-                                      "остров", "город", "история", "климат", "растение",
-                                      "животное", "Кварнеля", "энциклопедия", "—", "«слово»"};
+        static const char* words[] = {"река",     "озеро",        "горный",   "лес",
+                                      "степь",    "море",         "остров",   "город",
+                                      "история",  "климат",       "растение", "животное",
+                                      "Кварнеля", "энциклопедия", "—",        "«слово»"};
         std::mt19937 random(7);
         std::string html =
             "<html><head><title>Статья</title><style><!--\n"
@@ -106,8 +107,7 @@ void TokenizeAndCascade(benchmark::State& state) {
                 const std::string tag = symbol == kv::syH
                                             ? "h" + std::to_string(reader.HeadingLevel)
                                             : std::string(kv::StartName(symbol));
-                stack.Push(styles, tag, list.ClassValue(), list.IdValue(), list.InlineStyle(),
-                           "");
+                stack.Push(styles, tag, list.ClassValue(), list.IdValue(), list.InlineStyle(), "");
                 if (kv::EndOf(symbol) == kv::syNone) stack.Pop(tag);  // elements without an end
             } else if (!kv::EndName(symbol).empty()) {
                 stack.Pop(symbol == kv::syHEnd ? "h" + std::to_string(reader.HeadingLevel)

@@ -56,7 +56,9 @@ void Generate(const fs::path& inside, int count) {
     std::ofstream(stamp) << count << " articles\n";
 }
 
-double Ms(Clock::duration span) { return std::chrono::duration<double, std::milli>(span).count(); }
+double Ms(Clock::duration span) {
+    return std::chrono::duration<double, std::milli>(span).count();
+}
 
 // The longest span between ticks of a fast timer, counted from start to stop.
 class GapMeter {
@@ -139,8 +141,12 @@ void WindowSearch(benchmark::State& state, const char* phrase) {
     state.counters["hits"] = hits;
 }
 
-void BM_WindowSearchRare(benchmark::State& s) { WindowSearch(s, kRarePhrase); }
-void BM_WindowSearchNowhere(benchmark::State& s) { WindowSearch(s, kNowherePhrase); }
+void BM_WindowSearchRare(benchmark::State& s) {
+    WindowSearch(s, kRarePhrase);
+}
+void BM_WindowSearchNowhere(benchmark::State& s) {
+    WindowSearch(s, kNowherePhrase);
+}
 BENCHMARK(BM_WindowSearchRare)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 BENCHMARK(BM_WindowSearchNowhere)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(5);
 

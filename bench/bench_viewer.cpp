@@ -57,8 +57,10 @@ void Run(benchmark::State& state, const std::string& file, const std::string& an
 // A generated article written once to a temporary file.
 std::string GeneratedFile(std::int64_t kilobytes) {
     static QTemporaryDir folder;
-    const std::string path = folder.path().toStdString() + "/a" + std::to_string(kilobytes) + ".htm";
-    if (!std::filesystem::exists(path)) std::ofstream(path, std::ios::binary) << kvbench::Article(kilobytes);
+    const std::string path =
+        folder.path().toStdString() + "/a" + std::to_string(kilobytes) + ".htm";
+    if (!std::filesystem::exists(path))
+        std::ofstream(path, std::ios::binary) << kvbench::Article(kilobytes);
     return kv::cp1251::fromPath(path);
 }
 

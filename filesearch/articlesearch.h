@@ -19,14 +19,15 @@ void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std:
 std::string HitPath(const std::string& folder, const std::string& name);
 
 struct ArticleSearch {
-    std::string folder;         // Windows-1251
-    std::string phrase;         // Windows-1251; empty lists every file
-    bool threaded = false;      // on a worker thread, with an event loop run until the end
-    bool foldCyrillic = true;   // also fold А-Я/Ё, as the search window does
+    std::string folder;        // Windows-1251
+    std::string phrase;        // Windows-1251; empty lists every file
+    bool threaded = false;     // on a worker thread, with an event loop run until the end
+    bool foldCyrillic = true;  // also fold А-Я/Ё, as the search window does
 };
 
 // Calls hit with the full path (Windows-1251) of every hit, in report order. Raises
 // EFindFileError for a folder holding wildcards.
-void RunArticleSearch(const ArticleSearch& search, const std::function<void(const std::string&)>& hit);
+void RunArticleSearch(const ArticleSearch& search,
+                      const std::function<void(const std::string&)>& hit);
 
 }  // namespace kv

@@ -31,7 +31,7 @@ PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool fold
     }
     if (phrase_.empty()) return;
     // Each folded byte stands for itself and at most one other byte.
-    const auto forms = [this](unsigned char folded, unsigned char (&out)[2]) {
+    const auto forms = [this](unsigned char folded, unsigned char(&out)[2]) {
         out[0] = out[1] = folded;
         for (int c = 0; c < 256; ++c) {
             if (fold_[c] == folded && c != folded) out[1] = static_cast<unsigned char>(c);

@@ -34,10 +34,10 @@ bool LocalTime(const timespec& utc, tm& local) {
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                          int millisecond) {
-    const double days = static_cast<double>(DaysFromCivil(year, month, day) -
-                                            DaysFromCivil(1899, 12, 30));
-    const double time = (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) /
-                        86400000.0;
+    const double days =
+        static_cast<double>(DaysFromCivil(year, month, day) - DaysFromCivil(1899, 12, 30));
+    const double time =
+        (hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + millisecond) / 86400000.0;
     return days + time;
 }
 
@@ -55,15 +55,15 @@ std::int32_t ToPackedDateTime(const timespec& utc) {
     if (year < 1980 || year > 2107) return 0;
     const std::uint32_t date = static_cast<std::uint32_t>(
         ((year - 1980) << 9) | ((local.tm_mon + 1) << 5) | local.tm_mday);
-    const std::uint32_t time = static_cast<std::uint32_t>(
-        (local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
+    const std::uint32_t time = static_cast<std::uint32_t>((local.tm_hour << 11) |
+                                                          (local.tm_min << 5) | (local.tm_sec / 2));
     return static_cast<std::int32_t>((date << 16) | time);
 }
 
 bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearchRec& rec) {
     struct statx info {};
-    if (statx(dirFd, nativeName, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
-              &info) != 0) {
+    if (statx(dirFd, nativeName, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &info) !=
+        0) {
         return false;
     }
     const bool folder = S_ISDIR(info.stx_mode);

@@ -54,8 +54,7 @@ TFindFile::~TFindFile() {
 }
 
 void TFindFile::SetFilename(const std::string& value) {
-    if (NamePart(value) != value)
-        throw EFindFileError(value + "\n\rInvalid filename specified");
+    if (NamePart(value) != value) throw EFindFileError(value + "\n\rInvalid filename specified");
     filename_ = value;
 }
 

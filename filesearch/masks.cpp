@@ -10,7 +10,9 @@ namespace {
 
 using cp1251::upperLatin;
 
-bool SameLatin(unsigned char a, unsigned char b) { return upperLatin(a) == upperLatin(b); }
+bool SameLatin(unsigned char a, unsigned char b) {
+    return upperLatin(a) == upperLatin(b);
+}
 
 // Plain wildcard match: '*' any run (dots too), '?' one character.
 bool WildcardMatch(std::string_view name, std::string_view mask) {
@@ -149,8 +151,8 @@ bool DateInBounds(TDateTime value, TDateTime after, TDateTime before) {
 std::string ExpandFolder(std::string_view folder) {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::path full = folder.empty() ? fs::current_path(error)
-                                   : fs::absolute(cp1251::toPath(folder), error);
+    fs::path full =
+        folder.empty() ? fs::current_path(error) : fs::absolute(cp1251::toPath(folder), error);
     if (error) full = cp1251::toPath(folder);
     std::string text = cp1251::fromPath(full.lexically_normal());
     if (text.empty() || text.back() != '/') text += '/';
@@ -167,7 +169,8 @@ std::vector<std::string> BuildTargetList(std::string_view location, std::string_
     do {
         const size_t semicolon = rest.find(';');
         const std::string_view piece = rest.substr(0, semicolon);
-        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+        rest =
+            semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
         std::string target = ExpandFolder(piece) + mask;
         bool known = false;
         for (const auto& existing : targets) known = known || SameLatinText(existing, target);

@@ -12,7 +12,9 @@ void TSearchContext::RunReport() {
     if (owner_.thread_) owner_.thread_->Channel().RunPending();
 }
 
-void TSearchContext::WorkerEnded() { owner_.ThreadEnded(); }
+void TSearchContext::WorkerEnded() {
+    owner_.ThreadEnded();
+}
 
 bool ThreadChannel::RunOnInterface(TSearchContext* context, const std::function<void()>& call) {
     std::unique_lock lock(mutex_);
@@ -80,7 +82,7 @@ public:
         folder_ = folder;
         entry_ = entry;
         thread_.channel_.RunOnInterface(thread_.context_,
-                                         [this] { thread_.owner_.DoFound(folder_, entry_); });
+                                        [this] { thread_.owner_.DoFound(folder_, entry_); });
     }
     bool Stopped() const override {
         return thread_.owner_.aborted_ || thread_.channel_.Terminated();
@@ -88,8 +90,8 @@ public:
 
 private:
     TSearchThread& thread_;
-    std::string folder_;   // the folder being reported
-    TSearchRec entry_;     // copy of the entry being reported
+    std::string folder_;  // the folder being reported
+    TSearchRec entry_;    // copy of the entry being reported
     bool ignoreFolder_ = false;
 };
 
@@ -101,7 +103,9 @@ TSearchThread::~TSearchThread() {
     Wait();
 }
 
-void TSearchThread::Start() { thread_ = std::thread([this] { Run(); }); }
+void TSearchThread::Start() {
+    thread_ = std::thread([this] { Run(); });
+}
 
 void TSearchThread::Wait() {
     if (thread_.joinable()) thread_.join();

@@ -16,9 +16,9 @@ constexpr std::uint32_t kEnumeratedOnRequest = faHidden | faSysFile | faDirector
 // system folders; no folder is a system folder here, so every folder qualifies.
 
 struct FolderEntry {
-    std::string native;    // name as stored on disk
-    std::string name;      // Windows-1251
-    unsigned char type;    // DT_*
+    std::string native;  // name as stored on disk
+    std::string name;    // Windows-1251
+    unsigned char type;  // DT_*
 };
 
 // An open folder: its entries are read once, and the entries are examined relative to it.
@@ -72,8 +72,7 @@ private:
     ContentReader reader_;
 };
 
-void Walker::Walk(const std::string& folder, const std::string& native,
-                  const std::string& mask) {
+void Walker::Walk(const std::string& folder, const std::string& native, const std::string& mask) {
     if (!host_.NewFolder(folder) || host_.Stopped()) return;
     std::vector<FolderEntry> entries;
     std::vector<const FolderEntry*> subfolders;

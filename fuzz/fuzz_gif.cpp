@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Headers alone for big screens: the size checks run, and a run stays well under a second.
     kv::TGIFImage header;
     header.SetHeaderOnly(true);
-    if (header.LoadFromStream(bytes) && std::int64_t{header.Width()} * header.Height() > 1 << 20) return 0;
+    if (header.LoadFromStream(bytes) && std::int64_t{header.Width()} * header.Height() > 1 << 20)
+        return 0;
     kv::TGIFImage gif;
     gif.SetKeepIndexes(true);
     std::int64_t now = 0;

@@ -1,10 +1,9 @@
 // Fuzz target: BMP, PNG and JPEG (and GIF) loading as files and host streams, masks, conversion.
 
+#include <QtGlobal>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-#include <QtGlobal>
 
 #include "html/images/loaders.h"
 
@@ -22,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Big pictures (allowed up to 64 megapixels) only have their headers read, so that every
     // run stays well under a second.
     int width = 0, height = 0;
-    if (kv::ProbeImageSize(bytes, width, height) && std::int64_t{width} * height > 1 << 20) return 0;
+    if (kv::ProbeImageSize(bytes, width, height) && std::int64_t{width} * height > 1 << 20)
+        return 0;
     kv::TColor colour = 0;
     kv::GIFTransparentColor(bytes, colour);
     if (auto picture = kv::DecodeImageBytes(bytes, true)) {

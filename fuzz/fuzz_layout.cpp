@@ -12,9 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2 || size > 300000) return 0;
-    kv::messages::setHook([](kv::messages::Kind, const std::string&) {
-        return kv::messages::Answer::Ok;
-    });
+    kv::messages::setHook(
+        [](kv::messages::Kind, const std::string&) { return kv::messages::Answer::Ok; });
     const int width = (int(data[0]) << 4) - 200;  // -200 .. 3880
     const std::string_view html(reinterpret_cast<const char*>(data + 1), size - 1);
     kv::TTestFontEngine fonts;

@@ -1,6 +1,7 @@
 // Fuzz target: any bytes as an article file, loaded into a viewer of a size taken from the
 // input, then driven by keys, wheel turns, bar actions, anchors and resizes read from the input,
-// with a paint of the panel (on the recording canvas) after each step. Must never crash, hang or grow without bound.
+// with a paint of the panel (on the recording canvas) after each step. Must never crash, hang or
+// grow without bound.
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -26,24 +27,24 @@ std::string ArticlePath() {
 }
 
 void Step(kv::THtmlView& view, std::uint8_t op) {
-    static const int kKeys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown,
-                                Qt::Key_Home, Qt::Key_End, Qt::Key_Left, Qt::Key_Right};
+    static const int kKeys[] = {Qt::Key_Up,   Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown,
+                                Qt::Key_Home, Qt::Key_End,  Qt::Key_Left,   Qt::Key_Right};
     switch (op % 6) {
-        case 0: {
-            QKeyEvent key(QEvent::KeyPress, kKeys[(op / 6) % 8], Qt::NoModifier);
-            QApplication::sendEvent(&view, &key);
-            break;
-        }
-        case 1: {
-            QWheelEvent wheel(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, (op - 128) * 7),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-            QApplication::sendEvent(&view, &wheel);
-            break;
-        }
-        case 2: view.VScrollBar().triggerAction(QAbstractSlider::SliderAction(op / 6 % 8)); break;
-        case 3: view.HScrollBar().triggerAction(QAbstractSlider::SliderAction(op / 6 % 8)); break;
-        case 4: view.resize(20 + op * 3, 20 + op * 2); break;
-        default: view.SetPosition(op << 14); break;
+    case 0: {
+        QKeyEvent key(QEvent::KeyPress, kKeys[(op / 6) % 8], Qt::NoModifier);
+        QApplication::sendEvent(&view, &key);
+        break;
+    }
+    case 1: {
+        QWheelEvent wheel(QPointF(1, 1), QPointF(1, 1), QPoint(), QPoint(0, (op - 128) * 7),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view, &wheel);
+        break;
+    }
+    case 2: view.VScrollBar().triggerAction(QAbstractSlider::SliderAction(op / 6 % 8)); break;
+    case 3: view.HScrollBar().triggerAction(QAbstractSlider::SliderAction(op / 6 % 8)); break;
+    case 4: view.resize(20 + op * 3, 20 + op * 2); break;
+    default: view.SetPosition(op << 14); break;
     }
 }
 
@@ -51,7 +52,9 @@ void Step(kv::THtmlView& view, std::uint8_t op) {
 
 // The toolkit's font database keeps the fontconfig patterns of every face name a document asks
 // for until the application object goes, and this one never goes (see below).
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:libfontconfig.so\n";
+}
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -59,9 +62,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // toolkit's own globals.
     static QApplication* application = new QApplication(*argc, *argv);
     (void)application;
-    kv::messages::setHook([](kv::messages::Kind, const std::string&) {
-        return kv::messages::Answer::Ok;
-    });
+    kv::messages::setHook(
+        [](kv::messages::Kind, const std::string&) { return kv::messages::Answer::Ok; });
     return 0;
 }
 
@@ -78,7 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.SetBorderStyle(kv::THTMLBorderStyle(data[1] % 3));
     view.resize(30 + data[2] * 3, 30 + data[3] * 2);
     try {
-        view.LoadFromFile(kv::cp1251::fromPath(path) + "#" + std::string(1, char('a' + data[4] % 26)));
+        view.LoadFromFile(kv::cp1251::fromPath(path) + "#" +
+                          std::string(1, char('a' + data[4] % 26)));
     } catch (const kv::Exception&) {
         // Failures of the builder are the caller's to report.
     }

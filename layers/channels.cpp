@@ -248,8 +248,10 @@ void TRGBChannel::Fill(TColor color) {
 
 QRect TRGBChannel::Clip(const QRect& area, const QRect& placed, QSize source) const {
     if (Empty() || source.isEmpty()) return {};
-    return QRect(placed.topLeft(), source).intersected(placed).intersected(area).intersected(
-        ChannelRect());
+    return QRect(placed.topLeft(), source)
+        .intersected(placed)
+        .intersected(area)
+        .intersected(ChannelRect());
 }
 
 void TRGBChannel::DrawGlyph(const QRect& area, const QRect& placed, int strength,
@@ -294,7 +296,8 @@ void TRGBChannel::FillMasked(const QRect& area, const QRect& placed, int strengt
         const std::uint8_t* m = mask.Line(y - placed.top()) + (r.left() - placed.left());
         for (int x = r.left(); x <= r.right(); ++x, d += 3, ++m) {
             for (int i = 0; i < 3; ++i)
-                d[i] = *m == 255 ? static_cast<std::uint8_t>(c[i]) : MixMasked(d[i], c[i], *m, strength);
+                d[i] = *m == 255 ? static_cast<std::uint8_t>(c[i])
+                                 : MixMasked(d[i], c[i], *m, strength);
         }
     }
 }

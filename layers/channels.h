@@ -37,7 +37,9 @@ public:
     int Height() const { return height_; }
     int BytesPerPixel() const { return bytesPerPixel_; }
     int Stride() const { return (width_ * bytesPerPixel_ + 3) & ~3; }
-    std::size_t DataSize() const { return static_cast<std::size_t>(Stride()) * std::max(height_, 0); }
+    std::size_t DataSize() const {
+        return static_cast<std::size_t>(Stride()) * std::max(height_, 0);
+    }
     QRect ChannelRect() const { return {0, 0, width_, height_}; }
 
     void SetSize(int width, int height);

@@ -13,24 +13,30 @@
 namespace kv {
 namespace {
 
-TColor ToColor(const QColor& c) { return RGBColor(c.red(), c.green(), c.blue()); }
-QColor ToQColor(TColor c) { return QColor(RedOf(c), GreenOf(c), BlueOf(c)); }
+TColor ToColor(const QColor& c) {
+    return RGBColor(c.red(), c.green(), c.blue());
+}
+QColor ToQColor(TColor c) {
+    return QColor(RedOf(c), GreenOf(c), BlueOf(c));
+}
 
 int AlignFlags(TTextAlign align) {
     switch (align) {
-        case aLeft: return Qt::AlignLeft | Qt::AlignVCenter;
-        case aUp: return Qt::AlignHCenter | Qt::AlignTop;
-        case aRight: return Qt::AlignRight | Qt::AlignVCenter;
-        case aDown: return Qt::AlignHCenter | Qt::AlignBottom;
-        case aLeftUp: return Qt::AlignLeft | Qt::AlignTop;
-        case aLeftDown: return Qt::AlignLeft | Qt::AlignBottom;
-        case aRightUp: return Qt::AlignRight | Qt::AlignTop;
-        case aRightDown: return Qt::AlignRight | Qt::AlignBottom;
-        default: return Qt::AlignCenter;
+    case aLeft: return Qt::AlignLeft | Qt::AlignVCenter;
+    case aUp: return Qt::AlignHCenter | Qt::AlignTop;
+    case aRight: return Qt::AlignRight | Qt::AlignVCenter;
+    case aDown: return Qt::AlignHCenter | Qt::AlignBottom;
+    case aLeftUp: return Qt::AlignLeft | Qt::AlignTop;
+    case aLeftDown: return Qt::AlignLeft | Qt::AlignBottom;
+    case aRightUp: return Qt::AlignRight | Qt::AlignTop;
+    case aRightDown: return Qt::AlignRight | Qt::AlignBottom;
+    default: return Qt::AlignCenter;
     }
 }
 
-QSize SizeOf(const TChannel& channel) { return {channel.Width(), channel.Height()}; }
+QSize SizeOf(const TChannel& channel) {
+    return {channel.Width(), channel.Height()};
+}
 
 }  // namespace
 
@@ -91,7 +97,9 @@ void TLayer::SetLayerCursor(Qt::CursorShape shape) {
     setCursor(shape);
 }
 
-QRect TLayer::MaskRect() const { return PlaceRect(maskAlign_, SizeOf(mask_), ContentArea()); }
+QRect TLayer::MaskRect() const {
+    return PlaceRect(maskAlign_, SizeOf(mask_), ContentArea());
+}
 
 bool TLayer::HitTest(QPoint point) const {
     if (color_ != kNoColor) return true;
@@ -330,8 +338,8 @@ void TImageLayer::DecodeJpeg() {
     const QSize full = reader.size();
     const int divisor = 1 << static_cast<int>(scale_);
     if (full.isValid() && divisor > 1)
-        reader.setScaledSize(QSize(std::max(1, full.width() / divisor),
-                                   std::max(1, full.height() / divisor)));
+        reader.setScaledSize(
+            QSize(std::max(1, full.width() / divisor), std::max(1, full.height() / divisor)));
     image_ = reader.read();
     QGuiApplication::restoreOverrideCursor();
     origin_ = {};
@@ -366,7 +374,9 @@ QRect TImageLayer::ImageRect() const {
     return PlaceRect(imageAlign_, image_.size(), ContentArea());
 }
 
-bool TImageLayer::HitTest(QPoint point) const { return AutoScroll || TLayer::HitTest(point); }
+bool TImageLayer::HitTest(QPoint point) const {
+    return AutoScroll || TLayer::HitTest(point);
+}
 
 std::optional<QRect> TImageLayer::ContentRect() const {
     if (image_.isNull()) return std::nullopt;
@@ -413,7 +423,9 @@ void TImageLayer::LayerMove(QMouseEvent* event) {
 
 THitTimer::THitTimer(bool real) : real_(real) {}
 
-THitTimer::~THitTimer() { delete timer_.data(); }
+THitTimer::~THitTimer() {
+    delete timer_.data();
+}
 
 THitTimer& THitTimer::Shared() {
     static THitTimer timer;  // program-wide: every button fades on the same ticks
@@ -490,7 +502,9 @@ TButtonLayer::~TButtonLayer() {
     timer_->Stop(this);
 }
 
-void TButtonLayer::SetGlyph(const TChannel& glyph) { glyph_.Assign(glyph); }
+void TButtonLayer::SetGlyph(const TChannel& glyph) {
+    glyph_.Assign(glyph);
+}
 
 void TButtonLayer::SetGlyphActive(int strength) {
     glyphActive_ = std::clamp(strength, 0, 255);

@@ -13,7 +13,8 @@ constexpr std::uint32_t kOpaque = 0xFF000000u;
 
 std::uint32_t WordOf(TColor color) {
     return kOpaque | (static_cast<std::uint32_t>(RedOf(color)) << 16) |
-           (static_cast<std::uint32_t>(GreenOf(color)) << 8) | static_cast<std::uint32_t>(BlueOf(color));
+           (static_cast<std::uint32_t>(GreenOf(color)) << 8) |
+           static_cast<std::uint32_t>(BlueOf(color));
 }
 TColor ColorOfWord(std::uint32_t word) {
     return RGBColor((word >> 16) & 255, (word >> 8) & 255, word & 255);
@@ -51,7 +52,8 @@ public:
 
 private:
     TColor SourceColor(std::uint32_t value) const {
-        if (source_.Format() == TPixelFormat::pfMono) return value ? colors_.background : colors_.text;
+        if (source_.Format() == TPixelFormat::pfMono)
+            return value ? colors_.background : colors_.text;
         return PaletteColor(source_.Palette(), value);
     }
     std::uint32_t FromColor(TColor color) {
@@ -62,7 +64,8 @@ private:
         }
         auto found = nearest_.find(color);
         if (found != nearest_.end()) return found->second;
-        const auto index = static_cast<std::uint32_t>(TBitmap::NearestIndex(dest_.Palette(), color));
+        const auto index =
+            static_cast<std::uint32_t>(TBitmap::NearestIndex(dest_.Palette(), color));
         nearest_.emplace(color, index);
         return index;
     }
@@ -89,15 +92,16 @@ std::uint32_t Apply(TRasterOp op, std::uint32_t dest, std::uint32_t source) {
 std::vector<int> AxisMap(int destStart, int destSize, int destLimit, int sourceStart,
                          int sourceSize, int sourceLimit, int& first) {
     const int begin = std::max(destStart, 0);
-    const int end = static_cast<int>(std::min<std::int64_t>(std::int64_t{destStart} + destSize, destLimit));
+    const int end =
+        static_cast<int>(std::min<std::int64_t>(std::int64_t{destStart} + destSize, destLimit));
     first = begin;
     std::vector<int> map;
     if (end <= begin) return map;
     map.resize(static_cast<std::size_t>(end - begin));
     for (int d = begin; d < end; ++d) {
-        const std::int64_t s =
-            sourceStart + (std::int64_t{d - destStart} * sourceSize) / destSize;
-        map[static_cast<std::size_t>(d - begin)] = (s >= 0 && s < sourceLimit) ? static_cast<int>(s) : -1;
+        const std::int64_t s = sourceStart + (std::int64_t{d - destStart} * sourceSize) / destSize;
+        map[static_cast<std::size_t>(d - begin)] =
+            (s >= 0 && s < sourceLimit) ? static_cast<int>(s) : -1;
     }
     return map;
 }
@@ -158,7 +162,8 @@ void TBitmap::SetValue(int x, int y, std::uint32_t value) {
     switch (format_) {
     case TPixelFormat::pfMono: {
         const auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
-        row[x >> 3] = static_cast<std::uint8_t>((value & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
+        row[x >> 3] =
+            static_cast<std::uint8_t>((value & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit));
         return;
     }
     case TPixelFormat::pf8bit: row[x] = static_cast<std::uint8_t>(value); return;
@@ -203,7 +208,9 @@ std::uint32_t TBitmap::ValueOf(TColor color) const {
     return WordOf(color) & 0xFFFFFFu;
 }
 
-void TBitmap::SetPixel(int x, int y, TColor color) { SetValue(x, y, ValueOf(color)); }
+void TBitmap::SetPixel(int x, int y, TColor color) {
+    SetValue(x, y, ValueOf(color));
+}
 
 void TBitmap::FillRect(int x, int y, int width, int height, TColor color) {
     const int x0 = std::max(x, 0), y0 = std::max(y, 0);
@@ -234,7 +241,8 @@ QImage TBitmap::Wrap(QImage image) const {
         image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
     } else if (format_ == TPixelFormat::pf8bit) {
         QList<QRgb> table;
-        for (const auto& entry : palette_) table.push_back(qRgb(entry.red, entry.green, entry.blue));
+        for (const auto& entry : palette_)
+            table.push_back(qRgb(entry.red, entry.green, entry.blue));
         while (table.size() < 256) table.push_back(qRgb(0, 0, 0));
         image.setColorTable(table);
     }
@@ -255,7 +263,9 @@ QImage TBitmap::AsQImage() const {
     return Wrap(QImage(pixels_.data(), width_, height_, stride_, QtFormat()));
 }
 
-QImage TBitmap::ToQImage() const { return AsQImage().copy(); }
+QImage TBitmap::ToQImage() const {
+    return AsQImage().copy();
+}
 
 TBitmap TBitmap::FromQImage(const QImage& image) {
     if (image.isNull()) return {};
@@ -263,11 +273,13 @@ TBitmap TBitmap::FromQImage(const QImage& image) {
         TBitmap result(image.width(), image.height(), TPixelFormat::pf8bit);
         TPalette palette;
         for (QRgb rgb : image.colorTable())
-            palette.push_back({static_cast<std::uint8_t>(qRed(rgb)), static_cast<std::uint8_t>(qGreen(rgb)),
+            palette.push_back({static_cast<std::uint8_t>(qRed(rgb)),
+                               static_cast<std::uint8_t>(qGreen(rgb)),
                                static_cast<std::uint8_t>(qBlue(rgb)), 0});
         result.SetPalette(std::move(palette));
         for (int y = 0; y < result.height_; ++y)
-            std::memcpy(result.Row(y), image.constScanLine(y), static_cast<std::size_t>(result.width_));
+            std::memcpy(result.Row(y), image.constScanLine(y),
+                        static_cast<std::size_t>(result.width_));
         return result;
     }
     // Transparent pixels come out black, as they were over a black background.
@@ -282,7 +294,8 @@ TBitmap TBitmap::FromQImage(const QImage& image) {
 }
 
 bool TBitmap::operator==(const TBitmap& other) const {
-    if (width_ != other.width_ || height_ != other.height_ || format_ != other.format_) return false;
+    if (width_ != other.width_ || height_ != other.height_ || format_ != other.format_)
+        return false;
     if (format_ == TPixelFormat::pf8bit && palette_ != other.palette_) return false;
     for (int y = 0; y < height_; ++y)
         for (int x = 0; x < width_; ++x)
@@ -301,13 +314,15 @@ void FetchRow(const TBitmap& source, int sy, const std::vector<int>& xs, TValueM
     case TPixelFormat::pf32bit: {
         const auto* words = reinterpret_cast<const std::uint32_t*>(in);
         if (dest.Format() == TPixelFormat::pf32bit) {
-            for (std::size_t i = 0; i < count; ++i) line[i] = xs[i] >= 0 ? words[xs[i]] & 0xFFFFFFu : 0;
+            for (std::size_t i = 0; i < count; ++i)
+                line[i] = xs[i] >= 0 ? words[xs[i]] & 0xFFFFFFu : 0;
         } else if (dest.Format() == TPixelFormat::pfMono) {
             const std::uint32_t background = WordOf(colors.background) & 0xFFFFFFu;
             for (std::size_t i = 0; i < count; ++i)
                 line[i] = xs[i] >= 0 && (words[xs[i]] & 0xFFFFFFu) == background ? 1u : 0u;
         } else {
-            for (std::size_t i = 0; i < count; ++i) line[i] = xs[i] >= 0 ? map(words[xs[i]] & 0xFFFFFFu) : 0;
+            for (std::size_t i = 0; i < count; ++i)
+                line[i] = xs[i] >= 0 ? map(words[xs[i]] & 0xFFFFFFu) : 0;
         }
         return;
     }
@@ -335,7 +350,9 @@ void StoreRow(TBitmap& dest, int y, int firstX, const std::vector<int>& xs,
     }
     case TPixelFormat::pf8bit:
         for (std::size_t i = 0; i < count; ++i)
-            if (xs[i] >= 0) out[firstX + static_cast<int>(i)] = static_cast<std::uint8_t>(Apply(op, out[firstX + static_cast<int>(i)], line[i]));
+            if (xs[i] >= 0)
+                out[firstX + static_cast<int>(i)] = static_cast<std::uint8_t>(
+                    Apply(op, out[firstX + static_cast<int>(i)], line[i]));
         return;
     case TPixelFormat::pfMono:
         for (std::size_t i = 0; i < count; ++i) {
@@ -343,8 +360,10 @@ void StoreRow(TBitmap& dest, int y, int firstX, const std::vector<int>& xs,
             const int x = firstX + static_cast<int>(i);
             const auto bit = static_cast<std::uint8_t>(0x80 >> (x & 7));
             const std::uint32_t old = (out[x >> 3] & bit) ? 1u : 0u;
-            if (Apply(op, old, line[i]) & 1u) out[x >> 3] |= bit;
-            else out[x >> 3] = static_cast<std::uint8_t>(out[x >> 3] & ~bit);
+            if (Apply(op, old, line[i]) & 1u)
+                out[x >> 3] |= bit;
+            else
+                out[x >> 3] = static_cast<std::uint8_t>(out[x >> 3] & ~bit);
         }
         return;
     }

@@ -13,21 +13,23 @@ namespace kv {
 
 namespace {
 
-TColor Rgb(int r, int g, int b) { return TColor(r | (g << 8) | (b << 16)); }
+TColor Rgb(int r, int g, int b) {
+    return TColor(r | (g << 8) | (b << 16));
+}
 
 // The Windows default scheme, enough for the colours documents and the viewer ask for.
 TColor SystemColor(int index) {
     switch (index) {
-        case 5: return Rgb(255, 255, 255);   // window
-        case 8: return Rgb(0, 0, 0);         // window text
-        case 13: return Rgb(0, 0, 128);      // highlight
-        case 14: return Rgb(255, 255, 255);  // highlight text
-        case 15: return Rgb(192, 192, 192);  // button face
-        case 16: return Rgb(128, 128, 128);  // button shadow
-        case 17: return Rgb(128, 128, 128);  // grey text
-        case 20: return Rgb(255, 255, 255);  // button highlight
-        case 1: return Rgb(0, 128, 128);     // background
-        default: return Rgb(0, 0, 0);
+    case 5: return Rgb(255, 255, 255);   // window
+    case 8: return Rgb(0, 0, 0);         // window text
+    case 13: return Rgb(0, 0, 128);      // highlight
+    case 14: return Rgb(255, 255, 255);  // highlight text
+    case 15: return Rgb(192, 192, 192);  // button face
+    case 16: return Rgb(128, 128, 128);  // button shadow
+    case 17: return Rgb(128, 128, 128);  // grey text
+    case 20: return Rgb(255, 255, 255);  // button highlight
+    case 1: return Rgb(0, 128, 128);     // background
+    default: return Rgb(0, 0, 0);
     }
 }
 
@@ -139,7 +141,8 @@ private:
 class FixedMeasure : public TTextMeasure {
 public:
     explicit FixedMeasure(const TFontSpec& fontSpec)
-        : h_(TTestFontEngine::PixelHeight(fontSpec.Size)), w_(TTestFontEngine::CharWidth(fontSpec)) {}
+        : h_(TTestFontEngine::PixelHeight(fontSpec.Size)),
+          w_(TTestFontEngine::CharWidth(fontSpec)) {}
     TTextMetrics Metrics() const override {
         TTextMetrics m;
         m.Height = h_;
@@ -184,7 +187,9 @@ TFontSpec TQtFontEngine::SpecOf(const TMyFont& font) {
     return fontSpec;
 }
 
-QFont TQtFontEngine::MakeQFont(const TFontSpec& fontSpec) { return MakeFont(fontSpec).ToQFont(); }
+QFont TQtFontEngine::MakeQFont(const TFontSpec& fontSpec) {
+    return MakeFont(fontSpec).ToQFont();
+}
 
 TQtFontEngine& TQtFontEngine::Shared() {
     static TQtFontEngine engine;
@@ -304,8 +309,8 @@ void TRecordingCanvas::DoTextOut(int x, int y, std::string_view text, const QRec
     lines_.push_back(std::move(line));
 }
 
-void TRecordingCanvas::StretchBlit(const QRect& dest, const QImage& source,
-                                   const QRect& sourceRect, TRop rop) {
+void TRecordingCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
+                                   TRop rop) {
     static const char* const names[] = {"copy", "and", "or", "xor", "invert"};
     lines_.push_back("BLIT " + Box(dest) + " from " + std::to_string(sourceRect.width()) + " " +
                      std::to_string(sourceRect.height()) + " " + names[int(rop)] +

@@ -97,7 +97,8 @@ private:
     const TTextMeasure* last_ = nullptr;
 };
 
-// Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the QFont the image canvas draws with.
+// Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the
+// QFont the image canvas draws with.
 class TQtFontEngine : public TFontEngine {
 public:
     static QFont MakeQFont(const TFontSpec& fontSpec);

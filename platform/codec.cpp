@@ -83,7 +83,9 @@ std::string fromQString(const QString& text) {
     return result;
 }
 
-std::string toUtf8(std::string_view text) { return toQString(text).toStdString(); }
+std::string toUtf8(std::string_view text) {
+    return toQString(text).toStdString();
+}
 
 std::string fromUtf8(std::string_view utf8) {
     return fromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
@@ -93,10 +95,16 @@ std::filesystem::path toPath(std::string_view text) {
     return std::filesystem::path(toUtf8(text));
 }
 
-std::string fromPath(const std::filesystem::path& path) { return fromUtf8(path.native()); }
+std::string fromPath(const std::filesystem::path& path) {
+    return fromUtf8(path.native());
+}
 
-unsigned char upper(unsigned char ch) { return caseTables().up[ch]; }
-unsigned char lower(unsigned char ch) { return caseTables().low[ch]; }
+unsigned char upper(unsigned char ch) {
+    return caseTables().up[ch];
+}
+unsigned char lower(unsigned char ch) {
+    return caseTables().low[ch];
+}
 
 std::string upperText(std::string_view text) {
     const auto& up = caseTables().up;

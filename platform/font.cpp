@@ -32,9 +32,13 @@ constexpr Alias kAliases[] = {
     {"Courier New", {"Liberation Mono", "DejaVu Sans Mono"}},
 };
 
-bool HaveGui() { return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr; }
+bool HaveGui() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
-std::string LowerKey(std::string_view name) { return cp1251::lowerText(name); }
+std::string LowerKey(std::string_view name) {
+    return cp1251::lowerText(name);
+}
 
 // Fonts are made on the interface thread; the lock only keeps the caches sound elsewhere.
 std::mutex g_lock;
@@ -223,7 +227,9 @@ QFont TMyFont::ToQFont() const {
     return font;
 }
 
-std::string TMyFont::SelectedFace() const { return fonts::SelectedFace(name_); }
+std::string TMyFont::SelectedFace() const {
+    return fonts::SelectedFace(name_);
+}
 
 bool TMyFont::operator==(const TMyFont& other) const {
     return name_ == other.name_ && size_ == other.size_ && style_ == other.style_ &&

@@ -47,7 +47,7 @@ struct TFontMetrics {
     int Descent = 0;
     int InternalLeading = 0;  // Height - the em size in pixels
     int ExternalLeading = 0;
-    int Overhang = 0;  // always 0 on this platform
+    int Overhang = 0;                    // always 0 on this platform
     std::array<uint16_t, 256> Widths{};  // advance of each Windows-1251 byte
 };
 

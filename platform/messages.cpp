@@ -20,26 +20,32 @@ Answer raise(Kind kind, std::string_view text) {
     const QString message = cp1251::toQString(text);
     QWidget* parent = QApplication::activeWindow();
     switch (kind) {
-        case Kind::Error:
-            QMessageBox::critical(parent, kTitle, message, QMessageBox::Ok);
-            return Answer::Ok;
-        case Kind::Warning:
-            QMessageBox::warning(parent, kTitle, message, QMessageBox::Ok);
-            return Answer::Ok;
-        case Kind::Question:
-            return QMessageBox::question(parent, kTitle, message,
-                                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes
-                       ? Answer::Yes
-                       : Answer::No;
+    case Kind::Error:
+        QMessageBox::critical(parent, kTitle, message, QMessageBox::Ok);
+        return Answer::Ok;
+    case Kind::Warning:
+        QMessageBox::warning(parent, kTitle, message, QMessageBox::Ok);
+        return Answer::Ok;
+    case Kind::Question:
+        return QMessageBox::question(parent, kTitle, message, QMessageBox::Yes | QMessageBox::No) ==
+                       QMessageBox::Yes
+                   ? Answer::Yes
+                   : Answer::No;
     }
     return Answer::Ok;
 }
 
 }  // namespace
 
-void showError(std::string_view text) { raise(Kind::Error, text); }
-void showWarning(std::string_view text) { raise(Kind::Warning, text); }
-Answer ask(std::string_view text) { return raise(Kind::Question, text); }
+void showError(std::string_view text) {
+    raise(Kind::Error, text);
+}
+void showWarning(std::string_view text) {
+    raise(Kind::Warning, text);
+}
+Answer ask(std::string_view text) {
+    return raise(Kind::Question, text);
+}
 
 Hook setHook(Hook hook) {
     Hook previous = std::move(currentHook());

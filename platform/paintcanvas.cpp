@@ -82,7 +82,7 @@ const TPainterCanvas::GlyphFace& TPainterCanvas::Face() {
     TFontSpec key = font_;
     key.Color = 0;
     key.BackColor = kNoColor;
-    key.Underline = key.StrikeOut = false;  // drawn as lines over the run
+    key.Underline = key.StrikeOut = false;                           // drawn as lines over the run
     if (faces_.size() >= 256 && !faces_.count(key)) faces_.clear();  // documents use a handful
     auto& face = faces_[key];
     if (face) return *face;
@@ -205,7 +205,8 @@ TImageCanvas::TImageCanvas(int width, int height, TFontEngine& fonts)
 
 TImageCanvas::TImageCanvas(TBitmap& target, TFontEngine& fonts)
     : TPainterCanvas(fonts), bitmap_(&target), image_(&wrapped_) {
-    if (target.Format() != TPixelFormat::pf32bit) target = target.ConvertedTo(TPixelFormat::pf32bit);
+    if (target.Format() != TPixelFormat::pf32bit)
+        target = target.ConvertedTo(TPixelFormat::pf32bit);
     wrapped_ = target.AsQImage();
 }
 
@@ -215,7 +216,9 @@ TImageCanvas::TImageCanvas(QImage* target, TFontEngine& fonts)
         *image_ = image_->convertToFormat(QImage::Format_RGB32);
 }
 
-TImageCanvas::~TImageCanvas() { EndPainter(); }
+TImageCanvas::~TImageCanvas() {
+    EndPainter();
+}
 
 void TImageCanvas::StretchBlit(const QRect& dest, const QImage& source, const QRect& sourceRect,
                                TRop rop) {
@@ -246,8 +249,8 @@ bool TImageCanvas::BlitPixels(const QRect& dest, const QImage& source, const QRe
     static const TRasterOp ops[] = {TRasterOp::ropCopy, TRasterOp::ropAnd, TRasterOp::ropOr,
                                     TRasterOp::ropXor, TRasterOp::ropInvert};
     const TBitmap pixels = TBitmap::FromQImage(source);
-    StretchBlt(*bitmap_, target.x(), target.y(), target.width(), target.height(), pixels,
-               from.x(), from.y(), from.width(), from.height(), ops[int(rop)]);
+    StretchBlt(*bitmap_, target.x(), target.y(), target.width(), target.height(), pixels, from.x(),
+               from.y(), from.width(), from.height(), ops[int(rop)]);
     return true;
 }
 

@@ -16,7 +16,9 @@ TPrinterCanvas::TPrinterCanvas(QPagedPaintDevice& device, TFontEngine& fonts)
 TPrinterCanvas::TPrinterCanvas(TvwPrinter& printer, TFontEngine& fonts)
     : TPainterCanvas(fonts), printer_(&printer) {}
 
-TPrinterCanvas::~TPrinterCanvas() { End(); }
+TPrinterCanvas::~TPrinterCanvas() {
+    End();
+}
 
 bool TPrinterCanvas::Begin(QPagedPaintDevice& device) {
     End();
@@ -51,7 +53,9 @@ QPaintDevice* TPrinterCanvas::Device() {
     return active_ ? device_ : nullptr;
 }
 
-void TPrinterCanvas::Prepare(QPainter& painter) { ApplyTransform(painter); }
+void TPrinterCanvas::Prepare(QPainter& painter) {
+    ApplyTransform(painter);
+}
 
 void TPrinterCanvas::ApplyTransform(QPainter& painter) const {
     const double sx = double(ppiX_) / fonts::kScreenPpi, sy = double(ppiY_) / fonts::kScreenPpi;
@@ -69,8 +73,12 @@ void TPrinterCanvas::End() {
     active_ = false;
 }
 
-int TPrinterCanvas::PageWidth() const { return device_ ? device_->width() : 0; }
-int TPrinterCanvas::PageHeight() const { return device_ ? device_->height() : 0; }
+int TPrinterCanvas::PageWidth() const {
+    return device_ ? device_->width() : 0;
+}
+int TPrinterCanvas::PageHeight() const {
+    return device_ ? device_->height() : 0;
+}
 
 int TPrinterCanvas::LogicalWidth() const {
     return int(qint64(PageWidth()) * fonts::kScreenPpi / ppiX_);

@@ -41,7 +41,9 @@ TPrinterSelection SelectPrinter(const TPrinterSelection& selection) {
     return previous;
 }
 
-const TPrinterSelection& SelectedPrinter() { return Selection(); }
+const TPrinterSelection& SelectedPrinter() {
+    return Selection();
+}
 
 TvwPrinter::TvwPrinter(TFontEngine& fonts) : fonts_(&fonts) {}
 
@@ -62,25 +64,26 @@ TvwPrinter* TvwPrinter::SetCurrent(TvwPrinter* printer) {
     return previous;
 }
 
-TvwPrinter* TvwPrinter::Current() { return CurrentPrinter(); }
+TvwPrinter* TvwPrinter::Current() {
+    return CurrentPrinter();
+}
 
 // ---------------------------------------------------------------- handle states
 
 void TvwPrinter::CreateDevice() {
     mode_ = std::make_unique<TPrinterSelection>(SelectedPrinter());
     switch (mode_->Kind) {
-        case TPrinterSelection::TKind::pkSystem: {
-            const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-            if (info.isNull()) break;
-            auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-            if (printer->isValid()) device_ = std::move(printer);
-            break;
-        }
-        case TPrinterSelection::TKind::pkPdf:
-            if (!mode_->PdfFile.empty()) device_ = MakePdfWriter(*mode_);
-            break;
-        case TPrinterSelection::TKind::pkNone:
-            break;
+    case TPrinterSelection::TKind::pkSystem: {
+        const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+        if (info.isNull()) break;
+        auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+        if (printer->isValid()) device_ = std::move(printer);
+        break;
+    }
+    case TPrinterSelection::TKind::pkPdf:
+        if (!mode_->PdfFile.empty()) device_ = MakePdfWriter(*mode_);
+        break;
+    case TPrinterSelection::TKind::pkNone: break;
     }
     if (!device_) {
         mode_.reset();
@@ -91,21 +94,21 @@ void TvwPrinter::CreateDevice() {
 void TvwPrinter::SetState(int state) {
     if (state == state_) return;
     switch (state) {
-        case 0:
-            if (canvas_) canvas_->End();
-            device_.reset();
-            mode_.reset();
-            break;
-        case 1:
-            if (state_ == 2) return;  // a device context answers everything an information one does
-            CreateDevice();
-            break;
-        default:
-            if (canvas_) canvas_->End();
-            device_.reset();
-            state_ = 0;
-            CreateDevice();
-            break;
+    case 0:
+        if (canvas_) canvas_->End();
+        device_.reset();
+        mode_.reset();
+        break;
+    case 1:
+        if (state_ == 2) return;  // a device context answers everything an information one does
+        CreateDevice();
+        break;
+    default:
+        if (canvas_) canvas_->End();
+        device_.reset();
+        state_ = 0;
+        CreateDevice();
+        break;
     }
     state_ = state;
 }

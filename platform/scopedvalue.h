@@ -10,7 +10,8 @@ namespace kv {
 template <class T>
 class TScopedValue {
 public:
-    TScopedValue(T& variable, T value) : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
+    TScopedValue(T& variable, T value)
+        : variable_(variable), saved_(std::exchange(variable, std::move(value))) {}
     ~TScopedValue() { variable_ = std::move(saved_); }
     TScopedValue(const TScopedValue&) = delete;
     TScopedValue& operator=(const TScopedValue&) = delete;

@@ -15,7 +15,9 @@
 namespace kv {
 
 TTrayIcon::TTrayIcon(QWidget* owner)
-    : QObject(owner), owner_(owner), areaProbe_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
+    : QObject(owner),
+      owner_(owner),
+      areaProbe_([] { return QSystemTrayIcon::isSystemTrayAvailable(); }) {
     cycleTimer_.setInterval(0);
     connect(&cycleTimer_, &QTimer::timeout, this, &TTrayIcon::CycleTick);
     if (owner_) owner_->installEventFilter(this);
@@ -35,7 +37,9 @@ void TTrayIcon::Loaded() {
         HideIcon();
 }
 
-void TTrayIcon::SetDesignPreview(bool on) { designPreview_ = on; }
+void TTrayIcon::SetDesignPreview(bool on) {
+    designPreview_ = on;
+}
 
 void TTrayIcon::SetIconList(const std::vector<QIcon>* list) {
     iconList_ = list;
@@ -120,23 +124,22 @@ void TTrayIcon::Notify(TNotifyCode code) {
         connect(platformIcon_.get(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason reason) {
                     switch (reason) {
-                        case QSystemTrayIcon::Trigger:
-                            HandleCallback(TTrayMessage::tmLeftDown);
-                            HandleCallback(TTrayMessage::tmLeftUp);
-                            break;
-                        case QSystemTrayIcon::DoubleClick:
-                            HandleCallback(TTrayMessage::tmLeftDoubleClick);
-                            break;
-                        case QSystemTrayIcon::Context:
-                            HandleCallback(TTrayMessage::tmRightDown);
-                            HandleCallback(TTrayMessage::tmRightUp);
-                            break;
-                        case QSystemTrayIcon::MiddleClick:
-                            HandleCallback(TTrayMessage::tmMiddleDown);
-                            HandleCallback(TTrayMessage::tmMiddleUp);
-                            break;
-                        default:
-                            break;
+                    case QSystemTrayIcon::Trigger:
+                        HandleCallback(TTrayMessage::tmLeftDown);
+                        HandleCallback(TTrayMessage::tmLeftUp);
+                        break;
+                    case QSystemTrayIcon::DoubleClick:
+                        HandleCallback(TTrayMessage::tmLeftDoubleClick);
+                        break;
+                    case QSystemTrayIcon::Context:
+                        HandleCallback(TTrayMessage::tmRightDown);
+                        HandleCallback(TTrayMessage::tmRightUp);
+                        break;
+                    case QSystemTrayIcon::MiddleClick:
+                        HandleCallback(TTrayMessage::tmMiddleDown);
+                        HandleCallback(TTrayMessage::tmMiddleUp);
+                        break;
+                    default: break;
                     }
                 });
     }
@@ -155,49 +158,41 @@ void TTrayIcon::HideIcon() {
     Notify(TNotifyCode::nimDelete);
 }
 
-void TTrayIcon::ModifyIcon() { Notify(TNotifyCode::nimModify); }
+void TTrayIcon::ModifyIcon() {
+    Notify(TNotifyCode::nimModify);
+}
 
 void TTrayIcon::HandleCallback(TTrayMessage message) {
     if (!Enabled) return;
-    const Qt::KeyboardModifiers shift =
-        QGuiApplication::queryKeyboardModifiers() &
-        (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
+    const Qt::KeyboardModifiers shift = QGuiApplication::queryKeyboardModifiers() &
+                                        (Qt::ShiftModifier | Qt::AltModifier | Qt::ControlModifier);
     const QPoint at = QCursor::pos();
     switch (message) {
-        case TTrayMessage::tmMouseMove:
-            MouseMove(shift, at);
-            break;
-        case TTrayMessage::tmLeftDown:
-            MouseDown(TTrayButton::tbLeft, shift, at);
-            clickPending_ = true;
-            if (LeftPopup) PopupAtCursor();
-            break;
-        case TTrayMessage::tmLeftUp:
-            if (clickPending_) {
-                clickPending_ = false;
-                Click();
-            }
-            MouseUp(TTrayButton::tbLeft, shift, at);
-            break;
-        case TTrayMessage::tmLeftDoubleClick:
-            DblClick();
-            if (popupMenu_ && !LeftPopup) RunDefaultItem();
-            break;
-        case TTrayMessage::tmRightDown:
-            MouseDown(TTrayButton::tbRight, shift, at);
-            PopupAtCursor();
-            break;
-        case TTrayMessage::tmRightUp:
-            MouseUp(TTrayButton::tbRight, shift, at);
-            break;
-        case TTrayMessage::tmMiddleDown:
-            MouseDown(TTrayButton::tbMiddle, shift, at);
-            break;
-        case TTrayMessage::tmMiddleUp:
-            MouseUp(TTrayButton::tbMiddle, shift, at);
-            break;
-        case TTrayMessage::tmOther:
-            break;
+    case TTrayMessage::tmMouseMove: MouseMove(shift, at); break;
+    case TTrayMessage::tmLeftDown:
+        MouseDown(TTrayButton::tbLeft, shift, at);
+        clickPending_ = true;
+        if (LeftPopup) PopupAtCursor();
+        break;
+    case TTrayMessage::tmLeftUp:
+        if (clickPending_) {
+            clickPending_ = false;
+            Click();
+        }
+        MouseUp(TTrayButton::tbLeft, shift, at);
+        break;
+    case TTrayMessage::tmLeftDoubleClick:
+        DblClick();
+        if (popupMenu_ && !LeftPopup) RunDefaultItem();
+        break;
+    case TTrayMessage::tmRightDown:
+        MouseDown(TTrayButton::tbRight, shift, at);
+        PopupAtCursor();
+        break;
+    case TTrayMessage::tmRightUp: MouseUp(TTrayButton::tbRight, shift, at); break;
+    case TTrayMessage::tmMiddleDown: MouseDown(TTrayButton::tbMiddle, shift, at); break;
+    case TTrayMessage::tmMiddleUp: MouseUp(TTrayButton::tbMiddle, shift, at); break;
+    case TTrayMessage::tmOther: break;
     }
 }
 
@@ -243,7 +238,8 @@ bool TTrayIcon::eventFilter(QObject* watched, QEvent* event) {
         owner_->isMinimized()) {
         // Hidden after the state change is done, so that restoring starts from a plain window.
         QTimer::singleShot(0, this, [this] {
-            if (owner_->isMinimized()) owner_->setWindowState(owner_->windowState() & ~Qt::WindowMinimized);
+            if (owner_->isMinimized())
+                owner_->setWindowState(owner_->windowState() & ~Qt::WindowMinimized);
             DoMinimizeToTray();
         });
     }

@@ -11,11 +11,13 @@ namespace {
 constexpr int kHeaderSize = 40;
 
 void Put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 std::uint32_t Get32(const std::vector<std::uint8_t>& in, std::size_t at) {
     std::uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) value |= std::uint32_t{in[at + static_cast<std::size_t>(i)]} << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        value |= std::uint32_t{in[at + static_cast<std::size_t>(i)]} << (8 * i);
     return value;
 }
 
@@ -31,8 +33,9 @@ TDIBFormat OwnFormat(const TBitmap& bitmap) {
 // The pixels of a bitmap as DIB rows of the given depth.
 TDIBBlocks Capture(const TBitmap& bitmap, TDIBFormat format) {
     const int bits = BitsOf(format);
-    const bool sameIndexes = (format == TDIBFormat::pf8bit && bitmap.Format() == TPixelFormat::pf8bit) ||
-                             (format == TDIBFormat::pf1bit && bitmap.Format() == TPixelFormat::pfMono);
+    const bool sameIndexes =
+        (format == TDIBFormat::pf8bit && bitmap.Format() == TPixelFormat::pf8bit) ||
+        (format == TDIBFormat::pf1bit && bitmap.Format() == TPixelFormat::pfMono);
     if (bits == 0 || (bits <= 8 && !sameIndexes)) throw EDIBError(kInvalidPixelFormat);
     const TPalette palette = bitmap.Format() == TPixelFormat::pfMono
                                  ? TPalette{{0, 0, 0, 0}, {255, 255, 255, 0}}
@@ -40,7 +43,8 @@ TDIBBlocks Capture(const TBitmap& bitmap, TDIBFormat format) {
     TDIBBlocks dib;
     try {
         dib.info = MakeDIBInfo(bitmap.Width(), bitmap.Height(), bits, false, palette);
-        dib.pixels.assign(static_cast<std::size_t>(DIBRowSize(bitmap.Width(), bits)) * bitmap.Height(), 0);
+        dib.pixels.assign(
+            static_cast<std::size_t>(DIBRowSize(bitmap.Width(), bits)) * bitmap.Height(), 0);
     } catch (const std::bad_alloc&) {
         throw EDIBError(kDIBNoMemory);
     }
@@ -49,7 +53,8 @@ TDIBBlocks Capture(const TBitmap& bitmap, TDIBFormat format) {
     for (int y = 0; y < bitmap.Height(); ++y) {
         std::uint8_t* row = dib.pixels.data() + dib.RowOffset(y);
         if (bits <= 8) {
-            std::memcpy(row, bitmap.Row(y), static_cast<std::size_t>(DIBRowSize(bitmap.Width(), bits)));
+            std::memcpy(row, bitmap.Row(y),
+                        static_cast<std::size_t>(DIBRowSize(bitmap.Width(), bits)));
             continue;
         }
         if (bitmap.Format() == TPixelFormat::pf32bit) {
@@ -101,14 +106,22 @@ int DIBRowSize(int width, int bits) {
     return static_cast<int>(((std::int64_t{bits} * width + 31) / 32) * 4);
 }
 
-int TDIBBlocks::Width() const { return static_cast<int>(Get32(info, 4)); }
+int TDIBBlocks::Width() const {
+    return static_cast<int>(Get32(info, 4));
+}
 int TDIBBlocks::Height() const {
     const auto height = static_cast<std::int32_t>(Get32(info, 8));
     return height < 0 ? -height : height;
 }
-bool TDIBBlocks::TopDown() const { return static_cast<std::int32_t>(Get32(info, 8)) < 0; }
-int TDIBBlocks::Bits() const { return info[14] | (info[15] << 8); }
-int TDIBBlocks::ColorCount() const { return static_cast<int>((info.size() - kHeaderSize) / 4); }
+bool TDIBBlocks::TopDown() const {
+    return static_cast<std::int32_t>(Get32(info, 8)) < 0;
+}
+int TDIBBlocks::Bits() const {
+    return info[14] | (info[15] << 8);
+}
+int TDIBBlocks::ColorCount() const {
+    return static_cast<int>((info.size() - kHeaderSize) / 4);
+}
 std::size_t TDIBBlocks::RowOffset(int r) const {
     const auto rowSize = static_cast<std::size_t>(DIBRowSize(Width(), Bits()));
     return TopDown() ? static_cast<std::size_t>(r) * rowSize
@@ -144,8 +157,11 @@ TBitmap BitmapFromDIB(const TDIBBlocks& dib) {
         const std::size_t at = kHeaderSize + 4 * static_cast<std::size_t>(i);
         table.push_back({dib.info[at + 2], dib.info[at + 1], dib.info[at], 0});
     }
-    const bool mask = bits == 1 && table.size() == 2 && table[0].Color() == kBlack && table[1].Color() == kWhite;
-    const TPixelFormat format = mask ? TPixelFormat::pfMono : bits <= 8 ? TPixelFormat::pf8bit : TPixelFormat::pf32bit;
+    const bool mask =
+        bits == 1 && table.size() == 2 && table[0].Color() == kBlack && table[1].Color() == kWhite;
+    const TPixelFormat format = mask        ? TPixelFormat::pfMono
+                                : bits <= 8 ? TPixelFormat::pf8bit
+                                            : TPixelFormat::pf32bit;
     TBitmap bitmap(width, height, format);
     if (format == TPixelFormat::pf8bit) bitmap.SetPalette(table);
     if (bitmap.Empty()) return bitmap;
@@ -163,10 +179,13 @@ TBitmap BitmapFromDIB(const TDIBBlocks& dib) {
             if (bits <= 8) {
                 const int perByte = 8 / bits;
                 const int shift = 8 - bits * (x % perByte + 1);
-                bitmap.Row(y)[x] = static_cast<std::uint8_t>((row[x / perByte] >> shift) & ((1 << bits) - 1));
+                bitmap.Row(y)[x] =
+                    static_cast<std::uint8_t>((row[x / perByte] >> shift) & ((1 << bits) - 1));
             } else {
                 const std::uint8_t* pixel = row + static_cast<std::ptrdiff_t>(x) * (bits / 8);
-                bitmap.SetValue(x, y, (std::uint32_t{pixel[2]} << 16) | (std::uint32_t{pixel[1]} << 8) | pixel[0]);
+                bitmap.SetValue(
+                    x, y,
+                    (std::uint32_t{pixel[2]} << 16) | (std::uint32_t{pixel[1]} << 8) | pixel[0]);
             }
         }
     }
@@ -204,8 +223,12 @@ const std::uint8_t* TDIBReader::ScanLine(int row) const {
 
 TDIBWriter::TDIBWriter(TBitmap* target, TDIBFormat format, int width, int height, TPalette palette,
                        bool topDown)
-    : TDIB(target, format), target_(target), width_(width), height_(height),
-      palette_(std::move(palette)), topDown_(topDown) {
+    : TDIB(target, format),
+      target_(target),
+      width_(width),
+      height_(height),
+      palette_(std::move(palette)),
+      topDown_(topDown) {
     if (target == nullptr) throw EDIBError(kBitmapNotValid);
     if (format == TDIBFormat::pfDevice) throw EDIBError(kInvalidPixelFormat);
 }
@@ -224,7 +247,8 @@ void TDIBWriter::Prepare() {
     const int bits = BitsOf(format_);
     const int maxColours = bits <= 8 ? 1 << bits : 0;
     TPalette table = palette_;
-    if (static_cast<int>(table.size()) > maxColours) table.resize(static_cast<std::size_t>(maxColours));
+    if (static_cast<int>(table.size()) > maxColours)
+        table.resize(static_cast<std::size_t>(maxColours));
     try {
         blocks_.info = MakeDIBInfo(width_, height_, bits, topDown_, table);
         blocks_.pixels.assign(static_cast<std::size_t>(DIBRowSize(width_, bits)) * height_, 0);

@@ -33,7 +33,8 @@ TPalette MakeThePalette() {
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
             for (int b = 0; b < 6; ++b)
-                if (r != 5 || g != 5 || b != 5) palette[next++] = {levels[r], levels[g], levels[b], 0};
+                if (r != 5 || g != 5 || b != 5)
+                    palette[next++] = {levels[r], levels[g], levels[b], 0};
     for (int grey = 135; grey <= 250; grey += 5) {
         if (grey == 165 || grey == 205 || grey == 235) continue;
         const auto level = static_cast<std::uint8_t>(grey);
@@ -87,7 +88,9 @@ int ColorBits() {
     return forcedBits;
 }
 
-void SetColorBits(int bits) { forcedBits = bits == 0 ? 0 : ReduceColorBits(bits); }
+void SetColorBits(int bits) {
+    forcedBits = bits == 0 ? 0 : ReduceColorBits(bits);
+}
 
 const TPalette& ThePalette() {
     static const TPalette palette = MakeThePalette();

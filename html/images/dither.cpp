@@ -72,7 +72,8 @@ TPalette NetscapePalette() {
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
             for (int b = 0; b < 6; ++b)
-                palette.push_back({static_cast<std::uint8_t>(r * 51), static_cast<std::uint8_t>(g * 51),
+                palette.push_back({static_cast<std::uint8_t>(r * 51),
+                                   static_cast<std::uint8_t>(g * 51),
                                    static_cast<std::uint8_t>(b * 51), 0});
     return palette;
 }
@@ -83,7 +84,9 @@ int TDitherEngine::Dither(int red, int green, int blue) {
     return index;
 }
 
-void TDitherEngine::NextLine() { column_ = 0; }
+void TDitherEngine::NextLine() {
+    column_ = 0;
+}
 
 TFloydSteinbergEngine::TFloydSteinbergEngine(TColorLookup& lookup, int width)
     : TDitherEngine(lookup, width) {
@@ -127,8 +130,10 @@ TBitmap ReduceColors(const TBitmap& source, TReducePalette choice, TDitherMode m
                        : choice == TReducePalette::rpShared ? ThePalette()
                                                             : NetscapePalette();
     std::unique_ptr<TColorLookup> lookup;
-    if (choice == TReducePalette::rpNetscape) lookup = std::make_unique<TNetscapeColorLookup>();
-    else lookup = std::make_unique<TFastColorLookup>(palette);
+    if (choice == TReducePalette::rpNetscape)
+        lookup = std::make_unique<TNetscapeColorLookup>();
+    else
+        lookup = std::make_unique<TFastColorLookup>(palette);
 
     TBitmap target(source.Width(), source.Height(), TPixelFormat::pf8bit);
     target.SetPalette(palette);
@@ -138,8 +143,10 @@ TBitmap ReduceColors(const TBitmap& source, TReducePalette choice, TDitherMode m
     TDIBReader reader(&source, TDIBFormat::pf24bit);
     TDIBWriter writer(&target, TDIBFormat::pf8bit, width, source.Height(), palette);
     std::unique_ptr<TDitherEngine> engine;
-    if (mode == TDitherMode::dmFloydSteinberg) engine = std::make_unique<TFloydSteinbergEngine>(*lookup, width);
-    else engine = std::make_unique<TDitherEngine>(*lookup, width);
+    if (mode == TDitherMode::dmFloydSteinberg)
+        engine = std::make_unique<TFloydSteinbergEngine>(*lookup, width);
+    else
+        engine = std::make_unique<TDitherEngine>(*lookup, width);
     for (int row = 0; row < source.Height(); ++row) {
         const std::uint8_t* in = reader.ScanLine(row);
         std::uint8_t* out = writer.ScanLine(row);
@@ -157,7 +164,8 @@ TBitmap ReduceColors(const TBitmap& source, TReducePalette choice, TDitherMode m
 
 std::unique_ptr<TBitmap> DitherToDisplay(const TBitmap* bitmap) {
     if (bitmap == nullptr || bitmap->Empty()) return nullptr;
-    const TReducePalette palette = ColorBits() < 8 ? TReducePalette::rpDefault : TReducePalette::rpShared;
+    const TReducePalette palette =
+        ColorBits() < 8 ? TReducePalette::rpDefault : TReducePalette::rpShared;
     return std::make_unique<TBitmap>(ReduceColors(*bitmap, palette, TDitherMode::dmFloydSteinberg));
 }
 
@@ -168,8 +176,8 @@ void TColorQuantizer::AddColor(TColor color) {
     TOctreeNode* node = &root_;
     for (int level = 0; level < colorBits_ && !node->leaf; ++level) {
         const int shift = 7 - level;
-        const int child = (((RedOf(color) >> shift) & 1) << 2) | (((GreenOf(color) >> shift) & 1) << 1) |
-                          ((BlueOf(color) >> shift) & 1);
+        const int child = (((RedOf(color) >> shift) & 1) << 2) |
+                          (((GreenOf(color) >> shift) & 1) << 1) | ((BlueOf(color) >> shift) & 1);
         auto& next = node->children[static_cast<std::size_t>(child)];
         if (!next) {
             next = std::make_unique<TOctreeNode>();

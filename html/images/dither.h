@@ -40,7 +40,7 @@ public:
 
 private:
     TPalette palette_;
-    std::vector<std::int16_t> cells_;  // 32768 cells, -1 until asked
+    std::vector<std::int16_t> cells_;         // 32768 cells, -1 until asked
     std::vector<std::uint8_t> crowdedCells_;  // 1 where crowded_ has entries
     std::multimap<int, int> crowded_;         // cell -> later palette entries of another colour
 };

@@ -25,7 +25,8 @@ struct TLZWTables {
 };
 
 // Writes the string of a code ending at Out[Length - 1], or only the part below Room.
-inline void WriteString(const TLZWTables& t, int code, int length, std::uint8_t* out, std::size_t room) {
+inline void WriteString(const TLZWTables& t, int code, int length, std::uint8_t* out,
+                        std::size_t room) {
     if (static_cast<std::size_t>(length) <= room) {
         std::uint8_t* p = out + length - 1;
         for (int k = length - 1; k > 0; --k) {
@@ -36,7 +37,8 @@ inline void WriteString(const TLZWTables& t, int code, int length, std::uint8_t*
         return;
     }
     for (int k = length - 1; k >= 0; --k) {
-        if (static_cast<std::size_t>(k) < room) out[k] = k == 0 ? static_cast<std::uint8_t>(code) : t.suffix[code];
+        if (static_cast<std::size_t>(k) < room)
+            out[k] = k == 0 ? static_cast<std::uint8_t>(code) : t.suffix[code];
         if (k > 0) code = t.prefix[code];
     }
 }
@@ -125,7 +127,8 @@ std::size_t DecodeGIFLZW(const std::uint8_t* data, std::size_t size, std::size_t
         } else if (code == next) {  // the string being defined: previous + its first character
             length = t.length[previous] + 1;
             WriteString(t, previous, length - 1, out + pos, count - pos);
-            if (pos + static_cast<std::size_t>(length) <= count) out[pos + static_cast<std::size_t>(length) - 1] = t.first[previous];
+            if (pos + static_cast<std::size_t>(length) <= count)
+                out[pos + static_cast<std::size_t>(length) - 1] = t.first[previous];
         } else {
             throw EGIFError(kCorruptGIF);
         }
@@ -165,7 +168,8 @@ public:
         if (packed & 0x80) {
             globalDepth_ = (packed & 7) + 1;
             image_.colorDepth_ = globalDepth_;
-            for (int i = 0; i < (1 << globalDepth_); ++i) image_.globalPalette_[static_cast<std::size_t>(i)] = Rgb();
+            for (int i = 0; i < (1 << globalDepth_); ++i)
+                image_.globalPalette_[static_cast<std::size_t>(i)] = Rgb();
         }
         ReadBlocks();
         std::int64_t width = screenWidth, height = screenHeight;
@@ -203,12 +207,14 @@ private:
         std::string joined;
         for (int length = Byte(); length != 0; length = Byte()) {
             Skip(static_cast<std::size_t>(length));
-            joined.append(reinterpret_cast<const char*>(data_ + pos_ - length), static_cast<std::size_t>(length));
+            joined.append(reinterpret_cast<const char*>(data_ + pos_ - length),
+                          static_cast<std::size_t>(length));
         }
         return joined;
     }
     void SkipSubBlocks() {
-        for (int length = Byte(); length != 0; length = Byte()) Skip(static_cast<std::size_t>(length));
+        for (int length = Byte(); length != 0; length = Byte())
+            Skip(static_cast<std::size_t>(length));
     }
 
     void ReadBlocks() {
@@ -244,7 +250,9 @@ private:
         const std::string identifier = SubBlocksFirst();
         if (identifier == "NETSCAPE2.0") {
             const std::string loop = SubBlocksFirst();
-            if (loop.size() >= 3) image_.loopCount_ = static_cast<std::uint8_t>(loop[1]) | (static_cast<std::uint8_t>(loop[2]) << 8);
+            if (loop.size() >= 3)
+                image_.loopCount_ =
+                    static_cast<std::uint8_t>(loop[1]) | (static_cast<std::uint8_t>(loop[2]) << 8);
         }
         if (!finishedBlocks_) SkipSubBlocks();
     }
@@ -257,7 +265,8 @@ private:
             return {};
         }
         Skip(static_cast<std::size_t>(length));
-        return std::string(reinterpret_cast<const char*>(data_ + pos_ - length), static_cast<std::size_t>(length));
+        return std::string(reinterpret_cast<const char*>(data_ + pos_ - length),
+                           static_cast<std::size_t>(length));
     }
 
     void ReadFrame();
@@ -342,11 +351,15 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
         const int start = frame.Interlaced ? starts[pass] : 0;
         const int step = frame.Interlaced ? steps[pass] : 1;
         for (int y = start; y < height; y += step, ++source)
-            std::memcpy(frame.Image.Row(y), linear_.data() + static_cast<std::size_t>(source) * width, static_cast<std::size_t>(width));
+            std::memcpy(frame.Image.Row(y),
+                        linear_.data() + static_cast<std::size_t>(source) * width,
+                        static_cast<std::size_t>(width));
     }
     if (image_.keepIndexes_) {
         frame.Indexes.reserve(count);
-        for (int y = 0; y < height; ++y) frame.Indexes.insert(frame.Indexes.end(), frame.Image.Row(y), frame.Image.Row(y) + width);
+        for (int y = 0; y < height; ++y)
+            frame.Indexes.insert(frame.Indexes.end(), frame.Image.Row(y),
+                                 frame.Image.Row(y) + width);
     }
     if (frame.Transparent) {
         frame.Mask = TBitmap(width, height, TPixelFormat::pfMono);
@@ -354,7 +367,8 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
             const std::uint8_t* row = frame.Image.Row(y);
             std::uint8_t* bits = frame.Mask.Row(y);
             for (int x = 0; x < width; ++x)
-                if (row[x] == frame.TransparentIndex) bits[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+                if (row[x] == frame.TransparentIndex)
+                    bits[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
         }
     }
     TPalette gifPalette;
@@ -362,7 +376,8 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
         gifPalette = frame.LocalPalette;
     } else {
         const int depth = globalDepth_ > 0 ? globalDepth_ : 8;
-        gifPalette.assign(image_.globalPalette_.begin(), image_.globalPalette_.begin() + (1 << depth));
+        gifPalette.assign(image_.globalPalette_.begin(),
+                          image_.globalPalette_.begin() + (1 << depth));
     }
     ColourFrame(frame, gifPalette);
     if (frame.Disposal == 3) {
@@ -373,15 +388,17 @@ void TGIFParser::DecodeFrame(TgfFrame& frame) {
 
 void TGIFParser::ColourFrame(TgfFrame& frame, const TPalette& gifPalette) {
     if (frame.Transparent)
-        frame.TransparentColor = static_cast<std::size_t>(frame.TransparentIndex) < gifPalette.size()
-                                     ? gifPalette[static_cast<std::size_t>(frame.TransparentIndex)].Color()
-                                     : kBlack;
+        frame.TransparentColor =
+            static_cast<std::size_t>(frame.TransparentIndex) < gifPalette.size()
+                ? gifPalette[static_cast<std::size_t>(frame.TransparentIndex)].Color()
+                : kBlack;
     TBitmap& image = frame.Image;
     if (ColorBits() == 8 && !frame.Dither) {
         // Every GIF colour becomes its nearest entry of the shared palette.
         std::uint8_t map[256] = {};
         for (std::size_t i = 0; i < gifPalette.size(); ++i)
-            map[i] = static_cast<std::uint8_t>(TBitmap::NearestIndex(ThePalette(), gifPalette[i].Color()));
+            map[i] = static_cast<std::uint8_t>(
+                TBitmap::NearestIndex(ThePalette(), gifPalette[i].Color()));
         for (int y = 0; y < image.Height(); ++y) {
             std::uint8_t* row = image.Row(y);
             for (int x = 0; x < image.Width(); ++x) row[x] = map[row[x]];
@@ -395,7 +412,8 @@ void TGIFParser::ColourFrame(TgfFrame& frame, const TPalette& gifPalette) {
             palette[static_cast<std::size_t>(frame.TransparentIndex)] = {};
         image.SetPalette(std::move(palette));
     }
-    if (frame.Dither) image = ReduceColors(image, TReducePalette::rpShared, TDitherMode::dmFloydSteinberg);
+    if (frame.Dither)
+        image = ReduceColors(image, TReducePalette::rpShared, TDitherMode::dmFloydSteinberg);
     if (frame.Transparent && image.Palette() == ThePalette()) {
         for (int y = 0; y < image.Height(); ++y)
             for (int x = 0; x < image.Width(); ++x)
@@ -477,7 +495,8 @@ bool TGIFImage::LoadFromFile(const std::string& fileName) {
     return LoadFromStream(bytes);
 }
 
-std::unique_ptr<TGIFImage> TGIFImage::CreateFromStream(const std::string& bytes, bool& notAnimated) {
+std::unique_ptr<TGIFImage> TGIFImage::CreateFromStream(const std::string& bytes,
+                                                       bool& notAnimated) {
     auto image = std::make_unique<TGIFImage>();
     image->SetAnimate(false);
     image->visible_ = false;
@@ -490,7 +509,8 @@ std::unique_ptr<TGIFImage> TGIFImage::CreateFromStream(const std::string& bytes,
     return image;
 }
 
-std::unique_ptr<TGIFImage> TGIFImage::CreateFromFile(const std::string& fileName, bool& notAnimated) {
+std::unique_ptr<TGIFImage> TGIFImage::CreateFromFile(const std::string& fileName,
+                                                     bool& notAnimated) {
     std::string bytes;
     if (!ReadImageFile(fileName, bytes)) return nullptr;
     return CreateFromStream(bytes, notAnimated);

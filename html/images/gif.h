@@ -58,9 +58,9 @@ public:
     int TransparentIndex = 0;
     TColor TransparentColor = kBlack;
     bool HasLocalPalette = false;
-    TPalette LocalPalette;  // only when present and decoding
-    TBitmap Image;          // 8-bit, black where transparent
-    TBitmap Mask;           // mono, white where transparent; empty when not transparent
+    TPalette LocalPalette;          // only when present and decoding
+    TBitmap Image;                  // 8-bit, black where transparent
+    TBitmap Mask;                   // mono, white where transparent; empty when not transparent
     TBitmap SavedImage, SavedMask;  // what disposal 3 restores
     bool Dither = false;
     std::string Comment;
@@ -91,7 +91,8 @@ public:
     // of a still GIF are dithered on 8-bit displays). None on failure; NotAnimated tells the
     // caller to turn the picture into a plain bitmap.
     static std::unique_ptr<TGIFImage> CreateFromStream(const std::string& bytes, bool& notAnimated);
-    static std::unique_ptr<TGIFImage> CreateFromFile(const std::string& fileName, bool& notAnimated);
+    static std::unique_ptr<TGIFImage> CreateFromFile(const std::string& fileName,
+                                                     bool& notAnimated);
 
     bool Empty() const { return empty_; }
     bool HeaderOnly() const { return headerOnly_; }

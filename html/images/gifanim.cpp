@@ -6,17 +6,33 @@
 namespace kv {
 
 TGIFImage::TGIFImage(const TGIFImage& other)
-    : empty_(other.empty_), headerOnly_(other.headerOnly_), ditherFrames_(other.ditherFrames_),
-      keepIndexes_(other.keepIndexes_), width_(other.width_), height_(other.height_),
-      loopCount_(other.loopCount_), speed_(other.speed_), transparent_(other.transparent_),
-      colorDepth_(other.colorDepth_), globalPalette_(other.globalPalette_),
-      composed_(other.composed_), composedMask_(other.composedMask_),
-      backBuffer_(other.backBuffer_), backBufferValid_(other.backBufferValid_),
-      animate_(other.animate_), currentFrame_(other.currentFrame_), iteration_(other.iteration_),
-      skipNextStep_(other.skipNextStep_), lastStepTime_(other.lastStepTime_),
-      currentDelay_(other.currentDelay_), showing_(other.showing_), visible_(other.visible_),
-      lastRect_(other.lastRect_), backgroundColor_(other.backgroundColor_),
-      backgroundPainter_(other.backgroundPainter_), clock_(other.clock_),
+    : empty_(other.empty_),
+      headerOnly_(other.headerOnly_),
+      ditherFrames_(other.ditherFrames_),
+      keepIndexes_(other.keepIndexes_),
+      width_(other.width_),
+      height_(other.height_),
+      loopCount_(other.loopCount_),
+      speed_(other.speed_),
+      transparent_(other.transparent_),
+      colorDepth_(other.colorDepth_),
+      globalPalette_(other.globalPalette_),
+      composed_(other.composed_),
+      composedMask_(other.composedMask_),
+      backBuffer_(other.backBuffer_),
+      backBufferValid_(other.backBufferValid_),
+      animate_(other.animate_),
+      currentFrame_(other.currentFrame_),
+      iteration_(other.iteration_),
+      skipNextStep_(other.skipNextStep_),
+      lastStepTime_(other.lastStepTime_),
+      currentDelay_(other.currentDelay_),
+      showing_(other.showing_),
+      visible_(other.visible_),
+      lastRect_(other.lastRect_),
+      backgroundColor_(other.backgroundColor_),
+      backgroundPainter_(other.backgroundPainter_),
+      clock_(other.clock_),
       lastError_(other.lastError_) {
     for (const auto& frame : other.frames_) {
         frames_.push_back(std::make_unique<TgfFrame>(*frame));
@@ -54,7 +70,8 @@ void TGIFImage::Compose(int n) {
     const int x = frame.Left, y = frame.Top, w = frame.Width, h = frame.Height;
     if (frame.Disposal == 3) {
         BitBlt(frame.SavedImage, 0, 0, w, h, composed_, x, y, TRasterOp::ropCopy);
-        if (!composedMask_.Empty()) BitBlt(frame.SavedMask, 0, 0, w, h, composedMask_, x, y, TRasterOp::ropCopy);
+        if (!composedMask_.Empty())
+            BitBlt(frame.SavedMask, 0, 0, w, h, composedMask_, x, y, TRasterOp::ropCopy);
     }
     if (frame.Transparent) {
         // Transparent pixels keep what was there: the mask clears only the opaque ones.
@@ -77,13 +94,15 @@ void TGIFImage::Dispose(int n) {
         if (!composedMask_.Empty()) composedMask_.FillRect(x, y, w, h, kWhite);
     } else if (frame.Disposal == 3) {
         BitBlt(composed_, x, y, w, h, frame.SavedImage, 0, 0, TRasterOp::ropCopy);
-        if (!composedMask_.Empty()) BitBlt(composedMask_, x, y, w, h, frame.SavedMask, 0, 0, TRasterOp::ropCopy);
+        if (!composedMask_.Empty())
+            BitBlt(composedMask_, x, y, w, h, frame.SavedMask, 0, 0, TRasterOp::ropCopy);
     }
 }
 
 std::int64_t TGIFImage::DelayOf(int n) const {
     if (n < 1 || n > FrameCount()) return 1;
-    const std::int64_t delay = std::int64_t{frames_[static_cast<std::size_t>(n - 1)]->Delay} * 100 / speed_;
+    const std::int64_t delay =
+        std::int64_t{frames_[static_cast<std::size_t>(n - 1)]->Delay} * 100 / speed_;
     return delay < 1 ? 1 : delay;
 }
 
@@ -145,8 +164,10 @@ void TGIFImage::Draw(TBitmap& canvas, int x, int y, int width, int height) {
         // Frames that stay accumulate over what lies behind the image, kept in the back buffer.
         if (!backBufferValid_ || backBuffer_.Width() != width || backBuffer_.Height() != height) {
             backBuffer_ = TBitmap(width, height, TPixelFormat::pf32bit);
-            if (backgroundPainter_) backgroundPainter_(backBuffer_, x, y);
-            else backBuffer_.Fill(backgroundColor_);
+            if (backgroundPainter_)
+                backgroundPainter_(backBuffer_, x, y);
+            else
+                backBuffer_.Fill(backgroundColor_);
             backBufferValid_ = true;
         }
         StretchBlt(backBuffer_, 0, 0, width, height, composed_, 0, 0, w, h, TRasterOp::ropXor);
@@ -161,4 +182,3 @@ void TGIFImage::Draw(TBitmap& canvas, int x, int y, int width, int height) {
 }
 
 }  // namespace kv
-

@@ -33,7 +33,9 @@ std::string Trimmed(const std::string& name) {
 
 }  // namespace
 
-std::string TStringBitmapList::KeyOf(const std::string& name) { return cp1251::upperText(Trimmed(name)); }
+std::string TStringBitmapList::KeyOf(const std::string& name) {
+    return cp1251::upperText(Trimmed(name));
+}
 
 TBitmapItem* TStringBitmapList::Find(const std::string& name) {
     const auto found = items_.find(KeyOf(name));
@@ -65,8 +67,10 @@ void TStringBitmapList::Age() {
 
 void TStringBitmapList::SetCapacity(int capacity) {
     for (auto it = items_.begin(); it != items_.end();) {
-        if (it->second->AgeInLoads > capacity && it->second->UseCount <= 0) it = items_.erase(it);
-        else ++it;
+        if (it->second->AgeInLoads > capacity && it->second->UseCount <= 0)
+            it = items_.erase(it);
+        else
+            ++it;
     }
     maxCache_ = capacity;
 }
@@ -87,8 +91,10 @@ TImageRef TStringBitmapList::GetImage(const std::string& name, const TImageReque
                 transparency = item->TransparencyKind;
             } else if (transparency == tkCorner) {
                 if (!item->Mask) item->Mask = CornerMask(*item->Bitmap);
-                if (item->Mask) item->TransparencyKind = tkCorner;
-                else transparency = tkNone;
+                if (item->Mask)
+                    item->TransparencyKind = tkCorner;
+                else
+                    transparency = tkNone;
             }
         }
         mask = item->Mask.get();
@@ -96,7 +102,8 @@ TImageRef TStringBitmapList::GetImage(const std::string& name, const TImageReque
     }
 
     auto item = std::make_unique<TBitmapItem>();
-    LoadUncached(Trimmed(name), requests, transparency, fromWaitStream, item->Bitmap, item->Gif, item->Mask);
+    LoadUncached(Trimmed(name), requests, transparency, fromWaitStream, item->Bitmap, item->Gif,
+                 item->Mask);
     if (!item->Bitmap && !item->Gif) {
         transparency = tkNone;
         return {};

@@ -48,7 +48,8 @@ struct TBitmapItem {
 // it) and a transparent colour (-1: none). OnImageRequest gets the name and returns a stream
 // it keeps owning: nullptr for none, WaitStream() for "not yet".
 struct TImageRequests {
-    std::function<void(const std::string& name, std::unique_ptr<TBitmap>& bitmap, std::int64_t& color)>
+    std::function<void(const std::string& name, std::unique_ptr<TBitmap>& bitmap,
+                       std::int64_t& color)>
         OnBitmapRequest;
     std::function<const std::string*(const std::string& name)> OnImageRequest;
 };
@@ -80,9 +81,10 @@ public:
     TBitmapItem* Find(const std::string& name);
 
 private:
-    TImageRef LoadUncached(const std::string& name, const TImageRequests& requests, int& transparency,
-                           bool& fromWaitStream, std::unique_ptr<TBitmap>& bitmap,
-                           std::unique_ptr<TGIFImage>& gif, std::unique_ptr<TBitmap>& mask);
+    TImageRef LoadUncached(const std::string& name, const TImageRequests& requests,
+                           int& transparency, bool& fromWaitStream,
+                           std::unique_ptr<TBitmap>& bitmap, std::unique_ptr<TGIFImage>& gif,
+                           std::unique_ptr<TBitmap>& mask);
 
     std::map<std::string, std::unique_ptr<TBitmapItem>> items_;  // sorted by key
     int maxCache_ = 4;

@@ -42,7 +42,8 @@ bool ReadHeader(jpeg_decompress_struct& info, TJpegError& error, const std::uint
         info.two_pass_quantize = FALSE;
         info.dither_mode = JDITHER_FS;
         const TPalette& palette = ThePalette();
-        JSAMPARRAY map = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, 256, 3);
+        JSAMPARRAY map =
+            (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE, 256, 3);
         for (int i = 0; i < 256; ++i) {
             map[0][i] = palette[static_cast<std::size_t>(i)].red;
             map[1][i] = palette[static_cast<std::size_t>(i)].green;

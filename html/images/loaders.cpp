@@ -23,7 +23,8 @@ std::unique_ptr<TBitmap> DecodeBMP(const std::string& bytes) {
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "bmp");
     const QSize size = reader.size();
-    if (!size.isValid() || std::int64_t{size.width()} * size.height() > TBitmap::kMaxPixels) return nullptr;
+    if (!size.isValid() || std::int64_t{size.width()} * size.height() > TBitmap::kMaxPixels)
+        return nullptr;
     QImage image;
     if (!reader.read(&image) || image.isNull()) return nullptr;
     return std::make_unique<TBitmap>(TBitmap::FromQImage(image));
@@ -54,7 +55,8 @@ std::unique_ptr<TBitmap> DecodePNG(const std::string& bytes, std::unique_ptr<TBi
         }
         *mask = std::move(bits);
     }
-    return std::make_unique<TBitmap>(TBitmap::FromQImage(image.convertToFormat(QImage::Format_RGB32)));
+    return std::make_unique<TBitmap>(
+        TBitmap::FromQImage(image.convertToFormat(QImage::Format_RGB32)));
 }
 
 std::unique_ptr<TBitmap> DecodeGIFPicture(const std::string& bytes, bool& notAnimated) {
@@ -77,9 +79,12 @@ std::unique_ptr<TBitmap> LoadPNG(const std::string& bytes, int& transparency,
     try {
         auto picture = DecodePNG(bytes, &mask);
         if (!picture) return mask.reset(), nullptr;
-        if (mask) transparency = 2;
-        else if (transparency == 1) mask = MakeMask(*picture, false, kBlack);
-        else transparency = 0;
+        if (mask)
+            transparency = 2;
+        else if (transparency == 1)
+            mask = MakeMask(*picture, false, kBlack);
+        else
+            transparency = 0;
         return ToDisplayFormat(std::move(picture));
     } catch (const std::exception&) {
         mask.reset();
@@ -93,7 +98,8 @@ int RecognizeImage(const std::uint8_t* data, std::size_t size) {
     if (size >= 4 && data[0] == 'G' && data[1] == 'I' && data[2] == 'F' && data[3] == '8')
         return size >= 5 && data[4] == '9' ? ikGIF89 : ikGIF87;
     if (size >= 2 && data[0] == 'B' && data[1] == 'M') return ikBMP;
-    if (size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') return ikPNG;
+    if (size >= 4 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G')
+        return ikPNG;
     if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return ikJPEG;
     return ikUnknown;
 }
@@ -134,14 +140,16 @@ int RecognizeImageFile(const std::string& fileName) {
     std::ifstream file(cp1251::toPath(name), std::ios::binary);
     char head[11] = {};
     file.read(head, sizeof head);
-    return RecognizeImage(reinterpret_cast<const std::uint8_t*>(head), static_cast<std::size_t>(file.gcount()));
+    return RecognizeImage(reinterpret_cast<const std::uint8_t*>(head),
+                          static_cast<std::size_t>(file.gcount()));
 }
 
 bool ProbeImageSize(const std::string& bytes, int& width, int& height) {
     width = height = 0;
     switch (RecognizeImage(bytes)) {
     case ikBMP: {
-        QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        QByteArray data =
+            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         const QSize size = QImageReader(&buffer, "bmp").size();
@@ -159,7 +167,8 @@ bool ProbeImageSize(const std::string& bytes, int& width, int& height) {
         return true;
     }
     case ikPNG: {
-        QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        QByteArray data =
+            QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
         QBuffer buffer(&data);
         buffer.open(QIODevice::ReadOnly);
         const QSize size = QImageReader(&buffer, "png").size();
@@ -168,7 +177,8 @@ bool ProbeImageSize(const std::string& bytes, int& width, int& height) {
         return size.isValid();
     }
     case ikJPEG:
-        return TJpegMod::ReadSize(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), width, height);
+        return TJpegMod::ReadSize(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                  width, height);
     default: return false;
     }
 }
@@ -178,7 +188,8 @@ bool GIFTransparentColor(const std::string& bytes, TColor& color) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     if (RecognizeImage(data, size) != ikGIF89 || size < 13) return false;
     const std::size_t at = 13 + 3 * (std::size_t{2} << (data[10] & 7));
-    if (at + 7 > size || data[at] != 0x21 || data[at + 1] != 0xF9 || (data[at + 3] & 1) == 0) return false;
+    if (at + 7 > size || data[at] != 0x21 || data[at + 1] != 0xF9 || (data[at + 3] & 1) == 0)
+        return false;
     const std::size_t entry = 13 + 3 * std::size_t{data[at + 6]};
     if (entry + 3 > size) return false;
     color = RGBColor(data[entry], data[entry + 1], data[entry + 2]);
@@ -199,8 +210,8 @@ std::unique_ptr<TBitmap> DecodeImageBytes(const std::string& bytes, bool convert
             break;
         }
         case ikJPEG:
-            picture = TJpegMod::Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                                       ColorBits() <= 8);
+            picture = TJpegMod::Decode(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                       bytes.size(), ColorBits() <= 8);
             break;
         default: return nullptr;
         }
@@ -258,7 +269,10 @@ std::unique_ptr<TBitmap> MakeMask(const TBitmap& bitmap, bool useGivenColor, TCo
     if (bitmap.Empty()) return nullptr;
     if (!useGivenColor) color = bitmap.Pixel(0, bitmap.Height() - 1);
     if (bitmap.Format() == TPixelFormat::pf8bit && !bitmap.Palette().empty())
-        color = bitmap.Palette()[static_cast<std::size_t>(TBitmap::NearestIndex(bitmap.Palette(), color))].Color();
+        color =
+            bitmap
+                .Palette()[static_cast<std::size_t>(TBitmap::NearestIndex(bitmap.Palette(), color))]
+                .Color();
     auto mask = std::make_unique<TBitmap>(bitmap.Width(), bitmap.Height(), TPixelFormat::pfMono);
     TBlitColors colors;
     colors.background = color;
@@ -281,10 +295,12 @@ void DrawTransparent(TBitmap& canvas, const TBitmap& image, const TBitmap& mask,
     InvertRect(inverted, 0, 0, inverted.Width(), inverted.Height());
     // Opaque parts of the canvas turn black, transparent parts of the image turn black, and
     // the image ORed over the canvas fills the hole.
-    StretchBlt(canvas, x, y, width, height, mask, 0, 0, mask.Width(), mask.Height(), TRasterOp::ropAnd);
-    StretchBlt(copy, 0, 0, copy.Width(), copy.Height(), inverted, 0, 0, inverted.Width(), inverted.Height(),
+    StretchBlt(canvas, x, y, width, height, mask, 0, 0, mask.Width(), mask.Height(),
                TRasterOp::ropAnd);
-    StretchBlt(canvas, x, y, width, height, copy, 0, 0, copy.Width(), copy.Height(), TRasterOp::ropOr);
+    StretchBlt(copy, 0, 0, copy.Width(), copy.Height(), inverted, 0, 0, inverted.Width(),
+               inverted.Height(), TRasterOp::ropAnd);
+    StretchBlt(canvas, x, y, width, height, copy, 0, 0, copy.Width(), copy.Height(),
+               TRasterOp::ropOr);
 }
 
 }  // namespace kv

@@ -84,8 +84,8 @@ int ClearDistance(const IndentManager& indents, int y, TSide side) {
 
 }  // namespace
 
-int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                   IndentManager& indents, int& maxWidth, int& cursor) {
+int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+                   int& maxWidth, int& cursor) {
     const int gap = ClearDistance(indents, y, Box.Clear);
     if (Box.Float) {
         LayoutFloat(canvas, y + gap, width, viewHeight, indents, maxWidth, cursor);
@@ -104,8 +104,8 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
     return FlowHeight;
 }
 
-int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight,
-                        IndentManager& indents, int& maxWidth, int& cursor) {
+int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
+                        int& maxWidth, int& cursor) {
     const int extra = Box.MarginLeft + Box.BorderLeft + Box.PadLeft + Box.MarginRight +
                       Box.BorderRight + Box.PadRight;
     int wanted = Box.Width;
@@ -125,8 +125,7 @@ int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight,
         y = next;
     }
     const int outer = std::max(0, std::min(wanted, free));
-    const int fx = Box.Float == alRightFloat ? indents.RightSide(y) - outer
-                                             : indents.LeftIndent(y);
+    const int fx = Box.Float == alRightFloat ? indents.RightSide(y) - outer : indents.LeftIndent(y);
     LayoutBox(canvas, fx - indents.LeftEdge, y, outer, viewHeight, indents, maxWidth, cursor);
     indents.PlaceFloatBlock(y, Box.Float == alRightFloat ? outer : fx + outer, Box.Float,
                             BoxHeight);
@@ -156,7 +155,8 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
         firstBaseline_ = 0;
         {
             int* outer = Document->FirstLineBaseline;
-            TScopedValue baseline(Document->FirstLineBaseline, HasMarker() ? &firstBaseline_ : outer);
+            TScopedValue baseline(Document->FirstLineBaseline,
+                                  HasMarker() ? &firstBaseline_ : outer);
             Content.Indents = &indents;
             contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner,
                                                    viewHeight, indents, contentWidth, cursor);
@@ -195,17 +195,19 @@ int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, in
                        ContentWidth + Box.BorderLeft + Box.PadLeft + Box.PadRight + Box.BorderRight,
                        BoxHeight - Box.MarginTop - Box.MarginBottom);
     if (Box.Background != kNoColor && !canvas.IsPrinter())
-        canvas.FillRect(border.adjusted(Box.BorderLeft, Box.BorderTop, -Box.BorderRight,
-                                        -Box.BorderBottom),
-                        Box.Background);
+        canvas.FillRect(
+            border.adjusted(Box.BorderLeft, Box.BorderTop, -Box.BorderRight, -Box.BorderBottom),
+            Box.Background);
     if (Box.BorderTop + Box.BorderBottom + Box.BorderLeft + Box.BorderRight > 0) {
         const TColor c = Box.BorderColor;
         canvas.FillRect(QRect(border.left(), border.top(), border.width(), Box.BorderTop), c);
-        canvas.FillRect(QRect(border.left(), border.bottom() + 1 - Box.BorderBottom,
-                              border.width(), Box.BorderBottom), c);
+        canvas.FillRect(QRect(border.left(), border.bottom() + 1 - Box.BorderBottom, border.width(),
+                              Box.BorderBottom),
+                        c);
         canvas.FillRect(QRect(border.left(), border.top(), Box.BorderLeft, border.height()), c);
         canvas.FillRect(QRect(border.right() + 1 - Box.BorderRight, border.top(), Box.BorderRight,
-                              border.height()), c);
+                              border.height()),
+                        c);
     }
     PaintMarker(canvas, x + ContentLeft, s);
     for (const auto& section : Content.Sections) {
@@ -298,7 +300,9 @@ void TBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
                       Box.BorderRight + Box.PadRight;
     minWidth += extra;
     maxWidth += extra;
-    if (Box.Width > 0) minWidth = std::max(minWidth, Box.Width), maxWidth = std::max(minWidth, std::min(maxWidth, Box.Width + extra));
+    if (Box.Width > 0)
+        minWidth = std::max(minWidth, Box.Width),
+        maxWidth = std::max(minWidth, std::min(maxWidth, Box.Width + extra));
 }
 
 void TBlock::RegisterPosition() {
@@ -316,7 +320,10 @@ int TBlock::LineCount() const {
 
 TBlockLI::TBlockLI(TSectionList* document, const TBoxStyle& box, int kind, int number, char type,
                    const TFontSpec& font)
-    : TBlock(document, box, "li"), ListKind(kind), Number(number), NumberType(type),
+    : TBlock(document, box, "li"),
+      ListKind(kind),
+      Number(number),
+      NumberType(type),
       MarkerFont(font) {}
 
 std::unique_ptr<TSectionBase> TBlockLI::CloneFor(TSectionList* document) const {
@@ -330,8 +337,8 @@ namespace {
 
 std::string Roman(int n, bool upper) {
     static const std::pair<int, const char*> digits[] = {
-        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"},
-        {50, "l"},   {40, "xl"},  {10, "x"},  {9, "ix"},   {5, "v"},   {4, "iv"}, {1, "i"}};
+        {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+        {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
     std::string out;
     n = std::clamp(n, 1, 3999);
     for (auto [value, text] : digits)
@@ -342,7 +349,8 @@ std::string Roman(int n, bool upper) {
 
 std::string Letters(int n, bool upper) {
     std::string out;
-    for (n = std::max(1, n); n > 0; n = (n - 1) / 26) out.insert(out.begin(), char('a' + (n - 1) % 26));
+    for (n = std::max(1, n); n > 0; n = (n - 1) / 26)
+        out.insert(out.begin(), char('a' + (n - 1) % 26));
     if (upper) std::transform(out.begin(), out.end(), out.begin(), ::toupper);
     return out;
 }
@@ -382,11 +390,11 @@ void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
     if (ListKind == 4) {
         std::string label;
         switch (NumberType) {
-            case 'a': label = Letters(Number, false); break;
-            case 'A': label = Letters(Number, true); break;
-            case 'i': label = Roman(Number, false); break;
-            case 'I': label = Roman(Number, true); break;
-            default: label = std::to_string(Number);
+        case 'a': label = Letters(Number, false); break;
+        case 'A': label = Letters(Number, true); break;
+        case 'i': label = Roman(Number, false); break;
+        case 'I': label = Roman(Number, true); break;
+        default: label = std::to_string(Number);
         }
         label += ".";
         canvas.SetBkOpaque(false);
@@ -395,8 +403,10 @@ void TBlockLI::PaintMarker(TCanvas& canvas, int contentX, int s) {
     } else {
         const int size = std::max(3, m.Ascent / 3);
         const QRect box(contentX - 8 - size, baseline - m.Ascent / 2 - size / 2, size, size);
-        if (ListKind == 3) canvas.FillRect(box, MarkerFont.Color);
-        else PaintRound(canvas, box, ListKind == 1);
+        if (ListKind == 3)
+            canvas.FillRect(box, MarkerFont.Color);
+        else
+            PaintRound(canvas, box, ListKind == 1);
     }
     canvas.Restore();
 }
@@ -422,15 +432,18 @@ THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAt
     : TSectionBase(document), Box(box) {
     for (const TLayoutAttr& a : attributes) {
         const int v = AttrNumber(a.Value);
-        if (a.Name == "SIZE") Size = std::clamp(v, 1, 100);
+        if (a.Name == "SIZE")
+            Size = std::clamp(v, 1, 100);
         else if (a.Name == "WIDTH") {
             WidthPercent = a.Value.find('%') != std::string::npos;
             WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
         } else if (a.Name == "ALIGN") {
             const std::string al = cp1251::lowerText(a.Value);
             Align = al == "left" ? haLeft : al == "right" ? haRight : haCenter;
-        } else if (a.Name == "NOSHADE") NoShade = true;
-        else if (a.Name == "COLOR") Color = TColor(AttrNumber(a.Value));
+        } else if (a.Name == "NOSHADE")
+            NoShade = true;
+        else if (a.Name == "COLOR")
+            Color = TColor(AttrNumber(a.Value));
     }
 }
 
@@ -448,9 +461,13 @@ int THRBlock::Layout(TCanvas&, int x, int y, int width, int, IndentManager& inde
     Top = BoxTop = PaintTop = y;
     const int l = indents.LeftIndent(y), r = indents.RightSide(y);
     const int avail = std::max(0, std::min(width, r - l) - Box.MarginLeft - Box.MarginRight);
-    LineWidth = WidthAttr == 0 ? avail : WidthPercent ? avail * WidthAttr / 100 : std::min(avail, WidthAttr);
+    LineWidth = WidthAttr == 0 ? avail
+                : WidthPercent ? avail * WidthAttr / 100
+                               : std::min(avail, WidthAttr);
     const int start = l + Box.MarginLeft;
-    LineLeft = Align == haLeft ? start : Align == haRight ? start + avail - LineWidth : start + (avail - LineWidth) / 2;
+    LineLeft = Align == haLeft    ? start
+               : Align == haRight ? start + avail - LineWidth
+                                  : start + (avail - LineWidth) / 2;
     FlowHeight = PaintHeight = Box.MarginTop + Size + Box.MarginBottom;
     BoxBottom = PaintBottom = y + FlowHeight;
     maxWidth = std::min(width, LineWidth);

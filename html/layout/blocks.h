@@ -23,9 +23,9 @@ struct TBoxStyle {
     int BorderTop = 0, BorderRight = 0, BorderBottom = 0, BorderLeft = 0;
     TColor Background = kNoColor;
     TColor BorderColor = 0x808080;
-    int Width = -1;  // given width in pixels, or -1
+    int Width = -1;          // given width in pixels, or -1
     std::uint8_t Float = 0;  // 0, alLeftFloat or alRightFloat
-    TSide Clear = sdNone;  // starts below the floats of that side
+    TSide Clear = sdNone;    // starts below the floats of that side
 
     // `autoSpace` is what the automatic paragraph space marker stands for.
     static TBoxStyle From(const TProperties& props, int containerWidth, int autoSpace);
@@ -69,8 +69,8 @@ public:
 
 protected:
     // Lays out the box at (x, y) for width; returns its height.
-    int LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                  IndentManager& indents, int& maxWidth, int& cursor);
+    int LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
+                  int& maxWidth, int& cursor);
     // A floating block: its width from the style or its content, placed at the left or right
     // edge of the free row at y (below other floats when it does not fit beside them), with a
     // float record for the text that follows. Takes no height in the flow.
@@ -194,7 +194,7 @@ public:
     TColor Background = kNoColor;
     TColor BorderColor = 0x808080;
     bool Centered = false;
-    bool Floating = false;  // ALIGN=left or right: text flows beside the table
+    bool Floating = false;    // ALIGN=left or right: text flows beside the table
     bool StyleFloat = false;  // floating by a float style: a floating block
     int X = 0, TableLeft = 0, TableWidth = 0;
 

@@ -20,7 +20,6 @@ constexpr int kMaxStack = 200;
 constexpr int kFontPoints[] = {8, 10, 12, 14, 18, 24, 36};
 constexpr int kPreFontPoints[] = {7, 8, 10, 12, 15, 20, 30};
 
-
 }  // namespace
 
 THtmlBuilder::THtmlBuilder(TSectionList& document) : doc_(document) {}
@@ -32,6 +31,7 @@ THtmlBuilder::TSet THtmlBuilder::Set(std::initializer_list<TSymbol> symbols) {
     return set;
 }
 
+// clang-format off
 bool THtmlBuilder::IsInline(TSymbol s) {
     switch (s) {
         case syText: case syB: case syBEnd: case syI: case syIEnd: case syEM: case syEMEnd:
@@ -49,6 +49,7 @@ bool THtmlBuilder::IsInline(TSymbol s) {
             return false;
     }
 }
+// clang-format on
 
 // ---------------------------------------------------------------- entry points
 
@@ -115,9 +116,8 @@ void THtmlBuilder::BeginDocument() {
         const TDocumentDefaults& s = doc_.Settings;
         const TFontSpec& f = s.Font;
         doc_.Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
-                                  std::uint8_t(f.Charset), s.UnderlineLinks,
-                                  s.OverColor, s.VisitedColor, s.HotSpotColor, f.Color,
-                                  double(f.Size));
+                                  std::uint8_t(f.Charset), s.UnderlineLinks, s.OverColor,
+                                  s.VisitedColor, s.HotSpotColor, f.Color, double(f.Size));
     }
     stack_.PushRoot(doc_.Styles);
     auto body = std::make_unique<TBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, 0), "body");
@@ -226,8 +226,8 @@ void THtmlBuilder::FinishSection() {
 TBlock& THtmlBuilder::OpenBlock(std::string_view tag) {
     FinishSection();
     const int space = std::max(1, stack_.Top().EmPixels);
-    auto block = std::make_unique<TBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space),
-                                          std::string(tag));
+    auto block =
+        std::make_unique<TBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space), std::string(tag));
     TBlock& ref = *block;
     target_->AppendSection(std::move(block));
     const std::string& id = stack_.Top().ElemId;
@@ -241,8 +241,10 @@ void THtmlBuilder::SwitchFont() {
     for (int i = stack_.Count() - 1; i > 0 && script == 0; --i) {
         // A view compares lengths first; a string against a literal always calls memcmp.
         const std::string_view tag = stack_[i].ElemTag;
-        if (tag == "sub") script = 1;
-        else if (tag == "sup") script = 2;
+        if (tag == "sub")
+            script = 1;
+        else if (tag == "sup")
+            script = 2;
     }
     const TProperties& top = stack_.Top();
     if (inLink_) {
@@ -284,8 +286,10 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
             reader_.NextToken();
         } else if (s == syBASE && BeforeContent()) {
             for (const TLayoutAttr& a : Attributes()) {
-                if (a.Name == "HREF") Base = a.Value;
-                else if (a.Name == "TARGET") BaseTarget = a.Value;
+                if (a.Name == "HREF")
+                    Base = a.Value;
+                else if (a.Name == "TARGET")
+                    BaseTarget = a.Value;
             }
             reader_.NextToken();
         } else if (s == syLINK && BeforeContent()) {
@@ -308,7 +312,8 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
         } else if (s == syP && nested) {
             ReadParagraph(terminators);
         } else if ((s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL ||
-                    s == syADDRESS || s == syBLOCKQUOTE) && nested) {
+                    s == syADDRESS || s == syBLOCKQUOTE) &&
+                   nested) {
             ReadList(s, terminators);
         } else if ((s == syLI || s == syDD || s == syDT) && nested) {
             ReadListItem(s == syLI ? syUL : syDL, 1, '1', false, terminators);
@@ -348,12 +353,18 @@ void THtmlBuilder::ReadBodyTag() {
     TProperties& p = stack_.Top();
     for (const TLayoutAttr& a : Attributes()) {
         TColor color = 0;
-        if (a.Name == "TEXT" && ParseColor(a.Value, false, color)) p.SetIfUnset(piColor, int(color));
-        else if (a.Name == "LINK" && ParseColor(a.Value, false, color)) p.SetIfUnset(piLinkColor, int(color));
-        else if (a.Name == "VLINK" && ParseColor(a.Value, false, color)) p.SetIfUnset(piVisitedColor, int(color));
-        else if (a.Name == "OLINK" && ParseColor(a.Value, false, color)) p.SetIfUnset(piHoverColor, int(color));
-        else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) p.SetIfUnset(piBackgroundColor, int(color));
-        else if (a.Name == "BACKGROUND") p.SetIfUnset(piBackgroundImage, "url(" + a.Value + ")");
+        if (a.Name == "TEXT" && ParseColor(a.Value, false, color))
+            p.SetIfUnset(piColor, int(color));
+        else if (a.Name == "LINK" && ParseColor(a.Value, false, color))
+            p.SetIfUnset(piLinkColor, int(color));
+        else if (a.Name == "VLINK" && ParseColor(a.Value, false, color))
+            p.SetIfUnset(piVisitedColor, int(color));
+        else if (a.Name == "OLINK" && ParseColor(a.Value, false, color))
+            p.SetIfUnset(piHoverColor, int(color));
+        else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color))
+            p.SetIfUnset(piBackgroundColor, int(color));
+        else if (a.Name == "BACKGROUND")
+            p.SetIfUnset(piBackgroundImage, "url(" + a.Value + ")");
         else if (a.Name == "MARGINWIDTH") {
             const int m = std::clamp(AttrNumber(a.Value), 0, 200);
             p.SetIfUnset(piMarginLeft, m), p.SetIfUnset(piMarginRight, m);
@@ -363,8 +374,10 @@ void THtmlBuilder::ReadBodyTag() {
         }
     }
     // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
-    p.SetIfUnset(piMarginLeft, doc_.Settings.MarginWidth), p.SetIfUnset(piMarginRight, doc_.Settings.MarginWidth);
-    p.SetIfUnset(piMarginTop, doc_.Settings.MarginHeight), p.SetIfUnset(piMarginBottom, doc_.Settings.MarginHeight);
+    p.SetIfUnset(piMarginLeft, doc_.Settings.MarginWidth),
+        p.SetIfUnset(piMarginRight, doc_.Settings.MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.Settings.MarginHeight),
+        p.SetIfUnset(piMarginBottom, doc_.Settings.MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
     if (background != kNoColor) {
@@ -381,79 +394,111 @@ void THtmlBuilder::ReadBodyTag() {
 bool THtmlBuilder::ReadInline() {
     const TSymbol s = reader_.Symbol;
     switch (s) {
-        case syText:
-            Section().AppendToken(reader_.Token.Text, reader_.Token.Indexes, reader_.NoBreakRun);
-            break;
-        case syB: case syI: case syEM: case sySTRONG: case syU: case syCITE: case syVAR:
-        case syTT: case syCODE: case syKBD: case sySAMP: case syS: case sySTRIKE: case sySPAN:
-        case sySUB: case sySUP: case syBIG: case sySMALL:
-            PushTag(StartName(s));
-            stack_.Top().TakeTextBackground();
-            SwitchFont();
-            break;
-        case syBEnd: case syIEnd: case syEMEnd: case sySTRONGEnd: case syUEnd: case syCITEEnd:
-        case syVAREnd: case syTTEnd: case syCODEEnd: case syKBDEnd: case sySAMPEnd:
-        case sySEnd: case sySTRIKEEnd: case sySPANEnd: case sySUBEnd: case sySUPEnd:
-        case syBIGEnd: case sySMALLEnd:
-            stack_.Pop(EndName(s));
-            SwitchFont();
-            break;
-        case syFONT: case syBASEFONT: ReadFont(s == syBASEFONT); break;
-        case syFONTEnd:
-            stack_.Pop("font");
-            SwitchFont();
-            break;
-        case syA: ReadLink(); break;
-        case syAEnd:
-            CloseLink();
-            stack_.Pop("a");
-            SwitchFont();
-            break;
-        case syH:
-            if (depth_ >= kMaxDepth) break;
-            ReadHeading(Set({syEof}));
+    case syText:
+        Section().AppendToken(reader_.Token.Text, reader_.Token.Indexes, reader_.NoBreakRun);
+        break;
+    case syB:
+    case syI:
+    case syEM:
+    case sySTRONG:
+    case syU:
+    case syCITE:
+    case syVAR:
+    case syTT:
+    case syCODE:
+    case syKBD:
+    case sySAMP:
+    case syS:
+    case sySTRIKE:
+    case sySPAN:
+    case sySUB:
+    case sySUP:
+    case syBIG:
+    case sySMALL:
+        PushTag(StartName(s));
+        stack_.Top().TakeTextBackground();
+        SwitchFont();
+        break;
+    case syBEnd:
+    case syIEnd:
+    case syEMEnd:
+    case sySTRONGEnd:
+    case syUEnd:
+    case syCITEEnd:
+    case syVAREnd:
+    case syTTEnd:
+    case syCODEEnd:
+    case syKBDEnd:
+    case sySAMPEnd:
+    case sySEnd:
+    case sySTRIKEEnd:
+    case sySPANEnd:
+    case sySUBEnd:
+    case sySUPEnd:
+    case syBIGEnd:
+    case sySMALLEnd:
+        stack_.Pop(EndName(s));
+        SwitchFont();
+        break;
+    case syFONT:
+    case syBASEFONT: ReadFont(s == syBASEFONT); break;
+    case syFONTEnd:
+        stack_.Pop("font");
+        SwitchFont();
+        break;
+    case syA: ReadLink(); break;
+    case syAEnd:
+        CloseLink();
+        stack_.Pop("a");
+        SwitchFont();
+        break;
+    case syH:
+        if (depth_ >= kMaxDepth) break;
+        ReadHeading(Set({syEof}));
+        return true;
+    case syHR: {
+        FinishSection();
+        PushTag("hr");
+        const int space = std::max(1, stack_.Top().EmPixels);
+        TLayoutAttrs attrs = Attributes();
+        for (TLayoutAttr& a : attrs) {
+            TColor color = 0;
+            if (a.Name == "COLOR" && ParseColor(a.Value, false, color))
+                a.Value = std::to_string(color);
+        }
+        target_->AppendSection(
+            std::make_unique<THRBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space), attrs));
+        stack_.Pop("hr");
+        break;
+    }
+    case syBR: ReadBreak(); return true;
+    case syIMG: ReadImage(); break;
+    case syPANEL: ReadPanel(); break;
+    case syMAP: ReadMap(); return true;
+    case syPAGE:
+        FinishSection();
+        target_->AppendSection(std::make_unique<TPage>(&doc_));
+        break;
+    case syINPUT:
+    case sySELECT:
+    case syTEXTAREA: ReadControl(); return true;
+    case sySCRIPT:
+        if (OnScript) {
+            ReadScript();
             return true;
-        case syHR: {
-            FinishSection();
-            PushTag("hr");
-            const int space = std::max(1, stack_.Top().EmPixels);
-            TLayoutAttrs attrs = Attributes();
-            for (TLayoutAttr& a : attrs) {
-                TColor color = 0;
-                if (a.Name == "COLOR" && ParseColor(a.Value, false, color)) a.Value = std::to_string(color);
-            }
-            target_->AppendSection(std::make_unique<THRBlock>(
-                &doc_, TBoxStyle::From(stack_.Top(), 0, space), attrs));
-            stack_.Pop("hr");
-            break;
         }
-        case syBR: ReadBreak(); return true;
-        case syIMG: ReadImage(); break;
-        case syPANEL: ReadPanel(); break;
-        case syMAP: ReadMap(); return true;
-        case syPAGE:
-            FinishSection();
-            target_->AppendSection(std::make_unique<TPage>(&doc_));
-            break;
-        case syINPUT: case sySELECT: case syTEXTAREA: ReadControl(); return true;
-        case sySCRIPT:
-            if (OnScript) {
-                ReadScript();
-                return true;
-            }
-            // No script handler: the script's text is passed over.
-            while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
-            break;
-        case syNOBR: reader_.NoBreakRun = true; break;
-        case syNOBREnd: reader_.NoBreakRun = false; break;
-        case syWBR: {
-            const int pos[1] = {reader_.SourceIndex};
-            Section().AppendToken(" ", pos);
-            break;
-        }
-        case syPRE: ReadPre(); return true;
-        default:
-            return false;
+        // No script handler: the script's text is passed over.
+        while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
+        break;
+    case syNOBR: reader_.NoBreakRun = true; break;
+    case syNOBREnd: reader_.NoBreakRun = false; break;
+    case syWBR: {
+        const int pos[1] = {reader_.SourceIndex};
+        Section().AppendToken(" ", pos);
+        break;
+    }
+    case syPRE: ReadPre(); return true;
+    default: return false;
     }
     reader_.NextToken();
     return true;
@@ -469,7 +514,8 @@ void THtmlBuilder::ReadFont(bool baseFont) {
                 size = baseFontStep_ + size;
             size = std::clamp(size, 1, 7);
             if (baseFont) baseFontStep_ = size;
-            p.SetIfUnset(piFontSize, double(inPre_ ? kPreFontPoints[size - 1] : kFontPoints[size - 1]));
+            p.SetIfUnset(piFontSize,
+                         double(inPre_ ? kPreFontPoints[size - 1] : kFontPoints[size - 1]));
         } else if (a.Name == "COLOR") {
             TColor color = 0;
             if (ParseColor(a.Value, false, color)) p.SetIfUnset(piColor, int(color | kPaletteFlag));
@@ -553,14 +599,17 @@ void THtmlBuilder::ReadPanel() {
     const TLayoutAttrs attrs = Attributes();
     std::string name, type, src;
     for (const TLayoutAttr& a : attrs) {
-        if (a.Name == "NAME") name = a.Value;
-        else if (a.Name == "TYPE") type = a.Value;
-        else if (a.Name == "SRC") src = a.Value;
+        if (a.Name == "NAME")
+            name = a.Value;
+        else if (a.Name == "TYPE")
+            type = a.Value;
+        else if (a.Name == "SRC")
+            src = a.Value;
     }
     std::unique_ptr<TPanelControl> control;
     if (doc_.OnPanelCreate) doc_.OnPanelCreate(name, type, src, control);
-    TPanelObj* panel = Section().AppendPanel(std::move(control), attrs, reader_.SourceIndex,
-                                             reader_.NoBreakRun);
+    TPanelObj* panel =
+        Section().AppendPanel(std::move(control), attrs, reader_.SourceIndex, reader_.NoBreakRun);
     panel->OnDestroy = doc_.OnPanelDestroy;
     stack_.Pop("panel");
 }
@@ -572,8 +621,10 @@ void THtmlBuilder::ReadMap() {
     reader_.NextToken();
     int strays = 0;
     while (reader_.Symbol != syEof && reader_.Symbol != syMAPEnd && strays < 3) {
-        if (reader_.Symbol == syAREA) map->AddArea(Attributes());
-        else if (reader_.Symbol != syText) ++strays;
+        if (reader_.Symbol == syAREA)
+            map->AddArea(Attributes());
+        else if (reader_.Symbol != syText)
+            ++strays;
         reader_.NextToken();
     }
     if (reader_.Symbol == syMAPEnd) {
@@ -709,9 +760,12 @@ void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
     char type = '1';
     bool plain = false;
     for (const TLayoutAttr& a : Attributes()) {
-        if (symbol == syOL && a.Name == "START") number = AttrNumber(a.Value) >= 0 ? AttrNumber(a.Value) : 1;
-        else if (symbol == syOL && a.Name == "TYPE" && !a.Value.empty()) type = a.Value[0];
-        else if (symbol == syUL && a.Name == "PLAIN") plain = true;
+        if (symbol == syOL && a.Name == "START")
+            number = AttrNumber(a.Value) >= 0 ? AttrNumber(a.Value) : 1;
+        else if (symbol == syOL && a.Name == "TYPE" && !a.Value.empty())
+            type = a.Value[0];
+        else if (symbol == syUL && a.Name == "PLAIN")
+            plain = true;
     }
     const std::string name(StartName(symbol));
     const TSymbol end = EndOf(symbol);
@@ -731,7 +785,10 @@ void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
             ReadListItem(symbol, number++, type, plain, inner);
         } else if (s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL ||
                    s == syADDRESS || s == syBLOCKQUOTE) {
-            if (depth_ >= kMaxDepth) { reader_.NextToken(); continue; }
+            if (depth_ >= kMaxDepth) {
+                reader_.NextToken();
+                continue;
+            }
             ++depth_;
             ReadList(s, inner);
             --depth_;
@@ -763,7 +820,10 @@ void THtmlBuilder::ReadListItem(TSymbol listSymbol, int number, char type, bool 
     if (s == syLI && !plain && listSymbol != syDL) {
         const std::string_view style = p.TextOf(piListStyleType);
         kind = style == "decimal" || listSymbol == syOL ? 4
-               : style == "circle" ? 2 : style == "square" ? 3 : style == "none" ? 0 : 1;
+               : style == "circle"                      ? 2
+               : style == "square"                      ? 3
+               : style == "none"                        ? 0
+                                                        : 1;
         if (style == "lower-alpha") kind = 4, type = 'a';
         if (style == "upper-alpha") kind = 4, type = 'A';
         if (style == "lower-roman") kind = 4, type = 'i';

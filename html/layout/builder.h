@@ -26,8 +26,8 @@ class TTextAreaControl;
 
 // Handlers the viewer gives the builder (each called only when set; Sender is the viewer).
 // BGSOUND before content: the sound file, its loop count, and false for "terminate".
-using TSoundType = std::function<void(THtmlView* Sender, const std::string& SRC, int Loop,
-                                      bool Terminate)>;
+using TSoundType =
+    std::function<void(THtmlView* Sender, const std::string& SRC, int Loop, bool Terminate)>;
 // META before content.
 using TMetaType = std::function<void(THtmlView* Sender, const std::string& HttpEq,
                                      const std::string& Name, const std::string& Content)>;
@@ -38,8 +38,7 @@ using TScriptEvent = std::function<void(THtmlView* Sender, const std::string& Na
 using TStreamRequestType =
     std::function<bool(THtmlView* Sender, const std::string& URL, std::string& Stream)>;
 // The full name of a linked file, asked before a stream request.
-using TExpandNameType =
-    std::function<std::string(THtmlView* Sender, const std::string& Name)>;
+using TExpandNameType = std::function<std::string(THtmlView* Sender, const std::string& Name)>;
 
 class THtmlBuilder {
 public:
@@ -113,7 +112,8 @@ private:
     TLayoutAttrs Attributes() const;
     // Pushes the tag's style with the class, id and inline style of `from` (default: the
     // current tag's attributes).
-    void PushTag(std::string_view tag, std::string_view pseudo = "", TAttributeList* from = nullptr);
+    void PushTag(std::string_view tag, std::string_view pseudo = "",
+                 TAttributeList* from = nullptr);
     void TakeAlignment(std::string_view value);
     void TakeAlignment(const TLayoutAttrs& attributes);
     void CloseLink();

@@ -13,13 +13,28 @@ namespace {
 // Tokens that may stand between the items of a list without ending it.
 bool IsOptionNoise(TSymbol s) {
     switch (s) {
-        case syText: case syOPTION: case syOPTIONEnd: case syUnknown: case syOther:
-        case sySELECTED: case syB: case syBEnd: case syI: case syIEnd: case syFONT:
-        case syFONTEnd: case syEM: case syEMEnd: case sySTRONG: case sySTRONGEnd: case sySPAN:
-        case sySPANEnd: case syU: case syUEnd: case syBR:
-            return true;
-        default:
-            return false;
+    case syText:
+    case syOPTION:
+    case syOPTIONEnd:
+    case syUnknown:
+    case syOther:
+    case sySELECTED:
+    case syB:
+    case syBEnd:
+    case syI:
+    case syIEnd:
+    case syFONT:
+    case syFONTEnd:
+    case syEM:
+    case syEMEnd:
+    case sySTRONG:
+    case sySTRONGEnd:
+    case sySPAN:
+    case sySPANEnd:
+    case syU:
+    case syUEnd:
+    case syBR: return true;
+    default: return false;
     }
 }
 
@@ -134,9 +149,8 @@ void THtmlBuilder::ReadTextArea(TTextAreaControl& area) {
         if (c == '<') {
             std::string word(1, '<');
             reader_.ReadChar();
-            while (word.size() <= kEnd.size() && reader_.CurChar != ' ' &&
-                   reader_.CurChar != 13 && reader_.CurChar != '>' &&
-                   reader_.CurChar != kEndOfInput) {
+            while (word.size() <= kEnd.size() && reader_.CurChar != ' ' && reader_.CurChar != 13 &&
+                   reader_.CurChar != '>' && reader_.CurChar != kEndOfInput) {
                 word += char(reader_.CurChar);
                 reader_.ReadChar();
             }

@@ -55,10 +55,9 @@ int CharsetOf(const std::string& content) {
     static const struct {
         const char* text;
         int code;
-    } kNames[] = {{"1252", 0},   {"8859-1", 0},   {"1253", 161}, {"8859-7", 161},
-                  {"1250", 238}, {"8859-2", 238}, {"1251", 204}, {"8859-5", 204},
-                  {"koi8-r", 204}, {"1254", 162}, {"8859-3", 162}, {"8859-9", 162},
-                  {"1257", 186}, {"8859-4", 186}};
+    } kNames[] = {{"1252", 0},     {"8859-1", 0},   {"1253", 161},   {"8859-7", 161}, {"1250", 238},
+                  {"8859-2", 238}, {"1251", 204},   {"8859-5", 204}, {"koi8-r", 204}, {"1254", 162},
+                  {"8859-3", 162}, {"8859-9", 162}, {"1257", 186},   {"8859-4", 186}};
     const std::string lower = cp1251::lowerText(content);
     for (const auto& name : kNames)
         if (lower.find(name.text) != std::string::npos) return name.code;
@@ -70,9 +69,12 @@ int CharsetOf(const std::string& content) {
 void THtmlBuilder::ReadStyleLink() {
     std::string rel, rev, href;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "REL") rel = cp1251::lowerText(a.Value);
-        else if (a.Name == "REV") rev = cp1251::lowerText(a.Value);
-        else if (a.Name == "HREF") href = a.Value;
+        if (a.Name == "REL")
+            rel = cp1251::lowerText(a.Value);
+        else if (a.Name == "REV")
+            rev = cp1251::lowerText(a.Value);
+        else if (a.Name == "HREF")
+            href = a.Value;
     }
     if ((rel != "stylesheet" && rev != "stylesheet") || href.empty()) return;
     std::string text, base;
@@ -97,9 +99,12 @@ void THtmlBuilder::ReadStyleLink() {
 void THtmlBuilder::ReadMeta() {
     std::string httpEq, name, content;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "HTTP-EQUIV") httpEq = a.Value;
-        else if (a.Name == "NAME") name = a.Value;
-        else if (a.Name == "CONTENT") content = a.Value;
+        if (a.Name == "HTTP-EQUIV")
+            httpEq = a.Value;
+        else if (a.Name == "NAME")
+            name = a.Value;
+        else if (a.Name == "CONTENT")
+            content = a.Value;
     }
     if (cp1251::lowerText(httpEq) == "content-type") {
         if (const int code = CharsetOf(content); code >= 0) {
@@ -116,8 +121,10 @@ void THtmlBuilder::ReadSound() {
     int loop = 1;
     bool hasSrc = false;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "SRC") src = a.Value, hasSrc = true;
-        else if (a.Name == "LOOP") loop = AttrNumber(a.Value);
+        if (a.Name == "SRC")
+            src = a.Value, hasSrc = true;
+        else if (a.Name == "LOOP")
+            loop = AttrNumber(a.Value);
     }
     if (hasSrc) OnSoundRequest(Viewer, src, loop, false);
 }
@@ -128,8 +135,10 @@ void THtmlBuilder::ReadScript() {
     static constexpr std::string_view kEnd = "</script";
     std::string name, language;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "NAME") name = a.Value;
-        else if (a.Name == "LANGUAGE") language = a.Value;
+        if (a.Name == "NAME")
+            name = a.Value;
+        else if (a.Name == "LANGUAGE")
+            language = a.Value;
     }
     reader_.ReadingScript = true;
     std::string script;

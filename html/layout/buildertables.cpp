@@ -31,7 +31,8 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     TLayoutAttrs attrs = Attributes();
     for (TLayoutAttr& a : attrs) {
         TColor color = 0;
-        if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) stack_.Top().SetIfUnset(piBackgroundColor, int(color));
+        if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color))
+            stack_.Top().SetIfUnset(piBackgroundColor, int(color));
     }
     auto table = std::make_unique<TTableBlock>(&doc_, attrs, TBoxStyle::From(stack_.Top(), 0, 0));
     TTableBlock& ref = *table;
@@ -45,8 +46,8 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     }
     const int level = stack_.Count();
     TCellBasic* saved = target_;
-    TSet cellEnd = Set({syTD, syTH, syTR, syTREnd, syTDEnd, syTHEnd, syCAPTION, syCAPTIONEnd,
-                        syTABLEEnd});
+    TSet cellEnd =
+        Set({syTD, syTH, syTR, syTREnd, syTDEnd, syTHEnd, syCAPTION, syCAPTIONEnd, syTABLEEnd});
     cellEnd |= terminators;
     // Items of an enclosing list do not end a cell: a list item inside a cell is the cell's.
     cellEnd.reset(syEof).reset(syLI).reset(syDD).reset(syDT);
@@ -69,9 +70,11 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
             rowTextAlign.clear();
             for (const TLayoutAttr& a : Attributes()) {
                 const std::string v = cp1251::lowerText(a.Value);
-                if (a.Name == "ALIGN" && (v == "left" || v == "center" || v == "right")) rowTextAlign = v;
+                if (a.Name == "ALIGN" && (v == "left" || v == "center" || v == "right"))
+                    rowTextAlign = v;
                 TColor color = 0;
-                if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) ref.Rows.back().Background = color;
+                if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color))
+                    ref.Rows.back().Background = color;
                 if (a.Name == "VALIGN") rowAlign = CellVAlign(a.Value, rowAlign);
             }
             PushTag("tr");
@@ -87,14 +90,21 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
             for (const TLayoutAttr& a : Attributes()) {
                 const std::string v = cp1251::lowerText(a.Value);
                 TColor color = 0;
-                if (a.Name == "ALIGN") TakeAlignment(a.Value);
-                else if (a.Name == "VALIGN") cell->VAlign = CellVAlign(v, cell->VAlign);
-                else if (a.Name == "COLSPAN") cell->ColSpan = std::clamp(AttrNumber(a.Value), 1, 100);
+                if (a.Name == "ALIGN")
+                    TakeAlignment(a.Value);
+                else if (a.Name == "VALIGN")
+                    cell->VAlign = CellVAlign(v, cell->VAlign);
+                else if (a.Name == "COLSPAN")
+                    cell->ColSpan = std::clamp(AttrNumber(a.Value), 1, 100);
                 // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
-                else if (a.Name == "ROWSPAN") cell->RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534);
-                else if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) cell->BorderColor = color;
-                else if (a.Name == "NOWRAP") cell->NoWrap = true;
-                else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color)) cell->Background = color;
+                else if (a.Name == "ROWSPAN")
+                    cell->RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534);
+                else if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color))
+                    cell->BorderColor = color;
+                else if (a.Name == "NOWRAP")
+                    cell->NoWrap = true;
+                else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color))
+                    cell->Background = color;
                 else if (a.Name == "WIDTH") {
                     cell->WidthPercent = a.Value.find('%') != std::string::npos;
                     cell->WidthAttr = std::clamp(AttrNumber(a.Value), 0, kMaxExtent);

@@ -59,10 +59,12 @@ TFormControlObj::TFormControlObj(TControlKind kind, const TLayoutAttrs& attribut
     VSpace = NumberAttr(attributes, "VSPACE", 0, 200, 0);
 }
 
-int TFormControlObj::TopY() const { return Image ? Image->TopY() : Top; }
+int TFormControlObj::TopY() const {
+    return Image ? Image->TopY() : Top;
+}
 
-void TFormControlObj::AddResults(std::vector<std::string>& results, const TFormControlObj*,
-                                 int, int) const {
+void TFormControlObj::AddResults(std::vector<std::string>& results, const TFormControlObj*, int,
+                                 int) const {
     if (!Name.empty()) results.push_back(Name + "=" + Value);
 }
 
@@ -74,8 +76,7 @@ void TFormControlObj::Changed() const {
 
 // ---------------------------------------------------------------- kinds
 
-TEditControl::TEditControl(TControlKind kind, const TLayoutAttrs& attributes,
-                           const TFontSpec& font)
+TEditControl::TEditControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font)
     : TFormControlObj(kind, attributes, font) {
     Size = NumberAttr(attributes, "SIZE", 1, 500, 20);
     MaxLength = NumberAttr(attributes, "MAXLENGTH", 1, 1 << 20, 0);
@@ -120,7 +121,9 @@ void TCheckControl::SetChecked(bool checked) {
     Changed();
 }
 
-void TCheckControl::Activate(int, int) { SetChecked(Kind == ckRadio ? true : !Checked); }
+void TCheckControl::Activate(int, int) {
+    SetChecked(Kind == ckRadio ? true : !Checked);
+}
 
 TButtonControl::TButtonControl(TControlKind kind, const TLayoutAttrs& attributes,
                                const TFontSpec& font)
@@ -135,8 +138,8 @@ std::string TButtonControl::Caption() const {
     return Kind == ckReset ? kResetCaption : kSubmitCaption;
 }
 
-void TButtonControl::AddResults(std::vector<std::string>& results,
-                                const TFormControlObj* submitter, int x, int y) const {
+void TButtonControl::AddResults(std::vector<std::string>& results, const TFormControlObj* submitter,
+                                int x, int y) const {
     if (submitter != this) return;
     if (Kind == ckImage) {
         const std::string prefix = Name.empty() ? "" : Name + ".";
@@ -150,8 +153,10 @@ void TButtonControl::AddResults(std::vector<std::string>& results,
 // Buttons act on their form: submit and image-submit send it, reset resets it.
 void TButtonControl::Activate(int x, int y) {
     if (!Form) return;
-    if (Kind == ckSubmit || Kind == ckImage) Form->Submit(this, x, y);
-    else if (Kind == ckReset) Form->Reset();
+    if (Kind == ckSubmit || Kind == ckImage)
+        Form->Submit(this, x, y);
+    else if (Kind == ckReset)
+        Form->Reset();
 }
 
 THiddenControl::THiddenControl(const TLayoutAttrs& attributes, const TFontSpec& font)
@@ -200,7 +205,9 @@ int TSelectControl::ShownIndex() const {
     return Options.empty() ? -1 : 0;
 }
 
-int TSelectControl::VisibleRows() const { return Size > 1 ? Size : Multiple ? 4 : 1; }
+int TSelectControl::VisibleRows() const {
+    return Size > 1 ? Size : Multiple ? 4 : 1;
+}
 
 void TSelectControl::Reset() {
     for (TOptionItem& item : Options) item.Selected = item.InitialSelected;
@@ -264,8 +271,8 @@ void TTextAreaControl::Reset() {
     Changed();
 }
 
-void TTextAreaControl::AddResults(std::vector<std::string>& results, const TFormControlObj*,
-                                  int, int) const {
+void TTextAreaControl::AddResults(std::vector<std::string>& results, const TFormControlObj*, int,
+                                  int) const {
     if (!Name.empty()) results.push_back(Name + "=" + Text());
 }
 
@@ -290,13 +297,16 @@ std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
 
 // ---------------------------------------------------------------- the form
 
-ThtmlForm::ThtmlForm(TSectionList* document, const TLayoutAttrs& attributes)
-    : Document(document) {
+ThtmlForm::ThtmlForm(TSectionList* document, const TLayoutAttrs& attributes) : Document(document) {
     for (const TLayoutAttr& a : attributes) {
-        if (a.Name == "ACTION") Action = a.Value;
-        else if (a.Name == "METHOD") Method = a.Value;
-        else if (a.Name == "TARGET") Target = a.Value;
-        else if (a.Name == "ENCTYPE") EncType = a.Value;
+        if (a.Name == "ACTION")
+            Action = a.Value;
+        else if (a.Name == "METHOD")
+            Method = a.Value;
+        else if (a.Name == "TARGET")
+            Target = a.Value;
+        else if (a.Name == "ENCTYPE")
+            EncType = a.Value;
     }
 }
 
@@ -320,13 +330,12 @@ TFormControlObj& ThtmlForm::AddControl(std::unique_ptr<TFormControlObj> control)
     control->Form = this;
     TFormControlObj& ref = *control;
     Controls.push_back(std::move(control));
-    if (auto* radio = dynamic_cast<TCheckControl*>(&ref); radio && radio->Kind == ckRadio &&
-                                                           radio->Checked) {
+    if (auto* radio = dynamic_cast<TCheckControl*>(&ref);
+        radio && radio->Kind == ckRadio && radio->Checked) {
         RadioChecked(*radio);
         for (const auto& c : Controls)
-            if (auto* other = dynamic_cast<TCheckControl*>(c.get()); other && other != radio &&
-                                                                     other->Kind == ckRadio &&
-                                                                     other->Name == radio->Name)
+            if (auto* other = dynamic_cast<TCheckControl*>(c.get());
+                other && other != radio && other->Kind == ckRadio && other->Name == radio->Name)
                 other->InitialChecked = false;
     }
     return ref;
@@ -353,8 +362,7 @@ void ThtmlForm::Reset() {
     for (const auto& control : Controls) control->Reset();
 }
 
-std::vector<std::string> ThtmlForm::Results(const TFormControlObj* submitter, int x,
-                                            int y) const {
+std::vector<std::string> ThtmlForm::Results(const TFormControlObj* submitter, int x, int y) const {
     std::vector<std::string> results;
     for (const auto& control : Controls) control->AddResults(results, submitter, x, y);
     return results;

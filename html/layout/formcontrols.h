@@ -24,8 +24,19 @@ class TImageObj;
 class TSectionList;
 
 enum TControlKind : std::uint8_t {
-    ckEdit, ckPassword, ckFile, ckHidden, ckCheckBox, ckRadio, ckSubmit, ckReset, ckButton,
-    ckImage, ckComboBox, ckListBox, ckTextArea,
+    ckEdit,
+    ckPassword,
+    ckFile,
+    ckHidden,
+    ckCheckBox,
+    ckRadio,
+    ckSubmit,
+    ckReset,
+    ckButton,
+    ckImage,
+    ckComboBox,
+    ckListBox,
+    ckTextArea,
 };
 
 // The viewer's live widget of a control, moved and hidden by the document.
@@ -84,8 +95,8 @@ public:
     bool ShownFlag = false;  // placed by the last paint
     TFontSpec Font;
     TColor BackColor = kNoColor;
-    TImageObj* Image = nullptr;         // the picture of an image-submit, not owned
-    TControlWindow* Window = nullptr;   // the viewer's widget, not owned
+    TImageObj* Image = nullptr;        // the picture of an image-submit, not owned
+    TControlWindow* Window = nullptr;  // the viewer's widget, not owned
 
 protected:
     TFormControlObj(const TFormControlObj&) = default;
@@ -100,8 +111,8 @@ public:
     void Draw(TCanvas& canvas, int x, int y) const override;
     void Reset() override;
 
-    int Size = 20;       // visible characters
-    int MaxLength = 0;   // 0: no limit
+    int Size = 20;      // visible characters
+    int MaxLength = 0;  // 0: no limit
     std::string InitialValue;
     int ButtonWidth = 0;  // the browse button of a file field
 };
@@ -231,9 +242,8 @@ public:
 };
 
 // Submit handler: action, target, encoding type, method and the NAME=value lines.
-using TFormSubmitEvent =
-    std::function<void(const std::string& action, const std::string& target,
-                       const std::string& encType, const std::string& method,
-                       const std::vector<std::string>& results)>;
+using TFormSubmitEvent = std::function<void(const std::string& action, const std::string& target,
+                                            const std::string& encType, const std::string& method,
+                                            const std::vector<std::string>& results)>;
 
 }  // namespace kv

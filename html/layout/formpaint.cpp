@@ -19,8 +19,8 @@ constexpr TColor kLight = 0xFFFFFF;
 constexpr TColor kWindow = 0xFFFFFF;
 constexpr TColor kHighlight = 0x800000;  // navy
 constexpr TColor kInk = 0;
-constexpr int kEdge = 4;         // border and padding of a box, each side
-constexpr int kBarWidth = 16;    // scroll bar and drop button
+constexpr int kEdge = 4;       // border and padding of a box, each side
+constexpr int kBarWidth = 16;  // scroll bar and drop button
 constexpr int kCheckSize = 13;
 constexpr int kMaxControlExtent = 20000;  // no control grows beyond this, whatever its attributes
 
@@ -35,7 +35,9 @@ TBoxMetrics MetricsOf(TCanvas& canvas, const TFontSpec& font) {
     return {std::max(1, measure.Metrics().Height), std::max(1, average)};
 }
 
-int Clamp(int value) { return std::clamp(value, 0, kMaxControlExtent); }
+int Clamp(int value) {
+    return std::clamp(value, 0, kMaxControlExtent);
+}
 
 void Edge(TCanvas& canvas, const QRect& r, TColor topLeft, TColor bottomRight) {
     canvas.FillRect(QRect(r.left(), r.top(), r.width(), 1), topLeft);
@@ -137,7 +139,9 @@ void TEditControl::Draw(TCanvas& canvas, int x, int y) const {
 
 // ---------------------------------------------------------------- check boxes, radio buttons
 
-void TCheckControl::SizeFor(TCanvas&) { Width = Height = kCheckSize; }
+void TCheckControl::SizeFor(TCanvas&) {
+    Width = Height = kCheckSize;
+}
 
 void TCheckControl::Draw(TCanvas& canvas, int x, int y) const {
     TDrawScope scope(canvas);
@@ -177,8 +181,8 @@ void TButtonControl::Draw(TCanvas& canvas, int x, int y) const {
     const std::string caption = Caption();
     const TBoxMetrics m = MetricsOf(canvas, Font);
     const int textWidth = canvas.Measure(Font).Extent(caption);
-    DrawText(canvas, Font, kInk, x + (Width - textWidth) / 2, y + (Height - m.Height) / 2,
-             caption, box.adjusted(2, 2, -2, -2));
+    DrawText(canvas, Font, kInk, x + (Width - textWidth) / 2, y + (Height - m.Height) / 2, caption,
+             box.adjusted(2, 2, -2, -2));
 }
 
 // ---------------------------------------------------------------- lists
@@ -244,9 +248,9 @@ void TTextAreaControl::Draw(TCanvas& canvas, int x, int y) const {
     const QRect box(x, y, Width, Height);
     Sunken(canvas, box, BackColor != kNoColor ? BackColor : kWindow);
     Raised(canvas, QRect(x + Width - 2 - kBarWidth, y + 2, kBarWidth, Height - 4));
-    std::vector<std::string> shown(Lines.begin(),
-                                   Lines.begin() + std::ptrdiff_t(std::min<std::size_t>(
-                                                       Lines.size(), std::size_t(Rows))));
+    std::vector<std::string> shown(
+        Lines.begin(),
+        Lines.begin() + std::ptrdiff_t(std::min<std::size_t>(Lines.size(), std::size_t(Rows))));
     const QRect inner(x + 2, y + kEdge, Width - 4 - kBarWidth, Height - 2 * kEdge);
     DrawRows(canvas, Font, inner.adjusted(kEdge - 3, 0, 0, 0), m.Height, shown, nullptr);
 }

@@ -9,8 +9,8 @@ namespace kv {
 
 int AttrNumber(std::string_view value) {
     std::size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t' || value[i] == '\n' ||
-                                value[i] == '\r'))
+    while (i < value.size() &&
+           (value[i] == ' ' || value[i] == '\t' || value[i] == '\n' || value[i] == '\r'))
         ++i;
     bool negative = false;
     if (i < value.size() && (value[i] == '-' || value[i] == '+')) negative = value[i++] == '-';
@@ -64,16 +64,15 @@ std::string MapKeyOf(std::string_view usemap) {
 
 bool TMapItem::TRegion::Contains(int x, int y) const {
     switch (kind) {
-        case rkRect: return rect.contains(x, y);
-        case rkCircle: {
-            // The ellipse inscribed in the box (x - r, y - r) .. (x + r + 1, y + r + 1), tested
-            // at pixel centres.
-            const double dx = x - double(rect.x()), dy = y - double(rect.y());
-            const double r = rect.width() + 0.5;
-            return dx * dx + dy * dy <= r * r;
-        }
-        case rkPolygon:
-            return polygon.containsPoint(QPointF(x + 0.5, y + 0.5), Qt::WindingFill);
+    case rkRect: return rect.contains(x, y);
+    case rkCircle: {
+        // The ellipse inscribed in the box (x - r, y - r) .. (x + r + 1, y + r + 1), tested
+        // at pixel centres.
+        const double dx = x - double(rect.x()), dy = y - double(rect.y());
+        const double r = rect.width() + 0.5;
+        return dx * dx + dy * dy <= r * r;
+    }
+    case rkPolygon: return polygon.containsPoint(QPointF(x + 0.5, y + 0.5), Qt::WindingFill);
     }
     return false;
 }

@@ -16,7 +16,7 @@ public:
     // huge circle costs no memory.
     struct TRegion {
         enum Kind { rkRect, rkCircle, rkPolygon } kind = rkRect;
-        QRect rect;        // rectangle, or the circle's centre (x, y) and radius (width)
+        QRect rect;  // rectangle, or the circle's centre (x, y) and radius (width)
         QPolygonF polygon;
         bool Contains(int x, int y) const;
     };

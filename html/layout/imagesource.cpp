@@ -19,7 +19,9 @@ public:
     void SetCurrentFrame(int frame) override { gif_->SetCurrentFrame(frame + 1); }
     void Start() override { gif_->SetAnimate(true); }
     void Stop() override { gif_->SetAnimate(false); }
-    void Advance() override { gif_->Step([](const QRect&) {}); }
+    void Advance() override {
+        gif_->Step([](const QRect&) {});
+    }
     QImage FrameImage() const override {
         if (!gif_->Composed().Empty()) return gif_->Composed().ToQImage();
         return gif_->StillPicture().ToQImage();
@@ -60,8 +62,10 @@ TFetchResult FetchThroughCache(TStringBitmapList& cache, const TImageRequests& r
     } else if (ref.Bitmap || ref.Gif) {
         auto image = std::make_shared<TLayoutImage>();
         image->Image = ref.Bitmap ? ref.Bitmap->ToQImage() : ref.Gif->StillPicture().ToQImage();
-        if (mask && !mask->Empty()) image->Mask = mask->ToQImage();
-        else if (ref.Gif && ref.Gif->PictureMask()) image->Mask = ref.Gif->PictureMask()->ToQImage();
+        if (mask && !mask->Empty())
+            image->Mask = mask->ToQImage();
+        else if (ref.Gif && ref.Gif->PictureMask())
+            image->Mask = ref.Gif->PictureMask()->ToQImage();
         image->Transparency = image->Mask.isNull() ? 0 : std::max(kind, 1);
         result.Transparency = image->Transparency;
         result.Still = std::move(image);

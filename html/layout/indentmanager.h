@@ -60,8 +60,7 @@ public:
 
 private:
     bool Applies(const IndentRec& rec, int y) const {
-        return (rec.Owner == nullptr || rec.Owner == CurrentOwner) && rec.FromY <= y &&
-               y < rec.ToY;
+        return (rec.Owner == nullptr || rec.Owner == CurrentOwner) && rec.FromY <= y && y < rec.ToY;
     }
 };
 

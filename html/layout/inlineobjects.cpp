@@ -14,7 +14,9 @@ namespace {
 // Sizes beyond this are hostile; the drawing system works in 16-bit coordinates anyway.
 constexpr int kMaxObjectSize = 20000;
 
-int Clamp(long long value) { return int(std::clamp<long long>(value, 0, kMaxObjectSize)); }
+int Clamp(long long value) {
+    return int(std::clamp<long long>(value, 0, kMaxObjectSize));
+}
 
 TFontSpec AltFont() {
     TFontSpec font;
@@ -173,15 +175,19 @@ void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
             AltText = attr.Value;
         } else if (n == "ALIGN") {
             const std::string a = cp1251::upperText(attr.Value);
-            if (a == "TOP") Align = alTop;
-            else if (a == "MIDDLE" || a == "ABSMIDDLE") Align = alMiddle;
-            else if (a == "LEFT") Align = alLeftFloat;
-            else if (a == "RIGHT") Align = alRightFloat;
+            if (a == "TOP")
+                Align = alTop;
+            else if (a == "MIDDLE" || a == "ABSMIDDLE")
+                Align = alMiddle;
+            else if (a == "LEFT")
+                Align = alLeftFloat;
+            else if (a == "RIGHT")
+                Align = alRightFloat;
         } else if (n == "BORDER") {
             NoBorder = value == 0 && !attr.Value.empty();
         } else if (n == "WIDTH") {
-            WidthIsPercent = attr.Value.find('%') != std::string::npos && value >= 1 &&
-                             value <= 100;
+            WidthIsPercent =
+                attr.Value.find('%') != std::string::npos && value >= 1 && value <= 100;
             WidthAttr = Clamp(value);
         } else if (n == "HEIGHT") {
             HeightAttr = std::max(1, Clamp(value));
@@ -205,8 +211,12 @@ void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
     }
 }
 
-bool TImageObj::IsPlaceholder() const { return state_ == bsWait || state_ == bsError; }
-bool TImageObj::IsError() const { return state_ == bsError; }
+bool TImageObj::IsPlaceholder() const {
+    return state_ == bsWait || state_ == bsError;
+}
+bool TImageObj::IsError() const {
+    return state_ == bsError;
+}
 
 void TImageObj::SetImage(std::shared_ptr<const TLayoutImage> image) {
     if (!image) return;
@@ -412,20 +422,32 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
     int width = Control ? Control->Width() : 30, height = Control ? Control->Height() : 20;
     for (const TLayoutAttr& attr : attributes) {
         const int value = AttrNumber(attr.Value);
-        if (attr.Name == "NAME") Name = attr.Value;
-        else if (attr.Name == "SRC") Src = attr.Value;
-        else if (attr.Name == "TYPE") Type = attr.Value;
-        else if (attr.Name == "ALT") AltText = attr.Value;
+        if (attr.Name == "NAME")
+            Name = attr.Value;
+        else if (attr.Name == "SRC")
+            Src = attr.Value;
+        else if (attr.Name == "TYPE")
+            Type = attr.Value;
+        else if (attr.Name == "ALT")
+            AltText = attr.Value;
         else if (attr.Name == "ALIGN") {
             const std::string a = cp1251::upperText(attr.Value);
-            if (a == "TOP") Align = alTop;
-            else if (a == "MIDDLE" || a == "ABSMIDDLE") Align = alMiddle;
-            else if (a == "LEFT") Align = alLeftFloat;
-            else if (a == "RIGHT") Align = alRightFloat;
-        } else if (attr.Name == "WIDTH") width = Clamp(value);
-        else if (attr.Name == "HEIGHT") height = Clamp(value);
-        else if (attr.Name == "HSPACE") SpaceLeft = SpaceRight = std::min(40, std::abs(value));
-        else if (attr.Name == "VSPACE") SpaceTop = SpaceBottom = std::min(40, std::abs(value));
+            if (a == "TOP")
+                Align = alTop;
+            else if (a == "MIDDLE" || a == "ABSMIDDLE")
+                Align = alMiddle;
+            else if (a == "LEFT")
+                Align = alLeftFloat;
+            else if (a == "RIGHT")
+                Align = alRightFloat;
+        } else if (attr.Name == "WIDTH")
+            width = Clamp(value);
+        else if (attr.Name == "HEIGHT")
+            height = Clamp(value);
+        else if (attr.Name == "HSPACE")
+            SpaceLeft = SpaceRight = std::min(40, std::abs(value));
+        else if (attr.Name == "VSPACE")
+            SpaceTop = SpaceBottom = std::min(40, std::abs(value));
     }
     if (Control) {
         Control->SetSize(width, height);
@@ -445,7 +467,9 @@ namespace {
 class TPanelSnapshot : public TPanelControl {
 public:
     explicit TPanelSnapshot(const TPanelControl& source)
-        : width_(source.Width()), height_(source.Height()), visible_(source.Visible()),
+        : width_(source.Width()),
+          height_(source.Height()),
+          visible_(source.Visible()),
           color_(source.Color()) {}
     int Width() const override { return width_; }
     int Height() const override { return height_; }
@@ -481,7 +505,8 @@ void TPanelObj::Print(TCanvas& canvas, int x, int y) {
     canvas.SetBkOpaque(false);
     canvas.SetBaselineAlign(false);
     const QRect inner = box.adjusted(15, 15, -15, -15);
-    if (!AltText.empty() && inner.isValid()) canvas.TextOut(inner.left(), inner.top(), AltText, &inner);
+    if (!AltText.empty() && inner.isValid())
+        canvas.TextOut(inner.left(), inner.top(), AltText, &inner);
     canvas.Restore();
 }
 

@@ -157,8 +157,7 @@ public:
 class TPanelObj : public TFloatingObj {
 public:
     // Reads NAME, SRC, TYPE, ALT, ALIGN, WIDTH, HEIGHT, HSPACE and VSPACE; sizes the control.
-    TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
-              int position);
+    TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes, int position);
     ~TPanelObj() override;
     // The panel of a print copy: the same place, size, visibility and colour, without a window.
     std::unique_ptr<TPanelObj> CloneForPrint() const;

@@ -134,8 +134,7 @@ bool TCellBasic::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
     return false;
 }
 
-int TCell::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-                  int& cursor) {
+int TCell::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth, int& cursor) {
     IndentManager& indents = *Indents;
     indents.ClearAll();
     indents.SetEdges(0, width);

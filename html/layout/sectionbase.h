@@ -24,7 +24,7 @@ class TSectionList;
 struct TLinkHit {
     TUrlTargetRef Target;
     TFormControlObj* FormControl = nullptr;  // an image-submit control, not owned
-    int X = 0, Y = 0;             // the point relative to an image, for controls
+    int X = 0, Y = 0;                        // the point relative to an image, for controls
 };
 
 // What a cursor hit test finds besides the position.
@@ -47,8 +47,8 @@ public:
     virtual int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
                        IndentManager& indents, int& maxWidth, int& cursor);
     // Paints what overlaps `clip` (window coordinates); returns the y below the section.
-    virtual int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x,
-                      int xRef, int yRef);
+    virtual int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
+                      int yRef);
     virtual bool LinkAt(TCanvas&, int, int, TLinkHit&) { return false; }
     virtual bool ObjectAt(int, int, TImageHit&) { return false; }
     virtual int CursorAt(TCanvas&, int, int, TCursorHit&) { return -1; }

@@ -49,7 +49,9 @@ TFormControlObj* TSectionList::CopyOfControl(const TFormControlObj* control) con
     return it == controlCopies_.end() ? nullptr : it->second;
 }
 
-TSectionList::~TSectionList() { Clear(); }
+TSectionList::~TSectionList() {
+    Clear();
+}
 
 void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
     Settings = defaults;
@@ -57,9 +59,9 @@ void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
     HoverLinks = defaults.LinksActive;
     const TDocumentDefaults& s = Settings;
     const TFontSpec& f = s.Font;
-    Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight, std::uint8_t(f.Charset),
-                         s.UnderlineLinks, s.OverColor, s.VisitedColor, s.HotSpotColor, f.Color,
-                         double(f.Size));
+    Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
+                         std::uint8_t(f.Charset), s.UnderlineLinks, s.OverColor, s.VisitedColor,
+                         s.HotSpotColor, f.Color, double(f.Size));
     SetBackgroundColor(defaults.Background);
 }
 
@@ -139,7 +141,9 @@ int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxW
     return Layout(canvas, 0, width, viewHeight, maxWidth, cursor);
 }
 
-bool TSectionList::TimerEnabled() const { return timer_ && timer_->isActive(); }
+bool TSectionList::TimerEnabled() const {
+    return timer_ && timer_->isActive();
+}
 
 namespace {
 
@@ -195,10 +199,9 @@ void TSectionList::SetScrollTop(int y) {
 
 void TSectionList::UpdateControlVisibility() {
     if (IsPrintCopy || FormControlList.empty()) return;
-    const bool focused = std::any_of(FormControlList.begin(), FormControlList.end(),
-                                     [](const TFormControlObj* c) {
-                                         return c->Window && c->Window->Focused();
-                                     });
+    const bool focused =
+        std::any_of(FormControlList.begin(), FormControlList.end(),
+                    [](const TFormControlObj* c) { return c->Window && c->Window->Focused(); });
     for (TFormControlObj* control : FormControlList) {
         if (control->ShownFlag || !control->Window) continue;
         if (focused)
@@ -386,7 +389,9 @@ QImage MaskOf(const QImage& image, QRgb colour) {
     return mask;
 }
 
-QRgb CornerColour(const QImage& image) { return image.pixel(0, image.height() - 1); }
+QRgb CornerColour(const QImage& image) {
+    return image.pixel(0, image.height() - 1);
+}
 
 }  // namespace
 
@@ -425,7 +430,8 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
             item->Image = image;
             if (transparent >= 0) {
                 const TColor c = TColor(transparent);
-                item->Mask = MaskOf(image, qRgb(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255)));
+                item->Mask =
+                    MaskOf(image, qRgb(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255)));
                 item->Transparency = 2;
             }
         }
@@ -474,7 +480,9 @@ void TSectionList::AddAnimated(TAnimatedImage* image) {
         AnimatedImages.push_back(image);
 }
 
-void TSectionList::RemoveAnimated(TAnimatedImage* image) { std::erase(AnimatedImages, image); }
+void TSectionList::RemoveAnimated(TAnimatedImage* image) {
+    std::erase(AnimatedImages, image);
+}
 
 TMapItem* TSectionList::FindMap(const std::string& key) const {
     for (const auto& map : ImageMaps)

@@ -50,8 +50,8 @@ struct TDocumentDefaults {
     TColor HotSpotColor = 0xFF0000;
     TColor Background = 0xFFFFFF;
     bool LinksActive = false;
-    int MarginWidth = 10;   // left and right document margin, pixels
-    int MarginHeight = 5;   // top and bottom document margin, pixels
+    int MarginWidth = 10;  // left and right document margin, pixels
+    int MarginHeight = 5;  // top and bottom document margin, pixels
     bool UnderlineLinks = true;
 };
 
@@ -69,7 +69,8 @@ public:
     void Clear();
 
     // ---- layout and painting
-    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth, int& cursor) override;
+    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
+               int& cursor) override;
     // Convenience: lays out from y 0 and cursor 0; returns the document height.
     int DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth);
     int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
@@ -127,7 +128,8 @@ public:
     int LayoutOriginX = 0;
     bool ControlsMoved = false;
     int SelStart = 0, SelEnd = 0;
-    TDocumentDefaults Settings;  // as SetDefaults gave them; Settings.Background is the default only
+    TDocumentDefaults
+        Settings;  // as SetDefaults gave them; Settings.Background is the default only
     bool PrintTableBackground = false;
     TColor BackgroundColor = 0xFFFFFF;
     std::string BaseFolder;  // relative image names are expanded against it

@@ -17,9 +17,12 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
     : TSectionBase(document), Box(box) {
     for (const TLayoutAttr& a : attributes) {
         const int v = AttrNumber(a.Value);
-        if (a.Name == "BORDER") Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20);
-        else if (a.Name == "CELLPADDING") Padding = std::clamp(v, 0, 100);
-        else if (a.Name == "CELLSPACING") Spacing = std::clamp(v, 0, 100);
+        if (a.Name == "BORDER")
+            Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20);
+        else if (a.Name == "CELLPADDING")
+            Padding = std::clamp(v, 0, 100);
+        else if (a.Name == "CELLSPACING")
+            Spacing = std::clamp(v, 0, 100);
         else if (a.Name == "WIDTH") {
             WidthPercent = a.Value.find('%') != std::string::npos;
             WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
@@ -48,7 +51,8 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
         r.Background = row.Background, r.Caption = row.Caption;
         for (const auto& cell : row.Cells) {
             auto c = std::make_unique<TTableCell>(document);
-            c->ColSpan = cell->ColSpan, c->RowSpan = cell->RowSpan, c->Background = cell->Background;
+            c->ColSpan = cell->ColSpan, c->RowSpan = cell->RowSpan,
+            c->Background = cell->Background;
             c->BorderColor = cell->BorderColor;
             c->WidthAttr = cell->WidthAttr, c->WidthPercent = cell->WidthPercent;
             c->VAlign = cell->VAlign, c->NoWrap = cell->NoWrap;
@@ -117,7 +121,8 @@ void TTableBlock::ColumnRanges(TCanvas& canvas, int available, TColumnRanges& r)
                 r.minW[col + k] = std::max(r.minW[col + k], (mn + pad) / span);
                 r.maxW[col + k] = std::max(r.maxW[col + k], (mx + pad) / span);
                 if (cell->WidthAttr > 0) {
-                    const int w = cell->WidthPercent ? available * cell->WidthAttr / 100 : cell->WidthAttr;
+                    const int w =
+                        cell->WidthPercent ? available * cell->WidthAttr / 100 : cell->WidthAttr;
                     given[col + k] = std::max(given[col + k], w / span);
                 }
             }
@@ -137,8 +142,9 @@ std::vector<int> TTableBlock::ColumnWidths(const TColumnRanges& r, int available
     const int spacing = Spacing * int(columns + 1) + 2 * Border;
     const long long sumMin = std::accumulate(r.minW.begin(), r.minW.end(), 0LL);
     const long long sumMax = std::accumulate(r.maxW.begin(), r.maxW.end(), 0LL);
-    long long target = WidthAttr > 0 ? (WidthPercent ? 1LL * available * WidthAttr / 100 : WidthAttr)
-                                     : std::min<long long>(available, sumMax + spacing);
+    long long target = WidthAttr > 0
+                           ? (WidthPercent ? 1LL * available * WidthAttr / 100 : WidthAttr)
+                           : std::min<long long>(available, sumMax + spacing);
     target = std::max(target - spacing, sumMin);
     std::vector<int> widths(columns);
     for (std::size_t i = 0; i < columns; ++i) {
@@ -149,8 +155,8 @@ std::vector<int> TTableBlock::ColumnWidths(const TColumnRanges& r, int available
         } else {
             widths[i] = sumMax == sumMin
                             ? r.minW[i]
-                            : int(r.minW[i] + (target - sumMin) * (r.maxW[i] - r.minW[i]) /
-                                                  (sumMax - sumMin));
+                            : int(r.minW[i] +
+                                  (target - sumMin) * (r.maxW[i] - r.minW[i]) / (sumMax - sumMin));
         }
     }
     return widths;
@@ -192,8 +198,9 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
         int cellMax = 0;
         cell.ContentTop = top + inset;
         TScopedValue origin(Document->LayoutOriginX, originX + cell.Left + inset);
-        cell.ContentHeight = cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
-                                              viewHeight, cellMax, cur);
+        cell.ContentHeight =
+            cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
+                             viewHeight, cellMax, cur);
     };
     const int firstTop = Top + Box.MarginTop + Border + Spacing;
     int rowY = firstTop;
@@ -202,8 +209,9 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
         row.Height = 0;
         for (auto& cell : row.Cells) {
             const std::size_t col = std::min(std::size_t(cell->Col), widths.size());
-            const std::size_t end =
-                cell->ColSpan == 0 ? widths.size() : std::min(col + std::size_t(cell->ColSpan), widths.size());
+            const std::size_t end = cell->ColSpan == 0
+                                        ? widths.size()
+                                        : std::min(col + std::size_t(cell->ColSpan), widths.size());
             cell->Left = colX[col];
             cell->Width = std::max(0, colX[end] - colX[col] - Spacing);
             cell->CursorStart = cursor;
@@ -222,7 +230,9 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
         for (auto& cell : row.Cells) {
             cell->Height = SpanHeight(*cell, r);
             const int free = cell->Height - 2 * inset - cell->ContentHeight;
-            const int shift = cell->VAlign == cvTop ? 0 : cell->VAlign == cvBottom ? free : free / 2;
+            const int shift = cell->VAlign == cvTop      ? 0
+                              : cell->VAlign == cvBottom ? free
+                                                         : free / 2;
             if (row.Top != rowY || shift != 0) {
                 int cur = cell->CursorStart;
                 const int height = cell->ContentHeight;
@@ -249,8 +259,9 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
                  Spacing * int(widths.size() + 1) + 2 * Border;
     const THAlign align = Centered && !Floating && Align == haLeft ? haCenter : Align;
-    TableLeft = align == 2 ? l + std::max(0, (available - TableWidth) / 2)
-                : align == 3 ? l + std::max(0, available - TableWidth) : l;
+    TableLeft = align == 2   ? l + std::max(0, (available - TableWidth) / 2)
+                : align == 3 ? l + std::max(0, available - TableWidth)
+                             : l;
     LayoutCells(canvas, widths, viewHeight, cursor);
     const int rowY = Rows.empty() ? y + Box.MarginTop + Border + Spacing
                                   : Rows.back().Top + Rows.back().Height + Spacing;
@@ -262,8 +273,9 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
         // The table takes no room in the flow; the text beside it keeps clear of its edge.
         if (StyleFloat)
             indents.PlaceFloatBlock(y,
-                                    Align == haRight ? indents.RightSide(y) - indents.LeftEdge - TableLeft
-                                               : TableLeft + TableWidth + indents.LeftEdge,
+                                    Align == haRight
+                                        ? indents.RightSide(y) - indents.LeftEdge - TableLeft
+                                        : TableLeft + TableWidth + indents.LeftEdge,
                                     Align == haRight ? alRightFloat : alLeftFloat, PaintBottom - y);
         else if (Align == haRight)
             indents.RightList.push_back({TableLeft, y, PaintBottom, nullptr, false});
@@ -296,7 +308,9 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
             const QRect box(x + cell->Left, row.Top - s, cell->Width, cell->Height);
             const TColor back = cell->Background != kNoColor ? cell->Background : row.Background;
             if (back != kNoColor && !row.Caption) canvas.FillRect(box, back);
-            if (Border && !row.Caption) canvas.FrameRect(box, cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
+            if (Border && !row.Caption)
+                canvas.FrameRect(box,
+                                 cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
             const int inset = Padding + (Border ? 1 : 0);
             cell->Cell.Paint(canvas, clip, x + cell->Left + inset, row.Top + inset);
         }
@@ -403,7 +417,8 @@ void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     TColumnRanges ranges;
     ColumnRanges(canvas, 0, ranges);
     const std::vector<int> min = ColumnWidths(ranges, 0);
-    minWidth = std::accumulate(min.begin(), min.end(), 0) + Spacing * int(min.size() + 1) + 2 * Border;
+    minWidth =
+        std::accumulate(min.begin(), min.end(), 0) + Spacing * int(min.size() + 1) + 2 * Border;
     const std::vector<int> max = ColumnWidths(ranges, kMaxExtent);
     maxWidth = std::max(minWidth, std::accumulate(max.begin(), max.end(), 0) +
                                       Spacing * int(max.size() + 1) + 2 * Border);

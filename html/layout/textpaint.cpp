@@ -15,7 +15,9 @@ namespace {
 bool IsPlaceholder(unsigned char c) {
     return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
 }
-bool IsImageChar(unsigned char c) { return c == chImage || c == chNoBreakImage; }
+bool IsImageChar(unsigned char c) {
+    return c == chImage || c == chNoBreakImage;
+}
 
 // Printing: light text (red and green both in their top eighth) comes out mid grey unless table
 // backgrounds are printed; on a device with fewer than three colours every text is black.
@@ -45,8 +47,8 @@ int TSection::SelectionRun(int p, bool& selected) const {
     return p == ss && Document->ShowCaret ? 1 : kMaxExtent;
 }
 
-void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected,
-                         int& x, int baseline, int s, bool lineEnd) {
+void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,
+                         int baseline, int s, bool lineEnd) {
     TFontSpec font = run.CurrentFont();
     if (canvas.IsPrinter())
         font.Color = PrintColor(font.Color, canvas, Document->PrintTableBackground);
@@ -67,8 +69,10 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
     std::erase(out, char(chBreak));
     std::replace(out.begin(), out.end(), char(chNbsp), ' ');
     int offset = 0;
-    if (run.VerticalScript == 1) offset = run.Descent / 2 + 1;
-    else if (run.VerticalScript == 2) offset = -(run.FontHeight / 3);
+    if (run.VerticalScript == 1)
+        offset = run.Descent / 2 + 1;
+    else if (run.VerticalScript == 2)
+        offset = -(run.FontHeight / 3);
     if (!out.empty()) {
         if (Wraps()) {
             canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out);
@@ -82,9 +86,10 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
         }
     }
     if (Document->ShowCaret && !selected && p == Document->SelStart - FirstCursor)
-        canvas.FillRect(QRect(x - run.Overhang, baseline + run.Descent + offset - run.FontHeight - s,
-                              1, run.FontHeight),
-                        font.Color);
+        canvas.FillRect(
+            QRect(x - run.Overhang, baseline + run.Descent + offset - run.FontHeight - s, 1,
+                  run.FontHeight),
+            font.Color);
     x += canvas.Measure(font).Extent(piece) - run.Overhang;
 }
 
@@ -120,14 +125,19 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
             } else if (panel) {
                 int top = y - panel->ObjHeight - line.MaxDescent;
                 int px = cx + panel->SpaceLeft;
-                if (panel->Align == alTop) top = y - line.TextHeight;
-                else if (panel->Align == alMiddle) top = y - run->CellHeight / 2 - panel->ObjHeight / 2;
-                else if (panel->Floats()) top = y + panel->SpaceTop, px = floatX;
+                if (panel->Align == alTop)
+                    top = y - line.TextHeight;
+                else if (panel->Align == alMiddle)
+                    top = y - run->CellHeight / 2 - panel->ObjHeight / 2;
+                else if (panel->Floats())
+                    top = y + panel->SpaceTop, px = floatX;
                 if (canvas.IsPrinter()) {
                     panel->Print(canvas, px, top - s);
                 } else if (panel->Control) {
-                    if (panel->Control->Visible()) panel->Control->Place(px, top - s);
-                    else panel->Control->Hide();
+                    if (panel->Control->Visible())
+                        panel->Control->Place(px, top - s);
+                    else
+                        panel->Control->Hide();
                     panel->ShowIt = true;
                 }
                 if (!panel->Floats()) cx += panel->TotalWidth();
@@ -147,15 +157,15 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
 // A control's top follows its alignment (y is the bottom of the line's text). It is drawn into
 // the canvas, which is all a print copy or an off-screen picture gets; on screen its live
 // widget, if the viewer made one, is moved over the drawing.
-void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line,
-                            int y, int x, int s) {
+void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y,
+                            int x, int s) {
     const int h = control.TotalHeight();
     int top = y - h;
     switch (control.VAlign) {
-        case caTop: top = y - line.TextHeight; break;
-        case caMiddle: top = y - (line.TextHeight + h + 1) / 2; break;  // as the line's spaces
-        case caBaseline: top = y - h - line.MaxDescent; break;
-        default: break;
+    case caTop: top = y - line.TextHeight; break;
+    case caMiddle: top = y - (line.TextHeight + h + 1) / 2; break;  // as the line's spaces
+    case caBaseline: top = y - h - line.MaxDescent; break;
+    default: break;
     }
     top += control.VSpace;
     control.Left = x + control.HSpace;
@@ -167,8 +177,7 @@ void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const Lin
     control.ShownFlag = true;
 }
 
-int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int,
-                    int) {
+int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int, int) {
     x += LayoutX;  // sections of a cell are laid out in the cell's coordinates
     PaintX = x;
     const int s = Document->ScrollTopY;
@@ -279,7 +288,9 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
     return false;
 }
 
-bool TSection::ObjectAt(int x, int y, TImageHit& hit) { return Objects.PointInImage(x, y, hit); }
+bool TSection::ObjectAt(int x, int y, TImageHit& hit) {
+    return Objects.PointInImage(x, y, hit);
+}
 
 int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
     if (x < DocX || LineList.empty()) return -1;

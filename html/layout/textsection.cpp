@@ -15,7 +15,9 @@ namespace {
 bool IsPlaceholder(unsigned char c) {
     return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
 }
-bool IsImageChar(unsigned char c) { return c == chImage || c == chNoBreakImage; }
+bool IsImageChar(unsigned char c) {
+    return c == chImage || c == chNoBreakImage;
+}
 
 // Preformatted text stops growing here; nobody reads a longer listing.
 constexpr int kPreLimit = 20000;
@@ -23,8 +25,8 @@ constexpr int kPreLimit = 20000;
 }  // namespace
 
 struct TSection::TLayoutState {
-    int y = 0;       // running document y
-    int y0 = 0;      // the section's top
+    int y = 0;   // running document y
+    int y0 = 0;  // the section's top
     int floatBottom = 0;
     std::vector<const TFloatingObj*> placed;  // floats placed during this layout
 };
@@ -282,7 +284,8 @@ void TPreFormated::AppendToken(std::string_view text, std::span<const int> sourc
     if (text.empty() || int(Text.size()) > kPreLimit) return;
     std::vector<int> sp(sourcePos.begin(), sourcePos.end());
     sp.resize(text.size(), sp.empty() ? 0 : sp.back());
-    if (Capacity < int(Text.size() + text.size()) + 1) Reserve(int(Text.size() + text.size()) + 300);
+    if (Capacity < int(Text.size() + text.size()) + 1)
+        Reserve(int(Text.size() + text.size()) + 300);
     AppendRaw(text, sp);
 }
 
@@ -390,8 +393,8 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
         if (IsPlaceholder(c)) {
             TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
             if (obj && obj->Floats()) {
-                const bool done = std::find(state.placed.begin(), state.placed.end(), obj) !=
-                                  state.placed.end();
+                const bool done =
+                    std::find(state.placed.begin(), state.placed.end(), obj) != state.placed.end();
                 if (!done && atStart) {
                     obj->DrawY = y;  // where it is placed; its final place follows the line's
                     indents.PlaceFloatImage(y, *obj);
@@ -430,10 +433,10 @@ int TSection::ClearDistance(const IndentManager& indents, int y) const {
     indents.ClearLevels(cl, cr);
     const int left = std::max(0, cl - y - 1), right = std::max(0, cr - y - 1);
     switch (ClearSide) {
-        case sdLeft: return left;
-        case sdRight: return right;
-        case sdBoth: return std::max(left, right);
-        case sdNone: return 0;
+    case sdLeft: return left;
+    case sdRight: return right;
+    case sdBoth: return std::max(left, right);
+    case sdNone: return 0;
     }
     return 0;
 }
@@ -497,9 +500,9 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
     const int trimmed = MeasureText(canvas, start, true, n);
     switch (Alignment) {
-        case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
-        case haRight: line.IndentX = r - x - trimmed; break;
-        default: line.IndentX = l - x; break;  // haLeft
+    case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
+    case haRight: line.IndentX = r - x - trimmed; break;
+    default: line.IndentX = l - x; break;  // haLeft
     }
     if (!Wraps()) line.IndentX = l - x;
     line.AvailWidth = r - l;
@@ -535,8 +538,8 @@ void TSection::PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTo
             image->Place(Document->LayoutOriginX + image->FloatX, run, baseline, image->DrawY);
             continue;
         }
-        const int x = line.PaintedX + MeasureText(canvas, line.FirstChar, false,
-                                                  image->Pos - line.FirstChar);
+        const int x =
+            line.PaintedX + MeasureText(canvas, line.FirstChar, false, image->Pos - line.FirstChar);
         image->Place(x + image->SpaceLeft, run, baseline, lineTop);
     }
 }
@@ -551,16 +554,16 @@ void TSection::LineControls(int start, int n, int th, int maxDescent, int y, int
         control.Top = y;
         const int h = control.TotalHeight();
         switch (control.VAlign) {
-            case caTop: below = std::max(below, h - th); break;
-            case caMiddle: {
-                // The space above is what the control reaches above the text, as for images.
-                const int k = (h - th) / 2;
-                below = std::max(below, k);
-                above = std::max(above, h - th - k);
-                break;
-            }
-            case caBaseline: above = std::max(above, h - th + maxDescent); break;
-            default: above = std::max(above, h - th); break;
+        case caTop: below = std::max(below, h - th); break;
+        case caMiddle: {
+            // The space above is what the control reaches above the text, as for images.
+            const int k = (h - th) / 2;
+            below = std::max(below, k);
+            above = std::max(above, h - th - k);
+            break;
+        }
+        case caBaseline: above = std::max(above, h - th + maxDescent); break;
+        default: above = std::max(above, h - th); break;
         }
     }
 }
@@ -594,8 +597,8 @@ void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& m
         const int max = n - p;
         floatsAfter.clear();
         int floatHeight = 0;
-        int count = std::max(1, FitCount(canvas, p, floatsAfter, floatHeight, indents, state.y,
-                                         max, state));
+        int count = std::max(
+            1, FitCount(canvas, p, floatsAfter, floatHeight, indents, state.y, max, state));
         state.floatBottom = std::max(state.floatBottom, state.y + floatHeight);
         auto finish = [&](int k) {
             FinishLine(canvas, p, k, indents, x, state, floatsAfter, floatHeight);
@@ -637,8 +640,10 @@ void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& m
         while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage) &&
                Text[j] != char(chBreak))
             ++j;
-        if (j < n && Text[j] == char(chBreak)) ++j;  // a break after the word ends its line
-        else while (j < n && Text[j] == ' ') ++j;
+        if (j < n && Text[j] == char(chBreak))
+            ++j;  // a break after the word ends its line
+        else
+            while (j < n && Text[j] == ' ') ++j;
         maxWidth = std::max(maxWidth, MeasureText(canvas, p, true, j - p));
         finish(j - p);
     }
@@ -667,8 +672,8 @@ int TSection::Layout(TCanvas& canvas, int x, int y, int width, int, IndentManage
     cursor = FirstCursor + Length;
     if (Document->FirstLineBaseline && *Document->FirstLineBaseline == 0 && !LineList.empty()) {
         const LineRec& first = LineList.front();
-        *Document->FirstLineBaseline = PaintTop + first.TextHeight + first.ExtraAbove -
-                                       first.MaxDescent;
+        *Document->FirstLineBaseline =
+            PaintTop + first.TextHeight + first.ExtraAbove - first.MaxDescent;
     }
     PaintHeight = std::max(FlowHeight, state.floatBottom - y);
     BoxBottom = Top + FlowHeight;

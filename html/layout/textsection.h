@@ -31,17 +31,17 @@ enum : unsigned char {
 // One laid-out line of a text section. TSection::FinishLine (or BlankLine) writes every field
 // during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
-    int FirstChar = 0;   // index into the section's Text of the line's first character
-    int ExtraAbove = 0;  // pixels above the text for taller inline objects
-    int ExtraBelow = 0;  // pixels below the text for inline objects hanging lower
-    int TextHeight = 0;  // the tallest run's font height
+    int FirstChar = 0;        // index into the section's Text of the line's first character
+    int ExtraAbove = 0;       // pixels above the text for taller inline objects
+    int ExtraBelow = 0;       // pixels below the text for inline objects hanging lower
+    int TextHeight = 0;       // the tallest run's font height
     int LinePaintHeight = 0;  // pixels the line paints over, floats beside it included
-    int CharCount = 0;   // characters on the line
-    int MaxDescent = 0;  // the deepest run's descent, pixels below the baseline
-    int IndentX = 0;     // x of the line's start relative to the section's LayoutX
-    int PaintedX = 0;    // document x of the line's start
-    int AvailWidth = 0;  // width between the indents at the line's y
-    int PaintedY = 0;    // document y of the line's text top (below ExtraAbove)
+    int CharCount = 0;        // characters on the line
+    int MaxDescent = 0;       // the deepest run's descent, pixels below the baseline
+    int IndentX = 0;          // x of the line's start relative to the section's LayoutX
+    int PaintedX = 0;         // document x of the line's start
+    int AvailWidth = 0;       // width between the indents at the line's y
+    int PaintedY = 0;         // document y of the line's text top (below ExtraAbove)
     int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
 };
 
@@ -55,7 +55,7 @@ struct TSectionStyle {
     TFontSpec Font;
     THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
-    int LineHeight = 0;          // minimum line height in pixels
+    int LineHeight = 0;  // minimum line height in pixels
 };
 
 class TSection : public TSectionBase {
@@ -125,9 +125,9 @@ public:
     THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
     int LineHeight = 0;
-    int PaintX = 0;   // screen x of the section during a paint
-    int DocX = 0;     // document x of the section's origin, set by layout
-    int LayoutX = 0;  // x given to the last layout, relative to the cell
+    int PaintX = 0;      // screen x of the section during a paint
+    int DocX = 0;        // document x of the section's origin, set by layout
+    int LayoutX = 0;     // x given to the last layout, relative to the cell
     int StartRight = 0;  // right side at the top minus x
     bool KeepWhenEmpty = false;
 
@@ -159,8 +159,8 @@ protected:
     void PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop);
     void LineControls(int start, int n, int textHeight, int maxDescent, int y, int& above,
                       int& below);
-    void PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y,
-                      int x, int s);
+    void PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y, int x,
+                      int s);
     void PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
                    const IndentManager& indents);
     void PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,

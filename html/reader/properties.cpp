@@ -11,18 +11,53 @@ namespace kv {
 namespace {
 
 constexpr std::string_view kPropertyNames[kStyledProperties] = {
-    "font-family", "font-size", "font-style", "font-weight", "text-align", "text-decoration",
-    "border-style", "color", "background-color", "border-color",
-    "margin-top", "margin-right", "margin-bottom", "margin-left",
-    "padding-top", "padding-right", "padding-bottom", "padding-left",
-    "border-top-width", "border-right-width", "border-bottom-width", "border-left-width",
-    "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
-    "width", "height", "top", "left", "visibility", "line-height",
-    "background-image", "background-position", "background-repeat", "vertical-align",
-    "position", "z-index", "list-style-type", "list-style-image", "float", "clear",
+    "font-family",
+    "font-size",
+    "font-style",
+    "font-weight",
+    "text-align",
+    "text-decoration",
+    "border-style",
+    "color",
+    "background-color",
+    "border-color",
+    "margin-top",
+    "margin-right",
+    "margin-bottom",
+    "margin-left",
+    "padding-top",
+    "padding-right",
+    "padding-bottom",
+    "padding-left",
+    "border-top-width",
+    "border-right-width",
+    "border-bottom-width",
+    "border-left-width",
+    "border-top-style",
+    "border-right-style",
+    "border-bottom-style",
+    "border-left-style",
+    "width",
+    "height",
+    "top",
+    "left",
+    "visibility",
+    "line-height",
+    "background-image",
+    "background-position",
+    "background-repeat",
+    "vertical-align",
+    "position",
+    "z-index",
+    "list-style-type",
+    "list-style-image",
+    "float",
+    "clear",
 };
 
-bool IsLengthIndex(int index) { return index >= piMarginTop && index <= piLeft; }
+bool IsLengthIndex(int index) {
+    return index >= piMarginTop && index <= piLeft;
+}
 
 // Values a child does not take from its parent (besides the lengths, which become unset).
 bool IsNotInherited(int index) {
@@ -275,37 +310,36 @@ int TProperties::SetProperty(std::string_view name, std::string_view value) {
     if (index < 0) return -1;
     TColor color = 0;
     switch (index) {
-        case piBorderStyle:
-            for (int i : {piBorderStyle, piBorderTopStyle, piBorderRightStyle,
-                          piBorderBottomStyle, piBorderLeftStyle})
-                Values[i] = std::string(value);
-            break;
-        case piColor:
-            if (!ParseColor(value, false, color)) return -1;
-            Values[index] = static_cast<int>(color);
-            break;
-        case piBackgroundColor:
-        case piBorderColor:
-            Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kNoColor);
-            break;
-        case piBorderTopStyle:
-        case piBorderRightStyle:
-        case piBorderBottomStyle:
-        case piBorderLeftStyle:
-            Values[index] = std::string(value);
-            Values[piBorderStyle] = std::string(value);
-            break;
-        case piVisibility:
-            if (value == "visible") {
-                Values[index] = 2;
-            } else if (value == "hidden") {
-                Values[index] = 1;
-            } else {
-                return -1;
-            }
-            break;
-        default:
-            Values[index] = std::string(value);
+    case piBorderStyle:
+        for (int i : {piBorderStyle, piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle,
+                      piBorderLeftStyle})
+            Values[i] = std::string(value);
+        break;
+    case piColor:
+        if (!ParseColor(value, false, color)) return -1;
+        Values[index] = static_cast<int>(color);
+        break;
+    case piBackgroundColor:
+    case piBorderColor:
+        Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kNoColor);
+        break;
+    case piBorderTopStyle:
+    case piBorderRightStyle:
+    case piBorderBottomStyle:
+    case piBorderLeftStyle:
+        Values[index] = std::string(value);
+        Values[piBorderStyle] = std::string(value);
+        break;
+    case piVisibility:
+        if (value == "visible") {
+            Values[index] = 2;
+        } else if (value == "hidden") {
+            Values[index] = 1;
+        } else {
+            return -1;
+        }
+        break;
+    default: Values[index] = std::string(value);
     }
     return index;
 }
@@ -347,11 +381,11 @@ TMyFont TProperties::MakeFont() const {
             item = TrimView(item.substr(1, item.size() - 2));
         if (item.empty()) continue;
         const std::string lower = cp1251::lowerText(item);
-        face = lower == "serif"       ? "Times New Roman"
-             : lower == "monospace"   ? "Courier New"
-             : lower == "sans-serif"  ? "Arial"
-             : lower == "cursive"     ? "Lucida Handwriting"
-                                      : std::string(item);
+        face = lower == "serif"        ? "Times New Roman"
+               : lower == "monospace"  ? "Courier New"
+               : lower == "sans-serif" ? "Arial"
+               : lower == "cursive"    ? "Lucida Handwriting"
+                                       : std::string(item);
         if (fonts::FaceAvailable(face)) break;
     }
     if (!face.empty()) font.SetName(face);
@@ -401,7 +435,8 @@ TColor TProperties::OwnColor() const {
 
 int TProperties::LineHeightFor(int fontHeight) const {
     const TPropValue& value = Values[piLineHeight];
-    if (const auto* real = std::get_if<double>(&value)) return static_cast<int>(std::lround(*real * fontHeight));
+    if (const auto* real = std::get_if<double>(&value))
+        return static_cast<int>(std::lround(*real * fontHeight));
     if (const auto* number = std::get_if<int>(&value)) return *number * fontHeight;
     const std::string_view text = TextOf(piLineHeight);
     if (text.empty()) return 0;
@@ -413,7 +448,9 @@ int TProperties::LineHeightFor(int fontHeight) const {
     return ConvertLength(text, false, EmPixels, 0, EmPixels, ExPixels);
 }
 
-int TProperties::ZIndex() const { return IntOf(piZIndex, 0); }
+int TProperties::ZIndex() const {
+    return IntOf(piZIndex, 0);
+}
 
 bool TProperties::BorderStyleSet() const {
     const std::string_view style = TextOf(piBorderStyle);
@@ -448,15 +485,17 @@ TSide TProperties::ClearSide() const {
 
 int TProperties::ListStyleIndex() const {
     static constexpr std::string_view kStyles[] = {
-        "blank", "circle", "decimal", "disc", "lower-alpha",
-        "lower-roman", "none", "square", "upper-alpha", "upper-roman"};
+        "blank",       "circle", "decimal", "disc",        "lower-alpha",
+        "lower-roman", "none",   "square",  "upper-alpha", "upper-roman"};
     const std::string_view text = TextOf(piListStyleType);
     for (int i = 0; i < 10; ++i)
         if (kStyles[i] == text) return i;
     return 0;
 }
 
-std::string TProperties::ListStyleImageUrl() const { return UrlInside(TextOf(piListStyleImage)); }
+std::string TProperties::ListStyleImageUrl() const {
+    return UrlInside(TextOf(piListStyleImage));
+}
 
 std::string TProperties::BackgroundImageUrl() const {
     return UrlInside(TextOf(piBackgroundImage));

@@ -27,25 +27,64 @@ namespace kv {
 class TReaderDocument;
 class TStyleList;
 
-inline constexpr int kUnset = -12345678;                // a length not given
+inline constexpr int kUnset = -12345678;               // a length not given
 inline constexpr int kAutoParagraphSpace = -12348766;  // one paragraph space (block layout)
-inline constexpr int kPropertyCount = 51;               // 42 properties + 9 link-state slots
+inline constexpr int kPropertyCount = 51;              // 42 properties + 9 link-state slots
 inline constexpr int kStyledProperties = 42;
 
 enum TPropIndex : uint8_t {
-    piFontFamily, piFontSize, piFontStyle, piFontWeight, piTextAlign, piTextDecoration,
-    piBorderStyle, piColor, piBackgroundColor, piBorderColor,
-    piMarginTop, piMarginRight, piMarginBottom, piMarginLeft,
-    piPaddingTop, piPaddingRight, piPaddingBottom, piPaddingLeft,
-    piBorderTopWidth, piBorderRightWidth, piBorderBottomWidth, piBorderLeftWidth,
-    piBorderTopStyle, piBorderRightStyle, piBorderBottomStyle, piBorderLeftStyle,
-    piWidth, piHeight, piTop, piLeft, piVisibility, piLineHeight,
-    piBackgroundImage, piBackgroundPosition, piBackgroundRepeat, piVerticalAlign, piPosition,
-    piZIndex, piListStyleType, piListStyleImage, piFloat, piClear,
+    piFontFamily,
+    piFontSize,
+    piFontStyle,
+    piFontWeight,
+    piTextAlign,
+    piTextDecoration,
+    piBorderStyle,
+    piColor,
+    piBackgroundColor,
+    piBorderColor,
+    piMarginTop,
+    piMarginRight,
+    piMarginBottom,
+    piMarginLeft,
+    piPaddingTop,
+    piPaddingRight,
+    piPaddingBottom,
+    piPaddingLeft,
+    piBorderTopWidth,
+    piBorderRightWidth,
+    piBorderBottomWidth,
+    piBorderLeftWidth,
+    piBorderTopStyle,
+    piBorderRightStyle,
+    piBorderBottomStyle,
+    piBorderLeftStyle,
+    piWidth,
+    piHeight,
+    piTop,
+    piLeft,
+    piVisibility,
+    piLineHeight,
+    piBackgroundImage,
+    piBackgroundPosition,
+    piBackgroundRepeat,
+    piVerticalAlign,
+    piPosition,
+    piZIndex,
+    piListStyleType,
+    piListStyleImage,
+    piFloat,
+    piClear,
     // link-state slots
-    piLinkColor, piLinkBackground, piLinkDecoration,
-    piHoverColor, piHoverBackground, piHoverDecoration,
-    piVisitedColor, piVisitedBackground, piVisitedDecoration,
+    piLinkColor,
+    piLinkBackground,
+    piLinkDecoration,
+    piHoverColor,
+    piHoverBackground,
+    piHoverDecoration,
+    piVisitedColor,
+    piVisitedBackground,
+    piVisitedDecoration,
 };
 
 // The index of a property name (exact, lower case), or -1.
@@ -168,9 +207,8 @@ public:
     TStyleList& operator=(const TStyleList&) = delete;
 
     void BuildDefaults(std::string_view fontName, std::string_view preFontName, int marginWidth,
-                       int marginHeight, uint8_t charSetCode, bool underline,
-                       TColor overLinkColor, TColor visitedColor, TColor hotSpotColor,
-                       TColor fontColor, double fontSize);
+                       int marginHeight, uint8_t charSetCode, bool underline, TColor overLinkColor,
+                       TColor visitedColor, TColor hotSpotColor, TColor fontColor, double fontSize);
     void SetSelectorProperty(std::string_view selector, std::string_view property,
                              std::string_view value);
     void AddDuplicate(std::string_view name, const TProperties& props);
@@ -214,8 +252,7 @@ public:
     TProperties& PushRoot(const TStyleList& styles);
     // Pushes a record for an element: inherits from the top, then cascades.
     TProperties& Push(const TStyleList& styles, std::string_view tag, std::string_view cls,
-                      std::string_view id, const TProperties* inlineProps,
-                      std::string_view pseudo);
+                      std::string_view id, const TProperties* inlineProps, std::string_view pseudo);
     // Removes the nearest entry of that tag (never the root); the entries above it take again
     // from their new predecessors what they did not set themselves.
     void Pop(std::string_view tag);

@@ -35,8 +35,7 @@ TStyleList::TSortKey TStyleList::TSortKey::Make(std::string_view key) {
     sort.ancestors = count;
     const std::string countText = std::to_string(count);
     const std::string_view digitText = after.substr(0, digits);
-    if (digitText.size() > countText.size() &&
-        digitText.substr(0, countText.size()) == countText) {
+    if (digitText.size() > countText.size() && digitText.substr(0, countText.size()) == countText) {
         for (char c : digitText.substr(countText.size(), 17))
             sort.sequence = sort.sequence * 10 + (c - '0');
     }
@@ -53,9 +52,9 @@ void SplitElement(std::string_view key, TProperties& entry) {
         if (i == element.size() || element[i] == '.' || element[i] == '#' || element[i] == ':') {
             if (target) *target = cp1251::lowerText(element.substr(start, i - start));
             if (i == element.size()) break;
-            target = element[i] == '.' ? &entry.ElemClass
-                   : element[i] == '#' ? &entry.ElemId
-                                       : &entry.ElemPseudo;
+            target = element[i] == '.'   ? &entry.ElemClass
+                     : element[i] == '#' ? &entry.ElemId
+                                         : &entry.ElemPseudo;
             start = i + 1;
         }
     }
@@ -180,8 +179,8 @@ void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFo
     p.Values[piMarginTop] = p.Values[piMarginBottom] = kAutoParagraphSpace;
     Add("p 11pre").Values[piMarginTop] = 0;
 
-    for (std::string_view key : {"ul", "ol", "menu", "dir", "dl", "dd", "blockquote", "ul 13ul",
-                                 "ul 24ul ul"}) {
+    for (std::string_view key :
+         {"ul", "ol", "menu", "dir", "dl", "dd", "blockquote", "ul 13ul", "ul 24ul ul"}) {
         TProperties& list = Add(key);
         list.Values[piMarginLeft] = 35;
         list.Values[piMarginTop] = list.Values[piMarginBottom] = kAutoParagraphSpace;
@@ -207,8 +206,7 @@ void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFo
         mono.Values[piFontFamily] = text(preFontName);
         mono.Values[piFontSize] = text("0.833em");
     }
-    for (std::string_view key : {"b", "strong", "th"})
-        Add(key).Values[piFontWeight] = text("bold");
+    for (std::string_view key : {"b", "strong", "th"}) Add(key).Values[piFontWeight] = text("bold");
     for (std::string_view key : {"sup", "sub"}) Add(key).Values[piFontSize] = text("75%");
     Add("big").Values[piFontSize] = text("1.25em");
     Add("small").Values[piFontSize] = text("0.75em");

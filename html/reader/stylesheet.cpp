@@ -11,14 +11,20 @@ namespace kv {
 namespace {
 
 constexpr unsigned char kEnd = 26;
-constexpr size_t kMaxValues = 7;   // values of one shorthand
-constexpr size_t kMaxParts = 10;   // simple selectors of one contextual selector
+constexpr size_t kMaxValues = 7;  // values of one shorthand
+constexpr size_t kMaxParts = 10;  // simple selectors of one contextual selector
 
 using Setter = std::function<void(std::string_view property, std::string_view value)>;
 
-bool IsLetter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsNameChar(unsigned char c) { return IsLetter(c) || IsDigit(c) || c == '-'; }
+bool IsLetter(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0;
+}
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+bool IsNameChar(unsigned char c) {
+    return IsLetter(c) || IsDigit(c) || c == '-';
+}
 bool IsSelectorChar(unsigned char c) {
     return IsNameChar(c) || c == '_' || c == ' ' || c == '#' || c == '.' || c == ':';
 }
@@ -38,7 +44,8 @@ bool Understood(std::string_view selector) {
     }
     for (std::size_t i = 0; i < selector.size(); ++i)
         if ((selector[i] == '.' || selector[i] == '#' || selector[i] == ':') &&
-            (i + 1 == selector.size() || !IsSelectorChar(static_cast<unsigned char>(selector[i + 1])) ||
+            (i + 1 == selector.size() ||
+             !IsSelectorChar(static_cast<unsigned char>(selector[i + 1])) ||
              selector[i + 1] == ' '))
             return false;
     return true;
@@ -109,8 +116,8 @@ std::vector<std::string> SplitValues(std::string_view input, bool keepGroups) {
     return values;
 }
 
-void ExpandBox(std::string_view prefix, std::string_view suffix,
-               const std::vector<std::string>& v, const Setter& set) {
+void ExpandBox(std::string_view prefix, std::string_view suffix, const std::vector<std::string>& v,
+               const Setter& set) {
     if (v.empty()) return;
     const std::string& top = v[0];
     const std::string& right = v.size() >= 2 ? v[1] : v[0];
@@ -198,8 +205,8 @@ void Declare(std::string_view name, std::string_view value, std::string_view bas
         ExpandBox(name, "", SplitValues(value, false), set);
     } else if (name == "border-width") {
         ExpandBox("border", "-width", SplitValues(value, false), set);
-    } else if (IsOneOf(name, {"border", "border-top", "border-right", "border-bottom",
-                              "border-left"})) {
+    } else if (IsOneOf(name,
+                       {"border", "border-top", "border-right", "border-bottom", "border-left"})) {
         ExpandBorder(name, SplitValues(value, false), set);
     } else if (name == "font") {
         ExpandFont(SplitValues(value, false), set);
@@ -222,8 +229,7 @@ void Declare(std::string_view name, std::string_view value, std::string_view bas
 
 class SheetParser {
 public:
-    SheetParser(TSheetSource& source, bool inlineStyle)
-        : source_(source), inline_(inlineStyle) {}
+    SheetParser(TSheetSource& source, bool inlineStyle) : source_(source), inline_(inlineStyle) {}
 
     void Next() { ch = Read(); }
 
@@ -395,7 +401,8 @@ std::string UrlBase(std::string_view url) {
     const size_t slashes = text.find("//");
     const size_t start = slashes == std::string_view::npos ? 0 : slashes + 2;
     const size_t last = text.rfind('/');
-    if (last != std::string_view::npos && last >= start) return std::string(text.substr(0, last + 1));
+    if (last != std::string_view::npos && last >= start)
+        return std::string(text.substr(0, last + 1));
     return std::string(text) + "/";
 }
 
@@ -434,7 +441,8 @@ std::string LocalPath(std::string_view url, std::string_view base) {
     for (size_t i = 0; i < url.size(); ++i) {
         if (url[i] == '%' && i + 2 < url.size() + 0 && cp1251::hexDigit(url[i + 1]) >= 0 &&
             cp1251::hexDigit(url[i + 2]) >= 0) {
-            path += static_cast<char>(cp1251::hexDigit(url[i + 1]) * 16 + cp1251::hexDigit(url[i + 2]));
+            path +=
+                static_cast<char>(cp1251::hexDigit(url[i + 1]) * 16 + cp1251::hexDigit(url[i + 2]));
             i += 2;
         } else {
             path += url[i];

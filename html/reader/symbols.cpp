@@ -48,15 +48,15 @@ constexpr std::string_view kTagNames[] = {
 static_assert(std::size(kTagNames) == kTagCount);
 
 constexpr std::string_view kTagLowerNames[] = {
-    "html",   "title", "body",    "head",    "b",          "i",        "h",       "em",
-    "strong", "u",     "cite",    "var",     "tt",         "code",     "kbd",     "samp",
-    "ol",     "ul",    "dir",     "menu",    "dl",         "a",        "address", "blockquote",
-    "pre",    "center", "table",  "td",      "th",         "caption",  "form",    "textarea",
-    "select", "option", "font",   "sub",     "sup",        "big",      "small",   "p",
-    "map",    "frameset", "noframes", "script", "div",     "s",        "strike",  "tr",
-    "nobr",   "style", "span",    "li",      "br",         "hr",       "dd",      "dt",
-    "img",    "base",  "button",  "input",   "selected",   "basefont", "area",    "frame",
-    "page",   "bgsound", "wrap",  "meta",    "panel",      "wbr",      "link",
+    "html",   "title",    "body",     "head",   "b",        "i",        "h",       "em",
+    "strong", "u",        "cite",     "var",    "tt",       "code",     "kbd",     "samp",
+    "ol",     "ul",       "dir",      "menu",   "dl",       "a",        "address", "blockquote",
+    "pre",    "center",   "table",    "td",     "th",       "caption",  "form",    "textarea",
+    "select", "option",   "font",     "sub",    "sup",      "big",      "small",   "p",
+    "map",    "frameset", "noframes", "script", "div",      "s",        "strike",  "tr",
+    "nobr",   "style",    "span",     "li",     "br",       "hr",       "dd",      "dt",
+    "img",    "base",     "button",   "input",  "selected", "basefont", "area",    "frame",
+    "page",   "bgsound",  "wrap",     "meta",   "panel",    "wbr",      "link",
 };
 static_assert(std::size(kTagLowerNames) == kTagCount);
 
@@ -73,8 +73,8 @@ static_assert(std::size(kAttributes) == kAttributeTableSize);
 
 // The eight names with their own replacement, then the 96 Latin-1 names for bytes 160..255.
 constexpr std::string_view kSpecialEntities[][2] = {
-    {"amp", "&"},     {"lt", "<"},     {"gt", ">"},       {"quot", "\""},
-    {"rsquo", "'"},   {"ndash", "-"},  {"trade", "\x99"}, {"hellip", "..."},
+    {"amp", "&"},   {"lt", "<"},    {"gt", ">"},       {"quot", "\""},
+    {"rsquo", "'"}, {"ndash", "-"}, {"trade", "\x99"}, {"hellip", "..."},
 };
 constexpr std::string_view kLatin1Entities[] = {
     "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",

@@ -12,6 +12,8 @@
 
 namespace kv {
 
+// The tables are laid out by hand, as tables.
+// clang-format off
 // Tags with a start and an end symbol, in table order.
 #define KV_TAGS_WITH_END(X)                                                                       \
     X(HTML) X(TITLE) X(BODY) X(HEAD) X(B) X(I) X(H) X(EM) X(STRONG) X(U) X(CITE) X(VAR) X(TT)   \
@@ -75,6 +77,7 @@ enum TAttrSymbol : uint8_t {
     atID, atSTYLE, atREL, atREV, atNOWRAP,
     atOther,  // a name that is not in the table
 };
+// clang-format on
 
 inline constexpr int kAttributeTableSize = 68;
 

@@ -16,13 +16,18 @@ namespace {
 constexpr int kMaxNameLength = 255;  // letters of a tag or attribute name kept
 constexpr int kMaxTextRun = 100;     // characters of one text token
 
-bool IsLetter(unsigned char upper) { return upper >= 'A' && upper <= 'Z'; }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(unsigned char upper) {
+    return upper >= 'A' && upper <= 'Z';
+}
+bool IsDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Bytes that a text run takes: all but 0-12, 14-31, "&" and "<" (CR is taken).
 constexpr auto kTextByte = [] {
     std::array<bool, 256> table{};
-    for (int c = 0; c < 256; ++c) table[c] = !(c <= 12 || (c >= 14 && c <= 31) || c == '&' || c == '<');
+    for (int c = 0; c < 256; ++c)
+        table[c] = !(c <= 12 || (c >= 14 && c <= 31) || c == '&' || c == '<');
     return table;
 }();
 
@@ -39,14 +44,14 @@ bool ReadRoundedNumber(std::string_view text, int32_t& value) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty() || text.front() == '+') return false;
     double number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number,
-                                              std::chars_format::general);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::general);
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(number))
         return false;
     const double rounded = std::round(number);
-    value = rounded >= INT32_MAX ? INT32_MAX
-          : rounded <= INT32_MIN ? INT32_MIN
-                                 : static_cast<int32_t>(rounded);
+    value = rounded >= INT32_MAX   ? INT32_MAX
+            : rounded <= INT32_MIN ? INT32_MIN
+                                   : static_cast<int32_t>(rounded);
     return true;
 }
 

@@ -46,9 +46,9 @@ public:
 // The include handler: called for <!--#Command NAME="value" ...--> with one parameter line
 // NAME="value" per attribute. Text put into Buffer is read in place of the directive (the reader
 // keeps the string while it reads it; an empty Buffer inserts nothing).
-using TIncludeType = std::function<void(THtmlView* Sender, const std::string& Command,
-                                        const std::vector<std::string>& Params,
-                                        std::string& Buffer)>;
+using TIncludeType =
+    std::function<void(THtmlView* Sender, const std::string& Command,
+                       const std::vector<std::string>& Params, std::string& Buffer)>;
 
 inline constexpr unsigned char kEndOfInput = 26;
 inline constexpr char kNoBreakSpace = 5;  // a collapsed space inside a no-break run
@@ -95,12 +95,14 @@ public:
         }
         CurChar = c;
         CurUpper = (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-        if (c == kEndOfInput && SkippingComment) [[unlikely]] OpenCommentError();
+        if (c == kEndOfInput && SkippingComment) [[unlikely]]
+            OpenCommentError();
     }
     void ReadChar() {
         SkippingComment = false;
         ReadCharBasic();
-        if (CurChar == '<' && !ReadingScript && MarkupAhead()) [[unlikely]] SkipMarkup();
+        if (CurChar == '<' && !ReadingScript && MarkupAhead()) [[unlikely]]
+            SkipMarkup();
     }
     // A comment, a declaration ("<!") or a processing instruction ("<?") follows the "<".
     bool MarkupAhead() const {

@@ -19,6 +19,7 @@ struct NamedColor {
 };
 
 // The named colours with their CSS values; "transparent" is handled apart.
+// clang-format off
 constexpr NamedColor kNamedColors[] = {
     {"black", 0x000000}, {"maroon", 0x800000}, {"green", 0x008000}, {"olive", 0x808000},
     {"navy", 0x000080}, {"purple", 0x800080}, {"teal", 0x008080}, {"gray", 0x808080},
@@ -67,6 +68,7 @@ constexpr NamedColor kNamedColors[] = {
     {"violet", 0xEE82EE}, {"wheat", 0xF5DEB3}, {"whitesmoke", 0xF5F5F5},
     {"yellowgreen", 0x9ACD32},
 };
+// clang-format on
 static_assert(std::size(kNamedColors) + 1 == 141);  // + "transparent"
 
 constexpr TColor SwapRedBlue(uint32_t rgb) {
@@ -105,8 +107,8 @@ bool ReadInteger(std::string_view text, int& value) {
 
 bool ReadReal(std::string_view text, double& value) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
     return !text.empty() && error == std::errc() && end == text.data() + text.size() &&
            std::isfinite(value);
 }

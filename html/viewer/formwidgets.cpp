@@ -21,8 +21,12 @@ namespace kv {
 
 namespace {
 
-QString Q(const std::string& text) { return cp1251::toQString(text); }
-std::string W(const QString& text) { return cp1251::fromQString(text); }
+QString Q(const std::string& text) {
+    return cp1251::toQString(text);
+}
+std::string W(const QString& text) {
+    return cp1251::fromQString(text);
+}
 
 // Tells the document when a control's widget receives the focus.
 class TFocusWatch : public QObject {
@@ -44,8 +48,8 @@ private:
 // object's values back into the widget (with its signals blocked, so nothing echoes).
 class TFormWidgets::Window : public TControlWindow {
 public:
-    Window(TFormControlObj& control, QWidget* panel, TSectionList* document,
-           const int& offsetX, const int& offsetY)
+    Window(TFormControlObj& control, QWidget* panel, TSectionList* document, const int& offsetX,
+           const int& offsetY)
         : control_(control), offsetX_(offsetX), offsetY_(offsetY) {
         widget_ = Make(panel);
         widget_->setFont(TQtFontEngine::MakeQFont(control.Font));
@@ -141,40 +145,44 @@ QWidget* TFormWidgets::Window::MakeList(QWidget* panel) {
 QWidget* TFormWidgets::Window::Make(QWidget* panel) {
     TFormControlObj& c = control_;
     switch (c.Kind) {
-        case ckEdit: case ckPassword: case ckFile: return MakeEdit(panel);
-        case ckCheckBox: case ckRadio: {
-            auto& check = dynamic_cast<TCheckControl&>(c);
-            QAbstractButton* button = c.Kind == ckRadio
-                                          ? static_cast<QAbstractButton*>(new QRadioButton(panel))
-                                          : new QCheckBox(panel);
-            button->setAutoExclusive(false);  // the form keeps its radio groups
-            QObject::connect(button, &QAbstractButton::toggled, [&check, button](bool on) {
-                check.SetChecked(on);
-                if (check.Checked != on) {
-                    const QSignalBlocker block(button);
-                    button->setChecked(check.Checked);
-                }
-            });
-            return button;
-        }
-        case ckSubmit: case ckReset: case ckButton: {
-            auto* button = new QPushButton(Q(dynamic_cast<TButtonControl&>(c).Caption()), panel);
-            QObject::connect(button, &QPushButton::clicked, [&c] { c.Activate(0, 0); });
-            return button;
-        }
-        case ckComboBox: case ckListBox: return MakeList(panel);
-        case ckTextArea: {
-            auto& area = dynamic_cast<TTextAreaControl&>(c);
-            auto* editor = new QPlainTextEdit(panel);
-            editor->setLineWrapMode(area.Wrap == "off" ? QPlainTextEdit::NoWrap
-                                                       : QPlainTextEdit::WidgetWidth);
-            QObject::connect(editor, &QPlainTextEdit::textChanged, [&area, editor] {
-                area.SetText(W(editor->toPlainText()));
-            });
-            return editor;
-        }
-        default:
-            return new QWidget(panel);  // hidden fields and image-submits get none (see Update)
+    case ckEdit:
+    case ckPassword:
+    case ckFile: return MakeEdit(panel);
+    case ckCheckBox:
+    case ckRadio: {
+        auto& check = dynamic_cast<TCheckControl&>(c);
+        QAbstractButton* button = c.Kind == ckRadio
+                                      ? static_cast<QAbstractButton*>(new QRadioButton(panel))
+                                      : new QCheckBox(panel);
+        button->setAutoExclusive(false);  // the form keeps its radio groups
+        QObject::connect(button, &QAbstractButton::toggled, [&check, button](bool on) {
+            check.SetChecked(on);
+            if (check.Checked != on) {
+                const QSignalBlocker block(button);
+                button->setChecked(check.Checked);
+            }
+        });
+        return button;
+    }
+    case ckSubmit:
+    case ckReset:
+    case ckButton: {
+        auto* button = new QPushButton(Q(dynamic_cast<TButtonControl&>(c).Caption()), panel);
+        QObject::connect(button, &QPushButton::clicked, [&c] { c.Activate(0, 0); });
+        return button;
+    }
+    case ckComboBox:
+    case ckListBox: return MakeList(panel);
+    case ckTextArea: {
+        auto& area = dynamic_cast<TTextAreaControl&>(c);
+        auto* editor = new QPlainTextEdit(panel);
+        editor->setLineWrapMode(area.Wrap == "off" ? QPlainTextEdit::NoWrap
+                                                   : QPlainTextEdit::WidgetWidth);
+        QObject::connect(editor, &QPlainTextEdit::textChanged,
+                         [&area, editor] { area.SetText(W(editor->toPlainText())); });
+        return editor;
+    }
+    default: return new QWidget(panel);  // hidden fields and image-submits get none (see Update)
     }
 }
 
@@ -202,7 +210,9 @@ void TFormWidgets::Window::Refresh() {
 
 TFormWidgets::TFormWidgets(QWidget* panel) : panel_(panel) {}
 
-TFormWidgets::~TFormWidgets() { Detach(); }
+TFormWidgets::~TFormWidgets() {
+    Detach();
+}
 
 void TFormWidgets::Attach(TSectionList* document) {
     Detach();

@@ -38,9 +38,12 @@ std::string Trimmed(std::string_view text) {
 std::string ImageMarkup(const std::string& file) {
     std::string escaped;
     for (char c : file) {
-        if (c == '&') escaped += "&amp;";
-        else if (c == '"') escaped += "&quot;";
-        else escaped += c;
+        if (c == '&')
+            escaped += "&amp;";
+        else if (c == '"')
+            escaped += "&quot;";
+        else
+            escaped += c;
     }
     return "<img src=\"" + escaped + "\">";
 }
@@ -74,7 +77,9 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
         colours.setColor(QPalette::Window, ToQColor(doc_.BackgroundColor));
         setPalette(colours);
     };
-    doc_.OnControlEnter = [this](TFormControlObj& control) { ScrollControlIntoView(control.TopY()); };
+    doc_.OnControlEnter = [this](TFormControlObj& control) {
+        ScrollControlIntoView(control.TopY());
+    };
     doc_.OnPanelCreate = [this](const std::string& name, const std::string& type,
                                 const std::string& src, std::unique_ptr<TPanelControl>& panel) {
         if (OnPanelCreate) OnPanelCreate(this, name, type, src, panel);
@@ -109,7 +114,9 @@ THtmlView::~THtmlView() {
     if (ownsImageCache_) doc_.Clear();
 }
 
-QWidget* THtmlView::PaintPanel() const { return panel_; }
+QWidget* THtmlView::PaintPanel() const {
+    return panel_;
+}
 
 TDocumentDefaults THtmlView::Defaults() const {
     TDocumentDefaults d;
@@ -239,9 +246,15 @@ void THtmlView::SetViewImages(bool on) {
 
 // ---------------------------------------------------------------- loading
 
-void THtmlView::LoadFromFile(const std::string& name) { Load(name, TFileKind::ftHTML); }
-void THtmlView::LoadImageFile(const std::string& name) { Load(name, TFileKind::ftImage); }
-void THtmlView::LoadTextFile(const std::string& name) { Load(name, TFileKind::ftText); }
+void THtmlView::LoadFromFile(const std::string& name) {
+    Load(name, TFileKind::ftHTML);
+}
+void THtmlView::LoadImageFile(const std::string& name) {
+    Load(name, TFileKind::ftImage);
+}
+void THtmlView::LoadTextFile(const std::string& name) {
+    Load(name, TFileKind::ftText);
+}
 
 void THtmlView::Load(const std::string& name, TFileKind kind) {
     if (processing_ || name.empty()) return;
@@ -303,25 +316,21 @@ void THtmlView::Parse(THtmlBuilder& builder, const std::string& file, TFileKind 
     builder.OnInclude = OnInclude;
     builder.OnScript = OnScript;
     switch (kind) {
-        case TFileKind::ftHTML:
-            // A background sound of the previous page stops.
-            if (OnSoundRequest) {
-                OnSoundRequest(this, "", 0, true);
-                builder.OnSoundRequest = OnSoundRequest;
-            }
-            builder.OnMeta = [this](THtmlView*, const std::string& httpEq,
-                                    const std::string& metaName, const std::string& content) {
-                if (OnMeta) OnMeta(this, httpEq, metaName, content);
-                MetaHandler(httpEq, content);
-            };
-            builder.LoadHtmlFile(file);
-            break;
-        case TFileKind::ftText:
-            builder.LoadPlainTextFile(file);
-            break;
-        case TFileKind::ftImage:
-            builder.LoadHtmlText(ImageMarkup(file));
-            break;
+    case TFileKind::ftHTML:
+        // A background sound of the previous page stops.
+        if (OnSoundRequest) {
+            OnSoundRequest(this, "", 0, true);
+            builder.OnSoundRequest = OnSoundRequest;
+        }
+        builder.OnMeta = [this](THtmlView*, const std::string& httpEq, const std::string& metaName,
+                                const std::string& content) {
+            if (OnMeta) OnMeta(this, httpEq, metaName, content);
+            MetaHandler(httpEq, content);
+        };
+        builder.LoadHtmlFile(file);
+        break;
+    case TFileKind::ftText: builder.LoadPlainTextFile(file); break;
+    case TFileKind::ftImage: builder.LoadHtmlText(ImageMarkup(file)); break;
     }
 }
 

@@ -22,8 +22,8 @@
 #include "html/images/imagecache.h"
 #include "html/layout/builder.h"
 #include "html/layout/sectionlist.h"
-#include "html/viewer/formwidgets.h"
 #include "html/reader/tokenizer.h"
+#include "html/viewer/formwidgets.h"
 #include "platform/canvas.h"
 #include "platform/errors.h"
 
@@ -70,8 +70,14 @@ struct PositionObj {
 
 // The viewer's cursors: hand, thick I-beam, up-and-down, up only, down only. The pictures are
 // loaded once, the first time one is asked for; 0 or an unknown id is the arrow.
-enum TViewerCursor { crArrowId = 0, crHandId = 1, crIBeamId = 2, crUpDownId = 3, crUpOnlyId = 4,
-                     crDownOnlyId = 5 };
+enum TViewerCursor {
+    crArrowId = 0,
+    crHandId = 1,
+    crIBeamId = 2,
+    crUpDownId = 3,
+    crUpOnlyId = 4,
+    crDownOnlyId = 5
+};
 const QCursor& ViewerCursor(int id);
 
 // A file that cannot be found or read.
@@ -245,7 +251,8 @@ public:
     TScriptEvent OnScript;
     // Asked before an image file is read: may supply the picture and a transparent colour.
     std::function<void(THtmlView* sender, const std::string& src, std::unique_ptr<TBitmap>& bitmap,
-                       std::int64_t& color)> OnBitmapRequest;
+                       std::int64_t& color)>
+        OnBitmapRequest;
     // Asked before an image file is read: may supply the file's bytes (kept by the caller), or
     // TStringBitmapList's wait stream for "later".
     std::function<const std::string*(THtmlView* sender, const std::string& src)> OnImageRequest;
@@ -254,16 +261,20 @@ public:
     // A link is about to be followed; setting `handled` stops it.
     std::function<void(THtmlView* sender, const std::string& src, bool& handled)> OnHotSpotClick;
     std::function<void(THtmlView* sender, TImageObj* obj, Qt::KeyboardModifiers shift, int x,
-                       int y)> OnImageOver;
+                       int y)>
+        OnImageOver;
     std::function<void(THtmlView* sender, TImageObj* obj, Qt::MouseButton button,
-                       Qt::KeyboardModifiers shift, int x, int y)> OnImageClick;
+                       Qt::KeyboardModifiers shift, int x, int y)>
+        OnImageClick;
     std::function<void(THtmlView* sender, const TRightClickParameters& parameters)> OnRightClick;
     std::function<void(THtmlView* sender, Qt::MouseButton button, Qt::KeyboardModifiers shift,
-                       int x, int y)> OnMouseDouble;
+                       int x, int y)>
+        OnMouseDouble;
     std::function<void(THtmlView* sender)> OnHistoryChange;
     std::function<void(THtmlView* sender, const std::string& action, const std::string& target,
                        const std::string& encType, const std::string& method,
-                       const std::vector<std::string>& results)> OnFormSubmit;
+                       const std::vector<std::string>& results)>
+        OnFormSubmit;
 
     // A PANEL element: the application gives the panel's control (and fills it); told again
     // before the control is freed.
@@ -285,8 +296,8 @@ public:
     // Fired for each printed page: the canvas (in screen pixels), the page's number, the width
     // and height of the strip above (header) or below (footer) the content; set stopPrinting
     // to end the job after this page.
-    using TPagePrinted = std::function<void(THtmlView* sender, TCanvas& canvas, int numPage,
-                                            int w, int h, bool& stopPrinting)>;
+    using TPagePrinted = std::function<void(THtmlView* sender, TCanvas& canvas, int numPage, int w,
+                                            int h, bool& stopPrinting)>;
     TPagePrinted OnPrintHeader, OnPrintFooter;
     // Called with 0 before a job, then after each page; set stop to end the job.
     std::function<void(THtmlView* sender, int page, bool& stop)> OnPrintProgress;
@@ -403,7 +414,7 @@ private:
     std::unique_ptr<TStringBitmapList> cache_;
     TImageCanvas measure_;
     TSectionList doc_;
-    QFrame* border_;      // children: owned by Qt
+    QFrame* border_;  // children: owned by Qt
     TPaintPanel* panel_;
     T32ScrollBar* vbar_;
     T32ScrollBar* hbar_;

@@ -14,9 +14,9 @@ struct TPrintMargins {
 
 struct TPrintDevice {
     int PpiX = 600, PpiY = 600;
-    QSize Page;      // the printable area, device pixels
-    QPoint Offset;   // the unprintable edge at the left and top, device pixels
-    QSize Paper;     // the whole paper, device pixels
+    QSize Page;     // the printable area, device pixels
+    QPoint Offset;  // the unprintable edge at the left and top, device pixels
+    QSize Paper;    // the whole paper, device pixels
 };
 
 struct TPrintGeometry {

@@ -40,14 +40,14 @@ void T32ScrollBar::SendToSystem() {
 
 int T32ScrollBar::RequestedPosition(int action, int bottom) const {
     switch (action) {
-        case SliderSingleStepSub: return position_ - lineStep_;
-        case SliderSingleStepAdd: return position_ + lineStep_;
-        case SliderPageStepSub: return position_ - pageStep_;
-        case SliderPageStepAdd: return position_ + pageStep_;
-        case SliderToMinimum: return 0;
-        case SliderToMaximum: return bottom;
-        case SliderMove: return sliderPosition();
-        default: return position_;
+    case SliderSingleStepSub: return position_ - lineStep_;
+    case SliderSingleStepAdd: return position_ + lineStep_;
+    case SliderPageStepSub: return position_ - pageStep_;
+    case SliderPageStepAdd: return position_ + pageStep_;
+    case SliderToMinimum: return 0;
+    case SliderToMaximum: return bottom;
+    case SliderMove: return sliderPosition();
+    default: return position_;
     }
 }
 

@@ -56,7 +56,8 @@ std::string ToFilePath(std::string_view name) {
 
 std::string FullPath(const std::string& path) {
     std::error_code error;
-    return cp1251::fromPath(std::filesystem::absolute(cp1251::toPath(path), error).lexically_normal());
+    return cp1251::fromPath(
+        std::filesystem::absolute(cp1251::toPath(path), error).lexically_normal());
 }
 
 std::string Trim(std::string_view text) {
@@ -199,7 +200,8 @@ void THtmlView::RecordHistory(const std::string& file, const std::string& title,
         historyPositions_[i] = PositionObj{position, kind};
         historyFiles_.erase(historyFiles_.begin(), historyFiles_.begin() + historyIndex_);
         historyTitles_.erase(historyTitles_.begin(), historyTitles_.begin() + historyIndex_);
-        historyPositions_.erase(historyPositions_.begin(), historyPositions_.begin() + historyIndex_);
+        historyPositions_.erase(historyPositions_.begin(),
+                                historyPositions_.begin() + historyIndex_);
     }
     historyIndex_ = 0;
     historyFiles_.insert(historyFiles_.begin(), currentFile_);
@@ -246,13 +248,10 @@ const QCursor& ViewerCursor(int id) {
         const char* name;
         int hotX, hotY;
     };
-    static const std::array<TCursorFile, 5> files{{{"hand", 5, 0},
-                                                   {"ibeam", 5, 8},
-                                                   {"updown", 7, 7},
-                                                   {"uponly", 7, 7},
-                                                   {"downonly", 7, 8}}};
+    static const std::array<TCursorFile, 5> files{
+        {{"hand", 5, 0}, {"ibeam", 5, 8}, {"updown", 7, 7}, {"uponly", 7, 7}, {"downonly", 7, 8}}};
     static const std::array<QCursor, 6> cursors = [] {
-        std::array<QCursor, 6> set{QCursor(Qt::ArrowCursor), QCursor(Qt::PointingHandCursor),
+        std::array<QCursor, 6> set{QCursor(Qt::ArrowCursor),   QCursor(Qt::PointingHandCursor),
                                    QCursor(Qt::IBeamCursor),   QCursor(Qt::SizeVerCursor),
                                    QCursor(Qt::UpArrowCursor), QCursor(Qt::SizeVerCursor)};
         for (std::size_t i = 0; i < files.size(); ++i) {

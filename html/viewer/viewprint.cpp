@@ -174,9 +174,9 @@ void THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool
     // The top margin strip and what lies below the last line that fitted (it is printed again
     // at the top of the next page).
     canvas.FillRect(QRect(QPoint(g.ML, 0), QPoint(g.ML + g.WL, g.MT - 2)), 0xFFFFFF);
-    canvas.FillRect(QRect(QPoint(g.ML, pageBottom + g.MT - topOfPage),
-                          QPoint(g.ML + g.WL, g.MT + g.HL - 1)),
-                    0xFFFFFF);
+    canvas.FillRect(
+        QRect(QPoint(g.ML, pageBottom + g.MT - topOfPage), QPoint(g.ML + g.WL, g.MT + g.HL - 1)),
+        0xFFFFFF);
     canvas.SetBaselineAlign(false);
     if (header_ && view_) {
         canvas.SetWindowOrigin(0, 0);

@@ -64,8 +64,7 @@ void THtmlView::ArrangeScrollBars() {
         needH = HorizontalChosen() && w < docWidth_;
     }
     const int panelWidth = needV || (showV && VerticalChosen()) ? w - sb : w;
-    panel_->setGeometry(border, border, panelWidth - 2 * border,
-                        h - 2 * border - (needH ? sb : 0));
+    panel_->setGeometry(border, border, panelWidth - 2 * border, h - 2 * border - (needH ? sb : 0));
 
     hbar_->setVisible(needH);
     hbar_->SetPageStep(std::max(1, panelWidth - 20));
@@ -106,10 +105,16 @@ void THtmlView::resizeEvent(QResizeEvent* event) {
 
 // ---------------------------------------------------------------- positions
 
-int THtmlView::VScrollPos() const { return vbar_->Position(); }
-int THtmlView::HScrollPos() const { return hbar_->Position(); }
+int THtmlView::VScrollPos() const {
+    return vbar_->Position();
+}
+int THtmlView::HScrollPos() const {
+    return hbar_->Position();
+}
 
-int THtmlView::LastTop() const { return docHeight_ - panel_->height(); }
+int THtmlView::LastTop() const {
+    return docHeight_ - panel_->height();
+}
 
 void THtmlView::ScrollTo(int y) {
     y = std::max(std::min(y, LastTop()), 0);
@@ -158,8 +163,9 @@ void THtmlView::MoveTo(int y) {
         // Move the pixels already shown; only the uncovered strip is painted.
         panel_->scroll(0, old - y);
         const int strip = std::abs(old - y);
-        const QRect uncovered = old > y ? QRect(0, 0, panel_->width(), strip)
-                                        : QRect(0, panel_->height() - strip, panel_->width(), strip);
+        const QRect uncovered = old > y
+                                    ? QRect(0, 0, panel_->width(), strip)
+                                    : QRect(0, panel_->height() - strip, panel_->width(), strip);
         if (panel_->isVisible()) panel_->repaint(uncovered);
     } else {
         panel_->update();
@@ -208,15 +214,15 @@ void THtmlView::keyPressEvent(QKeyEvent* event) {
     }
     const int y = VScrollPos();
     switch (event->key()) {
-        case Qt::Key_PageUp: MoveTo(y - vbar_->PageStep()); break;
-        case Qt::Key_PageDown: MoveTo(y + vbar_->PageStep()); break;
-        case Qt::Key_End: MoveTo(docHeight_); break;
-        case Qt::Key_Home: MoveTo(0); break;
-        case Qt::Key_Up: MoveTo(y - vbar_->LineStep()); break;
-        case Qt::Key_Down: MoveTo(y + vbar_->LineStep()); break;
-        case Qt::Key_Left: SetHScrollPos(HScrollPos() - hbar_->LineStep()); break;
-        case Qt::Key_Right: SetHScrollPos(HScrollPos() + hbar_->LineStep()); break;
-        default: QWidget::keyPressEvent(event); return;
+    case Qt::Key_PageUp: MoveTo(y - vbar_->PageStep()); break;
+    case Qt::Key_PageDown: MoveTo(y + vbar_->PageStep()); break;
+    case Qt::Key_End: MoveTo(docHeight_); break;
+    case Qt::Key_Home: MoveTo(0); break;
+    case Qt::Key_Up: MoveTo(y - vbar_->LineStep()); break;
+    case Qt::Key_Down: MoveTo(y + vbar_->LineStep()); break;
+    case Qt::Key_Left: SetHScrollPos(HScrollPos() - hbar_->LineStep()); break;
+    case Qt::Key_Right: SetHScrollPos(HScrollPos() + hbar_->LineStep()); break;
+    default: QWidget::keyPressEvent(event); return;
     }
     event->accept();
 }
@@ -251,7 +257,9 @@ void THtmlView::PaintWindow() {
     hbar_->repaint();
 }
 
-const TPalette* THtmlView::Palette() const { return ColorBits() <= 8 ? &ThePalette() : nullptr; }
+const TPalette* THtmlView::Palette() const {
+    return ColorBits() <= 8 ? &ThePalette() : nullptr;
+}
 
 void THtmlView::UpdateControlVisibility() {
     formWidgets_->Update(paintOrigin_.x(), paintOrigin_.y());
@@ -290,8 +298,8 @@ void THtmlView::PaintDocument(TCanvas& canvas, const QRect& clip) {
 
 void THtmlView::PaintBackground(TCanvas& canvas, const QRect& clip) {
     const QRect area(QPoint(0, 0), clip.size());
-    const TLayoutImage* tile = doc_.ViewImagesFlag && !doc_.IsPrintCopy ? doc_.BackgroundImage()
-                                                                         : nullptr;
+    const TLayoutImage* tile =
+        doc_.ViewImagesFlag && !doc_.IsPrintCopy ? doc_.BackgroundImage() : nullptr;
     if (tile && !tile->Image.isNull() && tile->Image.width() > 0 && tile->Image.height() > 0) {
         try {
             TileBackground(canvas, clip, *tile);

@@ -27,8 +27,7 @@ constexpr int kAutoScrollStep = 100;  // ms between auto-scroll steps
 
 // ---------------------------------------------------------------- hover
 
-void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x,
-                              int y) {
+void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y) {
     if (middleScrollOn_) {
         if (!autoScrolling_ && std::abs(y - middleY_) > 20) StartAutoScroll();
         return;
@@ -50,8 +49,10 @@ void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers sh
         if (doc_.CursorAt(measure_, dx, dy, hit) >= 0 && hit.InText) cursor = crIBeamId;
     }
     SetPanelCursor(cursor);
-    if (cursor == crHandId || doc_.HoverRun || doc_.HoverImage) hoverTimer_.start();
-    else hoverTimer_.stop();
+    if (cursor == crHandId || doc_.HoverRun || doc_.HoverImage)
+        hoverTimer_.start();
+    else
+        hoverTimer_.stop();
     if (url != url_ || target != target_) {
         url_ = url;
         target_ = target;
@@ -210,8 +211,7 @@ std::string THtmlView::WordAt(int x, int y, int& start, int& end) {
     return std::string(before.rbegin(), before.rend()) + word;
 }
 
-void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x,
-                                int y) {
+void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
     if (button != Qt::LeftButton || processing_ || hotSpotClicked_) return;
     if (!noSelect_) {
         int start = -1, end = -1;
@@ -290,7 +290,9 @@ bool THtmlView::Find(const std::string& phrase, bool matchCase) {
     return true;
 }
 
-std::string THtmlView::SelText() { return doc_.SelectedText(); }
+std::string THtmlView::SelText() {
+    return doc_.SelectedText();
+}
 
 void THtmlView::SelectAll() {
     if (noSelect_) return;

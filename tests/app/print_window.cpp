@@ -23,8 +23,7 @@ int main(int argc, char* argv[]) {
     kv::SelectPrinter(pdf);
 
     auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
-    QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application,
-                     &QApplication::quit);
+    QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application, &QApplication::quit);
     kv::ShowMainWindow(*windows);
     return application.exec();
 }

@@ -5,9 +5,9 @@
 #include <random>
 
 #include "app/contentindex.h"
-#include "platform/errors.h"
 #include "app/strcon.h"
 #include "platform/codec.h"
+#include "platform/errors.h"
 #include "tests/common/testutil.h"
 
 using kvtest::W;
@@ -51,7 +51,7 @@ std::vector<std::string> TopicsByLine(std::string_view text) {
 TEST(TopicScanner, AnchorRules) {
     using V = std::vector<std::string>;
     EXPECT_EQ(Topics("<a name=\"x\"></a>\n<a name=\"xy\"></a>"), V{" xy"});  // 1 char ignored
-    EXPECT_EQ(Topics("<a name=\"one\"> <a name=\"two\">\r\n"), V{" one"});  // first per line
+    EXPECT_EQ(Topics("<a name=\"one\"> <a name=\"two\">\r\n"), V{" one"});   // first per line
     EXPECT_EQ(Topics("<A NAME=\"up\">\n<a  name=\"two\">\n<a name='q'>\n"), V{});
     EXPECT_EQ(Topics("<a name=\"open to the end\r\nnext\" line"), V{" open to the end"});
     EXPECT_EQ(Topics("<a name=\"\">"), V{});
@@ -63,7 +63,8 @@ TEST(TopicScanner, AnchorRules) {
 
 TEST(TopicScanner, BlocksOfEverySizeGiveTheSameTopics) {
     std::mt19937 random(1251);
-    const char* pieces[] = {"<a name=\"", "\"", "\r\n", "\n", "\r", "ab", "Ё", "<a na", "me=\"", " "};
+    const char* pieces[] = {"<a name=\"", "\"", "\r\n",  "\n",    "\r",
+                            "ab",         "Ё",  "<a na", "me=\"", " "};
     for (int round = 0; round < 300; ++round) {
         std::string text;
         const int count = static_cast<int>(random() % 40);
@@ -73,7 +74,8 @@ TEST(TopicScanner, BlocksOfEverySizeGiveTheSameTopics) {
         for (size_t block = 1; block <= 11; block += 5) {
             std::vector<std::string> lines;
             kv::TopicScanner scanner(lines);
-            for (size_t i = 0; i < text.size(); i += block) scanner.Feed(std::string_view(text).substr(i, block));
+            for (size_t i = 0; i < text.size(); i += block)
+                scanner.Feed(std::string_view(text).substr(i, block));
             scanner.Finish();
             ASSERT_EQ(lines, expected) << "block " << block << ": " << text;
         }
@@ -82,7 +84,8 @@ TEST(TopicScanner, BlocksOfEverySizeGiveTheSameTopics) {
 
 TEST(ContentWalk, FoldersAndTopicsInWalkOrder) {
     kvtest::TempFolder root;
-    root.Write("Луна/index.htm", W("<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\r\n<a name=\"Орбита\">"));
+    root.Write("Луна/index.htm",
+               W("<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\r\n<a name=\"Орбита\">"));
     root.Write("Пусто/readme.txt", "<a name=\"never\">");
     root.Write("Заглавные/INDEX.HTM", "<a name=\"never\">");
     root.Write("Вложенная/index.htm", "<a name=\"before\">\n");
@@ -100,7 +103,8 @@ TEST(ContentWalk, FoldersAndTopicsInWalkOrder) {
                 expected.push_back(kv::cp1251::fromUtf8(name));
                 walk(entry.path());
             } else if (name == "index.htm") {
-                for (auto& topic : Topics(kvtest::ReadFile(entry.path()))) expected.push_back(topic);
+                for (auto& topic : Topics(kvtest::ReadFile(entry.path())))
+                    expected.push_back(topic);
             }
         }
     };

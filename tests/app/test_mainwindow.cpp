@@ -76,16 +76,19 @@ TEST(TitleStrip, MasksSplitTheOverlappingButtons) {
     // Where two overlap, each point goes to one of them, never to the wrong side's button.
     for (int x = 291; x < 310; ++x) {
         kv::TLayer* owner = strip.ChildLayerAt({x, 16});
-        EXPECT_TRUE(owner == nullptr || owner == (x < 300 ? main.ButtonLayer1 : main.ButtonLayer2)) << x;
+        EXPECT_TRUE(owner == nullptr || owner == (x < 300 ? main.ButtonLayer1 : main.ButtonLayer2))
+            << x;
     }
     for (int x = 456; x < 476; ++x) {
         kv::TLayer* owner = strip.ChildLayerAt({x, 16});
-        EXPECT_TRUE(owner == nullptr || owner == (x < 466 ? main.ButtonLayer3 : main.ButtonLayer4)) << x;
+        EXPECT_TRUE(owner == nullptr || owner == (x < 466 ? main.ButtonLayer3 : main.ButtonLayer4))
+            << x;
     }
     // The program's name and the hidden fifth button answer nothing.
     EXPECT_EQ(strip.ChildLayerAt({60, 16}), nullptr);
     EXPECT_EQ(strip.ChildLayerAt({650, 16}), nullptr);
-    for (kv::TButtonLayer* b : {main.ButtonLayer1, main.ButtonLayer2, main.ButtonLayer3, main.ButtonLayer4}) {
+    for (kv::TButtonLayer* b :
+         {main.ButtonLayer1, main.ButtonLayer2, main.ButtonLayer3, main.ButtonLayer4}) {
         EXPECT_EQ(b->Strength(), 0);  // invisible until the pointer enters
         EXPECT_EQ(b->Mask().Width(), b->width());
         EXPECT_EQ(b->Glyph().Width(), b->width());
@@ -105,8 +108,9 @@ TEST(TitleStrip, ALitButtonShowsItsGlyphOverTheStrip) {
     main.ButtonLayer2->PaintToBuffer(lit);
     // Unlit, the button shows exactly the strip beneath it.
     const QImage strip = main.ImageLayer2->Image().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(dark.Pixel(40, 16), kv::RGBColor(qRed(strip.pixel(331, 16)), qGreen(strip.pixel(331, 16)),
-                                               qBlue(strip.pixel(331, 16))));
+    EXPECT_EQ(dark.Pixel(40, 16),
+              kv::RGBColor(qRed(strip.pixel(331, 16)), qGreen(strip.pixel(331, 16)),
+                           qBlue(strip.pixel(331, 16))));
     EXPECT_NE(lit.Pixel(40, 16), dark.Pixel(40, 16));
     EXPECT_EQ(lit.Pixel(1, 1), dark.Pixel(1, 1));  // outside its tab
 }
@@ -121,8 +125,9 @@ TEST(HideIntoTray, ClosesWindowsUnchecksBoxesThenHidesInThatOrder) {
     order.Watch(shell.Main().CheckBox1, "box1");
     order.Watch(shell.Main().CheckBox2, "box2");
     shell.Main().Image2Click();
-    EXPECT_EQ(order.seen, (std::vector<std::string>{"contents hidden", "search hidden", "box1 unchecked",
-                                                    "box2 unchecked", "main hidden"}));
+    EXPECT_EQ(order.seen,
+              (std::vector<std::string>{"contents hidden", "search hidden", "box1 unchecked",
+                                        "box2 unchecked", "main hidden"}));
     EXPECT_TRUE(shell.OnlyMainHidden());
     EXPECT_TRUE(shell.Main().Tray->InArea());
     EXPECT_EQ(shell.Main().Tray->Tip(), kvtest::W("Кварнеля"));

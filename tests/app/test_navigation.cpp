@@ -18,7 +18,8 @@ std::string LongArticle(std::initializer_list<std::string_view> anchors) {
     std::string text = "<html><body>\n";
     for (std::string_view anchor : anchors) {
         text += "<a name=\"" + std::string(anchor) + "\">\n<h2>" + std::string(anchor) + "</h2>\n";
-        for (int i = 0; i < 40; ++i) text += "<p>Строка текста номер " + std::to_string(i) + ".</p>\n";
+        for (int i = 0; i < 40; ++i)
+            text += "<p>Строка текста номер " + std::to_string(i) + ".</p>\n";
     }
     return text + "</body></html>\n";
 }
@@ -37,7 +38,8 @@ struct Shell {
     kv::TForm1& Main() { return *windows->Form1; }
     // The node with the text (UTF-8) in a tree, searched at both levels.
     static QTreeWidgetItem* Node(QTreeWidget& tree, const char* text) {
-        const auto found = tree.findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
+        const auto found =
+            tree.findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.front();
     }
     void Pick(QTreeWidget& tree, const char* text) {
@@ -131,7 +133,8 @@ TEST(Navigation, AnnouncementPageAndItsMissingFileError) {
     EXPECT_EQ(shell.Page(), "content");
     ASSERT_EQ(shell.boxes.Boxes().size(), 1u);
     EXPECT_EQ(shell.boxes.Boxes()[0].kind, kv::messages::Kind::Error);
-    EXPECT_EQ(shell.boxes.Boxes()[0].text, "Can't locate file: " + main.ProgramFolder() + "res/anons.htm");
+    EXPECT_EQ(shell.boxes.Boxes()[0].text,
+              "Can't locate file: " + main.ProgramFolder() + "res/anons.htm");
 
     shell.setup.program.Write("res/anons.htm", W("<p>Новое в энциклопедии</p>"));
     main.ButtonLayer1Click();

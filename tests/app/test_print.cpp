@@ -16,7 +16,8 @@ namespace {
 
 std::string Paragraphs(int count) {
     std::string text = "<html><head><title>Статья</title></head><body>\n";
-    for (int i = 0; i < count; ++i) text += "<p>Строка текста номер " + std::to_string(i) + ".</p>\n";
+    for (int i = 0; i < count; ++i)
+        text += "<p>Строка текста номер " + std::to_string(i) + ".</p>\n";
     return text + "</body></html>\n";
 }
 

@@ -68,13 +68,15 @@ struct SearchShell {
     // until it answers true or the search ends; call before Enter.
     void DuringSearch(std::function<bool()> step) {
         step_ = std::move(step);
-        QMetaObject::invokeMethod(&Search(), [this] { Step(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &Search(), [this] { Step(); }, Qt::QueuedConnection);
     }
 
 private:
     void Step() {
         if (!step_() && Search().FindFile1.Busy())
-            QMetaObject::invokeMethod(&Search(), [this] { Step(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                &Search(), [this] { Step(); }, Qt::QueuedConnection);
     }
     std::function<bool()> step_;
 };
@@ -91,7 +93,8 @@ auto ManyArticles(int count) {
 
 void Fruit(kvtest::Installation& setup) {
     setup.Article("Яблоко", "<p>Здесь идёт поиск Яблок. Abc.</p>");
-    setup.program.Write("inside/Яблоко/sorta.htm", W("<p>ещё один поиск</p>") + std::string(2030, ' '));
+    setup.program.Write("inside/Яблоко/sorta.htm",
+                        W("<p>ещё один поиск</p>") + std::string(2030, ' '));
     setup.program.Write("inside/Яблоко/notes.txt", W("поиск"));
     setup.Article("Груша", "<p>Груши. ABC.</p>");
     setup.Article("Слива", "");
@@ -160,8 +163,8 @@ TEST(SearchWindow, EmptyPhraseListsEveryArticleFile) {
     SearchShell shell(Fruit);
     shell.Enter("");
     EXPECT_EQ(shell.Header(), W(" \"\" найденно в следующих разделах:"));
-    EXPECT_EQ(shell.FolderNames(), (std::multiset<std::string>{W("Груша"), W("Слива"), W("Яблоко"),
-                                                                W("Яблоко")}));
+    EXPECT_EQ(shell.FolderNames(),
+              (std::multiset<std::string>{W("Груша"), W("Слива"), W("Яблоко"), W("Яблоко")}));
 }
 
 // Latin and Cyrillic case both fold, and the window finds what `kvtool search` finds.
@@ -171,8 +174,8 @@ TEST(SearchWindow, PhraseInAnotherLetterCaseFindsTheSameFilesAsTheCommandLine) {
         shell.Enter(phrase);
         std::set<std::string> listed;
         for (int row = 0; row < shell.Rows(); ++row)
-            listed.insert(kv::HitPath(shell.Cell(row, TForm4::colFolder),
-                                      shell.Cell(row, TForm4::colFile)));
+            listed.insert(
+                kv::HitPath(shell.Cell(row, TForm4::colFolder), shell.Cell(row, TForm4::colFile)));
         std::set<std::string> found;
         kv::ArticleSearch command{shell.Inside(), W(phrase)};
         kv::RunArticleSearch(command, [&found](const std::string& path) { found.insert(path); });
@@ -256,8 +259,10 @@ TEST(SearchWindow, ClosingOrEscStopsASearchAndTheListKeepsItsHits) {
         SearchShell shell(ManyArticles(40));
         shell.DuringSearch([&] {
             if (shell.Rows() < 2) return false;
-            if (close) shell.Search().Image3Click();
-            else SearchShell::PressKey(shell.Search().containing, Qt::Key_Escape);
+            if (close)
+                shell.Search().Image3Click();
+            else
+                SearchShell::PressKey(shell.Search().containing, Qt::Key_Escape);
             return true;
         });
         shell.Enter("альфа");

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QEventLoop>
-#include <filesystem>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
 
 #include "app/startup.h"
 #include "platform/codec.h"
@@ -18,7 +18,9 @@ namespace {
 
 using kvtest::Installation;
 
-std::string Dump(const kv::TContentsTreeView& view) { return view.Dump().toStdString(); }
+std::string Dump(const kv::TContentsTreeView& view) {
+    return view.Dump().toStdString();
+}
 
 }  // namespace
 
@@ -89,7 +91,8 @@ TEST(Startup, UnreadableArticleIsSkippedAndReportedOnceAfterTheTreeLoads) {
     Installation setup;
     setup.Article("Хорошая", "<a name=\"Тема\">\n");
     setup.program.MakeFolder("inside/Битая");
-    fs::create_symlink(setup.program.Path() / "nowhere", setup.program.Path() / "inside/Битая/index.htm");
+    fs::create_symlink(setup.program.Path() / "nowhere",
+                       setup.program.Path() / "inside/Битая/index.htm");
     kvtest::MessageRecorder boxes;
     auto windows = kv::CreateWindowSet(setup.Folders());
     ASSERT_EQ(boxes.Boxes().size(), 1u);

@@ -9,13 +9,16 @@ namespace kvtest {
 namespace fs = std::filesystem;
 
 MessageRecorder::MessageRecorder(kv::messages::Answer answer) {
-    previous_ = kv::messages::setHook([this, answer](kv::messages::Kind kind, const std::string& text) {
-        boxes_.push_back({kind, text});
-        return answer;
-    });
+    previous_ =
+        kv::messages::setHook([this, answer](kv::messages::Kind kind, const std::string& text) {
+            boxes_.push_back({kind, text});
+            return answer;
+        });
 }
 
-MessageRecorder::~MessageRecorder() { kv::messages::setHook(std::move(previous_)); }
+MessageRecorder::~MessageRecorder() {
+    kv::messages::setHook(std::move(previous_));
+}
 
 TempFolder::TempFolder() = default;
 
@@ -39,7 +42,9 @@ std::string ReadFile(const fs::path& file) {
     return text.str();
 }
 
-std::string W(std::string_view utf8) { return kv::cp1251::fromUtf8(utf8); }
+std::string W(std::string_view utf8) {
+    return kv::cp1251::fromUtf8(utf8);
+}
 
 CurrentFolderGuard::CurrentFolderGuard() : saved_(fs::current_path()) {}
 CurrentFolderGuard::~CurrentFolderGuard() {

@@ -71,8 +71,10 @@ TEST(PhraseMatcher, AgreesWithAPlainSearchOnRandomTexts) {
             text.replace(random() % (text.size() - phrase.size() + 1), phrase.size(), phrase);
         }
         std::string foldedText = text, foldedPhrase = phrase;
-        for (char& c : foldedText) c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
-        for (char& c : foldedPhrase) c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
+        for (char& c : foldedText)
+            c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
+        for (char& c : foldedPhrase)
+            c = static_cast<char>(fold(static_cast<unsigned char>(c), cyrillic));
         EXPECT_EQ(Found(text, phrase, true, cyrillic),
                   foldedText.find(foldedPhrase) != std::string::npos)
             << "text '" << text << "' phrase '" << phrase << "'";

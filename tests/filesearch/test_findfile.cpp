@@ -1,8 +1,8 @@
 // TFindFile on the calling thread: properties, the walk, the filter and the events.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,7 +100,8 @@ TEST_F(FindFileSearch, WalksSubfoldersButNeverDotNames) {
     for (const auto& folder : recorder_.folders) EXPECT_EQ(folder.find("/.git"), std::string::npos);
     // Files of a folder are reported before its subfolders are searched.
     const auto at = [&](const std::string& hit) {
-        return std::find(recorder_.hits.begin(), recorder_.hits.end(), hit) - recorder_.hits.begin();
+        return std::find(recorder_.hits.begin(), recorder_.hits.end(), hit) -
+               recorder_.hits.begin();
     };
     EXPECT_LT(at(root + "/a/index.htm"), at(root + "/a/b/INDEX.HTM"));
 }
@@ -272,13 +273,13 @@ TEST_F(FindFileSearch, ModifiedBoundsWithAndWithoutTimeParts) {
         Run(finder);
         return recorder_.hits.size();
     };
-    EXPECT_EQ(hits(0, day), 1u);                 // the same date
+    EXPECT_EQ(hits(0, day), 1u);  // the same date
     EXPECT_EQ(hits(0, day - 1), 0u);
-    EXPECT_EQ(hits(0, day + 0.5), 0u);           // noon: the file is later
+    EXPECT_EQ(hits(0, day + 0.5), 0u);  // noon: the file is later
     EXPECT_EQ(hits(0, day + 0.75), 1u);
     EXPECT_EQ(hits(day, 0), 1u);
     EXPECT_EQ(hits(day + 1, 0), 0u);
-    EXPECT_EQ(hits(0.5, 0), 1u);                 // time of day at least noon
+    EXPECT_EQ(hits(0.5, 0), 1u);  // time of day at least noon
     EXPECT_EQ(hits(0.7, 0), 0u);
     EXPECT_EQ(hits(0, 0.7), 1u);
     EXPECT_EQ(hits(0, 0.5), 0u);

@@ -115,9 +115,9 @@ TEST_F(TargetList, SemicolonForms) {
     EXPECT_EQ(BuildTargetList("/a;;/b", "x.y"),
               (std::vector<std::string>{"/a/x.y", current_ + "x.y", "/b/x.y"}));
     EXPECT_EQ(BuildTargetList("/a;;", "x.y"), std::vector<std::string>{"/a/x.y"});
-    EXPECT_EQ(BuildTargetList("Sub;../q/", "x.y"),
-              (std::vector<std::string>{current_ + "Sub/x.y",
-                                        ExpandFolder(current_ + "..") + "q/x.y"}));
+    EXPECT_EQ(
+        BuildTargetList("Sub;../q/", "x.y"),
+        (std::vector<std::string>{current_ + "Sub/x.y", ExpandFolder(current_ + "..") + "q/x.y"}));
 }
 
 TEST_F(TargetList, DuplicatesDifferingInLatinCaseGiveOneTarget) {

@@ -208,7 +208,8 @@ TEST(ArticleSearch, SameFullPathsThreadedAndNot) {
             RunArticleSearch(search, [&hits](const std::string& path) { hits.push_back(path); });
             std::sort(hits.begin(), hits.end());
             std::vector<std::string> expected{root + kvtest::W("/Статья 2/index.htm")};
-            if (foldCyrillic) expected.insert(expected.begin(), root + kvtest::W("/Статья 1/index.htm"));
+            if (foldCyrillic)
+                expected.insert(expected.begin(), root + kvtest::W("/Статья 1/index.htm"));
             EXPECT_EQ(hits, expected) << threaded << foldCyrillic;
         }
     }

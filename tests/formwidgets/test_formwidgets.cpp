@@ -46,8 +46,9 @@ struct Page : ::testing::Test {
 };
 
 TEST_F(Page, WidgetsStandWhereTheControlsWerePainted) {
-    std::string html = "<form><input name=a value=one> <input type=hidden name=h>"
-                       "<input type=checkbox name=c><select name=s><option>x<option>y</select>";
+    std::string html =
+        "<form><input name=a value=one> <input type=hidden name=h>"
+        "<input type=checkbox name=c><select name=s><option>x<option>y</select>";
     for (int i = 0; i < 100; ++i) html += "<br>";
     Load(html + "<input name=low></form>");
     Paint();
@@ -58,8 +59,8 @@ TEST_F(Page, WidgetsStandWhereTheControlsWerePainted) {
     auto* edit = Widget<QLineEdit>(0);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->parentWidget(), &panel);
-    EXPECT_EQ(edit->geometry(), QRect(Control(0).Left, Control(0).PaintedY, Control(0).Width,
-                                      Control(0).Height));
+    EXPECT_EQ(edit->geometry(),
+              QRect(Control(0).Left, Control(0).PaintedY, Control(0).Width, Control(0).Height));
     EXPECT_FALSE(edit->isHidden());
     // Scrolled down: the upper widgets hide, the low control gets its widget.
     doc.SetScrollTop(Control(4).Top - 100);
@@ -72,11 +73,12 @@ TEST_F(Page, WidgetsStandWhereTheControlsWerePainted) {
 }
 
 TEST_F(Page, ValuesTravelBothWays) {
-    Load("<form><input name=a value=one><input type=radio name=r value=1 checked>"
-         "<input type=radio name=r value=2><input type=checkbox name=c>"
-         "<select name=s><option>x<option selected>y<option>z</select>"
-         "<select name=m multiple><option>p<option>q</select>"
-         "<textarea name=t>first\nsecond</textarea><input type=reset></form>");
+    Load(
+        "<form><input name=a value=one><input type=radio name=r value=1 checked>"
+        "<input type=radio name=r value=2><input type=checkbox name=c>"
+        "<select name=s><option>x<option selected>y<option>z</select>"
+        "<select name=m multiple><option>p<option>q</select>"
+        "<textarea name=t>first\nsecond</textarea><input type=reset></form>");
     Paint();
     ASSERT_EQ(widgets.Count(), 8);
     auto* edit = Widget<QLineEdit>(0);
@@ -101,10 +103,10 @@ TEST_F(Page, ValuesTravelBothWays) {
     list->item(1)->setSelected(true);
     text->setPlainText("new");
     ThtmlForm& form = *doc.Forms.at(0);
-    EXPECT_EQ(form.Results(), (std::vector<std::string>{"a=" + kvtest::W("два"), "r=2", "c=on", "s=z",
-                                                          "m=q", "t=new"}));
+    EXPECT_EQ(form.Results(), (std::vector<std::string>{"a=" + kvtest::W("два"), "r=2", "c=on",
+                                                        "s=z", "m=q", "t=new"}));
     EXPECT_FALSE(first->isChecked());  // the form keeps one radio button of a group checked
-    second->click();                    // clicking the checked one leaves it checked
+    second->click();                   // clicking the checked one leaves it checked
     EXPECT_TRUE(second->isChecked());
     // A reset goes back into the widgets.
     reset->click();

@@ -74,7 +74,8 @@ std::vector<std::uint8_t> MakePixels(int width, int height, int depth, int seed)
     return pixels;
 }
 
-std::string EncodeLZW(const std::vector<std::uint8_t>& pixels, int minCodeSize, bool clearWhenFull) {
+std::string EncodeLZW(const std::vector<std::uint8_t>& pixels, int minCodeSize,
+                      bool clearWhenFull) {
     BitWriter writer;
     const int clear = 1 << minCodeSize;
     // dictionary[prefix * 256 + c] = generation << 16 | code
@@ -97,7 +98,8 @@ std::string EncodeLZW(const std::vector<std::uint8_t>& pixels, int minCodeSize, 
         }
         writer.Put(prefix, codeSize);
         if (next < 4096) {
-            dictionary[static_cast<std::size_t>(prefix) * 256 + c] = (generation << 16) | static_cast<std::uint32_t>(next);
+            dictionary[static_cast<std::size_t>(prefix) * 256 + c] =
+                (generation << 16) | static_cast<std::uint32_t>(next);
             ++next;
             if (next > (1 << codeSize) && codeSize < 12) ++codeSize;
             if (next == 4096 && clearWhenFull) {
@@ -128,7 +130,8 @@ std::string EncodeGif(const GifFile& file) {
     PutWord(out, file.width);
     PutWord(out, file.height);
     int packed = 0;
-    if (file.globalDepth > 0) packed = 0x80 | ((file.globalDepth - 1) << 4) | (file.globalDepth - 1);
+    if (file.globalDepth > 0)
+        packed = 0x80 | ((file.globalDepth - 1) << 4) | (file.globalDepth - 1);
     out += static_cast<char>(packed);
     out += '\0';
     out += '\0';
@@ -152,7 +155,8 @@ std::string EncodeGif(const GifFile& file) {
         }
         if (frame.control) {
             out += "\x21\xF9\x04";
-            out += static_cast<char>(((frame.disposal & 7) << 2) | (frame.transparentIndex >= 0 ? 1 : 0));
+            out += static_cast<char>(((frame.disposal & 7) << 2) |
+                                     (frame.transparentIndex >= 0 ? 1 : 0));
             PutWord(out, frame.delayCs);
             out += static_cast<char>(frame.transparentIndex >= 0 ? frame.transparentIndex : 0);
             out += '\0';
@@ -176,10 +180,13 @@ std::string EncodeGif(const GifFile& file) {
             static const int starts[4] = {0, 4, 2, 1}, steps[4] = {8, 8, 4, 2};
             for (int pass = 0; pass < 4; ++pass)
                 for (int y = starts[pass]; y < frame.height; y += steps[pass])
-                    stream.insert(stream.end(), frame.pixels.begin() + static_cast<std::ptrdiff_t>(y) * frame.width,
-                                  frame.pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * frame.width);
+                    stream.insert(
+                        stream.end(),
+                        frame.pixels.begin() + static_cast<std::ptrdiff_t>(y) * frame.width,
+                        frame.pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * frame.width);
         }
-        const int minCodeSize = frame.minCodeSize > 0 ? frame.minCodeSize : std::max(2, DepthFor(frame, file));
+        const int minCodeSize =
+            frame.minCodeSize > 0 ? frame.minCodeSize : std::max(2, DepthFor(frame, file));
         out += EncodeLZW(stream, minCodeSize, frame.clearWhenFull);
     }
     if (file.trailer) out += '\x3B';

@@ -1,9 +1,10 @@
 #include "tests/images/imagefiles.h"
 
+#include <jpeglib.h>
+
 #include <QBuffer>
 #include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
 #include <vector>
 
 namespace kvtest {

@@ -20,7 +20,8 @@ TBitmap Solid(int w, int h, kv::TColor colour) {
 }
 
 TEST(Bitmap, FormatsRowsAndStride) {
-    TBitmap colour(5, 3, TPixelFormat::pf32bit), indexed(5, 3, TPixelFormat::pf8bit), mask(33, 2, TPixelFormat::pfMono);
+    TBitmap colour(5, 3, TPixelFormat::pf32bit), indexed(5, 3, TPixelFormat::pf8bit),
+        mask(33, 2, TPixelFormat::pfMono);
     EXPECT_EQ(20, colour.Stride());
     EXPECT_EQ(8, indexed.Stride());
     EXPECT_EQ(8, mask.Stride());

@@ -20,12 +20,12 @@ TEST(Palette, ThePaletteHasItsExactEntries) {
     EXPECT_EQ(RGBColor(0, 0, 0), p[0].Color());
     EXPECT_EQ(RGBColor(166, 202, 240), p[9].Color());
     EXPECT_EQ(RGBColor(55, 55, 55), p[10].Color());
-    EXPECT_EQ(RGBColor(55, 55, 115), p[11].Color());    // blue fastest
+    EXPECT_EQ(RGBColor(55, 55, 115), p[11].Color());       // blue fastest
     EXPECT_EQ(RGBColor(115, 55, 55), p[10 + 36].Color());  // red slowest
     EXPECT_EQ(RGBColor(255, 255, 235), p[224].Color());    // the cube without white
     EXPECT_EQ(RGBColor(135, 135, 135), p[225].Color());
     EXPECT_EQ(RGBColor(160, 160, 160), p[230].Color());
-    EXPECT_EQ(RGBColor(170, 170, 170), p[231].Color());    // 165 is on the cube already
+    EXPECT_EQ(RGBColor(170, 170, 170), p[231].Color());  // 165 is on the cube already
     EXPECT_EQ(RGBColor(250, 250, 250), p[245].Color());
     EXPECT_EQ(RGBColor(255, 251, 240), p[246].Color());
     EXPECT_EQ(kv::kWhite, p[255].Color());
@@ -69,18 +69,23 @@ TEST(ColorLookup, FastLookupCellsFirstEntryAndStrictlyCloser) {
 TEST(Dithering, PaletteColoursPassUnchangedWithoutSpreadingError) {
     TBitmap picture(23, 11, TPixelFormat::pf32bit);
     for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 23; ++x) picture.SetPixel(x, y, kv::ThePalette()[static_cast<std::size_t>((x * 7 + y * 13) % 256)].Color());
-    const TBitmap reduced = kv::ReduceColors(picture, kv::TReducePalette::rpShared, kv::TDitherMode::dmFloydSteinberg);
+        for (int x = 0; x < 23; ++x)
+            picture.SetPixel(
+                x, y, kv::ThePalette()[static_cast<std::size_t>((x * 7 + y * 13) % 256)].Color());
+    const TBitmap reduced =
+        kv::ReduceColors(picture, kv::TReducePalette::rpShared, kv::TDitherMode::dmFloydSteinberg);
     ASSERT_EQ(TPixelFormat::pf8bit, reduced.Format());
     EXPECT_EQ(kv::ThePalette(), reduced.Palette());
     for (int y = 0; y < 11; ++y)
-        for (int x = 0; x < 23; ++x) ASSERT_EQ(picture.Pixel(x, y), reduced.Pixel(x, y)) << x << "," << y;
+        for (int x = 0; x < 23; ++x)
+            ASSERT_EQ(picture.Pixel(x, y), reduced.Pixel(x, y)) << x << "," << y;
 }
 
 TEST(Dithering, MidGreyOnTheCubeAlternatesInASerpentine) {
     TBitmap grey(32, 32, TPixelFormat::pf32bit);
     grey.Fill(RGBColor(128, 128, 128));
-    const TBitmap reduced = kv::ReduceColors(grey, kv::TReducePalette::rpNetscape, kv::TDitherMode::dmFloydSteinberg);
+    const TBitmap reduced =
+        kv::ReduceColors(grey, kv::TReducePalette::rpNetscape, kv::TDitherMode::dmFloydSteinberg);
     const int low = 36 * 2 + 6 * 2 + 2, high = 36 * 3 + 6 * 3 + 3;  // 102 and 153 greys
     std::set<std::uint32_t> seen;
     long sum = 0;
@@ -99,7 +104,8 @@ TEST(Dithering, MidGreyOnTheCubeAlternatesInASerpentine) {
     EXPECT_EQ(static_cast<std::uint32_t>(high), reduced.Value(30, 1));
     EXPECT_EQ(static_cast<std::uint32_t>(high), reduced.Value(0, 1));
     // Nearest colour alone gives one flat level.
-    const TBitmap flat = kv::ReduceColors(grey, kv::TReducePalette::rpNetscape, kv::TDitherMode::dmNearest);
+    const TBitmap flat =
+        kv::ReduceColors(grey, kv::TReducePalette::rpNetscape, kv::TDitherMode::dmNearest);
     for (int x = 0; x < 32; ++x) EXPECT_EQ(static_cast<std::uint32_t>(low), flat.Value(x, 31));
 }
 
@@ -152,9 +158,11 @@ TEST(DIB, RowAddressingColourTableAndErrors) {
     };
     EXPECT_EQ("Scan line index out of range", message([&] { topDown.ScanLine(2); }));
     EXPECT_EQ("Scan line index out of range", message([&] { topDown.ScanLine(-1); }));
-    EXPECT_EQ("Bitmap image is not valid", message([] { kv::TDIBReader(nullptr, kv::TDIBFormat::pf24bit); }));
+    EXPECT_EQ("Bitmap image is not valid",
+              message([] { kv::TDIBReader(nullptr, kv::TDIBFormat::pf24bit); }));
     TBitmap picture(2, 2, TPixelFormat::pf32bit);
-    EXPECT_EQ("Invalid pixel format", message([&] { kv::TDIBReader(&picture, kv::TDIBFormat::pfDevice); }));
+    EXPECT_EQ("Invalid pixel format",
+              message([&] { kv::TDIBReader(&picture, kv::TDIBFormat::pfDevice); }));
     kv::TDIBReader reader(&picture, kv::TDIBFormat::pf24bit);
     EXPECT_EQ("Scan line index out of range", message([&] { reader.ScanLine(2); }));
 }

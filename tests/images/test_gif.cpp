@@ -28,7 +28,9 @@ struct Decoded {
     std::vector<DecodedFrame> frames;
 };
 
-int MapDisposal(int raw) { return (raw == 0 || raw == 1 || raw == 3) ? raw : 2; }
+int MapDisposal(int raw) {
+    return (raw == 0 || raw == 1 || raw == 3) ? raw : 2;
+}
 
 struct Reader {
     const std::string* bytes;
@@ -36,7 +38,8 @@ struct Reader {
 };
 int ReadFromMemory(GifFileType* gif, GifByteType* out, int length) {
     auto* reader = static_cast<Reader*>(gif->UserData);
-    const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
+    const std::size_t count =
+        std::min<std::size_t>(static_cast<std::size_t>(length), reader->bytes->size() - reader->at);
     std::memcpy(out, reader->bytes->data() + reader->at, count);
     reader->at += count;
     return static_cast<int>(count);
@@ -68,10 +71,17 @@ Decoded WithGiflib(const std::string& bytes) {
             GraphicsControlBlock control{};
             DGifSavedExtensionToGCB(gif, i, &control);
             const GifImageDesc& d = image.ImageDesc;
-            DecodedFrame frame{d.Left, d.Top, d.Width, d.Height, d.Interlace,
-                               MapDisposal(control.DisposalMode), control.DelayTime * 10,
-                               control.TransparentColor, {}};
-            frame.indexes.assign(image.RasterBits, image.RasterBits + static_cast<std::size_t>(d.Width) * d.Height);
+            DecodedFrame frame{d.Left,
+                               d.Top,
+                               d.Width,
+                               d.Height,
+                               d.Interlace,
+                               MapDisposal(control.DisposalMode),
+                               control.DelayTime * 10,
+                               control.TransparentColor,
+                               {}};
+            frame.indexes.assign(image.RasterBits,
+                                 image.RasterBits + static_cast<std::size_t>(d.Width) * d.Height);
             result.width = std::max(result.width, d.Left + d.Width);
             result.height = std::max(result.height, d.Top + d.Height);
             result.frames.push_back(std::move(frame));
@@ -93,8 +103,8 @@ Decoded WithOurs(const std::string& bytes) {
     result.loop = gif.LoopCount();
     for (int i = 1; i <= gif.FrameCount(); ++i) {
         const kv::TgfFrame& f = gif.Frame(i);
-        result.frames.push_back({f.Left, f.Top, f.Width, f.Height, f.Interlaced, f.Disposal, f.Delay,
-                                 f.Transparent ? f.TransparentIndex : -1, f.Indexes});
+        result.frames.push_back({f.Left, f.Top, f.Width, f.Height, f.Interlaced, f.Disposal,
+                                 f.Delay, f.Transparent ? f.TransparentIndex : -1, f.Indexes});
     }
     return result;
 }
@@ -109,7 +119,8 @@ void ExpectSame(const std::string& bytes, const std::string& what) {
     EXPECT_EQ(reference.height, ours.height);
     EXPECT_EQ(reference.loop, ours.loop);
     ASSERT_EQ(reference.frames.size(), ours.frames.size());
-    for (std::size_t i = 0; i < ours.frames.size(); ++i) EXPECT_TRUE(reference.frames[i] == ours.frames[i]) << "frame " << i + 1;
+    for (std::size_t i = 0; i < ours.frames.size(); ++i)
+        EXPECT_TRUE(reference.frames[i] == ours.frames[i]) << "frame " << i + 1;
 }
 
 GifFrame Frame(int width, int height, int depth, int seed = 0) {
@@ -154,7 +165,8 @@ TEST(GifDecoder, MatchesGiflibOnTransparencyInterlacingAndLocalTables) {
         GifFile plain = Still(13, height, 5), interlaced = plain;
         interlaced.frames[0].interlaced = true;
         ExpectSame(EncodeGif(interlaced), "interlaced height " + std::to_string(height));
-        EXPECT_EQ(WithOurs(EncodeGif(plain)).frames[0].indexes, WithOurs(EncodeGif(interlaced)).frames[0].indexes);
+        EXPECT_EQ(WithOurs(EncodeGif(plain)).frames[0].indexes,
+                  WithOurs(EncodeGif(interlaced)).frames[0].indexes);
     }
 
     GifFile local = Still(20, 20, 2);
@@ -234,7 +246,8 @@ TEST(GifDecoder, EarlyEndCodeLeavesTheRestZeroAndLeadingClearsAreSkipped) {
     std::string bytes = EncodeGif(file);
     const std::string good = kvtest::EncodeLZW(file.frames[0].pixels, 2);
     // clear, clear, 3, 2, end: two pixels, then zeros.
-    bytes.replace(bytes.find(good), good.size(), kvtest::RawLZW(2, {{4, 3}, {4, 3}, {3, 3}, {2, 3}, {5, 3}}));
+    bytes.replace(bytes.find(good), good.size(),
+                  kvtest::RawLZW(2, {{4, 3}, {4, 3}, {3, 3}, {2, 3}, {5, 3}}));
     kv::TGIFImage gif;
     gif.SetKeepIndexes(true);
     ASSERT_TRUE(gif.LoadFromStream(bytes));
@@ -292,7 +305,8 @@ public:
 };
 
 // Frames of solid colours: index i is colour i of the table below.
-std::string Animation(int frames, int loop, int delayCs, int disposal = 1, int transparentIndex = -1) {
+std::string Animation(int frames, int loop, int delayCs, int disposal = 1,
+                      int transparentIndex = -1) {
     GifFile file;
     file.width = 4;
     file.height = 4;

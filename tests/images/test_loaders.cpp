@@ -110,7 +110,8 @@ TEST(Loaders, RefuseHugeHeadersAndBrokenData) {
     folder.Write("cut.jpg", kvtest::EncodeJpeg(Picture(), false).substr(0, 30));
     folder.Write("pic.png", "\x89PNG\r\n\x1A\n0123456789abcdefghij");
     folder.Write("text.bmp", "BMnothing of the kind, really");
-    for (const char* name : {"huge.jpg", "huge.bmp", "cut.jpg", "pic.png", "text.bmp", "missing.bmp"}) {
+    for (const char* name :
+         {"huge.jpg", "huge.bmp", "cut.jpg", "pic.png", "text.bmp", "missing.bmp"}) {
         int transparency = 1;
         std::unique_ptr<TBitmap> mask;
         EXPECT_EQ(nullptr, kv::LoadImageFile(Path(folder, name), transparency, mask)) << name;
@@ -238,7 +239,8 @@ Fetch Get(kv::TStringBitmapList& cache, const std::string& name, int transparenc
           const kv::TImageRequests& requests = {}) {
     Fetch fetch;
     fetch.transparency = transparency;
-    fetch.image = cache.GetImage(name, requests, fetch.transparency, fetch.pending, fetch.cached, fetch.mask);
+    fetch.image =
+        cache.GetImage(name, requests, fetch.transparency, fetch.pending, fetch.cached, fetch.mask);
     return fetch;
 }
 
@@ -261,7 +263,8 @@ TEST(ImageCache, SharedKeysAgeingAndCapacity) {
     EXPECT_EQ(2, second.transparency);
     EXPECT_EQ(1, cache.Count());
     EXPECT_EQ(2, cache.Find(dir + "PIC.GIF")->UseCount);
-    EXPECT_EQ(kv::TStringBitmapList::KeyOf("\t" + dir + "pic.gif\n"), kv::TStringBitmapList::KeyOf(dir + "Pic.GIF"));
+    EXPECT_EQ(kv::TStringBitmapList::KeyOf("\t" + dir + "pic.gif\n"),
+              kv::TStringBitmapList::KeyOf(dir + "Pic.GIF"));
 
     Get(cache, dir + "b.bmp");
     cache.Release(dir + "pic.gif");
@@ -313,7 +316,8 @@ TEST(ImageCache, GetImageFromFiles) {
 TEST(ImageCache, GetImageFromTheHost) {
     kv::TStringBitmapList cache;
     kv::TImageRequests bitmaps;
-    bitmaps.OnBitmapRequest = [](const std::string& name, std::unique_ptr<TBitmap>& bitmap, std::int64_t& colour) {
+    bitmaps.OnBitmapRequest = [](const std::string& name, std::unique_ptr<TBitmap>& bitmap,
+                                 std::int64_t& colour) {
         if (name == "none") return;
         bitmap = std::make_unique<TBitmap>(Picture());
         if (name == "keyed") colour = RGBColor(255, 0, 0);

@@ -117,8 +117,8 @@ TEST(Png, EightBitDisplaysGetTheDitheredPicture) {
 
 TEST(Png, TruncatedAndHugePicturesFailCleanly) {
     const std::string png = kvtest::EncodePng(AlphaPicture());
-    for (std::size_t cut : {std::size_t{8}, std::size_t{20}, std::size_t{33}, png.size() / 2,
-                            png.size() - 13}) {
+    for (std::size_t cut :
+         {std::size_t{8}, std::size_t{20}, std::size_t{33}, png.size() / 2, png.size() - 13}) {
         const std::string part = png.substr(0, cut);
         int transparency = 0;
         std::unique_ptr<TBitmap> mask;

@@ -42,7 +42,8 @@ QImage Solid(int w, int h, QColor color) {
 }
 
 void Send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
     QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)),
                       type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
@@ -229,7 +230,8 @@ TEST(LayerPaint, ButtonsBlendTheirGlyphsOverWhatLiesBeneath) {
     // Its left half (mask 128, strength 255) mixes its glyph into the first button's
     // glyph beneath, which covers the strip there only where its own mask is bright.
     const auto mix = [](int d, int c) { return (d * (65536 - 128 * 255) + c * 128 * 255) / 65536; };
-    EXPECT_EQ(buffer.Pixel(5, 5), RGBColor(mix(20, 0), mix(40, 200), mix(60, 0)));  // over x 15: strip
+    EXPECT_EQ(buffer.Pixel(5, 5),
+              RGBColor(mix(20, 0), mix(40, 200), mix(60, 0)));  // over x 15: strip
     s.first->PaintToBuffer(buffer);
     EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(200, 0, 0));
     EXPECT_EQ(buffer.Pixel(15, 2), RGBColor(20, 40, 60));  // mask 0: the strip
@@ -277,8 +279,8 @@ TEST(ImageLayerDrag, DraggingShiftsThePictureWithinItsBounds) {
     layer.AutoScroll = true;
     EXPECT_TRUE(layer.HitTest({0, 0}));
     Send(&layer, QEvent::MouseButtonPress, {8, 8});
-    QMouseEvent move(QEvent::MouseMove, QPointF(3, 6), layer.mapToGlobal(QPointF(3, 6)), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(3, 6), layer.mapToGlobal(QPointF(3, 6)),
+                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&layer, &move);
     EXPECT_EQ(layer.ScrollOrigin(), QPoint(5, 2));
     QMouseEvent far(QEvent::MouseMove, QPointF(-100, -100), layer.mapToGlobal(QPointF(-100, -100)),

@@ -61,18 +61,23 @@ TEST(Mixing, MaskedGlyphAtTheEnds) {
         int m, s;
         kv::TColor expected;
     };
-    const auto mix = [](int d, int c, int m, int s) { return (d * (65536 - m * s) + c * m * s) / 65536; };
+    const auto mix = [](int d, int c, int m, int s) {
+        return (d * (65536 - m * s) + c * m * s) / 65536;
+    };
     const Case cases[] = {
         {255, 255, kInk},  // copied exactly
         {0, 255, kBase},
         {255, 0, kBase},
-        {128, 255, RGBColor(mix(100, 10, 128, 255), mix(150, 250, 128, 255), mix(200, 40, 128, 255))},
+        {128, 255,
+         RGBColor(mix(100, 10, 128, 255), mix(150, 250, 128, 255), mix(200, 40, 128, 255))},
         // Mask 255 at strength 254 is not quite the glyph colour.
-        {255, 254, RGBColor(mix(100, 10, 255, 254), mix(150, 250, 255, 254), mix(200, 40, 255, 254))},
+        {255, 254,
+         RGBColor(mix(100, 10, 255, 254), mix(150, 250, 255, 254), mix(200, 40, 255, 254))},
     };
     for (const Case& c : cases) {
         TRGBChannel b = Buffer(2, 1, kBase);
-        b.DrawGlyphMasked(kAll, QRect(0, 0, 2, 1), c.s, Flat(TChannelKind::ckMask, 2, 1, c.m), glyph);
+        b.DrawGlyphMasked(kAll, QRect(0, 0, 2, 1), c.s, Flat(TChannelKind::ckMask, 2, 1, c.m),
+                          glyph);
         EXPECT_EQ(b.Pixel(1, 0), c.expected) << c.m << " " << c.s;
     }
     // A mask of another size than the glyph draws nothing.
@@ -128,10 +133,10 @@ TEST(Mixing, ShadeFrameStretchesTheMaskAsAFrame) {
     mask.SetValue(2, 0, 255);  // middle of the top row: brightens the top edge's middle run
     TRGBChannel b = Buffer(9, 8, RGBColor(100, 100, 100));
     b.ShadeFrame(kAll, QRect(0, 0, 9, 8), mask);
-    EXPECT_EQ(b.Pixel(0, 0), kv::kBlack);  // corner
+    EXPECT_EQ(b.Pixel(0, 0), kv::kBlack);               // corner
     EXPECT_EQ(b.Pixel(4, 0), RGBColor(253, 253, 253));  // top middle run from column 2
     EXPECT_EQ(b.Pixel(4, 4), RGBColor(100, 100, 100));  // inside: middle row, 127
-    EXPECT_EQ(b.Pixel(0, 4), kv::kBlack);  // left edge repeats the middle row's left
+    EXPECT_EQ(b.Pixel(0, 4), kv::kBlack);               // left edge repeats the middle row's left
     EXPECT_EQ(b.Pixel(8, 7), kv::kBlack);
     // A rectangle smaller than the mask is left alone.
     TRGBChannel small = Buffer(4, 4, kBase);
@@ -155,7 +160,8 @@ TEST(Mixing, PaintMaskPlacesShadesOrFills) {
     EXPECT_EQ(tiled.Pixel(0, 3), kInk);
     // A colour-kind picture is no mask.
     TRGBChannel glyph = Buffer(2, 2, kBase);
-    glyph.PaintMask(kAll, QRect(0, 0, 2, 2), kv::aCenter, Flat(TChannelKind::ckColor, 2, 2, 255), kInk);
+    glyph.PaintMask(kAll, QRect(0, 0, 2, 2), kv::aCenter, Flat(TChannelKind::ckColor, 2, 2, 255),
+                    kInk);
     EXPECT_EQ(glyph.Pixel(0, 0), kBase);
 }
 

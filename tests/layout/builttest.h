@@ -44,7 +44,6 @@ struct Built {
     }
 };
 
-
 template <class T>
 void CollectAll(const std::vector<std::unique_ptr<TSectionBase>>& list, std::vector<T*>& out) {
     for (const auto& s : list) {

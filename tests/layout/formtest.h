@@ -36,7 +36,9 @@ struct FormDoc {
     }
     TFormControlObj& Control(std::size_t i) const { return *doc.FormControlList.at(i); }
     template <class T>
-    T& As(std::size_t i) const { return dynamic_cast<T&>(Control(i)); }
+    T& As(std::size_t i) const {
+        return dynamic_cast<T&>(Control(i));
+    }
 
     // Every text section, tables and blocks included, in document order.
     std::vector<TSection*> Texts() const {

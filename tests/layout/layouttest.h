@@ -44,6 +44,8 @@ struct Doc {
     }
 };
 
-inline std::string Text(const TSection& s) { return s.Text; }
+inline std::string Text(const TSection& s) {
+    return s.Text;
+}
 
 }  // namespace kv::test

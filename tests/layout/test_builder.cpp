@@ -56,7 +56,9 @@ TEST(Builder, BreaksHeadingsAndRules) {
     Built b("<p>a<br>b</p><h7>not</h7><h2>Head</h2><hr>");
     const auto texts = b.Texts();
     ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[0]->Text, "a\x08" "b");
+    EXPECT_EQ(texts[0]->Text,
+              "a\x08"
+              "b");
     EXPECT_EQ(texts[1]->Text, "not");
     EXPECT_EQ(texts[2]->Text, "Head");
     EXPECT_TRUE(texts[2]->FontRuns[0].CurrentFont().Bold);
@@ -85,8 +87,9 @@ TEST(Builder, ListsNumberTheirItems) {
 }
 
 TEST(Builder, TablesLayOutTheirCells) {
-    Built b("<table border=1><tr><td>a</td><td>bb</td></tr><tr><td colspan=2>wide</td></tr>"
-            "</table>after");
+    Built b(
+        "<table border=1><tr><td>a</td><td>bb</td></tr><tr><td colspan=2>wide</td></tr>"
+        "</table>after");
     std::string painted = b.Paint();
     EXPECT_NE(painted.find("\"a\""), std::string::npos);
     EXPECT_NE(painted.find("\"wide\""), std::string::npos);
@@ -95,8 +98,9 @@ TEST(Builder, TablesLayOutTheirCells) {
 }
 
 TEST(Builder, ImageMapsAndImages) {
-    Built b("<map name=\"M\"><area shape=rect coords=\"0,0,9,9\" href=\"a.htm\"></map>"
-            "<img src=\"none.gif\" usemap=\"#m\" alt=\"x\">");
+    Built b(
+        "<map name=\"M\"><area shape=rect coords=\"0,0,9,9\" href=\"a.htm\"></map>"
+        "<img src=\"none.gif\" usemap=\"#m\" alt=\"x\">");
     ASSERT_EQ(b.doc.ImageMaps.size(), 1u);
     EXPECT_EQ(b.doc.FindMap("M"), b.doc.ImageMaps[0].get());
     Built unclosed("<map name=\"M\"><area shape=rect coords=\"0,0,9,9\">");
@@ -109,7 +113,8 @@ TEST(Builder, ReferencePairsPaintAlike) {
     Built aligned("<p align=center>middle</p>");
     auto texts = [](const std::string& painted) {
         std::string out;
-        for (std::size_t p = painted.find("TEXT"); p != std::string::npos; p = painted.find("TEXT", p + 1))
+        for (std::size_t p = painted.find("TEXT"); p != std::string::npos;
+             p = painted.find("TEXT", p + 1))
             out += painted.substr(p, painted.find('\n', p) - p) + "\n";
         return out;
     };
@@ -117,7 +122,9 @@ TEST(Builder, ReferencePairsPaintAlike) {
     const std::string a = texts(center.Paint()), b = texts(aligned.Paint());
     EXPECT_EQ(a.substr(0, a.find(' ', 5)), b.substr(0, b.find(' ', 5)));
     Built entity("a&nbsp;b");
-    Built byte("a\xA0" "b");
+    Built byte(
+        "a\xA0"
+        "b");
     EXPECT_EQ(entity.Paint(), byte.Paint());
 }
 
@@ -140,8 +147,9 @@ TEST(Builder, HostileNestingStaysBounded) {
 }
 
 TEST(Tables, RowSpansTakeTheirColumnsAndShareTheirHeight) {
-    Built b("<table cellspacing=0 cellpadding=0><tr><td rowspan=2>A<br>B<br>C<br>D</td><td>x</td>"
-            "</tr><tr><td>y</td></tr><tr><td>z</td><td>w</td></tr></table>");
+    Built b(
+        "<table cellspacing=0 cellpadding=0><tr><td rowspan=2>A<br>B<br>C<br>D</td><td>x</td>"
+        "</tr><tr><td>y</td></tr><tr><td>z</td><td>w</td></tr></table>");
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->Rows.size(), 3u);
@@ -164,8 +172,9 @@ TEST(Tables, RowSpansTakeTheirColumnsAndShareTheirHeight) {
 }
 
 TEST(Tables, HostileRowSpansAreClampedToTheTable) {
-    Built b("<table><tr><td rowspan=100000>a</td><td rowspan=0>b</td><td rowspan=x>c</td></tr>"
-            "<tr><td>d</td></tr></table>");
+    Built b(
+        "<table><tr><td rowspan=100000>a</td><td rowspan=0>b</td><td rowspan=x>c</td></tr>"
+        "<tr><td>d</td></tr></table>");
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->Rows[0].Cells[0]->Rows, 2);
@@ -179,9 +188,10 @@ TEST(Tables, HostileRowSpansAreClampedToTheTable) {
 }
 
 TEST(Tables, ColoursAlignmentAndNoWrap) {
-    Built b("<table border=1 bordercolor=#FF0000 bgcolor=#00FF00 width=200 align=center>"
-            "<tr align=right bgcolor=#0000FF><td>r</td><td align=left bgcolor=#FFFF00>l</td></tr>"
-            "</table>");
+    Built b(
+        "<table border=1 bordercolor=#FF0000 bgcolor=#00FF00 width=200 align=center>"
+        "<tr align=right bgcolor=#0000FF><td>r</td><td align=left bgcolor=#FFFF00>l</td></tr>"
+        "</table>");
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->TableWidth, 200);
@@ -205,11 +215,12 @@ TEST(Tables, ColoursAlignmentAndNoWrap) {
 }
 
 TEST(Tables, FloatingTablesLetTheTextFlowBeside) {
-    Built left("<table align=left width=100 cellspacing=0><tr><td>t<br>t<br>t</td></tr></table>"
-               "next");
+    Built left(
+        "<table align=left width=100 cellspacing=0><tr><td>t<br>t<br>t</td></tr></table>"
+        "next");
     const std::string painted = left.Paint();
     EXPECT_GE(TextX(painted, "next"), 100) << painted;  // right of the table
-    EXPECT_GE(left.height, 3 * 13);  // the body reaches below the float
+    EXPECT_GE(left.height, 3 * 13);                     // the body reaches below the float
     Built right("<table align=right width=100><tr><td>t</td></tr></table>next", 400);
     TTableBlock* t = FirstTable(right);
     ASSERT_NE(t, nullptr);

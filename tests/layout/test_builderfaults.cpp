@@ -48,8 +48,9 @@ std::vector<Item> Items(Built& b) {
 }
 
 TEST(BuilderLists, ANestedListEndsAtItsOwnEndAndLeavesTheNextListsAlone) {
-    Built b("<ul><li>Fruits<ul><li>Apple</li><li>Pear</li></ul></li><li>Vegetables</li></ul>"
-            "<ol><li>one<li>two</ol>");
+    Built b(
+        "<ul><li>Fruits<ul><li>Apple</li><li>Pear</li></ul></li><li>Vegetables</li></ul>"
+        "<ol><li>one<li>two</ol>");
     const std::vector<Item> items = Items(b);
     ASSERT_EQ(items.size(), 6u);
     EXPECT_EQ(items[0].text, "Fruits");
@@ -71,8 +72,9 @@ TEST(BuilderLists, ANestedListEndsAtItsOwnEndAndLeavesTheNextListsAlone) {
 }
 
 TEST(BuilderLists, ATableInAnItemWithAListKeepsItsCells) {
-    Built b("<ul><li>x<ul><li>in</ul><table border=1><tr><td>c1</td><td>c2</td></tr></table>"
-            "<li>after</ul>");
+    Built b(
+        "<ul><li>x<ul><li>in</ul><table border=1><tr><td>c1</td><td>c2</td></tr></table>"
+        "<li>after</ul>");
     TTableBlock* table = nullptr;
     std::vector<TTableBlock*> tables;
     test::CollectAll(b.doc.Sections, tables);
@@ -106,9 +108,9 @@ TEST(BuilderLists, AnUnclosedListInACellEndsWithTheCell) {
 }
 
 TEST(BuilderLists, AnItemThatBeginsWithABlockKeepsItsMarker) {
-    for (const char* html : {"<ol><li><p>para</p><li>second</ol>",
-                             "<ol><li><h3>head</h3><li>second</ol>",
-                             "<ol><li><div>div</div><li>second</ol>"}) {
+    for (const char* html :
+         {"<ol><li><p>para</p><li>second</ol>", "<ol><li><h3>head</h3><li>second</ol>",
+          "<ol><li><div>div</div><li>second</ol>"}) {
         Built b(html);
         const std::string painted = b.Paint();
         EXPECT_NE(painted.find("\"1.\""), std::string::npos) << html << "\n" << painted;
@@ -145,8 +147,9 @@ TEST(BuilderLists, DiscCircleAndSquareMarkersDiffer) {
 }
 
 TEST(BuilderParagraphs, ClassIdAndStyleAreTheParagraphsOwn) {
-    Built b("<style>.red{color:red}.big{font-size:20pt}</style>"
-            "<p class=red><b>bold</b> rest</p><p><span class=big>s</span> rest</p>");
+    Built b(
+        "<style>.red{color:red}.big{font-size:20pt}</style>"
+        "<p class=red><b>bold</b> rest</p><p><span class=big>s</span> rest</p>");
     const auto texts = b.Texts();
     ASSERT_EQ(texts.size(), 2u);
     const TSection& first = *texts[0];
@@ -181,7 +184,7 @@ TEST(BuilderBreaks, TextAfterABreakBehindAnOverlongWordStartsANewLine) {
               wordY)
         << painted;
     const int x = TextX(painted, "second line") == -1 ? TextX(painted, "second")
-                                                       : TextX(painted, "second line");
+                                                      : TextX(painted, "second line");
     EXPECT_LT(x, 30) << painted;
 }
 
@@ -221,9 +224,8 @@ TEST(BuilderTables, ABottomCaptionStandsBelowTheGridOutsideItsFrame) {
     for (std::size_t p = painted.find("FRAME "); p != std::string::npos;
          p = painted.find("FRAME ", p + 1)) {
         int left = 0, top = 0, right = 0, bottom = 0;
-        ASSERT_EQ(std::sscanf(painted.c_str() + p, "FRAME %d %d %d %d", &left, &top, &right,
-                              &bottom),
-                  4);
+        ASSERT_EQ(
+            std::sscanf(painted.c_str() + p, "FRAME %d %d %d %d", &left, &top, &right, &bottom), 4);
         EXPECT_LE(bottom, capY) << painted;
     }
     Built top("<table border=1><caption>Cap</caption><tr><td>cell</td></tr></table>");
@@ -243,8 +245,9 @@ TEST(BuilderTables, ContentBetweenCellsIsShownBeforeTheTable) {
 }
 
 TEST(BuilderTables, BaselineAlignedCellsStartAtTheTop) {
-    Built b("<table><tr valign=baseline><td>a</td><td valign=bottom>b</td><td valign=x>c</td>"
-            "</tr><tr><td valign=middle>d</td><td valign=BASELINE>e</td></tr></table>");
+    Built b(
+        "<table><tr valign=baseline><td>a</td><td valign=bottom>b</td><td valign=x>c</td>"
+        "</tr><tr><td valign=middle>d</td><td valign=BASELINE>e</td></tr></table>");
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     EXPECT_EQ(t->Rows[0].Cells[0]->VAlign, 1);
@@ -272,8 +275,9 @@ TEST(BuilderPre, StyleInsidePreIsASheetAndParagraphsStartNewLines) {
 }
 
 TEST(BuilderHead, ProcessingInstructionsAreSkippedLikeDeclarations) {
-    Built b("<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<!DOCTYPE html>"
-            "<html><head><title>Name</title></head><body>text</body></html>");
+    Built b(
+        "<?xml version=\"1.0\" encoding=\"windows-1251\"?>\r\n<!DOCTYPE html>"
+        "<html><head><title>Name</title></head><body>text</body></html>");
     EXPECT_EQ(b.title, "Name");
     const auto texts = b.Texts();
     ASSERT_EQ(texts.size(), 1u);
@@ -297,13 +301,53 @@ TEST(BuilderImages, BlanksAroundASourceAreNotPartOfTheName) {
 // widths and painted without a crash, a hang or a lost section.
 TEST(BuilderRobustness, RandomMarkupOfListsCellsLinksAndInstructions) {
     static const char* const pieces[] = {
-        "<ul>", "<ol>", "<li>", "</li>", "</ul>", "</ol>", "<table border=1>", "<tr>", "<td>",
-        "</td>", "<th>", "</table>", "<caption align=bottom>", "</caption>", "<a href=x>",
-        "<a href=y>", "<a name=n>", "</a>", "<p class=c>", "</p>", "<br>", "<br clear=all>",
-        "<pre>", "</pre>", "<style>p{color:red}</style>", "<?xml ?>", "<?", "?>", "<div>",
-        "</div>", "<basefont size=6>", "<font size=+2>", "</font>", "<panel width=20>", "<page>",
-        "<h2>", "</h2>", "text ", "Antidisestablishmentarianism", "<img src=\" x.gif \">", "&nbsp;",
-        "<dl><dt>", "<dd>", "<blockquote>", "</blockquote>", "<center>", "</center>",
+        "<ul>",
+        "<ol>",
+        "<li>",
+        "</li>",
+        "</ul>",
+        "</ol>",
+        "<table border=1>",
+        "<tr>",
+        "<td>",
+        "</td>",
+        "<th>",
+        "</table>",
+        "<caption align=bottom>",
+        "</caption>",
+        "<a href=x>",
+        "<a href=y>",
+        "<a name=n>",
+        "</a>",
+        "<p class=c>",
+        "</p>",
+        "<br>",
+        "<br clear=all>",
+        "<pre>",
+        "</pre>",
+        "<style>p{color:red}</style>",
+        "<?xml ?>",
+        "<?",
+        "?>",
+        "<div>",
+        "</div>",
+        "<basefont size=6>",
+        "<font size=+2>",
+        "</font>",
+        "<panel width=20>",
+        "<page>",
+        "<h2>",
+        "</h2>",
+        "text ",
+        "Antidisestablishmentarianism",
+        "<img src=\" x.gif \">",
+        "&nbsp;",
+        "<dl><dt>",
+        "<dd>",
+        "<blockquote>",
+        "</blockquote>",
+        "<center>",
+        "</center>",
     };
     std::mt19937 random(1208);
     for (int round = 0; round < 1000; ++round) {

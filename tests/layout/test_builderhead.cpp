@@ -71,10 +71,13 @@ TEST(HeadElements, MetaBeforeContentOnly) {
     THtmlBuilder builder(d.doc);
     std::vector<MetaCall> calls;
     builder.OnMeta = [&](THtmlView*, const std::string& h, const std::string& n,
-                         const std::string& c) { calls.push_back({h, n, c}); };
-    d.Load("<meta name=author content=\"Me\"><meta http-equiv=\"Content-Type\" "
-           "content=\"text/html; charset=Windows-1252\">text<meta name=late content=x>",
-           &builder);
+                         const std::string& c) {
+        calls.push_back({h, n, c});
+    };
+    d.Load(
+        "<meta name=author content=\"Me\"><meta http-equiv=\"Content-Type\" "
+        "content=\"text/html; charset=Windows-1252\">text<meta name=late content=x>",
+        &builder);
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].name, "author");
     EXPECT_EQ(calls[0].content, "Me");
@@ -93,15 +96,17 @@ TEST(HeadElements, BackgroundSoundBeforeContentOnly) {
         EXPECT_FALSE(terminate);
         sounds.emplace_back(src, loop);
     };
-    d.Load("<bgsound src=\"a.wav\" loop=3><bgsound src=b.wav><bgsound loop=2>"
-           "text<bgsound src=late.wav>",
-           &builder);
+    d.Load(
+        "<bgsound src=\"a.wav\" loop=3><bgsound src=b.wav><bgsound loop=2>"
+        "text<bgsound src=late.wav>",
+        &builder);
     EXPECT_EQ(sounds, (std::vector<std::pair<std::string, int>>{{"a.wav", 3}, {"b.wav", 1}}));
 }
 
 TEST(Scripts, WithoutHandlerTheTextIsSkipped) {
-    FormDoc d("before<script language=js>if (a < b) document.write(\"<b>x</b>\");</script>"
-              " after");
+    FormDoc d(
+        "before<script language=js>if (a < b) document.write(\"<b>x</b>\");</script>"
+        " after");
     EXPECT_EQ(d.AllText(), "before after|");
     FormDoc open("before<script>never ends");
     EXPECT_EQ(open.AllText(), "before|");
@@ -117,9 +122,10 @@ TEST(Scripts, HandlerGetsTheTextWithCrLf) {
         name = n, language = l;
         scripts.push_back(s);
     };
-    d.Load("before<script name=s1 language=JavaScript>\n<!--\nif (a<b) x();\n// -->\n"
-           "</SCRIPT > after<script>tail",
-           &builder);
+    d.Load(
+        "before<script name=s1 language=JavaScript>\n<!--\nif (a<b) x();\n// -->\n"
+        "</SCRIPT > after<script>tail",
+        &builder);
     ASSERT_EQ(scripts.size(), 2u);
     EXPECT_EQ(scripts[0], "\r\n<!--\r\nif (a<b) x();\r\n// -->\r\n");
     EXPECT_EQ(name, "");

@@ -124,8 +124,9 @@ TEST(FloatBlocks, WidthComesFromTheContentWhenNotGiven) {
 }
 
 TEST(FloatBlocks, TwoLeftFloatsStackSideBySide) {
-    Floats f("<div style=\"float: left; width: 50px\">a</div>"
-             "<div style=\"float: left; width: 70px\">b</div>text");
+    Floats f(
+        "<div style=\"float: left; width: 50px\">a</div>"
+        "<div style=\"float: left; width: 70px\">b</div>text");
     const auto floats = f.Floating();
     ASSERT_EQ(floats.size(), 2u);
     EXPECT_EQ(floats[1]->X, 50);
@@ -134,8 +135,9 @@ TEST(FloatBlocks, TwoLeftFloatsStackSideBySide) {
 }
 
 TEST(FloatBlocks, AFloatThatDoesNotFitBesideGoesBelowAndAWiderOneIsNarrowed) {
-    Floats f("<div style=\"float: left; width: 200px\">a<br>a</div>"
-             "<div style=\"float: right; width: 300px\">b</div>text");
+    Floats f(
+        "<div style=\"float: left; width: 200px\">a<br>a</div>"
+        "<div style=\"float: right; width: 300px\">b</div>text");
     auto floats = f.Floating();
     ASSERT_EQ(floats.size(), 2u);
     EXPECT_EQ(floats[1]->PaintTop, floats[0]->PaintTop + 2 * 13);  // below the first one
@@ -172,8 +174,9 @@ TEST(FloatBlocks, ClearMovesLaterBlocksAndBreaksBelowTheFloat) {
 }
 
 TEST(FloatBlocks, TableWithAFloatStyleFloatsAsABlock) {
-    Floats f("<table style=\"float: right\" width=100 cellspacing=0><tr><td>t</td></tr></table>"
-             "next");
+    Floats f(
+        "<table style=\"float: right\" width=100 cellspacing=0><tr><td>t</td></tr></table>"
+        "next");
     TTableBlock* table = nullptr;
     for (const auto& s : f.doc.Sections)
         if (auto* t = dynamic_cast<TTableBlock*>(s.get())) table = t;

@@ -22,10 +22,11 @@ struct FakeWindow : TControlWindow {
 };
 
 TEST(FormControls, SizeFollowsSizeColsAndRows) {
-    FormDoc d("<input size=10><input size=20><textarea cols=10 rows=2></textarea>"
-              "<textarea cols=10 rows=5></textarea><select size=3><option>a</select>"
-              "<select size=6><option>a</select><input size=999999999>"
-              "<textarea cols=999999999 rows=999999999></textarea>");
+    FormDoc d(
+        "<input size=10><input size=20><textarea cols=10 rows=2></textarea>"
+        "<textarea cols=10 rows=5></textarea><select size=3><option>a</select>"
+        "<select size=6><option>a</select><input size=999999999>"
+        "<textarea cols=999999999 rows=999999999></textarea>");
     // Ten more characters of the 6-pixel test font; three more text rows of 13 pixels.
     EXPECT_EQ(d.Control(1).Width - d.Control(0).Width, 60);
     EXPECT_EQ(d.Control(0).Height, d.Control(1).Height);
@@ -88,9 +89,10 @@ TEST(FormControls, VerticalAlignmentInALine) {
 }
 
 TEST(FormControls, RadioGroupsKeepOneChecked) {
-    FormDoc d("<form><input type=radio name=a value=1 checked><input type=radio name=a value=2 "
-              "checked><input type=radio name=b value=x><input type=radio name=b value=y>"
-              "<input type=checkbox name=c checked><input type=checkbox name=c checked></form>");
+    FormDoc d(
+        "<form><input type=radio name=a value=1 checked><input type=radio name=a value=2 "
+        "checked><input type=radio name=b value=x><input type=radio name=b value=y>"
+        "<input type=checkbox name=c checked><input type=checkbox name=c checked></form>");
     auto radio = [&](std::size_t i) -> TCheckControl& { return d.As<TCheckControl>(i); };
     EXPECT_FALSE(radio(0).Checked);  // the last checked of a group wins
     EXPECT_TRUE(radio(1).Checked);
@@ -110,10 +112,11 @@ TEST(FormControls, RadioGroupsKeepOneChecked) {
 }
 
 TEST(FormControls, SelectItemsAndChoices) {
-    FormDoc d("<select name=one><option value=1>One<option selected>  Two  <option selected "
-              "value=3>Three</select><select name=many multiple><option selected>a</option>"
-              "<option>b<option selected value=cv>c</select><select name=none><option>first"
-              "<option>second</select>");
+    FormDoc d(
+        "<select name=one><option value=1>One<option selected>  Two  <option selected "
+        "value=3>Three</select><select name=many multiple><option selected>a</option>"
+        "<option>b<option selected value=cv>c</select><select name=none><option>first"
+        "<option>second</select>");
     auto& one = d.As<TSelectControl>(0);
     auto& many = d.As<TSelectControl>(1);
     EXPECT_EQ(one.Kind, ckComboBox);
@@ -165,13 +168,14 @@ TEST(FormControls, TextAreaContent) {
 }
 
 TEST(FormControls, ResultsFollowTheOrderOfTheControls) {
-    FormDoc d("<form action=\"send.htm\" method=post target=win enctype=plain>"
-              "<input name=a value=1><input type=hidden name=h value=2><input type=password "
-              "name=p value=pw><select name=s><option>x</select><textarea name=t>q</textarea>"
-              "<input type=checkbox name=c checked><input type=checkbox name=off>"
-              "<input type=radio name=r value=v checked><input type=reset name=rs>"
-              "<input type=button name=bt value=B><input type=submit name=go value=Go>"
-              "<input type=submit name=other value=No><input value=noname></form>");
+    FormDoc d(
+        "<form action=\"send.htm\" method=post target=win enctype=plain>"
+        "<input name=a value=1><input type=hidden name=h value=2><input type=password "
+        "name=p value=pw><select name=s><option>x</select><textarea name=t>q</textarea>"
+        "<input type=checkbox name=c checked><input type=checkbox name=off>"
+        "<input type=radio name=r value=v checked><input type=reset name=rs>"
+        "<input type=button name=bt value=B><input type=submit name=go value=Go>"
+        "<input type=submit name=other value=No><input value=noname></form>");
     ThtmlForm& form = *d.doc.Forms.at(0);
     const std::vector<std::string> base{"a=1", "h=2", "p=pw", "s=x", "t=q", "c=on", "r=v"};
     EXPECT_EQ(form.Results(), base);
@@ -200,8 +204,9 @@ TEST(FormControls, ResultsFollowTheOrderOfTheControls) {
 }
 
 TEST(FormControls, ImageSubmitSendsThePoint) {
-    FormDoc d("<p>text</p><form action=go.htm><input type=image id=pic name=map src=none.gif "
-              "width=40 height=30></form>");
+    FormDoc d(
+        "<p>text</p><form action=go.htm><input type=image id=pic name=map src=none.gif "
+        "width=40 height=30></form>");
     d.Paint();
     TFormControlObj& control = d.Control(0);
     ASSERT_NE(control.Image, nullptr);
@@ -228,9 +233,10 @@ TEST(FormControls, ImageSubmitSendsThePoint) {
 }
 
 TEST(FormControls, ControlsInsideTables) {
-    FormDoc d("<table border=1><form action=rows.htm><tr><td><input name=a size=30></td>"
-              "<td>next</td></tr></form></table><input name=b>"
-              "<table><tr><td><form action=cell.htm><input name=c></form></td></tr></table>");
+    FormDoc d(
+        "<table border=1><form action=rows.htm><tr><td><input name=a size=30></td>"
+        "<td>next</td></tr></form></table><input name=b>"
+        "<table><tr><td><form action=cell.htm><input name=c></form></td></tr></table>");
     const std::string painted = d.Paint();
     ASSERT_EQ(d.doc.FormControlList.size(), 3u);
     EXPECT_EQ(d.Control(0).Form->Action, "rows.htm");
@@ -254,8 +260,9 @@ TEST(FormControls, IdNamesFindTheControl) {
 }
 
 TEST(FormControls, PrintCopyDrawsControlsAndNeverTheirWidgets) {
-    FormDoc d("<input name=a value=typed><input type=checkbox name=c>"
-              "<input type=image name=i src=none.gif width=20 height=20>");
+    FormDoc d(
+        "<input name=a value=typed><input type=checkbox name=c>"
+        "<input type=image name=i src=none.gif width=20 height=20>");
     FakeWindow window;
     d.Control(0).Window = &window;
     d.As<TCheckControl>(1).SetChecked(true);

@@ -99,7 +99,7 @@ TEST(IndentManager, FloatingBlocksLimitTheOppositeSide) {
     IndentManager m;
     m.SetEdges(0, 400);
     m.PlaceFloatBlock(0, 150, alRightFloat, 100);  // right block from x 250
-    m.AddLeft(300, 0);                              // an indent beyond that block
+    m.AddLeft(300, 0);                             // an indent beyond that block
     m.AddLeft(30, 0);
     EXPECT_EQ(m.LeftEdgeForText(10), 30);
     m.PlaceFloatBlock(0, 120, alLeftFloat, 100);

@@ -52,9 +52,15 @@ TEST(FontObj, HoverAndVisitedChooseTheirFonts) {
 
 TEST(ImageObj, AttributesAreReadAndLimited) {
     FakeImageHost host;
-    TImageObj image(host, Attrs({{"SRC", "a.gif"}, {"ALIGN", "absmiddle"}, {"HSPACE", "-75"},
-                                 {"VSPACE", "7"}, {"BORDER", "0"}, {"USEMAP", "#m"},
-                                 {"ISMAP", ""}, {"ID", "pic"}}),
+    TImageObj image(host,
+                    Attrs({{"SRC", "a.gif"},
+                           {"ALIGN", "absmiddle"},
+                           {"HSPACE", "-75"},
+                           {"VSPACE", "7"},
+                           {"BORDER", "0"},
+                           {"USEMAP", "#m"},
+                           {"ISMAP", ""},
+                           {"ID", "pic"}}),
                     3);
     EXPECT_EQ(image.Align, alMiddle);
     EXPECT_EQ(image.SpaceLeft, 40);
@@ -150,9 +156,8 @@ TEST(ImageObjList, LookupsAndHitTests) {
     TImageObjList list;
     auto& a = static_cast<TImageObj&>(
         list.Add(std::make_unique<TImageObj>(host, Attrs({{"SRC", "a.gif"}}), 2)));
-    list.Add(std::make_unique<TImageObj>(host, Attrs({{"SRC", "a.gif"}, {"USEMAP", "m"},
-                                                       {"VSPACE", "2"}}),
-                                         6));
+    list.Add(std::make_unique<TImageObj>(
+        host, Attrs({{"SRC", "a.gif"}, {"USEMAP", "m"}, {"VSPACE", "2"}}), 6));
     for (int i = 0; i < list.Count(); ++i)
         static_cast<TImageObj&>(list[i]).Size(canvas, 100, nullptr);
     EXPECT_EQ(list.CharsToNextObject(0), 2);

@@ -20,7 +20,9 @@ public:
     void SetSize(int width, int height) override { width_ = width, height_ = height; }
     bool Visible() const override { return true; }
     TColor Color() const override { return 0x00FF00; }
-    void Place(int x, int y) override { log_ += "place " + std::to_string(x) + " " + std::to_string(y) + "\n"; }
+    void Place(int x, int y) override {
+        log_ += "place " + std::to_string(x) + " " + std::to_string(y) + "\n";
+    }
     void Hide() override { log_ += "hide\n"; }
 
 private:
@@ -40,12 +42,13 @@ TEST(Panels, TheHostMakesAndFreesThemAndPrintCopiesKeepThem) {
     doc.OnPanelDestroy = [&](TPanelControl&) { ++destroyed; };
     {
         THtmlBuilder builder(doc);
-        builder.LoadHtmlText("text <panel name=p1 type=clock src=\"x.dat\" width=80 alt=Clock>"
-                             " <panel name=p2> end");
+        builder.LoadHtmlText(
+            "text <panel name=p1 type=clock src=\"x.dat\" width=80 alt=Clock>"
+            " <panel name=p2> end");
     }
     EXPECT_NE(log.find("create p1 clock x.dat"), std::string::npos) << log;
     ASSERT_EQ(doc.Panels.size(), 2u);
-    EXPECT_EQ(doc.Panels[0]->ObjWidth, 80);  // the attribute wins
+    EXPECT_EQ(doc.Panels[0]->ObjWidth, 80);   // the attribute wins
     EXPECT_EQ(doc.Panels[0]->ObjHeight, 30);  // the host's own size stands otherwise
     EXPECT_EQ(doc.Panels[1]->ObjWidth, 50);
     TRecordingCanvas canvas;

@@ -54,7 +54,9 @@ std::vector<TImageObj*> Images(const TSection& section) {
     return out;
 }
 
-TSection* FirstText(const TCellBasic& cell) { return Find<TSection>(cell.Sections); }
+TSection* FirstText(const TCellBasic& cell) {
+    return Find<TSection>(cell.Sections);
+}
 
 // The y of the first recorded TEXT call whose text is `text`.
 int TextY(const std::string& painted, const std::string& text) {
@@ -67,8 +69,9 @@ int TextY(const std::string& painted, const std::string& text) {
 }  // namespace
 
 TEST(Positions, SecondFloatAtALineStartStandsBesideTheFirstNotALineLower) {
-    Page page("<p><img src=g.bmp align=left width=20 height=30>"
-              "<img src=g.bmp align=left width=20 height=30>Text beside both floats.</p>");
+    Page page(
+        "<p><img src=g.bmp align=left width=20 height=30>"
+        "<img src=g.bmp align=left width=20 height=30>Text beside both floats.</p>");
     TSection* text = FirstText(page.doc);
     ASSERT_NE(text, nullptr);
     const auto images = Images(*text);
@@ -79,10 +82,10 @@ TEST(Positions, SecondFloatAtALineStartStandsBesideTheFirstNotALineLower) {
     // Painting draws both at the places layout gave them.
     const std::string painted = page.Paint();
     // (Missing pictures: a framed placeholder.)
-    const std::string first = "FRAME " + std::to_string(images[0]->DrawX) + " " +
-                              std::to_string(images[0]->DrawY) + " ";
-    const std::string second = "FRAME " + std::to_string(images[1]->DrawX) + " " +
-                               std::to_string(images[1]->DrawY) + " ";
+    const std::string first =
+        "FRAME " + std::to_string(images[0]->DrawX) + " " + std::to_string(images[0]->DrawY) + " ";
+    const std::string second =
+        "FRAME " + std::to_string(images[1]->DrawX) + " " + std::to_string(images[1]->DrawY) + " ";
     EXPECT_NE(painted.find(first), std::string::npos) << painted;
     EXPECT_NE(painted.find(second), std::string::npos) << painted;
     // The same without painting: hit tests find the second image.
@@ -92,9 +95,10 @@ TEST(Positions, SecondFloatAtALineStartStandsBesideTheFirstNotALineLower) {
 }
 
 TEST(Positions, HitTestsInAMiddleAlignedCellNeedNoPaint) {
-    Page page("<table cellspacing=0 cellpadding=0><tr><td>A<br>B<br>C<br>D<br>E<br>F</td>"
-              "<td><a href=\"x.htm\">link</a> <img src=g.bmp width=20 height=20></td>"
-              "</tr></table>");
+    Page page(
+        "<table cellspacing=0 cellpadding=0><tr><td>A<br>B<br>C<br>D<br>E<br>F</td>"
+        "<td><a href=\"x.htm\">link</a> <img src=g.bmp width=20 height=20></td>"
+        "</tr></table>");
     TTableBlock* table = page.Table();
     ASSERT_NE(table, nullptr);
     const TTableCell& cell = *table->Rows[0].Cells[1];
@@ -129,8 +133,9 @@ TEST(Positions, HitTestsInAMiddleAlignedCellNeedNoPaint) {
 }
 
 TEST(Positions, TablesAnswerTheDocumentQueries) {
-    Page page(cp1251::fromUtf8("<p>before</p><table><tr><td>alpha</td><td><a name=deep>Ъгол</a>"
-                               " beta</td></tr></table><p>after</p>"));
+    Page page(
+        cp1251::fromUtf8("<p>before</p><table><tr><td>alpha</td><td><a name=deep>Ъгол</a>"
+                         " beta</td></tr></table><p>after</p>"));
     TTableBlock* table = page.Table();
     ASSERT_NE(table, nullptr);
     // The search finds text in a cell, case-insensitively in Cyrillic too.

@@ -81,7 +81,9 @@ public:
     int Height() const override { return 4; }
     int FrameCount() const override { return 3; }
     int CurrentFrame() const override { return frame_; }
-    void SetCurrentFrame(int frame) override { frame_ = frame, log_ += "frame" + std::to_string(frame) + " "; }
+    void SetCurrentFrame(int frame) override {
+        frame_ = frame, log_ += "frame" + std::to_string(frame) + " ";
+    }
     void Start() override { on_ = true, log_ += "on "; }
     void Stop() override { on_ = false, log_ += "off "; }
     void Advance() override { frame_ = (frame_ + 1) % 3; }
@@ -188,29 +190,29 @@ TEST(Robustness, RandomDocuments) {
             const int pieces = int(random() % 30);
             for (int i = 0; i < pieces; ++i) {
                 switch (random() % 7) {
-                    case 0: {
-                        const char* aligns[] = {"left", "right", "top", "middle", "x"};
-                        section->AppendImage({{"ALIGN", aligns[random() % 5]},
-                                              {"WIDTH", std::to_string(random() % 400)},
-                                              {"HEIGHT", std::to_string(random() % 300)},
-                                              {"HSPACE", std::to_string(random() % 100)}},
-                                             doc.source++, random() % 2);
-                        break;
-                    }
-                    case 1: doc.Append(*section, "\x08"); break;
-                    case 2: doc.Append(*section, std::string(random() % 3000, 'w')); break;
-                    case 3: doc.Append(*section, " "); break;
-                    case 4: {
-                        TFontSpec font;
-                        font.Size = 1 + int(random() % 40);
-                        section->SwitchFont(font, std::uint8_t(random() % 3));
-                        break;
-                    }
-                    default: {
-                        std::string word;
-                        for (int c = int(random() % 12); c > 0; --c) word += char(random() % 256);
-                        doc.Append(*section, word);
-                    }
+                case 0: {
+                    const char* aligns[] = {"left", "right", "top", "middle", "x"};
+                    section->AppendImage({{"ALIGN", aligns[random() % 5]},
+                                          {"WIDTH", std::to_string(random() % 400)},
+                                          {"HEIGHT", std::to_string(random() % 300)},
+                                          {"HSPACE", std::to_string(random() % 100)}},
+                                         doc.source++, random() % 2);
+                    break;
+                }
+                case 1: doc.Append(*section, "\x08"); break;
+                case 2: doc.Append(*section, std::string(random() % 3000, 'w')); break;
+                case 3: doc.Append(*section, " "); break;
+                case 4: {
+                    TFontSpec font;
+                    font.Size = 1 + int(random() % 40);
+                    section->SwitchFont(font, std::uint8_t(random() % 3));
+                    break;
+                }
+                default: {
+                    std::string word;
+                    for (int c = int(random() % 12); c > 0; --c) word += char(random() % 256);
+                    doc.Append(*section, word);
+                }
                 }
             }
             doc.list.AppendSection(std::move(section));

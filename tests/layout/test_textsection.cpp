@@ -23,7 +23,9 @@ TEST(AppendToken, WhiteSpaceRules) {
     doc.Append(section, "\x08");
     EXPECT_EQ(section.Text, "leada b\x08");  // the break replaces the space
     doc.Append(section, " c");
-    EXPECT_EQ(section.Text, "leada b\x08" "c");
+    EXPECT_EQ(section.Text,
+              "leada b\x08"
+              "c");
     EXPECT_EQ(int(section.SourcePos.size()), section.Length);
     doc.Append(section, "");
     EXPECT_EQ(section.Length, 9);
@@ -32,14 +34,25 @@ TEST(AppendToken, WhiteSpaceRules) {
 TEST(AppendToken, NoBreakSpacesCollapse) {
     Doc doc;
     TSection section(&doc.list, {});
-    section.AppendToken("\x05" "a\x05\x05" "b \x05" "c\x05 d", test::Positions(0, 12), true);
-    EXPECT_EQ(section.Text, "a\xA0" "b c d");
+    section.AppendToken(
+        "\x05"
+        "a\x05\x05"
+        "b \x05"
+        "c\x05 d",
+        test::Positions(0, 12), true);
+    EXPECT_EQ(section.Text,
+              "a\xA0"
+              "b c d");
     EXPECT_EQ(int(section.SourcePos.size()), section.Length);
     EXPECT_EQ(section.SourcePos[1], 3);  // the non-breaking space keeps the last 5's position
     section.AppendToken("\x05", test::Positions(20, 1), true);
-    EXPECT_EQ(section.Text, "a\xA0" "b c d\xA0");
+    EXPECT_EQ(section.Text,
+              "a\xA0"
+              "b c d\xA0");
     section.AppendToken("\x05", test::Positions(21, 1), true);  // after a 160: dropped
-    EXPECT_EQ(section.Text, "a\xA0" "b c d\xA0");
+    EXPECT_EQ(section.Text,
+              "a\xA0"
+              "b c d\xA0");
 }
 
 TEST(AppendToken, SpaceAfterFloatingImagesIsDropped) {
@@ -70,7 +83,9 @@ TEST(LineBreaking, WrapsAtSpacesAndKeepsHeights) {
 
 TEST(LineBreaking, HardBreakEndsTheLineEvenWhenMoreFits) {
     Doc doc;
-    TSection& s = doc.Add("ab\x08" "cd");
+    TSection& s = doc.Add(
+        "ab\x08"
+        "cd");
     doc.Layout(600);
     ASSERT_EQ(s.LineList.size(), 2u);
     EXPECT_EQ(s.LineList[0].CharCount, 3);
@@ -92,9 +107,8 @@ TEST(LineBreaking, LongWordBesideAFloatGoesBelowIt) {
     Doc doc;
     auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
     TSection& s = *section;
-    TImageObj* image = s.AppendImage({{"ALIGN", "left"}, {"WIDTH", "30"}, {"HEIGHT", "50"},
-                                      {"HSPACE", "0"}},
-                                     0);
+    TImageObj* image =
+        s.AppendImage({{"ALIGN", "left"}, {"WIDTH", "30"}, {"HEIGHT", "50"}, {"HSPACE", "0"}}, 0);
     doc.Append(s, std::string(8, 'w'));
     doc.list.AppendSection(std::move(section));
     doc.Layout(60);

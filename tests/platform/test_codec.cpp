@@ -25,7 +25,7 @@ TEST(Codec, KnownCharacters) {
 
 TEST(Codec, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(cp1251::fromUtf8("Δx = 中"), "?x = ?");
-    EXPECT_EQ(cp1251::fromUtf8("😀"), "?");  // one character, even outside the BMP
+    EXPECT_EQ(cp1251::fromUtf8("😀"), "?");          // one character, even outside the BMP
     EXPECT_EQ(cp1251::fromUtf8("\xFF\xFE"), "??");  // invalid UTF-8 on disk
 }
 

@@ -13,12 +13,40 @@ namespace kv {
 namespace {
 
 const char* const kPieces[] = {
-    "<", ">", "</", "<!--", "-->", "--", "<!", "&", "&#", ";", "&amp;", "&hellip", "&#1040;",
-    "\"", "'", "=", " ", "\r", "\n", "\t", "\x1A", "\x05", "\xA0", "p", "H3", "style", "STYLE",
-    "a href=", "id=", "border", "table", "{", "}", ":", "/*", "*/", "@media", "url(", ")",
-    "rgb(", "#", "%", "px", "em", "color", "font", "background", "li ul", ",", ".c", "12",
-    "-", "!", "\xC0\xFF", "\0", "<?", "?>", "<?xml version=\"1.0\"?>", "<ul><li>", "<li>",
-    "</ul>", "<ol>", "<td>", "<a href=x>", "</a>", "div > p", "!important", ".a_b",
+    "<",          ">",
+    "</",         "<!--",
+    "-->",        "--",
+    "<!",         "&",
+    "&#",         ";",
+    "&amp;",      "&hellip",
+    "&#1040;",    "\"",
+    "'",          "=",
+    " ",          "\r",
+    "\n",         "\t",
+    "\x1A",       "\x05",
+    "\xA0",       "p",
+    "H3",         "style",
+    "STYLE",      "a href=",
+    "id=",        "border",
+    "table",      "{",
+    "}",          ":",
+    "/*",         "*/",
+    "@media",     "url(",
+    ")",          "rgb(",
+    "#",          "%",
+    "px",         "em",
+    "color",      "font",
+    "background", "li ul",
+    ",",          ".c",
+    "12",         "-",
+    "!",          "\xC0\xFF",
+    "\0",         "<?",
+    "?>",         "<?xml version=\"1.0\"?>",
+    "<ul><li>",   "<li>",
+    "</ul>",      "<ol>",
+    "<td>",       "<a href=x>",
+    "</a>",       "div > p",
+    "!important", ".a_b",
 };
 
 std::string RandomInput(std::mt19937& random) {
@@ -131,8 +159,9 @@ std::vector<std::string> TokenTexts(const std::string& input, bool viaInclude, b
 
 TEST(Robustness, FastTextPathReadsLikeTheCharacterReader) {
     std::mt19937 random(99);
-    const char* const pieces[] = {"word", " ", "  ", "\r\n", "\t", "&amp;", "<b>", "\x01", "Ж",
-                                  "a b c d e f g h i j k l m n o p q r s t u v w x y z "};
+    const char* const pieces[] = {
+        "word",  " ",   "  ",   "\r\n", "\t",
+        "&amp;", "<b>", "\x01", "Ж",    "a b c d e f g h i j k l m n o p q r s t u v w x y z "};
     for (int i = 0; i < 2000; ++i) {
         std::string input;
         const int count = static_cast<int>(random() % 80);

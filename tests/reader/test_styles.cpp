@@ -77,8 +77,9 @@ TEST_F(Cascade, EmLengthsFollowTheElementsOwnFont) {
 }
 
 TEST_F(Cascade, RelativeFontSizes) {
-    Sheet(".big { font-size: 150% } .em { font-size: 2em } .l { font-size: larger }"
-          ".px { font-size: 16px } .kw { font-size: x-large } .odd { font-size: bogus }");
+    Sheet(
+        ".big { font-size: 150% } .em { font-size: 2em } .l { font-size: larger }"
+        ".px { font-size: 16px } .kw { font-size: x-large } .odd { font-size: bogus }");
     Sheet("div { font-size: 12pt }");
     Push("div");
     EXPECT_DOUBLE_EQ(Push("span", "big").FontSizePoints(), 18);
@@ -135,8 +136,7 @@ TEST_F(Cascade, NestedListsTakeTheirDefaultBullets) {
 
 TEST_F(Cascade, LaterRulesWinWhateverTheirSequenceNumber) {
     std::string sheet;
-    for (int i = 0; i < 12; ++i)
-        sheet += "div p { margin-left: " + std::to_string(i) + "px }\n";
+    for (int i = 0; i < 12; ++i) sheet += "div p { margin-left: " + std::to_string(i) + "px }\n";
     Sheet(sheet);
     Push("div");
     EXPECT_EQ(Push("p").TextOf(piMarginLeft), "11px");
@@ -154,8 +154,9 @@ TEST_F(Cascade, ARuleBeatsAPresentationalAttribute) {
 }
 
 TEST_F(Cascade, SimpleKeysMergeInOrderAndInlineComesLast) {
-    Sheet("p { color: red; margin-top: 1px } .c { color: lime } p.c { color: blue }"
-          "#i { color: navy } p#i:active { margin-left: 3px }");
+    Sheet(
+        "p { color: red; margin-top: 1px } .c { color: lime } p.c { color: blue }"
+        "#i { color: navy } p#i:active { margin-left: 3px }");
     TProperties inlineProps;
     ParseInlineStyle("Color: Teal", inlineProps);
     TProperties& p = Push("p", "c", "i", nullptr, "active");

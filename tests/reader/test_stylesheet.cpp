@@ -13,7 +13,8 @@ std::string Text(const TStyleList& styles, std::string_view key, int index) {
     const TProperties* entry = styles.Find(key);
     if (!entry) return "<no entry>";
     if (const auto* text = std::get_if<std::string>(&entry->Values[index])) return *text;
-    if (const auto* number = std::get_if<int>(&entry->Values[index])) return std::to_string(*number);
+    if (const auto* number = std::get_if<int>(&entry->Values[index]))
+        return std::to_string(*number);
     return "<empty>";
 }
 
@@ -124,7 +125,8 @@ TEST(Sheet, BoxShorthands) {
 
 TEST(Sheet, FontShorthand) {
     TStyleList styles;
-    Parse(styles, "p { font: italic bold 12px/1.5 arial } q { font: larger 'Courier New', monospace }");
+    Parse(styles,
+          "p { font: italic bold 12px/1.5 arial } q { font: larger 'Courier New', monospace }");
     EXPECT_EQ(Text(styles, "p", piFontStyle), "italic");
     EXPECT_EQ(Text(styles, "p", piFontWeight), "bold");
     EXPECT_EQ(Text(styles, "p", piFontSize), "12px");
@@ -165,11 +167,12 @@ TEST(Sheet, BackgroundAndListStyleShorthands) {
 
 TEST(Sheet, UrlsResolveAgainstTheSheetsBase) {
     TStyleList styles;
-    Parse(styles,
-          "a { background-image: url(img/a%20b.gif) } b { background: url('../x.gif') }"
-          "c { list-style-image: url(C|/pics/y.gif) } d { background-image: url(file:///home/z.gif) }"
-          "e { background-image: url(sub\\w.gif) }",
-          "/data/inside/art/");
+    Parse(
+        styles,
+        "a { background-image: url(img/a%20b.gif) } b { background: url('../x.gif') }"
+        "c { list-style-image: url(C|/pics/y.gif) } d { background-image: url(file:///home/z.gif) }"
+        "e { background-image: url(sub\\w.gif) }",
+        "/data/inside/art/");
     EXPECT_EQ(Text(styles, "a", piBackgroundImage), "url(/data/inside/art/img/a b.gif)");
     EXPECT_EQ(Text(styles, "b", piBackgroundImage), "url(/data/inside/art/../x.gif)");
     EXPECT_EQ(Text(styles, "c", piListStyleImage), "url(c:/pics/y.gif)");
@@ -220,9 +223,10 @@ namespace {
 
 TEST(Selectors, RulesWithCombinatorsOrConditionsAreDroppedWhole) {
     TStyleList styles;
-    Parse(styles, "div > span{color:red} a + b{color:red} p ~ i{color:red} [title]{color:red}"
-                  " td[x]{color:red} li:first-child{color:red} *{color:red}"
-                  " h1, div>p {color:red} em{color:blue}");
+    Parse(styles,
+          "div > span{color:red} a + b{color:red} p ~ i{color:red} [title]{color:red}"
+          " td[x]{color:red} li:first-child{color:red} *{color:red}"
+          " h1, div>p {color:red} em{color:blue}");
     for (const char* key : {"div", "a", "p", "td", "li", "h1", "span", ""})
         EXPECT_EQ(Text(styles, key, piColor), "<no entry>") << key;
     EXPECT_EQ(Text(styles, "em", piColor), std::to_string(0xFF0000));  // the next rule stands
@@ -244,7 +248,8 @@ TEST(Selectors, ClassAndIdNamesKeepEveryNameCharacter) {
 
 TEST(Declarations, ImportantIsRemovedAndTheDeclarationKept) {
     TStyleList styles;
-    Parse(styles, "p{color:red !important; margin-left:5px!IMPORTANT; font-weight: bold ! important}");
+    Parse(styles,
+          "p{color:red !important; margin-left:5px!IMPORTANT; font-weight: bold ! important}");
     EXPECT_EQ(Text(styles, "p", piColor), std::to_string(0x0000FF));
     EXPECT_EQ(Text(styles, "p", piMarginLeft), "5px");
     EXPECT_EQ(Text(styles, "p", piFontWeight), "bold");

@@ -174,9 +174,9 @@ TEST(Tokenizer, NumericReferences) {
     EXPECT_EQ(Text("&#1;"), "&#1;");
     EXPECT_EQ(Text("&#200;"), "\xC8");
     EXPECT_EQ(Text("&#1040;&#1103;&#8212;"), kvtest::W("Ая—"));  // UTF-16 to Windows-1251
-    EXPECT_EQ(Text("&#19968;"), "?");                           // no Windows-1251 byte
-    EXPECT_EQ(Text("&#00065;"), "A");                           // five digits are accepted
-    EXPECT_EQ(Text("&#000065;"), "&#000065;");                  // six are not
+    EXPECT_EQ(Text("&#19968;"), "?");                            // no Windows-1251 byte
+    EXPECT_EQ(Text("&#00065;"), "A");                            // five digits are accepted
+    EXPECT_EQ(Text("&#000065;"), "&#000065;");                   // six are not
     EXPECT_EQ(Text("&#;"), "&#;");
     EXPECT_EQ(Text("&#99999;"), "&#99999;");  // not a UTF-16 code unit
 }
@@ -265,9 +265,13 @@ TEST(Tokenizer, WhiteSpaceCollapsesUnlessKept) {
     EXPECT_EQ(Text("a  \r\n \t b"), "a b");
     EXPECT_EQ(Text("a  b", true), "a  b");
     auto tokens = Tokenize("a   b", nullptr, false, true);
-    EXPECT_EQ(tokens[0].text, "a\x05" "b");
+    EXPECT_EQ(tokens[0].text,
+              "a\x05"
+              "b");
     // Control bytes stop a run and come through one by one.
-    tokens = Tokenize("ab\x01\x02" "c");
+    tokens = Tokenize(
+        "ab\x01\x02"
+        "c");
     EXPECT_EQ(tokens[0].text, "ab");
     EXPECT_EQ(tokens[1].symbol, syOther);
     EXPECT_EQ(tokens[1].indexes, std::vector<int32_t>{2});
@@ -276,7 +280,9 @@ TEST(Tokenizer, WhiteSpaceCollapsesUnlessKept) {
 }
 
 TEST(Tokenizer, ByteTwentySixEndsTheInput) {
-    auto tokens = Tokenize("ab\x1A" "cd");
+    auto tokens = Tokenize(
+        "ab\x1A"
+        "cd");
     ASSERT_EQ(tokens.size(), 2u);
     EXPECT_EQ(tokens[1].symbol, syEof);
 }

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "html/viewer/htmlview.h"
 #include <QApplication>
 #include <QKeyEvent>
 
+#include "html/viewer/htmlview.h"
 #include "platform/messages.h"
 #include "tests/viewer/viewertest.h"
 
@@ -168,7 +168,8 @@ TEST(VisitedLinks, MarkedAfterAClickAgainAfterALoadAndClearedByZero) {
 
 TEST(VisitedLinks, TheListKeepsTheMostRecentFirstWithinItsSize) {
     ViewerFixture f;
-    const std::string page = f.Write("p.htm", Article(3, 1, "A") + "<a name=B>b</a><a name=C>c</a>");
+    const std::string page =
+        f.Write("p.htm", Article(3, 1, "A") + "<a name=B>b</a><a name=C>c</a>");
     f.view.LoadFromFile(page);
     f.view.SetVisitedMaxCount(2);
     f.view.PositionTo("A");

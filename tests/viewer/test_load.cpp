@@ -133,12 +133,15 @@ TEST(ViewerLoad, MetaRefreshSoundAndMetaEvents) {
     f.view.OnSoundRequest = [&](THtmlView*, const std::string& src, int loop, bool terminate) {
         calls.push_back("sound " + src + " " + std::to_string(loop) + (terminate ? " stop" : ""));
     };
-    f.view.LoadFromFile(f.Write("a.htm",
-        "<head><meta http-equiv=\"Refresh\" content=\"5; URL=next.htm\">"
-        "<meta name=author content=me><bgsound src=\"s.wav\" loop=3></head><p>text"));
-    EXPECT_EQ(calls, (std::vector<std::string>{"sound  0 stop", "meta Refresh|" "|5; URL=next.htm",
-                                               "meta |author|me", "sound s.wav 3",
-                                               "refresh 5 next.htm"}));
+    f.view.LoadFromFile(
+        f.Write("a.htm",
+                "<head><meta http-equiv=\"Refresh\" content=\"5; URL=next.htm\">"
+                "<meta name=author content=me><bgsound src=\"s.wav\" loop=3></head><p>text"));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"sound  0 stop",
+                                        "meta Refresh|"
+                                        "|5; URL=next.htm",
+                                        "meta |author|me", "sound s.wav 3", "refresh 5 next.htm"}));
     calls.clear();
     f.view.LoadFromFile(f.Write("b.htm", "<meta http-equiv=refresh content=\"0\"><p>x"));
     EXPECT_EQ(calls.back(), "refresh 1 ");

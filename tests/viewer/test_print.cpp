@@ -180,10 +180,10 @@ TEST(PrintGeometry, MarginsInCentimetresBecomeDevicePixelsFromThePapersEdge) {
     // Uneven margins at another resolution.
     device = TPrintDevice{300, 300, QSize(2480, 3508), {}, QSize(2480, 3508)};
     g = PageGeometry(TPrintMargins{1.0, 3.0, 0.5, 4.0}, device);
-    EXPECT_EQ(g.L, 118);   // 1 cm
-    EXPECT_EQ(g.R, 354);   // 3 cm
-    EXPECT_EQ(g.T, 59);    // 0.5 cm
-    EXPECT_EQ(g.B, 472);   // 4 cm
+    EXPECT_EQ(g.L, 118);  // 1 cm
+    EXPECT_EQ(g.R, 354);  // 3 cm
+    EXPECT_EQ(g.T, 59);   // 0.5 cm
+    EXPECT_EQ(g.B, 472);  // 4 cm
     EXPECT_EQ(g.W, 2480 - 118 - 354);
     EXPECT_EQ(g.H, 3508 - 59 - 472);
     EXPECT_TRUE(g.Valid());
@@ -248,8 +248,7 @@ TEST(PrintWhileRunning, ASecondJobIsRefusedAndTheFirstGoesOn) {
     ViewerFixture g;
     g.view.LoadFromFile(g.Write("c.htm", Article(3)));
     f.view.OnPrintProgress = [&](THtmlView*, int page, bool&) {
-        if (page == 2)
-            DuringTheJob(&g.view, [&] { EXPECT_THROW(g.view.Print(0, 100), EPrinter); });
+        if (page == 2) DuringTheJob(&g.view, [&] { EXPECT_THROW(g.view.Print(0, 100), EPrinter); });
     };
     f.view.Print(0, 100);
     EXPECT_EQ(f.pdf.Pages(), 3);
@@ -258,8 +257,7 @@ TEST(PrintWhileRunning, ASecondJobIsRefusedAndTheFirstGoesOn) {
 TEST(PrintWhileRunning, ClosingTheWindowEndsTheJobAfterItsPage) {
     PrintFixture f(Article(kTwoPages * 3));
     f.view.OnPrintProgress = [&](THtmlView* view, int page, bool&) {
-        if (page == 1 && view->isVisible())
-            DuringTheJob(view, [view] { view->window()->close(); });
+        if (page == 1 && view->isVisible()) DuringTheJob(view, [view] { view->window()->close(); });
     };
     f.view.Print(0, 100);
     EXPECT_FALSE(f.view.isVisible());
@@ -281,7 +279,6 @@ TEST(PrintWhileRunning, TheViewerGoingEndsTheJobWithoutTouchingIt) {
     EXPECT_EQ(pdf.Pages(), 1);
     EXPECT_EQ(TvwPrinter::Current(), nullptr);
 }
-
 
 // ---------------------------------------------------------------- the printed pages
 

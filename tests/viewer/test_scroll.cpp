@@ -32,7 +32,9 @@ void Wheel(QWidget& widget, int delta) {
     QApplication::sendEvent(&widget, &event);
 }
 
-int PanelHeight(const THtmlView& view) { return view.PaintPanel()->height(); }
+int PanelHeight(const THtmlView& view) {
+    return view.PaintPanel()->height();
+}
 
 TEST(ViewerScroll, ShortDocumentsStayAtTheTop) {
     ViewerFixture f;
@@ -144,7 +146,8 @@ TEST(ViewerScroll, ReadingPlaceSurvivesARelayoutAtAnotherWidth) {
 
 TEST(ViewerScroll, BarChoiceBorderAndClearArrangeThePanel) {
     ViewerFixture f;
-    const std::string wide = f.Write("a.htm", "<pre>" + std::string(300, 'x') + "</pre>" + Article(60));
+    const std::string wide =
+        f.Write("a.htm", "<pre>" + std::string(300, 'x') + "</pre>" + Article(60));
     f.view.LoadFromFile(wide);
     EXPECT_TRUE(f.view.HScrollBar().isHidden());
     f.view.SetScrollBars(TScrollStyle::ssBoth);
@@ -219,8 +222,9 @@ QImage PaintedRect(THtmlView& view, const QRect& rect) {
 
 TEST(ViewerPaint, EightBitDisplaysDrawTheDocumentThroughTheSharedPalette) {
     ViewerFixture f;
-    f.view.LoadFromFile(f.Write("a.htm", "<table><tr><td bgcolor=\"#123457\" width=100 height=50>"
-                                         "x</td></tr></table>"));
+    f.view.LoadFromFile(f.Write("a.htm",
+                                "<table><tr><td bgcolor=\"#123457\" width=100 height=50>"
+                                "x</td></tr></table>"));
     const auto inPalette = [](QRgb pixel) {
         const TPaletteEntry entry{std::uint8_t(qRed(pixel)), std::uint8_t(qGreen(pixel)),
                                   std::uint8_t(qBlue(pixel)), 0};
@@ -238,7 +242,8 @@ TEST(ViewerPaint, EightBitDisplaysDrawTheDocumentThroughTheSharedPalette) {
 
 TEST(ViewerPaint, BackgroundTilesFollowTheScrollAndTheRectangle) {
     ViewerFixture f;
-    ASSERT_TRUE(Tile().save(QString::fromStdString((f.folder.Path() / "tile.bmp").string()), "BMP"));
+    ASSERT_TRUE(
+        Tile().save(QString::fromStdString((f.folder.Path() / "tile.bmp").string()), "BMP"));
     std::string text = "<body background=\"tile.bmp\">";
     for (int i = 0; i < 200; ++i) text += "<br>";
     f.view.LoadFromFile(f.Write("a.htm", text));
@@ -251,9 +256,11 @@ TEST(ViewerPaint, BackgroundTilesFollowTheScrollAndTheRectangle) {
             ASSERT_EQ(picture.size(), rect.size());
             for (int y = 0; y < rect.height(); ++y)
                 for (int x = 0; x < rect.width(); ++x)
-                    ASSERT_EQ(picture.pixel(x, y) & 0xFFFFFF,
-                              tile.pixel((rect.left() + x) % 4, (rect.top() + y + scroll) % 4) & 0xFFFFFF)
-                        << "scroll " << scroll << " at " << rect.left() + x << "," << rect.top() + y;
+                    ASSERT_EQ(
+                        picture.pixel(x, y) & 0xFFFFFF,
+                        tile.pixel((rect.left() + x) % 4, (rect.top() + y + scroll) % 4) & 0xFFFFFF)
+                        << "scroll " << scroll << " at " << rect.left() + x << ","
+                        << rect.top() + y;
         }
     }
     // Images off: the plain background colour.
@@ -295,7 +302,8 @@ namespace {
 TEST(ViewerForms, LiveWidgetsStandWhereTheControlsArePaintedAndFollowScrolling) {
     test::ViewerFixture f;
     std::string text = test::Article(60);
-    text.insert(text.find("<p>Paragraph 3 "), kvtest::W("<form><input name=q value=\"слово\"></form>"));
+    text.insert(text.find("<p>Paragraph 3 "),
+                kvtest::W("<form><input name=q value=\"слово\"></form>"));
     f.view.LoadFromFile(f.Write("form.htm", text));
     f.view.grab();  // paints the panel, which places the widgets
     const auto edits = f.view.findChildren<QLineEdit*>();

@@ -85,7 +85,8 @@ TEST(Selection, DragSelectsAndCopiesAsUnicode) {
     EXPECT_EQ(f.view.SelText(), W("Первая строка текста.\nВторая.\n"));
     QApplication::clipboard()->clear();
     Key(f.view, Qt::Key_Insert, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("Первая строка текста.\nВторая.\n"));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QString::fromUtf8("Первая строка текста.\nВторая.\n"));
 }
 
 TEST(Find, SuccessiveCallsSelectSuccessiveOccurrencesWithoutNeedlessScrolling) {
@@ -108,9 +109,8 @@ TEST(Find, SuccessiveCallsSelectSuccessiveOccurrencesWithoutNeedlessScrolling) {
     TImageCanvas measure(1, 1);
     int y = 0, x = 0;
     ASSERT_TRUE(f.view.Document().CursorToPoint(&measure, f.view.Document().SelStart, y, x));
-    EXPECT_EQ(f.view.VScrollPos(),
-              std::min(y - f.view.PaintPanel()->height() / 2,
-                       f.view.DocHeight() - f.view.PaintPanel()->height()));
+    EXPECT_EQ(f.view.VScrollPos(), std::min(y - f.view.PaintPanel()->height() / 2,
+                                            f.view.DocHeight() - f.view.PaintPanel()->height()));
     EXPECT_FALSE(f.view.Find("needle", false));
     EXPECT_FALSE(f.view.Find("", false));
 }
@@ -119,7 +119,8 @@ TEST(Find, CyrillicInAnotherCaseInsideATableAndLongPhrases) {
     ViewerFixture f;
     const std::string tail(300, 'z');
     f.view.LoadFromFile(f.Write("p.htm", W("<table><tr><td>x</td><td>Большая Медведица</td></tr>"
-                                           "</table><p>") + "a" + tail + "b</p>"));
+                                           "</table><p>") +
+                                             "a" + tail + "b</p>"));
     ASSERT_TRUE(f.view.Find(W("большая медведица"), false));
     EXPECT_EQ(Selected(f.view), W("Большая Медведица"));
     EXPECT_EQ(f.view.SelText(), W("Большая Медведица\n"));  // to the line end

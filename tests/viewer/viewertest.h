@@ -1,9 +1,8 @@
 #pragma once
 // A viewer set up the way the shell sets it, shown off screen, and article files to load.
 
-#include <string>
-
 #include <QPoint>
+#include <string>
 
 #include "html/viewer/htmlview.h"
 #include "platform/canvas.h"

@@ -39,8 +39,8 @@ int Find(const Args& args) {
             return i == 0 ? 1 : 0;
         }
         Print("start " + std::to_string(view.Document().SelStart) + " end " +
-              std::to_string(view.Document().SelEnd) + " top " +
-              std::to_string(view.VScrollPos()) + "\n");
+              std::to_string(view.Document().SelEnd) + " top " + std::to_string(view.VScrollPos()) +
+              "\n");
     }
     return 0;
 }

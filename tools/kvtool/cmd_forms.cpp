@@ -13,8 +13,8 @@ namespace kvtool {
 namespace {
 
 const char* KindName(kv::TControlKind kind) {
-    static const char* const names[] = {"text",   "password", "file",   "hidden", "checkbox",
-                                        "radio",  "submit",   "reset",  "button", "image",
+    static const char* const names[] = {"text",   "password", "file",    "hidden", "checkbox",
+                                        "radio",  "submit",   "reset",   "button", "image",
                                         "select", "listbox",  "textarea"};
     return names[kind];
 }

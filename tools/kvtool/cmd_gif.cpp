@@ -25,11 +25,12 @@ int Gif(const Args& args) {
     Print(line);
     for (int i = 1; i <= gif.FrameCount(); ++i) {
         const kv::TgfFrame& frame = gif.Frame(i);
-        std::snprintf(line, sizeof line,
-                      "frame %d %d %d %d %d interlaced %d disposal %d delay %d transparent %d hash %08x\n", i,
-                      frame.Left, frame.Top, frame.Width, frame.Height, frame.Interlaced ? 1 : 0, frame.Disposal,
-                      frame.Delay, frame.Transparent ? frame.TransparentIndex : -1,
-                      kv::Fnv1a(frame.Indexes.data(), frame.Indexes.size()));
+        std::snprintf(
+            line, sizeof line,
+            "frame %d %d %d %d %d interlaced %d disposal %d delay %d transparent %d hash %08x\n", i,
+            frame.Left, frame.Top, frame.Width, frame.Height, frame.Interlaced ? 1 : 0,
+            frame.Disposal, frame.Delay, frame.Transparent ? frame.TransparentIndex : -1,
+            kv::Fnv1a(frame.Indexes.data(), frame.Indexes.size()));
         Print(line);
     }
     return 0;

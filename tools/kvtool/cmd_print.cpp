@@ -28,8 +28,9 @@ int PrintPdf(const Args& args) {
         }
     }
     if (file.empty() || out.empty())
-        return PrintError("usage: kvtool print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] "
-                          "[--dpi D]\n"),
+        return PrintError(
+                   "usage: kvtool print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] "
+                   "[--dpi D]\n"),
                2;
     if (dpi < 72 || dpi > 2400) return PrintError("kvtool: --dpi must lie in 72..2400\n"), 2;
     kv::THtmlView view;

@@ -69,13 +69,17 @@ int Render(const Args& args) {
         }
     }
     if (file.empty() || out.empty())
-        return PrintError("usage: kvtool render FILE[#ANCHOR] [--width W] [--height H] [--full] -o OUT.png\n"), 2;
+        return PrintError(
+                   "usage: kvtool render FILE[#ANCHOR] [--width W] [--height H] [--full] -o "
+                   "OUT.png\n"),
+               2;
     width = std::clamp(width, 1, 8000);
     height = std::clamp(height, 1, 8000);
     kv::THtmlView view;
     if (!OpenInViewer(view, file, width, height)) return 1;
-    if (const std::size_t hash = file.find('#');
-        hash != std::string::npos && hash + 1 < file.size() && !view.PositionTo(file.substr(hash + 1)))
+    if (const std::size_t hash = file.find('#'); hash != std::string::npos &&
+                                                 hash + 1 < file.size() &&
+                                                 !view.PositionTo(file.substr(hash + 1)))
         PrintError("kvtool: no anchor " + kv::cp1251::upperText(file.substr(hash + 1)) + "\n");
     QImage picture;
     if (full) {
@@ -87,7 +91,8 @@ int Render(const Args& args) {
     }
     if (!picture.save(QString::fromStdString(out), "PNG"))
         return PrintError("kvtool: cannot write " + out + "\n"), 1;
-    Print("height " + std::to_string(view.DocHeight()) + " top " + std::to_string(view.VScrollPos()) + "\n");
+    Print("height " + std::to_string(view.DocHeight()) + " top " +
+          std::to_string(view.VScrollPos()) + "\n");
     return 0;
 }
 

@@ -11,8 +11,8 @@ namespace kvtool {
 namespace {
 
 constexpr const char* kSlotNames[] = {
-    "link-color",  "link-background-color",  "link-text-decoration",
-    "hover-color", "hover-background-color", "hover-text-decoration",
+    "link-color",    "link-background-color",    "link-text-decoration",
+    "hover-color",   "hover-background-color",   "hover-text-decoration",
     "visited-color", "visited-background-color", "visited-text-decoration"};
 
 bool IsColorIndex(int index) {
@@ -92,8 +92,9 @@ int Style(const Args& args) {
     }
     kv::TStyleList styles;
     // The viewer's defaults of the encyclopedia's main window.
-    if (defaults) styles.BuildDefaults("MS Sans Serif", "MS Sans Serif", 10, 10, 1, true,
-                                       0x0000FF, 0x800080, 0xFF0000, 0, 10);
+    if (defaults)
+        styles.BuildDefaults("MS Sans Serif", "MS Sans Serif", 10, 10, 1, true, 0x0000FF, 0x800080,
+                             0xFF0000, 0, 10);
     kv::THtmlReader reader;
     reader.Start(text);
     int status = 0;

@@ -45,8 +45,8 @@ void PrintToken(const kv::THtmlReader& reader, std::string& out) {
             const std::string_view name = AttributeName(attribute.Symbol);
             out += ' ';
             out += name.empty() ? std::string_view("OTHER") : name;
-            out += '=' + std::to_string(attribute.NumValue) + ":\"" + Escape(attribute.StrValue) +
-                   '"';
+            out +=
+                '=' + std::to_string(attribute.NumValue) + ":\"" + Escape(attribute.StrValue) + '"';
         }
     } else if (!EndName(symbol).empty()) {
         out += "end " + TagName(EndName(symbol), reader.HeadingLevel);

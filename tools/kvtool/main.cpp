@@ -11,8 +11,12 @@
 
 namespace kvtool {
 
-void Print(const std::string& text) { std::cout << kv::cp1251::toUtf8(text); }
-void PrintError(const std::string& text) { std::cerr << kv::cp1251::toUtf8(text); }
+void Print(const std::string& text) {
+    std::cout << kv::cp1251::toUtf8(text);
+}
+void PrintError(const std::string& text) {
+    std::cerr << kv::cp1251::toUtf8(text);
+}
 
 bool IntOption(const Args& args, std::size_t& i, int& value) {
     const std::string& option = args[i];
@@ -40,24 +44,38 @@ int Help(const Args&);
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
     {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
-    {"search", "search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n"
-               "                            article files (*.htm) below FOLDER containing PHRASE",
+    {"search",
+     "search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n"
+     "                            article files (*.htm) below FOLDER containing PHRASE",
      Search},
-    {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them", Gif},
-    {"image", "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
-              "                            an image as a document loads and draws it, as PNG", Image},
+    {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them",
+     Gif},
+    {"image",
+     "image FILE -o OUT.png [--bits 4|8|24] [--corner] [--frame N]\n"
+     "                            an image as a document loads and draws it, as PNG",
+     Image},
     {"tokens", "tokens FILE               the token stream of an HTML file", Tokens},
     {"style", "style [--defaults] FILE   the style list after reading its STYLE elements", Style},
-    {"layout", "layout FILE --width W [--sections]\n"
-               "                            height, widest line, anchor y's (and sections) of a document", Layout},
-    {"render", "render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png\n"
-               "                            the document as the viewer paints it, as PNG", Render},
-    {"forms", "forms FILE [--width W]    forms, their controls (kind, name, x, y, width, height)\n"
-              "                            and the NAME=value lines each would send", Forms},
-    {"print", "print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] [--dpi D]\n"
-              "                            the document printed as the reader prints it, as PDF", PrintPdf},
-    {"find", "find FILE PHRASE [--match-case] [--times N]\n"
-             "                            the selection (start, end, scroll top) of each Find", Find},
+    {"layout",
+     "layout FILE --width W [--sections]\n"
+     "                            height, widest line, anchor y's (and sections) of a document",
+     Layout},
+    {"render",
+     "render FILE[#ANCHOR] [--width 665] [--height 457] [--full] -o OUT.png\n"
+     "                            the document as the viewer paints it, as PNG",
+     Render},
+    {"forms",
+     "forms FILE [--width W]    forms, their controls (kind, name, x, y, width, height)\n"
+     "                            and the NAME=value lines each would send",
+     Forms},
+    {"print",
+     "print FILE[#ANCHOR] -o OUT.pdf [--from N] [--to M] [--dpi D]\n"
+     "                            the document printed as the reader prints it, as PDF",
+     PrintPdf},
+    {"find",
+     "find FILE PHRASE [--match-case] [--times N]\n"
+     "                            the selection (start, end, scroll top) of each Find",
+     Find},
 };
 
 int Help(const Args&) {
