@@ -16,22 +16,24 @@
 
 namespace {
 
-void Build(kv::TSectionList& document, std::string_view html) {
-    kv::THtmlBuilder builder(document);
-    builder.OnScript = [](kv::THtmlView*, const std::string&, const std::string&,
-                          const std::string&) {};
-    builder.OnMeta = [](kv::THtmlView*, const std::string&, const std::string&,
-                        const std::string&) {};
-    builder.OnSoundRequest = [](kv::THtmlView*, const std::string&, int, bool) {};
-    builder.OnInclude = [](kv::THtmlView*, const std::string&,
-                           const std::vector<std::string>& params, std::string& buffer) {
+// A host with every reading handler, so scripts, sounds, includes and linked sheets are read.
+struct TEveryHandler : kv::TDocumentHost {
+    bool Handles(kv::THandler handler) const override {
+        return handler != kv::THandler::Bitmap && handler != kv::THandler::ImageStream;
+    }
+    void Include(const std::string&, const std::vector<std::string>& params,
+                 std::string& buffer) override {
         buffer = "<input name=inc><!--#include x-->";
         if (!params.empty()) buffer += params.front().substr(0, 64);
-    };
-    builder.OnStreamRequest = [](kv::THtmlView*, const std::string& url, std::string& sheet) {
+    }
+    bool StreamRequest(const std::string& url, std::string& sheet) override {
         sheet = url;  // the name itself read as a sheet
         return true;
-    };
+    }
+};
+
+void Build(kv::TSectionList& document, std::string_view html) {
+    kv::THtmlBuilder builder(document);
     builder.LoadHtmlText(html);
 }
 
@@ -44,10 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int width = (int(data[0]) << 4) - 200;
     const std::string_view html(reinterpret_cast<const char*>(data + 1), size - 1);
     kv::TTestFontEngine fonts;
+    TEveryHandler host;
     kv::TSectionList document(fonts);
+    document.SetHost(&host);
     document.ViewImagesFlag = false;  // no file access
-    document.OnFormSubmit = [](const std::string&, const std::string&, const std::string&,
-                               const std::string&, const std::vector<std::string>&) {};
     Build(document, html);
     kv::TRecordingCanvas canvas(fonts);
     int maxWidth = 0;

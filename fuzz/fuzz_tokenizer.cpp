@@ -8,16 +8,27 @@
 #include "html/reader/properties.h"
 #include "html/reader/tokenizer.h"
 
+namespace {
+
+// Every include directive gives text back, itself holding markup and a directive.
+struct TIncludeEcho : kv::TDocumentHost {
+    bool Handles(kv::THandler handler) const override { return handler == kv::THandler::Include; }
+    void Include(const std::string& command, const std::vector<std::string>& params,
+                 std::string& buffer) override {
+        buffer = command + "<b>" + (params.empty() ? std::string() : params.front()) + "</b>";
+    }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     kv::THtmlReader reader;
     kv::TIDNameList names;
     kv::TStyleList styles;
     reader.IDNames = &names;
-    reader.OnInclude = [](kv::THtmlView*, const std::string& command,
-                          const std::vector<std::string>& params, std::string& buffer) {
-        buffer = command + "<b>" + (params.empty() ? std::string() : params.front()) + "</b>";
-    };
+    TIncludeEcho host;
+    reader.Host = &host;
     reader.KeepSpaces = size % 2;
     reader.NoBreakRun = size % 3 == 0;
     reader.Start(text);

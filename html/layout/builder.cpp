@@ -141,8 +141,7 @@ void THtmlBuilder::EndDocument() {
 void THtmlBuilder::Parse(std::string_view text) {
     BeginDocument();
     reader_.IDNames = &doc_.IDNames;
-    reader_.OnInclude = OnInclude;
-    reader_.Viewer = Viewer;
+    reader_.Host = &doc_.Host();
     reader_.Start(text);
     try {
         reader_.ReadChar();
@@ -483,7 +482,7 @@ bool THtmlBuilder::ReadInline() {
     case sySELECT:
     case syTEXTAREA: ReadControl(); return true;
     case sySCRIPT:
-        if (OnScript) {
+        if (doc_.Host().Handles(THandler::Script)) {
             ReadScript();
             return true;
         }
@@ -607,10 +606,10 @@ void THtmlBuilder::ReadPanel() {
             src = a.Value;
     }
     std::unique_ptr<TPanelControl> control;
-    if (doc_.OnPanelCreate) doc_.OnPanelCreate(name, type, src, control);
+    doc_.Host().PanelCreate(name, type, src, control);
     TPanelObj* panel =
         Section().AppendPanel(std::move(control), attrs, reader_.SourceIndex, reader_.NoBreakRun);
-    panel->OnDestroy = doc_.OnPanelDestroy;
+    if (panel->Control) panel->Host = &doc_.Host();
     stack_.Pop("panel");
 }
 

@@ -4,8 +4,8 @@
 // controls and link runs, computing every element's style through the property stack. A
 // recursive-descent reader: each construct reads tokens until one of the terminators its caller
 // hands down, so an element left open is closed by whatever token an enclosing construct stops
-// at. Head elements (linked sheets, META, BGSOUND), scripts and include directives go through
-// the handlers the viewer sets.
+// at. Head elements (linked sheets, META, BGSOUND), scripts and include directives go to the
+// document's host.
 
 #include <bitset>
 #include <functional>
@@ -24,22 +24,6 @@ namespace kv {
 class TSelectControl;
 class TTextAreaControl;
 
-// Handlers the viewer gives the builder (each called only when set; Sender is the viewer).
-// BGSOUND before content: the sound file, its loop count, and false for "terminate".
-using TSoundType =
-    std::function<void(THtmlView* Sender, const std::string& SRC, int Loop, bool Terminate)>;
-// META before content.
-using TMetaType = std::function<void(THtmlView* Sender, const std::string& HttpEq,
-                                     const std::string& Name, const std::string& Content)>;
-// SCRIPT: its text with CR LF line ends.
-using TScriptEvent = std::function<void(THtmlView* Sender, const std::string& Name,
-                                        const std::string& Language, const std::string& Script)>;
-// A linked style sheet by name: fills `Stream` and answers true, or false when it has none.
-using TStreamRequestType =
-    std::function<bool(THtmlView* Sender, const std::string& URL, std::string& Stream)>;
-// The full name of a linked file, asked before a stream request.
-using TExpandNameType = std::function<std::string(THtmlView* Sender, const std::string& Name)>;
-
 class THtmlBuilder {
 public:
     explicit THtmlBuilder(TSectionList& document);
@@ -56,15 +40,6 @@ public:
     void LoadPlainText(std::string_view text);
 
     std::string Title, Base, BaseTarget;
-
-    // The viewer's handlers and the sender they are called with.
-    THtmlView* Viewer = nullptr;
-    TIncludeType OnInclude;
-    TSoundType OnSoundRequest;
-    TMetaType OnMeta;
-    TScriptEvent OnScript;
-    TStreamRequestType OnStreamRequest;
-    TExpandNameType OnExpandName;
 
 private:
     using TSet = std::bitset<256>;

@@ -79,9 +79,10 @@ void THtmlBuilder::ReadStyleLink() {
     if ((rel != "stylesheet" && rev != "stylesheet") || href.empty()) return;
     std::string text, base;
     try {
-        if (OnStreamRequest) {
-            const std::string name = OnExpandName ? OnExpandName(Viewer, href) : href;
-            if (!OnStreamRequest(Viewer, name, text)) return;
+        TDocumentHost& host = doc_.Host();
+        if (host.Handles(THandler::Stream)) {
+            const std::string name = host.ExpandName(href);
+            if (!host.StreamRequest(name, text)) return;
             base = UrlBase(name);
         } else {
             const std::string name = doc_.ExpandImageName(href);
@@ -112,11 +113,11 @@ void THtmlBuilder::ReadMeta() {
             SwitchFont();
         }
     }
-    if (OnMeta) OnMeta(Viewer, httpEq, name, content);
+    doc_.Host().Meta(httpEq, name, content);
 }
 
 void THtmlBuilder::ReadSound() {
-    if (!OnSoundRequest) return;
+    if (!doc_.Host().Handles(THandler::Sound)) return;
     std::string src;
     int loop = 1;
     bool hasSrc = false;
@@ -126,7 +127,7 @@ void THtmlBuilder::ReadSound() {
         else if (a.Name == "LOOP")
             loop = AttrNumber(a.Value);
     }
-    if (hasSrc) OnSoundRequest(Viewer, src, loop, false);
+    if (hasSrc) doc_.Host().SoundRequest(src, loop, false);
 }
 
 // The script's text up to its end tag (or the end of input), comments included, each line
@@ -160,7 +161,7 @@ void THtmlBuilder::ReadScript() {
     }
     reader_.ReadingScript = false;
     if (ended && reader_.CurChar == '>') reader_.ReadChar();
-    OnScript(Viewer, name, language, script);
+    doc_.Host().Script(name, language, script);
     reader_.NextToken();
 }
 

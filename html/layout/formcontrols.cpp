@@ -369,8 +369,8 @@ std::vector<std::string> ThtmlForm::Results(const TFormControlObj* submitter, in
 }
 
 void ThtmlForm::Submit(const TFormControlObj* submitter, int x, int y) {
-    if (Document && Document->OnFormSubmit)
-        Document->OnFormSubmit(Action, Target, EncType, Method, Results(submitter, x, y));
+    if (Document)
+        Document->Host().FormSubmit(Action, Target, EncType, Method, Results(submitter, x, y));
 }
 
 void ThtmlForm::RadioChecked(const TFormControlObj& radio) {

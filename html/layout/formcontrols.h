@@ -241,9 +241,4 @@ public:
     std::vector<std::unique_ptr<TFormControlObj>> Controls;
 };
 
-// Submit handler: action, target, encoding type, method and the NAME=value lines.
-using TFormSubmitEvent = std::function<void(const std::string& action, const std::string& target,
-                                            const std::string& encType, const std::string& method,
-                                            const std::vector<std::string>& results)>;
-
 }  // namespace kv

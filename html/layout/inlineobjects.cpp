@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "html/layout/imagemap.h"
+#include "html/reader/documenthost.h"
 #include "platform/codec.h"
 
 namespace kv {
@@ -458,7 +459,7 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
 }
 
 TPanelObj::~TPanelObj() {
-    if (OnDestroy && Control) OnDestroy(*Control);
+    if (Host && Control) Host->PanelDestroy(*Control);
 }
 
 namespace {

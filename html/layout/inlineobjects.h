@@ -16,6 +16,8 @@
 
 namespace kv {
 
+class TDocumentHost;
+
 class TMapItem;
 class TFormControlObj;
 
@@ -167,8 +169,8 @@ public:
     std::string Name, Src, Type, AltText;
     std::unique_ptr<TPanelControl> Control;
     bool ShowIt = false;  // placed in the last paint
-    // Told before the control is freed (the host's destroy event).
-    std::function<void(TPanelControl& panel)> OnDestroy;
+    // The host that gave the control, told before it is freed (not owned; none for copies).
+    TDocumentHost* Host = nullptr;
 };
 
 struct TImageHit {

@@ -4,7 +4,6 @@
 
 #include "html/layout/sectionlist.h"
 #include "html/layout/textsection.h"
-#include "platform/messages.h"
 
 namespace kv {
 
@@ -89,7 +88,7 @@ int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int vie
                       collapse;
         } catch (const EProcessError& failure) {
             // Reported and dropped; the rest of the document lays out normally.
-            messages::showError(failure.what());
+            Owner->Host().ReportFailure(failure.what());
             Sections.erase(Sections.begin() + std::ptrdiff_t(i));
             continue;
         }

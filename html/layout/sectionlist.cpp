@@ -1,14 +1,13 @@
 #include "html/layout/sectionlist.h"
 
-#include <QFile>
 #include <QTimer>
 #include <algorithm>
 
 #include "html/images/display.h"
+#include "html/layout/imagesource.h"
 #include "html/layout/textsection.h"
 #include "html/reader/units.h"
 #include "platform/codec.h"
-#include "platform/paths.h"
 
 namespace kv {
 
@@ -33,8 +32,6 @@ TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     PrintTableBackground = source.PrintTableBackground;
     BackgroundColor = source.BackgroundColor;
     BaseFolder = source.BaseFolder;
-    OnBitmapRequest = source.OnBitmapRequest;
-    ImageLoader = source.ImageLoader;
     OwnerTag = source.OwnerTag;
     // The copy draws the controls with the values they hold now; it never has live widgets.
     std::vector<std::pair<const TFormControlObj*, TFormControlObj*>> copies;
@@ -67,7 +64,7 @@ void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
 
 void TSectionList::SetBackgroundColor(TColor color) {
     BackgroundColor = color;
-    if (OnBackgroundChange) OnBackgroundChange();
+    Host().BackgroundChanged();
 }
 
 void TSectionList::SetBackgroundImageName(const std::string& name) {
@@ -85,6 +82,7 @@ void TSectionList::Clear() {
         cache_->clear();
     }
     background_.reset();
+    ReleaseImageUses();
     if (OnControlsCleared && !FormControlList.empty()) OnControlsCleared();
     // Sections keep plain pointers to controls and never use them when they are freed.
     Forms.clear();
@@ -216,7 +214,7 @@ void TSectionList::AnimationTick() {
     bool any = false;
     for (TAnimatedImage* image : AnimatedImages)
         if (image->Painted) image->Advance(), any = true;
-    if (any && OnInvalidate) OnInvalidate();
+    if (any) Host().Invalidate();
     if (timer_) timer_->setInterval(50);
 }
 
@@ -252,18 +250,18 @@ bool TSectionList::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
     if (HoverLinks && HoverRun != oldRun) {
         HoverLink(oldRun, false);
         HoverLink(HoverRun, true);
-        if (OnInvalidate) OnInvalidate();
+        Host().Invalidate();
     }
     if (HoverImage != oldImage) {
         if (oldImage) oldImage->SetHoverOn(false);
         if (HoverImage) HoverImage->SetHoverOn(true);
-        if (OnInvalidate) OnInvalidate();
+        Host().Invalidate();
     }
     return found;
 }
 
 void TSectionList::ClearHover() {
-    if ((HoverRun || HoverImage) && OnInvalidate) OnInvalidate();
+    if (HoverRun || HoverImage) Host().Invalidate();
     HoverLink(HoverRun, false);
     if (HoverImage) HoverImage->SetHoverOn(false);
     HoverRun = nullptr;
@@ -421,40 +419,10 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
         result.Transparency = item->Transparency;
         return result;
     }
-    std::shared_ptr<TLayoutImage> item;
-    if (OnBitmapRequest) {
-        QImage image;
-        long long transparent = -1;
-        if (OnBitmapRequest(name, image, transparent) && !image.isNull()) {
-            item = std::make_shared<TLayoutImage>();
-            item->Image = image;
-            if (transparent >= 0) {
-                const TColor c = TColor(transparent);
-                item->Mask =
-                    MaskOf(image, qRgb(int(c & 255), int((c >> 8) & 255), int((c >> 16) & 255)));
-                item->Transparency = 2;
-            }
-        }
-    } else if (ImageLoader) {
-        result = ImageLoader(name, transparency);
-        if (result.Animated || result.Pending || !result.Still) return result;
-        item = std::make_shared<TLayoutImage>(*result.Still);
-    } else {
-        // Documents were written on a case-insensitive file system.
-        std::filesystem::path path = cp1251::toPath(name);
-        if (auto real = paths::findCaseInsensitive(path)) path = *real;
-        // Only plain files of sane size: a name may point anywhere (devices, pipes).
-        std::error_code error;
-        const bool plain = std::filesystem::is_regular_file(path, error) &&
-                           std::filesystem::file_size(path, error) <= 64u * 1024 * 1024;
-        QImage image;
-        if (plain) image.load(QString::fromStdString(path.string()));
-        if (!image.isNull() && qint64(image.width()) * image.height() <= 64LL * 1024 * 1024) {
-            item = std::make_shared<TLayoutImage>();
-            item->Image = image.convertToFormat(QImage::Format_RGB32);
-        }
-    }
-    if (!item) return TFetchResult{};
+    result = FetchThroughCache(ImageCache(), ImageRequests(), name, transparency);
+    if (ImageCache().Find(name)) imageUses_.push_back(name);
+    if (result.Animated || result.Pending || !result.Still) return result;
+    auto item = std::make_shared<TLayoutImage>(*result.Still);
     if (transparency == 1 && item->Mask.isNull()) {
         item->Mask = MaskOf(item->Image, CornerColour(item->Image));
         item->Transparency = 1;
@@ -464,6 +432,42 @@ TFetchResult TSectionList::FetchImage(const std::string& name, int transparency)
     result.Still = item;
     result.Transparency = item->Transparency;
     return result;
+}
+
+void TSectionList::SetImageCache(TStringBitmapList* cache) {
+    if (cache == imageCache_) return;
+    ReleaseImageUses();  // the uses belong to the cache they were taken from
+    imageCache_ = cache;
+}
+
+TStringBitmapList& TSectionList::ImageCache() {
+    if (imageCache_) return *imageCache_;
+    if (!ownImageCache_) ownImageCache_ = std::make_unique<TStringBitmapList>();
+    return *ownImageCache_;
+}
+
+void TSectionList::ReleaseImageUses() {
+    if (imageUses_.empty()) return;
+    TStringBitmapList& cache = ImageCache();
+    for (const std::string& name : imageUses_) cache.Release(name);
+    imageUses_.clear();
+}
+
+// The host's image handlers as the image cache asks for them; only those the host has, since
+// the cache reads no file for a name a bitmap handler was asked about.
+TImageRequests TSectionList::ImageRequests() const {
+    TImageRequests requests;
+    TDocumentHost& host = Host();
+    if (host.Handles(THandler::Bitmap))
+        requests.OnBitmapRequest = [&host](const std::string& name,
+                                           std::unique_ptr<TBitmap>& bitmap, std::int64_t& color) {
+            host.BitmapRequest(name, bitmap, color);
+        };
+    if (host.Handles(THandler::ImageStream))
+        requests.OnImageRequest = [&host](const std::string& name) {
+            return host.ImageRequest(name);
+        };
+    return requests;
 }
 
 bool TSectionList::IsPending(const std::string& key) const {

@@ -11,18 +11,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "html/images/imagecache.h"
 #include "html/layout/formcontrols.h"
 #include "html/layout/imagehost.h"
 #include "html/layout/imagemap.h"
 #include "html/layout/sectionbase.h"
+#include "html/reader/documenthost.h"
 #include "html/reader/names.h"
 #include "html/reader/properties.h"
 
 class QTimer;
-
-namespace kv {
-class TPanelControl;
-}
 
 namespace kv {
 
@@ -58,7 +56,8 @@ struct TDocumentDefaults {
 class TSectionList : public TCell, public TImageHost, public TReaderDocument {
 public:
     explicit TSectionList(TFontEngine& fonts);
-    // A print copy: settings, image loader and cache shared; every section cloned.
+    // A print copy: settings and the pictures fetched so far shared, every section cloned; its
+    // host and image cache are its own.
     TSectionList(const TSectionList& source, TFontEngine& fonts);
     ~TSectionList() override;
 
@@ -97,7 +96,14 @@ public:
     void CopySelection();
     std::string SelectedText();
 
-    // ---- images
+    // ---- host and images
+    // The program around the document (not owned); nullptr: a host that asks for nothing.
+    void SetHost(TDocumentHost* host) { host_ = host; }
+    TDocumentHost& Host() const { return host_ ? *host_ : NoHost(); }
+    // Images are fetched through this cache (not owned; nullptr: the document's own). The
+    // document holds a use of every entry it fetched until Clear.
+    void SetImageCache(TStringBitmapList* cache);
+    TStringBitmapList& ImageCache();
     const TLayoutImage* BackgroundImage();
 
     // TImageHost
@@ -140,25 +146,11 @@ public:
     bool ShowCaret = false;
     int* FirstLineBaseline = nullptr;
 
-    // ---- events
-    // Asked first for an image: fills the picture and a transparent colour (-1: none).
-    std::function<bool(const std::string& name, QImage& image, long long& transparent)>
-        OnBitmapRequest;
-    // Loads an image file (the image cache's loader when the images module is in use).
-    std::function<TFetchResult(const std::string& name, int transparency)> ImageLoader;
-    std::function<void()> OnInvalidate;
-    TFormSubmitEvent OnFormSubmit;
+    // ---- events between the document and the viewer's form widgets
     // A control's widget received the focus (the viewer scrolls it into view).
     std::function<void(TFormControlObj& control)> OnControlEnter;
     // The controls are about to be freed (Clear): the viewer drops their widgets.
     std::function<void()> OnControlsCleared;
-    std::function<void()> OnBackgroundChange;
-    // A PANEL element: the host gives the panel's window control (name, TYPE and SRC as
-    // written), or none; told again before the control is freed.
-    std::function<void(const std::string& name, const std::string& type, const std::string& src,
-                       std::unique_ptr<TPanelControl>& panel)>
-        OnPanelCreate;
-    std::function<void(TPanelControl& panel)> OnPanelDestroy;
 
     // ---- registries
     std::vector<std::unique_ptr<ThtmlForm>> Forms;
@@ -182,6 +174,12 @@ public:
 
 private:
     void HoverLink(TFontObj* run, bool on);
+    TImageRequests ImageRequests() const;
+    void ReleaseImageUses();
+    TDocumentHost* host_ = nullptr;
+    TStringBitmapList* imageCache_ = nullptr;
+    std::unique_ptr<TStringBitmapList> ownImageCache_;
+    std::vector<std::string> imageUses_;  // names this document holds a cache use of
     std::unordered_map<const TFormControlObj*, TFormControlObj*> controlCopies_;
     std::shared_ptr<std::map<std::string, std::shared_ptr<const TLayoutImage>>> cache_;
     std::shared_ptr<const TLayoutImage> background_;

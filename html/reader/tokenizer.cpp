@@ -123,7 +123,8 @@ void THtmlReader::SkipMarkupRun() {
         if (declaration && CurChar == '-' && LookAhead() == '-') {
             ReadCharBasic();
             ReadCharBasic();
-            if (OnInclude && CurChar == '#' && mode_ != smInclude && !readingDirective_) {
+            if (Host && Host->Handles(THandler::Include) && CurChar == '#' && mode_ != smInclude &&
+                !readingDirective_) {
                 ReadIncludeDirective();
             } else {
                 SkipCommentBody();
@@ -169,7 +170,7 @@ void THtmlReader::ReadIncludeDirective() {
     SkippingComment = true;
     SkipCommentBody();
     std::string buffer;
-    OnInclude(Viewer, command, params, buffer);
+    Host->Include(command, params, buffer);
     if (!buffer.empty()) {
         include_ = std::move(buffer);
         includePos_ = 0;

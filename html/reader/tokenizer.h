@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "html/reader/documenthost.h"
 #include "html/reader/names.h"
 #include "html/reader/symbols.h"
 #include "html/reader/tokens.h"
@@ -35,20 +36,12 @@
 
 namespace kv {
 
-class THtmlView;  // the viewer control: the sender of handler calls
 class TStyleList;
 
 class EParseError : public Exception {
 public:
     using Exception::Exception;
 };
-
-// The include handler: called for <!--#Command NAME="value" ...--> with one parameter line
-// NAME="value" per attribute. Text put into Buffer is read in place of the directive (the reader
-// keeps the string while it reads it; an empty Buffer inserts nothing).
-using TIncludeType =
-    std::function<void(THtmlView* Sender, const std::string& Command,
-                       const std::vector<std::string>& Params, std::string& Buffer)>;
 
 inline constexpr unsigned char kEndOfInput = 26;
 inline constexpr char kNoBreakSpace = 5;  // a collapsed space inside a no-break run
@@ -140,8 +133,7 @@ public:
     bool NoBreakRun = false;     // collapsed white space becomes character 5
 
     TIDNameList* IDNames = nullptr;  // element ids are registered here (not owned)
-    TIncludeType OnInclude;
-    THtmlView* Viewer = nullptr;  // sender of the include handler
+    TDocumentHost* Host = nullptr;  // include directives go to it when it has a handler (not owned)
 
 private:
     enum TSourceMode : uint8_t { smMain, smInclude };

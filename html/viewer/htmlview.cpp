@@ -11,6 +11,7 @@
 #include "html/layout/imagesource.h"
 #include "html/viewer/paintpanel.h"
 #include "html/viewer/scrollbar32.h"
+#include "html/viewer/viewhost.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
 #include "platform/scopedvalue.h"
@@ -71,27 +72,10 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
     hbar_->OnAction = [this](int action) { HScrollAction(action); };
 
     doc_.ViewImagesFlag = true;
-    doc_.OnInvalidate = [this] { panel_->update(); };
-    doc_.OnBackgroundChange = [this] {
-        QPalette colours = palette();
-        colours.setColor(QPalette::Window, ToQColor(doc_.BackgroundColor));
-        setPalette(colours);
-    };
+    host_ = std::make_unique<TViewHost>(*this);
+    doc_.SetHost(host_.get());
     doc_.OnControlEnter = [this](TFormControlObj& control) {
         ScrollControlIntoView(control.TopY());
-    };
-    doc_.OnPanelCreate = [this](const std::string& name, const std::string& type,
-                                const std::string& src, std::unique_ptr<TPanelControl>& panel) {
-        if (OnPanelCreate) OnPanelCreate(this, name, type, src, panel);
-    };
-    doc_.OnPanelDestroy = [this](TPanelControl& panel) {
-        if (OnPanelDestroy) OnPanelDestroy(this, panel);
-    };
-    doc_.ImageLoader = [this](const std::string& name, int transparency) {
-        if (!cache_) return TFetchResult{};
-        TFetchResult result = FetchThroughCache(*cache_, Requests(), name, transparency);
-        if (cache_->Find(name)) cacheUses_.push_back(name);
-        return result;
     };
     doc_.SetDefaults(Defaults());
 
@@ -99,11 +83,6 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
     hoverTimer_.setSingleShot(false);
     connect(&hoverTimer_, &QTimer::timeout, this, [this] { HoverTimerTick(); });
     connect(&autoScrollTimer_, &QTimer::timeout, this, [this] { AutoScrollTick(); });
-    doc_.OnFormSubmit = [this](const std::string& action, const std::string& target,
-                               const std::string& encType, const std::string& method,
-                               const std::vector<std::string>& results) {
-        SubmitForm(action, target, encType, method, results);
-    };
     resize(150, 150);
     ArrangeScrollBars();
 }
@@ -134,26 +113,6 @@ TDocumentDefaults THtmlView::Defaults() const {
     d.MarginHeight = marginHeight_;
     d.UnderlineLinks = (options_ & htNoLinkUnderline) == 0;
     return d;
-}
-
-TImageRequests THtmlView::Requests() {
-    TImageRequests requests;
-    if (OnBitmapRequest)
-        requests.OnBitmapRequest = [this](const std::string& name, std::unique_ptr<TBitmap>& bitmap,
-                                          std::int64_t& color) {
-            OnBitmapRequest(this, name, bitmap, color);
-        };
-    if (OnImageRequest)
-        requests.OnImageRequest = [this](const std::string& name) {
-            return OnImageRequest(this, name);
-        };
-    return requests;
-}
-
-void THtmlView::ReleaseCacheUses() {
-    if (cache_)
-        for (const std::string& name : cacheUses_) cache_->Release(name);
-    cacheUses_.clear();
 }
 
 void THtmlView::SetProcessing(bool on) {
@@ -305,30 +264,21 @@ void THtmlView::PrepareLoad() {
         cache_->SetCapacity(imageCacheCount_);
         ownsImageCache_ = true;
     }
-    doc_.Clear();
-    ReleaseCacheUses();
+    doc_.Clear();  // gives back the uses of the previous document's pictures, then they age
+    doc_.SetImageCache(cache_.get());
     cache_->Age();
     doc_.SetDefaults(Defaults());
 }
 
 void THtmlView::Parse(THtmlBuilder& builder, const std::string& file, TFileKind kind) {
-    builder.Viewer = this;
-    builder.OnInclude = OnInclude;
-    builder.OnScript = OnScript;
     switch (kind) {
-    case TFileKind::ftHTML:
+    case TFileKind::ftHTML: {
         // A background sound of the previous page stops.
-        if (OnSoundRequest) {
-            OnSoundRequest(this, "", 0, true);
-            builder.OnSoundRequest = OnSoundRequest;
-        }
-        builder.OnMeta = [this](THtmlView*, const std::string& httpEq, const std::string& metaName,
-                                const std::string& content) {
-            if (OnMeta) OnMeta(this, httpEq, metaName, content);
-            MetaHandler(httpEq, content);
-        };
+        if (OnSoundRequest) OnSoundRequest(this, "", 0, true);
+        TScopedValue html(host_->ReadingHtml, true);
         builder.LoadHtmlFile(file);
         break;
+    }
     case TFileKind::ftText: builder.LoadPlainTextFile(file); break;
     case TFileKind::ftImage: builder.LoadHtmlText(ImageMarkup(file)); break;
     }
@@ -371,7 +321,6 @@ void THtmlView::Clear() {
     if (processing_) return;
     hoverTimer_.stop();
     doc_.Clear();
-    ReleaseCacheUses();
     if (ownsImageCache_ && cache_) cache_->Clear();
     doc_.SetDefaults(Defaults());
     base_.clear();

@@ -22,7 +22,6 @@
 #include "html/images/imagecache.h"
 #include "html/layout/builder.h"
 #include "html/layout/sectionlist.h"
-#include "html/reader/tokenizer.h"
 #include "html/viewer/formwidgets.h"
 #include "platform/canvas.h"
 #include "platform/errors.h"
@@ -35,6 +34,7 @@ namespace kv {
 class TPaintPanel;
 class T32ScrollBar;
 class THtmlBuilder;
+class THtmlView;
 
 enum class THTMLBorderStyle { htFocused, htNone, htSingle };
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
@@ -79,6 +79,22 @@ enum TViewerCursor {
     crDownOnlyId = 5
 };
 const QCursor& ViewerCursor(int id);
+
+// The viewer's reading events (Sender is the viewer).
+// <!--#Command NAME="value" ...--> with one parameter line NAME="value" per attribute; text put
+// into Buffer is read in place of the directive.
+using TIncludeType =
+    std::function<void(THtmlView* Sender, const std::string& Command,
+                       const std::vector<std::string>& Params, std::string& Buffer)>;
+// BGSOUND before content: the sound file, its loop count, and true for "terminate".
+using TSoundType =
+    std::function<void(THtmlView* Sender, const std::string& SRC, int Loop, bool Terminate)>;
+// META before content.
+using TMetaType = std::function<void(THtmlView* Sender, const std::string& HttpEq,
+                                     const std::string& Name, const std::string& Content)>;
+// SCRIPT: its text with CR LF line ends.
+using TScriptEvent = std::function<void(THtmlView* Sender, const std::string& Name,
+                                        const std::string& Language, const std::string& Script)>;
 
 // A file that cannot be found or read.
 class EInOutError : public Exception {
@@ -335,10 +351,8 @@ private:
     void FinishLoad(const THtmlBuilder& builder, const std::string& dest,
                     const std::string& previousFile);
     TDocumentDefaults Defaults() const;
-    TImageRequests Requests();
     void MetaHandler(const std::string& httpEq, const std::string& content);
     void SetProcessing(bool on);
-    void ReleaseCacheUses();
 
     void DoLayout();
     void ArrangeScrollBars();
@@ -406,13 +420,14 @@ private:
     int refreshDelay_ = 0;
     std::string refreshURL_;
     bool ownsImageCache_ = false;
-    // Names the shown document took from the cache: released when it is cleared, so that
-    // pictures no page shows any more age out.
-    std::vector<std::string> cacheUses_;
 
     // The cache outlives the document, whose images come from it.
     std::unique_ptr<TStringBitmapList> cache_;
     TImageCanvas measure_;
+    // What the document asks of the viewer goes through it to the viewer's events.
+    class TViewHost;
+    friend class TViewHost;
+    std::unique_ptr<TViewHost> host_;
     TSectionList doc_;
     QFrame* border_;  // children: owned by Qt
     TPaintPanel* panel_;

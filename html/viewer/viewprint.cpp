@@ -12,6 +12,8 @@
 
 #include "html/viewer/htmlview.h"
 #include "html/viewer/printgeometry.h"
+#include "html/viewer/viewhost.h"
+#include "platform/messages.h"
 #include "platform/printer.h"
 
 namespace kv {
@@ -46,6 +48,28 @@ protected:
     }
 
 private:
+    // The copy's host: pictures are asked of the viewer while it is there; a section the copy
+    // cannot lay out is reported as on screen.
+    class TCopyHost : public TDocumentHost {
+    public:
+        explicit TCopyHost(const QPointer<THtmlView>& view) : view_(view) {}
+        bool Handles(THandler handler) const override {
+            const bool image = handler == THandler::Bitmap || handler == THandler::ImageStream;
+            return image && view_ && view_->host_->Handles(handler);
+        }
+        void BitmapRequest(const std::string& name, std::unique_ptr<TBitmap>& bitmap,
+                           std::int64_t& color) override {
+            if (view_) view_->host_->BitmapRequest(name, bitmap, color);
+        }
+        const std::string* ImageRequest(const std::string& name) override {
+            return view_ ? view_->host_->ImageRequest(name) : nullptr;
+        }
+        void ReportFailure(const std::string& text) override { messages::showError(text); }
+
+    private:
+        const QPointer<THtmlView>& view_;
+    };
+
     void MakeCopy();
     TPrintGeometry Measure();
     void PrintPages(int fromPage, int toPage, const TPrintGeometry& g);
@@ -68,6 +92,7 @@ private:
     TvwPrinter printer_;
     TvwPrinter* previous_ = nullptr;
     bool current_ = false;
+    TCopyHost copyHost_{view_};
     std::unique_ptr<TSectionList> copy_;
     int page_ = 0;
     bool stop_ = false;
@@ -94,15 +119,7 @@ void THtmlView::TPrintJob::MakeCopy() {
     copy_ = std::make_unique<TSectionList>(view_->doc_, view_->doc_.Fonts());
     copy_->SetScrollTop(0);
     copy_->SetBackgroundColor(0xFFFFFF);
-    // The copy fetches its pictures through the viewer's cache, which goes with the viewer.
-    copy_->ImageLoader = [view = view_, loader = copy_->ImageLoader](const std::string& name,
-                                                                     int transparency) {
-        return view && loader ? loader(name, transparency) : TFetchResult{};
-    };
-    copy_->OnBitmapRequest = [view = view_, request = copy_->OnBitmapRequest](
-                                 const std::string& name, QImage& image, long long& transparent) {
-        return view && request && request(name, image, transparent);
-    };
+    copy_->SetHost(&copyHost_);
 }
 
 TPrintGeometry THtmlView::TPrintJob::Measure() {

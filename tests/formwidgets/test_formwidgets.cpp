@@ -14,6 +14,7 @@
 #include "html/layout/builder.h"
 #include "html/viewer/formwidgets.h"
 #include "platform/codec.h"
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 
 namespace kv {
@@ -122,7 +123,9 @@ TEST_F(Page, ValuesTravelBothWays) {
 TEST_F(Page, SubmitButtonSendsTheForm) {
     Load("<form action=go.htm><input name=a value=1><input type=submit name=s value=Go></form>");
     std::vector<std::string> sent;
-    doc.OnFormSubmit = [&](auto&, auto&, auto&, auto&, const std::vector<std::string>& r) {
+    kvtest::TestHost host;
+    doc.SetHost(&host);
+    host.OnFormSubmit = [&](auto&, auto&, auto&, auto&, const std::vector<std::string>& r) {
         sent = r;
     };
     Paint();

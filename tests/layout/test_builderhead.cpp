@@ -1,8 +1,9 @@
 // Head elements and scripts: linked style sheets, META, background sound, script text and
-// include directives, each through the handler the viewer gives the builder.
+// include directives, each through the document's host.
 
 #include <gtest/gtest.h>
 
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 #include "tests/layout/formtest.h"
 
@@ -50,9 +51,11 @@ TEST_F(Sheets, MissingOrLateSheetsAreIgnored) {
 
 TEST_F(Sheets, StreamRequestHandlerServesTheSheet) {
     THtmlBuilder builder(d.doc);
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
     std::vector<std::string> asked;
-    builder.OnExpandName = [](THtmlView*, const std::string& name) { return "http://h/" + name; };
-    builder.OnStreamRequest = [&](THtmlView*, const std::string& url, std::string& stream) {
+    host.OnExpandName = [](const std::string& name) { return "http://h/" + name; };
+    host.OnStreamRequest = [&](const std::string& url, std::string& stream) {
         asked.push_back(url);
         stream = "p { color: #0000ff }";
         return true;
@@ -69,9 +72,10 @@ struct MetaCall {
 TEST(HeadElements, MetaBeforeContentOnly) {
     FormDoc d;
     THtmlBuilder builder(d.doc);
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
     std::vector<MetaCall> calls;
-    builder.OnMeta = [&](THtmlView*, const std::string& h, const std::string& n,
-                         const std::string& c) {
+    host.OnMeta = [&](const std::string& h, const std::string& n, const std::string& c) {
         calls.push_back({h, n, c});
     };
     d.Load(
@@ -91,8 +95,10 @@ TEST(HeadElements, MetaBeforeContentOnly) {
 TEST(HeadElements, BackgroundSoundBeforeContentOnly) {
     FormDoc d;
     THtmlBuilder builder(d.doc);
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
     std::vector<std::pair<std::string, int>> sounds;
-    builder.OnSoundRequest = [&](THtmlView*, const std::string& src, int loop, bool terminate) {
+    host.OnSoundRequest = [&](const std::string& src, int loop, bool terminate) {
         EXPECT_FALSE(terminate);
         sounds.emplace_back(src, loop);
     };
@@ -115,10 +121,11 @@ TEST(Scripts, WithoutHandlerTheTextIsSkipped) {
 TEST(Scripts, HandlerGetsTheTextWithCrLf) {
     FormDoc d;
     THtmlBuilder builder(d.doc);
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
     std::vector<std::string> scripts;
     std::string name, language;
-    builder.OnScript = [&](THtmlView*, const std::string& n, const std::string& l,
-                           const std::string& s) {
+    host.OnScript = [&](const std::string& n, const std::string& l, const std::string& s) {
         name = n, language = l;
         scripts.push_back(s);
     };
@@ -133,7 +140,7 @@ TEST(Scripts, HandlerGetsTheTextWithCrLf) {
     EXPECT_NE(d.AllText().find("before after"), std::string::npos);
     FormDoc named;
     THtmlBuilder second(named.doc);
-    second.OnScript = builder.OnScript;
+    named.doc.SetHost(&host);
     named.Load("<script name=s1 language=JavaScript>x</script>", &second);
     EXPECT_EQ(name, "s1");
     EXPECT_EQ(language, "JavaScript");
@@ -142,10 +149,12 @@ TEST(Scripts, HandlerGetsTheTextWithCrLf) {
 TEST(Includes, HandlerTextIsReadInPlace) {
     FormDoc d;
     THtmlBuilder builder(d.doc);
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
     std::vector<std::string> params;
     std::string command;
-    builder.OnInclude = [&](THtmlView*, const std::string& c, const std::vector<std::string>& p,
-                            std::string& buffer) {
+    host.OnInclude = [&](const std::string& c, const std::vector<std::string>& p,
+                         std::string& buffer) {
         command = c, params = p;
         buffer = "<b>inside</b>";
     };

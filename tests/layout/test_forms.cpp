@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 #include "tests/layout/formtest.h"
 
@@ -184,8 +185,10 @@ TEST(FormControls, ResultsFollowTheOrderOfTheControls) {
     EXPECT_EQ(form.Results(&d.Control(10)), withGo);
     std::vector<std::string> sent;
     std::string action, target, enctype, method;
-    d.doc.OnFormSubmit = [&](const std::string& a, const std::string& t, const std::string& e,
-                             const std::string& m, const std::vector<std::string>& results) {
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
+    host.OnFormSubmit = [&](const std::string& a, const std::string& t, const std::string& e,
+                            const std::string& m, const std::vector<std::string>& results) {
         action = a, target = t, enctype = e, method = m, sent = results;
     };
     d.As<TEditControl>(0).Value = "changed";
@@ -216,7 +219,9 @@ TEST(FormControls, ImageSubmitSendsThePoint) {
     ASSERT_TRUE(d.doc.LinkAt(d.canvas, x, y, hit));
     ASSERT_EQ(hit.FormControl, &control);
     std::vector<std::string> sent;
-    d.doc.OnFormSubmit = [&](auto&, auto&, auto&, auto&, const std::vector<std::string>& r) {
+    kvtest::TestHost host;
+    d.doc.SetHost(&host);
+    host.OnFormSubmit = [&](auto&, auto&, auto&, auto&, const std::vector<std::string>& r) {
         sent = r;
     };
     hit.FormControl->Activate(hit.X, hit.Y);

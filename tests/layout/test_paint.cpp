@@ -292,16 +292,23 @@ private:
     bool running_ = true;
 };
 
-TEST(HoverAnimation, FramesAdvanceOnlyWhileTheMouseIsOverTheImage) {
-    TSectionList doc(TTestFontEngine::Shared());
-    CountingAnimation* animation = nullptr;
-    doc.ImageLoader = [&](const std::string&, int) {
+// A document whose every picture is a counting animation.
+class CountingDocument : public TSectionList {
+public:
+    CountingDocument() : TSectionList(TTestFontEngine::Shared()) {}
+    TFetchResult FetchImage(const std::string&, int) override {
         TFetchResult result;
         auto made = std::make_unique<CountingAnimation>(4);
         animation = made.get();
         result.Animated = std::move(made);
         return result;
-    };
+    }
+    CountingAnimation* animation = nullptr;
+};
+
+TEST(HoverAnimation, FramesAdvanceOnlyWhileTheMouseIsOverTheImage) {
+    CountingDocument doc;
+    CountingAnimation*& animation = doc.animation;
     THtmlBuilder builder(doc);
     builder.LoadHtmlText(
         "<body marginwidth=0 marginheight=0><a href=\"x.htm\"><img src=\"run.gif\" active></a>");

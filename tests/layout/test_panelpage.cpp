@@ -5,6 +5,7 @@
 
 #include "html/layout/builder.h"
 #include "html/layout/inlineobjects.h"
+#include "tests/common/testhost.h"
 #include "tests/layout/builttest.h"
 
 namespace kv {
@@ -33,13 +34,15 @@ private:
 TEST(Panels, TheHostMakesAndFreesThemAndPrintCopiesKeepThem) {
     std::string log;
     int destroyed = 0;
+    kvtest::TestHost host;
     TSectionList doc{TTestFontEngine::Shared()};
-    doc.OnPanelCreate = [&](const std::string& name, const std::string& type,
-                            const std::string& src, std::unique_ptr<TPanelControl>& panel) {
+    doc.SetHost(&host);
+    host.OnPanelCreate = [&](const std::string& name, const std::string& type,
+                             const std::string& src, std::unique_ptr<TPanelControl>& panel) {
         log += "create " + name + " " + type + " " + src + "\n";
         panel = std::make_unique<FakePanel>(log);
     };
-    doc.OnPanelDestroy = [&](TPanelControl&) { ++destroyed; };
+    host.OnPanelDestroy = [&](TPanelControl&) { ++destroyed; };
     {
         THtmlBuilder builder(doc);
         builder.LoadHtmlText(

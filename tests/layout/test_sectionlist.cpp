@@ -5,7 +5,9 @@
 
 #include <random>
 
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
+#include "tests/images/gifwriter.h"
 #include "tests/layout/layouttest.h"
 
 namespace kv {
@@ -42,14 +44,17 @@ TEST(SectionList, EmptyParagraphsAreDroppedPreformattedStay) {
 
 TEST(SectionList, FailingSectionIsReportedAndDropped) {
     kvtest::MessageRecorder messages;
+    kvtest::TestHost host;
     Doc doc;
+    doc.list.SetHost(&host);
     doc.Add("one");
     doc.list.AppendSection(std::make_unique<FailingSection>(&doc.list));
     doc.Add("two");
     EXPECT_EQ(doc.Layout(600), 26);
     EXPECT_EQ(doc.list.Count(), 2);
-    ASSERT_EQ(messages.Boxes().size(), 1u);
-    EXPECT_EQ(messages.Boxes()[0].text, "Section too complex");
+    // Told to the host, which shows it; layout raises no box itself.
+    EXPECT_EQ(host.Failures, std::vector<std::string>{"Section too complex"});
+    EXPECT_TRUE(messages.Boxes().empty());
     EXPECT_EQ(doc.list.CursorCount, 6);
 }
 
@@ -134,15 +139,17 @@ TEST(SectionList, AnchorsPositionsAndSectionAt) {
 }
 
 TEST(SectionList, FetchImageCachesByKeyAndMakesCornerMasks) {
+    kvtest::TestHost host;
     Doc doc;
+    doc.list.SetHost(&host);
     int asked = 0;
-    doc.list.OnBitmapRequest = [&](const std::string&, QImage& image, long long& transparent) {
+    host.OnBitmapRequest = [&](const std::string&, std::unique_ptr<TBitmap>& bitmap,
+                               std::int64_t& transparent) {
         ++asked;
-        image = QImage(4, 4, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        image.setPixel(0, 3, qRgb(255, 0, 0));
+        bitmap = std::make_unique<TBitmap>(4, 4, TPixelFormat::pf32bit);
+        bitmap->Fill(0xFFFFFF);
+        bitmap->SetPixel(0, 3, 0x0000FF);  // red
         transparent = -1;
-        return true;
     };
     TFetchResult first = doc.list.FetchImage(" pic.gif ", 0);
     ASSERT_TRUE(first.Still);
@@ -155,6 +162,35 @@ TEST(SectionList, FetchImageCachesByKeyAndMakesCornerMasks) {
     EXPECT_EQ(QColor(second.Still->Mask.pixel(1, 1)), QColor(Qt::black));
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(doc.list.FetchImage("", 0).Ok());
+}
+
+// A document without a viewer reads pictures with the same decoders and the same cache as
+// one inside a viewer: an animated GIF animates, and the document gives its cache uses back.
+TEST(SectionList, WithoutAHostPicturesComeThroughTheImageCache) {
+    kvtest::TempFolder folder;
+    kvtest::GifFile gif;
+    gif.width = gif.height = 2;
+    gif.globalDepth = 1;
+    gif.globalTable = kvtest::MakeTable(1);
+    for (int i = 0; i < 2; ++i) {
+        kvtest::GifFrame frame;
+        frame.width = frame.height = 2;
+        frame.pixels = {std::uint8_t(i), 1, 0, std::uint8_t(1 - i)};
+        frame.control = true;
+        frame.delayCs = 10;
+        gif.frames.push_back(frame);
+    }
+    folder.Write("run.gif", kvtest::EncodeGif(gif));
+    Doc doc;
+    doc.list.BaseFolder = folder.Path().string() + "/";
+    TFetchResult result = doc.list.FetchImage(doc.list.ExpandImageName("run.gif"), 0);
+    ASSERT_TRUE(result.Animated);
+    EXPECT_EQ(result.Animated->FrameCount(), 2);
+    TBitmapItem* entry = doc.list.ImageCache().Find(doc.list.ExpandImageName("run.gif"));
+    ASSERT_NE(entry, nullptr);
+    EXPECT_GT(entry->UseCount, 0);
+    doc.list.Clear();
+    EXPECT_EQ(entry->UseCount, 0);
 }
 
 TEST(SectionList, MissingFilesGiveErrorPlaceholdersAndFloatsDrawLast) {

@@ -8,6 +8,7 @@
 #include "html/reader/stylesheet.h"
 #include "html/reader/tokenizer.h"
 #include "html/reader/units.h"
+#include "tests/common/testhost.h"
 
 namespace kv {
 namespace {
@@ -138,8 +139,11 @@ TEST(Robustness, RandomAndTruncatedDocuments) {
 std::vector<std::string> TokenTexts(const std::string& input, bool viaInclude, bool keep,
                                     bool noBreak) {
     THtmlReader reader;
-    reader.OnInclude = [&](THtmlView*, const std::string&, const std::vector<std::string>&,
-                           std::string& buffer) { buffer = input; };
+    kvtest::TestHost host;
+    reader.Host = &host;
+    host.OnInclude = [&](const std::string&, const std::vector<std::string>&, std::string& buffer) {
+        buffer = input;
+    };
     const std::string main = viaInclude ? "x<!--#i-->" : "x" + input;
     reader.Start(main);
     reader.KeepSpaces = keep;

@@ -5,6 +5,7 @@
 
 #include "html/reader/properties.h"
 #include "html/reader/tokenizer.h"
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 
 namespace kv {
@@ -101,8 +102,10 @@ TEST(Tokenizer, IncludeDirectivesSpliceTheHandlersText) {
     THtmlReader reader;
     std::string seenCommand;
     std::vector<std::string> seenParams;
-    reader.OnInclude = [&](THtmlView*, const std::string& command,
-                           const std::vector<std::string>& params, std::string& buffer) {
+    kvtest::TestHost host;
+    reader.Host = &host;
+    host.OnInclude = [&](const std::string& command, const std::vector<std::string>& params,
+                         std::string& buffer) {
         seenCommand = command;
         seenParams = params;
         buffer = "<b>in</b><!--#nested-->";
@@ -132,8 +135,9 @@ TEST(Tokenizer, IncludeDirectivesSpliceTheHandlersText) {
 TEST(Tokenizer, ADirectiveInsideADirectiveIsAComment) {
     THtmlReader reader;
     int calls = 0;
-    reader.OnInclude = [&](THtmlView*, const std::string&, const std::vector<std::string>&,
-                           std::string& buffer) {
+    kvtest::TestHost host;
+    reader.Host = &host;
+    host.OnInclude = [&](const std::string&, const std::vector<std::string>&, std::string& buffer) {
         ++calls;
         buffer = "[in]";
     };

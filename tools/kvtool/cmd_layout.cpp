@@ -5,7 +5,6 @@
 #include <iostream>
 
 #include "html/layout/builder.h"
-#include "html/layout/imagesource.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
 #include "tools/kvtool/commands.h"
@@ -17,9 +16,7 @@ TLoadedDocument::TLoadedDocument() : document(kv::TQtFontEngine::Shared()) {
     defaults.Font.Name = "MS Sans Serif";
     defaults.Font.Size = 10;
     document.SetDefaults(defaults);
-    document.ImageLoader = [this](const std::string& name, int transparency) {
-        return kv::FetchThroughCache(cache, {}, name, transparency);
-    };
+    document.SetHost(this);
 }
 
 void TLoadedDocument::Load(const std::string& file) {

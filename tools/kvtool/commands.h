@@ -28,12 +28,17 @@ int PrintPdf(const Args& args);
 int Find(const Args& args);
 
 // A document read and laid out the way the viewer does it (layout and render).
-struct TLoadedDocument {
+// Prints a Windows-1251 text as UTF-8 on standard output / error.
+void Print(const std::string& text);
+void PrintError(const std::string& text);
+
+// A document read without a viewer; what it cannot lay out is told on standard error.
+struct TLoadedDocument : kv::TDocumentHost {
     TLoadedDocument();
+    void ReportFailure(const std::string& text) override { PrintError("kvtool: " + text + "\n"); }
     void Load(const std::string& file);  // Windows-1251 name
     int Layout(kv::TCanvas& canvas, int width, int viewHeight);
 
-    kv::TStringBitmapList cache;
     kv::TSectionList document;
     std::string title;
     int height = 0;
@@ -43,10 +48,6 @@ struct TLoadedDocument {
 // Sets the viewer up as the reader does, sizes it and loads the file (with its #anchor);
 // false, with the failure printed, when the file cannot be opened.
 bool OpenInViewer(kv::THtmlView& view, const std::string& file, int width, int height);
-
-// Prints a Windows-1251 text as UTF-8 on standard output / error.
-void Print(const std::string& text);
-void PrintError(const std::string& text);
 
 // Reads the number after the option at args[i] into `value`, stepping past it; false (and an
 // error printed) when it is missing or not a number.
