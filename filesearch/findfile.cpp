@@ -91,12 +91,16 @@ void TFindFile::Execute() {
         if (!Containing.empty())
             work.phrase = std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic);
         work.readBlockSize = readBlockSize_;
+        work.readAhead = readAhead_;
+        work.readers = readers_;
+        work.examined = &examined_;
         work_ = std::move(work);
     } catch (...) {
         busy_ = false;  // nothing was started
         throw;
     }
     aborted_ = false;
+    examined_ = 0;
     if (Threaded) {
         SearchInThread();
     } else {

@@ -1,0 +1,178 @@
+#include "filesearch/readahead.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "filesearch/walker.h"
+
+namespace kv {
+namespace {
+
+constexpr std::uint32_t kEnumeratedOnRequest = faHidden | faSysFile | faDirectory;
+// Subfolders are enumerated with read-only, hidden, folder and archive, which leaves out only
+// system folders; no folder is a system folder here, so every folder qualifies.
+
+}  // namespace
+
+// Examines entries with its own read buffer: one per thread.
+class ReadAhead::Examiner {
+public:
+    Examiner(const SearchWork& work, const SearchHost& host, const std::atomic<bool>& closing)
+        : work_(work), host_(host), reader_(work.readBlockSize) {
+        reader_.SetStopCheck([this, &closing] { return closing || host_.Stopped(); });
+    }
+
+    // Fills the step's record and tells whether it is a hit. Nothing is examined once the
+    // search has stopped.
+    void Run(QueuedStep& queued) {
+        queued.hit = false;
+        if (host_.Stopped()) return;
+        const WalkStep& step = queued.step;
+        const int fd = step.folder->Fd();
+        TSearchRec& rec = queued.rec;
+        if (work_.examined) work_.examined->fetch_add(1, std::memory_order_relaxed);
+        if (!ReadEntry(fd, step.native.c_str(), step.name, rec)) return;
+        // The enumeration delivers folders, hidden and system entries only when asked for.
+        if ((rec.Attr & kEnumeratedOnRequest & ~work_.attributeMask) != 0) return;
+        if (!PassesFilter(work_, step.folder->Folder(), rec)) return;
+        queued.hit = ContentMatches(fd, step.native.c_str(), rec);
+    }
+
+private:
+    bool ContentMatches(int fd, const char* native, const TSearchRec& rec) {
+        if (!work_.phrase || (rec.Attr & faDirectory) != 0) return true;
+        // A file that cannot be opened is no hit; the search goes on.
+        return reader_.Contains(fd, native, *work_.phrase) == ContentReader::Result::Found;
+    }
+
+    const SearchWork& work_;
+    const SearchHost& host_;
+    ContentReader reader_;
+};
+
+ReadAhead::ReadAhead(const SearchWork& work, const SearchHost& host, size_t capacity,
+                     unsigned readers)
+    : work_(work),
+      host_(host),
+      examiner_(std::make_unique<Examiner>(work, host, closing_)),
+      slots_(std::max<size_t>(capacity, 1)) {
+    // An idle reader is woken for a few entries at once, not for each one.
+    wakeAt_ = std::clamp<size_t>(slots_.size() / 8, 1, 8);
+    for (unsigned i = 0; i < readers && slots_.size() > 1; ++i) {
+        try {
+            readers_.emplace_back([this] { ReaderRun(); });
+        } catch (const std::system_error&) {
+            break;  // fewer readers; the reporting thread examines what they leave
+        }
+    }
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    work_ready_.notify_all();
+    for (auto& reader : readers_) reader.join();
+}
+
+bool ReadAhead::Full() const {
+    std::lock_guard lock(mutex_);
+    return tail_ - head_ == slots_.size();
+}
+
+bool ReadAhead::Empty() const {
+    std::lock_guard lock(mutex_);
+    return tail_ == head_;
+}
+
+void ReadAhead::Push(WalkStep&& step) {
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        QueuedStep& queued = Slot(tail_++);
+        queued.step = std::move(step);
+        queued.state = QueuedStep::State::Waiting;
+        if (!queued.step.isFolder) ++waiting_;
+        wake = idleReaders_ > 0 && waiting_ >= wakeAt_;
+    }
+    if (wake) work_ready_.notify_one();
+}
+
+QueuedStep& ReadAhead::Front() {
+    std::unique_lock lock(mutex_);
+    QueuedStep& front = Slot(head_);
+    while (!front.step.isFolder && front.state != QueuedStep::State::Done) {
+        // The front itself when no reader has it, else another entry while a reader has it.
+        if (QueuedStep* next = Claim()) {
+            Examine(*examiner_, *next, lock);
+            continue;
+        }
+        frontWaits_ = true;
+        done_.wait(lock, [&] { return front.state == QueuedStep::State::Done; });
+        frontWaits_ = false;
+    }
+    // A report follows, and its handler may take long: an idle reader takes over what waits.
+    const bool wake = idleReaders_ > 0 && waiting_ > 0 && (front.step.isFolder || front.hit);
+    lock.unlock();
+    if (wake) work_ready_.notify_one();
+    return front;
+}
+
+void ReadAhead::Pop() {
+    QueuedStep& front = Slot(head_);
+    {
+        std::lock_guard lock(mutex_);
+        ++head_;
+        claimFrom_ = std::max(claimFrom_, head_);
+    }
+    // No reader touches a step that is examined or a folder: its slot is cleared unlocked,
+    // which also lets go of its open folder.
+    front = QueuedStep();
+}
+
+bool ReadAhead::Fresh(const QueuedStep& queued) const {
+    return queued.examinedAt % 2 == 0 && queued.examinedAt == reports_.load();
+}
+
+QueuedStep* ReadAhead::Claim() {
+    for (; claimFrom_ < tail_; ++claimFrom_) {
+        QueuedStep& queued = Slot(claimFrom_);
+        if (queued.step.isFolder || queued.state != QueuedStep::State::Waiting) continue;
+        queued.state = QueuedStep::State::Claimed;
+        --waiting_;
+        ++claimFrom_;
+        return &queued;
+    }
+    return nullptr;
+}
+
+void ReadAhead::Examine(Examiner& examiner, QueuedStep& queued,
+                        std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    queued.examinedAt = reports_.load();
+    try {
+        examiner.Run(queued);
+    } catch (...) {
+        queued.failure = std::current_exception();
+    }
+    lock.lock();
+    queued.state = QueuedStep::State::Done;
+}
+
+void ReadAhead::ReaderRun() {
+    Examiner examiner(work_, host_, closing_);
+    std::unique_lock lock(mutex_);
+    while (!closing_) {
+        if (QueuedStep* queued = Claim()) {
+            Examine(examiner, *queued, lock);
+            if (frontWaits_) done_.notify_one();
+            continue;
+        }
+        ++idleReaders_;
+        work_ready_.wait(lock);
+        --idleReaders_;
+    }
+}
+
+}  // namespace kv
