@@ -1,6 +1,7 @@
 #include "filesearch/findfile.h"
 
 #include <system_error>
+#include <typeinfo>
 
 #include "filesearch/masks.h"
 #include "filesearch/searchthread.h"
@@ -36,6 +37,10 @@ public:
         owner_.DoFound(folder, entry);
     }
     bool Stopped() const override { return owner_.aborted_; }
+    // A component of this very class without a folder handler does nothing on a folder report.
+    bool QuietFolders() const override {
+        return typeid(owner_) == typeid(TFindFile) && !owner_.OnNewFolder;
+    }
 
 private:
     TFindFile& owner_;

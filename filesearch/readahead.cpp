@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 #include "filesearch/walker.h"
 
@@ -76,31 +77,31 @@ ReadAhead::~ReadAhead() {
     for (auto& reader : readers_) reader.join();
 }
 
-bool ReadAhead::Full() const {
-    std::lock_guard lock(mutex_);
-    return tail_ - head_ == slots_.size();
-}
-
-bool ReadAhead::Empty() const {
-    std::lock_guard lock(mutex_);
-    return tail_ == head_;
-}
-
-void ReadAhead::Push(WalkStep&& step) {
+void ReadAhead::Push(std::vector<WalkStep>& steps) {
     bool wake = false;
+    QueuedStep dropped;
     {
         std::lock_guard lock(mutex_);
-        QueuedStep& queued = Slot(tail_++);
-        queued.step = std::move(step);
-        queued.state = QueuedStep::State::Waiting;
-        if (!queued.step.isFolder) ++waiting_;
-        wake = idleReaders_ > 0 && waiting_ >= wakeAt_;
+        dropped = DropTaken();
+        const bool below = waiting_ < wakeAt_;
+        for (auto& step : steps) {
+            QueuedStep& queued = Slot(tail_++);
+            queued.step = std::move(step);
+            queued.state = QueuedStep::State::Waiting;
+            if (!queued.step.isFolder) ++waiting_;
+        }
+        // Once as the waiting entries reach the mark, not for each one after it.
+        wake = idleReaders_ > 0 && below && waiting_ >= wakeAt_;
     }
+    steps.clear();
     if (wake) work_ready_.notify_one();
 }
 
-QueuedStep& ReadAhead::Front() {
+QueuedStep* ReadAhead::Advance() {
+    QueuedStep dropped;
     std::unique_lock lock(mutex_);
+    dropped = DropTaken();
+    if (head_ == tail_) return nullptr;
     QueuedStep& front = Slot(head_);
     while (!front.step.isFolder && front.state != QueuedStep::State::Done) {
         // The front itself when no reader has it, else another entry while a reader has it.
@@ -112,23 +113,22 @@ QueuedStep& ReadAhead::Front() {
         done_.wait(lock, [&] { return front.state == QueuedStep::State::Done; });
         frontWaits_ = false;
     }
-    // A report follows, and its handler may take long: an idle reader takes over what waits.
-    const bool wake = idleReaders_ > 0 && waiting_ > 0 && (front.step.isFolder || front.hit);
+    frontTaken_ = true;
+    // A hit's handler may take long: an idle reader takes over what waits meanwhile.
+    const bool wake = idleReaders_ > 0 && waiting_ > 0 && front.hit;
     lock.unlock();
     if (wake) work_ready_.notify_one();
-    return front;
+    return &front;
 }
 
-void ReadAhead::Pop() {
-    QueuedStep& front = Slot(head_);
-    {
-        std::lock_guard lock(mutex_);
-        ++head_;
-        claimFrom_ = std::max(claimFrom_, head_);
-    }
-    // No reader touches a step that is examined or a folder: its slot is cleared unlocked,
-    // which also lets go of its open folder.
-    front = QueuedStep();
+QueuedStep ReadAhead::DropTaken() {
+    if (!frontTaken_) return {};
+    // No reader touches a step that is examined or a folder.
+    QueuedStep dropped = std::exchange(Slot(head_), QueuedStep());
+    ++head_;
+    claimFrom_ = std::max(claimFrom_, head_);
+    frontTaken_ = false;
+    return dropped;
 }
 
 bool ReadAhead::Fresh(const QueuedStep& queued) const {

@@ -42,12 +42,16 @@ public:
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
-    bool Full() const;
-    bool Empty() const;
-    void Push(WalkStep&& step);
-    // The oldest step, its entry examined.
-    QueuedStep& Front();
-    void Pop();
+    // The steps that can be pushed; the step Advance returned last counts as gone. Reporting
+    // thread only, like Push and Advance.
+    size_t Room() const {
+        return slots_.size() - static_cast<size_t>(tail_ - head_) + (frontTaken_ ? 1 : 0);
+    }
+    // Queues the steps in order and empties the list.
+    void Push(std::vector<WalkStep>& steps);
+    // Returns the oldest step, its entry examined, after the one returned last is dropped;
+    // null when none is queued.
+    QueuedStep* Advance();
 
     // The report count: raised before and after each report, so that an odd count means one
     // is running.
@@ -61,6 +65,9 @@ private:
     QueuedStep& Slot(std::uint64_t sequence) { return slots_[sequence % slots_.size()]; }
     // The oldest step waiting for examination, claimed; null if none. Under the lock.
     QueuedStep* Claim();
+    // Takes out the step Advance returned last, if any, for the caller to let go of after the
+    // lock (it may hold the last reference to an open folder). Under the lock.
+    QueuedStep DropTaken();
     void Examine(Examiner& examiner, QueuedStep& queued, std::unique_lock<std::mutex>& lock);
     void ReaderRun();
 
@@ -74,9 +81,12 @@ private:
     std::condition_variable done_;        // for the reporting thread: a step examined
     std::atomic<bool> closing_{false};
     std::vector<QueuedStep> slots_;
-    std::uint64_t head_ = 0, tail_ = 0;  // sequence numbers of the oldest and the next step
-    std::uint64_t claimFrom_ = 0;        // no step before it waits for examination
-    size_t waiting_ = 0;                 // entries waiting for examination
+    // Sequence numbers of the oldest and the next step: changed by the reporting thread only,
+    // under the lock, so it reads them without.
+    std::uint64_t head_ = 0, tail_ = 0;
+    bool frontTaken_ = false;      // the oldest step was returned by Advance
+    std::uint64_t claimFrom_ = 0;  // no step before it waits for examination
+    size_t waiting_ = 0;           // entries waiting for examination
     unsigned idleReaders_ = 0;
     size_t wakeAt_ = 1;  // waiting entries that wake an idle reader
     bool frontWaits_ = false;

@@ -41,22 +41,22 @@ public:
     void Run() {
         while (!host_.Stopped()) {
             Fill();
-            if (queue_.Empty()) return;
-            Report(queue_.Front());
-            queue_.Pop();
+            const QueuedStep* front = queue_.Advance();
+            if (!front) return;
+            Report(*front);
         }
     }
 
 private:
     void Fill() {
-        WalkStep step;
-        while (!walked_ && !queue_.Full()) {
+        for (size_t room = queue_.Room(); !walked_ && room > 0; --room) {
+            WalkStep& step = steps_.emplace_back();
             if (!traversal_.Next(step, queue_.Reports())) {
+                steps_.pop_back();
                 walked_ = true;
-                return;
             }
-            queue_.Push(std::move(step));
         }
+        if (!steps_.empty()) queue_.Push(steps_);
     }
 
     void Report(const QueuedStep& queued) {
@@ -73,7 +73,9 @@ private:
 
     void ReportFolder(WalkFolder& folder) {
         bool search = false;
-        {
+        if (host_.QuietFolders()) {
+            search = host_.NewFolder(folder.Folder());
+        } else {
             Counted counted(queue_);
             search = host_.NewFolder(folder.Folder());
         }
@@ -105,6 +107,7 @@ private:
     SearchHost& host_;
     Traversal traversal_;
     ReadAhead queue_;
+    std::vector<WalkStep> steps_;  // walked, not queued yet
     bool walked_ = false;
     int skipBelow_ = INT_MAX;  // steps deeper than this belong to a folder turned away
 };

@@ -48,6 +48,9 @@ public:
     virtual void Found(const std::string& folder, const TSearchRec& entry) = 0;
     // True once the search is to stop; polled between entries, from any thread of the search.
     virtual bool Stopped() const = 0;
+    // True when a folder's report runs no code but the walk's: then nothing can change between
+    // the listing of a folder and its report.
+    virtual bool QuietFolders() const { return false; }
 };
 
 // Walks every target in order. Folders that cannot be listed and files that cannot be read are
