@@ -59,6 +59,7 @@ ReadAhead::ReadAhead(const SearchWork& work, const SearchHost& host, size_t capa
       slots_(std::max<size_t>(capacity, 1)) {
     // An idle reader is woken for a few entries at once, not for each one.
     wakeAt_ = std::clamp<size_t>(slots_.size() / 8, 1, 8);
+    listAhead_ = std::clamp<size_t>(slots_.size() / 8, 1, 8);
     for (unsigned i = 0; i < readers && slots_.size() > 1; ++i) {
         try {
             readers_.emplace_back([this] { ReaderRun(); });
@@ -160,12 +161,84 @@ void ReadAhead::Examine(Examiner& examiner, QueuedStep& queued,
     queued.state = QueuedStep::State::Done;
 }
 
+void ReadAhead::ListAhead(std::shared_ptr<WalkFolder> folder) {
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        folder->listing = WalkFolder::Listing::Waiting;
+        listings_.push_back(std::move(folder));
+        wake = idleReaders_ > 0 && listings_.size() == wakeAt_;
+    }
+    if (wake) work_ready_.notify_one();
+}
+
+void ReadAhead::AwaitListing(WalkFolder& folder) {
+    std::unique_lock lock(mutex_);
+    switch (folder.listing) {
+    case WalkFolder::Listing::None:
+        lock.unlock();
+        folder.List(reports_.load());
+        return;
+    case WalkFolder::Listing::Waiting: {
+        folder.listing = WalkFolder::Listing::Claimed;
+        // Out of the readers' list at once, which would otherwise keep it open.
+        const auto queued = std::find_if(listings_.begin(), listings_.end(),
+                                         [&](const auto& item) { return item.get() == &folder; });
+        std::shared_ptr<WalkFolder> taken;
+        if (queued != listings_.end()) {
+            taken = std::move(*queued);
+            listings_.erase(queued);
+        }
+        ListClaimed(folder, lock);
+        return;
+    }
+    case WalkFolder::Listing::Claimed: AwaitDone(folder, lock); return;
+    case WalkFolder::Listing::Done: return;
+    }
+}
+
+bool ReadAhead::ListedBeforeReport(WalkFolder& folder) {
+    std::unique_lock lock(mutex_);
+    if (folder.listing == WalkFolder::Listing::Waiting) return false;  // listed after it
+    if (folder.listing == WalkFolder::Listing::Claimed) AwaitDone(folder, lock);
+    const std::uint64_t at = folder.ListedAt();
+    return folder.Listed() && (at % 2 != 0 || at != reports_.load());
+}
+
+void ReadAhead::ListClaimed(WalkFolder& folder, std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    folder.List(reports_.load());
+    lock.lock();
+    folder.listing = WalkFolder::Listing::Done;
+}
+
+void ReadAhead::AwaitDone(WalkFolder& folder, std::unique_lock<std::mutex>& lock) {
+    while (folder.listing != WalkFolder::Listing::Done) {
+        if (QueuedStep* next = Claim()) {
+            Examine(*examiner_, *next, lock);
+            continue;
+        }
+        frontWaits_ = true;
+        done_.wait(lock, [&] { return folder.listing == WalkFolder::Listing::Done; });
+        frontWaits_ = false;
+    }
+}
+
 void ReadAhead::ReaderRun() {
     Examiner examiner(work_, host_, closing_);
     std::unique_lock lock(mutex_);
     while (!closing_) {
         if (QueuedStep* queued = Claim()) {
             Examine(examiner, *queued, lock);
+            if (frontWaits_) done_.notify_one();
+            continue;
+        }
+        if (!listings_.empty()) {
+            const std::shared_ptr<WalkFolder> folder = std::move(listings_.front());
+            listings_.pop_front();
+            if (folder->listing != WalkFolder::Listing::Waiting || host_.Stopped()) continue;
+            folder->listing = WalkFolder::Listing::Claimed;
+            ListClaimed(*folder, lock);
             if (frontWaits_) done_.notify_one();
             continue;
         }

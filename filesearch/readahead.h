@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -32,7 +33,7 @@ struct QueuedStep {
     std::exception_ptr failure;
 };
 
-class ReadAhead {
+class ReadAhead : public FolderLister {
 public:
     // capacity steps at most (at least one); readers threads besides the reporting one. host
     // is only asked whether the search stopped, from any of the threads.
@@ -59,6 +60,12 @@ public:
     std::uint64_t Reports() const { return reports_.load(); }
     // True when no report ran since the step's examination began.
     bool Fresh(const QueuedStep& queued) const;
+    // True when the folder was listed before the last report ran, or while it ran.
+    bool ListedBeforeReport(WalkFolder& folder);
+
+    size_t ListAheadLimit() const override { return readers_.empty() ? 0 : listAhead_; }
+    void ListAhead(std::shared_ptr<WalkFolder> folder) override;
+    void AwaitListing(WalkFolder& folder) override;
 
 private:
     class Examiner;
@@ -70,6 +77,10 @@ private:
     QueuedStep DropTaken();
     void Examine(Examiner& examiner, QueuedStep& queued, std::unique_lock<std::mutex>& lock);
     void ReaderRun();
+    // Lists a claimed folder. Under the lock, which it lets go of meanwhile.
+    void ListClaimed(WalkFolder& folder, std::unique_lock<std::mutex>& lock);
+    // Waits until the lister is done with the folder, examining waiting entries meanwhile.
+    void AwaitDone(WalkFolder& folder, std::unique_lock<std::mutex>& lock);
 
     const SearchWork& work_;
     const SearchHost& host_;
@@ -84,9 +95,11 @@ private:
     // Sequence numbers of the oldest and the next step: changed by the reporting thread only,
     // under the lock, so it reads them without.
     std::uint64_t head_ = 0, tail_ = 0;
-    bool frontTaken_ = false;      // the oldest step was returned by Advance
-    std::uint64_t claimFrom_ = 0;  // no step before it waits for examination
-    size_t waiting_ = 0;           // entries waiting for examination
+    bool frontTaken_ = false;                           // the oldest step was returned by Advance
+    std::uint64_t claimFrom_ = 0;                       // no step before it waits for examination
+    size_t waiting_ = 0;                                // entries waiting for examination
+    std::deque<std::shared_ptr<WalkFolder>> listings_;  // folders to list ahead, in walk order
+    size_t listAhead_ = 1;
     unsigned idleReaders_ = 0;
     size_t wakeAt_ = 1;  // waiting entries that wake an idle reader
     bool frontWaits_ = false;

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <cstddef>
+#include <deque>
 
 #include "filesearch/masks.h"
 #include "filesearch/walker.h"
@@ -15,12 +16,6 @@
 
 namespace kv {
 namespace {
-
-struct FolderEntry {
-    std::string native;  // name as stored on disk
-    std::string name;    // Windows-1251
-    unsigned char type;  // DT_*
-};
 
 bool Hidden(const FolderEntry& entry) {
     return entry.name.empty() || entry.name.front() == '.';
@@ -58,6 +53,14 @@ WalkFolder::~WalkFolder() {
     if (fd_ >= 0) close(fd_);
 }
 
+void WalkFolder::List(std::uint64_t reports) {
+    listed_ = true;
+    listedAt_ = reports;
+    // A folder that vanished or cannot be read has no entries.
+    fd_ = open(native_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ >= 0) ListEntries(fd_, entries_);
+}
+
 bool WalkFolder::StillThere() const {
     struct stat info {};
     // A removed folder keeps no links while it is held open.
@@ -69,12 +72,16 @@ struct Traversal::Level {
     std::string text, native;            // the folder's paths, for its subfolders
     const std::string* mask = nullptr;
     std::uint64_t serial = 0;
+    int depth = 0;
     std::vector<FolderEntry> entries;  // candidates first, then only the subfolders
     size_t next = 0;
+    bool listed = false;
     bool descending = false;
+    // The next subfolders, made ahead so that they are listed ahead.
+    std::deque<std::shared_ptr<WalkFolder>> ahead;
 };
 
-Traversal::Traversal(const SearchWork& work) : work_(work) {
+Traversal::Traversal(const SearchWork& work, FolderLister* lister) : work_(work), lister_(lister) {
     for (const auto& target : work.targets) masks_.emplace_back(NamePart(target));
 }
 
@@ -84,14 +91,16 @@ bool Traversal::Next(WalkStep& step, std::uint64_t reports) {
     for (;;) {
         if (levels_.empty()) {
             if (nextTarget_ == work_.targets.size()) return false;
-            const std::string folder = ExpandFolder(FolderPart(work_.targets[nextTarget_]));
-            Enter(folder, cp1251::toUtf8(folder), &masks_[nextTarget_], step);
+            std::string folder = ExpandFolder(FolderPart(work_.targets[nextTarget_]));
+            std::string native = cp1251::toUtf8(folder);
+            Enter(std::make_shared<WalkFolder>(std::move(folder), std::move(native), 0, ++serials_),
+                  &masks_[nextTarget_], step);
             ++nextTarget_;
             return true;
         }
         Level& level = *levels_.back();
         if (!level.descending) {
-            if (!level.folder->Listed()) List(level, reports);
+            if (!level.listed) List(level, reports);
             if (NextCandidate(level, step)) return true;
             KeepSubfolders(level);
         }
@@ -99,8 +108,16 @@ bool Traversal::Next(WalkStep& step, std::uint64_t reports) {
             levels_.pop_back();
             continue;
         }
-        const FolderEntry& sub = level.entries[level.next++];
-        Enter(level.text + sub.name + '/', level.native + sub.native + '/', level.mask, step);
+        std::shared_ptr<WalkFolder> folder;
+        if (!level.ahead.empty()) {
+            folder = std::move(level.ahead.front());
+            level.ahead.pop_front();
+        } else {
+            folder = MakeFolder(level, level.entries[level.next]);
+        }
+        ++level.next;
+        ListAhead(level);
+        Enter(std::move(folder), level.mask, step);
         return true;
     }
 }
@@ -113,15 +130,14 @@ void Traversal::Prune(std::uint64_t serial) {
     }
 }
 
-void Traversal::Enter(std::string folder, std::string native, const std::string* mask,
-                      WalkStep& step) {
+void Traversal::Enter(std::shared_ptr<WalkFolder> folder, const std::string* mask, WalkStep& step) {
     auto level = std::make_unique<Level>();
-    level->serial = ++serials_;
-    level->text = folder;
-    level->native = native;
+    level->serial = folder->Serial();
+    level->depth = folder->Depth();
+    level->text = folder->Folder();
+    level->native = folder->Native();
     level->mask = mask;
-    level->folder = std::make_shared<WalkFolder>(std::move(folder), std::move(native),
-                                                 static_cast<int>(levels_.size()), level->serial);
+    level->folder = std::move(folder);
     step.folder = level->folder;
     step.isFolder = true;
     step.native.clear();
@@ -129,13 +145,31 @@ void Traversal::Enter(std::string folder, std::string native, const std::string*
     levels_.push_back(std::move(level));
 }
 
+std::shared_ptr<WalkFolder> Traversal::MakeFolder(const Level& parent, const FolderEntry& sub) {
+    return std::make_shared<WalkFolder>(parent.text + sub.name + '/',
+                                        parent.native + sub.native + '/', parent.depth + 1,
+                                        ++serials_);
+}
+
+void Traversal::ListAhead(Level& level) {
+    if (!lister_) return;
+    const size_t limit = lister_->ListAheadLimit();
+    while (level.ahead.size() < limit && level.next + level.ahead.size() < level.entries.size()) {
+        auto folder = MakeFolder(level, level.entries[level.next + level.ahead.size()]);
+        lister_->ListAhead(folder);
+        level.ahead.push_back(std::move(folder));
+    }
+}
+
 void Traversal::List(Level& level, std::uint64_t reports) {
     WalkFolder& folder = *level.folder;
-    folder.listed_ = true;
-    folder.listedAt_ = reports;
-    // A folder that vanished or cannot be read has no entries.
-    folder.fd_ = open(folder.Native().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder.fd_ >= 0) ListEntries(folder.fd_, level.entries);
+    if (lister_) {
+        lister_->AwaitListing(folder);
+    } else if (!folder.Listed()) {
+        folder.List(reports);
+    }
+    level.entries = std::move(folder.entries_);
+    level.listed = true;
 }
 
 bool Traversal::NextCandidate(Level& level, WalkStep& step) {
@@ -164,6 +198,7 @@ void Traversal::KeepSubfolders(Level& level) {
     level.entries = std::move(subfolders);
     // The open folder now stays only while its entries wait to be examined.
     level.folder.reset();
+    ListAhead(level);
 }
 
 }  // namespace kv

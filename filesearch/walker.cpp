@@ -35,8 +35,8 @@ class Search {
 public:
     Search(const SearchWork& work, SearchHost& host)
         : host_(host),
-          traversal_(work),
-          queue_(work, host, work.readAhead, work.readAhead == 0 ? 0 : work.readers) {}
+          queue_(work, host, work.readAhead, work.readAhead == 0 ? 0 : work.readers),
+          traversal_(work, &queue_) {}
 
     void Run() {
         while (!host_.Stopped()) {
@@ -80,8 +80,9 @@ private:
             search = host_.NewFolder(folder.Folder());
         }
         // A folder listed before its report is searched only if it is still there after it.
-        const bool listedBefore = folder.Listed() && folder.ListedAt() != queue_.Reports();
-        if (search && !host_.Stopped() && !(listedBefore && !folder.StillThere())) return;
+        if (search && !host_.Stopped() &&
+            !(queue_.ListedBeforeReport(folder) && !folder.StillThere()))
+            return;
         traversal_.Prune(folder.Serial());
         skipBelow_ = folder.Depth();
     }
@@ -105,8 +106,8 @@ private:
     };
 
     SearchHost& host_;
-    Traversal traversal_;
     ReadAhead queue_;
+    Traversal traversal_;
     std::vector<WalkStep> steps_;  // walked, not queued yet
     bool walked_ = false;
     int skipBelow_ = INT_MAX;  // steps deeper than this belong to a folder turned away
