@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/bitmap.h"
@@ -77,6 +78,17 @@ public:
 
 struct TFontSpecHash {
     std::size_t operator()(const TFontSpec& fontSpec) const;
+};
+
+// Distinct font descriptions, each kept once: the text runs of a document point into the pool
+// instead of each holding its own copy. References stay valid for the pool's life.
+class TFontSpecPool {
+public:
+    const TFontSpec& Intern(const TFontSpec& fontSpec) { return *specs_.insert(fontSpec).first; }
+    std::size_t Count() const { return specs_.size(); }
+
+private:
+    std::unordered_set<TFontSpec, TFontSpecHash> specs_;
 };
 
 // Makes measures for font descriptions (cached per fontSpec, colours aside). A measure stays

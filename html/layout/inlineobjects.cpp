@@ -66,42 +66,54 @@ const TLayoutImage& ErrorPlaceholder() {
 
 // ---------------------------------------------------------------- font runs
 
-TFontObj::TFontObj(TFontEngine& fonts, int position, const TFontSpec& font)
-    : RunStart(position), fonts_(&fonts), normal_(font) {
+TFontObj::TFontObj(TFontEngine& fonts, TFontSpecPool& pool, int position, const TFontSpec& font)
+    : RunStart(position), fonts_(&fonts), pool_(&pool), normal_(&pool.Intern(font)) {
     Remeasure();
 }
 
-TFontObj::TFontObj(const TFontObj& source, TFontEngine& fonts)
+TFontObj::TFontObj(const TFontObj& source, TFontEngine& fonts, TFontSpecPool& pool)
     : RunStart(source.RunStart),
       VerticalScript(source.VerticalScript),
-      Target(source.Target),
       fonts_(&fonts),
-      normal_(source.normal_) {
+      pool_(&pool),
+      target_(source.target_),
+      normal_(&pool.Intern(*source.normal_)) {
     Remeasure();
+}
+
+const TUrlTargetRef& TFontObj::Target() const {
+    static const TUrlTargetRef kNone;
+    return target_ ? *target_ : kNone;
+}
+
+void TFontObj::SetTarget(const TUrlTargetRef& target) {
+    if (target.Url.empty() && target.TargetFrame.empty() && target.LinkId == 0)
+        target_.reset();
+    else
+        target_ = std::make_shared<const TUrlTargetRef>(target);
 }
 
 void TFontObj::SetFont(const TFontSpec& font) {
-    normal_ = font;
-    visited_.reset();
-    hover_.reset();
+    normal_ = &pool_->Intern(font);
+    visited_ = hover_ = nullptr;
     Choose();
     Remeasure();
 }
 
 void TFontObj::SetLinkFonts(const TFontSpec* visited, const TFontSpec* hover) {
-    visited_ = visited ? std::make_unique<TFontSpec>(*visited) : nullptr;
-    hover_ = hover ? std::make_unique<TFontSpec>(*hover) : nullptr;
+    visited_ = visited ? &pool_->Intern(*visited) : nullptr;
+    hover_ = hover ? &pool_->Intern(*hover) : nullptr;
     Choose();
     Remeasure();
 }
 
 void TFontObj::Choose() {
     if (Hovered && hover_)
-        current_ = hover_.get();
+        current_ = hover_;
     else if (Visited && visited_)
-        current_ = visited_.get();
+        current_ = visited_;
     else
-        current_ = &normal_;
+        current_ = normal_;
 }
 
 void TFontObj::SetVisited(bool visited) {

@@ -30,19 +30,24 @@ struct TUrlTargetRef {
 
 class TFontObj {
 public:
-    TFontObj(TFontEngine& fonts, int position, const TFontSpec& font);
-    // A print copy: a copy of the normal font, the same start, script and target.
-    TFontObj(const TFontObj& source, TFontEngine& fonts);
+    // Fonts are kept in `pool` (not owned), which must outlive the run.
+    TFontObj(TFontEngine& fonts, TFontSpecPool& pool, int position, const TFontSpec& font);
+    // A print copy: the normal font, the same start, script and target.
+    TFontObj(const TFontObj& source, TFontEngine& fonts, TFontSpecPool& pool);
 
     void SetFont(const TFontSpec& font);
     // Link fonts: nullptr removes them.
     void SetLinkFonts(const TFontSpec* visited, const TFontSpec* hover);
     void SetVisited(bool visited);
     void SetHover(bool hover);
-    bool HasUrl() const { return !Target.Url.empty(); }
+    bool HasUrl() const { return target_ && !target_->Url.empty(); }
+    // The link the run belongs to (an empty one outside links). Runs of one link share it.
+    const TUrlTargetRef& Target() const;
+    void SetTarget(const TUrlTargetRef& target);
+    void ShareTarget(const TFontObj& run) { target_ = run.target_; }
 
     const TFontSpec& CurrentFont() const { return *current_; }
-    const TFontSpec& NormalFont() const { return normal_; }
+    const TFontSpec& NormalFont() const { return *normal_; }
 
     bool Visited = false;
     bool Hovered = false;
@@ -52,17 +57,20 @@ public:
     int Overhang = 0;
     int Descent = 0;
     std::uint8_t VerticalScript = 0;  // 0 none, 1 subscript, 2 superscript
-    TUrlTargetRef Target;
-    bool Listed = false;  // in the document's LinkRuns
+    bool Listed = false;              // in the document's LinkRuns
 
 private:
     void Choose();
     void Remeasure();
 
     TFontEngine* fonts_;
-    TFontSpec normal_;
-    std::unique_ptr<TFontSpec> visited_, hover_;
-    const TFontSpec* current_ = &normal_;
+    TFontSpecPool* pool_;
+    std::shared_ptr<const TUrlTargetRef> target_;  // null outside links
+    // All in the pool; a long article has tens of thousands of runs and a few dozen fonts.
+    const TFontSpec* normal_;
+    const TFontSpec* visited_ = nullptr;
+    const TFontSpec* hover_ = nullptr;
+    const TFontSpec* current_ = normal_;
 };
 
 // Font runs in increasing RunStart; the first starts at 0.

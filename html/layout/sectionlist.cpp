@@ -99,6 +99,7 @@ void TSectionList::Clear() {
     DrawList.clear();
     if (!IsPrintCopy) Styles.Clear();
     Sections.clear();
+    fontPool_ = std::make_unique<TFontSpecPool>();
 }
 
 // ---------------------------------------------------------------- layout and paint
@@ -223,15 +224,15 @@ void TSectionList::AnimationTick() {
 void TSectionList::HoverLink(TFontObj* run, bool on) {
     if (!run) return;
     auto it = std::find(LinkRuns.begin(), LinkRuns.end(), run);
-    if (it == LinkRuns.end() || run->Target.LinkId == 0) {
+    if (it == LinkRuns.end() || run->Target().LinkId == 0) {
         run->SetHover(on);
         return;
     }
     // A link split over several runs changes as a whole.
-    const int id = run->Target.LinkId;
+    const int id = run->Target().LinkId;
     auto first = it, last = it;
-    while (first != LinkRuns.begin() && (*std::prev(first))->Target.LinkId == id) --first;
-    while (std::next(last) != LinkRuns.end() && (*std::next(last))->Target.LinkId == id) ++last;
+    while (first != LinkRuns.begin() && (*std::prev(first))->Target().LinkId == id) --first;
+    while (std::next(last) != LinkRuns.end() && (*std::next(last))->Target().LinkId == id) ++last;
     for (auto i = first; i <= last; ++i) (*i)->SetHover(on);
 }
 

@@ -124,6 +124,8 @@ public:
     void SetLinksReactToMouse() override { HoverLinks = true; }
 
     TFontEngine& Fonts() const { return *fonts_; }
+    // The fonts of this document's text runs (emptied by Clear, when no run is left).
+    TFontSpecPool& FontPool() { return *fontPool_; }
 
     // ---- settings
     bool ViewImagesFlag = true;
@@ -185,6 +187,7 @@ private:
     std::shared_ptr<const TLayoutImage> background_;
     std::unique_ptr<QTimer> timer_;
     TFontEngine* fonts_;
+    std::unique_ptr<TFontSpecPool> fontPool_ = std::make_unique<TFontSpecPool>();
 };
 
 // The key of an image name: upper-cased, trimmed of blanks and control characters.

@@ -258,7 +258,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         }
         if (!image.Image->HasMap) {
             if (!run || !run->HasUrl()) return false;
-            hit.Target = run->Target;
+            hit.Target = run->Target();
             if (image.ServerMap)
                 hit.Target.Url += "?" + std::to_string(image.X) + "," + std::to_string(image.Y);
             Document->HoverRun = run;
@@ -281,7 +281,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(p, overhang);
         if (!run || !run->HasUrl()) return false;
-        hit.Target = run->Target;
+        hit.Target = run->Target();
         Document->HoverRun = run;
         return true;
     }

@@ -54,7 +54,8 @@ TSection::TSection(const TSection& source, TSectionList* document)
       sealed_(source.sealed_) {
     Length = source.Length;
     for (int i = 0; i < source.FontRuns.Count(); ++i)
-        FontRuns.Add(std::make_unique<TFontObj>(source.FontRuns[i], document->Fonts()));
+        FontRuns.Add(std::make_unique<TFontObj>(source.FontRuns[i], document->Fonts(),
+                                                document->FontPool()));
     // Images are made again from what the source learnt; a print copy draws them the same.
     for (int i = 0; i < source.Objects.Count(); ++i) {
         const TFloatingObj& obj = source.Objects[i];
@@ -88,7 +89,8 @@ TSection::TSection(const TSection& source, TSectionList* document)
 
 TFontObj& TSection::NewRun(const TFontSpec& font) {
     const int start = int(Text.size());
-    return FontRuns.Add(std::make_unique<TFontObj>(Document->Fonts(), start, font));
+    return FontRuns.Add(
+        std::make_unique<TFontObj>(Document->Fonts(), Document->FontPool(), start, font));
 }
 
 void TSection::ListLinkRun(TFontObj* run) {
@@ -102,9 +104,9 @@ void TSection::SwitchFont(const TFontSpec& font, std::uint8_t verticalScript) {
     if (run->RunStart == int(Text.size())) {
         run->SetFont(font);
     } else {
-        const TUrlTargetRef target = run->Target;
+        TFontObj& previous = *run;
         run = &NewRun(font);
-        run->Target = target;
+        run->ShareTarget(previous);
     }
     run->VerticalScript = verticalScript;
     if (run->HasUrl()) {
@@ -128,7 +130,7 @@ void TSection::SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec
     } else {
         run = &NewRun(font);
     }
-    run->Target = start ? target : TUrlTargetRef{};
+    run->SetTarget(start ? target : TUrlTargetRef{});
     if (start) {
         run->SetLinkFonts(visited, hover);
         ListLinkRun(run);

@@ -139,7 +139,7 @@ void THtmlView::LinkClick() {
 // ---------------------------------------------------------------- visited links
 
 std::string THtmlView::LinkAddress(const TFontObj& run) const {
-    const std::string& url = run.Target.Url;
+    const std::string& url = run.Target().Url;
     return url.starts_with("#") ? currentFile_ + url : ExpandName(url);
 }
 

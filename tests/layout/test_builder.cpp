@@ -26,9 +26,9 @@ TEST(Builder, NamedAnchorsRegisterUpperCase) {
 TEST(Builder, OpenLinkClosesWhenTheNextOpens) {
     Built b("<a href=\"x.htm\">one<a href=\"y.htm\">two</a> three");
     ASSERT_EQ(b.doc.LinkRuns.size(), 2u);
-    EXPECT_EQ(b.doc.LinkRuns[0]->Target.Url, "x.htm");
-    EXPECT_EQ(b.doc.LinkRuns[1]->Target.Url, "y.htm");
-    EXPECT_NE(b.doc.LinkRuns[0]->Target.LinkId, b.doc.LinkRuns[1]->Target.LinkId);
+    EXPECT_EQ(b.doc.LinkRuns[0]->Target().Url, "x.htm");
+    EXPECT_EQ(b.doc.LinkRuns[1]->Target().Url, "y.htm");
+    EXPECT_NE(b.doc.LinkRuns[0]->Target().LinkId, b.doc.LinkRuns[1]->Target().LinkId);
     const auto texts = b.Texts();
     ASSERT_FALSE(texts.empty());
     EXPECT_FALSE(texts.back()->FontRuns.Last()->HasUrl());

@@ -14,11 +14,12 @@ TLayoutAttrs Attrs(std::initializer_list<std::pair<const char*, const char*>> li
 }
 
 TEST(FontList, LookupsByPosition) {
+    TFontSpecPool pool;
     TFontList runs;
     TFontSpec font;
-    runs.Add(std::make_unique<TFontObj>(TTestFontEngine::Shared(), 0, font));
+    runs.Add(std::make_unique<TFontObj>(TTestFontEngine::Shared(), pool, 0, font));
     font.Bold = true;
-    runs.Add(std::make_unique<TFontObj>(TTestFontEngine::Shared(), 5, font));
+    runs.Add(std::make_unique<TFontObj>(TTestFontEngine::Shared(), pool, 5, font));
     int overhang = -1, index = -1;
     EXPECT_EQ(runs.FontAt(4, overhang), &runs[0]);
     EXPECT_EQ(overhang, 0);
@@ -37,7 +38,8 @@ TEST(FontObj, HoverAndVisitedChooseTheirFonts) {
     visited.Color = 0x800080;
     hover.Color = 0x0000FF;
     hover.Size = 20;
-    TFontObj run(TTestFontEngine::Shared(), 0, normal);
+    TFontSpecPool pool;
+    TFontObj run(TTestFontEngine::Shared(), pool, 0, normal);
     run.SetLinkFonts(&visited, &hover);
     run.SetVisited(true);
     EXPECT_EQ(run.CurrentFont().Color, 0x800080u);
@@ -130,8 +132,9 @@ TEST(ImageObj, LinkedImagesGetABorderInTheLinkColour) {
     TRecordingCanvas canvas;
     TFontSpec link;
     link.Color = 0xFF0000;
-    TFontObj run(TTestFontEngine::Shared(), 0, link);
-    run.Target.Url = "x.htm";
+    TFontSpecPool pool;
+    TFontObj run(TTestFontEngine::Shared(), pool, 0, link);
+    run.SetTarget({"x.htm", "", 0});
     TImageObj image(host, Attrs({{"SRC", "a.gif"}}), 0);
     image.Size(canvas, 600, &run);
     EXPECT_TRUE(image.Bordered);

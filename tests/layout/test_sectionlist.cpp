@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "html/layout/builder.h"
 #include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 #include "tests/images/gifwriter.h"
@@ -191,6 +192,38 @@ TEST(SectionList, WithoutAHostPicturesComeThroughTheImageCache) {
     EXPECT_GT(entry->UseCount, 0);
     doc.list.Clear();
     EXPECT_EQ(entry->UseCount, 0);
+}
+
+// The first text section of a cell, looking into blocks.
+TSection* FirstText(const TCellBasic& cell) {
+    for (const auto& section : cell.Sections) {
+        if (auto* text = dynamic_cast<TSection*>(section.get())) return text;
+        if (auto* block = dynamic_cast<TBlock*>(section.get()))
+            if (TSection* inside = FirstText(block->Content)) return inside;
+    }
+    return nullptr;
+}
+
+// Runs keep their fonts in the document's pool, one entry per distinct font; a print copy keeps
+// its own, so the source can load another article while the copy is still printed.
+TEST(SectionList, RunsShareTheirFontsAndPrintCopiesKeepTheirOwn) {
+    Doc doc;
+    doc.list.SetDefaults(TDocumentDefaults{});
+    THtmlBuilder builder(doc.list);
+    std::string html;
+    for (int i = 0; i < 200; ++i) html += "plain <b>bold</b> <a href=x.htm>link</a> ";
+    builder.LoadHtmlText(html);
+    TSection* section = FirstText(doc.list);
+    ASSERT_NE(section, nullptr);
+    EXPECT_GT(section->FontRuns.Count(), 600);
+    EXPECT_LE(doc.list.FontPool().Count(), 8u);  // normal, bold, link, visited, hover
+    auto copy = std::make_unique<TSectionList>(doc.list, TTestFontEngine::Shared());
+    doc.list.Clear();
+    EXPECT_EQ(doc.list.FontPool().Count(), 0u);
+    TSection* copied = FirstText(*copy);
+    ASSERT_NE(copied, nullptr);
+    EXPECT_TRUE(copied->FontRuns[1].CurrentFont().Bold);
+    EXPECT_FALSE(copied->FontRuns[0].CurrentFont().Bold);
 }
 
 TEST(SectionList, MissingFilesGiveErrorPlaceholdersAndFloatsDrawLast) {
