@@ -81,6 +81,8 @@ def contents_seeds():
     seeds["manylines.txt"] = b"".join(b"T%d\r\n t\r\n" % i for i in range(3000))
     seeds["deep.txt"] = b"".join(b" " * i + b"d\r\n" for i in range(200))
     seeds["deep_then_root.txt"] = b"".join(b"\t" * i + b"n\r\n" for i in range(150)) + b"r\r\n"
+    seeds["hugelevel.txt"] = b"a\r\n" + b" " * 60000 + b"far\r\n"
+    seeds["blanksonly.txt"] = b"a\r\n" + b"\t" * 30000
     seeds["toodeep.txt"] = b"a\r\n b\r\n    c\r\n"
     seeds["blanklines.txt"] = b"\r\n\r\n   \r\n\t\t\r\nx\r\n\r\n"
     seeds["cp1251.txt"] = (b"\xcf\xeb\xe0\xed\xe5\xf2\xfb\r\n \x98\x98\xff\xfe\x80\r\n"
