@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -35,9 +36,17 @@ constexpr bool kMeasured = true;
 constexpr bool kMeasured = true;
 #endif
 
+// The time is the processor time the process used: a test machine shared with other work can
+// stretch the wall-clock time of a case severalfold.
 constexpr qint64 kMaxMilliseconds = 10'000;
 constexpr std::int64_t kMaxPeak = std::int64_t{1} << 30;
 constexpr auto kCaseLimit = std::chrono::seconds(100);
+
+qint64 ProcessorMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1'000'000;
+}
 
 // Writes a file piece by piece, so that generating a big one costs no memory of its own.
 class Article {
@@ -48,6 +57,7 @@ public:
         return *this;
     }
     void Repeat(std::string_view text, long count) {
+        if (text.empty()) return;
         std::string block;
         for (int i = 0; i < 4096 / int(text.size() + 1) + 1; ++i) block += text;
         const long perBlock = long(block.size() / text.size());
@@ -89,6 +99,7 @@ struct HostileFixture : ::testing::Test {
         ASSERT_TRUE(kvtest::ResetPeakResident());
         QElapsedTimer clock;
         clock.start();
+        const qint64 processorStart = ProcessorMilliseconds();
         std::string refusal;
         try {
             view.LoadFromFile(kv::cp1251::fromPath(PathOf(name)));
@@ -103,12 +114,16 @@ struct HostileFixture : ::testing::Test {
             EXPECT_FALSE(refusal.empty());
         }
         const qint64 elapsed = clock.elapsed();
+        const qint64 processor = ProcessorMilliseconds() - processorStart;
         const std::int64_t peak = kvtest::PeakResidentBytes();
-        std::printf("hostile %s: %lld ms, peak resident %.0f MB, document height %d%s%s\n",
-                    name.c_str(), static_cast<long long>(elapsed), double(peak) / (1 << 20),
-                    view.DocHeight(), refusal.empty() ? "" : ", refused: ", refusal.c_str());
+        std::printf(
+            "hostile %s: %lld ms (processor %lld ms), peak resident %.0f MB, document "
+            "height %d%s%s\n",
+            name.c_str(), static_cast<long long>(elapsed), static_cast<long long>(processor),
+            double(peak) / (1 << 20), view.DocHeight(),
+            refusal.empty() ? "" : ", refused: ", refusal.c_str());
         if (kMeasured) {
-            EXPECT_LE(elapsed, kMaxMilliseconds) << name;
+            EXPECT_LE(processor, kMaxMilliseconds) << name;
             EXPECT_LE(peak, kMaxPeak) << name;
         }
         ExpectNormalArticleShows();
