@@ -252,7 +252,8 @@ void TSection::AppendToken(std::string_view text, std::span<const int> sourcePos
 
 void TSection::AppendRaw(std::string_view text, std::span<const int> sourcePos) {
     const int newLength = int(Text.size() + text.size());
-    if (Capacity < newLength + 1) Reserve(newLength + 500);
+    // Doubling keeps a long run of tokens linear; a fixed step copied it over and over.
+    if (Capacity < newLength + 1) Reserve(std::max(newLength + 500, 2 * Capacity));
     Text.append(text);
     SourcePos.insert(SourcePos.end(), sourcePos.begin(), sourcePos.end());
     Length = int(Text.size());
