@@ -263,6 +263,7 @@ void TContentIndex::ReadArticle(int folder, const std::string& folderPath) {
     const size_t before = lines_.size();
     TopicScanner scanner(lines_);
     buffer_.resize(kReadBlock);
+    size_t total = 0;
     for (;;) {
         const ssize_t got = ::read(handle.fd, buffer_.data(), buffer_.size());
         if (got < 0 && errno == EINTR) continue;
@@ -273,6 +274,12 @@ void TContentIndex::ReadArticle(int folder, const std::string& folderPath) {
         }
         if (got == 0) break;
         scanner.Feed(std::string_view(buffer_.data(), static_cast<size_t>(got)));
+        // A short read that reaches the size the file had when opened is its end: no call is
+        // spent on seeing that. (Files that report no size are read until a read gives nothing.)
+        total += static_cast<size_t>(got);
+        if (static_cast<size_t>(got) < buffer_.size() && st.st_size > 0 &&
+            total >= static_cast<size_t>(st.st_size))
+            break;
     }
     scanner.Finish();
 }
