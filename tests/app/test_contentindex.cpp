@@ -247,3 +247,42 @@ TEST(ContentWalk, FolderNamesConvertLikeEveryOtherName) {
     EXPECT_EQ(lines, expected);
     EXPECT_NE(std::find(lines.begin(), lines.end(), W("Ёжик и ёлка")), lines.end());
 }
+
+TEST(ContentWalk, ManyFoldersComeOutInOneWalksOrderWithTheFirstFailureFirst) {
+    kvtest::TempFolder root;
+    root.Write("index.htm", "<a name=\"top\">\n");
+    for (int i = 0; i < 300; ++i) {
+        const std::string folder = "F" + std::to_string(i);
+        if (i % 37 == 5) {
+            root.MakeFolder(folder);
+            fs::create_symlink(root.Path() / "gone", root.Path() / folder / "index.htm");
+        } else {
+            root.Write(folder + "/index.htm", "<a name=\"t" + std::to_string(i) + "\">\n");
+            if (i % 10 == 0) root.Write(folder + "/Sub/index.htm", "<a name=\"deeper\">");
+        }
+    }
+    std::vector<std::string> expected;
+    std::string firstFailure;
+    std::size_t failures = 0;
+    std::function<void(const fs::path&)> walk = [&](const fs::path& folder) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename();
+            if (entry.is_directory()) {
+                expected.push_back(name);
+                walk(entry.path());
+            } else if (name == "index.htm" && !fs::exists(entry.path())) {
+                if (failures++ == 0) firstFailure = entry.path().lexically_normal();
+            } else if (name == "index.htm") {
+                for (auto& topic : Topics(kvtest::ReadFile(entry.path())))
+                    expected.push_back(topic);
+            }
+        }
+    };
+    walk(root.Path());
+    kvtest::CurrentFolderGuard guard;
+    kv::TContentIndex index;
+    index.Walk(kv::cp1251::fromPath(root.Path()));
+    EXPECT_EQ(index.Lines(), expected);
+    EXPECT_EQ(index.FailureCount(), failures);
+    EXPECT_EQ(index.FirstFailure(), firstFailure);
+}
