@@ -1,14 +1,20 @@
 #include "app/contentindex.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "platform/codec.h"
 #include "platform/errors.h"
@@ -22,13 +28,73 @@ namespace {
 
 constexpr std::string_view kMarker = "<a name=\"";
 constexpr std::string_view kArticleName = "index.htm";
+constexpr size_t kReadBlock = 256 * 1024;
+
+// The first marker in [from, to), or nullptr. Articles are mostly text without one, so blocks
+// of 16 positions are ruled out at once by three of the marker's bytes ('<', 'n', '"'), which
+// together rarely appear at those distances; a link's `<a href="` has the first and last.
+const char* findMarker(const char* from, const char* to) {
+    const char* p = from;
+#if defined(__SSE2__)
+    constexpr ptrdiff_t kLast = static_cast<ptrdiff_t>(kMarker.size()) - 1;
+    const __m128i open = _mm_set1_epi8(kMarker[0]);
+    const __m128i n = _mm_set1_epi8(kMarker[3]);
+    const __m128i quote = _mm_set1_epi8(kMarker[kLast]);
+    while (to - p >= 16 + kLast) {
+        const auto at = [p](ptrdiff_t offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offset));
+        };
+        const __m128i hits =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(at(0), open), _mm_cmpeq_epi8(at(3), n)),
+                          _mm_cmpeq_epi8(at(kLast), quote));
+        for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0;
+             mask &= mask - 1) {
+            const char* candidate = p + __builtin_ctz(mask);
+            if (std::memcmp(candidate, kMarker.data(), kMarker.size()) == 0) return candidate;
+        }
+        p += 16;
+    }
+#endif
+    return static_cast<const char*>(
+        ::memmem(p, static_cast<size_t>(to - p), kMarker.data(), kMarker.size()));
+}
 
 // First CR or LF in [from, to), or to.
 const char* findLineEnd(const char* from, const char* to) {
-    for (const char* p = from; p < to; ++p) {
-        if (*p == '\n' || *p == '\r') return p;
+    const auto* lf =
+        static_cast<const char*>(std::memchr(from, '\n', static_cast<size_t>(to - from)));
+    const char* stop = lf ? lf : to;
+    const auto* cr =
+        static_cast<const char*>(std::memchr(from, '\r', static_cast<size_t>(stop - from)));
+    return cr ? cr : stop;
+}
+
+// An entry that is a folder, or a link to one.
+bool isFolder(int folder, const dirent& entry) {
+    if (entry.d_type == DT_DIR) return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+    struct stat st {};
+    return ::fstatat(folder, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The Windows-1251 line of a folder name (UTF-8 on disk). Latin and Cyrillic names, nearly all
+// of them, are converted here byte by byte; the rest take the general conversion.
+std::string folderLine(std::string_view name) {
+    std::string line;
+    line.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto lead = static_cast<unsigned char>(name[i]);
+        if (lead < 0x80) {
+            line.push_back(static_cast<char>(lead));
+            continue;
+        }
+        const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+        if (lead < 0xC2 || lead > 0xDF || (next & 0xC0) != 0x80) return cp1251::fromUtf8(name);
+        line.push_back(
+            cp1251::fromUnicode(static_cast<char32_t>((lead & 0x1F) << 6 | (next & 0x3F))));
+        ++i;
     }
-    return to;
+    return line;
 }
 
 // Closes a file descriptor when it goes out of scope.
@@ -70,14 +136,13 @@ void TopicScanner::Feed(std::string_view input) {
         switch (state_) {
         case State::Searching: {
             // A marker holds no line break, so lines without one need no attention.
-            const void* hit =
-                ::memmem(p, static_cast<size_t>(end - p), kMarker.data(), kMarker.size());
+            const char* hit = findMarker(p, end);
             if (!hit) {
                 const size_t keep = std::min(static_cast<size_t>(end - p), kMarker.size() - 1);
                 carry_.assign(end - keep, keep);
                 return;
             }
-            p = static_cast<const char*>(hit) + kMarker.size();
+            p = hit + kMarker.size();
             state_ = State::InAnchor;
             break;
         }
@@ -129,63 +194,92 @@ void TContentIndex::Walk(std::string_view contentFolder) {
 }
 
 void TContentIndex::MakeTree(const fs::path& folder) {
+    std::string path = folder.native();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        AddFailure(path);
+        return;
+    }
     std::vector<std::pair<dev_t, ino_t>> ancestors;
-    MakeTreeGuarded(folder, ancestors);
+    WalkFolder(fd, path, ancestors);
 }
 
-void TContentIndex::MakeTreeGuarded(const fs::path& folder,
-                                    std::vector<std::pair<dev_t, ino_t>>& ancestors) {
+// Walks an opened folder (and closes it). `path` names it for reports; entries are opened
+// relative to the folder itself, so no path is built unless something fails.
+void TContentIndex::WalkFolder(int fd, std::string& path,
+                               std::vector<std::pair<dev_t, ino_t>>& ancestors) {
     struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) {
-        AddFailure(folder);
+    DIR* dir = ::fstat(fd, &st) == 0 ? ::fdopendir(fd) : nullptr;
+    if (!dir) {
+        ::close(fd);
+        AddFailure(path);
         return;
     }
     // A link back to a folder being walked would never end.
     const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-    if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) return;
+    if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+        ::closedir(dir);
+        return;
+    }
     ancestors.push_back(id);
-
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) AddFailure(folder);
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        const fs::directory_entry& entry = *it;
-        const std::string name = entry.path().filename().native();
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) {
+            if (errno != 0) AddFailure(path);
+            break;
+        }
+        const std::string_view name = entry->d_name;
         if (name.empty() || name[0] == '.') continue;
-        std::error_code typeError;
-        if (entry.is_directory(typeError)) {
-            lines_.push_back(cp1251::fromPath(name));
-            MakeTreeGuarded(entry.path(), ancestors);
+        if (isFolder(::dirfd(dir), *entry)) {
+            lines_.push_back(folderLine(name));
+            const size_t parentLength = path.size();
+            path.append("/").append(name);
+            const int child =
+                ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (child < 0)
+                AddFailure(path);
+            else
+                WalkFolder(child, path, ancestors);
+            path.resize(parentLength);
         } else if (name == kArticleName) {
-            ReadArticle(entry.path());
+            ReadArticle(::dirfd(dir), path);
         }
     }
-    if (ec) AddFailure(folder);
+    ::closedir(dir);
     ancestors.pop_back();
 }
 
-void TContentIndex::ReadArticle(const fs::path& file) {
+void TContentIndex::ReadArticle(int folder, const std::string& folderPath) {
     // Non-blocking, so that a pipe under the article's name cannot stall the start.
-    FileHandle handle(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    FileHandle handle(::openat(folder, kArticleName.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
+    const auto fail = [&] { AddFailure(folderPath + "/" + std::string(kArticleName)); };
     if (handle.fd < 0 || ::fstat(handle.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        AddFailure(file);
+        fail();
         return;
     }
     // Topic lines of a file that fails half-way are dropped with it.
     const size_t before = lines_.size();
     TopicScanner scanner(lines_);
-    static thread_local std::vector<char> buffer(256 * 1024);
+    buffer_.resize(kReadBlock);
+    size_t total = 0;
     for (;;) {
-        const ssize_t got = ::read(handle.fd, buffer.data(), buffer.size());
+        const ssize_t got = ::read(handle.fd, buffer_.data(), buffer_.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             lines_.resize(before);
-            AddFailure(file);
+            fail();
             return;
         }
         if (got == 0) break;
-        scanner.Feed(std::string_view(buffer.data(), static_cast<size_t>(got)));
+        scanner.Feed(std::string_view(buffer_.data(), static_cast<size_t>(got)));
+        // A short read that reaches the size the file had when opened is its end: no call is
+        // spent on seeing that. (Files that report no size are read until a read gives nothing.)
+        total += static_cast<size_t>(got);
+        if (static_cast<size_t>(got) < buffer_.size() && st.st_size > 0 &&
+            total >= static_cast<size_t>(st.st_size))
+            break;
     }
     scanner.Finish();
 }
@@ -242,7 +336,10 @@ void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& fil
         left -= static_cast<size_t>(wrote);
     }
     ::fchmod(handle.fd, 0644);
-    if (::fsync(handle.fd) != 0 || ::rename(pattern.c_str(), file.c_str()) != 0) {
+    // No fsync: the file is written anew at every start before it is read, so one torn by a
+    // crash is replaced before anyone sees it; the rename alone keeps readers from a half file.
+    const int fd = std::exchange(handle.fd, -1);
+    if (::close(fd) != 0 || ::rename(pattern.c_str(), file.c_str()) != 0) {
         const int error = errno;
         ::unlink(pattern.c_str());
         fail(error);

@@ -2,6 +2,8 @@
 // The content index: the walk of the content folder that lists every folder and the topic
 // anchors of its article file, and the contents file those lines are saved to.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -33,14 +35,14 @@ public:
     std::string FailureMessage() const;
 
 private:
-    void ReadArticle(const std::filesystem::path& file);
+    void WalkFolder(int fd, std::string& path, std::vector<std::pair<dev_t, ino_t>>& ancestors);
+    void ReadArticle(int folder, const std::string& folderPath);
     void AddFailure(const std::filesystem::path& path);
-    void MakeTreeGuarded(const std::filesystem::path& folder,
-                         std::vector<std::pair<dev_t, ino_t>>& ancestors);
 
     std::vector<std::string> lines_;
     std::size_t failures_ = 0;
     std::string firstFailure_;
+    std::vector<char> buffer_;  // one read block, reused for every article
 };
 
 // Appends a topic line for every line of the article text that names an anchor:

@@ -9,6 +9,19 @@
 #include "platform/errors.h"
 
 namespace kv {
+namespace {
+
+// Where the line from pos ends: its first CR or LF, or the end of the text.
+size_t lineEnd(std::string_view text, size_t pos) {
+    const char* from = text.data() + pos;
+    const size_t rest = text.size() - pos;
+    const auto* lf = static_cast<const char*>(std::memchr(from, '\n', rest));
+    const size_t stop = lf ? static_cast<size_t>(lf - from) : rest;
+    const auto* cr = static_cast<const char*>(std::memchr(from, '\r', stop));
+    return pos + (cr ? static_cast<size_t>(cr - from) : stop);
+}
+
+}  // namespace
 
 int TreeNode::Level() const {
     int level = 0;
@@ -44,8 +57,7 @@ void ContentTree::LoadFromText(std::string_view text) {
     int lastLevel = 0;  // tree level of `last`, kept to avoid walking up for every line
     size_t pos = 0;
     while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) end = text.size();
+        const size_t end = lineEnd(text, pos);
         const std::string_view line = text.substr(pos, end - pos);
         pos = end;
         if (pos < text.size() && text[pos] == '\r') ++pos;

@@ -7,30 +7,55 @@
 namespace kv {
 namespace {
 
-// A node sorted by the locale-aware comparison of its text (case-sensitive).
+// A node that keeps its text and icon itself: a contents tree has tens of thousands of nodes,
+// and the general per-role storage costs several allocations a node. Sorted by the
+// locale-aware comparison of its text (case-sensitive).
 class TextItem : public QTreeWidgetItem {
 public:
-    explicit TextItem(const QString& text) { setText(0, text); }
-    bool operator<(const QTreeWidgetItem& other) const override {
-        return QString::localeAwareCompare(text(0), other.text(0)) < 0;
+    TextItem(QString text, QIcon icon) : text_(std::move(text)), icon_(std::move(icon)) {}
+
+    QVariant data(int column, int role) const override {
+        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) return text_;
+        if (column == 0 && role == Qt::DecorationRole && !icon_.isNull())
+            return QVariant::fromValue(icon_);
+        return QTreeWidgetItem::data(column, role);
     }
+    void setData(int column, int role, const QVariant& value) override {
+        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
+            text_ = value.toString();
+        } else if (column == 0 && role == Qt::DecorationRole) {
+            icon_ = value.value<QIcon>();
+        } else {
+            QTreeWidgetItem::setData(column, role, value);
+            return;
+        }
+        emitDataChanged();
+    }
+    bool operator<(const QTreeWidgetItem& other) const override {
+        const auto* item = dynamic_cast<const TextItem*>(&other);
+        return QString::localeAwareCompare(text_, item ? item->text_ : other.text(0)) < 0;
+    }
+
+private:
+    QString text_;
+    QIcon icon_;
 };
 
-void addChildren(QTreeWidgetItem* item, const TreeNode& node, const QIcon& icon) {
+QTreeWidgetItem* makeItem(const TreeNode& node, const QIcon& icon) {
+    auto* item = new TextItem(cp1251::toQString(node.text), icon);
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(node.children.size()));
-    for (const auto& child : node.children) {
-        auto* childItem = new TextItem(cp1251::toQString(child->text));
-        if (!icon.isNull()) childItem->setIcon(0, icon);
-        addChildren(childItem, *child, icon);
-        children.append(childItem);
-    }
+    for (const auto& child : node.children) children.append(makeItem(*child, icon));
     item->addChildren(children);
+    return item;
 }
 
 QTreeWidgetItem* copyItem(const QTreeWidgetItem* source) {
-    auto* item = new TextItem(source->text(0));
-    for (int i = 0; i < source->childCount(); ++i) item->addChild(copyItem(source->child(i)));
+    auto* item = new TextItem(source->text(0), QIcon());
+    QList<QTreeWidgetItem*> children;
+    children.reserve(source->childCount());
+    for (int i = 0; i < source->childCount(); ++i) children.append(copyItem(source->child(i)));
+    item->addChildren(children);
     return item;
 }
 
@@ -64,18 +89,14 @@ void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {
     clear();
     QList<QTreeWidgetItem*> roots;
     roots.reserve(static_cast<qsizetype>(tree.Roots().size()));
-    for (const auto& root : tree.Roots()) {
-        auto* item = new TextItem(cp1251::toQString(root->text));
-        if (!icon.isNull()) item->setIcon(0, icon);
-        addChildren(item, *root, icon);
-        roots.append(item);
-    }
+    for (const auto& root : tree.Roots()) roots.append(makeItem(*root, icon));
     addTopLevelItems(roots);
 }
 
 void TContentsTreeView::CopyFrom(const QTreeWidget& other) {
     clear();
     QList<QTreeWidgetItem*> roots;
+    roots.reserve(other.topLevelItemCount());
     for (int i = 0; i < other.topLevelItemCount(); ++i)
         roots.append(copyItem(other.topLevelItem(i)));
     addTopLevelItems(roots);

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 
 #include "app/contentindex.h"
@@ -172,4 +173,116 @@ TEST(ContentsFile, FailureRaisesAndKeepsTheOldFile) {
     } catch (const std::exception& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"", 0), 0u) << e.what();
     }
+}
+
+TEST(TopicScanner, LongTextsWithNearMissesFollowTheLineRule) {
+    // Long enough for the fast search, with markers at every offset and texts that share most
+    // of a marker's bytes.
+    std::mt19937 random(866);
+    const char* pieces[] = {"<a name=\"", "<a href=\"", "<a nam=\"", "<a  name=\"", "<b name=\"",
+                            "<a name='",  "\"",         "\r\n",      "\n",          "\r",
+                            "word ",      "Ж",          "<",         "n",           "\0"};
+    for (int round = 0; round < 60; ++round) {
+        std::string text;
+        while (text.size() < 3000) {
+            const char* piece = pieces[random() % std::size(pieces)];
+            text += *piece ? std::string(piece) : std::string(1, '\0');
+        }
+        const auto expected = TopicsByLine(text);
+        ASSERT_EQ(Topics(text), expected) << text;
+        const size_t block = 1 + random() % 700;
+        std::vector<std::string> lines;
+        kv::TopicScanner scanner(lines);
+        for (size_t i = 0; i < text.size(); i += block)
+            scanner.Feed(std::string_view(text).substr(i, block));
+        scanner.Finish();
+        ASSERT_EQ(lines, expected) << "block " << block;
+    }
+    // A marker in the last bytes of a block, and one ending exactly at the end.
+    for (size_t pad = 0; pad < 40; ++pad) {
+        const std::string text = std::string(pad, 'x') + "<a name=\"ab\"" + std::string(7, 'y');
+        EXPECT_EQ(Topics(text), std::vector<std::string>{" ab"}) << pad;
+        EXPECT_EQ(Topics(std::string(pad, 'x') + "<a name=\""), std::vector<std::string>{});
+    }
+}
+
+TEST(ContentWalk, LinksAndOddEntriesAreTakenByWhatTheyPointTo) {
+    kvtest::TempFolder outside;
+    outside.Write("index.htm", "<a name=\"linked\">");
+    kvtest::TempFolder root;
+    fs::create_directory_symlink(outside.Path(), root.Path() / "Link");
+    root.MakeFolder("Real");
+    fs::create_symlink(outside.Path() / "index.htm", root.Path() / "Real" / "index.htm");
+    root.Write("Odd/index.htm/index.htm", "<a name=\"inner\">");  // a folder by that name
+    auto lines = Walk(root);
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{" inner", " linked", " linked", "Link", "Odd",
+                                               "Real", "index.htm"}));
+}
+
+TEST(ContentWalk, FolderNamesConvertLikeEveryOtherName) {
+    kvtest::TempFolder root;
+    const std::vector<std::string> names = {"Plain",
+                                            "Ёжик и ёлка",
+                                            "Пётр № 1 — €",
+                                            "日本",
+                                            "\xd0",
+                                            "\xd0\xd0\x9f",
+                                            "\xc0\x80",
+                                            "\xed\xa0\x80x",
+                                            "end\xd0\xbf\xd0",
+                                            "\xef\xbb\xbf"
+                                            "Б",
+                                            "\xf0\x9f\x98\x80"};
+    std::vector<std::string> expected;
+    for (const auto& name : names) {
+        fs::create_directory(root.Path() / name);
+        expected.push_back(kv::cp1251::fromPath(name));
+    }
+    auto lines = Walk(root);
+    // The temporary folder cannot remove names that are not UTF-8.
+    for (const auto& name : names) fs::remove(root.Path() / name);
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), W("Ёжик и ёлка")), lines.end());
+}
+
+TEST(ContentWalk, ManyFoldersComeOutInOneWalksOrderWithTheFirstFailureFirst) {
+    kvtest::TempFolder root;
+    root.Write("index.htm", "<a name=\"top\">\n");
+    for (int i = 0; i < 300; ++i) {
+        const std::string folder = "F" + std::to_string(i);
+        if (i % 37 == 5) {
+            root.MakeFolder(folder);
+            fs::create_symlink(root.Path() / "gone", root.Path() / folder / "index.htm");
+        } else {
+            root.Write(folder + "/index.htm", "<a name=\"t" + std::to_string(i) + "\">\n");
+            if (i % 10 == 0) root.Write(folder + "/Sub/index.htm", "<a name=\"deeper\">");
+        }
+    }
+    std::vector<std::string> expected;
+    std::string firstFailure;
+    std::size_t failures = 0;
+    std::function<void(const fs::path&)> walk = [&](const fs::path& folder) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename();
+            if (entry.is_directory()) {
+                expected.push_back(name);
+                walk(entry.path());
+            } else if (name == "index.htm" && !fs::exists(entry.path())) {
+                if (failures++ == 0) firstFailure = entry.path().lexically_normal();
+            } else if (name == "index.htm") {
+                for (auto& topic : Topics(kvtest::ReadFile(entry.path())))
+                    expected.push_back(topic);
+            }
+        }
+    };
+    walk(root.Path());
+    kvtest::CurrentFolderGuard guard;
+    kv::TContentIndex index;
+    index.Walk(kv::cp1251::fromPath(root.Path()));
+    EXPECT_EQ(index.Lines(), expected);
+    EXPECT_EQ(index.FailureCount(), failures);
+    EXPECT_EQ(index.FirstFailure(), firstFailure);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QPixmap>
+#include <QSignalSpy>
+
 #include "app/contenttree.h"
+#include "app/treeview.h"
 #include "platform/errors.h"
 #include "tests/common/testutil.h"
 
@@ -59,4 +63,43 @@ TEST(ContentTreeLoad, MissingFileRaises) {
     kvtest::TempFolder temp;
     kv::ContentTree tree;
     EXPECT_THROW(tree.LoadFromFile(temp.Path() / "none.txt"), kv::Exception);
+}
+
+TEST(ContentsTreeView, NodesShowTheirTextAndIconThroughTheModel) {
+    kv::ContentTree tree;
+    tree.LoadFromText("b\r\n two\r\n one\r\na\r\n");
+    QPixmap picture(8, 8);
+    picture.fill(Qt::red);
+    kv::TContentsTreeView view(nullptr, QRect(0, 0, 200, 200));
+    view.Load(tree, QIcon(picture));
+    ASSERT_EQ(view.topLevelItemCount(), 2);
+    const QModelIndex first = view.model()->index(0, 0);
+    EXPECT_EQ(first.data(Qt::DisplayRole).toString(), "b");
+    EXPECT_FALSE(first.data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_EQ(view.model()->rowCount(first), 2);
+    EXPECT_EQ(view.findItems("one", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+
+    // Changes through the item reach the view; roles the node does not keep still work.
+    QSignalSpy changed(view.model(), &QAbstractItemModel::dataChanged);
+    QTreeWidgetItem* item = view.topLevelItem(1);
+    item->setText(0, "c");
+    item->setToolTip(0, "tip");
+    EXPECT_EQ(changed.count(), 2);
+    EXPECT_EQ(view.model()->index(1, 0).data().toString(), "c");
+    EXPECT_EQ(item->toolTip(0), "tip");
+
+    view.ResortByText();
+    EXPECT_EQ(view.Dump(), "b\n  one\n  two\nc\n");
+
+    // A copy has the texts and the shape, no pictures, also from a view of plain nodes.
+    kv::TContentsTreeView copy(nullptr, QRect(0, 0, 200, 200));
+    copy.CopyFrom(view);
+    EXPECT_EQ(copy.Dump(), view.Dump());
+    EXPECT_TRUE(copy.topLevelItem(0)->icon(0).isNull());
+    QTreeWidget plain;
+    auto* node = new QTreeWidgetItem(QStringList{"plain"});
+    node->addChild(new QTreeWidgetItem(QStringList{"child"}));
+    plain.addTopLevelItem(node);
+    copy.CopyFrom(plain);
+    EXPECT_EQ(copy.Dump(), "plain\n  child\n");
 }

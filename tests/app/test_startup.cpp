@@ -2,9 +2,11 @@
 
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 #include <filesystem>
+#include <map>
 
 #include "app/startup.h"
 #include "platform/codec.h"
@@ -12,6 +14,7 @@
 #include "tests/common/testutil.h"
 
 using kvtest::W;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -155,4 +158,121 @@ TEST(Startup, ContentsWindowToggleAndSearchButton) {
     main.ButtonLayer2Click();
     EXPECT_TRUE(windows->Form4->isVisible());
     EXPECT_EQ(windows->Form4->pos(), main.pos() + QPoint(400, 80));
+}
+
+namespace {
+
+// A corpus whose every folder and article has its exact contents lines (Windows-1251) and
+// tree rows (UTF-8, two spaces a level), put together below in the file system's own order.
+struct GoldenCorpus {
+    std::map<fs::path, std::string> lines;  // by folder or article path
+    std::map<fs::path, std::string> rows;
+
+    void Folder(const fs::path& path, std::string line, std::string row) {
+        lines[path] = line + "\r\n";
+        rows[path] = row + "\n";
+    }
+    void Article(const fs::path& path, std::string contents, std::string tree) {
+        lines[path] = std::move(contents);
+        rows[path] = std::move(tree);
+    }
+    void Assemble(const fs::path& folder, std::string& file, std::string& dump) const {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const auto known = lines.find(entry.path());
+            if (known == lines.end()) continue;
+            file += known->second;
+            dump += rows.at(entry.path());
+            if (entry.is_directory()) Assemble(entry.path(), file, dump);
+        }
+    }
+};
+
+// An article over several read blocks: an anchor that straddles the 256 KB mark, a long one.
+std::string BigArticle() {
+    std::string text = W("<a name=\"Начало\">\r\n");
+    while (text.size() < 262144 - 4) text += "<p>filler</p>\r\n";
+    text.resize(262144 - 4, 'x');
+    text += W("\r\n<a name=\"На границе\"></a>\r\n") + "<a name=\"" + std::string(5000, '\xe6') +
+            "\">\r\n";
+    while (text.size() < 400000) text += "<p>filler</p>\r\n";
+    return text + W("<a name=\"Конец\">");
+}
+
+void WalkOrderItems(const QTreeWidgetItem* item, std::vector<const QTreeWidgetItem*>& out) {
+    out.push_back(item);
+    for (int i = 0; i < item->childCount(); ++i) WalkOrderItems(item->child(i), out);
+}
+
+std::vector<const QTreeWidgetItem*> AllItems(const QTreeWidget& view) {
+    std::vector<const QTreeWidgetItem*> out;
+    for (int i = 0; i < view.topLevelItemCount(); ++i) WalkOrderItems(view.topLevelItem(i), out);
+    return out;
+}
+
+}  // namespace
+
+TEST(Startup, VariedCorpusGivesTheExactContentsFileAndTree) {
+    Installation setup;
+    const fs::path inside = setup.program.Path() / "inside";
+    GoldenCorpus golden;
+    setup.Article("Луна",
+                  "<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\r\n<a name=\"Фазы\"></a> дубль\r\n"
+                  "<a name=\"фазы\">\r\n<A NAME=\"Заглавные\">\r\n<a name=\"Орбита\"><a "
+                  "name=\"второй\">\r\n<a name=\"я\">\r\n<a name=\" с пробелом\">\r\n"
+                  "<a name=\"\tтаб\">\r\n<a name=\"№ 5 и «кавычки»\">\r\n<a name=\"без конца\r\n");
+    golden.Folder(inside / "Луна", W("Луна"), "Луна");
+    golden.Article(inside / "Луна/index.htm",
+                   W(" Фазы\r\n Фазы\r\n фазы\r\n Орбита\r\n  с пробелом\r\n \tтаб\r\n"
+                     " № 5 и «кавычки»\r\n без конца\r\n"),
+                   "  Фазы\n  Фазы\n  фазы\n  Орбита\n    с пробелом\n    таб\n  № 5 и «кавычки»\n"
+                   "  без конца\n");
+    setup.Article("Пустая", "");
+    golden.Folder(inside / "Пустая", W("Пустая"), "Пустая");
+    golden.Article(inside / "Пустая/index.htm", "", "");
+    setup.Article("Кит", "<a name=\"Усы\">\n<a name=\"\">\n");
+    golden.Folder(inside / "Кит", W("Кит"), "Кит");
+    golden.Article(inside / "Кит/index.htm", W(" Усы\r\n"), "  Усы\n");
+    setup.Article("кит", "x\r<a name=\"усы\"\r<a name=\"хвост");
+    golden.Folder(inside / "кит", W("кит"), "кит");
+    golden.Article(inside / "кит/index.htm", W(" усы\r\n хвост\r\n"), "  усы\n  хвост\n");
+    setup.Article("Без статьи/Глубже", "<a name=\"дно\">");
+    setup.program.Write("inside/Без статьи/INDEX.HTM", "<a name=\"never\">");
+    setup.program.Write("inside/Без статьи/.index.htm", "<a name=\"never\">");
+    setup.program.Write("inside/Без статьи/readme.txt", "<a name=\"never\">");
+    golden.Folder(inside / "Без статьи", W("Без статьи"), "Без статьи");
+    golden.Folder(inside / "Без статьи/Глубже", W("Глубже"), "Глубже");
+    golden.Article(inside / "Без статьи/Глубже/index.htm", W(" дно\r\n"), "  дно\n");
+    setup.Article(".скрытая", "<a name=\"never\">");
+    setup.program.Write("inside/Большая/index.htm", BigArticle());
+    golden.Folder(inside / "Большая", W("Большая"), "Большая");
+    golden.Article(inside / "Большая/index.htm",
+                   W(" Начало\r\n На границе\r\n") + " " + std::string(5000, '\xe6') + "\r\n" +
+                       W(" Конец\r\n"),
+                   "  Начало\n  На границе\n  " + std::string(5000 / 2, 'x') + "\n  Конец\n");
+    // "ж" is two UTF-8 bytes; the row above holds its count of placeholders, fixed below.
+    std::string& bigRows = golden.rows[inside / "Большая/index.htm"];
+    std::string zhe;
+    for (int i = 0; i < 5000; ++i) zhe += "ж";
+    bigRows.replace(bigRows.find(std::string(2500, 'x')), 2500, zhe);
+    // Names with no Windows-1251 letter, or not even UTF-8, become question marks.
+    setup.program.Write("inside/Ω日/index.htm", "<a name=\"a\0b\">\0"s);
+    golden.Folder(inside / "Ω日", "??", "??");
+    golden.Article(inside / "Ω日/index.htm", " a\0b\r\n"s, "  a\0b\n"s);
+    // The temporary folder cannot remove a name that is not UTF-8: the test does.
+    const fs::path notUtf8 = setup.program.MakeFolder("inside/bad\xff");
+    const auto removeNotUtf8 = qScopeGuard([&] { fs::remove(notUtf8); });
+    golden.Folder(inside / "bad\xff", "bad?", "bad?");
+
+    std::string expectedFile, expectedRows;
+    golden.Assemble(inside, expectedFile, expectedRows);
+    kvtest::MessageRecorder boxes;
+    auto windows = kv::CreateWindowSet(setup.Folders());
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(kvtest::ReadFile(setup.windows.Path() / "treeenc.txt"), expectedFile);
+    EXPECT_EQ(Dump(*windows->Form1->TreeView1), expectedRows);
+    EXPECT_EQ(Dump(*windows->Form3->TreeView1), expectedRows);
+    for (const QTreeWidgetItem* item : AllItems(*windows->Form1->TreeView1))
+        EXPECT_FALSE(item->icon(0).isNull()) << item->text(0).toStdString();
+    for (const QTreeWidgetItem* item : AllItems(*windows->Form3->TreeView1))
+        EXPECT_TRUE(item->icon(0).isNull()) << item->text(0).toStdString();
 }
