@@ -27,6 +27,8 @@ public:
         Indexes.clear();
     }
     void Append(const TokenObj& other);
+    // Appends `count` characters whose source indexes run on from `firstIndex`.
+    void AppendRun(const char* text, size_t count, int32_t firstIndex);
     int Length() const { return static_cast<int>(Text.size()); }
 
     std::string Text;
@@ -49,6 +51,11 @@ public:
 
     void Clear();
     void Add(TAttribute attribute) { items_.push_back(std::move(attribute)); }
+    // An empty value buffer that kept the capacity of an earlier tag's value (the tokenizer
+    // reads values into it, sparing an allocation per attribute), and the way back for one
+    // that was not added.
+    std::string SpareText();
+    void KeepSpare(std::string text);
     // The first attribute of that symbol, or nullptr.
     const TAttribute* FirstOf(TAttrSymbol symbol) const;
     // The CLASS value in lower case, or "".
@@ -64,6 +71,7 @@ public:
 
 private:
     std::vector<TAttribute> items_;
+    std::vector<std::string> spare_;  // value buffers of cleared attributes
     mutable std::string cachedId_;
     mutable bool idCached_ = false;
     std::unique_ptr<TProperties> inlineProps_;
