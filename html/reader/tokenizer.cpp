@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "html/reader/stylesheet.h"
@@ -48,6 +50,23 @@ constexpr auto kValueByte = [] {
         table[c] = false;
     return table;
 }();
+
+// Eight bytes (read little-endian) that a plain stretch takes whole: none a control byte, "&"
+// or "<"; spaces only when they stay, never two in a row and not the last byte (whether its
+// follower is plain is not known here).
+bool PlainWord(uint64_t word, bool spacesStay) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+    // High bit of each byte: set when the byte is at least 0x20, or not zero.
+    auto atLeastSpace = [&](uint64_t x) { return (((x & kLow) + 0x60 * kOnes) | x) & kHigh; };
+    auto nonZero = [&](uint64_t x) { return (((x & kLow) + kLow) | x) & kHigh; };
+    if (atLeastSpace(word) != kHigh || nonZero(word ^ ('&' * kOnes)) != kHigh ||
+        nonZero(word ^ ('<' * kOnes)) != kHigh)
+        return false;
+    const uint64_t spaces = ~nonZero(word ^ (' ' * kOnes)) & kHigh;
+    if (!spacesStay) return spaces == 0;
+    return (spaces & (spaces >> 8)) == 0 && (spaces >> 56) == 0;
+}
 
 }  // namespace
 
@@ -401,6 +420,10 @@ void THtmlReader::ReadReference(TokenObj& out) {
 const char* THtmlReader::PlainEnd(const char* p, const char* stop) const {
     const bool spacesStay = !NoBreakRun;
     for (;;) {
+        if constexpr (std::endian::native == std::endian::little) {
+            uint64_t word = 0;
+            while (stop - p >= 8 && (std::memcpy(&word, p, 8), PlainWord(word, spacesStay))) p += 8;
+        }
         while (p < stop && kPlainByte[static_cast<unsigned char>(*p)]) ++p;
         // One space between words stays as it is, collapsed or not.
         if (spacesStay && p + 1 < stop && *p == ' ' &&

@@ -30,14 +30,6 @@ bool WorthKeeping(const std::string& text, size_t spares) {
 
 }  // namespace
 
-void TokenObj::AppendRun(const char* text, size_t count, int32_t firstIndex) {
-    Text.append(text, count);
-    const size_t first = Indexes.size();
-    Indexes.resize(first + count);
-    int32_t* out = Indexes.data() + first;
-    for (size_t k = 0; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
-}
-
 TAttributeList::TAttributeList() = default;
 TAttributeList::~TAttributeList() = default;
 

@@ -28,7 +28,13 @@ public:
     }
     void Append(const TokenObj& other);
     // Appends `count` characters whose source indexes run on from `firstIndex`.
-    void AppendRun(const char* text, size_t count, int32_t firstIndex);
+    void AppendRun(const char* text, size_t count, int32_t firstIndex) {
+        Text.append(text, count);
+        const size_t first = Indexes.size();
+        Indexes.resize(first + count);
+        int32_t* out = Indexes.data() + first;
+        for (size_t k = 0; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
+    }
     int Length() const { return static_cast<int>(Text.size()); }
 
     std::string Text;
