@@ -56,12 +56,12 @@ constexpr std::string_view kPropertyNames[kStyledProperties] = {
     "clear",
 };
 
-bool IsLengthIndex(int index) {
+constexpr bool IsLengthIndex(int index) {
     return index >= piMarginTop && index <= piLeft;
 }
 
 // Values a child does not take from its parent (besides the lengths, which become unset).
-bool IsNotInherited(int index) {
+constexpr bool IsNotInherited(int index) {
     return index == piBorderStyle || index == piBackgroundColor || index == piBorderColor ||
            (index >= piBackgroundImage && index <= piPosition) || index == piFloat ||
            index == piClear;
@@ -80,6 +80,25 @@ bool IntValue(const TPropValue& value, int& result) {
     }
     return false;
 }
+
+// `mark` and the lower case of `text`; names are mostly lower-case ASCII already.
+std::string LowerKeyPart(std::string_view mark, std::string_view text) {
+    std::string part(mark);
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && !(c >= 'A' && c <= 'Z');
+    });
+    part += plain ? std::string(text) : cp1251::lowerText(text);
+    return part;
+}
+
+// How a child takes each value from its parent.
+enum TInheritance : uint8_t { ihCopied, ihUnsetLength, ihEmpty };
+constexpr auto kInheritance = [] {
+    std::array<TInheritance, kPropertyCount> kinds{};
+    for (int i = 0; i < kPropertyCount; ++i)
+        kinds[i] = IsLengthIndex(i) ? ihUnsetLength : IsNotInherited(i) ? ihEmpty : ihCopied;
+    return kinds;
+}();
 
 std::string UrlInside(std::string_view text) {
     text = TrimView(text);
@@ -126,12 +145,19 @@ void TProperties::TakeFromParent(const TProperties& parent) {
 
 void TProperties::Inherit(const TProperties& parent) {
     for (int i = 0; i < kPropertyCount; ++i) {
-        if (IsLengthIndex(i)) {
-            Values[i] = kUnset;
-        } else if (IsNotInherited(i)) {
-            Values[i] = std::monostate();
-        } else {
-            Values[i] = parent.Values[i];
+        switch (kInheritance[i]) {
+        case ihUnsetLength: Values[i] = kUnset; break;
+        case ihEmpty: Values[i] = std::monostate(); break;
+        case ihCopied:
+            // Most values are numbers or nothing: copied without the variant's general copy.
+            if (const int* number = std::get_if<int>(&parent.Values[i])) {
+                Values[i] = *number;
+            } else if (std::holds_alternative<std::monostate>(parent.Values[i])) {
+                Values[i] = std::monostate();
+            } else {
+                Values[i] = parent.Values[i];
+            }
+            break;
         }
     }
     SetHere.fill(false);
@@ -269,9 +295,10 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
     const double baseSize = inherited != 0 ? inherited : styles.DefaultFontSize();
     const TCascadeIndex& index = styles.CascadeIndex();
     // Keys are looked up in lower case; the parts of a key lower apart.
-    const std::string t = cp1251::lowerText(tag), c = "." + cp1251::lowerText(cls),
-                      i = "#" + cp1251::lowerText(id), p = ":" + cp1251::lowerText(pseudo);
     const bool hasClass = !cls.empty(), hasPseudo = !pseudo.empty(), hasId = !id.empty();
+    const std::string t = LowerKeyPart("", tag), c = hasClass ? LowerKeyPart(".", cls) : "",
+                      i = hasId ? LowerKeyPart("#", id) : "",
+                      p = hasPseudo ? LowerKeyPart(":", pseudo) : "";
     std::string key;
     auto merge = [&](std::initializer_list<const std::string*> parts) {
         key.clear();

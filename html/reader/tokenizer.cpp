@@ -51,21 +51,21 @@ constexpr auto kValueByte = [] {
     return table;
 }();
 
-// Eight bytes (read little-endian) that a plain stretch takes whole: none a control byte, "&"
-// or "<"; spaces only when they stay, never two in a row and not the last byte (whether its
-// follower is plain is not known here).
-bool PlainWord(uint64_t word, bool spacesStay) {
+// How many of eight bytes (read little-endian) a plain stretch takes: up to the first control
+// byte, "&", "<" or space that does not stay (a space stays when spaces do and a plain byte of
+// the same eight follows it).
+int PlainBytes(uint64_t word, bool spacesStay) {
     constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
     constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
-    // High bit of each byte: set when the byte is at least 0x20, or not zero.
-    auto atLeastSpace = [&](uint64_t x) { return (((x & kLow) + 0x60 * kOnes) | x) & kHigh; };
-    auto nonZero = [&](uint64_t x) { return (((x & kLow) + kLow) | x) & kHigh; };
-    if (atLeastSpace(word) != kHigh || nonZero(word ^ ('&' * kOnes)) != kHigh ||
-        nonZero(word ^ ('<' * kOnes)) != kHigh)
-        return false;
-    const uint64_t spaces = ~nonZero(word ^ (' ' * kOnes)) & kHigh;
-    if (!spacesStay) return spaces == 0;
-    return (spaces & (spaces >> 8)) == 0 && (spaces >> 56) == 0;
+    // The high bit of each byte, exact per byte: set when the byte is below 0x20 / is zero.
+    auto belowSpace = [&](uint64_t x) { return ~(((x & kLow) + 0x60 * kOnes) | x) & kHigh; };
+    auto zero = [&](uint64_t x) { return ~(((x & kLow) + kLow) | x) & kHigh; };
+    const uint64_t spaces = zero(word ^ (' ' * kOnes));
+    const uint64_t stops =
+        belowSpace(word) | zero(word ^ ('&' * kOnes)) | zero(word ^ ('<' * kOnes)) | spaces;
+    uint64_t bad = stops;
+    if (spacesStay) bad &= ~(spaces & ~(stops >> 8) & (kHigh >> 8));
+    return bad == 0 ? 8 : std::countr_zero(bad) / 8;
 }
 
 }  // namespace
@@ -266,13 +266,16 @@ void THtmlReader::ReadTag() {
         ReadChar();
     }
     TagAttributes->Clear();
-    TAttribute attribute;
-    attribute.StrValue = TagAttributes->SpareText();
-    while (ReadAttribute(attribute, attributeName_, true)) {
-        TagAttributes->Add(std::move(attribute));
+    SkipBlanks();
+    if (IsLetter(CurUpper)) {  // most tags have no attributes
+        TAttribute attribute;
         attribute.StrValue = TagAttributes->SpareText();
+        while (ReadAttribute(attribute, attributeName_, true)) {
+            TagAttributes->Add(std::move(attribute));
+            attribute.StrValue = TagAttributes->SpareText();
+        }
+        TagAttributes->KeepSpare(std::move(attribute.StrValue));
     }
-    TagAttributes->KeepSpare(std::move(attribute.StrValue));
     while (CurChar != '>' && CurChar != kEndOfInput) ReadChar();
     if (CurChar == '>' && Symbol != sySTYLE) ReadChar();
 }
@@ -421,8 +424,13 @@ const char* THtmlReader::PlainEnd(const char* p, const char* stop) const {
     const bool spacesStay = !NoBreakRun;
     for (;;) {
         if constexpr (std::endian::native == std::endian::little) {
-            uint64_t word = 0;
-            while (stop - p >= 8 && (std::memcpy(&word, p, 8), PlainWord(word, spacesStay))) p += 8;
+            while (stop - p >= 8) {
+                uint64_t word = 0;
+                std::memcpy(&word, p, 8);
+                const int taken = PlainBytes(word, spacesStay);
+                p += taken;
+                if (taken < 8) break;
+            }
         }
         while (p < stop && kPlainByte[static_cast<unsigned char>(*p)]) ++p;
         // One space between words stays as it is, collapsed or not.

@@ -33,7 +33,14 @@ public:
         const size_t first = Indexes.size();
         Indexes.resize(first + count);
         int32_t* out = Indexes.data() + first;
-        for (size_t k = 0; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
+        size_t k = 0;
+        for (; k + 4 <= count; k += 4) {  // four at a time, which the compiler stores together
+            out[k] = firstIndex + static_cast<int32_t>(k);
+            out[k + 1] = firstIndex + static_cast<int32_t>(k + 1);
+            out[k + 2] = firstIndex + static_cast<int32_t>(k + 2);
+            out[k + 3] = firstIndex + static_cast<int32_t>(k + 3);
+        }
+        for (; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
     }
     int Length() const { return static_cast<int>(Text.size()); }
 
