@@ -1,10 +1,33 @@
 #include "html/reader/names.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <utility>
 
 #include "platform/codec.h"
 
 namespace kv {
+namespace {
+
+// Two names are one when their folded forms are equal; the folded forms, compared byte by byte
+// as unsigned, order names as CompareTextNoCase does.
+std::string Folded(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) c = static_cast<char>(cp1251::lower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+// The first eight bytes of a folded name as a number that orders as the bytes do (shorter
+// names padded with zeros): most comparisons of a sort end there, without touching the names.
+uint64_t Prefix(const std::string& key) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        prefix = prefix << 8 | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    return prefix;
+}
+
+}  // namespace
 
 int CompareTextNoCase(std::string_view a, std::string_view b) {
     const size_t common = std::min(a.size(), b.size());
@@ -16,13 +39,30 @@ int CompareTextNoCase(std::string_view a, std::string_view b) {
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
+int TIDNameList::Sorted(int index) const {
+    if (!ordered_) {
+        std::vector<std::pair<uint64_t, int>> keys(entries_.size());
+        for (size_t i = 0; i < keys.size(); ++i)
+            keys[i] = {Prefix(entries_[i].key), static_cast<int>(i)};
+        std::sort(keys.begin(), keys.end(), [this](const auto& a, const auto& b) {
+            if (a.first != b.first) return a.first < b.first;
+            return entries_[a.second].key < entries_[b.second].key;
+        });
+        order_.resize(keys.size());
+        for (size_t i = 0; i < keys.size(); ++i) order_[i] = keys[i].second;
+        ordered_ = true;
+    }
+    return order_[index];
+}
+
 bool TIDNameList::IndexOf(std::string_view name, int& index) const {
-    auto it = std::lower_bound(entries_.begin(), entries_.end(), name,
-                               [](const Entry& entry, std::string_view key) {
-                                   return CompareTextNoCase(entry.name, key) < 0;
+    if (!entries_.empty()) Sorted(0);
+    auto it = std::lower_bound(order_.begin(), order_.end(), name,
+                               [this](int entry, std::string_view key) {
+                                   return CompareTextNoCase(entries_[entry].name, key) < 0;
                                });
-    index = static_cast<int>(it - entries_.begin());
-    return it != entries_.end() && CompareTextNoCase(it->name, name) == 0;
+    index = static_cast<int>(it - order_.begin());
+    return it != order_.end() && CompareTextNoCase(entries_[*it].name, name) == 0;
 }
 
 void TIDNameList::Release(Entry& entry) {
@@ -30,29 +70,68 @@ void TIDNameList::Release(Entry& entry) {
     entry.object = nullptr;
 }
 
-void TIDNameList::AddObject(std::string_view name, TIDObject* object) {
-    const bool owned = dynamic_cast<TChPosObj*>(object) != nullptr;
-    int index = 0;
-    if (IndexOf(name, index)) {
-        if (entries_[index].object != object) Release(entries_[index]);
-        entries_[index] = Entry{std::string(name), object, owned};
+size_t TIDNameList::Slot(std::string_view key, size_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const int entry = slots_[slot];
+        if (entry < 0) return slot;
+        if (entries_[entry].hash == hash && entries_[entry].key == key) return slot;
+    }
+}
+
+// Keeps the index at most half full, so that probe runs stay short.
+void TIDNameList::Grow() {
+    slots_.assign(std::max<size_t>(64, slots_.size() * 2), -1);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = 0; i < entries_.size(); ++i) {
+        size_t slot = entries_[i].hash & mask;
+        while (slots_[slot] >= 0) slot = (slot + 1) & mask;
+        slots_[slot] = static_cast<int>(i);
+    }
+}
+
+void TIDNameList::Register(std::string_view name, TIDObject* object, bool owned) {
+    std::string key = Folded(name);
+    const size_t hash = std::hash<std::string_view>()(key);
+    if ((entries_.size() + 1) * 2 > slots_.size()) Grow();
+    const size_t slot = Slot(key, hash);
+    if (slots_[slot] < 0) {
+        entries_.push_back(Entry{std::string(name), std::move(key), hash, object, owned});
+        slots_[slot] = static_cast<int>(entries_.size() - 1);
+        ordered_ = false;
         return;
     }
-    entries_.insert(entries_.begin() + index, Entry{std::string(name), object, owned});
+    Entry& entry = entries_[slots_[slot]];
+    std::string spelling(name);  // before the old object goes: a failed copy changes nothing
+    if (entry.object != object) Release(entry);
+    entry.name = std::move(spelling);
+    entry.object = object;
+    entry.owned = owned;
+}
+
+void TIDNameList::AddObject(std::string_view name, TIDObject* object) {
+    Register(name, object, dynamic_cast<TChPosObj*>(object) != nullptr);
 }
 
 void TIDNameList::AddChPos(std::string_view name, int sourceIndex) {
-    AddObject(name, new TChPosObj(document_, sourceIndex));
+    auto object = std::make_unique<TChPosObj>(document_, sourceIndex);
+    Register(name, object.get(), true);
+    object.release();  // the list owns it now
 }
 
 void TIDNameList::Clear() {
     for (auto& entry : entries_) Release(entry);
     entries_.clear();
+    slots_.clear();
+    order_.clear();
+    ordered_ = true;
 }
 
 TIDObject* TIDNameList::Find(std::string_view name) const {
-    int index = 0;
-    return IndexOf(name, index) ? entries_[index].object : nullptr;
+    if (entries_.empty()) return nullptr;
+    const std::string key = Folded(name);
+    const int entry = slots_[Slot(key, std::hash<std::string_view>()(key))];
+    return entry < 0 ? nullptr : entries_[entry].object;
 }
 
 }  // namespace kv

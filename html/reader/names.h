@@ -39,9 +39,13 @@ public:
     int SourcePos;
 };
 
-// Sorted by name, compared without regard to case (Windows-1251 letters included); no two
+// Ordered by name, compared without regard to case (Windows-1251 letters included); no two
 // entries share a name: the last registration of a name wins. TChPosObj entries are owned and
 // freed with their entry; other objects belong to the document.
+//
+// Registration is a hash insert (a document may carry hundreds of thousands of ids, in any
+// order); the sorted order that Name, Object and IndexOf see is built on first use after a
+// change.
 class TIDNameList {
 public:
     explicit TIDNameList(TReaderDocument* document = nullptr) : document_(document) {}
@@ -58,19 +62,30 @@ public:
     bool IndexOf(std::string_view name, int& index) const;
 
     int Count() const { return static_cast<int>(entries_.size()); }
-    const std::string& Name(int index) const { return entries_[index].name; }
-    TIDObject* Object(int index) const { return entries_[index].object; }
+    const std::string& Name(int index) const { return entries_[Sorted(index)].name; }
+    TIDObject* Object(int index) const { return entries_[Sorted(index)].object; }
     TReaderDocument* Document() const { return document_; }
 
 private:
     struct Entry {
         std::string name;
+        std::string key;  // the case-folded name
+        size_t hash;      // of the key
         TIDObject* object;
         bool owned;
     };
     static void Release(Entry& entry);
+    // The entry at a place of the sorted order.
+    int Sorted(int index) const;
+    void Register(std::string_view name, TIDObject* object, bool owned);
+    // The slot of the index that holds the entry of a key, or the empty slot it would take.
+    size_t Slot(std::string_view key, size_t hash) const;
+    void Grow();
 
-    std::vector<Entry> entries_;
+    std::vector<Entry> entries_;      // in the order names first came
+    std::vector<int> slots_;          // open addressing: entry numbers, -1 when empty
+    mutable std::vector<int> order_;  // entries sorted by name
+    mutable bool ordered_ = true;
     TReaderDocument* document_;
 };
 

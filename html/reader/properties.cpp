@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "html/reader/cascadeindex.h"
 #include "html/reader/names.h"
 #include "html/reader/units.h"
 #include "platform/codec.h"
@@ -55,12 +56,12 @@ constexpr std::string_view kPropertyNames[kStyledProperties] = {
     "clear",
 };
 
-bool IsLengthIndex(int index) {
+constexpr bool IsLengthIndex(int index) {
     return index >= piMarginTop && index <= piLeft;
 }
 
 // Values a child does not take from its parent (besides the lengths, which become unset).
-bool IsNotInherited(int index) {
+constexpr bool IsNotInherited(int index) {
     return index == piBorderStyle || index == piBackgroundColor || index == piBorderColor ||
            (index >= piBackgroundImage && index <= piPosition) || index == piFloat ||
            index == piClear;
@@ -80,43 +81,24 @@ bool IntValue(const TPropValue& value, int& result) {
     return false;
 }
 
-// tag.class#id:pseudo split into its parts.
-struct SimpleSelector {
-    std::string_view tag, cls, id, pseudo;
-};
-SimpleSelector SplitSimple(std::string_view text) {
-    SimpleSelector parts;
-    std::string_view* target = &parts.tag;
-    size_t start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || text[i] == '.' || text[i] == '#' || text[i] == ':') {
-            *target = text.substr(start, i - start);
-            if (i == text.size()) break;
-            target = text[i] == '.' ? &parts.cls : (text[i] == '#' ? &parts.id : &parts.pseudo);
-            start = i + 1;
-        }
-    }
-    return parts;
+// `mark` and the lower case of `text`; names are mostly lower-case ASCII already.
+std::string LowerKeyPart(std::string_view mark, std::string_view text) {
+    std::string part(mark);
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x80 && !(c >= 'A' && c <= 'Z');
+    });
+    part += plain ? std::string(text) : cp1251::lowerText(text);
+    return part;
 }
 
-bool PartMatches(const SimpleSelector& part, const TProperties& entry) {
-    return (part.tag.empty() || part.tag == entry.ElemTag) &&
-           (part.cls.empty() || part.cls == entry.ElemClass) &&
-           (part.id.empty() || part.id == entry.ElemId) &&
-           (part.pseudo.empty() || part.pseudo == entry.ElemPseudo);
-}
-
-std::vector<std::string_view> SplitSpaces(std::string_view text, size_t limit) {
-    std::vector<std::string_view> parts;
-    size_t i = 0;
-    while (i < text.size() && parts.size() < limit) {
-        while (i < text.size() && text[i] == ' ') ++i;
-        size_t start = i;
-        while (i < text.size() && text[i] != ' ') ++i;
-        if (i > start) parts.push_back(text.substr(start, i - start));
-    }
-    return parts;
-}
+// How a child takes each value from its parent.
+enum TInheritance : uint8_t { ihCopied, ihUnsetLength, ihEmpty };
+constexpr auto kInheritance = [] {
+    std::array<TInheritance, kPropertyCount> kinds{};
+    for (int i = 0; i < kPropertyCount; ++i)
+        kinds[i] = IsLengthIndex(i) ? ihUnsetLength : IsNotInherited(i) ? ihEmpty : ihCopied;
+    return kinds;
+}();
 
 std::string UrlInside(std::string_view text) {
     text = TrimView(text);
@@ -157,33 +139,97 @@ void TProperties::CopyRoot(const TProperties& defaults) {
 }
 
 void TProperties::TakeFromParent(const TProperties& parent) {
+    Inherit(parent);
+    Measure();
+}
+
+void TProperties::Inherit(const TProperties& parent) {
     for (int i = 0; i < kPropertyCount; ++i) {
-        if (IsLengthIndex(i)) {
-            Values[i] = kUnset;
-        } else if (IsNotInherited(i)) {
-            Values[i] = std::monostate();
-        } else {
-            Values[i] = parent.Values[i];
+        switch (kInheritance[i]) {
+        case ihUnsetLength: Values[i] = kUnset; break;
+        case ihEmpty: Values[i] = std::monostate(); break;
+        case ihCopied:
+            // Most values are numbers or nothing: copied without the variant's general copy.
+            if (const int* number = std::get_if<int>(&parent.Values[i])) {
+                Values[i] = *number;
+            } else if (std::holds_alternative<std::monostate>(parent.Values[i])) {
+                Values[i] = std::monostate();
+            } else {
+                Values[i] = parent.Values[i];
+            }
+            break;
         }
     }
     SetHere.fill(false);
     TextBackground = parent.TextBackground;
     CharSetCode = parent.CharSetCode;
-    Measure();
 }
 
 void TProperties::RetakeFromParent(const TProperties& parent) {
+    Reinherit(parent);
+    Measure();
+}
+
+void TProperties::Reinherit(const TProperties& parent) {
     for (int i = 0; i < kPropertyCount; ++i)
         if (!SetHere[i] && !IsLengthIndex(i) && !IsNotInherited(i)) Values[i] = parent.Values[i];
     if (!SetHere[piBackgroundColor]) TextBackground = parent.TextBackground;
     CharSetCode = parent.CharSetCode;
-    Measure();
 }
 
 void TProperties::Measure() {
     const TMyFont font = MakeFont();
     EmPixels = font.Height() - font.InternalLeading();
     ExPixels = EmPixels / 2;
+}
+
+// The metrics of MakeFont's font depend on its face (chosen from the family text), its size
+// and whether it is bold or italic, nothing else.
+void TProperties::Measure(TEmCache& cache) {
+    const std::string_view family = TextOf(piFontFamily);
+    const int points = FontPoints();
+    const uint8_t shape = FontShape() & (fsBold | fsItalic);
+    const int em = cache.Find(family, points, shape);
+    if (em < 0) {
+        Measure();
+        cache.Add(family, points, shape, EmPixels);
+        return;
+    }
+    EmPixels = em;
+    ExPixels = EmPixels / 2;
+}
+
+int TProperties::FontPoints() const {
+    const double size = FontSizePoints();
+    return size >= 1e6 ? 1000000 : static_cast<int>(std::lround(std::max(size, 0.0)));
+}
+
+uint8_t TProperties::FontShape() const {
+    uint8_t style = 0;
+    if (TextOf(piFontWeight).find("bold") != std::string_view::npos ||
+        IntOf(piFontWeight, 0) >= 600)
+        style |= fsBold;
+    const std::string_view fontStyle = TextOf(piFontStyle);
+    if (fontStyle == "italic" || fontStyle == "oblique") style |= fsItalic;
+    const std::string_view decoration = TextOf(piTextDecoration);
+    if (decoration == "underline") {
+        style |= fsUnderline;
+    } else if (decoration == "line-through") {
+        style |= fsStrikeOut;
+    }
+    return style;
+}
+
+int TEmCache::Find(std::string_view family, int points, uint8_t shape) const {
+    for (const Item& item : items_)
+        if (item.points == points && item.shape == shape && item.family == family) return item.em;
+    return -1;
+}
+
+void TEmCache::Add(std::string_view family, int points, uint8_t shape, int em) {
+    constexpr size_t kMaxFonts = 64;  // a document with more fonts starts over
+    if (items_.size() >= kMaxFonts) items_.clear();
+    items_.push_back({std::string(family), points, shape, em});
 }
 
 double TProperties::FontSizePoints() const {
@@ -236,50 +282,62 @@ void TProperties::Cascade(const TStyleList& styles, std::string_view tag, std::s
                           std::string_view id, std::string_view pseudo,
                           const TProperties* inlineProps,
                           std::span<const std::unique_ptr<TProperties>> ancestors) {
+    ApplyRules(styles, tag, cls, id, pseudo, inlineProps, ancestors);
+    // Lengths in em of this element are relative to its own font.
+    Measure();
+}
+
+void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                             std::string_view id, std::string_view pseudo,
+                             const TProperties* inlineProps,
+                             std::span<const std::unique_ptr<TProperties>> ancestors) {
     const double inherited = FontSizePoints();
     const double baseSize = inherited != 0 ? inherited : styles.DefaultFontSize();
-    const std::string t(tag), c = "." + std::string(cls), i = "#" + std::string(id),
-                              p = ":" + std::string(pseudo);
+    const TCascadeIndex& index = styles.CascadeIndex();
+    // Keys are looked up in lower case; the parts of a key lower apart.
     const bool hasClass = !cls.empty(), hasPseudo = !pseudo.empty(), hasId = !id.empty();
-    auto merge = [&](const std::string& key) {
-        for (const auto& [sort, entry] : styles.Range(key)) Merge(*entry);
+    const std::string t = LowerKeyPart("", tag), c = hasClass ? LowerKeyPart(".", cls) : "",
+                      i = hasId ? LowerKeyPart("#", id) : "",
+                      p = hasPseudo ? LowerKeyPart(":", pseudo) : "";
+    std::string key;
+    auto merge = [&](std::initializer_list<const std::string*> parts) {
+        key.clear();
+        for (const std::string* part : parts) key += *part;
+        if (key.find(' ') != std::string::npos) {
+            // A key with a space reads as a contextual one: only the sort-key search finds
+            // what it means.
+            for (const auto& [sort, entry] : styles.Range(key)) Merge(*entry);
+            return;
+        }
+        for (const TProperties* entry : index.Plain(key)) Merge(*entry);
     };
-    merge(t);
-    if (hasClass) merge(c);
-    if (hasPseudo) merge(p);
-    if (hasClass) merge(t + c);
-    if (hasPseudo) merge(t + p);
-    if (hasClass && hasPseudo) merge(c + p), merge(t + c + p);
+    merge({&t});
+    if (hasClass) merge({&c});
+    if (hasPseudo) merge({&p});
+    if (hasClass) merge({&t, &c});
+    if (hasPseudo) merge({&t, &p});
+    if (hasClass && hasPseudo) merge({&c, &p}), merge({&t, &c, &p});
     if (hasId) {
-        merge(i);
-        merge(t + i);
-        if (hasClass) merge(c + i);
-        if (hasPseudo) merge(i + p), merge(t + i + p);
-        if (hasClass) merge(t + c + i);
-        if (hasClass && hasPseudo) merge(c + i + p), merge(t + c + i + p);
+        merge({&i});
+        merge({&t, &i});
+        if (hasClass) merge({&c, &i});
+        if (hasPseudo) merge({&i, &p}), merge({&t, &i, &p});
+        if (hasClass) merge({&t, &c, &i});
+        if (hasClass && hasPseudo) merge({&c, &i, &p}), merge({&t, &c, &i, &p});
     }
 
     // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
-    const std::string lowerTag = cp1251::lowerText(tag);
-    for (const auto& [sort, entry] : styles.WithElementPrefix(lowerTag)) {
-        const std::string& key = entry->ElemTag;
-        const size_t space = key.find(' ');
-        if (space == std::string::npos) continue;  // not contextual
-        const SimpleSelector own = SplitSimple(std::string_view(key).substr(0, space));
-        if (own.tag != lowerTag || !(own.cls.empty() || own.cls == cls) ||
-            !(own.id.empty() || own.id == id) || !(own.pseudo.empty() || own.pseudo == pseudo))
+    for (const TContextualRule& rule : index.Contextual(t)) {
+        const TSimpleSelector& own = rule.own;
+        if (!(own.cls.empty() || own.cls == cls) || !(own.id.empty() || own.id == id) ||
+            !(own.pseudo.empty() || own.pseudo == pseudo))
             continue;
-        std::vector<std::string_view> parts = SplitSpaces(key, 10);
-        if (parts.size() < 2) continue;
-        size_t digits = 0;
-        while (digits < parts[1].size() && parts[1][digits] >= '0' && parts[1][digits] <= '9')
-            ++digits;
-        parts[1].remove_prefix(digits);
-        if (parts[1].empty()) parts.erase(parts.begin() + 1);
-        size_t next = 1;
-        for (size_t k = ancestors.size(); k-- > 0 && next < parts.size();)
-            if (PartMatches(SplitSimple(parts[next]), *ancestors[k])) ++next;
-        if (next == parts.size()) Merge(*entry);
+        // The ancestors as written, matched from the parent outwards in order.
+        size_t next = 0;
+        const size_t wanted = rule.ancestors.size();
+        for (size_t k = ancestors.size(); k-- > 0 && next < wanted;)
+            if (PartMatches(rule.ancestors[next], *ancestors[k])) ++next;
+        if (next == wanted) Merge(*rule.entry);
     }
 
     if (inlineProps) Merge(*inlineProps);
@@ -289,8 +347,6 @@ void TProperties::Cascade(const TStyleList& styles, std::string_view tag, std::s
     ElemClass = cls;
     ElemId = id;
     ElemPseudo = pseudo;
-    // Lengths in em of this element are relative to its own font.
-    Measure();
 }
 
 void TProperties::SetIfUnset(int index, TPropValue value) {
@@ -352,21 +408,8 @@ TMyFont TProperties::MakeFont() const {
     font.BackColor = TextBackground;
     int number = 0;
     font.Color = IntValue(Values[piColor], number) ? static_cast<TColor>(number) : 0;
-    uint8_t style = 0;
-    if (TextOf(piFontWeight).find("bold") != std::string_view::npos ||
-        IntOf(piFontWeight, 0) >= 600)
-        style |= fsBold;
-    const std::string_view fontStyle = TextOf(piFontStyle);
-    if (fontStyle == "italic" || fontStyle == "oblique") style |= fsItalic;
-    const std::string_view decoration = TextOf(piTextDecoration);
-    if (decoration == "underline") {
-        style |= fsUnderline;
-    } else if (decoration == "line-through") {
-        style |= fsStrikeOut;
-    }
-    font.SetStyle(style);
-    const double size = FontSizePoints();
-    font.SetSize(size >= 1e6 ? 1000000 : static_cast<int>(std::lround(std::max(size, 0.0))));
+    font.SetStyle(FontShape());
+    font.SetSize(FontPoints());
     font.CharSet = CharSetCode;
 
     // The first face of the family list that the system has; else the last one tried.

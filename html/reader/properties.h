@@ -26,6 +26,7 @@ namespace kv {
 
 class TReaderDocument;
 class TStyleList;
+class TCascadeIndex;
 
 inline constexpr int kUnset = -12345678;               // a length not given
 inline constexpr int kAutoParagraphSpace = -12348766;  // one paragraph space (block layout)
@@ -111,6 +112,25 @@ struct TBackgroundPos {
     bool repeatY = true;
 };
 
+// The em sizes of the fonts a document's elements were measured with: most elements share a
+// few fonts, and measuring one means choosing its face from the family list.
+class TEmCache {
+public:
+    // The em size of the font of that family text, size in points and bold/italic bits, or -1.
+    int Find(std::string_view family, int points, uint8_t shape) const;
+    void Add(std::string_view family, int points, uint8_t shape, int em);
+    void Clear() { items_.clear(); }
+
+private:
+    struct Item {
+        std::string family;
+        int points;
+        uint8_t shape;
+        int em;
+    };
+    std::vector<Item> items_;
+};
+
 class TProperties {
 public:
     TProperties();
@@ -173,7 +193,18 @@ public:
     double FontSizePoints() const;  // 0 when not a number
 
 private:
+    friend class TPropStack;
+    // TakeFromParent, RetakeFromParent and Cascade without the measuring at their end.
+    void Inherit(const TProperties& parent);
+    void Reinherit(const TProperties& parent);
+    void ApplyRules(const TStyleList& styles, std::string_view tag, std::string_view cls,
+                    std::string_view id, std::string_view pseudo, const TProperties* inlineProps,
+                    std::span<const std::unique_ptr<TProperties>> ancestors);
     void Measure();
+    void Measure(TEmCache& cache);
+    // What MakeFont makes of the size and the weight and style.
+    int FontPoints() const;
+    uint8_t FontShape() const;
     TMyFont LinkFont(int colorSlot, int backSlot, int decorationSlot) const;
 };
 
@@ -224,6 +255,9 @@ public:
     // (lower case): the plain and contextual keys of a tag and its class/id/pseudo forms.
     TEntryRange WithElementPrefix(std::string_view prefix) const;
 
+    // The entries arranged for the cascade (rebuilt after the list changed).
+    const TCascadeIndex& CascadeIndex() const;
+
     TProperties* RootEntry() const { return root_; }
     double DefaultFontSize() const { return defaultFontSize_; }
     TReaderDocument* Document() const { return document_; }
@@ -239,6 +273,7 @@ public:
 
 private:
     TEntries entries_;
+    mutable std::unique_ptr<TCascadeIndex> index_;  // dropped whenever an entry comes or goes
     TProperties* root_ = nullptr;
     TReaderDocument* document_;
     double defaultFontSize_ = 12;
@@ -247,7 +282,7 @@ private:
 // The builder's stack of element styles; entry 0 is the root.
 class TPropStack {
 public:
-    void Clear() { items_.clear(); }
+    void Clear();
     // Empties the stack and pushes a copy of the style list's "default" entry.
     TProperties& PushRoot(const TStyleList& styles);
     // Pushes a record for an element: inherits from the top, then cascades.
@@ -261,7 +296,14 @@ public:
     TProperties& operator[](int index) { return *items_[index]; }
 
 private:
+    // A record for the next push: a popped one when there is one (its texts keep their
+    // buffers), else a new one.
+    std::unique_ptr<TProperties> Fresh();
+    void Recycle(std::unique_ptr<TProperties> record);
+
     std::vector<std::unique_ptr<TProperties>> items_;
+    std::vector<std::unique_ptr<TProperties>> spare_;
+    TEmCache ems_;
 };
 
 }  // namespace kv

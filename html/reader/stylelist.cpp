@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "html/reader/cascadeindex.h"
 #include "html/reader/names.h"
 #include "html/reader/properties.h"
 #include "platform/codec.h"
@@ -66,6 +67,7 @@ TStyleList::TStyleList(TReaderDocument* document) : document_(document) {}
 TStyleList::~TStyleList() = default;
 
 void TStyleList::Clear() {
+    index_.reset();
     entries_.clear();
     root_ = nullptr;
     HasLinkColor = HasVisitedColor = HasHoverColor = false;
@@ -76,8 +78,14 @@ TProperties& TStyleList::Add(std::string_view key) {
     auto entry = std::make_unique<TProperties>();
     entry->ElemTag = std::string(key);
     SplitElement(key, *entry);
+    index_.reset();
     // A multimap keeps equal keys in the order they were inserted.
     return *entries_.emplace(TSortKey::Make(key), std::move(entry))->second;
+}
+
+const TCascadeIndex& TStyleList::CascadeIndex() const {
+    if (!index_) index_ = std::make_unique<TCascadeIndex>(entries_);
+    return *index_;
 }
 
 TStyleList::TEntryRange TStyleList::Range(std::string_view key) const {
@@ -233,8 +241,29 @@ void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFo
 // ---------------------------------------------------------------------------------------------
 // TPropStack
 
+std::unique_ptr<TProperties> TPropStack::Fresh() {
+    if (spare_.empty()) return std::make_unique<TProperties>();
+    std::unique_ptr<TProperties> record = std::move(spare_.back());
+    spare_.pop_back();
+    return record;
+}
+
+void TPropStack::Recycle(std::unique_ptr<TProperties> record) {
+    constexpr size_t kMaxSpare = 64;  // deeper nesting than that is rare
+    if (spare_.size() < kMaxSpare) spare_.push_back(std::move(record));
+}
+
+void TPropStack::Clear() {
+    while (!items_.empty()) {
+        Recycle(std::move(items_.back()));
+        items_.pop_back();
+    }
+    // A new document may bring other fonts.
+    ems_.Clear();
+}
+
 TProperties& TPropStack::PushRoot(const TStyleList& styles) {
-    items_.clear();
+    Clear();
     auto root = std::make_unique<TProperties>();
     if (const TProperties* defaults = styles.RootEntry()) root->CopyRoot(*defaults);
     root->ElemTag = "default";
@@ -246,9 +275,12 @@ TProperties& TPropStack::Push(const TStyleList& styles, std::string_view tag, st
                               std::string_view id, const TProperties* inlineProps,
                               std::string_view pseudo) {
     if (items_.empty()) PushRoot(styles);
-    auto props = std::make_unique<TProperties>();
-    props->TakeFromParent(*items_.back());
-    props->Cascade(styles, tag, cls, id, pseudo, inlineProps, items_);
+    std::unique_ptr<TProperties> props = Fresh();
+    // Every value, flag and name of the record is set here: nothing of its last use remains.
+    props->Inherit(*items_.back());
+    props->ApplyRules(styles, tag, cls, id, pseudo, inlineProps, items_);
+    // Lengths in em of this element are relative to its own font.
+    props->Measure(ems_);
     items_.push_back(std::move(props));
     return *items_.back();
 }
@@ -256,8 +288,12 @@ TProperties& TPropStack::Push(const TStyleList& styles, std::string_view tag, st
 void TPropStack::Pop(std::string_view tag) {
     for (size_t i = items_.size(); i-- > 1;) {
         if (items_[i]->ElemTag != tag) continue;
+        Recycle(std::move(items_[i]));
         items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-        for (size_t k = i; k < items_.size(); ++k) items_[k]->RetakeFromParent(*items_[k - 1]);
+        for (size_t k = i; k < items_.size(); ++k) {
+            items_[k]->Reinherit(*items_[k - 1]);
+            items_[k]->Measure(ems_);
+        }
         return;
     }
 }

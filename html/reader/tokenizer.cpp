@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <numeric>
 
 #include "html/reader/stylesheet.h"
@@ -38,11 +40,43 @@ constexpr auto kPlainByte = [] {
     return table;
 }();
 
+// Bytes of a quoted value that stand for themselves: no line end, tab, reference, markup or end
+// of input (the closing quote is checked apart).
+constexpr auto kValueByte = [] {
+    std::array<bool, 256> table{};
+    table.fill(true);
+    for (int c :
+         {9, 10, 13, static_cast<int>(kEndOfInput), static_cast<int>('&'), static_cast<int>('<')})
+        table[c] = false;
+    return table;
+}();
+
+// How many of eight bytes (read little-endian) a plain stretch takes: up to the first control
+// byte, "&", "<" or space that does not stay (a space stays when spaces do and a plain byte of
+// the same eight follows it).
+int PlainBytes(uint64_t word, bool spacesStay) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+    // The high bit of each byte, exact per byte: set when the byte is below 0x20 / is zero.
+    auto belowSpace = [&](uint64_t x) { return ~(((x & kLow) + 0x60 * kOnes) | x) & kHigh; };
+    auto zero = [&](uint64_t x) { return ~(((x & kLow) + kLow) | x) & kHigh; };
+    const uint64_t spaces = zero(word ^ (' ' * kOnes));
+    const uint64_t stops =
+        belowSpace(word) | zero(word ^ ('&' * kOnes)) | zero(word ^ ('<' * kOnes)) | spaces;
+    uint64_t bad = stops;
+    if (spacesStay) bad &= ~(spaces & ~(stops >> 8) & (kHigh >> 8));
+    return bad == 0 ? 8 : std::countr_zero(bad) / 8;
+}
+
 }  // namespace
 
 bool ReadRoundedNumber(std::string_view text, int32_t& value) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     if (text.empty() || text.front() == '+') return false;
+    // Most values are words: no number starts otherwise ("inf" and "nan" are no numbers here).
+    if (!IsDigit(static_cast<unsigned char>(text.front())) && text.front() != '-' &&
+        text.front() != '.')
+        return false;
     double number = 0;
     const auto [end, error] =
         std::from_chars(text.data(), text.data() + text.size(), number, std::chars_format::general);
@@ -233,8 +267,16 @@ void THtmlReader::ReadTag() {
         ReadChar();
     }
     TagAttributes->Clear();
-    TAttribute attribute;
-    while (ReadAttribute(attribute, attributeName_, true)) TagAttributes->Add(std::move(attribute));
+    SkipBlanks();
+    if (IsLetter(CurUpper)) {  // most tags have no attributes
+        TAttribute attribute;
+        attribute.StrValue = TagAttributes->SpareText();
+        while (ReadAttribute(attribute, attributeName_, true)) {
+            TagAttributes->Add(std::move(attribute));
+            attribute.StrValue = TagAttributes->SpareText();
+        }
+        TagAttributes->KeepSpare(std::move(attribute.StrValue));
+    }
     while (CurChar != '>' && CurChar != kEndOfInput) ReadChar();
     if (CurChar == '>' && Symbol != sySTYLE) ReadChar();
 }
@@ -273,7 +315,20 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
     const unsigned char quote = CurChar;
     ReadChar();
     while (CurChar != quote && CurChar != kEndOfInput) {
-        if (CurChar == 13) {
+        if (mode_ == smMain && kValueByte[CurChar] &&
+            static_cast<unsigned char>(pos_[-1]) == CurChar) {
+            // Fast path: the current character is its own raw byte (not a tab made a space);
+            // take the bytes after it that need no normalisation in one go.
+            const char* start = pos_ - 1;
+            const char* p = pos_;
+            while (p < end_ && kValueByte[static_cast<unsigned char>(*p)] &&
+                   static_cast<unsigned char>(*p) != quote)
+                ++p;
+            attribute.StrValue.append(start, static_cast<size_t>(p - start));
+            SourceIndex += static_cast<int32_t>(p - pos_);
+            pos_ = p;
+            ReadChar();
+        } else if (CurChar == 13) {
             ReadChar();  // line breaks inside a quoted value vanish
         } else if (CurChar == '&') {
             scratch_.Clear();
@@ -364,6 +419,31 @@ void THtmlReader::ReadReference(TokenObj& out) {
     for (int32_t k = 0; text[k]; ++k) out.PushChar(text[k], text[1] ? index + k : index);
 }
 
+// The end of the plain stretch that starts at `p` (before `stop`): plain bytes, and single
+// spaces between them unless spaces are no-break ones.
+const char* THtmlReader::PlainEnd(const char* p, const char* stop) const {
+    const bool spacesStay = !NoBreakRun;
+    for (;;) {
+        if constexpr (std::endian::native == std::endian::little) {
+            while (stop - p >= 8) {
+                uint64_t word = 0;
+                std::memcpy(&word, p, 8);
+                const int taken = PlainBytes(word, spacesStay);
+                p += taken;
+                if (taken < 8) break;
+            }
+        }
+        while (p < stop && kPlainByte[static_cast<unsigned char>(*p)]) ++p;
+        // One space between words stays as it is, collapsed or not.
+        if (spacesStay && p + 1 < stop && *p == ' ' &&
+            kPlainByte[static_cast<unsigned char>(p[1])]) {
+            p += 2;
+            continue;
+        }
+        return p;
+    }
+}
+
 void THtmlReader::ReadTextRun() {
     while (Token.Length() < kMaxTextRun && kTextByte[CurChar]) {
         if (mode_ == smMain && CurChar != ' ' && CurChar != 13) {
@@ -372,25 +452,10 @@ void THtmlReader::ReadTextRun() {
             // go.
             const size_t room = static_cast<size_t>(kMaxTextRun - Token.Length() - 1);
             const char* start = pos_ - 1;
-            const char* stop = pos_ + std::min(room, static_cast<size_t>(end_ - pos_));
-            const char* p = pos_;
-            while (p < stop) {
-                if (kPlainByte[static_cast<unsigned char>(*p)]) {
-                    ++p;
-                } else if (*p == ' ' && !NoBreakRun && p + 1 < stop &&
-                           kPlainByte[static_cast<unsigned char>(p[1])]) {
-                    p += 2;  // one space between words stays as it is, collapsed or not
-                } else {
-                    break;
-                }
-            }
-            const int32_t count = static_cast<int32_t>(p - start);
-            Token.Text.append(start, static_cast<size_t>(count));
-            const size_t first = Token.Indexes.size();
-            Token.Indexes.resize(first + static_cast<size_t>(count));
-            std::iota(Token.Indexes.begin() + static_cast<std::ptrdiff_t>(first),
-                      Token.Indexes.end(), SourceIndex);
-            SourceIndex += count - 1;
+            const char* p = PlainEnd(pos_, pos_ + std::min(room, static_cast<size_t>(end_ - pos_)));
+            const size_t count = static_cast<size_t>(p - start);
+            Token.AppendRun(start, count, SourceIndex);
+            SourceIndex += static_cast<int32_t>(count) - 1;
             pos_ = p;
             ReadChar();
         } else if (KeepSpaces || (CurChar != ' ' && CurChar != 13)) {

@@ -150,6 +150,7 @@ private:
     void ReadNumberValue(TAttribute& attribute);
     void ReadReference(TokenObj& out);
     void ReadTextRun();
+    const char* PlainEnd(const char* p, const char* stop) const;
 
     const char* begin_ = nullptr;
     const char* pos_ = nullptr;

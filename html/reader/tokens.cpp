@@ -16,13 +16,41 @@ void TokenObj::Append(const TokenObj& other) {
     Indexes.insert(Indexes.end(), other.Indexes.begin(), other.Indexes.end());
 }
 
+namespace {
+
+// Value buffers worth keeping: bigger than the in-place text, not so big that one long value
+// stays allocated for the rest of the document; a few dozen cover the attributes of any tag.
+constexpr size_t kMaxSpareCapacity = 4096;
+constexpr size_t kMaxSpares = 64;
+
+bool WorthKeeping(const std::string& text, size_t spares) {
+    return spares < kMaxSpares && text.capacity() > std::string().capacity() &&
+           text.capacity() <= kMaxSpareCapacity;
+}
+
+}  // namespace
+
 TAttributeList::TAttributeList() = default;
 TAttributeList::~TAttributeList() = default;
 
 void TAttributeList::Clear() {
+    for (auto& item : items_)
+        if (WorthKeeping(item.StrValue, spare_.size())) spare_.push_back(std::move(item.StrValue));
     items_.clear();
     cachedId_.clear();
     idCached_ = false;
+}
+
+std::string TAttributeList::SpareText() {
+    if (spare_.empty()) return {};
+    std::string text = std::move(spare_.back());
+    spare_.pop_back();
+    text.clear();
+    return text;
+}
+
+void TAttributeList::KeepSpare(std::string text) {
+    if (WorthKeeping(text, spare_.size())) spare_.push_back(std::move(text));
 }
 
 const TAttribute* TAttributeList::FirstOf(TAttrSymbol symbol) const {
@@ -48,7 +76,11 @@ const std::string& TAttributeList::IdValue() const {
 TProperties* TAttributeList::InlineStyle() {
     const TAttribute* attribute = FirstOf(atSTYLE);
     if (!attribute) return nullptr;
-    inlineProps_ = std::make_unique<TProperties>();
+    if (inlineProps_) {
+        *inlineProps_ = TProperties();  // a fresh record in the old storage
+    } else {
+        inlineProps_ = std::make_unique<TProperties>();
+    }
     ParseInlineStyle(attribute->StrValue, *inlineProps_);
     return inlineProps_.get();
 }

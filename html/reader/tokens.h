@@ -27,6 +27,21 @@ public:
         Indexes.clear();
     }
     void Append(const TokenObj& other);
+    // Appends `count` characters whose source indexes run on from `firstIndex`.
+    void AppendRun(const char* text, size_t count, int32_t firstIndex) {
+        Text.append(text, count);
+        const size_t first = Indexes.size();
+        Indexes.resize(first + count);
+        int32_t* out = Indexes.data() + first;
+        size_t k = 0;
+        for (; k + 4 <= count; k += 4) {  // four at a time, which the compiler stores together
+            out[k] = firstIndex + static_cast<int32_t>(k);
+            out[k + 1] = firstIndex + static_cast<int32_t>(k + 1);
+            out[k + 2] = firstIndex + static_cast<int32_t>(k + 2);
+            out[k + 3] = firstIndex + static_cast<int32_t>(k + 3);
+        }
+        for (; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
+    }
     int Length() const { return static_cast<int>(Text.size()); }
 
     std::string Text;
@@ -49,6 +64,11 @@ public:
 
     void Clear();
     void Add(TAttribute attribute) { items_.push_back(std::move(attribute)); }
+    // An empty value buffer that kept the capacity of an earlier tag's value (the tokenizer
+    // reads values into it, sparing an allocation per attribute), and the way back for one
+    // that was not added.
+    std::string SpareText();
+    void KeepSpare(std::string text);
     // The first attribute of that symbol, or nullptr.
     const TAttribute* FirstOf(TAttrSymbol symbol) const;
     // The CLASS value in lower case, or "".
@@ -64,6 +84,7 @@ public:
 
 private:
     std::vector<TAttribute> items_;
+    std::vector<std::string> spare_;  // value buffers of cleared attributes
     mutable std::string cachedId_;
     mutable bool idCached_ = false;
     std::unique_ptr<TProperties> inlineProps_;
