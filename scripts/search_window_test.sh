@@ -39,7 +39,12 @@ QT_QPA_PLATFORM=xcb timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     sx=$((X + 400)); sy=$((Y + 80))                                   # where ПОИСК places it
     xdotool mousemove $((sx + 120)) $((sy + 25)) click 1              # the phrase box
     xdotool key ctrl+a
-    xdotool type --delay 30 "$2"
+    # Pasted, not typed: xdotool types Cyrillic by remapping a spare key for each letter, and
+    # on a busy machine letters got lost on the way.
+    printf "%s" "$2" | timeout 20 xclip -selection clipboard -loops 1 &
+    sleep 0.5
+    xdotool key ctrl+v
+    sleep 0.5
     xdotool key Return
     sleep 1.5
     import -window root "$1/hits.png"

@@ -178,6 +178,20 @@ TImageObj::~TImageObj() {
     if (animatedRegistered_) document_->RemoveAnimated(animated_.get());
 }
 
+namespace {
+
+// An ALIGN value of an image or a panel; an unknown one keeps `current`.
+std::uint8_t AlignOf(const std::string& value, std::uint8_t current) {
+    const std::string a = cp1251::upperText(value);
+    if (a == "TOP") return alTop;
+    if (a == "MIDDLE" || a == "ABSMIDDLE") return alMiddle;
+    if (a == "LEFT") return alLeftFloat;
+    if (a == "RIGHT") return alRightFloat;
+    return current;
+}
+
+}  // namespace
+
 void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
     for (const TLayoutAttr& attr : attributes) {
         const std::string& n = attr.Name;
@@ -187,15 +201,7 @@ void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
         } else if (n == "ALT") {
             AltText = attr.Value;
         } else if (n == "ALIGN") {
-            const std::string a = cp1251::upperText(attr.Value);
-            if (a == "TOP")
-                Align = alTop;
-            else if (a == "MIDDLE" || a == "ABSMIDDLE")
-                Align = alMiddle;
-            else if (a == "LEFT")
-                Align = alLeftFloat;
-            else if (a == "RIGHT")
-                Align = alRightFloat;
+            Align = AlignOf(attr.Value, Align);
         } else if (n == "BORDER") {
             NoBorder = value == 0 && !attr.Value.empty();
         } else if (n == "WIDTH") {
@@ -443,17 +449,9 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
             Type = attr.Value;
         else if (attr.Name == "ALT")
             AltText = attr.Value;
-        else if (attr.Name == "ALIGN") {
-            const std::string a = cp1251::upperText(attr.Value);
-            if (a == "TOP")
-                Align = alTop;
-            else if (a == "MIDDLE" || a == "ABSMIDDLE")
-                Align = alMiddle;
-            else if (a == "LEFT")
-                Align = alLeftFloat;
-            else if (a == "RIGHT")
-                Align = alRightFloat;
-        } else if (attr.Name == "WIDTH")
+        else if (attr.Name == "ALIGN")
+            Align = AlignOf(attr.Value, Align);
+        else if (attr.Name == "WIDTH")
             width = Clamp(value);
         else if (attr.Name == "HEIGHT")
             height = Clamp(value);

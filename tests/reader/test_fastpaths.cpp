@@ -13,6 +13,7 @@
 #include "html/reader/properties.h"
 #include "html/reader/stylesheet.h"
 #include "html/reader/tokenizer.h"
+#include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 
 namespace kv {
@@ -123,8 +124,11 @@ Stream Read(THtmlReader& reader, std::string_view html) {
 Stream ReadIncluded(const std::string& html, bool noBreak) {
     THtmlReader reader;
     reader.NoBreakRun = noBreak;
-    reader.OnInclude = [&](THtmlView*, const std::string&, const std::vector<std::string>&,
-                           std::string& buffer) { buffer = html; };
+    kvtest::TestHost host;
+    reader.Host = &host;
+    host.OnInclude = [&](const std::string&, const std::vector<std::string>&, std::string& buffer) {
+        buffer = html;
+    };
     return Read(reader, "<!--#x-->");
 }
 
