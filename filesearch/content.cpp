@@ -114,7 +114,6 @@ ContentReader::Result ContentReader::ContainsOpen(int fd, size_t size,
     size_t carried = 0;
     // Reads on while the position is short of the size the file had when it was opened.
     for (size_t position = 0; position < size;) {
-        if (position > 0 && stopped_ && stopped_()) break;
         const ssize_t got = read(fd, buffer + carried, blockSize_);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;

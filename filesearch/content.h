@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,15 +46,12 @@ public:
     // read failure ends the test with what was found so far.
     Result Contains(const char* nativePath, const PhraseMatcher& phrase);
     Result Contains(int dirFd, const char* nativeName, const PhraseMatcher& phrase);
-    // Asked between the blocks of a file: true ends its test as NotFound.
-    void SetStopCheck(std::function<bool()> stopped) { stopped_ = std::move(stopped); }
 
 private:
     Result ContainsOpen(int fd, size_t size, const PhraseMatcher& phrase);
 
     size_t blockSize_;
     std::vector<unsigned char> buffer_;
-    std::function<bool()> stopped_;
 };
 
 }  // namespace kv

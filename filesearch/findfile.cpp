@@ -1,7 +1,6 @@
 #include "filesearch/findfile.h"
 
 #include <system_error>
-#include <typeinfo>
 
 #include "filesearch/masks.h"
 #include "filesearch/searchthread.h"
@@ -37,10 +36,6 @@ public:
         owner_.DoFound(folder, entry);
     }
     bool Stopped() const override { return owner_.aborted_; }
-    // A component of this very class without a folder handler does nothing on a folder report.
-    bool QuietFolders() const override {
-        return typeid(owner_) == typeid(TFindFile) && !owner_.OnNewFolder;
-    }
 
 private:
     TFindFile& owner_;
@@ -96,16 +91,12 @@ void TFindFile::Execute() {
         if (!Containing.empty())
             work.phrase = std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic);
         work.readBlockSize = readBlockSize_;
-        work.readAhead = readAhead_;
-        work.readers = readers_;
-        work.examined = &examined_;
         work_ = std::move(work);
     } catch (...) {
         busy_ = false;  // nothing was started
         throw;
     }
     aborted_ = false;
-    examined_ = 0;
     if (Threaded) {
         SearchInThread();
     } else {

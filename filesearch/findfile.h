@@ -111,13 +111,6 @@ public:
 
     // Test seam: the block size of the content reads.
     void SetReadBlockSize(size_t size) { readBlockSize_ = size; }
-    // Test seams: how many steps of the walk may be examined ahead of their reports (0: none)
-    // and by how many reader threads; the entries the running or last search examined.
-    void SetReadAhead(size_t steps, unsigned readers) {
-        readAhead_ = steps;
-        readers_ = readers;
-    }
-    size_t EntriesExamined() const { return examined_; }
 
 protected:
     virtual void DoFound(const std::string& folder, const TSearchRec& entry);
@@ -140,9 +133,6 @@ private:
     std::vector<std::string> excludeFiles_;
     TThreadPriority threadPriority_ = tpNormal;
     size_t readBlockSize_ = ContentReader::kDefaultBlockSize;
-    size_t readAhead_ = SearchWork::kDefaultReadAhead;
-    unsigned readers_ = SearchWork::DefaultReaders();
-    std::atomic<size_t> examined_{0};
 
     bool busy_ = false;
     bool destroying_ = false;

@@ -34,8 +34,7 @@ void ThreadChannel::RunPending() {
     const std::function<void()>* call = nullptr;
     {
         std::lock_guard lock(mutex_);
-        // After a terminate request the waiting call is dropped, even before the worker woke.
-        if (pending_ == nullptr || running_ || done_ || terminated_) return;
+        if (pending_ == nullptr || running_ || done_) return;
         call = pending_;
         running_ = true;
     }

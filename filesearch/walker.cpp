@@ -1,18 +1,131 @@
 #include "filesearch/walker.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-
-#include <algorithm>
-#include <climits>
-#include <thread>
+#include <unistd.h>
 
 #include "filesearch/masks.h"
-#include "filesearch/readahead.h"
-#include "filesearch/traversal.h"
+#include "platform/codec.h"
 
 namespace kv {
 namespace {
+
+constexpr std::uint32_t kEnumeratedOnRequest = faHidden | faSysFile | faDirectory;
+// Subfolders are enumerated with read-only, hidden, folder and archive, which leaves out only
+// system folders; no folder is a system folder here, so every folder qualifies.
+
+struct FolderEntry {
+    std::string native;  // name as stored on disk
+    std::string name;    // Windows-1251
+    unsigned char type;  // DT_*
+};
+
+// An open folder: its entries are read once, and the entries are examined relative to it.
+// Closed on every way out.
+class FolderHandle {
+public:
+    explicit FolderHandle(const std::string& nativePath) {
+        const int fd = open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        dir_ = fdopendir(fd);
+        if (!dir_) close(fd);
+    }
+    ~FolderHandle() {
+        if (dir_) closedir(dir_);
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    bool IsOpen() const { return dir_ != nullptr; }
+    int Fd() const { return dirfd(dir_); }
+
+    // Every entry but "." and "..", in the order the file system returns them.
+    void List(std::vector<FolderEntry>& entries) {
+        while (const dirent* entry = readdir(dir_)) {
+            const std::string_view native = entry->d_name;
+            if (native == "." || native == "..") continue;
+            entries.push_back({std::string(native), cp1251::fromUtf8(native), entry->d_type});
+        }
+    }
+
+private:
+    DIR* dir_ = nullptr;
+};
+
+class Walker {
+public:
+    Walker(const SearchWork& work, SearchHost& host)
+        : work_(work), host_(host), reader_(work.readBlockSize) {}
+
+    // folder in Windows-1251 for the reports, native as it is named on disk.
+    void Walk(const std::string& folder, const std::string& native, const std::string& mask);
+
+private:
+    void ReportMatches(const FolderHandle& handle, const std::string& folder,
+                       const std::string& mask, const std::vector<FolderEntry>& entries);
+    bool IsFolder(const FolderHandle& handle, const FolderEntry& entry) const;
+    bool ContentMatches(const FolderHandle& handle, const FolderEntry& entry,
+                        const TSearchRec& rec);
+
+    const SearchWork& work_;
+    SearchHost& host_;
+    ContentReader reader_;
+};
+
+void Walker::Walk(const std::string& folder, const std::string& native, const std::string& mask) {
+    if (!host_.NewFolder(folder) || host_.Stopped()) return;
+    std::vector<FolderEntry> entries;
+    std::vector<const FolderEntry*> subfolders;
+    {
+        FolderHandle handle(native);
+        // A folder that vanished or cannot be read is skipped.
+        if (!handle.IsOpen()) return;
+        handle.List(entries);
+        ReportMatches(handle, folder, mask, entries);
+        if (host_.Stopped() || !work_.subfolders) return;
+        for (const auto& entry : entries) {
+            if (entry.name.empty() || entry.name.front() == '.') continue;
+            if (IsFolder(handle, entry)) subfolders.push_back(&entry);
+        }
+    }  // the folder's handle is closed before going deeper
+    for (const FolderEntry* entry : subfolders) {
+        if (host_.Stopped()) return;
+        Walk(folder + entry->name + '/', native + entry->native + '/', mask);
+    }
+}
+
+void Walker::ReportMatches(const FolderHandle& handle, const std::string& folder,
+                           const std::string& mask, const std::vector<FolderEntry>& entries) {
+    TSearchRec rec;
+    for (const auto& entry : entries) {
+        if (host_.Stopped()) return;
+        if (entry.name.empty() || entry.name.front() == '.') continue;
+        if (!NameMatchesMask(entry.name, mask)) continue;
+        if (!ReadEntry(handle.Fd(), entry.native.c_str(), entry.name, rec)) continue;
+        // The enumeration delivers folders, hidden and system entries only when asked for.
+        if ((rec.Attr & kEnumeratedOnRequest & ~work_.attributeMask) != 0) continue;
+        if (!PassesFilter(work_, folder, rec)) continue;
+        if (!ContentMatches(handle, entry, rec)) continue;
+        host_.Found(folder, rec);
+    }
+}
+
+// Symbolic links to folders are not followed, so that a link cycle cannot trap the walk.
+bool Walker::IsFolder(const FolderHandle& handle, const FolderEntry& entry) const {
+    if (entry.type == DT_DIR) return true;
+    if (entry.type != DT_UNKNOWN) return false;
+    struct stat info {};
+    return fstatat(handle.Fd(), entry.native.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISDIR(info.st_mode);
+}
+
+bool Walker::ContentMatches(const FolderHandle& handle, const FolderEntry& entry,
+                            const TSearchRec& rec) {
+    if (!work_.phrase || (rec.Attr & faDirectory) != 0) return true;
+    // A file that cannot be opened is no hit; the search goes on.
+    return reader_.Contains(handle.Fd(), entry.native.c_str(), *work_.phrase) ==
+           ContentReader::Result::Found;
+}
 
 bool AttributesPass(const SearchWork& work, std::uint32_t attr) {
     if (work.exactAttribute) return attr == work.attributeMask;
@@ -29,89 +142,6 @@ bool TimePasses(const timespec& time, TDateTime after, TDateTime before) {
     if (after == 0 && before == 0) return true;
     return DateInBounds(ToLocalDateTime(time), after, before);
 }
-
-// The walk, its queue of steps examined ahead, and the reports in walk order.
-class Search {
-public:
-    Search(const SearchWork& work, SearchHost& host)
-        : host_(host),
-          queue_(work, host, work.readAhead, work.readAhead == 0 ? 0 : work.readers),
-          traversal_(work, &queue_) {}
-
-    void Run() {
-        while (!host_.Stopped()) {
-            Fill();
-            const QueuedStep* front = queue_.Advance();
-            if (!front) return;
-            Report(*front);
-        }
-    }
-
-private:
-    void Fill() {
-        for (size_t room = queue_.Room(); !walked_ && room > 0; --room) {
-            WalkStep& step = steps_.emplace_back();
-            if (!traversal_.Next(step, queue_.Reports())) {
-                steps_.pop_back();
-                walked_ = true;
-            }
-        }
-        if (!steps_.empty()) queue_.Push(steps_);
-    }
-
-    void Report(const QueuedStep& queued) {
-        const WalkStep& step = queued.step;
-        if (step.Depth() > skipBelow_) return;  // in a folder turned away
-        skipBelow_ = INT_MAX;
-        if (step.isFolder) return ReportFolder(*step.folder);
-        if (queued.failure) std::rethrow_exception(queued.failure);
-        if (!queued.hit || host_.Stopped()) return;
-        if (!queue_.Fresh(queued) && !StillThere(step)) return;
-        Counted counted(queue_);
-        host_.Found(step.folder->Folder(), queued.rec);
-    }
-
-    void ReportFolder(WalkFolder& folder) {
-        bool search = false;
-        if (host_.QuietFolders()) {
-            search = host_.NewFolder(folder.Folder());
-        } else {
-            Counted counted(queue_);
-            search = host_.NewFolder(folder.Folder());
-        }
-        // A folder listed before its report is searched only if it is still there after it.
-        if (search && !host_.Stopped() &&
-            !(queue_.ListedBeforeReport(folder) && !folder.StillThere()))
-            return;
-        traversal_.Prune(folder.Serial());
-        skipBelow_ = folder.Depth();
-    }
-
-    static bool StillThere(const WalkStep& step) {
-        struct stat info {};
-        return fstatat(step.folder->Fd(), step.native.c_str(), &info, 0) == 0 &&
-               (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode));
-    }
-
-    // Counts a report on both of its ends.
-    class Counted {
-    public:
-        explicit Counted(ReadAhead& queue) : queue_(queue) { queue_.CountReport(); }
-        ~Counted() { queue_.CountReport(); }
-        Counted(const Counted&) = delete;
-        Counted& operator=(const Counted&) = delete;
-
-    private:
-        ReadAhead& queue_;
-    };
-
-    SearchHost& host_;
-    ReadAhead queue_;
-    Traversal traversal_;
-    std::vector<WalkStep> steps_;  // walked, not queued yet
-    bool walked_ = false;
-    int skipBelow_ = INT_MAX;  // steps deeper than this belong to a folder turned away
-};
 
 }  // namespace
 
@@ -131,14 +161,13 @@ bool PassesFilter(const SearchWork& work, const std::string& folder, const TSear
     return true;
 }
 
-unsigned SearchWork::DefaultReaders() {
-    const unsigned cores = std::thread::hardware_concurrency();
-    return std::clamp(cores, 1u, 4u) - 1;
-}
-
 void RunSearch(const SearchWork& work, SearchHost& host) {
-    Search search(work, host);
-    search.Run();
+    Walker walker(work, host);
+    for (const auto& target : work.targets) {
+        if (host.Stopped()) return;
+        const std::string folder = ExpandFolder(FolderPart(target));
+        walker.Walk(folder, cp1251::toUtf8(folder), std::string(NamePart(target)));
+    }
 }
 
 }  // namespace kv

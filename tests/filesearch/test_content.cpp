@@ -143,23 +143,5 @@ TEST(ContentReader, MissingFilesAndPipesAreUnreadableWithoutBlocking) {
     EXPECT_EQ(reader.Contains(empty.c_str(), phrase), ContentReader::Result::NotFound);
 }
 
-// A search that stops leaves a long file after the block it is in, not at the file's end.
-TEST(ContentReader, StopCheckEndsTheTestBetweenBlocks) {
-    kvtest::TempFolder folder;
-    const auto file = folder.Write("f.htm", std::string(100, 'x') + "phrase");
-    ContentReader reader(10);
-    const PhraseMatcher phrase("phrase", false, false);
-    int asked = 0;
-    reader.SetStopCheck([&asked] { return ++asked == 3; });
-    EXPECT_EQ(reader.Contains(file.c_str(), phrase), ContentReader::Result::NotFound);
-    EXPECT_EQ(asked, 3);
-    // Not asked before the first block: a short file is always tested whole.
-    asked = 0;
-    reader.SetStopCheck([&asked] { return ++asked > 0; });
-    const auto shortFile = folder.Write("s.htm", "phrase");
-    EXPECT_EQ(reader.Contains(shortFile.c_str(), phrase), ContentReader::Result::Found);
-    EXPECT_EQ(asked, 0);
-}
-
 }  // namespace
 }  // namespace kv
