@@ -34,7 +34,8 @@ void ThreadChannel::RunPending() {
     const std::function<void()>* call = nullptr;
     {
         std::lock_guard lock(mutex_);
-        if (pending_ == nullptr || running_ || done_) return;
+        // After a terminate request the waiting call is dropped, even before the worker woke.
+        if (pending_ == nullptr || running_ || done_ || terminated_) return;
         call = pending_;
         running_ = true;
     }
