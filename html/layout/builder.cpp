@@ -247,9 +247,10 @@ void THtmlBuilder::SwitchFont() {
     }
     const TProperties& top = stack_.Top();
     if (inLink_) {
-        const TFontSpec link = TQtFontEngine::SpecOf(top.MakeLinkFont());
-        const TFontSpec visited = TQtFontEngine::SpecOf(top.MakeVisitedFont());
-        const TFontSpec hover = TQtFontEngine::SpecOf(top.MakeHoverFont());
+        const TProperties::TLinkFonts fonts = top.MakeLinkFonts();
+        const TFontSpec link = TQtFontEngine::SpecOf(fonts.Link);
+        const TFontSpec visited = TQtFontEngine::SpecOf(fonts.Visited);
+        const TFontSpec hover = TQtFontEngine::SpecOf(fonts.Hover);
         section_->SwitchLinkFont(true, link, &visited, doc_.HoverLinks ? &hover : nullptr,
                                  {link_.Href, link_.TargetFrame, link_.LinkId});
     } else {

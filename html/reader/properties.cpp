@@ -435,8 +435,7 @@ TMyFont TProperties::MakeFont() const {
     return font;
 }
 
-TMyFont TProperties::LinkFont(int colorSlot, int backSlot, int decorationSlot) const {
-    TMyFont font = MakeFont();
+TMyFont TProperties::LinkFont(TMyFont font, int colorSlot, int backSlot, int decorationSlot) const {
     int number = 0;
     if (IntValue(Values[colorSlot], number)) font.Color = static_cast<TColor>(number);
     if (IntValue(Values[backSlot], number)) font.BackColor = static_cast<TColor>(number);
@@ -454,13 +453,20 @@ TMyFont TProperties::LinkFont(int colorSlot, int backSlot, int decorationSlot) c
 }
 
 TMyFont TProperties::MakeLinkFont() const {
-    return LinkFont(piLinkColor, piLinkBackground, piLinkDecoration);
+    return LinkFont(MakeFont(), piLinkColor, piLinkBackground, piLinkDecoration);
 }
 TMyFont TProperties::MakeHoverFont() const {
-    return LinkFont(piHoverColor, piHoverBackground, piHoverDecoration);
+    return LinkFont(MakeFont(), piHoverColor, piHoverBackground, piHoverDecoration);
 }
 TMyFont TProperties::MakeVisitedFont() const {
-    return LinkFont(piVisitedColor, piVisitedBackground, piVisitedDecoration);
+    return LinkFont(MakeFont(), piVisitedColor, piVisitedBackground, piVisitedDecoration);
+}
+
+TProperties::TLinkFonts TProperties::MakeLinkFonts() const {
+    const TMyFont base = MakeFont();
+    return {LinkFont(base, piLinkColor, piLinkBackground, piLinkDecoration),
+            LinkFont(base, piVisitedColor, piVisitedBackground, piVisitedDecoration),
+            LinkFont(base, piHoverColor, piHoverBackground, piHoverDecoration)};
 }
 
 TColor TProperties::OwnBackgroundColor() const {

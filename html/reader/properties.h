@@ -171,6 +171,11 @@ public:
     TMyFont MakeLinkFont() const;
     TMyFont MakeHoverFont() const;
     TMyFont MakeVisitedFont() const;
+    // All three at once: the family list is resolved a single time.
+    struct TLinkFonts {
+        TMyFont Link, Visited, Hover;
+    };
+    TLinkFonts MakeLinkFonts() const;
     TColor OwnBackgroundColor() const;  // kNoColor unless set by this element
     TColor OwnColor() const;
     int LineHeightFor(int fontHeight) const;  // 0 when absent
@@ -205,7 +210,7 @@ private:
     // What MakeFont makes of the size and the weight and style.
     int FontPoints() const;
     uint8_t FontShape() const;
-    TMyFont LinkFont(int colorSlot, int backSlot, int decorationSlot) const;
+    TMyFont LinkFont(TMyFont font, int colorSlot, int backSlot, int decorationSlot) const;
 };
 
 // The document's style sheet: entries sorted by key (case-insensitive; contextual keys after the

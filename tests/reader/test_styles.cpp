@@ -219,6 +219,16 @@ TEST_F(Cascade, LinkStateRules) {
     EXPECT_EQ(hover.MakeHoverFont().Color, 0x0000FFu);
     EXPECT_EQ(hover.MakeHoverFont().BackColor, 0xC0C0C0u);
     EXPECT_EQ(hover.MakeVisitedFont().Color, 0x02563412u);
+    // The three at once are the three made one by one.
+    const auto same = [](const TMyFont& a, const TMyFont& b) {
+        return a.Name() == b.Name() && a.Size() == b.Size() && a.Style() == b.Style() &&
+               a.Color == b.Color && a.BackColor == b.BackColor && a.CharSet == b.CharSet;
+    };
+    const TProperties::TLinkFonts fonts = hover.MakeLinkFonts();
+    EXPECT_TRUE(same(fonts.Link, hover.MakeLinkFont()));
+    EXPECT_TRUE(same(fonts.Visited, hover.MakeVisitedFont()));
+    EXPECT_TRUE(same(fonts.Hover, hover.MakeHoverFont()));
+    EXPECT_FALSE(same(fonts.Link, fonts.Hover));
 }
 
 TEST(Units, FontSizes) {
