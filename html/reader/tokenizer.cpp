@@ -68,7 +68,35 @@ int PlainBytes(uint64_t word, bool spacesStay) {
     return bad == 0 ? 8 : std::countr_zero(bad) / 8;
 }
 
+unsigned char Upper(unsigned char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
+}
+
 }  // namespace
+
+// The current character is its own raw byte of the main text (not a tab made a space, nor a
+// character of an include), so the bytes after it can be taken straight from the text.
+bool THtmlReader::AtRawByte() const {
+    return mode_ == smMain && pos_ > begin_ && static_cast<unsigned char>(pos_[-1]) == CurChar;
+}
+
+// Takes the letters (and dashes when `dashes`) after the current character, handing each in
+// upper case to `append`, so that the last one becomes current. They are plain bytes: no line
+// end, markup or end of input, so reading them one by one would only copy them.
+template <typename Append>
+void THtmlReader::TakeNameBytes(bool dashes, Append&& append) {
+    const char* p = pos_;
+    for (; p < end_; ++p) {
+        const unsigned char upper = Upper(static_cast<unsigned char>(*p));
+        if (!IsLetter(upper) && !(dashes && upper == '-')) break;
+        append(static_cast<char>(upper));
+    }
+    if (p == pos_) return;
+    SourceIndex += static_cast<int32_t>(p - pos_);
+    pos_ = p;
+    CurChar = static_cast<unsigned char>(p[-1]);
+    CurUpper = Upper(CurChar);
+}
 
 bool ReadRoundedNumber(std::string_view text, int32_t& value) {
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
@@ -250,6 +278,11 @@ void THtmlReader::ReadTag() {
     int length = 0;
     while (IsLetter(CurUpper)) {
         if (length < kMaxNameLength) name[length++] = static_cast<char>(CurUpper);
+        if (AtRawByte()) {
+            TakeNameBytes(false, [&](char c) {
+                if (length < kMaxNameLength) name[length++] = c;
+            });
+        }
         ReadChar();
     }
     const TSymbol symbol = LookupTag(std::string_view(name, length));
@@ -287,6 +320,11 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, b
     upperName.clear();
     while (IsLetter(CurUpper) || CurUpper == '-') {
         if (upperName.size() < kMaxNameLength) upperName += static_cast<char>(CurUpper);
+        if (AtRawByte()) {
+            TakeNameBytes(true, [&](char c) {
+                if (upperName.size() < kMaxNameLength) upperName += c;
+            });
+        }
         ReadChar();
     }
     attribute.Symbol = LookupAttribute(upperName);

@@ -138,6 +138,10 @@ public:
 private:
     enum TSourceMode : uint8_t { smMain, smInclude };
 
+    bool AtRawByte() const;
+    template <typename Append>
+    void TakeNameBytes(bool dashes, Append&& append);
+
     unsigned char ReadIncludeChar();
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();

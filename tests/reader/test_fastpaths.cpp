@@ -164,6 +164,36 @@ TEST(Tokenizer, StretchScanningReadsAsCharacterByCharacter) {
     }
 }
 
+TEST(Tokenizer, NameScanningReadsAsCharacterByCharacter) {
+    // Tag and attribute names of mixed case, cut by odd bytes, line ends, NUL, markup, the
+    // end of input, or longer than the kept length.
+    const std::string longName(300, 'q');
+    const std::vector<std::string> pieces = {
+        "<",    "</",    "b",        "TaBle", "font",   "data-x", "-",    " ",
+        "=",    "\"v\"", "1",        "\r",    "\n",     "\r\n",   "\t",   std::string(1, '\0'),
+        "\xC0", "\x7F",  "<!--c-->", ">",     longName, "Id",     "HREF", "&amp;"};
+    std::mt19937 random(17);
+    for (int round = 0; round < 600; ++round) {
+        std::string html;
+        const int count = 1 + static_cast<int>(random() % 30);
+        for (int k = 0; k < count; ++k) html += pieces[random() % pieces.size()];
+        THtmlReader reader;
+        const Stream direct = Read(reader, html);
+        const Stream included = ReadIncluded(html, false);
+        ASSERT_EQ(direct.text, included.text) << html;
+        ASSERT_EQ(direct.symbols, included.symbols) << html;
+        ASSERT_EQ(direct.values, included.values) << html;
+    }
+    // Text after names read in one go keeps its own source index.
+    THtmlReader reader;
+    const Stream after = Read(reader, "<TaBle data-Row=x>w</tablE>" + longName);
+    EXPECT_EQ(after.text, "|w||" + std::string(100, 'q') + "|" + std::string(100, 'q') + "|" +
+                              std::string(100, 'q') + "||");
+    ASSERT_FALSE(after.indexes.empty());
+    EXPECT_EQ(after.indexes.front(), 18);
+    EXPECT_EQ(after.indexes[1], 27);
+}
+
 TEST(Tokenizer, StretchesKeepTheSourceIndexOfEveryCharacter) {
     // Long words, single and double spaces and a tab around the eight-byte steps.
     const std::string html = "abcdefghijklmnop qrstuvw xyz  abcdefgh\tijklmnopqrs";
