@@ -453,13 +453,13 @@ TMyFont TProperties::LinkFont(TMyFont font, int colorSlot, int backSlot, int dec
 }
 
 TMyFont TProperties::MakeLinkFont() const {
-    return LinkFont(MakeFont(), piLinkColor, piLinkBackground, piLinkDecoration);
+    return MakeLinkFonts().Link;
 }
 TMyFont TProperties::MakeHoverFont() const {
-    return LinkFont(MakeFont(), piHoverColor, piHoverBackground, piHoverDecoration);
+    return MakeLinkFonts().Hover;
 }
 TMyFont TProperties::MakeVisitedFont() const {
-    return LinkFont(MakeFont(), piVisitedColor, piVisitedBackground, piVisitedDecoration);
+    return MakeLinkFonts().Visited;
 }
 
 TProperties::TLinkFonts TProperties::MakeLinkFonts() const {

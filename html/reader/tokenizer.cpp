@@ -68,10 +68,6 @@ int PlainBytes(uint64_t word, bool spacesStay) {
     return bad == 0 ? 8 : std::countr_zero(bad) / 8;
 }
 
-unsigned char Upper(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
-}
-
 }  // namespace
 
 // The current character is its own raw byte of the main text (not a tab made a space, nor a
@@ -87,7 +83,7 @@ template <typename Append>
 void THtmlReader::TakeNameBytes(bool dashes, Append&& append) {
     const char* p = pos_;
     for (; p < end_; ++p) {
-        const unsigned char upper = Upper(static_cast<unsigned char>(*p));
+        const unsigned char upper = cp1251::upperLatin(static_cast<unsigned char>(*p));
         if (!IsLetter(upper) && !(dashes && upper == '-')) break;
         append(static_cast<char>(upper));
     }
@@ -95,7 +91,7 @@ void THtmlReader::TakeNameBytes(bool dashes, Append&& append) {
     SourceIndex += static_cast<int32_t>(p - pos_);
     pos_ = p;
     CurChar = static_cast<unsigned char>(p[-1]);
-    CurUpper = Upper(CurChar);
+    CurUpper = cp1251::upperLatin(CurChar);
 }
 
 bool ReadRoundedNumber(std::string_view text, int32_t& value) {
