@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "filesearch/masks.h"
+#include "filesearch/scanpool.h"
 #include "filesearch/searchthread.h"
 
 namespace kv {
@@ -41,7 +42,8 @@ private:
     TFindFile& owner_;
 };
 
-TFindFile::TFindFile() : context_(std::make_unique<TSearchContext>(*this)) {}
+TFindFile::TFindFile()
+    : scanThreads_(DefaultScanThreads()), context_(std::make_unique<TSearchContext>(*this)) {}
 
 TFindFile::~TFindFile() {
     destroying_ = true;
@@ -91,6 +93,7 @@ void TFindFile::Execute() {
         if (!Containing.empty())
             work.phrase = std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic);
         work.readBlockSize = readBlockSize_;
+        work.scanThreads = scanThreads_;
         work_ = std::move(work);
     } catch (...) {
         busy_ = false;  // nothing was started

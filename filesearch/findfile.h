@@ -109,8 +109,10 @@ public:
     bool Busy() const { return busy_; }
     bool Aborted() const { return aborted_; }
 
-    // Test seam: the block size of the content reads.
+    // Test seams: the block size of the content reads; the helper threads scanning folders
+    // ahead of the reports (by default one fewer than the cores, at most three).
     void SetReadBlockSize(size_t size) { readBlockSize_ = size; }
+    void SetScanThreads(unsigned count) { scanThreads_ = count; }
 
 protected:
     virtual void DoFound(const std::string& folder, const TSearchRec& entry);
@@ -133,6 +135,7 @@ private:
     std::vector<std::string> excludeFiles_;
     TThreadPriority threadPriority_ = tpNormal;
     size_t readBlockSize_ = ContentReader::kDefaultBlockSize;
+    unsigned scanThreads_;
 
     bool busy_ = false;
     bool destroying_ = false;

@@ -88,6 +88,7 @@ public:
     bool Stopped() const override {
         return thread_.owner_.aborted_ || thread_.channel_.Terminated();
     }
+    int Priority() const override { return thread_.priority_; }
 
 private:
     TSearchThread& thread_;
@@ -97,7 +98,7 @@ private:
 };
 
 TSearchThread::TSearchThread(TFindFile& owner, TSearchContext* context)
-    : owner_(owner), context_(context) {}
+    : owner_(owner), context_(context), priority_(SearchHost::kKeepPriority) {}
 
 TSearchThread::~TSearchThread() {
     Terminate();
@@ -113,6 +114,7 @@ void TSearchThread::Wait() {
 }
 
 void TSearchThread::SetPriority(int priority) {
+    priority_ = priority;
     const int tid = tid_;
     if (tid != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(tid), priority);
 }

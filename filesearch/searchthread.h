@@ -81,7 +81,8 @@ private:
     TSearchContext* context_;  // not owned
     ThreadChannel channel_;
     std::thread thread_;
-    std::atomic<int> tid_{0};  // kernel thread id while running, 0 otherwise
+    std::atomic<int> tid_{0};    // kernel thread id while running, 0 otherwise
+    std::atomic<int> priority_;  // as last set, for the helpers of the search
 };
 
 }  // namespace kv

@@ -1,130 +1,55 @@
 #include "filesearch/walker.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "filesearch/masks.h"
+#include "filesearch/scanpool.h"
 #include "platform/codec.h"
 
 namespace kv {
 namespace {
 
-constexpr std::uint32_t kEnumeratedOnRequest = faHidden | faSysFile | faDirectory;
-// Subfolders are enumerated with read-only, hidden, folder and archive, which leaves out only
-// system folders; no folder is a system folder here, so every folder qualifies.
-
-struct FolderEntry {
-    std::string native;  // name as stored on disk
-    std::string name;    // Windows-1251
-    unsigned char type;  // DT_*
-};
-
-// An open folder: its entries are read once, and the entries are examined relative to it.
-// Closed on every way out.
-class FolderHandle {
-public:
-    explicit FolderHandle(const std::string& nativePath) {
-        const int fd = open(nativePath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return;
-        dir_ = fdopendir(fd);
-        if (!dir_) close(fd);
-    }
-    ~FolderHandle() {
-        if (dir_) closedir(dir_);
-    }
-    FolderHandle(const FolderHandle&) = delete;
-    FolderHandle& operator=(const FolderHandle&) = delete;
-    bool IsOpen() const { return dir_ != nullptr; }
-    int Fd() const { return dirfd(dir_); }
-
-    // Every entry but "." and "..", in the order the file system returns them.
-    void List(std::vector<FolderEntry>& entries) {
-        while (const dirent* entry = readdir(dir_)) {
-            const std::string_view native = entry->d_name;
-            if (native == "." || native == "..") continue;
-            entries.push_back({std::string(native), cp1251::fromUtf8(native), entry->d_type});
-        }
-    }
-
-private:
-    DIR* dir_ = nullptr;
-};
-
+// Reports the scans in walk order: a folder, its hits, then each subfolder in turn.
 class Walker {
 public:
     Walker(const SearchWork& work, SearchHost& host)
-        : work_(work), host_(host), reader_(work.readBlockSize) {}
+        : host_(host), pool_(work, host, work.scanThreads) {}
 
-    // folder in Windows-1251 for the reports, native as it is named on disk.
-    void Walk(const std::string& folder, const std::string& native, const std::string& mask);
+    void Walk(const std::string& folder, const std::string& mask) {
+        Walk(pool_.AddTarget(folder, cp1251::toUtf8(folder), mask));
+    }
 
 private:
-    void ReportMatches(const FolderHandle& handle, const std::string& folder,
-                       const std::string& mask, const std::vector<FolderEntry>& entries);
-    bool IsFolder(const FolderHandle& handle, const FolderEntry& entry) const;
-    bool ContentMatches(const FolderHandle& handle, const FolderEntry& entry,
-                        const TSearchRec& rec);
+    void Walk(FolderScan& scan);
+    void ReportHits(const FolderScan& scan);
 
-    const SearchWork& work_;
     SearchHost& host_;
-    ContentReader reader_;
+    ScanPool pool_;
 };
 
-void Walker::Walk(const std::string& folder, const std::string& native, const std::string& mask) {
-    if (!host_.NewFolder(folder) || host_.Stopped()) return;
-    std::vector<FolderEntry> entries;
-    std::vector<const FolderEntry*> subfolders;
-    {
-        FolderHandle handle(native);
-        // A folder that vanished or cannot be read is skipped.
-        if (!handle.IsOpen()) return;
-        handle.List(entries);
-        ReportMatches(handle, folder, mask, entries);
-        if (host_.Stopped() || !work_.subfolders) return;
-        for (const auto& entry : entries) {
-            if (entry.name.empty() || entry.name.front() == '.') continue;
-            if (IsFolder(handle, entry)) subfolders.push_back(&entry);
-        }
-    }  // the folder's handle is closed before going deeper
-    for (const FolderEntry* entry : subfolders) {
+void Walker::Walk(FolderScan& scan) {
+    if (!host_.NewFolder(scan.folder) || host_.Stopped()) {
+        pool_.Drop(scan);
+        return;
+    }
+    pool_.Await(scan);
+    if (scan.failure) std::rethrow_exception(scan.failure);
+    ReportHits(scan);
+    pool_.Reported();
+    for (auto& subfolder : scan.subfolders) {
         if (host_.Stopped()) return;
-        Walk(folder + entry->name + '/', native + entry->native + '/', mask);
+        Walk(*subfolder);
+        // Reported or dropped, no helper holds it any more; after a stop the pool frees what is
+        // left once its helpers have ended.
+        if (host_.Stopped()) return;
+        subfolder.reset();
     }
 }
 
-void Walker::ReportMatches(const FolderHandle& handle, const std::string& folder,
-                           const std::string& mask, const std::vector<FolderEntry>& entries) {
-    TSearchRec rec;
-    for (const auto& entry : entries) {
+void Walker::ReportHits(const FolderScan& scan) {
+    for (const auto& hit : scan.hits) {
         if (host_.Stopped()) return;
-        if (entry.name.empty() || entry.name.front() == '.') continue;
-        if (!NameMatchesMask(entry.name, mask)) continue;
-        if (!ReadEntry(handle.Fd(), entry.native.c_str(), entry.name, rec)) continue;
-        // The enumeration delivers folders, hidden and system entries only when asked for.
-        if ((rec.Attr & kEnumeratedOnRequest & ~work_.attributeMask) != 0) continue;
-        if (!PassesFilter(work_, folder, rec)) continue;
-        if (!ContentMatches(handle, entry, rec)) continue;
-        host_.Found(folder, rec);
+        // A file deleted since its scan, by an earlier report for instance, is gone.
+        if (StillThere(scan, hit)) host_.Found(scan.folder, hit.rec);
     }
-}
-
-// Symbolic links to folders are not followed, so that a link cycle cannot trap the walk.
-bool Walker::IsFolder(const FolderHandle& handle, const FolderEntry& entry) const {
-    if (entry.type == DT_DIR) return true;
-    if (entry.type != DT_UNKNOWN) return false;
-    struct stat info {};
-    return fstatat(handle.Fd(), entry.native.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-           S_ISDIR(info.st_mode);
-}
-
-bool Walker::ContentMatches(const FolderHandle& handle, const FolderEntry& entry,
-                            const TSearchRec& rec) {
-    if (!work_.phrase || (rec.Attr & faDirectory) != 0) return true;
-    // A file that cannot be opened is no hit; the search goes on.
-    return reader_.Contains(handle.Fd(), entry.native.c_str(), *work_.phrase) ==
-           ContentReader::Result::Found;
 }
 
 bool AttributesPass(const SearchWork& work, std::uint32_t attr) {
@@ -165,8 +90,7 @@ void RunSearch(const SearchWork& work, SearchHost& host) {
     Walker walker(work, host);
     for (const auto& target : work.targets) {
         if (host.Stopped()) return;
-        const std::string folder = ExpandFolder(FolderPart(target));
-        walker.Walk(folder, cp1251::toUtf8(folder), std::string(NamePart(target)));
+        walker.Walk(ExpandFolder(FolderPart(target)), std::string(NamePart(target)));
     }
 }
 

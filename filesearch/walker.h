@@ -1,7 +1,8 @@
 #pragma once
 // The walk of a search: the folders of each target, the filter of each entry and the report
 // of each hit. The same walk runs on the calling thread and on the worker thread; only the way
-// it reports differs (SearchHost).
+// it reports differs (SearchHost). Folders are scanned ahead on helper threads (ScanPool); the
+// reports still come in walk order, from the walk's thread.
 
 #include <cstdint>
 #include <memory>
@@ -26,6 +27,7 @@ struct SearchWork {
     std::int32_t sizeMin = 0, sizeMax = 0;
     std::unique_ptr<PhraseMatcher> phrase;  // none: no content test
     size_t readBlockSize = ContentReader::kDefaultBlockSize;
+    unsigned scanThreads = 0;  // helper threads scanning ahead of the walk
 };
 
 // Where the walk reports to. Folders are Windows-1251 and end in '/'.
@@ -35,8 +37,12 @@ public:
     // True when the folder is to be searched.
     virtual bool NewFolder(const std::string& folder) = 0;
     virtual void Found(const std::string& folder, const TSearchRec& entry) = 0;
-    // True once the search is to stop; polled between entries.
+    // True once the search is to stop; polled between entries, from any of the search's threads.
     virtual bool Stopped() const = 0;
+
+    static constexpr int kKeepPriority = -1000;
+    // The nice value the search's threads are to run at, or kKeepPriority; any thread.
+    virtual int Priority() const { return kKeepPriority; }
 };
 
 // Walks every target in order. Folders that cannot be listed and files that cannot be read are

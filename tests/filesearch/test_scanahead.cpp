@@ -1,0 +1,180 @@
+// Folders scanned ahead of the walk on helper threads: the same reports in the same order as
+// a search without helpers, reports on the walk's thread, a bounded lead, the priority.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QDir>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <thread>
+
+#include "filesearch/findfile.h"
+#include "filesearch/scanpool.h"
+#include "filesearch/walker.h"
+#include "tests/filesearch/searchtest.h"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A random tree: nested folders (some to be ignored, some dot folders) holding files with
+// and without the phrase, and files the mask leaves out.
+void MakeTree(const kvtest::TempFolder& root, unsigned seed) {
+    std::mt19937 random(seed);
+    std::vector<std::string> folders = {"a/", "b/"};
+    for (size_t i = 0; i < folders.size() && folders.size() < 120; ++i) {
+        const int children = static_cast<int>(random() % 4) + (i < 12 ? 2 : 0);
+        for (int c = 0; c < children && folders[i].size() < 40; ++c) {
+            const char* kinds[] = {"f", "skip", ".dot", "g"};
+            folders.push_back(folders[i] + kinds[random() % 4] + std::to_string(c) + "/");
+        }
+    }
+    for (const auto& folder : folders) {
+        root.MakeFolder(folder);
+        const int files = static_cast<int>(random() % 5);
+        for (int f = 0; f < files; ++f) {
+            const std::string name = "n" + std::to_string(f) + (f == 3 ? ".txt" : ".htm");
+            root.Write(folder + name, random() % 3 == 0 ? "no" : "with the Phrase");
+        }
+    }
+}
+
+struct Events {
+    std::vector<std::string> lines;  // "D folder" and "F folder/name", in report order
+    bool offCallingThread = false;
+};
+
+Events Search(const std::string& root, unsigned helpers, size_t abortAfterHits) {
+    Events events;
+    const auto caller = std::this_thread::get_id();
+    size_t hits = 0;
+    TFindFile finder;
+    finder.SetFilename("*.htm");
+    finder.SetLocation(root + "/a;" + root + "/b");
+    finder.Containing = "phrase";
+    finder.SetScanThreads(helpers);
+    finder.SetReadBlockSize(7);
+    finder.OnNewFolder = [&](TFindFile*, const std::string& folder, bool& ignore) {
+        events.offCallingThread |= std::this_thread::get_id() != caller;
+        events.lines.push_back("D " + folder);
+        ignore = folder.find("/skip") != std::string::npos;
+    };
+    finder.OnFound = [&](TFindFile* sender, const std::string& folder, const TSearchRec& entry) {
+        events.offCallingThread |= std::this_thread::get_id() != caller;
+        events.lines.push_back("F " + folder + "/" + entry.Name);
+        if (++hits == abortAfterHits) sender->Abort();
+    };
+    finder.Execute();
+    return events;
+}
+
+TEST(ScanAhead, SameReportsInTheSameOrderWithAnyNumberOfHelpers) {
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        kvtest::TempFolder folder;
+        MakeTree(folder, seed);
+        const std::string root = kvtest::Location(folder);
+        const Events alone = Search(root, 0, 0);
+        ASSERT_GT(alone.lines.size(), 20u) << seed;
+        for (const unsigned helpers : {1u, 3u, 7u}) {
+            const Events helped = Search(root, helpers, 0);
+            EXPECT_EQ(helped.lines, alone.lines) << seed << " " << helpers;
+            EXPECT_FALSE(helped.offCallingThread);
+            // An abort from a report ends both at the same report.
+            const Events aborted = Search(root, helpers, 5);
+            EXPECT_EQ(aborted.lines, Search(root, 0, 5).lines) << seed << " " << helpers;
+        }
+    }
+}
+
+// Reports to a test: holds the walk in the second folder for a while and counts the stop
+// checks the helpers made until then (a scan checks once and once per entry).
+class HoldingHost : public SearchHost {
+public:
+    bool NewFolder(const std::string&) override {
+        walk_ = std::this_thread::get_id();
+        if (++folders_ == 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            checksWhileHeld = helperChecks_;
+        }
+        return true;
+    }
+    void Found(const std::string&, const TSearchRec&) override { ++found; }
+    bool Stopped() const override {
+        if (std::this_thread::get_id() != walk_.load()) ++helperChecks_;
+        return false;
+    }
+    int found = 0;
+    int checksWhileHeld = 0;
+
+private:
+    std::atomic<std::thread::id> walk_{};
+    int folders_ = 0;
+    mutable std::atomic<int> helperChecks_{0};
+};
+
+TEST(ScanAhead, HelpersRunAheadButNoFurtherThanTheirLimit) {
+    kvtest::TempFolder folder;
+    for (int i = 0; i < 400; ++i) folder.Write("f" + std::to_string(i) + "/index.htm", "phrase");
+    SearchWork work;
+    work.attributeMask = faArchive | faReadOnly;
+    work.targets = {kvtest::Location(folder) + "/*.htm"};
+    work.phrase = std::make_unique<PhraseMatcher>("phrase", true, false);
+    work.scanThreads = 2;
+    HoldingHost host;
+    RunSearch(work, host);
+    EXPECT_EQ(host.found, 400);
+    // A folder below checks twice (one entry); the top folder, if a helper took it, 401 times.
+    EXPECT_GE(host.checksWhileHeld, 2 * 10);
+    EXPECT_LE(host.checksWhileHeld, static_cast<int>(401 + 2 * (ScanPool::kMaxAhead + 2)));
+}
+
+// Nice values of this process's threads.
+std::vector<int> ThreadNiceValues() {
+    std::vector<int> values;
+    for (const auto& task : fs::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "stat");
+        std::string stat((std::istreambuf_iterator<char>(in)), {});
+        const size_t end = stat.rfind(')');
+        if (end == std::string::npos) continue;
+        std::istringstream fields(stat.substr(end + 2));
+        std::string field;
+        for (int i = 0; i < 17 && fields >> field; ++i) {
+        }
+        values.push_back(std::stoi(field));  // the 19th field
+    }
+    return values;
+}
+
+TEST(ScanAhead, HelpersFollowThePriorityOfTheWorker) {
+    kvtest::TempFolder folder;
+    for (int i = 0; i < 300; ++i) folder.Write("f" + std::to_string(i) + "/index.htm", "phrase");
+    kvtest::SearchRecorder recorder;
+    TFindFile finder;
+    finder.SetLocation(kvtest::Location(folder));
+    finder.Containing = "phrase";
+    finder.Threaded = true;
+    finder.SetScanThreads(2);
+    recorder.Attach(finder);
+    auto record = finder.OnFound;
+    const int start = getpriority(PRIO_PROCESS, 0);
+    int lowered = 0;
+    finder.OnFound = [&](TFindFile* sender, const std::string& at, const TSearchRec& entry) {
+        record(sender, at, entry);
+        if (recorder.hits.size() == 1) sender->SetThreadPriority(tpLower);
+        if (recorder.hits.size() == 250) {
+            const auto values = ThreadNiceValues();
+            lowered = static_cast<int>(std::count(values.begin(), values.end(), start + 5));
+        }
+    };
+    finder.Execute();
+    ASSERT_TRUE(kvtest::WaitForCompletion(recorder));
+    if (start + 5 > 19) GTEST_SKIP() << "already at the lowest priority";
+    EXPECT_GE(lowered, 2);  // the worker and a helper at least
+}
+
+}  // namespace
+}  // namespace kv
