@@ -81,7 +81,7 @@ bool Passes(const SearchWork& work, ContentReader& reader, const FolderHandle& h
 
 }  // namespace
 
-FolderScan* FolderScan::AddSubfolder(std::string folderName, std::string nativeName) {
+void FolderScan::AddSubfolder(std::string folderName, std::string nativeName) {
     auto child = std::make_unique<FolderScan>();
     child->folder = folder + folderName + '/';
     child->native = native + nativeName + '/';
@@ -90,7 +90,6 @@ FolderScan* FolderScan::AddSubfolder(std::string folderName, std::string nativeN
     child->order = order;
     child->order.push_back(static_cast<std::uint32_t>(subfolders.size()));
     subfolders.push_back(std::move(child));
-    return subfolders.back().get();
 }
 
 void ScanFolder(const SearchWork& work, const SearchHost& host, ContentReader& reader,

@@ -42,7 +42,7 @@ struct FolderScan {
     State state = State::kNew;
     bool ignored = false;  // the walk was told to skip this folder and everything below it
 
-    FolderScan* AddSubfolder(std::string folderName, std::string nativeName);
+    void AddSubfolder(std::string folderName, std::string nativeName);
 };
 
 // Lists the folder and filters its entries. A folder that cannot be listed gives an empty
