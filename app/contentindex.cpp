@@ -13,9 +13,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <system_error>
 #include <utility>
 
+#include "cache/walkcache.h"
 #include "platform/codec.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
@@ -184,6 +186,20 @@ void TopicScanner::Finish() {
 
 // --- TContentIndex ------------------------------------------------------------------------
 
+// The state of one walk.
+struct TContentIndex::Pass {
+    // A link back to a folder being walked would never end.
+    std::vector<std::pair<dev_t, ino_t>> ancestors;
+    const cache::WalkCache* previous = nullptr;  // the last walk's cache, when there is one
+    cache::WalkCacheWriter* next = nullptr;      // this walk's, when one is kept
+    std::int64_t settledBefore = 0;              // stamps at or after this are not recorded
+};
+
+void TContentIndex::UseCache(fs::path folder, std::chrono::nanoseconds settle) {
+    cacheFolder_ = std::move(folder);
+    cacheSettle_ = settle;
+}
+
 void TContentIndex::GenerateMainTree(std::string_view programFolder) {
     Walk(std::string(programFolder) + "inside/");
 }
@@ -194,20 +210,32 @@ void TContentIndex::Walk(std::string_view contentFolder) {
 }
 
 void TContentIndex::MakeTree(const fs::path& folder) {
+    articlesRead_ = articlesCached_ = 0;
     std::string path = folder.native();
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         AddFailure(path);
         return;
     }
-    std::vector<std::pair<dev_t, ino_t>> ancestors;
-    WalkFolder(fd, path, ancestors);
+    Pass pass;
+    cache::WalkCache previous;
+    cache::WalkCacheWriter next;
+    std::error_code error;
+    const std::string root = cacheFolder_.empty() ? "" : fs::canonical(folder, error).native();
+    if (!root.empty() && !error) {
+        previous.Load(cacheFolder_, root);
+        pass.previous = &previous;
+        pass.next = &next;
+        const auto settled = std::chrono::system_clock::now().time_since_epoch() - cacheSettle_;
+        pass.settledBefore = std::chrono::duration_cast<std::chrono::nanoseconds>(settled).count();
+    }
+    WalkFolder(fd, path, pass);
+    if (pass.next) next.Save(cacheFolder_, root);  // a cache that cannot be kept is no fault
 }
 
 // Walks an opened folder (and closes it). `path` names it for reports; entries are opened
 // relative to the folder itself, so no path is built unless something fails.
-void TContentIndex::WalkFolder(int fd, std::string& path,
-                               std::vector<std::pair<dev_t, ino_t>>& ancestors) {
+void TContentIndex::WalkFolder(int fd, std::string& path, Pass& pass) {
     struct stat st {};
     DIR* dir = ::fstat(fd, &st) == 0 ? ::fdopendir(fd) : nullptr;
     if (!dir) {
@@ -215,13 +243,12 @@ void TContentIndex::WalkFolder(int fd, std::string& path,
         AddFailure(path);
         return;
     }
-    // A link back to a folder being walked would never end.
     const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-    if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
+    if (std::find(pass.ancestors.begin(), pass.ancestors.end(), id) != pass.ancestors.end()) {
         ::closedir(dir);
         return;
     }
-    ancestors.push_back(id);
+    pass.ancestors.push_back(id);
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir);
@@ -240,17 +267,18 @@ void TContentIndex::WalkFolder(int fd, std::string& path,
             if (child < 0)
                 AddFailure(path);
             else
-                WalkFolder(child, path, ancestors);
+                WalkFolder(child, path, pass);
             path.resize(parentLength);
         } else if (name == kArticleName) {
-            ReadArticle(::dirfd(dir), path);
+            ReadArticle(::dirfd(dir), path, pass);
         }
     }
     ::closedir(dir);
-    ancestors.pop_back();
+    pass.ancestors.pop_back();
 }
 
-void TContentIndex::ReadArticle(int folder, const std::string& folderPath) {
+void TContentIndex::ReadArticle(int folder, const std::string& folderPath, Pass& pass) {
+    if (pass.previous && TakeFromCache(folder, folderPath, pass)) return;
     // Non-blocking, so that a pipe under the article's name cannot stall the start.
     FileHandle handle(::openat(folder, kArticleName.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
@@ -261,27 +289,48 @@ void TContentIndex::ReadArticle(int folder, const std::string& folderPath) {
     }
     // Topic lines of a file that fails half-way are dropped with it.
     const size_t before = lines_.size();
+    if (!ReadTopics(handle.fd, static_cast<size_t>(st.st_size))) {
+        lines_.resize(before);
+        fail();
+        return;
+    }
+    ++articlesRead_;
+    // The stamp from before the read: a file written meanwhile has another one next time.
+    const auto stamp = cache::StampOf(st);
+    if (pass.next && stamp.modified < pass.settledBefore && stamp.changed < pass.settledBefore)
+        pass.next->Add(folderPath, stamp, std::span(lines_).subspan(before));
+}
+
+// The article's topics from the last walk's cache when its file is unchanged since.
+bool TContentIndex::TakeFromCache(int folder, const std::string& folderPath, Pass& pass) {
+    struct stat st {};
+    if (::fstatat(folder, kArticleName.data(), &st, 0) != 0 || !S_ISREG(st.st_mode)) return false;
+    const auto stamp = cache::StampOf(st);
+    const size_t before = lines_.size();
+    if (!pass.previous->AppendTopics(folderPath, stamp, lines_)) return false;
+    ++articlesCached_;
+    pass.next->Add(folderPath, stamp, std::span(lines_).subspan(before));
+    return true;
+}
+
+// Appends the topic lines of an opened article; false when a read fails.
+bool TContentIndex::ReadTopics(int fd, size_t size) {
     TopicScanner scanner(lines_);
     buffer_.resize(kReadBlock);
     size_t total = 0;
     for (;;) {
-        const ssize_t got = ::read(handle.fd, buffer_.data(), buffer_.size());
+        const ssize_t got = ::read(fd, buffer_.data(), buffer_.size());
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            lines_.resize(before);
-            fail();
-            return;
-        }
+        if (got < 0) return false;
         if (got == 0) break;
         scanner.Feed(std::string_view(buffer_.data(), static_cast<size_t>(got)));
         // A short read that reaches the size the file had when opened is its end: no call is
         // spent on seeing that. (Files that report no size are read until a read gives nothing.)
         total += static_cast<size_t>(got);
-        if (static_cast<size_t>(got) < buffer_.size() && st.st_size > 0 &&
-            total >= static_cast<size_t>(st.st_size))
-            break;
+        if (static_cast<size_t>(got) < buffer_.size() && size > 0 && total >= size) break;
     }
     scanner.Finish();
+    return true;
 }
 
 void TContentIndex::AddFailure(const fs::path& path) {

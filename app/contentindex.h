@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,15 @@
 #include <vector>
 
 namespace kv {
+
+namespace cache {
+class WalkCache;
+class WalkCacheWriter;
+}  // namespace cache
+
+// An article changed this shortly before a walk may change again within its file system's
+// clock tick, unseen by its stamp: it is read, not recorded, and read again at the next walk.
+inline constexpr std::chrono::nanoseconds kCacheSettle = std::chrono::seconds(2);
 
 // Name of the contents file in the Windows folder.
 inline constexpr std::string_view kContentsFileName = "treeenc.txt";
@@ -25,6 +35,15 @@ public:
     // Appends the lines of folder and everything below it, in the file system's order.
     void MakeTree(const std::filesystem::path& folder);
 
+    // Keeps the topics of every article in a cache in `folder` (empty: no cache), so that the
+    // next walk of the same content folder reads only the articles changed since. The lines
+    // are those of a full walk whatever the cache holds; a cache that cannot be used or
+    // written means a full walk, silently.
+    void UseCache(std::filesystem::path folder, std::chrono::nanoseconds settle = kCacheSettle);
+    // Article files read by the last walk, and those whose topics came from the cache.
+    std::size_t ArticlesRead() const { return articlesRead_; }
+    std::size_t ArticlesFromCache() const { return articlesCached_; }
+
     // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
     const std::vector<std::string>& Lines() const { return lines_; }
 
@@ -35,11 +54,18 @@ public:
     std::string FailureMessage() const;
 
 private:
-    void WalkFolder(int fd, std::string& path, std::vector<std::pair<dev_t, ino_t>>& ancestors);
-    void ReadArticle(int folder, const std::string& folderPath);
+    struct Pass;
+    void WalkFolder(int fd, std::string& path, Pass& pass);
+    void ReadArticle(int folder, const std::string& folderPath, Pass& pass);
+    bool TakeFromCache(int folder, const std::string& folderPath, Pass& pass);
+    bool ReadTopics(int fd, std::size_t size);
     void AddFailure(const std::filesystem::path& path);
 
+    std::filesystem::path cacheFolder_;
+    std::chrono::nanoseconds cacheSettle_ = kCacheSettle;
     std::vector<std::string> lines_;
+    std::size_t articlesRead_ = 0;
+    std::size_t articlesCached_ = 0;
     std::size_t failures_ = 0;
     std::string firstFailure_;
     std::vector<char> buffer_;  // one read block, reused for every article

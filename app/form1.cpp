@@ -178,6 +178,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::GenerateMainTree() {
+    index_.UseCache(folders_.cacheFolder);
     index_.GenerateMainTree(programFolder_);
 }
 

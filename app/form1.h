@@ -22,8 +22,9 @@ class TForm3;
 class TForm4;
 
 struct ShellFolders {
-    std::string programFolder;  // ends in '/'
-    std::string windowsFolder;  // ends in '/'
+    std::string programFolder;          // ends in '/'
+    std::string windowsFolder;          // ends in '/'
+    std::filesystem::path cacheFolder;  // the walk's cache; empty: none, every article is read
 };
 
 class TForm1 : public TBorderlessForm {

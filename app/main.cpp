@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "cache/cachefile.h"
 #include "platform/font.h"
 #include "platform/paths.h"
 
@@ -13,7 +14,8 @@ int main(int argc, char* argv[]) {
     // The windows ask for "MS Sans Serif" and "System"; our aliases give them Cyrillic faces.
     kv::fonts::Install();
 
-    auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
+    auto windows = kv::CreateWindowSet(
+        {kv::paths::programFolder(), kv::paths::windowsFolder(), kv::cache::DefaultFolder()});
     // Closing the main window ends the program, whatever other window is shown.
     QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application, &QApplication::quit);
     kv::ShowMainWindow(*windows);

@@ -1,8 +1,11 @@
 // Start-up cost of a large encyclopedia: the walk of 10,000 articles, the contents file and the
 // tree load, against grep over the same files; and the whole start-up to the shown main window.
+// Each with every article read (no cache) and with the walk's cache of an unchanged folder
+// (kept in DIR/cache, never in the user's cache folder).
 //
-//   bench_index [--content=DIR] [benchmark flags]
-// DIR defaults to $TMPDIR/kv_bench_index; it is generated once and reused.
+//   bench_index [--content=DIR] [--articles=N] [benchmark flags]
+// DIR defaults to $TMPDIR/kv_bench_index; it is generated once (N articles, 10,000 by default)
+// and reused.
 
 #include <benchmark/benchmark.h>
 
@@ -51,7 +54,7 @@ std::string MakeArticle(std::mt19937& random, int number) {
 }
 
 void Generate(const fs::path& inside, int count) {
-    const fs::path stamp = inside / ".complete-v2";
+    const fs::path stamp = inside / (".complete-v2-" + std::to_string(count));
     if (fs::exists(stamp)) return;
     fs::remove_all(inside);
     std::mt19937 random(42);
@@ -67,10 +70,22 @@ std::string ContentFolder() {
     return kv::cp1251::fromPath(g_program / "inside") + "/";
 }
 
+fs::path CacheFolder(bool cached) {
+    return cached ? g_program / "cache" : fs::path();
+}
+
+// Argument 1: with the walk's cache (warmed by a first walk before the timing).
 void BM_WalkSaveLoad(benchmark::State& state) {
     const fs::path contents = g_program / "treeenc.txt";
+    const fs::path cache = CacheFolder(state.range(0) != 0);
+    if (!cache.empty()) {
+        kv::TContentIndex warm;
+        warm.UseCache(cache);
+        warm.Walk(ContentFolder());
+    }
     for (auto _ : state) {
         kv::TContentIndex index;
+        index.UseCache(cache);
         index.Walk(ContentFolder());
         kv::SaveContentsFile(index.Lines(), contents);
         kv::ContentTree tree;
@@ -78,7 +93,7 @@ void BM_WalkSaveLoad(benchmark::State& state) {
         benchmark::DoNotOptimize(tree.Count());
     }
 }
-BENCHMARK(BM_WalkSaveLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WalkSaveLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_GrepReference(benchmark::State& state) {
     const std::string command =
@@ -89,12 +104,15 @@ void BM_GrepReference(benchmark::State& state) {
 }
 BENCHMARK(BM_GrepReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Argument 1: with the walk's cache, as the reader starts (the first start warms it).
 void BM_StartupToShownMainWindow(benchmark::State& state) {
     const std::string program = kv::cp1251::fromPath(g_program) + "/";
     const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
+    const fs::path cache = CacheFolder(state.range(0) != 0);
     fs::create_directories(g_program / "state");
+    if (!cache.empty()) kv::CreateWindowSet({program, windows, cache});
     for (auto _ : state) {
-        auto set = kv::CreateWindowSet({program, windows});
+        auto set = kv::CreateWindowSet({program, windows, cache});
         kv::ShowMainWindow(*set);
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(set->Form1->TreeView1->topLevelItemCount());
@@ -103,7 +121,11 @@ void BM_StartupToShownMainWindow(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_StartupToShownMainWindow)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_StartupToShownMainWindow)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 
@@ -115,11 +137,13 @@ int main(int argc, char** argv) {
         return kv::messages::Answer::Ok;
     });
     g_program = fs::temp_directory_path() / "kv_bench_index";
+    int articles = 10000;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--content=", 0) == 0) g_program = arg.substr(10);
+        if (arg.rfind("--articles=", 0) == 0) articles = std::atoi(arg.c_str() + 11);
     }
-    Generate(g_program / "inside", 10000);
+    Generate(g_program / "inside", articles);
     const fs::path start = fs::current_path();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

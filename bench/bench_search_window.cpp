@@ -100,7 +100,8 @@ double GrepMs(const char* phrase) {
 
 void WindowSearch(benchmark::State& state, const char* phrase) {
     const auto windows = kv::CreateWindowSet({kv::cp1251::fromPath(g_content / "program") + "/",
-                                              kv::cp1251::fromPath(g_content / "state") + "/"});
+                                              kv::cp1251::fromPath(g_content / "state") + "/",
+                                              {}});
     kv::TForm4& search = *windows->Form4;
     search.show();
     QCoreApplication::processEvents();

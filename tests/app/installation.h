@@ -17,7 +17,8 @@ struct Installation {
 
     kv::ShellFolders Folders() const {
         return {kv::cp1251::fromPath(program.Path()) + "/",
-                kv::cp1251::fromPath(windows.Path()) + "/"};
+                kv::cp1251::fromPath(windows.Path()) + "/",
+                {} /* no walk cache */};
     }
     // Writes inside/<folder>/index.htm (texts in UTF-8, stored as Windows-1251).
     void Article(std::string_view folder, std::string_view text) {

@@ -22,7 +22,8 @@ int main(int argc, char* argv[]) {
     pdf.Resolution = 300;
     kv::SelectPrinter(pdf);
 
-    auto windows = kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder()});
+    auto windows =
+        kv::CreateWindowSet({kv::paths::programFolder(), kv::paths::windowsFolder(), {}});
     QObject::connect(windows->Form1.get(), &kv::TForm1::Closed, &application, &QApplication::quit);
     kv::ShowMainWindow(*windows);
     return application.exec();

@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <fstream>
 #include <random>
+#include <thread>
 
 #include "app/contentindex.h"
 #include "app/strcon.h"
+#include "cache/cachefile.h"
 #include "platform/codec.h"
 #include "platform/errors.h"
 #include "tests/common/testutil.h"
@@ -285,4 +289,130 @@ TEST(ContentWalk, ManyFoldersComeOutInOneWalksOrderWithTheFirstFailureFirst) {
     EXPECT_EQ(index.Lines(), expected);
     EXPECT_EQ(index.FailureCount(), failures);
     EXPECT_EQ(index.FirstFailure(), firstFailure);
+}
+
+namespace {
+
+struct CachedWalkResult {
+    std::vector<std::string> lines;
+    std::size_t read = 0;
+    std::size_t cached = 0;
+};
+
+CachedWalkResult CachedWalk(const fs::path& root, const fs::path& cache,
+                            std::chrono::nanoseconds settle = {}) {
+    kvtest::CurrentFolderGuard guard;
+    kv::TContentIndex index;
+    index.UseCache(cache, settle);
+    index.Walk(kv::cp1251::fromPath(root));
+    return {index.Lines(), index.ArticlesRead(), index.ArticlesFromCache()};
+}
+
+std::vector<std::string> FullWalk(const fs::path& root) {
+    kvtest::CurrentFolderGuard guard;
+    kv::TContentIndex index;
+    index.Walk(kv::cp1251::fromPath(root));
+    return index.Lines();
+}
+
+// Articles, folders without one, a nested folder, an article in the content folder itself and
+// names the walk leaves alone.
+void WriteBytes(const fs::path& file, std::string_view bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// 23 articles: a nested folder, one in the content folder itself, one without anchors, and
+// folders and names the walk leaves alone.
+void WriteEdgeCorpus(const fs::path& root) {
+    WriteBytes(root / "index.htm", "<a name=\"top\">\n");
+    for (int i = 0; i < 20; ++i)
+        WriteBytes(root / ("F" + std::to_string(i)) / "index.htm",
+                   "<a name=\"t" + std::to_string(i) + "\">\r\n<a name=\"x\">\n<a name=\" lead");
+    WriteBytes(root / "F3/Sub/index.htm", "<a name=\"deeper\">");
+    WriteBytes(root / "Empty/index.htm", "no anchors");
+    fs::create_directories(root / "Bare");
+    WriteBytes(root / "Upper/INDEX.HTM", "<a name=\"never\">");
+    WriteBytes(root / ".hidden/index.htm", "<a name=\"never\">");
+}
+constexpr std::size_t kEdgeArticles = 23;
+
+}  // namespace
+
+TEST(ContentWalkCache, ReadsOnlyChangedArticlesAndAlwaysGivesTheFullWalksLines) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    constexpr std::size_t kArticles = kEdgeArticles;
+    // Files written a moment ago may still change unseen within their clock tick: not kept.
+    auto walk = CachedWalk(root.Path(), cache.Path(), kv::kCacheSettle);
+    EXPECT_EQ(walk.read, kArticles);
+    EXPECT_EQ(CachedWalk(root.Path(), cache.Path()).read, kArticles);
+    walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(walk.read, 0u);
+    EXPECT_EQ(walk.cached, kArticles);
+
+    // Changed (also at the same size with the modification time put back), added, removed,
+    // replaced by a link to another article; a clock tick later, as any edit by hand would be.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    root.Write("F1/index.htm", "<a name=\"changed\">");
+    const fs::path same = root.Path() / "F2/index.htm";
+    const auto modified = fs::last_write_time(same);
+    WriteBytes(same, "<a name=\"t9\">\r\n<a name=\"y\">\n<a name=\" lead");
+    fs::last_write_time(same, modified);
+    root.Write("New/index.htm", "<a name=\"added\">");
+    fs::remove_all(root.Path() / "F4");
+    fs::remove(root.Path() / "F5/index.htm");
+    fs::create_symlink(root.Path() / "F6/index.htm", root.Path() / "F5/index.htm");
+    walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(walk.read, 4u);
+    EXPECT_EQ(walk.cached, kArticles - 4);
+    EXPECT_NE(std::find(walk.lines.begin(), walk.lines.end(), " t9"), walk.lines.end());
+}
+
+TEST(ContentWalkCache, AnyCacheFileThatIsNotThisFoldersOwnWholeMeansAFullWalk) {
+    kvtest::TempFolder parent, cache;
+    const fs::path root = parent.Path() / "inside";
+    WriteEdgeCorpus(root);
+    const auto full = FullWalk(root);
+    CachedWalk(root, cache.Path());
+    const fs::path file = kv::cache::FileFor(cache.Path(), fs::canonical(root), "walk");
+    const std::string good = kvtest::ReadFile(file);
+    ASSERT_EQ(CachedWalk(root, cache.Path()).cached, kEdgeArticles);
+
+    std::string flipped = good;
+    flipped[good.size() - 3] ^= 0x20;
+    const std::string damaged[] = {
+        "",         good.substr(0, good.size() - 1), good.substr(0, good.size() / 2), flipped,
+        good + "x", std::string(good.size(), '\x5a')};
+    for (const auto& bytes : damaged) {
+        WriteBytes(file, bytes);
+        const auto walk = CachedWalk(root, cache.Path());
+        EXPECT_EQ(walk.lines, full);
+        EXPECT_EQ(walk.cached, 0u) << bytes.size();
+        EXPECT_EQ(kvtest::ReadFile(file), good);  // written anew, whole
+    }
+
+    // The same articles under another content folder's path: its cache is not this one's.
+    const fs::path moved = parent.Path() / "moved";
+    fs::rename(root, moved);
+    fs::copy_file(file, kv::cache::FileFor(cache.Path(), fs::canonical(moved), "walk"));
+    const auto walk = CachedWalk(moved, cache.Path());
+    EXPECT_EQ(walk.lines, full);
+    EXPECT_EQ(walk.cached, 0u);
+}
+
+TEST(ContentWalkCache, UnwritableCacheFolderMeansAFullWalkEveryTimeAndNoMessage) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    const fs::path blocked = cache.Write("file", "not a folder") / "kvarnelya";
+    kvtest::MessageRecorder boxes;
+    for (int run = 0; run < 2; ++run) {
+        const auto walk = CachedWalk(root.Path(), blocked);
+        EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+        EXPECT_EQ(walk.read, kEdgeArticles);
+    }
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_EQ(std::distance(fs::directory_iterator(cache.Path()), fs::directory_iterator()), 1);
 }

@@ -1,9 +1,12 @@
 // kvtool index: the contents lines the reader writes for a content folder, or the loaded tree.
+// Like the reader, it keeps the walk's cache in the user's cache folder and reads only the
+// articles changed since the last walk; --no-cache reads every article and keeps nothing.
 
 #include <unistd.h>
 
 #include "app/contentindex.h"
 #include "app/contenttree.h"
+#include "cache/cachefile.h"
 #include "platform/codec.h"
 #include "tools/kvtool/commands.h"
 
@@ -21,22 +24,26 @@ void printTree(const kv::TreeNode& node, int level, std::string& out) {
 
 int Index(const Args& args) {
     bool tree = false;
+    bool useCache = true;
     std::string folder;
     for (const auto& arg : args) {
         if (arg == "--tree") {
             tree = true;
+        } else if (arg == "--no-cache") {
+            useCache = false;
         } else if (folder.empty()) {
             folder = arg;
         } else {
-            PrintError("usage: kvtool index [--tree] FOLDER\n");
+            PrintError("usage: kvtool index [--tree] [--no-cache] FOLDER\n");
             return 2;
         }
     }
     if (folder.empty()) {
-        PrintError("usage: kvtool index [--tree] FOLDER\n");
+        PrintError("usage: kvtool index [--tree] [--no-cache] FOLDER\n");
         return 2;
     }
     kv::TContentIndex index;
+    if (useCache) index.UseCache(kv::cache::DefaultFolder());
     index.Walk(kv::cp1251::fromUtf8(folder));
     if (index.FailureCount() > 0) PrintError("kvtool: " + index.FailureMessage() + "\n");
 

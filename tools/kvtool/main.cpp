@@ -43,7 +43,10 @@ int Help(const Args&);
 
 const Command kCommands[] = {
     {"help", "help                      list the subcommands", Help},
-    {"index", "index [--tree] FOLDER     contents lines of a content folder (or its tree)", Index},
+    {"index",
+     "index [--tree] [--no-cache] FOLDER\n"
+     "                            contents lines of a content folder (or its tree)",
+     Index},
     {"search",
      "search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n"
      "                            article files (*.htm) below FOLDER containing PHRASE",

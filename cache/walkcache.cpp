@@ -1,0 +1,98 @@
+#include "cache/walkcache.h"
+
+#include "cache/cachefile.h"
+
+namespace kv::cache {
+namespace fs = std::filesystem;
+
+namespace {
+
+// The last two bytes are the format's version.
+constexpr std::string_view kMagic{"KVWALK\0\1", 8};
+constexpr std::string_view kKind = "walk";
+
+std::int64_t nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+FileStamp readStamp(Reader& in) {
+    FileStamp stamp;
+    stamp.device = in.U64();
+    stamp.inode = in.U64();
+    stamp.size = in.U64();
+    stamp.modified = static_cast<std::int64_t>(in.U64());
+    stamp.changed = static_cast<std::int64_t>(in.U64());
+    return stamp;
+}
+
+}  // namespace
+
+FileStamp StampOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+            static_cast<std::uint64_t>(st.st_size), nanoseconds(st.st_mtim),
+            nanoseconds(st.st_ctim)};
+}
+
+void WalkCache::Load(const fs::path& folder, const std::string& root) {
+    entries_.clear();
+    bytes_.clear();
+    if (folder.empty()) return;
+    auto file = ReadWhole(FileFor(folder, root, kKind));
+    if (!file) return;
+    bytes_ = std::move(*file);
+    const auto payload = Unseal(bytes_, kMagic, root);
+    if (!payload || !Parse(*payload)) {
+        entries_.clear();
+        bytes_.clear();
+    }
+}
+
+bool WalkCache::Parse(std::string_view payload) {
+    Reader in(payload);
+    const std::uint64_t count = in.U64();
+    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
+        const std::string_view key = in.Text();
+        Entry entry;
+        entry.stamp = readStamp(in);
+        entry.count = in.U32();
+        const std::string_view start = in.Rest();
+        for (std::uint32_t t = 0; t < entry.count && in.Ok(); ++t) in.Text();
+        entry.topics = start.substr(0, start.size() - in.Rest().size());
+        if (in.Ok()) entries_.emplace(key, entry);
+    }
+    return in.AtEnd();
+}
+
+bool WalkCache::AppendTopics(std::string_view key, const FileStamp& stamp,
+                             std::vector<std::string>& lines) const {
+    const auto found = entries_.find(key);
+    if (found == entries_.end() || !(found->second.stamp == stamp)) return false;
+    Reader in(found->second.topics);
+    for (std::uint32_t t = 0; t < found->second.count; ++t) lines.emplace_back(in.Text());
+    return true;
+}
+
+void WalkCacheWriter::Add(std::string_view key, const FileStamp& stamp,
+                          std::span<const std::string> topics) {
+    PutText(payload_, key);
+    PutU64(payload_, stamp.device);
+    PutU64(payload_, stamp.inode);
+    PutU64(payload_, stamp.size);
+    PutU64(payload_, static_cast<std::uint64_t>(stamp.modified));
+    PutU64(payload_, static_cast<std::uint64_t>(stamp.changed));
+    PutU32(payload_, static_cast<std::uint32_t>(topics.size()));
+    for (const auto& topic : topics) PutText(payload_, topic);
+    ++count_;
+}
+
+bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) const {
+    if (folder.empty()) return false;
+    std::string payload;
+    payload.reserve(payload_.size() + 8);
+    PutU64(payload, count_);
+    payload += payload_;
+    return WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload),
+                           payload);
+}
+
+}  // namespace kv::cache
