@@ -211,6 +211,8 @@ void TContentIndex::Walk(std::string_view contentFolder) {
 
 void TContentIndex::MakeTree(const fs::path& folder) {
     articlesRead_ = articlesCached_ = 0;
+    articles_.clear();
+    root_.clear();
     std::string path = folder.native();
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -223,6 +225,7 @@ void TContentIndex::MakeTree(const fs::path& folder) {
     std::error_code error;
     const std::string root = cacheFolder_.empty() ? "" : fs::canonical(folder, error).native();
     if (!root.empty() && !error) {
+        root_ = root;
         previous.Load(cacheFolder_, root);
         pass.previous = &previous;
         pass.next = &next;
@@ -297,6 +300,7 @@ void TContentIndex::ReadArticle(int folder, const std::string& folderPath, Pass&
     ++articlesRead_;
     // The stamp from before the read: a file written meanwhile has another one next time.
     const auto stamp = cache::StampOf(st);
+    if (pass.next) articles_.push_back({folderPath + "/" + std::string(kArticleName), stamp});
     if (pass.next && stamp.modified < pass.settledBefore && stamp.changed < pass.settledBefore)
         pass.next->Add(folderPath, stamp, std::span(lines_).subspan(before));
 }
@@ -310,6 +314,7 @@ bool TContentIndex::TakeFromCache(int folder, const std::string& folderPath, Pas
     if (!pass.previous->AppendTopics(folderPath, stamp, lines_)) return false;
     ++articlesCached_;
     pass.next->Add(folderPath, stamp, std::span(lines_).subspan(before));
+    articles_.push_back({folderPath + "/" + std::string(kArticleName), stamp});
     return true;
 }
 
@@ -345,6 +350,13 @@ std::string TContentIndex::FailureMessage() const {
     if (failures_ == 0) return {};
     return "Cannot read " + std::to_string(failures_) + (failures_ == 1 ? " entry" : " entries") +
            " of the content folder; they are left out of the contents. First: " + firstFailure_;
+}
+
+cache::IndexUpdate UpdateSearchIndex(const TContentIndex& index, const fs::path& cacheFolder,
+                                     const std::atomic<bool>* stop) {
+    if (index.Root().empty() || cacheFolder.empty()) return {};
+    return cache::TrigramIndexBuilder::Update(cacheFolder, index.Root(), index.Articles(),
+                                              kCacheSettle, stop);
 }
 
 // --- contents file -------------------------------------------------------------------------

@@ -11,12 +11,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kv {
+#include "cache/trigramindex.h"
 
-namespace cache {
-class WalkCache;
-class WalkCacheWriter;
-}  // namespace cache
+namespace kv {
 
 // An article changed this shortly before a walk may change again within its file system's
 // clock tick, unseen by its stamp: it is read, not recorded, and read again at the next walk.
@@ -43,6 +40,10 @@ public:
     // Article files read by the last walk, and those whose topics came from the cache.
     std::size_t ArticlesRead() const { return articlesRead_; }
     std::size_t ArticlesFromCache() const { return articlesCached_; }
+    // With a cache: the real path of the walked folder, and its article files (paths relative
+    // to it) with their stamps, in walk order; what the search's index is built from.
+    const std::string& Root() const { return root_; }
+    const std::vector<cache::IndexSource>& Articles() const { return articles_; }
 
     // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
     const std::vector<std::string>& Lines() const { return lines_; }
@@ -64,6 +65,8 @@ private:
     std::filesystem::path cacheFolder_;
     std::chrono::nanoseconds cacheSettle_ = kCacheSettle;
     std::vector<std::string> lines_;
+    std::string root_;
+    std::vector<cache::IndexSource> articles_;
     std::size_t articlesRead_ = 0;
     std::size_t articlesCached_ = 0;
     std::size_t failures_ = 0;
@@ -90,6 +93,12 @@ private:
     std::string carry_;   // tail of a block that may begin a marker
     std::string anchor_;  // anchor text collected so far
 };
+
+// Brings the search's index of the walked folder up to date in the cache folder: articles it
+// holds unchanged keep their postings, the rest are read. Nothing without a cache.
+cache::IndexUpdate UpdateSearchIndex(const TContentIndex& index,
+                                     const std::filesystem::path& cacheFolder,
+                                     const std::atomic<bool>* stop = nullptr);
 
 // The lines as the contents file holds them, each ended by CR LF.
 std::string ContentsText(const std::vector<std::string>& lines);

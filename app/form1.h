@@ -59,6 +59,7 @@ public:
 
     const std::string& ProgramFolder() const { return programFolder_; }
     const TContentIndex& ContentIndex() const { return index_; }
+    const std::filesystem::path& CacheFolder() const { return folders_.cacheFolder; }
     std::string ContentsFilePath() const;
     // The folder and the article path of the last tree navigation (held in the hidden labels).
     std::string CurrentFolder() const;

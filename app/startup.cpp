@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "platform/messages.h"
 
@@ -37,6 +38,9 @@ void ShowMainWindow(TWindowSet& windows) {
         main.move(frame.topLeft());
     }
     main.show();
+    windows.Indexer = std::make_unique<SearchIndexer>(main.ContentIndex(), main.CacheFolder(),
+                                                      windows.Form4->FindFile1);
+    QTimer::singleShot(0, windows.Indexer.get(), &SearchIndexer::Start);
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
+#include "app/searchindexer.h"
 #include "app/strcon.h"
 
 namespace kv {
@@ -19,12 +20,15 @@ struct TWindowSet {
     std::unique_ptr<TForm2> Form2;
     std::unique_ptr<TForm3> Form3;
     std::unique_ptr<TForm4> Form4;
+    // Last, so that it stops before the windows it serves go.
+    std::unique_ptr<SearchIndexer> Indexer;
 };
 
 // Creates the main, backdrop, contents and search windows in that order, running each creation
 // hook; none is shown yet.
 std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders);
-// Shows the main window centred on its screen; the others stay hidden.
+// Shows the main window centred on its screen; the others stay hidden. Then, from the event
+// loop, the search's index is brought up to date on a helper thread (with a cache folder).
 void ShowMainWindow(TWindowSet& windows);
 // Runs a window's creation hook; a failure is shown by the standard error box and swallowed.
 void RunCreationHook(const std::function<void()>& hook);

@@ -4,12 +4,18 @@
 // the medians at the end: search / grep, in wall time and in CPU time (the steadier figure when
 // the machine is busy; grep's includes its shell and the wc that counts its lines).
 //
-//   bench_filesearch [--content=DIR] [benchmark flags]
-// DIR defaults to $TMPDIR/kv_bench_filesearch; it is generated once and reused.
+// The same searches with the trigram index (BM_Indexed*, index built once beforehand in
+// DIR/cache, never in the user's cache folder), the index build from scratch (bytes/s of article
+// text, and the index's size per byte of text) and the index's load.
+//
+//   bench_filesearch [--content=DIR] [--articles=N] [benchmark flags]
+// DIR defaults to $TMPDIR/kv_bench_filesearch; it is generated once (N articles, 10,000 by
+// default) and reused.
 // Medians: --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <array>
@@ -20,6 +26,8 @@
 #include <map>
 #include <random>
 
+#include "cache/cachefile.h"
+#include "cache/trigramindex.h"
 #include "filesearch/articlesearch.h"
 #include "filesearch/content.h"
 #include "platform/codec.h"
@@ -125,6 +133,76 @@ void Grep(benchmark::State& state, const char* phrase) {
     in >> hits;
     state.counters["hits"] = hits;
 }
+
+// The article files as the walk lists them, with their stamps.
+std::vector<kv::cache::IndexSource> Articles(const fs::path& root) {
+    std::vector<kv::cache::IndexSource> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.path().filename() != "index.htm") continue;
+        struct stat st {};
+        if (::stat(entry.path().c_str(), &st) != 0) continue;
+        files.push_back({fs::relative(entry.path(), root).native(), kv::cache::StampOf(st)});
+    }
+    return files;
+}
+
+std::string Root() {
+    return fs::canonical(g_content / "inside").native();
+}
+
+void BM_IndexBuild(benchmark::State& state) {
+    const fs::path cache = g_content / "index-build";
+    const auto files = Articles(Root());
+    kv::cache::IndexUpdate update;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(cache);
+        state.ResumeTiming();
+        update = kv::cache::TrigramIndexBuilder::Update(cache, Root(), files, {});
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(update.bytes * state.iterations()));
+    const auto size = fs::file_size(kv::cache::FileFor(cache, Root(), "trigrams"));
+    state.counters["index_per_text_byte"] = static_cast<double>(size) / update.bytes;
+    fs::remove_all(cache);
+}
+BENCHMARK(BM_IndexBuild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+std::shared_ptr<const kv::cache::TrigramIndex> g_index;
+
+void BM_IndexLoad(benchmark::State& state) {
+    for (auto _ : state) {
+        kv::cache::TrigramIndex index;
+        if (!index.Load(g_content / "cache", Root())) state.SkipWithError("no index");
+    }
+}
+BENCHMARK(BM_IndexLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void IndexedSearch(benchmark::State& state, const char* phrase) {
+    kv::ArticleSearch search;
+    search.folder = Inside();
+    search.phrase = kv::cp1251::fromUtf8(phrase);
+    search.index = g_index;
+    size_t hits = 0;
+    const double cpu = CpuSeconds(RUSAGE_SELF);
+    for (auto _ : state) {
+        hits = 0;
+        kv::RunArticleSearch(search, [&hits](const std::string&) { ++hits; });
+    }
+    SetCpuCounter(state, CpuSeconds(RUSAGE_SELF) - cpu);
+    state.counters["hits"] = static_cast<double>(hits);
+}
+void BM_IndexedSearchCommon(benchmark::State& s) {
+    IndexedSearch(s, kCommonPhrase);
+}
+void BM_IndexedSearchRare(benchmark::State& s) {
+    IndexedSearch(s, kRarePhrase);
+}
+void BM_IndexedSearchNowhere(benchmark::State& s) {
+    IndexedSearch(s, kNowherePhrase);
+}
+BENCHMARK(BM_IndexedSearchCommon)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IndexedSearchRare)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_IndexedSearchNowhere)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_SearchCommon(benchmark::State& s) {
     Search(s, kCommonPhrase, false, false);
@@ -249,7 +327,10 @@ public:
             {"BM_SearchNowhere", "BM_GrepNowhere"},
             {"BM_SearchRareFoldCyrillic", "BM_GrepRare"},
             {"BM_SearchNowhereFoldCyrillic", "BM_GrepNowhere"},
-            {"BM_SearchRareThreaded", "BM_GrepRare"}};
+            {"BM_SearchRareThreaded", "BM_GrepRare"},
+            {"BM_IndexedSearchCommon", "BM_SearchCommon"},
+            {"BM_IndexedSearchRare", "BM_SearchRare"},
+            {"BM_IndexedSearchNowhere", "BM_SearchNowhere"}};
         for (const auto& [search, grep] : pairs) {
             if (times_.count(search) && times_.count(grep) && times_[grep] > 0)
                 printf("ratio %s / %s = %.2f wall, %.2f cpu\n", search, grep,
@@ -267,11 +348,16 @@ private:
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     g_content = fs::temp_directory_path() / "kv_bench_filesearch";
+    int articles = 10000;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--content=", 0) == 0) g_content = arg.substr(10);
+        if (arg.rfind("--articles=", 0) == 0) articles = std::atoi(arg.c_str() + 11);
     }
-    Generate(g_content / "inside", 10000);
+    Generate(g_content / "inside", articles);
+    kv::cache::TrigramIndexBuilder::Update(g_content / "cache", Root(), Articles(Root()), {});
+    auto index = std::make_shared<kv::cache::TrigramIndex>();
+    if (index->Load(g_content / "cache", Root())) g_index = std::move(index);
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

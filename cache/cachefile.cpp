@@ -132,6 +132,12 @@ std::string_view Reader::Bytes(std::size_t count) {
     return bytes;
 }
 
+std::string_view Reader::Text64() {
+    const std::uint64_t size = U64();
+    if (size > rest_.size()) ok_ = false;
+    return Bytes(ok_ ? static_cast<std::size_t>(size) : 0);
+}
+
 void Reader::Copy(void* out, std::size_t size) {
     const std::string_view bytes = Bytes(size);
     if (ok_) std::memcpy(out, bytes.data(), size);

@@ -45,6 +45,7 @@ public:
     std::uint64_t U64();
     std::string_view Bytes(std::size_t count);
     std::string_view Text() { return Bytes(U32()); }
+    std::string_view Text64();
     bool Ok() const { return ok_; }
     bool AtEnd() const { return ok_ && rest_.empty(); }
     std::string_view Rest() const { return rest_; }

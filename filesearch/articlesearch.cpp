@@ -26,6 +26,7 @@ void RunArticleSearch(const ArticleSearch& search,
     TFindFile finder;
     SetUpArticleSearch(finder, search.folder, search.phrase, search.foldCyrillic);
     finder.Threaded = search.threaded;
+    finder.Index = search.index;
     finder.OnFound = [&hit](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         hit(HitPath(folder, entry.Name));
     };

@@ -5,7 +5,10 @@
 // so that both find the same files.
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "cache/trigramindex.h"
 
 namespace kv {
 
@@ -23,6 +26,8 @@ struct ArticleSearch {
     std::string phrase;        // Windows-1251; empty lists every file
     bool threaded = false;     // on a worker thread, with an event loop run until the end
     bool foldCyrillic = true;  // also fold А-Я/Ё, as the search window does
+    // The folder's trigram index, when there is one: the same hits, fewer files read.
+    std::shared_ptr<const cache::TrigramIndex> index = nullptr;
 };
 
 // Calls hit with the full path (Windows-1251) of every hit, in report order. Raises

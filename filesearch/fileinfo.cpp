@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <cmath>
+
+#include "cache/walkcache.h"
 
 namespace kv {
 namespace {
@@ -16,6 +19,10 @@ std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
     const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+std::int64_t nanoseconds(const statx_timestamp& t) {
+    return t.tv_sec * 1'000'000'000 + t.tv_nsec;
 }
 
 timespec FromStatx(const statx_timestamp& t) {
@@ -60,7 +67,8 @@ std::int32_t ToPackedDateTime(const timespec& utc) {
     return static_cast<std::int32_t>((date << 16) | time);
 }
 
-bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearchRec& rec) {
+bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearchRec& rec,
+               cache::FileStamp* stamp) {
     struct statx info {};
     if (statx(dirFd, nativeName, AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME, &info) !=
         0) {
@@ -81,6 +89,10 @@ bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearch
         FromStatx((info.stx_mask & STATX_BTIME) != 0 ? info.stx_btime : info.stx_ctime);
     data.FileSize = folder ? 0 : static_cast<std::int64_t>(info.stx_size);
     data.FileName.assign(name);
+    if (stamp) {
+        *stamp = {makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino, info.stx_size,
+                  nanoseconds(info.stx_mtime), nanoseconds(info.stx_ctime)};
+    }
 
     rec.Attr = attr;
     rec.Size = data.FileSize;

@@ -18,6 +18,10 @@
 
 namespace kv {
 
+namespace cache {
+struct FileStamp;
+}  // namespace cache
+
 // Day count since 30 December 1899, the time of day as fraction.
 using TDateTime = double;
 
@@ -47,10 +51,11 @@ struct TSearchRec {
     TFindData FindData;
 };
 
-// Fills rec for the entry nativeName of the open folder dirFd, following symbolic links.
-// False when the entry is gone or is neither a regular file nor a folder (devices, pipes and
-// sockets are never candidates).
-bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearchRec& rec);
+// Fills rec for the entry nativeName of the open folder dirFd, following symbolic links, and
+// the stamp the search's index knows files by when asked. False when the entry is gone or is
+// neither a regular file nor a folder (devices, pipes and sockets are never candidates).
+bool ReadEntry(int dirFd, const char* nativeName, std::string_view name, TSearchRec& rec,
+               cache::FileStamp* stamp = nullptr);
 
 TDateTime EncodeDateTime(int year, int month, int day, int hour, int minute, int second,
                          int millisecond);

@@ -92,6 +92,10 @@ void TFindFile::Execute() {
         work.sizeMax = SizeMax;
         if (!Containing.empty())
             work.phrase = std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic);
+        if (auto candidates = Index && work.phrase ? Index->Candidates(Containing) : std::nullopt) {
+            work.index = Index;
+            work.candidates = std::move(*candidates);
+        }
         work.readBlockSize = readBlockSize_;
         work.scanThreads = scanThreads_;
         work_ = std::move(work);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/trigramindex.h"
 #include "filesearch/fileinfo.h"
 #include "filesearch/walker.h"
 #include "platform/errors.h"
@@ -92,6 +93,9 @@ public:
     // With IgnoreCase, also fold the Windows-1251 letters А-Я onto а-я and Ё onto ё.
     bool FoldCyrillic = false;
     bool Threaded = false;
+    // An index of the files' trigrams, when one is ready: files it holds unchanged and rules
+    // out for the phrase are not read. Hits and their order are the same with it or without.
+    std::shared_ptr<const cache::TrigramIndex> Index;
 
     TThreadPriority ThreadPriority() const { return threadPriority_; }
     // Applied at once to a running worker; a worker started later begins at normal priority.

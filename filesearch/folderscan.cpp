@@ -69,11 +69,18 @@ bool IsFolder(const FolderHandle& handle, const FolderEntry& entry) {
 bool Passes(const SearchWork& work, ContentReader& reader, const FolderHandle& handle,
             const FolderScan& scan, const FolderEntry& entry, TSearchRec& rec) {
     if (!NameMatchesMask(entry.name, scan.mask)) return false;
-    if (!ReadEntry(handle.Fd(), entry.native.c_str(), entry.name, rec)) return false;
+    cache::FileStamp stamp;
+    if (!ReadEntry(handle.Fd(), entry.native.c_str(), entry.name, rec,
+                   work.index ? &stamp : nullptr))
+        return false;
     // The enumeration delivers folders, hidden and system entries only when asked for.
     if ((rec.Attr & kEnumeratedOnRequest & ~work.attributeMask) != 0) return false;
     if (!PassesFilter(work, scan.folder, rec)) return false;
     if (!work.phrase || (rec.Attr & faDirectory) != 0) return true;
+    if (work.index) {
+        const std::int64_t document = work.index->Document(stamp);
+        if (document >= 0 && !work.candidates[static_cast<size_t>(document)]) return false;
+    }
     // A file that cannot be opened is no hit; the search goes on.
     return reader.Contains(handle.Fd(), entry.native.c_str(), *work.phrase) ==
            ContentReader::Result::Found;

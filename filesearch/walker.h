@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/trigramindex.h"
 #include "filesearch/content.h"
 #include "filesearch/fileinfo.h"
 
@@ -26,6 +27,10 @@ struct SearchWork {
     TDateTime accessedBefore = 0, accessedAfter = 0;
     std::int32_t sizeMin = 0, sizeMax = 0;
     std::unique_ptr<PhraseMatcher> phrase;  // none: no content test
+    // The search's index, when it can tell for the phrase: a file it holds as it is now and
+    // rules out (candidates[document] false) does not hold the phrase and is not read.
+    std::shared_ptr<const cache::TrigramIndex> index;
+    std::vector<bool> candidates;
     size_t readBlockSize = ContentReader::kDefaultBlockSize;
     unsigned scanThreads = 0;  // helper threads scanning ahead of the walk
 };

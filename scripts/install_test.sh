@@ -27,7 +27,7 @@ grep -q '^Name\[ru\]=Кварнеля' "$prefix/share/applications/kvarnelya.des
 rm -rf "$prefix/lib/kvarnelya/inside"
 mkdir -p "$prefix/lib/kvarnelya/inside/Проверка"
 printf '<a name="Установлено">\n' | iconv -f utf-8 -t cp1251 > "$prefix/lib/kvarnelya/inside/Проверка/index.htm"
-export XDG_STATE_HOME=$work/state QT_QPA_PLATFORM=offscreen
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache QT_QPA_PLATFORM=offscreen
 (cd "$work" && timeout 5 "$prefix/bin/kvarnelya" > "$work/run.log" 2>&1) || true
 contents=$work/state/kvarnelya/treeenc.txt
 [ -f "$contents" ] || fail "the reader wrote no contents file: $(cat "$work/run.log")"

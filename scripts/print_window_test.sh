@@ -11,7 +11,7 @@ out=${2:-$bin/..}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 pdf=$work/printed.pdf
 
 # The X part runs on the X platform whatever the caller names, and every wait is bounded.

@@ -15,7 +15,7 @@ prefix=${2:-$bin/../search-test}
 phrase=${PHRASE:-двуглавая гора}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 
 # The articles that hold the phrase, as the window finds them: the first row opens one of them.
 mapfile -t hits < <(QT_QPA_PLATFORM=offscreen "$bin/kvtool" search "$bin/inside" "$phrase" 2>/dev/null)

@@ -12,7 +12,7 @@ mode=$2
 shot=${3:-$bin/../tray-test-$mode.png}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state QT_QPA_PLATFORM=xcb
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache QT_QPA_PLATFORM=xcb
 
 timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail

@@ -9,7 +9,7 @@ bin=$(cd "$1" && pwd)
 shot=${2:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 {
     printf '<html><body><p>Drag across this first paragraph.</p><p>Then <a href="other.htm#Far">other</a> article.</p>'
     printf '<p>Третий абзац по-русски.</p></body></html>'

@@ -10,7 +10,7 @@ bin=$(cd "$1" && pwd)
 shot=${2:-$bin/../window-test.png}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-export XDG_STATE_HOME=$work/state
+export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache
 
 # The reader must open a real X window whatever platform the caller's environment names.
 export QT_QPA_PLATFORM=xcb

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/startup.h"
+#include "cache/cachefile.h"
 #include "platform/codec.h"
 #include "tests/app/installation.h"
 #include "tests/common/testutil.h"
@@ -275,4 +276,29 @@ TEST(Startup, VariedCorpusGivesTheExactContentsFileAndTree) {
         EXPECT_FALSE(item->icon(0).isNull()) << item->text(0).toStdString();
     for (const QTreeWidgetItem* item : AllItems(*windows->Form3->TreeView1))
         EXPECT_TRUE(item->icon(0).isNull()) << item->text(0).toStdString();
+}
+
+TEST(Startup, SearchIndexIsBuiltAfterTheMainWindowIsShownAndHandedToTheSearch) {
+    Installation setup;
+    setup.Article("Яблоко", "<a name=\"Сорта\">\n");
+    kvtest::TempFolder cache;
+    auto folders = setup.Folders();
+    folders.cacheFolder = cache.Path();
+    auto windows = kv::CreateWindowSet(folders);
+    EXPECT_EQ(windows->Form4->FindFile1.Index, nullptr);
+    kv::ShowMainWindow(*windows);
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (windows->Indexer->Done()) wait.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+    wait.exec();
+    ASSERT_TRUE(windows->Indexer->Done());
+    EXPECT_NE(windows->Form4->FindFile1.Index, nullptr);
+    const fs::path walkCache =
+        kv::cache::FileFor(cache.Path(), fs::canonical(setup.program.Path() / "inside"), "walk");
+    EXPECT_TRUE(fs::exists(walkCache));
+    EXPECT_TRUE(fs::exists(fs::path(walkCache).replace_extension(".trigrams")));
 }

@@ -1,6 +1,7 @@
 // kvtool index: the contents lines the reader writes for a content folder, or the loaded tree.
 // Like the reader, it keeps the walk's cache in the user's cache folder and reads only the
-// articles changed since the last walk; --no-cache reads every article and keeps nothing.
+// articles changed since the last walk, then brings the search's index up to date there (what
+// the reader does after its window is shown); --no-cache reads every article and keeps nothing.
 
 #include <unistd.h>
 
@@ -46,6 +47,7 @@ int Index(const Args& args) {
     if (useCache) index.UseCache(kv::cache::DefaultFolder());
     index.Walk(kv::cp1251::fromUtf8(folder));
     if (index.FailureCount() > 0) PrintError("kvtool: " + index.FailureMessage() + "\n");
+    if (useCache) kv::UpdateSearchIndex(index, kv::cache::DefaultFolder());
 
     std::string text;
     if (tree) {

@@ -1,18 +1,36 @@
 // kvtool search: the article files below a folder that contain a phrase, as the search window
 // finds them ("*.htm", all subfolders, Latin and Cyrillic letters without case), one full path
-// per line.
+// per line. The folder's trigram index in the user's cache folder (built by kvtool index) rules
+// files out unread; --no-cache reads every file.
 
+#include <filesystem>
+
+#include "cache/cachefile.h"
 #include "filesearch/articlesearch.h"
 #include "platform/codec.h"
 #include "tools/kvtool/commands.h"
 
 namespace kvtool {
+namespace {
+
+std::shared_ptr<const kv::cache::TrigramIndex> LoadSearchIndex(const std::string& folder) {
+    std::error_code error;
+    const auto root = std::filesystem::canonical(folder, error);
+    auto index = std::make_shared<kv::cache::TrigramIndex>();
+    if (error || !index->Load(kv::cache::DefaultFolder(), root.native())) return nullptr;
+    return index;
+}
+
+}  // namespace
 
 int Search(const Args& args) {
     kv::ArticleSearch search;
+    bool useCache = true;
     std::vector<std::string> operands;
     for (const auto& arg : args) {
-        if (arg == "--threaded") {
+        if (arg == "--no-cache") {
+            useCache = false;
+        } else if (arg == "--threaded") {
             search.threaded = true;
         } else if (arg == "--fold-cyrillic") {
             search.foldCyrillic = true;  // the default; kept for scripts that ask for it
@@ -23,9 +41,11 @@ int Search(const Args& args) {
         }
     }
     if (operands.size() != 2) {
-        PrintError("usage: kvtool search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n");
+        PrintError(
+            "usage: kvtool search [--threaded] [--exact-cyrillic] [--no-cache] FOLDER PHRASE\n");
         return 2;
     }
+    if (useCache) search.index = LoadSearchIndex(operands[0]);
     search.folder = kv::cp1251::fromUtf8(operands[0]);
     search.phrase = kv::cp1251::fromUtf8(operands[1]);
     kv::RunArticleSearch(search, [](const std::string& path) { Print(path + "\n"); });

@@ -48,7 +48,7 @@ const Command kCommands[] = {
      "                            contents lines of a content folder (or its tree)",
      Index},
     {"search",
-     "search [--threaded] [--exact-cyrillic] FOLDER PHRASE\n"
+     "search [--threaded] [--exact-cyrillic] [--no-cache] FOLDER PHRASE\n"
      "                            article files (*.htm) below FOLDER containing PHRASE",
      Search},
     {"gif", "gif FILE                  screen, loop and frames of a GIF as the decoder reads them",

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "cache/cachefile.h"
+#include "cache/trigramindex.h"
+#include "filesearch/articlesearch.h"
+#include "tests/filesearch/searchtest.h"
+
+namespace fs = std::filesystem;
+using kvtest::W;
+
+namespace {
+
+void Put(const fs::path& file, std::string_view bytes) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The articles as the walk hands them over: every index.htm, with its stamp.
+std::vector<kv::cache::IndexSource> Articles(const fs::path& root) {
+    std::vector<kv::cache::IndexSource> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (entry.path().filename() != "index.htm") continue;
+        struct stat st {};
+        ::stat(entry.path().c_str(), &st);
+        files.push_back({fs::relative(entry.path(), root).native(), kv::cache::StampOf(st)});
+    }
+    return files;
+}
+
+kv::cache::IndexUpdate BuildIndex(const fs::path& root, const fs::path& cache) {
+    return kv::cache::TrigramIndexBuilder::Update(cache, fs::canonical(root), Articles(root),
+                                                  std::chrono::nanoseconds(0));
+}
+
+std::vector<std::string> Search(const fs::path& root, const std::string& phrase, bool foldCyrillic,
+                                std::shared_ptr<const kv::cache::TrigramIndex> index) {
+    kv::TFindFile finder;
+    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root), phrase, foldCyrillic);
+    finder.Index = std::move(index);
+    kvtest::SearchRecorder recorder;
+    recorder.Attach(finder);
+    finder.Execute();
+    return recorder.hits;
+}
+
+std::shared_ptr<const kv::cache::TrigramIndex> LoadIndex(const fs::path& root,
+                                                         const fs::path& cache) {
+    auto index = std::make_shared<kv::cache::TrigramIndex>();
+    EXPECT_TRUE(index->Load(cache, fs::canonical(root)));
+    return index;
+}
+
+// Articles with the phrases in several cases, at a read block's edge, in files the walk does
+// not hand over (they are always read), and below nested folders.
+void WriteCorpus(const fs::path& root) {
+    Put(root / "Latin/index.htm", "<p>Quick Brown Fox</p>");
+    Put(root / "Lower/index.htm", "the quick brown fox jumps");
+    Put(root / "Russian/index.htm", W("<p>Москва — СТОЛИЦА</p>"));
+    Put(root / "Russian/Deeper/index.htm", W("ёлка и ЁЛКА, столица"));
+    Put(root / "Edge/index.htm", std::string(65534, 'x') + "needle");
+    Put(root / "Other/page.htm", "a quick fox in a page the walk does not list");
+    Put(root / "Other/index.htm", "nothing here");
+    Put(root / "Empty/index.htm", "");
+}
+
+const char* kPhrases[] = {"q",    "qu",     "fox",    "QUICK BROWN",    "brown fox jumps",
+                          "xxxn", "needle", "Москва", "москва",         "СТОЛИЦА",
+                          "ёлка", "Ёлка",   "нет",    "nowhere at all", "x"};
+
+void ExpectIndexedEqualsScan(const fs::path& root,
+                             const std::shared_ptr<const kv::cache::TrigramIndex>& index) {
+    for (const char* utf8 : kPhrases) {
+        for (const bool foldCyrillic : {true, false}) {
+            const std::string phrase = W(utf8);
+            EXPECT_EQ(Search(root, phrase, foldCyrillic, index),
+                      Search(root, phrase, foldCyrillic, nullptr))
+                << utf8 << (foldCyrillic ? " folded" : " exact");
+        }
+    }
+}
+
+}  // namespace
+
+TEST(SearchIndex, IndexedSearchFindsWhatTheScanFindsBeforeAndAfterChanges) {
+    kvtest::TempFolder root, cache;
+    WriteCorpus(root.Path());
+    EXPECT_EQ(BuildIndex(root.Path(), cache.Path()).read, 7u);
+    auto index = LoadIndex(root.Path(), cache.Path());
+    ASSERT_EQ(index->DocumentCount(), 7u);
+    // The index rules out; it cannot tell for phrases of 1 and 2 bytes.
+    EXPECT_FALSE(index->Candidates("qu"));
+    const auto none = index->Candidates("nowhere at all");
+    ASSERT_TRUE(none);
+    EXPECT_EQ(std::count(none->begin(), none->end(), true), 0);
+    const auto fox = index->Candidates("FOX");
+    ASSERT_TRUE(fox);
+    EXPECT_EQ(std::count(fox->begin(), fox->end(), true), 2);
+    ExpectIndexedEqualsScan(root.Path(), index);
+
+    // Changed while the index is loaded: a file that newly holds a phrase is read, not missed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Put(root.Path() / "Other/index.htm", "now a quick brown fox too");
+    Put(root.Path() / "Added/index.htm", W("МОСКВА"));
+    fs::remove_all(root.Path() / "Lower");
+    ExpectIndexedEqualsScan(root.Path(), index);
+
+    // Brought up to date: only the changed and added articles are read.
+    const auto update = BuildIndex(root.Path(), cache.Path());
+    EXPECT_EQ(update.kept, 5u);
+    EXPECT_EQ(update.read, 2u);
+    index = LoadIndex(root.Path(), cache.Path());
+    EXPECT_EQ(index->DocumentCount(), 7u);
+    ExpectIndexedEqualsScan(root.Path(), index);
+}
+
+TEST(SearchIndex, DamagedOrForeignIndexIsNotUsed) {
+    kvtest::TempFolder root, other, cache;
+    WriteCorpus(root.Path());
+    BuildIndex(root.Path(), cache.Path());
+    const fs::path file = kv::cache::FileFor(cache.Path(), fs::canonical(root.Path()), "trigrams");
+    const std::string good = kvtest::ReadFile(file);
+    kv::cache::TrigramIndex index;
+    std::string flipped = good;
+    flipped[good.size() / 2] ^= 1;
+    for (const auto& bytes : {std::string(), good.substr(0, good.size() - 1), flipped}) {
+        Put(file, bytes);
+        EXPECT_FALSE(index.Load(cache.Path(), fs::canonical(root.Path()))) << bytes.size();
+    }
+    Put(kv::cache::FileFor(cache.Path(), fs::canonical(other.Path()), "trigrams"), good);
+    EXPECT_FALSE(index.Load(cache.Path(), fs::canonical(other.Path())));
+}
+
+TEST(SearchIndex, AbortDuringAnIndexedSearchStopsAfterTheCurrentHit) {
+    kvtest::TempFolder root, cache;
+    for (int i = 0; i < 50; ++i)
+        Put(root.Path() / ("A" + std::to_string(i)) / "index.htm", i % 2 ? "phrase here" : "other");
+    BuildIndex(root.Path(), cache.Path());
+    kv::TFindFile finder;
+    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "PHRASE");
+    finder.Index = LoadIndex(root.Path(), cache.Path());
+    kvtest::SearchRecorder recorder;
+    recorder.Attach(finder);
+    const auto found = finder.OnFound;
+    finder.OnFound = [&](kv::TFindFile* sender, const std::string& folder,
+                         const kv::TSearchRec& entry) {
+        found(sender, folder, entry);
+        sender->Abort();
+    };
+    finder.Execute();
+    EXPECT_EQ(recorder.hits.size(), 1u);
+    EXPECT_EQ(recorder.completions, 1);
+}
