@@ -227,7 +227,8 @@ void TContentIndex::MakeTree(const fs::path& folder) {
     if (!root.empty() && !error) {
         root_ = root;
         previous.Load(cacheFolder_, root);
-        pass.previous = &previous;
+        // With nothing to compare with, the first start spends no call on stamps first.
+        if (previous.Size() > 0) pass.previous = &previous;
         pass.next = &next;
         const auto settled = std::chrono::system_clock::now().time_since_epoch() - cacheSettle_;
         pass.settledBefore = std::chrono::duration_cast<std::chrono::nanoseconds>(settled).count();
