@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 
 #include "platform/messages.h"
@@ -13,6 +14,15 @@ void RunCreationHook(const std::function<void()>& hook) {
     } catch (const std::exception& failure) {
         messages::showError(failure.what());
     }
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslation() {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator;
 }
 
 std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders) {

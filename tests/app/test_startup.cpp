@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
@@ -275,4 +278,21 @@ TEST(Startup, VariedCorpusGivesTheExactContentsFileAndTree) {
         EXPECT_FALSE(item->icon(0).isNull()) << item->text(0).toStdString();
     for (const QTreeWidgetItem* item : AllItems(*windows->Form3->TreeView1))
         EXPECT_TRUE(item->icon(0).isNull()) << item->text(0).toStdString();
+}
+
+// Message boxes speak the interface's language: Qt's standard buttons in Russian, whatever the
+// caller's locale (packages.txt installs the translation).
+TEST(Startup, StandardButtonsReadInRussian) {
+    const auto translation = kv::InstallQtTranslation();
+    ASSERT_NE(translation, nullptr)
+        << "qtbase_ru.qm is missing from "
+        << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString();
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Кварнеля"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
+    const auto text = [&box](QMessageBox::StandardButton button) {
+        return box.button(button)->text().remove(QLatin1Char('&')).toStdString();
+    };
+    EXPECT_EQ(text(QMessageBox::Yes), "Да");
+    EXPECT_EQ(text(QMessageBox::No), "Нет");
+    EXPECT_EQ(text(QMessageBox::Ok), "OK");
 }
