@@ -296,13 +296,10 @@ void TForm1::Image2Click() {
         box->setChecked(false);
         CheckBoxClick(box);
     }
-    if (Tray->AreaAvailable()) {
-        Tray->HideMainForm();
-    } else {
-        // Hidden with no icon to click, the program could never be got back.
-        inTaskBar_ = true;
-        showMinimized();
-    }
+    if (Tray->HideIntoTray()) return;
+    // Hidden with no icon to click, the program could never be got back.
+    inTaskBar_ = true;
+    showMinimized();
 }
 
 void TForm1::TrayClick() {

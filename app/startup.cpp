@@ -46,6 +46,11 @@ void ShowMainWindow(TWindowSet& windows) {
         frame.moveCenter(screen->availableGeometry().center());
         main.move(frame.topLeft());
     }
+    if (!main.Tray->ShowMainFormAtStart()) {
+        // Started hidden into the tray; with no icon to click it starts in the task bar instead.
+        if (!main.Tray->IconShown()) main.showMinimized();
+        return;
+    }
     main.show();
 }
 
