@@ -207,6 +207,19 @@ private:
     void LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight, int& cursor);
     void DistributeSpans();
     int SpanHeight(const TTableCell& cell, std::size_t row) const;
+    // The framed grid's top and bottom (captions stand outside it).
+    struct TGrid {
+        int Top, Bottom;
+    };
+    TGrid Grid() const;
+    void PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTableCell& cell,
+                       const QRect& box);
+    void PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
+                          TTableCell& cell);
+    TColor CellBorderColor(const TTableCell& cell) const;
+    void PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid);
+    void PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop, int pageBottom);
+    static bool ContentBelow(const TTableRow& row, int y);
     std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
     template <class F>
     void ForEachSection(F f) const;
