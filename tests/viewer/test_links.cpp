@@ -62,6 +62,28 @@ TEST(ExpandName, ResolvesAgainstTheCurrentFileAndKeepsDriveForms) {
     EXPECT_EQ(f.view.ExpandName("\\top.htm"), "/srv/site/top.htm");
 }
 
+TEST(ExpandName, FileUrlsNameRootedPathsOrFilesBesideTheDocument) {
+    ViewerFixture f;
+    Boxes boxes;
+    const std::string page = f.Write("dir/page.htm", "<p>x</p>");
+    f.view.LoadFromFile(page);
+    const std::string folder = page.substr(0, page.find_last_of('/') + 1);
+    f.view.SetServerRoot("/srv/site");  // moves rooted names, not file: URLs
+    EXPECT_EQ(f.view.ExpandName("file:///abs/path.htm"), "/abs/path.htm");
+    EXPECT_EQ(f.view.ExpandName("FILE://localhost/a/b%20c.htm"), "/a/b c.htm");
+    EXPECT_EQ(f.view.ExpandName("file:/a/x/../b.htm"), "/a/b.htm");
+    EXPECT_EQ(f.view.ExpandName("file://host/share/x.htm"), "//host/share/x.htm");
+    EXPECT_EQ(f.view.ExpandName("file:///c:/x/y.htm"), "c:/x/y.htm");
+    EXPECT_EQ(f.view.ExpandName("file:rel.htm"), folder + "rel.htm");
+    // A link to another folder by its absolute file: URL opens that file.
+    const std::string target = f.Write("elsewhere/t.htm", "<p>target</p>");
+    ASSERT_EQ(target.front(), '/');
+    f.view.LoadFromFile(f.Write("dir/link.htm", LinkPage("file://" + target)));
+    Click(f.view, PointOf(f.view, "follow"));
+    EXPECT_EQ(f.view.CurrentFile(), target);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST(LinkClick, FragmentWithoutSuchAnchorDoesNothing) {
     ViewerFixture f;
     f.view.SetHistoryMaxCount(5);
