@@ -168,6 +168,28 @@ TEST(LinkClick, SelectingFromALinkDoesNotFollowIt) {
     EXPECT_FALSE(f.view.HotSpotClicked());
 }
 
+TEST(LinkClick, APlainClickFollowsWhateverWasSelectedAndBlankSpaceClearsTheSelection) {
+    ViewerFixture f;
+    const std::string other = f.Write("other.htm", "<p>other</p>");
+    const std::string page =
+        f.Write("p.htm",
+                "<p><a href=\"other.htm\"><img id=pic align=left width=40 height=90 "
+                "src=none.gif></a>Words beside the picture.</p>");
+    f.view.LoadFromFile(page);
+    const auto* picture = dynamic_cast<const TImageObj*>(f.view.Document().IDNames.Find("PIC"));
+    ASSERT_NE(picture, nullptr);
+    // Below the line of text: beside the picture on blank space, then on the picture.
+    const int below = picture->DrawY + 70;
+    ASSERT_TRUE(f.view.Find("beside", false));
+    Click(f.view, QPoint(picture->DrawX + 200, below));
+    EXPECT_GE(f.view.Document().SelStart, f.view.Document().SelEnd);
+    EXPECT_EQ(f.view.CurrentFile(), page);
+    f.view.SelectAll();
+    ASSERT_LT(f.view.Document().SelStart, f.view.Document().SelEnd);
+    Click(f.view, QPoint(picture->DrawX + 20, below));
+    EXPECT_EQ(f.view.CurrentFile(), other);
+}
+
 TEST(VisitedLinks, MarkedAfterAClickAgainAfterALoadAndClearedByZero) {
     ViewerFixture f;
     f.Write("other.htm", "<p>other</p>");
