@@ -60,6 +60,8 @@ public:
     bool Floats() const override { return Box.Float != 0; }
     // Where the box begins: below the floats it had to clear, or where it floats.
     int TopY() const override { return PaintTop; }
+    // An anchor on the block shows its frame at the top, not the margin above it.
+    int AnchorY() const override { return PaintTop + Box.MarginTop; }
 
     TBoxStyle Box;
     TBlockCell Content;
@@ -184,6 +186,8 @@ public:
     void RegisterPosition() override;
     const char* Kind() const override { return "table"; }
     int LineCount() const override;
+    // An anchor on the table shows the top of its frame (or caption).
+    int AnchorY() const override { return Top + Box.MarginTop; }
 
     std::vector<TTableRow> Rows;
     TBoxStyle Box;

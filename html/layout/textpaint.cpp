@@ -93,8 +93,9 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
             const LineRec* line = nullptr;
             for (const LineRec& l : LineList)
                 if (p >= l.FirstChar && p < l.FirstChar + l.CharCount) line = &l;
+            // Only the line's height bounds it: across, the paint clip is the limit.
             const QRect box(PaintX, line ? line->PaintedY - line->ExtraAbove - s : 0,
-                            line ? line->AvailWidth : 0, line ? line->Height() : 0);
+                            line ? kMaxExtent : 0, line ? line->Height() : 0);
             canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out, line ? &box : nullptr);
         }
     }
