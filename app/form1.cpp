@@ -135,6 +135,7 @@ void TForm1::BuildMenuPage(QWidget* page) {
     Button1 = new QPushButton(QStringLiteral("Button1"), ImageLayer1);
     Button1->setGeometry(-97, 0, 75, 25);
     TreeView1 = new TContentsTreeView(ImageLayer1, QRect(119, 72, 666, 441));
+    TreeView1->SetAutoExpand(true);
     // A change of the selection, not of the current item: the view makes the first node
     // current on focus without selecting it, and that must not open an article.
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
@@ -297,13 +298,10 @@ void TForm1::Image2Click() {
         box->setChecked(false);
         CheckBoxClick(box);
     }
-    if (Tray->AreaAvailable()) {
-        Tray->HideMainForm();
-    } else {
-        // Hidden with no icon to click, the program could never be got back.
-        inTaskBar_ = true;
-        showMinimized();
-    }
+    if (Tray->HideIntoTray()) return;
+    // Hidden with no icon to click, the program could never be got back.
+    inTaskBar_ = true;
+    showMinimized();
 }
 
 void TForm1::TrayClick() {

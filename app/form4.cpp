@@ -46,7 +46,9 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
     Image3 = new TPictureArea(this, QRect(304, 200, 65, 17), Qt::PointingHandCursor);
     Label1 = new QLabel(QStringLiteral("Идет поиск ..."), this);
     Label1->setGeometry(280, 16, 85, 13);
-    SetFont(Label1, QStringLiteral("MS Sans Serif"), 11, true, Qt::yellow);
+    // One pixel below the window's other texts: at 11 the substituted face is wider than the
+    // label's box and would cut off the last dot.
+    SetFont(Label1, QStringLiteral("MS Sans Serif"), 10, true, Qt::yellow);
     Label1->hide();
     containing = new QLineEdit(QStringLiteral("поиск"), this);
     containing->setGeometry(11, 17, 254, 17);
@@ -251,6 +253,11 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event) {
             containingKeyPress(13);
             return true;
         }
+    } else if (event->type() == QEvent::MouseButtonPress && watched == FoundFiles->viewport() &&
+               !FoundFiles->itemAt(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+        // A press that hits no row selects none: the list would keep the last row selected,
+        // and the click would open that hit again.
+        FoundFiles->clearSelection();
     } else if (event->type() == QEvent::MouseButtonRelease && watched == FoundFiles->viewport() &&
                static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         FoundFilesClick();  // the press has already selected the row under the pointer

@@ -13,6 +13,7 @@ int main(int argc, char* argv[]) {
     application.setQuitOnLastWindowClosed(false);
     // The windows ask for "MS Sans Serif" and "System"; our aliases give them Cyrillic faces.
     kv::fonts::Install();
+    const auto translation = kv::InstallQtTranslation();
 
     auto windows = kv::CreateWindowSet(
         {kv::paths::programFolder(), kv::paths::windowsFolder(), kv::cache::DefaultFolder()});

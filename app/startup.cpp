@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QScreen>
 #include <QTimer>
 
@@ -14,6 +15,15 @@ void RunCreationHook(const std::function<void()>& hook) {
     } catch (const std::exception& failure) {
         messages::showError(failure.what());
     }
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslation() {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    QCoreApplication::installTranslator(translator.get());
+    return translator;
 }
 
 std::unique_ptr<TWindowSet> CreateWindowSet(const ShellFolders& folders) {
@@ -37,7 +47,11 @@ void ShowMainWindow(TWindowSet& windows) {
         frame.moveCenter(screen->availableGeometry().center());
         main.move(frame.topLeft());
     }
-    main.show();
+    if (main.Tray->ShowMainFormAtStart())
+        main.show();
+    else if (!main.Tray->IconShown())
+        // Started hidden into the tray; with no icon to click it starts in the task bar instead.
+        main.showMinimized();
     windows.Indexer = std::make_unique<SearchIndexer>(main.ContentIndex(), main.CacheFolder(),
                                                       windows.Form4->FindFile1);
     QTimer::singleShot(0, windows.Indexer.get(), &SearchIndexer::Start);

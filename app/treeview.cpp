@@ -80,9 +80,20 @@ TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds) : QTr
         "QTreeView::item:hover { color: rgb(0,0,255); text-decoration: underline; }"));
     // The selected node opens, as a tree without expand buttons needs.
     connect(this, &QTreeWidget::currentItemChanged, this,
-            [](QTreeWidgetItem* current, QTreeWidgetItem*) {
+            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
+                if (autoExpand_ && previous) CollapseLeft(previous, current);
                 if (current) current->setExpanded(true);
             });
+}
+
+void TContentsTreeView::CollapseLeft(QTreeWidgetItem* left, const QTreeWidgetItem* current) {
+    const auto holdsCurrent = [current](const QTreeWidgetItem* node) {
+        for (const QTreeWidgetItem* at = current; at; at = at->parent())
+            if (at == node) return true;
+        return false;
+    };
+    for (QTreeWidgetItem* node = left; node && !holdsCurrent(node); node = node->parent())
+        node->setExpanded(false);
 }
 
 void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {

@@ -26,11 +26,20 @@ public:
     // Node texts in display order, one per line, indented two spaces per level (UTF-8).
     QString Dump() const;
 
+    // Auto-expand: the node being left collapses with those of its parents that do not hold the
+    // new node, so that only the picked branch stays open.
+    void SetAutoExpand(bool on) { autoExpand_ = on; }
+
     // The one selected node, or none.
     QTreeWidgetItem* SelectedNode() const;
 
     // The Windows-1251 text of a node.
     static std::string NodeText(const QTreeWidgetItem* item);
+
+private:
+    void CollapseLeft(QTreeWidgetItem* left, const QTreeWidgetItem* current);
+
+    bool autoExpand_ = false;
 };
 
 }  // namespace kv

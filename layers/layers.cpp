@@ -45,7 +45,9 @@ QSize SizeOf(const TChannel& channel) {
 TLayer::TLayer(QWidget* parent) : QWidget(parent) {
     color_ = ToColor(palette().color(QPalette::Button));
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);  // the buffer covers every pixel
+    // Not marked opaque, though the buffer covers every pixel: a layer shows the layers beneath
+    // it, so a change of one must repaint every layer above it that overlaps it, and the
+    // platform repaints a see-through widget's region from the bottom up.
     // A child layer is reached through its parent's routing, so that its see-through points
     // reach the layers beneath it.
     if (qobject_cast<TLayer*>(parent)) setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -101,13 +103,20 @@ QRect TLayer::MaskRect() const {
     return PlaceRect(maskAlign_, SizeOf(mask_), ContentArea());
 }
 
+std::optional<int> TLayer::MaskValueAt(QPoint point) const {
+    const QRect placed = MaskRect();
+    if (mask_.Empty() || !placed.contains(point)) return std::nullopt;
+    const QPoint at = point - placed.topLeft();
+    // A placed rectangle larger than the picture (frames, tiles) reads 0 past its edges.
+    if (at.x() >= mask_.Width() || at.y() >= mask_.Height()) return 0;
+    return mask_.Value(at.x(), at.y());
+}
+
 bool TLayer::HitTest(QPoint point) const {
     if (color_ != kNoColor) return true;
-    if (mask_.Empty() || maskAlign_ < aCenter) return false;
-    const QRect placed = MaskRect();
-    if (!placed.contains(point)) return false;
-    const int m = mask_.Value(point.x() - placed.left(), point.y() - placed.top());
-    return std::abs(m - 128) > 64;
+    if (maskAlign_ < aCenter) return false;
+    const std::optional<int> m = MaskValueAt(point);
+    return m && std::abs(*m - 128) > 64;
 }
 
 TLayer* TLayer::ChildLayerAt(QPoint point) const {
@@ -527,11 +536,7 @@ QRect TButtonLayer::GlyphRect() const {
 }
 
 bool TButtonLayer::HitTest(QPoint point) const {
-    if (!Mask().Empty()) {
-        const QRect placed = MaskRect();
-        if (!placed.contains(point)) return false;
-        return Mask().Value(point.x() - placed.left(), point.y() - placed.top()) > 128;
-    }
+    if (!Mask().Empty()) return MaskValueAt(point).value_or(0) > 128;
     return !glyph_.Empty() && GlyphRect().contains(point);
 }
 

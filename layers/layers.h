@@ -55,6 +55,9 @@ public:
     QRect ContentArea() const { return rect().marginsRemoved(offsets_); }
     // Where the mask lies in the content rectangle.
     QRect MaskRect() const;
+    // The mask value under a point, its picture lying at the placed rectangle's top left;
+    // none outside the placed rectangle (or without a mask).
+    std::optional<int> MaskValueAt(QPoint point) const;
 
     // Paints this layer as the screen shows it (what lies beneath, then itself) into a buffer
     // of its own size, within `area` (all of it by default); public so that tests can read it.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # kvtool print on a sample article: the PDF has the pages it reports, its text is text, a page
-# range keeps only those pages, a range past the end leaves no file, bad options are refused.
+# range keeps only those pages, a range without a page leaves no file, bad options are refused.
 #
 #   bash scripts/kvtool_print_test.sh BIN_DIR
 set -euo pipefail
@@ -21,10 +21,17 @@ pages=${BASH_REMATCH[1]}
 "$bin/kvtool" print "$article" -o "$work/one.pdf" --from 1 --to 1 > /dev/null
 [ "$(pdfinfo "$work/one.pdf" | sed -n 's/^Pages: *//p')" = 1 ] || fail "--to 1 printed more"
 
-if "$bin/kvtool" print "$article" -o "$work/none.pdf" --from 500 --to 600 2> /dev/null; then
-    fail "a range past the end succeeded"
-fi
-[ ! -e "$work/none.pdf" ] || fail "a range past the end left a file"
+# Ranges without a page: nothing is printed, no file is left.
+for range in "500 600" "3 2" "0 0" "$((pages + 1)) $((pages + 1))"; do
+    read -r from to <<< "$range"
+    set +e
+    message=$("$bin/kvtool" print "$article" -o "$work/none.pdf" --from "$from" --to "$to" 2>&1)
+    status=$?
+    set -e
+    [ "$status" = 1 ] || fail "--from $from --to $to exited $status"
+    [ "$message" = "kvtool: no page to print" ] || fail "--from $from --to $to said: $message"
+    [ ! -e "$work/none.pdf" ] || fail "--from $from --to $to left a file"
+done
 set +e
 "$bin/kvtool" print "$article" -o "$work/x.pdf" --dpi 5 2> /dev/null; [ $? = 2 ] || fail "--dpi 5 accepted"
 "$bin/kvtool" print "$work/missing.htm" -o "$work/x.pdf" 2> /dev/null; [ $? = 1 ] || fail "missing file"

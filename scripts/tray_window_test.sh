@@ -3,9 +3,10 @@
 # a title-strip button lights under the pointer; the minimise mark hides the program into the
 # tray icon, and a click on the icon brings the window back. With `no-tray` the desktop has no
 # notification area: the mark minimises the window to the task bar (it stays iconic, never
-# withdrawn), and restoring it from there brings it back.
+# withdrawn), and restoring it from there brings it back. With `late-tray` the notification area
+# starts only after the reader's window is up: the mark must still hide into an icon there.
 #
-#   bash scripts/tray_window_test.sh BIN_DIR tray|no-tray [SCREENSHOT.png]
+#   bash scripts/tray_window_test.sh BIN_DIR tray|no-tray|late-tray [SCREENSHOT.png]
 set -euo pipefail
 bin=$(cd "$1" && pwd)
 mode=$2
@@ -21,15 +22,17 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     openbox > "$work/wm.log" 2>&1 & wm=$!
     helpers=$wm
     sleep 1  # the window manager takes over the screen
-    if [ "$mode" = tray ]; then
+    start_tray() {
         trayer --edge top --align right --widthtype request --height 24 > "$work/trayer.log" 2>&1 &
         helpers="$helpers $!"
         panel=$(wait_window "^panel$") ||
             { echo "window test: the notification area did not start: $(cat "$work/trayer.log")" >&2; exit 1; }
-    fi
+    }
+    if [ "$mode" = tray ]; then start_tray; fi
     "$bin/kvarnelya" > "$work/reader.log" 2>&1 & pid=$!
-    trap "kill $pid $helpers 2>/dev/null || true" EXIT
+    trap "kill $pid \$helpers 2>/dev/null || true" EXIT
     win=$(wait_window "^Кварнеля$")
+    if [ "$mode" = late-tray ]; then start_tray; fi
     sleep 1.5
     eval "$(xdotool getwindowgeometry --shell "$win")"
 
@@ -53,7 +56,7 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     # The minimise mark.
     xdotool mousemove $((X + 764)) $((Y + 12)) click 1
     wait_until 20 "the main window is still shown after the minimise mark" hidden
-    if [ "$mode" = tray ]; then
+    if [ "$mode" != no-tray ]; then
         # Only the tray icon remains: the one window of the reader that is still mapped.
         only_icon() { [ "$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)" -eq 1 ]; }
         wait_until 10 "more or fewer windows of the reader are mapped than the tray icon" only_icon

@@ -29,7 +29,10 @@ TTrayIcon::~TTrayIcon() {
 }
 
 void TTrayIcon::Loaded() {
-    if (StartMinimized) HideMainForm();
+    if (StartMinimized) {
+        HideMainForm();
+        showMainFormAtStart_ = false;
+    }
     ModifyIcon();
     if (iconVisible_)
         ShowIcon();
@@ -41,23 +44,36 @@ void TTrayIcon::SetDesignPreview(bool on) {
     designPreview_ = on;
 }
 
-void TTrayIcon::SetIconList(const std::vector<QIcon>* list) {
+void TTrayIcon::SetIconList(const TImageList* list) {
+    if (iconList_) disconnect(iconList_, &QObject::destroyed, this, nullptr);
     iconList_ = list;
+    if (list) {
+        connect(list, &QObject::destroyed, this, [this] {
+            iconList_ = nullptr;
+            SetIconIndex(0);
+        });
+    }
     SetIconIndex(0);
 }
 
 void TTrayIcon::SetCycleIcons(bool on) {
     cycleIcons_ = on;
     if (on) SetIconIndex(0);
-    if (on)
-        cycleTimer_.start();
-    else
-        cycleTimer_.stop();
+    UpdateCycleTimer();
 }
 
 void TTrayIcon::SetCycleInterval(std::uint32_t ms) {
     cycleInterval_ = ms;
     cycleTimer_.setInterval(static_cast<int>(std::min<std::uint32_t>(ms, INT32_MAX)));
+    UpdateCycleTimer();
+}
+
+// A zero interval leaves the timer idle: it would tick without pause.
+void TTrayIcon::UpdateCycleTimer() {
+    if (cycleIcons_ && cycleInterval_ > 0)
+        cycleTimer_.start();
+    else
+        cycleTimer_.stop();
 }
 
 void TTrayIcon::SetHint(const std::string& hint) {
@@ -83,10 +99,10 @@ void TTrayIcon::SetIconVisible(bool visible) {
 }
 
 void TTrayIcon::SetIconIndex(int index) {
-    if (iconList_ && !iconList_->empty()) {
-        const int count = static_cast<int>(iconList_->size());
+    if (iconList_ && !iconList_->Icons.empty()) {
+        const int count = static_cast<int>(iconList_->Icons.size());
         iconIndex_ = std::clamp(index, 0, count - 1);
-        icon_ = (*iconList_)[static_cast<std::size_t>(iconIndex_)];
+        icon_ = iconList_->Icons[static_cast<std::size_t>(iconIndex_)];
     } else {
         iconIndex_ = 0;
     }
@@ -208,9 +224,9 @@ void TTrayIcon::PopupAtCursor() {
 }
 
 void TTrayIcon::CycleTick() {
-    if (!iconList_ || iconList_->empty()) return;
-    const int count = static_cast<int>(iconList_->size());
-    icon_ = (*iconList_)[static_cast<std::size_t>(std::clamp(iconIndex_, 0, count - 1))];
+    if (!iconList_ || iconList_->Icons.empty()) return;
+    const int count = static_cast<int>(iconList_->Icons.size());
+    icon_ = iconList_->Icons[static_cast<std::size_t>(std::clamp(iconIndex_, 0, count - 1))];
     Cycle(iconIndex_ < count ? iconIndex_ + 1 : 0);
     ModifyIcon();
     iconIndex_ = iconIndex_ + 1 < count ? iconIndex_ + 1 : 0;
@@ -226,6 +242,21 @@ void TTrayIcon::ShowMainForm() {
 
 void TTrayIcon::HideMainForm() {
     if (owner_) owner_->hide();
+}
+
+bool TTrayIcon::IconShown() const {
+    return inArea_ && platformIcon_ && platformIcon_->isVisible() && AreaAvailable();
+}
+
+bool TTrayIcon::HideIntoTray() {
+    if (!IconShown()) {
+        // Added while the desktop had no notification area, or removed: add it anew.
+        if (platformIcon_) platformIcon_->hide();
+        ShowIcon();
+    }
+    if (!IconShown()) return false;
+    HideMainForm();
+    return true;
 }
 
 void TTrayIcon::DoMinimizeToTray() {

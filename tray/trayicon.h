@@ -48,6 +48,16 @@ struct TNotifyIconData {
 
 enum class TNotifyCode { nimAdd = 0, nimModify = 1, nimDelete = 2 };
 
+// Icons for the tray to show by index. An object of its own, so that a tray naming it hears
+// when it goes away.
+class TImageList : public QObject {
+    Q_OBJECT
+public:
+    explicit TImageList(std::vector<QIcon> icons = {}, QObject* parent = nullptr)
+        : QObject(parent), Icons(std::move(icons)) {}
+    std::vector<QIcon> Icons;
+};
+
 class TTrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -57,11 +67,13 @@ public:
 
     // After the owner's properties are set: start minimized if asked, then show the icon.
     void Loaded();
+    // False once Loaded has hidden the owner for StartMinimized: the program must not show it.
+    bool ShowMainFormAtStart() const { return showMainFormAtStart_; }
 
     bool DesignPreview() const { return designPreview_; }
     void SetDesignPreview(bool on);
-    const std::vector<QIcon>* IconList() const { return iconList_; }
-    void SetIconList(const std::vector<QIcon>* list);  // not owned
+    const TImageList* IconList() const { return iconList_; }
+    void SetIconList(const TImageList* list);  // not owned; a list that goes away clears it
     bool CycleIcons() const { return cycleIcons_; }
     void SetCycleIcons(bool on);
     std::uint32_t CycleInterval() const { return cycleInterval_; }
@@ -96,6 +108,10 @@ public:
     // Restores the owner window and makes it visible; hides it again.
     void ShowMainForm();
     void HideMainForm();
+    // Hides the owner into the icon, (re)adding the icon first when the desktop has a
+    // notification area now (one may have started after the icon was added). Returns false, and
+    // leaves the owner as it was, when no icon shows: hidden then, the program would be lost.
+    bool HideIntoTray();
     void PopupAtCursor();
     // Whether the desktop has a notification area (the probe may be replaced, for tests).
     bool AreaAvailable() const { return areaProbe_(); }
@@ -109,8 +125,10 @@ public:
     const TNotifyIconData& Record() const { return record_; }
     // The tip the icon shows: the hint cut to 63 characters, empty without ShowHint.
     std::string Tip() const { return std::string(record_.szTip.data()); }
-    // Whether the icon is in the notification area now.
+    // Whether the icon is added (as far as the component knows).
     bool InArea() const { return inArea_; }
+    // Whether the platform shows the icon now: added, and a notification area there to hold it.
+    bool IconShown() const;
     bool ClickPending() const { return clickPending_; }
     QTimer& CycleTimer() { return cycleTimer_; }
 
@@ -128,6 +146,7 @@ private:
     void PrepareRecord();
     void Notify(TNotifyCode code);
     void RunDefaultItem();
+    void UpdateCycleTimer();
 
     QWidget* owner_;  // not owned
     TNotifyIconData record_;
@@ -135,7 +154,7 @@ private:
     QTimer cycleTimer_;
     std::function<bool()> areaProbe_;
     bool designPreview_ = false;
-    const std::vector<QIcon>* iconList_ = nullptr;
+    const TImageList* iconList_ = nullptr;
     bool cycleIcons_ = false;
     std::uint32_t cycleInterval_ = 0;
     std::string hint_;
@@ -146,6 +165,7 @@ private:
     QMenu* popupMenu_ = nullptr;
     bool clickPending_ = false;
     bool inArea_ = false;
+    bool showMainFormAtStart_ = true;
 };
 
 }  // namespace kv

@@ -60,6 +60,8 @@ public:
     bool Floats() const override { return Box.Float != 0; }
     // Where the box begins: below the floats it had to clear, or where it floats.
     int TopY() const override { return PaintTop; }
+    // An anchor on the block shows its frame at the top, not the margin above it.
+    int AnchorY() const override { return PaintTop + Box.MarginTop; }
 
     TBoxStyle Box;
     TBlockCell Content;
@@ -184,6 +186,8 @@ public:
     void RegisterPosition() override;
     const char* Kind() const override { return "table"; }
     int LineCount() const override;
+    // An anchor on the table shows the top of its frame (or caption).
+    int AnchorY() const override { return Top + Box.MarginTop; }
 
     std::vector<TTableRow> Rows;
     TBoxStyle Box;
@@ -207,6 +211,19 @@ private:
     void LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight, int& cursor);
     void DistributeSpans();
     int SpanHeight(const TTableCell& cell, std::size_t row) const;
+    // The framed grid's top and bottom (captions stand outside it).
+    struct TGrid {
+        int Top, Bottom;
+    };
+    TGrid Grid() const;
+    void PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTableCell& cell,
+                       const QRect& box);
+    void PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
+                          TTableCell& cell);
+    TColor CellBorderColor(const TTableCell& cell) const;
+    void PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid);
+    void PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop, int pageBottom);
+    static bool ContentBelow(const TTableRow& row, int y);
     std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
     template <class F>
     void ForEachSection(F f) const;

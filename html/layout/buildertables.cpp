@@ -43,6 +43,9 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     for (const TLayoutAttr& a : attrs) {
         TColor color = 0;
         if (a.Name == "BORDERCOLOR" && ParseColor(a.Value, false, color)) ref.BorderColor = color;
+        // The table itself answers for its id, not the first text inside it.
+        if (a.Name == "ID" && !a.Value.empty())
+            doc_.IDNames.AddObject(cp1251::upperText(a.Value), &ref);
     }
     const int level = stack_.Count();
     TCellBasic* saved = target_;

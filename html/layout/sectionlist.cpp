@@ -169,7 +169,7 @@ private:
 }  // namespace
 
 int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
-    PageLimitY = ScrollTopY + clip.bottom();
+    PageLimitY = ScrollTopY + clip.top() + clip.height();  // the first row below the clip
     const TPaletteScope palette(canvas);
     const bool timing = timer_ && timer_->isActive();
     if (timer_) timer_->stop();

@@ -287,18 +287,26 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     return FlowHeight;
 }
 
+namespace {
+
+// The part of [top, bottom) on the page [pageTop, pageBottom), as a box at x..x+width shifted
+// up by s; empty when none of it is there.
+QRect OnPage(int x, int width, int top, int bottom, int pageTop, int pageBottom, int s) {
+    top = std::max(top, pageTop), bottom = std::min(bottom, pageBottom);
+    return bottom > top ? QRect(x, top - s, width, bottom - top) : QRect();
+}
+
+}  // namespace
+
 int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
     const int s = Document->ScrollTopY;
     if (PaintBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
-    const int tableTop = Top + Box.MarginTop;
-    // A caption row stands outside the grid's frame and background.
-    int gridTop = tableTop, gridBottom = PaintBottom - Box.MarginBottom;
-    if (Rows.size() > 1 && Rows.front().Caption) gridTop = Rows[1].Top - Spacing - Border;
-    if (Rows.size() > 1 && Rows.back().Caption) {
-        const TTableRow& last = Rows[Rows.size() - 2];
-        gridBottom = last.Top + last.Height + Spacing + Border;
+    const TGrid grid = Grid();
+    if (canvas.IsPrinter()) {
+        PaintPage(canvas, clip, x, grid);
+        return Top + FlowHeight;
     }
-    const QRect outer(x + TableLeft, gridTop - s, TableWidth, gridBottom - gridTop);
+    const QRect outer(x + TableLeft, grid.Top - s, TableWidth, grid.Bottom - grid.Top);
     if (Background != kNoColor) canvas.FillRect(outer, Background);
     for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), BorderColor);
     for (TTableRow& row : Rows) {
@@ -306,16 +314,99 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
         for (auto& cell : row.Cells) {
             if (row.Top + cell->Height - s <= clip.top()) continue;
             const QRect box(x + cell->Left, row.Top - s, cell->Width, cell->Height);
-            const TColor back = cell->Background != kNoColor ? cell->Background : row.Background;
-            if (back != kNoColor && !row.Caption) canvas.FillRect(box, back);
-            if (Border && !row.Caption)
-                canvas.FrameRect(box,
-                                 cell->BorderColor != kNoColor ? cell->BorderColor : BorderColor);
-            const int inset = Padding + (Border ? 1 : 0);
-            cell->Cell.Paint(canvas, clip, x + cell->Left + inset, row.Top + inset);
+            PaintCellBack(canvas, row, *cell, box);
+            if (Border && !row.Caption) canvas.FrameRect(box, CellBorderColor(*cell));
+            PaintCellContent(canvas, clip, x, row, *cell);
         }
     }
     return Top + FlowHeight;
+}
+
+TTableBlock::TGrid TTableBlock::Grid() const {
+    // A caption row stands outside the grid's frame and background.
+    TGrid grid{Top + Box.MarginTop, PaintBottom - Box.MarginBottom};
+    if (Rows.size() > 1 && Rows.front().Caption) grid.Top = Rows[1].Top - Spacing - Border;
+    if (Rows.size() > 1 && Rows.back().Caption) {
+        const TTableRow& last = Rows[Rows.size() - 2];
+        grid.Bottom = last.Top + last.Height + Spacing + Border;
+    }
+    return grid;
+}
+
+void TTableBlock::PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTableCell& cell,
+                                const QRect& box) {
+    const TColor back = cell.Background != kNoColor ? cell.Background : row.Background;
+    if (back != kNoColor && !row.Caption) canvas.FillRect(box, back);
+}
+
+void TTableBlock::PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
+                                   TTableCell& cell) {
+    const int inset = Padding + (Border ? 1 : 0);
+    cell.Cell.Paint(canvas, clip, x + cell.Left + inset, row.Top + inset);
+}
+
+TColor TTableBlock::CellBorderColor(const TTableCell& cell) const {
+    return cell.BorderColor != kNoColor ? cell.BorderColor : BorderColor;
+}
+
+// A printed page may end inside the table. The cells' content is drawn first: its lines decide
+// where the page ends, as text does, and a row no taller than the page that the end falls in
+// goes whole to the next page. The frames come last, cut at the page's top and bottom and
+// closed there, so a table split over pages is framed on each; a row that only continues from
+// the page before without content gets no frame of its own.
+void TTableBlock::PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid) {
+    const int s = Document->ScrollTopY, pageTop = s + clip.top();
+    int& limit = Document->PageLimitY;
+    if (Background != kNoColor)
+        canvas.FillRect(QRect(x + TableLeft, grid.Top - s, TableWidth, grid.Bottom - grid.Top),
+                        Background);
+    int spanBottom = 0;  // the lowest cell of the rows so far
+    for (TTableRow& row : Rows) {
+        if (row.Top >= limit) break;
+        int rowBottom = row.Top + row.Height;
+        for (auto& cell : row.Cells) {
+            rowBottom = std::max(rowBottom, row.Top + cell->Height);
+            if (row.Top + cell->Height <= pageTop) continue;
+            PaintCellBack(canvas, row, *cell,
+                          QRect(x + cell->Left, row.Top - s, cell->Width, cell->Height));
+            PaintCellContent(canvas, clip, x, row, *cell);
+        }
+        if (row.Top > pageTop && row.Top < limit && limit < rowBottom &&
+            rowBottom - row.Top < clip.height() && spanBottom <= row.Top)
+            limit = row.Top;
+        spanBottom = std::max(spanBottom, rowBottom);
+    }
+    // The page ends above the first row: the table starts on the next one.
+    const bool rowsHere = !Rows.empty() && Rows.front().Top < limit;
+    if (!rowsHere && Top > pageTop && Top < limit && limit < PaintBottom) limit = Top;
+    PaintPageFrames(canvas, x, grid, pageTop, limit);
+}
+
+// A row continued from the page before whose content all stayed there is not framed again.
+bool TTableBlock::ContentBelow(const TTableRow& row, int y) {
+    return std::any_of(row.Cells.begin(), row.Cells.end(), [y](const auto& cell) {
+        return cell->Cell.CellTop + cell->ContentHeight > y;
+    });
+}
+
+void TTableBlock::PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop,
+                                  int pageBottom) {
+    const int s = Document->ScrollTopY;
+    bool any = grid.Top >= pageTop;  // rows with something on this page
+    for (const TTableRow& row : Rows) {
+        if (row.Caption || (row.Top < pageTop && !ContentBelow(row, pageTop))) continue;
+        for (const auto& cell : row.Cells) {
+            const QRect box = OnPage(x + cell->Left, cell->Width, row.Top, row.Top + cell->Height,
+                                     pageTop, pageBottom, s);
+            if (box.isEmpty()) continue;
+            any = true;
+            if (Border) canvas.FrameRect(box, CellBorderColor(*cell));
+        }
+    }
+    const QRect outer =
+        OnPage(x + TableLeft, TableWidth, grid.Top, grid.Bottom, pageTop, pageBottom, s);
+    if (!any || outer.isEmpty()) return;
+    for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), BorderColor);
 }
 
 bool TTableBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {

@@ -30,6 +30,19 @@ TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
     return color;
 }
 
+// Printing: a line above the page is not drawn, but a picture floating from it may reach down
+// into the page; that picture is drawn with the others (the page clips it).
+void QueueFloatsReaching(TSection& section, const LineRec& line, int dx, int pageTop) {
+    const int end = line.FirstChar + line.CharCount;
+    for (int p = line.FirstChar; p < end; ++p) {
+        if (!IsImageChar(static_cast<unsigned char>(section.Text[p]))) continue;
+        auto* image = dynamic_cast<TImageObj*>(section.Objects.ObjectAt(p));
+        if (!image || !image->Floats() || image->DrawY + image->ObjHeight <= pageTop) continue;
+        int overhang = 0;
+        section.Document->DrawList.push_back({image, dx, section.FontRuns.FontAt(p, overhang)});
+    }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- painting
@@ -80,8 +93,9 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
             const LineRec* line = nullptr;
             for (const LineRec& l : LineList)
                 if (p >= l.FirstChar && p < l.FirstChar + l.CharCount) line = &l;
+            // Only the line's height bounds it: across, the paint clip is the limit.
             const QRect box(PaintX, line ? line->PaintedY - line->ExtraAbove - s : 0,
-                            line ? line->AvailWidth : 0, line ? line->Height() : 0);
+                            line ? kMaxExtent : 0, line ? line->Height() : 0);
             canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out, line ? &box : nullptr);
         }
     }
@@ -199,6 +213,7 @@ int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, 
                 PaintLine(canvas, line, y, x, s, indents);
                 continue;
             }
+            QueueFloatsReaching(*this, line, x - DocX, s + clip.top());
             y += height;
             continue;
         }

@@ -507,8 +507,12 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     case haRight: line.IndentX = r - x - trimmed; break;
     default: line.IndentX = l - x; break;  // haLeft
     }
-    if (!Wraps()) line.IndentX = l - x;
     line.AvailWidth = r - l;
+    if (!Wraps()) {
+        // A line that never wraps reaches as far as its text, past the edges if need be.
+        line.IndentX = l - x;
+        line.AvailWidth = std::max(line.AvailWidth, trimmed);
+    }
     line.PaintedX = DocX + line.IndentX;
     line.PaintedY = state.y + above;
     const int lineTop = state.y;
@@ -700,8 +704,11 @@ int TPreFormated::Layout(TCanvas& canvas, int x, int y, int width, int viewHeigh
         TScopedValue unbounded(indents.Width, kMaxExtent);
         height = TSection::Layout(canvas, x, y, width, viewHeight, indents, maxWidth, cursor);
     }
-    int minWidth = 0;
-    WidthRange(canvas, minWidth, maxWidth);
+    // The widest line where it stands (beside a float too): the viewer scrolls to its end.
+    maxWidth = 0;
+    for (const LineRec& line : LineList)
+        maxWidth = std::max(
+            maxWidth, line.IndentX + MeasureText(canvas, line.FirstChar, true, line.CharCount));
     return height;
 }
 

@@ -26,6 +26,9 @@ class TIDObject {
 public:
     virtual ~TIDObject() = default;
     virtual int TopY() const = 0;
+    // Where a jump to the name scrolls: its top, unless the thing begins lower (a block's frame
+    // stands below its margin).
+    virtual int AnchorY() const { return TopY(); }
 };
 
 // A bare source position (an element id met by the tokenizer). Owned by the name list.

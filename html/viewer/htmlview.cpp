@@ -342,7 +342,7 @@ bool THtmlView::PositionTo(const std::string& dest) {
     if (name.empty()) return false;
     TIDObject* object = doc_.IDNames.Find(cp1251::upperText(name));
     if (!object) return false;
-    ScrollTo(object->TopY());
+    ScrollTo(object->AnchorY());
     SetHScrollPos(0);
     AddVisited(currentFile_ + "#" + std::string(name));
     return true;

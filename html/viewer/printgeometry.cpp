@@ -40,4 +40,30 @@ TPrintGeometry PageGeometry(const TPrintMargins& margins, const TPrintDevice& de
     return g;
 }
 
+void TInkCanvas::Mark(const QRect& rect, TColor color) {
+    if (color == kNoColor || ResolveColor(color) == 0xFFFFFF || rect.isEmpty()) return;
+    ink_ = ink_.united(rect);
+}
+
+void TInkCanvas::Rectangle(const QRect& rect) {
+    Mark(rect, PenColor());
+    Mark(rect, BrushColor());
+}
+
+void TInkCanvas::Line(int x1, int y1, int x2, int y2) {
+    Mark(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)),
+               QPoint(std::max(x1, x2), std::max(y1, y2))),
+         PenColor());
+}
+
+void TInkCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+    const bool blank = std::all_of(text.begin(), text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+    if (blank) return;
+    const TTextMetrics m = Metrics();
+    QRect box(x, BaselineAlign() ? y - m.Ascent : y, TextExtent(text), m.Height);
+    if (clip) box &= *clip;
+    Mark(box, Font().Color);
+}
+
 }  // namespace kv

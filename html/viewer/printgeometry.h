@@ -1,10 +1,13 @@
 #pragma once
 // Where a printed page's content goes: margins given in centimetres turned into device pixels
 // of the printer's printable area (whose origin lies at the paper's unprintable edge), and the
-// same sizes in logical units, which are screen pixels.
+// same sizes in logical units, which are screen pixels; and a canvas that only notes where ink
+// would land, for deciding pages without drawing them.
 
 #include <QRect>
 #include <QSize>
+
+#include "platform/canvas.h"
 
 namespace kv {
 
@@ -36,5 +39,34 @@ TPrintGeometry PageGeometry(const TPrintMargins& margins, const TPrintDevice& de
 
 // a × b ÷ c rounded to the nearest whole number (halves away from zero); 0 when c is 0.
 int MulDiv(int a, int b, int c);
+
+// A printer that draws nothing and remembers the box of everything that would leave ink on white
+// paper (white fills and blank text leave none). Logical units, as drawn.
+class TInkCanvas : public TCanvas {
+public:
+    TInkCanvas(TFontEngine& fonts, int colors) : TCanvas(fonts), colors_(colors) {}
+    bool IsPrinter() const override { return true; }
+    int ColorCount() const override { return colors_; }
+    // The box of the ink so far (empty when none).
+    const QRect& Ink() const { return ink_; }
+    void ClearInk() { ink_ = QRect(); }
+
+    void FillRect(const QRect& rect, TColor color) override { Mark(rect, color); }
+    void FrameRect(const QRect& rect, TColor color) override { Mark(rect, color); }
+    void Rectangle(const QRect& rect) override;
+    void Line(int x1, int y1, int x2, int y2) override;
+    void StretchBlit(const QRect& dest, const QImage&, const QRect&, TRop) override {
+        Mark(dest, 0);
+    }
+    void MaskedBlit(const QRect& dest, const QImage&, const QImage&) override { Mark(dest, 0); }
+
+protected:
+    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+
+private:
+    void Mark(const QRect& rect, TColor color);
+    int colors_;
+    QRect ink_;
+};
 
 }  // namespace kv

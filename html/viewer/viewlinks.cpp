@@ -38,19 +38,39 @@ std::string DecodeEscapes(std::string_view text) {
     return out;
 }
 
-// A link's name as a path: escapes decoded, a file: prefix removed, '|' for ':' and '/' as
-// the only separator.
-std::string ToFilePath(std::string_view name) {
-    std::string s = DecodeEscapes(name);
-    if (s.find('/') != std::string::npos) {
-        const std::string lower = cp1251::lowerText(s);
-        if (const std::size_t at = lower.find("file:///"); at != std::string::npos)
-            s.erase(at, 8);
-        else if (const std::size_t at2 = lower.find("file://"); at2 != std::string::npos)
-            s.erase(at2, 7);
+bool IsLatinLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// The path a file: URL names, '/' separated: "file:///a/b" and "file://localhost/a/b" name
+// /a/b, a drive after the root (file:///c|/x) stands without it, another host makes a network
+// name (//host/x) and "file:x" without slashes names x beside the document. `rooted` tells
+// whether the URL named a path from the root of this machine.
+std::string FileUrlPath(std::string s, bool& rooted) {
+    s.erase(0, 5);  // "file:"
+    if (s.starts_with("//")) {
+        const std::size_t slash = s.find('/', 2);
+        const std::string host = s.substr(2, slash == std::string::npos ? slash : slash - 2);
+        const std::string path = slash == std::string::npos ? "/" : s.substr(slash);
+        s = host.empty() || cp1251::lowerText(host) == "localhost" ? path : "//" + host + path;
     }
-    std::replace(s.begin(), s.end(), '|', ':');
+    const bool drive = s.size() > 2 && s[0] == '/' && IsLatinLetter(s[1]) &&
+                       (s[2] == '|' || s[2] == ':') && (s.size() == 3 || s[3] == '/');
+    if (drive) s.erase(0, 1);
+    rooted = s.starts_with("/") && !s.starts_with("//");
+    return s;
+}
+
+// A link's name as a path: escapes decoded, a file: URL turned into the path it names, '|' for
+// ':' and '/' as the only separator. `rooted` is set for a file: URL of a path from the root,
+// which the server root does not move.
+std::string ToFilePath(std::string_view name, bool* rooted = nullptr) {
+    std::string s = DecodeEscapes(name);
     std::replace(s.begin(), s.end(), '\\', '/');
+    bool fromRoot = false;
+    if (cp1251::lowerText(s.substr(0, 5)) == "file:") s = FileUrlPath(std::move(s), fromRoot);
+    if (rooted) *rooted = fromRoot;
+    std::replace(s.begin(), s.end(), '|', ':');
     return s;
 }
 
@@ -75,7 +95,9 @@ bool SameNoCase(const std::string& a, const std::string& b) {
 // ---------------------------------------------------------------- names
 
 std::string THtmlView::ExpandName(const std::string& name) const {
-    std::string s = ToFilePath(Trim(name));
+    bool rooted = false;
+    std::string s = ToFilePath(Trim(name), &rooted);
+    if (rooted) return FullPath(s);
     if (!s.empty() && s.front() == '/' && !(s.size() > 1 && s[1] == '/'))
         return FullPath(serverRoot_.empty() ? s : ToFilePath(serverRoot_) + s);
     // A drive form (c:/x), a network name (//host/x) and "DosPath" bases stand as they are.

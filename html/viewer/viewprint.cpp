@@ -72,6 +72,8 @@ private:
 
     void MakeCopy();
     TPrintGeometry Measure();
+    // The document y below which nothing leaves ink.
+    int InkBottom(TInkCanvas& ink, int height);
     void PrintPages(int fromPage, int toPage, const TPrintGeometry& g);
     void DrawPage(const TPrintGeometry& g, int topOfPage, bool& done);
     void Finish(int fromPage) noexcept;
@@ -144,9 +146,9 @@ void THtmlView::TPrintJob::Run(int fromPage, int toPage) {
     if (!view_->DocumentTitle().empty()) printer_.Title = view_->DocumentTitle();
     try {
         // The page's measures come before the document starts: margins that leave no room
-        // are refused without a blank page printed.
+        // are refused without a blank page printed. The document itself starts with the first
+        // page due, so a range without one prints nothing.
         const TPrintGeometry g = Measure();
-        printer_.BeginDoc();
         PrintPages(fromPage, toPage, g);
     } catch (...) {
         Finish(fromPage);
@@ -155,28 +157,46 @@ void THtmlView::TPrintJob::Run(int fromPage, int toPage) {
     Finish(fromPage);
 }
 
+int THtmlView::TPrintJob::InkBottom(TInkCanvas& ink, int height) {
+    // One strip as tall as the document, again from each forced page break it meets.
+    int bottom = 0;
+    for (int top = 0; top <= height; top = std::max(copy_->PageLimitY, top + 1)) {
+        ink.ClearInk();
+        copy_->SetScrollTop(top);
+        copy_->Paint(ink, QRect(0, 0, 32000, height - top + 1), 0, 0);
+        if (!ink.Ink().isEmpty()) bottom = std::max(bottom, top + ink.Ink().bottom() + 1);
+    }
+    return bottom;
+}
+
 void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeometry& g) {
     TPrinterCanvas& canvas = printer_.Canvas();
     copy_->PageHeight = g.HL;
     int maxWidth = 0;
     const int height = copy_->DoLayout(canvas, g.WL, g.HL, maxWidth);
+    // Pages end where the drawing of the copy ends them; pages not due are drawn on a canvas
+    // that only notes ink, and the job ends with the last page that has any.
+    TInkCanvas ink(copy_->Fonts(), canvas.ColorCount());
+    const int inkBottom = InkBottom(ink, height);
     bool done = !LetMessagesRun() || stop_;
     Progress(1, done);
     int topOfPage = 0;
     while (page_ <= toPage && !done) {
         copy_->SetScrollTop(topOfPage - g.MT);
-        canvas.SetWindowOrigin(0, 0);
-        canvas.SetClipRegion(QRegion(canvas.DeviceToLogical(g.Clip)));
         const QRect pageRect(g.ML, g.MT, g.WL, g.HL);
-        if (page_ < fromPage)
-            copy_->Paint(canvas, pageRect, 3 * g.WL + g.ML, 0);  // off the paper: breaks only
-        else
+        if (page_ < fromPage) {
+            copy_->Paint(ink, pageRect, 3 * g.WL + g.ML, 0);
+        } else {
+            if (!printer_.Printing()) printer_.BeginDoc();
+            canvas.SetWindowOrigin(0, 0);
+            canvas.SetClipRegion(QRegion(canvas.DeviceToLogical(g.Clip)));
             DrawPage(g, topOfPage, done);
+        }
         // A page whose content could not be placed at all still moves on.
         topOfPage = std::max(copy_->PageLimitY, topOfPage + 1);
         if (!LetMessagesRun() || stop_) done = true;
         Progress(page_, done);
-        if (height < topOfPage) done = true;
+        if (height < topOfPage || inkBottom <= topOfPage) done = true;
         if (!done && fromPage <= page_ && page_ < toPage) printer_.NewPage();
         SetPage(page_ + 1);
     }
@@ -189,10 +209,12 @@ void THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool
     canvas.Save();
     canvas.ClearClip();
     // The top margin strip and what lies below the last line that fitted (it is printed again
-    // at the top of the next page).
-    canvas.FillRect(QRect(QPoint(g.ML, 0), QPoint(g.ML + g.WL, g.MT - 2)), 0xFFFFFF);
+    // at the top of the next page), down to the clip's edge: a picture that goes on to the next
+    // page leaves nothing outside this one.
+    const int clipBottom = std::max(canvas.DeviceToLogical(g.Clip).bottom(), g.MT + g.HL - 1);
+    canvas.FillRect(QRect(QPoint(g.ML, 0), QPoint(g.ML + g.WL, g.MT - 1)), 0xFFFFFF);
     canvas.FillRect(
-        QRect(QPoint(g.ML, pageBottom + g.MT - topOfPage), QPoint(g.ML + g.WL, g.MT + g.HL - 1)),
+        QRect(QPoint(g.ML, pageBottom + g.MT - topOfPage), QPoint(g.ML + g.WL, clipBottom)),
         0xFFFFFF);
     canvas.SetBaselineAlign(false);
     if (header_ && view_) {

@@ -103,8 +103,13 @@ void THtmlView::HtmlMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int
     leftButtonDown_ = selecting_ = true;
     TCursorHit hit;
     selAnchor_ = doc_.CursorAt(measure_, x + HScrollPos(), y + VScrollPos(), hit);
-    if (selAnchor_ < 0) return;
     if (doc_.SelStart < doc_.SelEnd) panel_->update();
+    // A press off the text (blank space, an image link below a paragraph's lines) clears the
+    // selection as a press on text does: a plain click there is not kept from a link.
+    if (selAnchor_ < 0) {
+        doc_.SelStart = doc_.SelEnd = -1;
+        return;
+    }
     doc_.SelStart = doc_.SelEnd = selAnchor_;
     caretPos_ = selAnchor_;
 }

@@ -165,6 +165,46 @@ TEST(HideIntoTray, WithoutNotificationAreaTheWindowGoesToTheTaskBarAndComesBack)
     EXPECT_TRUE(shell.Main().isMinimized());
 }
 
+// The notification area started after the reader: the minimise mark still hides into the icon.
+TEST(HideIntoTray, AnAreaThatStartsLaterGetsTheIcon) {
+    kvtest::Installation setup;
+    kvtest::MessageRecorder boxes;
+    auto windows = kv::CreateWindowSet(setup.Folders());
+    kv::TForm1& main = *windows->Form1;
+    bool area = false;
+    main.Tray->SetAreaProbe([&area] { return area; });
+    main.Tray->Loaded();  // added while there was no area
+    kv::ShowMainWindow(*windows);
+    area = true;
+    main.Image2Click();
+    EXPECT_TRUE(main.Tray->IconShown());
+    EXPECT_FALSE(main.isVisible());
+    main.Tray->HandleCallback(kv::TTrayMessage::tmLeftDown);
+    main.Tray->HandleCallback(kv::TTrayMessage::tmLeftUp);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(main.isMinimized());
+}
+
+// Started minimized: hidden into the icon, or, with no area to hold one, in the task bar.
+TEST(HideIntoTray, StartMinimizedKeepsTheMainWindowFromShowing) {
+    for (bool area : {true, false}) {
+        kvtest::Installation setup;
+        kvtest::MessageRecorder boxes;
+        auto windows = kv::CreateWindowSet(setup.Folders());
+        kv::TForm1& main = *windows->Form1;
+        main.Tray->SetAreaProbe([area] { return area; });
+        main.Tray->StartMinimized = true;
+        main.Tray->Loaded();
+        kv::ShowMainWindow(*windows);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(main.isVisible(), !area) << area;
+        EXPECT_EQ(main.isMinimized(), !area) << area;
+        main.Tray->HandleCallback(kv::TTrayMessage::tmLeftDown);
+        main.Tray->HandleCallback(kv::TTrayMessage::tmLeftUp);
+        EXPECT_TRUE(main.isVisible()) << area;
+    }
+}
+
 TEST(ContentsToggle, BoxesAreIndependentAndReplaceTheWindow) {
     Shell shell(true);
     kv::TForm1& main = shell.Main();

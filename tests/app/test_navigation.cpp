@@ -164,3 +164,32 @@ TEST(Navigation, ContentsWindowFindsTheTextInTheShownArticle) {
     EXPECT_TRUE(contents.Image3Click());
     EXPECT_TRUE(contents.Image3Click());  // the next occurrence
 }
+
+// The main tree's auto-expand: the branch being left closes unless it holds the new pick. The
+// contents window's tree has no auto-expand and keeps what it opened.
+TEST(Navigation, MainTreeKeepsOnlyThePickedBranchOpen) {
+    Shell shell([](kvtest::Installation& setup) {
+        setup.Article("Байкал", LongArticle({"Глубина", "Рыбы"}));
+        setup.Article("Венера", LongArticle({"Орбита"}));
+    });
+    kv::TContentsTreeView& tree = *shell.Main().TreeView1;
+    QTreeWidgetItem* baikal = Shell::Node(tree, "Байкал");
+    QTreeWidgetItem* venus = Shell::Node(tree, "Венера");
+    shell.Pick(tree, "Байкал");
+    EXPECT_TRUE(baikal->isExpanded());
+    shell.Pick(tree, "Глубина");
+    EXPECT_TRUE(baikal->isExpanded());  // left for its own topic: stays open
+    shell.Pick(tree, "Венера");
+    EXPECT_FALSE(baikal->isExpanded());
+    EXPECT_TRUE(venus->isExpanded());
+    shell.Pick(tree, "Орбита");
+    EXPECT_TRUE(venus->isExpanded());
+    shell.Pick(tree, "Байкал");  // from a topic: its branch closes
+    EXPECT_FALSE(venus->isExpanded());
+    EXPECT_TRUE(baikal->isExpanded());
+
+    kv::TContentsTreeView& copy = *shell.windows->Form3->TreeView1;
+    shell.Pick(copy, "Байкал");
+    shell.Pick(copy, "Венера");
+    EXPECT_TRUE(Shell::Node(copy, "Байкал")->isExpanded());
+}

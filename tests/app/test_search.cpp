@@ -13,6 +13,7 @@
 #include "app/form1.h"
 #include "app/form4.h"
 #include "filesearch/articlesearch.h"
+#include "platform/font.h"
 #include "tests/app/installation.h"
 
 using kv::TForm4;
@@ -219,6 +220,27 @@ TEST(SearchWindow, ClickWithNoRowSelectedSwitchesThePageAndKeepsTheArticle) {
     EXPECT_EQ(shell.Main().HtmlView1->CurrentFile(), shown);
 }
 
+// A click below the rows selects nothing, even with a hit selected before: the article shown
+// since stays, and the phrase is searched in it.
+TEST(SearchWindow, ClickBelowTheRowsDoesNotReopenTheLastHit) {
+    SearchShell shell(Fruit);
+    shell.Enter("Abc");
+    ASSERT_EQ(shell.Rows(), 2);
+    shell.ClickRow(0);
+    ASSERT_EQ(shell.Search().FoundFiles->selectedItems().size(), 1);
+    const auto plum =
+        shell.Main().TreeView1->findItems(QString::fromUtf8("Слива"), Qt::MatchExactly);
+    ASSERT_EQ(plum.size(), 1);
+    shell.Main().TreeView1Change(plum.front());  // an article without the phrase
+    const std::string shown = shell.Main().HtmlView1->CurrentFile();
+    ASSERT_EQ(shown, shell.Inside() + "/" + W("Слива") + "/index.htm");
+    shell.Main().ButtonLayer1Click();
+    shell.ClickRow(-1);
+    EXPECT_TRUE(shell.Search().FoundFiles->selectedItems().isEmpty());
+    EXPECT_EQ(shell.Main().HtmlView1->CurrentFile(), shown);
+    EXPECT_EQ(shell.Main().Notebook2->ActivePage(), QStringLiteral("content"));
+}
+
 // Enter with a new phrase during a search stops it and searches the new phrase afterwards: the
 // list never mixes hits of the two phrases.
 TEST(SearchWindow, EnterDuringASearchRestartsWithTheNewPhrase) {
@@ -340,6 +362,19 @@ protected:
 };
 
 // The busy label shows from the first hit to completion: never for a search without hits.
+// The busy label's whole text, dots and all, fits its 85 × 13 box in the face the program uses.
+TEST(SearchWindow, BusyLabelFitsItsBox) {
+    kv::fonts::Install();
+    SearchShell shell(Fruit);
+    const QLabel& label = *shell.Search().Label1;
+    EXPECT_EQ(label.geometry(), QRect(280, 16, 85, 13));
+    EXPECT_EQ(label.text(), QStringLiteral("Идет поиск ..."));
+    const QFontMetrics metrics(label.font());
+    EXPECT_LE(metrics.horizontalAdvance(label.text()), label.contentsRect().width());
+    EXPECT_LE(metrics.boundingRect(label.text()).width(), label.contentsRect().width());
+    EXPECT_LE(metrics.height(), label.contentsRect().height());
+}
+
 TEST(SearchWindow, BusyLabelShowsOnlyForASearchWithHits) {
     SearchShell shell(ManyArticles(5));
     ShowCounter label(shell.Search().Label1);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QMessageBox>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
@@ -301,4 +304,21 @@ TEST(Startup, SearchIndexIsBuiltAfterTheMainWindowIsShownAndHandedToTheSearch) {
         kv::cache::FileFor(cache.Path(), fs::canonical(setup.program.Path() / "inside"), "walk");
     EXPECT_TRUE(fs::exists(walkCache));
     EXPECT_TRUE(fs::exists(fs::path(walkCache).replace_extension(".trigrams")));
+}
+
+// Message boxes speak the interface's language: Qt's standard buttons in Russian, whatever the
+// caller's locale (packages.txt installs the translation).
+TEST(Startup, StandardButtonsReadInRussian) {
+    const auto translation = kv::InstallQtTranslation();
+    ASSERT_NE(translation, nullptr)
+        << "qtbase_ru.qm is missing from "
+        << QLibraryInfo::path(QLibraryInfo::TranslationsPath).toStdString();
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Кварнеля"), QStringLiteral("?"),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Ok);
+    const auto text = [&box](QMessageBox::StandardButton button) {
+        return box.button(button)->text().remove(QLatin1Char('&')).toStdString();
+    };
+    EXPECT_EQ(text(QMessageBox::Yes), "Да");
+    EXPECT_EQ(text(QMessageBox::No), "Нет");
+    EXPECT_EQ(text(QMessageBox::Ok), "OK");
 }

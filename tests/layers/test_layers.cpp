@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include "layers/layers.h"
@@ -47,6 +49,35 @@ void Send(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button 
     QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)),
                       type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
+}
+
+// A top-level layer as the screen shows it: its window's backing store, not a fresh paint.
+QImage Shown(QWidget& window) {
+    return window.screen()
+        ->grabWindow(window.winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+// What a full, fresh paint of the window gives.
+QImage Fresh(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+// How many pixels two pictures of the same size differ in (-1 for another size).
+int Differing(const QImage& a, const QImage& b) {
+    if (a.size() != b.size()) return -1;
+    int count = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) count += a.pixel(x, y) != b.pixel(x, y);
+    return count;
+}
+
+// Lets the pending repaints reach the window.
+void Settle() {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 40) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 // A title strip with two overlapping buttons: the first at x 0..20, the second at 10..30;
@@ -123,6 +154,41 @@ TEST(LayerHitTest, PlainLayersOwnPointsByColourOrStrongMask) {
     EXPECT_TRUE(button.HitTest({5, 3}));
     TButtonLayer bare(nullptr);
     EXPECT_FALSE(bare.HitTest({0, 0}));
+}
+
+TEST(LayerHitTest, PointsOutsideThePlacedMaskPictureReadZero) {
+    // A 4 x 4 mask in a 10 x 10 layer: the placed rectangle is larger than the picture, and
+    // every point of it past the picture's last column or row reads 0.
+    kv::TLayer layer(nullptr);
+    layer.resize(10, 10);
+    layer.SetColor(kv::kNoColor);
+    layer.SetMask(Band(4, 4, 0, 4, 160));  // |160 - 128| is not enough: not the layer's
+    layer.SetMaskAlign(kv::aTile);
+    EXPECT_FALSE(layer.HitTest({0, 0}));
+    EXPECT_FALSE(layer.HitTest({3, 3}));
+    for (QPoint zero : {QPoint(4, 1), QPoint(0, 4), QPoint(9, 9)}) EXPECT_TRUE(layer.HitTest(zero));
+    for (QPoint out : {QPoint(-1, 0), QPoint(0, -1), QPoint(10, 9), QPoint(9, 10)})
+        EXPECT_FALSE(layer.HitTest(out));
+
+    TButtonLayer button(nullptr);
+    button.resize(10, 10);
+    button.SetMask(Band(4, 4, 0, 4, 255));
+    struct Case {
+        kv::TChannelAlign align;
+        QPoint first;  // the picture's top left corner in the layer
+    };
+    for (Case c : {Case{kv::aFrame, {0, 0}}, Case{kv::aTile, {0, 0}}, Case{kv::aFrameRight, {6, 0}},
+                   Case{kv::aFrameBottom, {0, 6}}}) {
+        SCOPED_TRACE(static_cast<int>(c.align));
+        button.SetMaskAlign(c.align);
+        EXPECT_TRUE(button.HitTest(c.first));
+        EXPECT_TRUE(button.HitTest(c.first + QPoint(3, 3)));
+        EXPECT_FALSE(button.HitTest(c.first + QPoint(4, 1)));
+        EXPECT_FALSE(button.HitTest(c.first + QPoint(0, 4)));
+        EXPECT_FALSE(button.HitTest(c.first + QPoint(-1, 0)));
+        EXPECT_FALSE(button.HitTest({9, 9}));
+        EXPECT_FALSE(button.HitTest({10, 10}));
+    }
 }
 
 TEST(LayerHitTest, RoutedClicksReachTheButtonThatOwnsThePoint) {
@@ -241,6 +307,41 @@ TEST(LayerPaint, ButtonsBlendTheirGlyphsOverWhatLiesBeneath) {
     EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(200, 0, 0));
     s.first->PaintToBuffer(buffer);
     EXPECT_EQ(buffer.Pixel(2, 2), RGBColor(20, 40, 60));
+}
+
+TEST(LayerPaint, FadesRepaintTheButtonsAboveUntilTheStripIsAsBefore) {
+    // The first button's glyph shows through the second's see-through left half.
+    Strip s(200, 0);
+    s.strip.show();
+    Settle();
+    const QImage before = Shown(s.strip);
+    ASSERT_EQ(before.size(), QSize(40, 10));
+    // Every step on screen is what a fresh paint gives.
+    const auto expectFresh = [&s](const char* step) {
+        Settle();
+        EXPECT_EQ(Differing(Shown(s.strip), Fresh(s.strip)), 0) << step;
+    };
+    const auto runFades = [&](const char* step) {
+        for (int i = 0; i < 4; ++i) {
+            s.timer.Tick();
+            expectFresh(step);
+        }
+    };
+    // Hover one button, then the other, then leave; both ways round.
+    for (auto [from, to] :
+         {std::pair{QPoint(5, 5), QPoint(25, 5)}, {QPoint(25, 5), QPoint(5, 5)}}) {
+        SCOPED_TRACE(from.x());
+        Send(&s.strip, QEvent::MouseMove, from);
+        expectFresh("one lit");
+        Send(&s.strip, QEvent::MouseMove, to);
+        expectFresh("the other lit");
+        runFades("the first one fading");
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(&s.strip, &leave);
+        runFades("the other fading");
+        EXPECT_FALSE(s.timer.Running());
+        EXPECT_EQ(Differing(Shown(s.strip), before), 0);
+    }
 }
 
 TEST(LayerPaint, ColourFillsAroundThePictureAndCaptionsDraw) {

@@ -230,6 +230,26 @@ TEST(Paint, PrintingLightTextIsGreyAndMonochromeIsBlack) {
     EXPECT_EQ(doc.Paint(), "TEXT 0 0 MS Sans Serif 10 #000000 \"x\"\n");
 }
 
+TEST(Paint, APrintedPageHoldsTheLineEndingOnItsLastPixel) {
+    Doc doc;
+    doc.Add("a b c d");
+    doc.Layout(6);  // a letter a line, 13 pixels each
+    doc.canvas.SetPrinter(true, 0);
+    const std::string a = "TEXT 0 0 MS Sans Serif 10 #000000 \"a\"\n";
+    const std::string b = "TEXT 0 13 MS Sans Serif 10 #000000 \"b\"\n";
+    EXPECT_EQ(doc.Paint(QRect(0, 0, 100, 26)), a + b);  // b ends on the page's last pixel
+    EXPECT_EQ(doc.list.PageLimitY, 26);
+    EXPECT_EQ(doc.Paint(QRect(0, 0, 100, 25)), a);  // one pixel short: b goes on
+    EXPECT_EQ(doc.list.PageLimitY, 13);
+    doc.Paint(QRect(0, 0, 100, 13));  // a page one line high ends below that line
+    EXPECT_EQ(doc.list.PageLimitY, 13);
+    doc.list.SetScrollTop(13 - 20);  // the next page from b, below a top margin of 20
+    EXPECT_EQ(doc.Paint(QRect(0, 20, 100, 26)),
+              "TEXT 0 20 MS Sans Serif 10 #000000 \"b\"\n"
+              "TEXT 0 33 MS Sans Serif 10 #000000 \"c\"\n");
+    EXPECT_EQ(doc.list.PageLimitY, 39);
+}
+
 TEST(Queries, CursorPositionsAndCharacters) {
     Doc doc;
     doc.Add("abc def");

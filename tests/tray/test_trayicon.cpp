@@ -122,10 +122,11 @@ TEST(TrayMenu, DoubleClickRunsTheDefaultItemAndLeftPopupShowsTheMenu) {
 
 TEST(TrayIcons, IndexIsHeldToTheListAndCyclingSteps) {
     Tray t;
-    const std::vector<QIcon> icons = {Coloured(Qt::red), Coloured(Qt::green), Coloured(Qt::blue)};
+    const kv::TImageList list({Coloured(Qt::red), Coloured(Qt::green), Coloured(Qt::blue)});
+    const std::vector<QIcon>& icons = list.Icons;
     t.tray->SetIconIndex(5);
     EXPECT_EQ(t.tray->IconIndex(), 0);  // no list
-    t.tray->SetIconList(&icons);
+    t.tray->SetIconList(&list);
     t.tray->SetIconIndex(7);
     EXPECT_EQ(t.tray->IconIndex(), 2);  // beyond the count: the last icon
     EXPECT_EQ(t.tray->Icon().cacheKey(), icons[2].cacheKey());
@@ -177,4 +178,50 @@ TEST(TrayWindow, StartMinimizedHidesTheOwnerAndMinimizeToTrayHidesIt) {
     for (int i = 0; i < 5 && m.owner.isVisible(); ++i) QApplication::processEvents();
     EXPECT_FALSE(m.owner.isVisible());
     EXPECT_TRUE(m.tray->InArea());
+}
+
+TEST(TrayIcons, ZeroIntervalLeavesTheTimerIdleAndAFreedListClearsTheProperty) {
+    Tray t;
+    t.tray->SetCycleIcons(true);
+    EXPECT_FALSE(t.tray->CycleTimer().isActive());  // at 0 ms it would spin
+    t.tray->SetCycleInterval(1);
+    EXPECT_TRUE(t.tray->CycleTimer().isActive());
+    t.tray->SetCycleInterval(0);
+    EXPECT_FALSE(t.tray->CycleTimer().isActive());
+    {
+        kv::TImageList gone({Coloured(Qt::red), Coloured(Qt::green)});
+        t.tray->SetIconList(&gone);
+        t.tray->SetIconIndex(1);
+    }
+    EXPECT_EQ(t.tray->IconList(), nullptr);
+    EXPECT_EQ(t.tray->IconIndex(), 0);
+    t.tray->CycleTick();  // nothing left to read
+    t.tray->SetIconIndex(1);
+    EXPECT_EQ(t.tray->IconIndex(), 0);
+}
+
+// A notification area that starts after the icon was added: hiding adds the icon anew and uses
+// it; with no area (before, or after it went away) the owner is not hidden.
+TEST(TrayWindow, HidesIntoAnAreaThatAppearedLaterAndNeverWithoutOne) {
+    Tray t;
+    bool area = false;
+    t.tray->SetAreaProbe([&area] { return area; });
+    t.tray->SetIcon(Coloured(Qt::red));
+    t.owner.show();
+    t.tray->Loaded();
+    EXPECT_FALSE(t.tray->IconShown());
+    EXPECT_FALSE(t.tray->HideIntoTray());
+    EXPECT_TRUE(t.owner.isVisible());
+    area = true;
+    EXPECT_TRUE(t.tray->HideIntoTray());
+    EXPECT_TRUE(t.tray->IconShown());
+    EXPECT_FALSE(t.owner.isVisible());
+    t.tray->ShowMainForm();
+    area = false;
+    EXPECT_FALSE(t.tray->HideIntoTray());
+    EXPECT_TRUE(t.owner.isVisible());
+    area = true;
+    t.tray->SetIconVisible(false);  // removed: hiding puts it back
+    EXPECT_TRUE(t.tray->HideIntoTray());
+    EXPECT_TRUE(t.tray->IconShown());
 }

@@ -62,6 +62,28 @@ TEST(ExpandName, ResolvesAgainstTheCurrentFileAndKeepsDriveForms) {
     EXPECT_EQ(f.view.ExpandName("\\top.htm"), "/srv/site/top.htm");
 }
 
+TEST(ExpandName, FileUrlsNameRootedPathsOrFilesBesideTheDocument) {
+    ViewerFixture f;
+    Boxes boxes;
+    const std::string page = f.Write("dir/page.htm", "<p>x</p>");
+    f.view.LoadFromFile(page);
+    const std::string folder = page.substr(0, page.find_last_of('/') + 1);
+    f.view.SetServerRoot("/srv/site");  // moves rooted names, not file: URLs
+    EXPECT_EQ(f.view.ExpandName("file:///abs/path.htm"), "/abs/path.htm");
+    EXPECT_EQ(f.view.ExpandName("FILE://localhost/a/b%20c.htm"), "/a/b c.htm");
+    EXPECT_EQ(f.view.ExpandName("file:/a/x/../b.htm"), "/a/b.htm");
+    EXPECT_EQ(f.view.ExpandName("file://host/share/x.htm"), "//host/share/x.htm");
+    EXPECT_EQ(f.view.ExpandName("file:///c:/x/y.htm"), "c:/x/y.htm");
+    EXPECT_EQ(f.view.ExpandName("file:rel.htm"), folder + "rel.htm");
+    // A link to another folder by its absolute file: URL opens that file.
+    const std::string target = f.Write("elsewhere/t.htm", "<p>target</p>");
+    ASSERT_EQ(target.front(), '/');
+    f.view.LoadFromFile(f.Write("dir/link.htm", LinkPage("file://" + target)));
+    Click(f.view, PointOf(f.view, "follow"));
+    EXPECT_EQ(f.view.CurrentFile(), target);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
 TEST(LinkClick, FragmentWithoutSuchAnchorDoesNothing) {
     ViewerFixture f;
     f.view.SetHistoryMaxCount(5);
@@ -144,6 +166,28 @@ TEST(LinkClick, SelectingFromALinkDoesNotFollowIt) {
     f.view.HtmlMouseUp(Qt::LeftButton, Qt::NoModifier, link.x() + 6, link.y());
     EXPECT_EQ(f.view.CurrentFile(), page);
     EXPECT_FALSE(f.view.HotSpotClicked());
+}
+
+TEST(LinkClick, APlainClickFollowsWhateverWasSelectedAndBlankSpaceClearsTheSelection) {
+    ViewerFixture f;
+    const std::string other = f.Write("other.htm", "<p>other</p>");
+    const std::string page =
+        f.Write("p.htm",
+                "<p><a href=\"other.htm\"><img id=pic align=left width=40 height=90 "
+                "src=none.gif></a>Words beside the picture.</p>");
+    f.view.LoadFromFile(page);
+    const auto* picture = dynamic_cast<const TImageObj*>(f.view.Document().IDNames.Find("PIC"));
+    ASSERT_NE(picture, nullptr);
+    // Below the line of text: beside the picture on blank space, then on the picture.
+    const int below = picture->DrawY + 70;
+    ASSERT_TRUE(f.view.Find("beside", false));
+    Click(f.view, QPoint(picture->DrawX + 200, below));
+    EXPECT_GE(f.view.Document().SelStart, f.view.Document().SelEnd);
+    EXPECT_EQ(f.view.CurrentFile(), page);
+    f.view.SelectAll();
+    ASSERT_LT(f.view.Document().SelStart, f.view.Document().SelEnd);
+    Click(f.view, QPoint(picture->DrawX + 20, below));
+    EXPECT_EQ(f.view.CurrentFile(), other);
 }
 
 TEST(VisitedLinks, MarkedAfterAClickAgainAfterALoadAndClearedByZero) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "html/viewer/paintpanel.h"
 #include "html/viewer/scrollbar32.h"
 #include "tests/viewer/viewertest.h"
 
@@ -42,6 +43,28 @@ TEST(ViewerLoad, FragmentsFindTheirAnchorWithoutRegardToCase) {
     EXPECT_TRUE(f.view.PositionTo("#Topic"));
     EXPECT_FALSE(f.view.PositionTo(""));
     EXPECT_FALSE(f.view.PositionTo("#"));
+}
+
+TEST(ViewerLoad, AnAnchorOnATableOrBlockShowsItsTopFrameAtTheTop) {
+    // The first block of the document and blocks after a margin: each anchor scrolls the view
+    // so that the top line of its frame is the panel's first row.
+    ViewerFixture f(400, 200);
+    std::string html = "<table id=first border=1 width=300><tr><td>first</td></tr></table>";
+    for (int i = 0; i < 3; ++i) html += "<p>Filler " + std::to_string(i) + "</p>";
+    html += "<div id=box style=\"margin-top: 30px; border: 1px solid black\">boxed</div>";
+    html +=
+        "<p>Between</p><table id=last border=2 width=300 style=\"margin-top: 25px\">"
+        "<tr><td>last</td></tr></table>";
+    for (int i = 0; i < 30; ++i) html += "<p>Filler after " + std::to_string(i) + "</p>";
+    f.view.LoadFromFile(f.Write("a.htm", html));
+    for (const char* id : {"first", "box", "last"}) {
+        ASSERT_TRUE(f.view.PositionTo(id)) << id;
+        const QImage rows =
+            static_cast<TPaintPanel*>(f.view.PaintPanel())->Render(QRect(0, 0, 400, 2));
+        int inked = 0;
+        for (int x = 0; x < rows.width(); ++x) inked += (rows.pixel(x, 0) & 0xFFFFFF) != 0xFFFFFF;
+        EXPECT_GE(inked, 290) << id;  // the frame's top line, not a row of text or the margin
+    }
 }
 
 TEST(ViewerLoad, MissingFileKeepsTheDocumentAndNamesTheFileWithoutFragment) {

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "html/layout/blocks.h"
 #include "html/viewer/printgeometry.h"
 #include "tests/common/pdfprinter.h"
 #include "tests/viewer/viewertest.h"
@@ -28,6 +29,9 @@ struct PrintFixture : ViewerFixture {
     explicit PrintFixture(const std::string& html, int dpi = 150) : pdf(folder, dpi) {
         view.SetPrintMarginLeft(2), view.SetPrintMarginRight(2);
         view.SetPrintMarginTop(2), view.SetPrintMarginBottom(2);
+        QImage black(4, 4, QImage::Format_RGB888);
+        black.fill(Qt::black);
+        black.save(QString::fromStdString((folder.Path() / "black.bmp").string()), "BMP");
         view.LoadFromFile(Write("a.htm", html));
         view.OnPrintHeader = [this](THtmlView*, TCanvas&, int page, int w, int h, bool& stop) {
             headers.push_back({page, w, h});
@@ -63,9 +67,22 @@ TEST(Print, PagesRunFromTheFirstToTheLastThatHasContent) {
     EXPECT_EQ(Numbers(f.headers), (std::vector<int>{2}));
 
     f.headers.clear();
-    f.view.Print(5, 9);  // nothing due: the job is dropped
+    std::filesystem::remove(f.pdf.file);
+    f.view.Print(5, 9);  // nothing due: no document is started
     EXPECT_FALSE(std::filesystem::exists(f.pdf.file));
     EXPECT_TRUE(f.headers.empty());
+}
+
+TEST(Print, ARangeWithoutAPageStartsNoDocument) {
+    PrintFixture f(Article(kTwoPages));
+    for (const auto& [from, to] : std::vector<std::pair<int, int>>{{3, 2}, {0, 0}, {3, 100}}) {
+        f.view.Print(from, to);  // from 3: the page after the last
+        EXPECT_FALSE(std::filesystem::exists(f.pdf.file)) << from << ".." << to;
+        EXPECT_TRUE(f.headers.empty()) << from << ".." << to;
+        EXPECT_FALSE(f.view.Printing());
+    }
+    f.view.Print(2, 2);  // the last page still prints
+    EXPECT_EQ(f.pdf.Pages(), 1);
 }
 
 TEST(Print, AShortDocumentPrintsOnePageAndALongOneStopsAtTheLastAsked) {
@@ -353,6 +370,138 @@ TEST(PrintedPages, NoLineIsCutBetweenPagesAndNoneIsPrintedTwice) {
         ASSERT_GE(first, 0) << "page " << page << " is blank";
         EXPECT_GE(first, 75) << "page " << page;
         EXPECT_LE(last, picture.height() - 75) << "page " << page;
+    }
+}
+
+}  // namespace
+}  // namespace kv
+
+namespace kv {
+namespace {
+
+// The fixture's printed pages as grey pictures at 96 dpi, one pixel per logical unit; the
+// 2 cm margins are 76 pixels.
+constexpr int kMargin = 76;
+
+std::vector<QImage> PagePictures(const PrintFixture& f, const std::string& name) {
+    const QString prefix = QString::fromStdString((f.folder.Path() / name).string());
+    kvtest::RunTool("pdftoppm",
+                    QStringList{"-r", "96", "-gray", QString::fromStdString(f.pdf.file), prefix});
+    const int pages = f.pdf.Pages(), digits = int(QString::number(pages).size());
+    std::vector<QImage> pictures;
+    for (int page = 1; page <= pages; ++page)
+        pictures.emplace_back(prefix + QString("-%1.pgm").arg(page, digits, 10, QChar('0')));
+    return pictures;
+}
+
+bool Dark(const QImage& page, int x, int y) {
+    return qGray(page.pixel(x, y)) < 160;
+}
+
+// The longest run of dark pixels down column x between rows top and bottom.
+int DarkRun(const QImage& page, int x, int top, int bottom) {
+    int longest = 0, run = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, page.height()); ++y) {
+        run = Dark(page, x, y) ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+int DarkInRow(const QImage& page, int y) {
+    int n = 0;
+    for (int x = 0; x < page.width(); ++x) n += Dark(page, x, y);
+    return n;
+}
+
+std::string Paragraphs(int count) {
+    std::string html;
+    for (int i = 0; i < count; ++i) html += "<p>Paragraph " + std::to_string(i) + " of text.</p>";
+    return html;
+}
+
+TEST(PrintedPages, APictureCrossingAPageBreakPrintsOnBothPages) {
+    // A picture floating beside text and one in a line of its own taller than a page, each
+    // starting low on the first page: both print their upper part there, the rest on the next.
+    std::string words;
+    for (int i = 0; i < 400; ++i) words += "word ";
+    for (const std::string& picture :
+         {"<p><img src=\"black.bmp\" align=left width=120 height=700>" + words + "</p>",
+          std::string("<p><img src=\"black.bmp\" width=120 height=1400></p>")}) {
+        PrintFixture f("<body>" + Paragraphs(20) + picture + "</body>", 96);
+        f.view.Print(0, 100);
+        const std::vector<QImage> pages = PagePictures(f, "page");
+        ASSERT_GE(pages.size(), 2u) << picture.substr(0, 60);
+        const int x = kMargin + 60, bottom = pages[0].height() - kMargin;
+        EXPECT_GE(DarkRun(pages[0], x, kMargin, bottom), 100) << picture.substr(0, 60);
+        // On the next page the picture goes on from the top of the page.
+        EXPECT_TRUE(Dark(pages[1], x, kMargin + 1)) << picture.substr(0, 60);
+        EXPECT_GE(DarkRun(pages[1], x, kMargin, bottom), 100) << picture.substr(0, 60);
+    }
+}
+
+TEST(PrintedPages, ATableSplitOverPagesIsClosedOnEachPage) {
+    // Rows that go whole to the next page, and one row taller than a page split by it.
+    std::string rows, lines;
+    for (int i = 0; i < 60; ++i)
+        rows += "<tr><td>Row " + std::to_string(i) + "</td><td>cell text</td></tr>";
+    for (int i = 0; i < 80; ++i) lines += "Line " + std::to_string(i) + "<br>";
+    for (const std::string& table :
+         {"<table border=1 width=100%>" + rows + "</table>",
+          "<table border=1 width=100%><tr><td>" + lines + "</td><td>x</td></tr></table>"}) {
+        PrintFixture f("<body>" + table + "</body>", 96);
+        f.view.Print(0, 100);
+        const std::vector<QImage> pages = PagePictures(f, "page");
+        ASSERT_GE(pages.size(), 2u);
+        const int width = pages[0].width() - 2 * kMargin;
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            // The first and last inked rows of every page are the frame's edges across the
+            // table: no open frame, no stubs of a row that went on to the next page.
+            const auto [first, last] = InkedRows(pages[i]);
+            ASSERT_GE(first, 0) << "page " << i + 1 << " is blank";
+            EXPECT_GE(DarkInRow(pages[i], first), width * 9 / 10) << "page " << i + 1;
+            EXPECT_GE(DarkInRow(pages[i], last), width * 9 / 10) << "page " << i + 1;
+        }
+    }
+}
+
+// The last text section of the document: the line that ends it.
+const TSection* LastText(const std::vector<std::unique_ptr<TSectionBase>>& sections) {
+    const TSection* last = nullptr;
+    for (const auto& section : sections) {
+        if (auto* text = dynamic_cast<const TSection*>(section.get())) last = text;
+        if (auto* block = dynamic_cast<const TBlock*>(section.get()))
+            if (const TSection* inner = LastText(block->Content.Sections)) last = inner;
+    }
+    return last;
+}
+
+TEST(PrintedPages, NoPageWithoutInk) {
+    // The content ends with a picture's line one pixel above the page's last, on it, one below
+    // it; below the line only the body's margin is left.
+    const auto html = [](int height) {
+        return "<body><p>top</p><img src=\"black.bmp\" width=20 height=" + std::to_string(height) +
+               "></body>";
+    };
+    int pageHeight = 0, probe = 0;
+    {
+        PrintFixture f(html(100), 96);
+        TvwPrinter printer;
+        const TPrintDevice device{printer.PpiX(), printer.PpiY(),
+                                  QSize(printer.PageWidth(), printer.PageHeight()),
+                                  printer.PhysicalOffset(), printer.PhysicalSize()};
+        pageHeight = PageGeometry(TPrintMargins{}, device).HL;
+        const TSection* line = LastText(f.view.Document().Sections);
+        ASSERT_NE(line, nullptr);
+        probe = line->Top + line->FlowHeight - 100;  // the line's bottom less the picture
+    }
+    for (int delta : {-1, 0, 1}) {
+        PrintFixture f(html(pageHeight + delta - probe), 96);
+        const TSection* line = LastText(f.view.Document().Sections);
+        ASSERT_EQ(line->Top + line->FlowHeight, pageHeight + delta);
+        ASSERT_GT(f.view.DocHeight(), pageHeight + 1);
+        f.view.Print(0, 100);
+        EXPECT_EQ(f.pdf.Pages(), delta <= 0 ? 1 : 2) << delta;
     }
 }
 

@@ -124,6 +124,55 @@ TEST(ViewerScroll, WideDocumentsScrollHorizontallyUpTo6000) {
     EXPECT_EQ(f.view.HScrollPos(), 0);
 }
 
+// Columns of a panel picture in [from, to) that hold a pixel other than white in rows [top,
+// bottom).
+int InkedColumns(const QImage& picture, int from, int to, int top, int bottom) {
+    int n = 0;
+    for (int x = std::max(from, 0); x < std::min(to, picture.width()); ++x)
+        for (int y = std::max(top, 0); y < std::min(bottom, picture.height()); ++y)
+            if ((picture.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) {
+                ++n;
+                break;
+            }
+    return n;
+}
+
+QImage PaintedRect(THtmlView& view, const QRect& rect);
+
+TEST(ViewerScroll, PreformattedLinesRunToTheEndOfTheHorizontalRange) {
+    // A 170-character line, alone and beside a float: it never wraps, and scrolling right
+    // shows its last characters, not blank space cut at the window's old edge or mid-word.
+    const std::string line = std::string(80, 'x') + " " + std::string(85, 'y') + " WXYZ";
+    ASSERT_EQ(line.size(), 171u);
+    for (const std::string before : {"", "<img align=left width=120 height=60 src=none.gif>"}) {
+        ViewerFixture f(300, 200);
+        f.view.SetScrollBars(TScrollStyle::ssBoth);
+        f.view.LoadFromFile(f.Write("a.htm", before + "<pre>" + line + "</pre>"));
+        TSectionList& doc = f.view.Document();
+        const int z = doc.SearchText(0, "Z", true);
+        ASSERT_GE(z, 0);
+        TImageCanvas measure(1, 1);
+        int y = 0, zx = 0, yx = 0, start = 0;
+        ASSERT_TRUE(doc.CursorToPoint(&measure, z, y, zx));
+        ASSERT_TRUE(doc.CursorToPoint(&measure, z - 1, y, yx));
+        ASSERT_TRUE(doc.CursorToPoint(&measure, doc.SearchText(0, "x", true), y, start));
+        const int end = zx + (zx - yx);         // the right edge of "Z"
+        EXPECT_GT(end - start, 600) << before;  // one line
+        EXPECT_GE(f.view.DocWidth(), end) << before;
+        f.view.HScrollBar().triggerAction(QAbstractSlider::SliderToMaximum);
+        const int right = end - f.view.HScrollPos();
+        ASSERT_LE(right, f.view.PaintPanel()->width()) << before;
+        const QImage picture = PaintedRect(f.view, f.view.PaintPanel()->rect());
+        const int top = y - f.view.VScrollPos();
+        // "Z" is inked, and the line stops there.
+        EXPECT_GE(InkedColumns(picture, right - (zx - yx), right, top, top + 20), 2) << before;
+        EXPECT_EQ(InkedColumns(picture, right + 2, right + 40, top, top + 20), 0) << before;
+        // A click on the last letter finds it.
+        TCursorHit hit;
+        EXPECT_EQ(doc.CursorAt(measure, zx + 1, y + 4, hit), z) << before;
+    }
+}
+
 TEST(ViewerScroll, ReadingPlaceSurvivesARelayoutAtAnotherWidth) {
     ViewerFixture f(500, 300);
     f.view.LoadFromFile(f.Write("a.htm", Article(120)));

@@ -69,7 +69,7 @@ int Layout(const Args& args) {
     std::vector<std::pair<int, std::string>> anchors;
     const kv::TIDNameList& names = loaded.document.IDNames;
     for (int i = 0; i < names.Count(); ++i)
-        anchors.emplace_back(names.Object(i) ? names.Object(i)->TopY() : 0, names.Name(i));
+        anchors.emplace_back(names.Object(i) ? names.Object(i)->AnchorY() : 0, names.Name(i));
     std::stable_sort(anchors.begin(), anchors.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& [y, name] : anchors) Print("anchor " + name + " " + std::to_string(y) + "\n");
