@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "cache/walkcache.h"
+#include "filesearch/articlesearch.h"
 #include "platform/codec.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
@@ -77,6 +78,13 @@ bool isFolder(int folder, const dirent& entry) {
     if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
     struct stat st {};
     return ::fstatat(folder, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A folder a search enters: not a link to one.
+bool isSearchedFolder(int folder, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_DIR;
+    struct stat st {};
+    return ::fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
 }
 
 // The Windows-1251 line of a folder name (UTF-8 on disk). Latin and Cyrillic names, nearly all
@@ -190,9 +198,10 @@ void TopicScanner::Finish() {
 struct TContentIndex::Pass {
     // A link back to a folder being walked would never end.
     std::vector<std::pair<dev_t, ino_t>> ancestors;
-    const cache::WalkCache* previous = nullptr;  // the last walk's cache, when there is one
-    cache::WalkCacheWriter* next = nullptr;      // this walk's, when one is kept
-    std::int64_t settledBefore = 0;              // stamps at or after this are not recorded
+    const cache::WalkCache* previous = nullptr;   // the last walk's cache, when there is one
+    cache::WalkCacheWriter* next = nullptr;       // this walk's, when one is kept
+    std::int64_t settledBefore = 0;               // stamps at or after this are not recorded
+    SearchCatalogueBuilder* catalogue = nullptr;  // when the search's index will be built
 };
 
 void TContentIndex::UseCache(fs::path folder, std::chrono::nanoseconds settle) {
@@ -213,6 +222,7 @@ void TContentIndex::MakeTree(const fs::path& folder) {
     articlesRead_ = articlesCached_ = 0;
     articles_.clear();
     root_.clear();
+    catalogue_.reset();
     std::string path = folder.native();
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
@@ -233,8 +243,12 @@ void TContentIndex::MakeTree(const fs::path& folder) {
         const auto settled = std::chrono::system_clock::now().time_since_epoch() - cacheSettle_;
         pass.settledBefore = std::chrono::duration_cast<std::chrono::nanoseconds>(settled).count();
     }
+    SearchCatalogueBuilder catalogue(root, std::string(kArticleMask));
+    if (pass.next) pass.catalogue = &catalogue;
     WalkFolder(fd, path, pass);
-    if (pass.next) next.Save(cacheFolder_, root);  // a cache that cannot be kept is no fault
+    if (!pass.next) return;
+    next.Save(cacheFolder_, root);  // a cache that cannot be kept is no fault
+    catalogue_ = std::make_shared<const SearchCatalogue>(catalogue.Finish());
 }
 
 // Walks an opened folder (and closes it). `path` names it for reports; entries are opened
@@ -264,6 +278,9 @@ void TContentIndex::WalkFolder(int fd, std::string& path, Pass& pass) {
         if (name.empty() || name[0] == '.') continue;
         if (isFolder(::dirfd(dir), *entry)) {
             lines_.push_back(folderLine(name));
+            if (pass.catalogue)
+                pass.catalogue->Enter(
+                    name, !lines_.back().empty() && isSearchedFolder(::dirfd(dir), *entry));
             const size_t parentLength = path.size();
             path.append("/").append(name);
             const int child =
@@ -273,9 +290,11 @@ void TContentIndex::WalkFolder(int fd, std::string& path, Pass& pass) {
             else
                 WalkFolder(child, path, pass);
             path.resize(parentLength);
-        } else if (name == kArticleName) {
-            ReadArticle(::dirfd(dir), path, pass);
+            if (pass.catalogue) pass.catalogue->Leave();
+            continue;
         }
+        if (pass.catalogue) pass.catalogue->AddFile(name);
+        if (name == kArticleName) ReadArticle(::dirfd(dir), path, pass);
     }
     ::closedir(dir);
     pass.ancestors.pop_back();

@@ -7,11 +7,13 @@
 #include <chrono>
 #include <cstddef>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "cache/trigramindex.h"
+#include "filesearch/catalogue.h"
 
 namespace kv {
 
@@ -44,6 +46,9 @@ public:
     // to it) with their stamps, in walk order; what the search's index is built from.
     const std::string& Root() const { return root_; }
     const std::vector<cache::IndexSource>& Articles() const { return articles_; }
+    // With a cache: every article file ("*.htm", not only those with topics) in the order a
+    // search walks them, so that a search with the index lists no folder again.
+    std::shared_ptr<const SearchCatalogue> Catalogue() const { return catalogue_; }
 
     // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
     const std::vector<std::string>& Lines() const { return lines_; }
@@ -67,6 +72,7 @@ private:
     std::vector<std::string> lines_;
     std::string root_;
     std::vector<cache::IndexSource> articles_;
+    std::shared_ptr<const SearchCatalogue> catalogue_;
     std::size_t articlesRead_ = 0;
     std::size_t articlesCached_ = 0;
     std::size_t failures_ = 0;

@@ -36,7 +36,10 @@ void SearchIndexer::Run() {
     QMetaObject::invokeMethod(
         this,
         [this, loaded, index = std::shared_ptr<const cache::TrigramIndex>(std::move(index))] {
-            if (loaded) finder_.Index = index;
+            if (loaded) {
+                finder_.Index = index;
+                finder_.Catalogue = index_.Catalogue();
+            }
             done_ = true;
         },
         Qt::QueuedConnection);

@@ -2,7 +2,8 @@
 // The search's index, brought up to date after the main window is shown: on a helper thread at
 // the lowest priority, from the articles the start-up walk listed (those unchanged since the
 // last start keep their postings, the rest are read). Once it is ready, the search window's
-// component rules files out with it; until then, and for a search already running, it scans.
+// component takes its files from the walk's catalogue and rules files out with the index; until
+// then, and for a search already running, it scans.
 
 #include <QObject>
 #include <atomic>

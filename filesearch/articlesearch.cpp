@@ -8,7 +8,7 @@ namespace kv {
 
 void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std::string& phrase,
                         bool foldCyrillic) {
-    finder.SetFilename("*.htm");
+    finder.SetFilename(std::string(kArticleMask));
     finder.SetLocation(folder);
     finder.Subfolders = true;
     finder.Containing = phrase;
@@ -27,6 +27,7 @@ void RunArticleSearch(const ArticleSearch& search,
     SetUpArticleSearch(finder, search.folder, search.phrase, search.foldCyrillic);
     finder.Threaded = search.threaded;
     finder.Index = search.index;
+    finder.Catalogue = search.catalogue;
     finder.OnFound = [&hit](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         hit(HitPath(folder, entry.Name));
     };

@@ -7,12 +7,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "cache/trigramindex.h"
 
 namespace kv {
 
 class TFindFile;
+struct SearchCatalogue;
+
+// The article files' name mask.
+inline constexpr std::string_view kArticleMask = "*.htm";
 
 // Gives the component the settings of the article search. Raises EFindFileError for a folder
 // holding wildcards.
@@ -28,6 +33,9 @@ struct ArticleSearch {
     bool foldCyrillic = true;  // also fold А-Я/Ё, as the search window does
     // The folder's trigram index, when there is one: the same hits, fewer files read.
     std::shared_ptr<const cache::TrigramIndex> index = nullptr;
+    // The folder's files as a walk listed them, taken instead of listing the folders when the
+    // index can tell for the phrase.
+    std::shared_ptr<const SearchCatalogue> catalogue = nullptr;
 };
 
 // Calls hit with the full path (Windows-1251) of every hit, in report order. Raises

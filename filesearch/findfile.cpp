@@ -1,10 +1,12 @@
 #include "filesearch/findfile.h"
 
+#include <filesystem>
 #include <system_error>
 
 #include "filesearch/masks.h"
 #include "filesearch/scanpool.h"
 #include "filesearch/searchthread.h"
+#include "platform/codec.h"
 
 namespace kv {
 namespace {
@@ -95,6 +97,7 @@ void TFindFile::Execute() {
         if (auto candidates = Index && work.phrase ? Index->Candidates(Containing) : std::nullopt) {
             work.index = Index;
             work.candidates = std::move(*candidates);
+            if (CatalogueServes(work)) work.catalogue = Catalogue;
         }
         work.readBlockSize = readBlockSize_;
         work.scanThreads = scanThreads_;
@@ -109,6 +112,16 @@ void TFindFile::Execute() {
     } else {
         SearchInPlace();
     }
+}
+
+bool TFindFile::CatalogueServes(const SearchWork& work) const {
+    if (!Catalogue || !work.subfolders || work.targets.size() != 1) return false;
+    const std::string& target = work.targets.front();
+    if (NamePart(target) != Catalogue->mask) return false;
+    std::error_code error;
+    const auto root =
+        std::filesystem::canonical(cp1251::toUtf8(ExpandFolder(FolderPart(target))), error);
+    return !error && root.native() == Catalogue->root;
 }
 
 void TFindFile::Abort() {

@@ -96,6 +96,10 @@ public:
     // An index of the files' trigrams, when one is ready: files it holds unchanged and rules
     // out for the phrase are not read. Hits and their order are the same with it or without.
     std::shared_ptr<const cache::TrigramIndex> Index;
+    // The files of a folder as the walk that the index was built from listed them: a search of
+    // that folder by the same mask, with subfolders, takes its files from here when the index
+    // can tell for the phrase, and lists no folder. Same hits, same order, same events.
+    std::shared_ptr<const SearchCatalogue> Catalogue;
 
     TThreadPriority ThreadPriority() const { return threadPriority_; }
     // Applied at once to a running worker; a worker started later begins at normal priority.
@@ -130,6 +134,8 @@ private:
     friend class TSearchThread;
     friend class TSearchContext;
     class InPlaceHost;
+    // True when the catalogue holds the files of the work's one target.
+    bool CatalogueServes(const SearchWork& work) const;
     // The worker's end, run on the interface thread.
     void ThreadEnded();
 

@@ -69,24 +69,27 @@ bool IsFolder(const FolderHandle& handle, const FolderEntry& entry) {
 bool Passes(const SearchWork& work, ContentReader& reader, const FolderHandle& handle,
             const FolderScan& scan, const FolderEntry& entry, TSearchRec& rec) {
     if (!NameMatchesMask(entry.name, scan.mask)) return false;
+    return EntryPasses(work, reader, handle.Fd(), entry.native.c_str(), entry.name, scan.folder,
+                       rec);
+}
+
+}  // namespace
+
+bool EntryPasses(const SearchWork& work, ContentReader& reader, int dirFd, const char* native,
+                 const std::string& name, const std::string& folder, TSearchRec& rec) {
     cache::FileStamp stamp;
-    if (!ReadEntry(handle.Fd(), entry.native.c_str(), entry.name, rec,
-                   work.index ? &stamp : nullptr))
-        return false;
+    if (!ReadEntry(dirFd, native, name, rec, work.index ? &stamp : nullptr)) return false;
     // The enumeration delivers folders, hidden and system entries only when asked for.
     if ((rec.Attr & kEnumeratedOnRequest & ~work.attributeMask) != 0) return false;
-    if (!PassesFilter(work, scan.folder, rec)) return false;
+    if (!PassesFilter(work, folder, rec)) return false;
     if (!work.phrase || (rec.Attr & faDirectory) != 0) return true;
     if (work.index) {
         const std::int64_t document = work.index->Document(stamp);
         if (document >= 0 && !work.candidates[static_cast<size_t>(document)]) return false;
     }
     // A file that cannot be opened is no hit; the search goes on.
-    return reader.Contains(handle.Fd(), entry.native.c_str(), *work.phrase) ==
-           ContentReader::Result::Found;
+    return reader.Contains(dirFd, native, *work.phrase) == ContentReader::Result::Found;
 }
-
-}  // namespace
 
 void FolderScan::AddSubfolder(std::string folderName, std::string nativeName) {
     auto child = std::make_unique<FolderScan>();

@@ -50,6 +50,12 @@ struct FolderScan {
 void ScanFolder(const SearchWork& work, const SearchHost& host, ContentReader& reader,
                 FolderScan& scan);
 
+// The test of an entry whose name matches the target's mask: its data (filled into rec), the
+// filter and, for a file, the index and the phrase. `native` is relative to dirFd; `folder`
+// (Windows-1251) holds the entry.
+bool EntryPasses(const SearchWork& work, ContentReader& reader, int dirFd, const char* native,
+                 const std::string& name, const std::string& folder, TSearchRec& rec);
+
 // True while the hit still names an entry on disk: a file deleted after its scan, for
 // example by a report before it, is not reported.
 bool StillThere(const FolderScan& scan, const FolderScan::Hit& hit);

@@ -1,5 +1,7 @@
 #include "filesearch/walker.h"
 
+#include <fcntl.h>
+
 #include "filesearch/masks.h"
 #include "filesearch/scanpool.h"
 #include "platform/codec.h"
@@ -52,6 +54,34 @@ void Walker::ReportHits(const FolderScan& scan) {
     }
 }
 
+// The folders in the catalogue's order and their files as a walk reports them, without
+// listing a folder. A file gone since the start-up walk is no hit.
+void RunCatalogueSearch(const SearchWork& work, SearchHost& host) {
+    const std::string rootFolder = ExpandFolder(FolderPart(work.targets.front()));
+    const std::string rootNative = cp1251::toUtf8(rootFolder);
+    const auto& folders = work.catalogue->folders;
+    ContentReader reader(work.readBlockSize);
+    TSearchRec rec;
+    std::string native;
+    for (std::size_t i = 0; i < folders.size();) {
+        if (host.Stopped()) return;
+        const auto& entry = folders[i];
+        const std::string folder = rootFolder + cp1251::fromUtf8(entry.native);
+        if (!host.NewFolder(folder)) {
+            i = entry.end;
+            continue;
+        }
+        for (const auto& file : entry.files) {
+            if (host.Stopped()) return;
+            native.assign(rootNative).append(entry.native).append(file);
+            if (EntryPasses(work, reader, AT_FDCWD, native.c_str(), cp1251::fromUtf8(file), folder,
+                            rec))
+                host.Found(folder, rec);
+        }
+        ++i;
+    }
+}
+
 bool AttributesPass(const SearchWork& work, std::uint32_t attr) {
     if (work.exactAttribute) return attr == work.attributeMask;
     return attr == 0 || (attr & work.attributeMask) != 0;
@@ -87,6 +117,10 @@ bool PassesFilter(const SearchWork& work, const std::string& folder, const TSear
 }
 
 void RunSearch(const SearchWork& work, SearchHost& host) {
+    if (work.catalogue) {
+        RunCatalogueSearch(work, host);
+        return;
+    }
     Walker walker(work, host);
     for (const auto& target : work.targets) {
         if (host.Stopped()) return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cache/trigramindex.h"
+#include "filesearch/catalogue.h"
 #include "filesearch/content.h"
 #include "filesearch/fileinfo.h"
 
@@ -31,6 +32,9 @@ struct SearchWork {
     // rules out (candidates[document] false) does not hold the phrase and is not read.
     std::shared_ptr<const cache::TrigramIndex> index;
     std::vector<bool> candidates;
+    // With the index, the files of the only target as its start-up walk listed them: the
+    // search takes them from here and lists no folder.
+    std::shared_ptr<const SearchCatalogue> catalogue;
     size_t readBlockSize = ContentReader::kDefaultBlockSize;
     unsigned scanThreads = 0;  // helper threads scanning ahead of the walk
 };
@@ -50,8 +54,8 @@ public:
     virtual int Priority() const { return kKeepPriority; }
 };
 
-// Walks every target in order. Folders that cannot be listed and files that cannot be read are
-// skipped; the walk goes on with the next entry.
+// Walks every target in order (or the catalogue's folders, when the work has one). Folders that
+// cannot be listed and files that cannot be read are skipped; the walk goes on with the next entry.
 void RunSearch(const SearchWork& work, SearchHost& host);
 
 // The filter without the content test (attributes, size, times, exclusion), for one entry

@@ -11,9 +11,11 @@
 #include "app/contentindex.h"
 #include "app/strcon.h"
 #include "cache/cachefile.h"
+#include "filesearch/articlesearch.h"
 #include "platform/codec.h"
 #include "platform/errors.h"
 #include "tests/common/testutil.h"
+#include "tests/filesearch/searchtest.h"
 
 using kvtest::W;
 namespace fs = std::filesystem;
@@ -415,4 +417,89 @@ TEST(ContentWalkCache, UnwritableCacheFolderMeansAFullWalkEveryTimeAndNoMessage)
     }
     EXPECT_TRUE(boxes.Boxes().empty());
     EXPECT_EQ(std::distance(fs::directory_iterator(cache.Path()), fs::directory_iterator()), 1);
+}
+
+namespace {
+
+// The walk that the search's index is built from, its catalogue and the index built after it.
+struct IndexedWalk {
+    std::shared_ptr<const kv::SearchCatalogue> catalogue;
+    std::shared_ptr<const kv::cache::TrigramIndex> index;
+};
+
+IndexedWalk WalkAndIndex(const fs::path& root, const fs::path& cache) {
+    kvtest::CurrentFolderGuard guard;
+    kv::TContentIndex walk;
+    walk.UseCache(cache, {});
+    walk.Walk(kv::cp1251::fromPath(root));
+    kv::UpdateSearchIndex(walk, cache);
+    auto index = std::make_shared<kv::cache::TrigramIndex>();
+    EXPECT_TRUE(index->Load(cache, walk.Root()));
+    return {walk.Catalogue(), std::move(index)};
+}
+
+// Every event of one article search: the folders entered, then each hit.
+std::vector<std::string> SearchEvents(const fs::path& root, const std::string& phrase,
+                                      const IndexedWalk* indexed, bool threaded = false) {
+    kv::TFindFile finder;
+    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root), phrase);
+    finder.Threaded = threaded;
+    if (indexed) {
+        finder.Index = indexed->index;
+        finder.Catalogue = indexed->catalogue;
+    }
+    kvtest::SearchRecorder recorder;
+    recorder.Attach(finder);
+    finder.Execute();
+    if (threaded) {
+        EXPECT_TRUE(kvtest::WaitForCompletion(recorder));
+    }
+    auto events = recorder.folders;
+    events.insert(events.end(), recorder.hits.begin(), recorder.hits.end());
+    return events;
+}
+
+void ExpectIndexedEqualsScan(const fs::path& root, const IndexedWalk& indexed) {
+    for (const char* phrase : {"fox", "QUICK BROWN", "москва", "ЁЛКА", "fo", "nowhere at all"}) {
+        EXPECT_EQ(SearchEvents(root, W(phrase), &indexed), SearchEvents(root, W(phrase), nullptr))
+            << phrase;
+    }
+}
+
+}  // namespace
+
+// With the index, the search takes its files from the start-up walk instead of listing folders:
+// the same folders entered and the same hits in the same order as the scan, for articles, other
+// "*.htm" files, links to folders (entered by the walk, not by a search) and files changed or
+// removed while the program runs. A file added meanwhile waits for the next start's walk.
+TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    WriteBytes(root.Path() / "F1/index.htm", "the quick brown fox");
+    WriteBytes(root.Path() / "F2/page.htm", "a QUICK BROWN fox in a page without topics");
+    WriteBytes(root.Path() / "F2/notes.txt", "fox");
+    WriteBytes(root.Path() / "F3/Sub/index.htm", W("Москва, ёлка"));
+    WriteBytes(root.Path() / "F4/index.htm", "nothing");
+    fs::create_directory_symlink(root.Path() / "F1", root.Path() / "Link");
+    auto indexed = WalkAndIndex(root.Path(), cache.Path());
+    ASSERT_TRUE(indexed.catalogue);
+    ExpectIndexedEqualsScan(root.Path(), indexed);
+    EXPECT_EQ(SearchEvents(root.Path(), "fox", &indexed, true),
+              SearchEvents(root.Path(), "fox", nullptr));
+
+    // Changed and removed during the run: verification and the file's stamp decide.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    WriteBytes(root.Path() / "F4/index.htm", "now a quick brown fox");
+    WriteBytes(root.Path() / "F1/index.htm", "no longer");
+    fs::remove(root.Path() / "F2/page.htm");
+    ExpectIndexedEqualsScan(root.Path(), indexed);
+
+    // Added during the run: not listed until the next walk.
+    WriteBytes(root.Path() / "F5/late.htm", "a late fox");
+    const auto hits = SearchEvents(root.Path(), "fox", &indexed);
+    EXPECT_EQ(std::count_if(hits.begin(), hits.end(),
+                            [](const std::string& event) { return event.ends_with("late.htm"); }),
+              0);
+    indexed = WalkAndIndex(root.Path(), cache.Path());
+    ExpectIndexedEqualsScan(root.Path(), indexed);
 }

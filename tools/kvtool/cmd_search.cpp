@@ -1,10 +1,12 @@
 // kvtool search: the article files below a folder that contain a phrase, as the search window
 // finds them ("*.htm", all subfolders, Latin and Cyrillic letters without case), one full path
 // per line. The folder's trigram index in the user's cache folder (built by kvtool index) rules
-// files out unread; --no-cache reads every file.
+// files out unread, and the files come from a walk as the reader makes at start-up (with the same
+// cache) rather than from listing the folders during the search; --no-cache reads every file.
 
 #include <filesystem>
 
+#include "app/contentindex.h"
 #include "cache/cachefile.h"
 #include "filesearch/articlesearch.h"
 #include "platform/codec.h"
@@ -13,12 +15,17 @@
 namespace kvtool {
 namespace {
 
-std::shared_ptr<const kv::cache::TrigramIndex> LoadSearchIndex(const std::string& folder) {
+// The folder's index and the catalogue of its start-up walk, or nothing when it has no index.
+void UseSearchIndex(const std::string& folder, kv::ArticleSearch& search) {
     std::error_code error;
     const auto root = std::filesystem::canonical(folder, error);
     auto index = std::make_shared<kv::cache::TrigramIndex>();
-    if (error || !index->Load(kv::cache::DefaultFolder(), root.native())) return nullptr;
-    return index;
+    if (error || !index->Load(kv::cache::DefaultFolder(), root.native())) return;
+    kv::TContentIndex walk;
+    walk.UseCache(kv::cache::DefaultFolder());
+    walk.MakeTree(root);
+    search.index = std::move(index);
+    search.catalogue = walk.Catalogue();
 }
 
 }  // namespace
@@ -45,7 +52,7 @@ int Search(const Args& args) {
             "usage: kvtool search [--threaded] [--exact-cyrillic] [--no-cache] FOLDER PHRASE\n");
         return 2;
     }
-    if (useCache) search.index = LoadSearchIndex(operands[0]);
+    if (useCache) UseSearchIndex(operands[0], search);
     search.folder = kv::cp1251::fromUtf8(operands[0]);
     search.phrase = kv::cp1251::fromUtf8(operands[1]);
     kv::RunArticleSearch(search, [](const std::string& path) { Print(path + "\n"); });
