@@ -486,6 +486,20 @@ TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) 
     ExpectIndexedEqualsScan(root.Path(), indexed);
     EXPECT_EQ(SearchEvents(root.Path(), "fox", &indexed, true),
               SearchEvents(root.Path(), "fox", nullptr));
+    {  // Abort from the first hit's report: no second hit follows.
+        kv::TFindFile finder;
+        kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "fox");
+        finder.Index = indexed.index;
+        finder.Catalogue = indexed.catalogue;
+        int hits = 0;
+        finder.OnFound = [&hits](kv::TFindFile* sender, const std::string&, const kv::TSearchRec&) {
+            ++hits;
+            sender->Abort();
+        };
+        finder.Execute();
+        EXPECT_EQ(hits, 1);
+        EXPECT_TRUE(finder.Aborted());
+    }
 
     // Changed and removed during the run: verification and the file's stamp decide.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
