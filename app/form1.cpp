@@ -56,6 +56,7 @@ TForm1::TForm1(ShellFolders folders)
     BuildMenuPage(Notebook2->AddPage(QStringLiteral("mainmenu")));
     BuildContentPage(Notebook2->AddPage(QStringLiteral("content")));
     Notebook2->SetActivePage(QStringLiteral("mainmenu"));
+    SetTabOrder();
 
     ImageList1 = QIcon(QPixmap(QStringLiteral(":/pictures/node.bmp")));
     Timer1 = new QTimer(this);
@@ -104,10 +105,21 @@ void TForm1::BuildTitleStrip(QWidget* page) {
     ButtonLayer5->hide();
     connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
     connect(Image2, &TPictureArea::clicked, this, &TForm1::Image2Click);
+    // Tab reaches the four title-strip buttons; a button focused so shows lit.
+    for (TButtonLayer* button : {ButtonLayer1, ButtonLayer2, ButtonLayer3, ButtonLayer4})
+        button->setFocusPolicy(Qt::TabFocus);
     connect(ButtonLayer1, &TLayer::clicked, this, &TForm1::ButtonLayer1Click);
     connect(ButtonLayer2, &TLayer::clicked, this, &TForm1::ButtonLayer2Click);
     connect(ButtonLayer3, &TLayer::clicked, this, &TForm1::ButtonLayer3Click);
     connect(ButtonLayer4, &TLayer::clicked, this, &TForm1::ButtonLayer4Click);
+}
+
+void TForm1::SetTabOrder() {
+    // After the widget that takes the focus when the window opens: the title strip, the tree,
+    // its check box, the article and its check box (the hidden page's are passed over).
+    QWidget* order[] = {Button1,   ButtonLayer1, ButtonLayer2, ButtonLayer3, ButtonLayer4,
+                        TreeView1, CheckBox1,    HtmlView1,    CheckBox2};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {

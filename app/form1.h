@@ -104,6 +104,7 @@ private:
     void BuildMenuPage(QWidget* page);
     void BuildContentPage(QWidget* page);
     QLabel* MakeMenuLabel(QWidget* parent, QPoint at);
+    void SetTabOrder();
     void LoadContents();
 
     ShellFolders folders_;

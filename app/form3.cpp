@@ -1,5 +1,6 @@
 #include "app/form3.h"
 
+#include <QKeyEvent>
 #include <QPixmap>
 
 #include "app/form1.h"
@@ -50,6 +51,15 @@ bool TForm3::Image3Click() {
 void TForm3::TreeView1Change() {
     TreeView1->viewport()->repaint();
     main_->TreeView1Change(TreeView1->SelectedNode());
+}
+
+void TForm3::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        event->accept();
+        return;
+    }
+    TBorderlessForm::keyPressEvent(event);
 }
 
 }  // namespace kv

@@ -31,6 +31,10 @@ public:
     TContentsTreeView* TreeView1 = nullptr;
     QWidget* Panel2 = nullptr;
 
+protected:
+    // Escape closes the window.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     TForm1* main_;  // not owned
 };

@@ -235,7 +235,11 @@ void TForm4::closeEvent(QCloseEvent* event) {
 
 void TForm4::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        AbortSearch();
+        // A running search stops; otherwise the window closes.
+        if (FindFile1.Busy())
+            AbortSearch();
+        else
+            close();
         event->accept();
         return;
     }

@@ -2,7 +2,9 @@
 // shell sets it (its panel 665 x 457), which reads, builds, lays out and scrolls to the anchor,
 // then the first paint of the whole panel through the paint panel's off-screen picture. For the
 // largest sample article (inside/ beside the program, when present) and for generated articles
-// of 50 KB and 2 MB.
+// of 50 KB and 2 MB. And one zoom step (110 % to 120 % and back, each a step) of the generated
+// 200 KB article, with the first layout of the same article at 100 % as the counter
+// first_layout_ms to hold it against.
 //
 //   bench_viewer [benchmark flags]
 
@@ -10,10 +12,12 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
 #include "bench/articlegen.h"
+#include "html/layout/builder.h"
 #include "html/viewer/htmlview.h"
 #include "html/viewer/paintpanel.h"
 #include "platform/codec.h"
@@ -94,6 +98,33 @@ void BM_OpenSample(benchmark::State& state) {
     Run(state, file, anchor);
 }
 BENCHMARK(BM_OpenSample)->Unit(benchmark::kMillisecond);
+
+// The first layout of a freshly built document for the panel's width, in milliseconds.
+double FirstLayoutMs(const std::string& html) {
+    kv::TSectionList document(kv::TQtFontEngine::Shared());
+    kv::TDocumentDefaults defaults;
+    defaults.Font.Name = "MS Sans Serif";
+    defaults.Font.Size = 10;
+    document.SetDefaults(defaults);
+    kv::THtmlBuilder(document).LoadHtmlText(html);
+    kv::TImageCanvas canvas(1, 1);
+    int maxWidth = 0;
+    const auto start = std::chrono::steady_clock::now();
+    benchmark::DoNotOptimize(document.DoLayout(canvas, kPanelWidth, kPanelHeight, maxWidth));
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+void BM_ZoomStep(benchmark::State& state) {
+    Viewer viewer;
+    viewer.view.LoadFromFile(GeneratedFile(state.range(0)));
+    viewer.view.SetZoom(110);
+    viewer.view.ScrollTo(viewer.view.DocHeight() / 2);
+    for (auto _ : state) viewer.view.SetZoom(viewer.view.Zoom() == 110 ? 120 : 110);
+    state.counters["first_layout_ms"] = FirstLayoutMs(kvbench::Article(state.range(0)));
+    state.counters["height"] = viewer.view.DocHeight();
+}
+BENCHMARK(BM_ZoomStep)->Arg(200)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

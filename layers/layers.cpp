@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -540,24 +541,51 @@ bool TButtonLayer::HitTest(QPoint point) const {
     return !glyph_.Empty() && GlyphRect().contains(point);
 }
 
-void TButtonLayer::MouseEnter() {
-    if (FadeActive && glyphActive_ != glyphInactive_) {
-        timer_->Start(this, true);
+void TButtonLayer::Light(bool on) {
+    if ((on ? FadeActive : FadeInactive) && glyphActive_ != glyphInactive_) {
+        timer_->Start(this, on);
     } else {
         timer_->Stop(this);
-        SetStrength(glyphActive_);
+        SetStrength(on ? glyphActive_ : glyphInactive_);
     }
+}
+
+void TButtonLayer::MouseEnter() {
+    if (!keyFocus_) Light(true);
     TLayer::MouseEnter();
 }
 
 void TButtonLayer::MouseLeave() {
-    if (FadeInactive && glyphActive_ != glyphInactive_) {
-        timer_->Start(this, false);
-    } else {
-        timer_->Stop(this);
-        SetStrength(glyphInactive_);
-    }
+    if (!keyFocus_) Light(false);
     TLayer::MouseLeave();
+}
+
+void TButtonLayer::focusInEvent(QFocusEvent* event) {
+    TLayer::focusInEvent(event);
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason &&
+        reason != Qt::ShortcutFocusReason)
+        return;
+    if (!keyFocus_ && !PointerInside()) Light(true);
+    keyFocus_ = true;
+}
+
+void TButtonLayer::focusOutEvent(QFocusEvent* event) {
+    TLayer::focusOutEvent(event);
+    if (keyFocus_ && !PointerInside()) Light(false);
+    keyFocus_ = false;
+}
+
+void TButtonLayer::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        event->accept();
+        emit clicked();
+        return;
+    default: TLayer::keyPressEvent(event);
+    }
 }
 
 void TButtonLayer::PaintContent(TRGBChannel& buffer, QPoint origin, const QRect& area) {

@@ -212,20 +212,30 @@ public:
     bool HitTest(QPoint point) const override;
     void MouseEnter() override;
     void MouseLeave() override;
+    // Focus from the keyboard (Tab, Shift+Tab, a shortcut; given by a focus policy the window
+    // sets) lights the glyph as the pointer does, and keeps it lit while the pointer comes and
+    // goes; Enter or Space then press the button.
+    bool KeyboardFocused() const { return keyFocus_; }
 
 protected:
     void PaintContent(TRGBChannel& buffer, QPoint origin, const QRect& area) override;
     void PaintOver(TRGBChannel& buffer, QPoint origin, const QRect& area) override;
     bool UsesMask() const override { return !Mask().Empty() || !glyph_.Empty(); }
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QRect GlyphRect() const;
+    // Fades the glyph towards its active (lit) or inactive strength.
+    void Light(bool on);
 
     THitTimer* timer_;  // not owned
     TChannel glyph_{TChannelKind::ckColor};
     int glyphActive_ = 255;
     int glyphInactive_ = 64;
     int strength_ = 64;
+    bool keyFocus_ = false;
 };
 
 }  // namespace kv

@@ -49,10 +49,10 @@ private:
 class TFormWidgets::Window : public TControlWindow {
 public:
     Window(TFormControlObj& control, QWidget* panel, TSectionList* document, const int& offsetX,
-           const int& offsetY)
-        : control_(control), offsetX_(offsetX), offsetY_(offsetY) {
+           const int& offsetY, int zoom)
+        : control_(control), offsetX_(offsetX), offsetY_(offsetY), zoom_(zoom) {
         widget_ = Make(panel);
-        widget_->setFont(TQtFontEngine::MakeQFont(control.Font));
+        widget_->setFont(Zoomed(TQtFontEngine::MakeQFont(control.Font)));
         auto* watch = new TFocusWatch(widget_, [this, document] {
             if (document && document->OnControlEnter) document->OnControlEnter(control_);
         });
@@ -68,8 +68,9 @@ public:
 
     void Place(int x, int y) override {
         if (!widget_) return;
-        widget_->setGeometry(x + offsetX_, y + offsetY_, std::max(1, control_.Width),
-                             std::max(1, control_.Height));
+        widget_->setGeometry(Zoomed(x + offsetX_), Zoomed(y + offsetY_),
+                             std::max(1, Zoomed(control_.Width)),
+                             std::max(1, Zoomed(control_.Height)));
         widget_->show();
     }
     void Hide() override {
@@ -84,6 +85,15 @@ public:
     QWidget* Widget() const { return widget_; }
 
 private:
+    int Zoomed(int length) const { return zoom_ == 100 ? length : length * zoom_ / 100; }
+    QFont Zoomed(QFont font) const {
+        if (zoom_ == 100) return font;
+        if (font.pixelSize() > 0)
+            font.setPixelSize(std::max(1, Zoomed(font.pixelSize())));
+        else
+            font.setPointSizeF(font.pointSizeF() * zoom_ / 100);
+        return font;
+    }
     QWidget* Make(QWidget* panel);
     QWidget* MakeEdit(QWidget* panel);
     QWidget* MakeList(QWidget* panel);
@@ -91,6 +101,7 @@ private:
     TFormControlObj& control_;
     const int& offsetX_;
     const int& offsetY_;
+    const int zoom_;
     QPointer<QWidget> widget_;
     QLineEdit* edit_ = nullptr;  // the text of an edit or file field
 };
@@ -231,12 +242,19 @@ void TFormWidgets::DropWidgets() {
     windows_.clear();
 }
 
+void TFormWidgets::SetZoom(int percent) {
+    if (percent == zoom_) return;
+    zoom_ = percent;
+    DropWidgets();
+}
+
 void TFormWidgets::Update(int offsetX, int offsetY) {
     if (!document_ || document_->IsPrintCopy) return;
     offsetX_ = offsetX, offsetY_ = offsetY;
     for (TFormControlObj* control : document_->FormControlList) {
         if (!control->ShownFlag || !control->HasBox() || control->Window) continue;
-        auto window = std::make_unique<Window>(*control, panel_, document_, offsetX_, offsetY_);
+        auto window =
+            std::make_unique<Window>(*control, panel_, document_, offsetX_, offsetY_, zoom_);
         control->Window = window.get();
         byControl_[control] = window.get();
         window->Place(control->Left, control->PaintedY);

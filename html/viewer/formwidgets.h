@@ -39,6 +39,9 @@ public:
     // Where the picture about to be painted lies on the panel: the document places the widgets
     // relative to it while it paints.
     void SetOrigin(int offsetX, int offsetY) { offsetX_ = offsetX, offsetY_ = offsetY; }
+    // The viewer's zoom in percent: places, sizes and fonts are enlarged by it. A change drops
+    // the widgets (the controls keep their values); the next paint makes them anew.
+    void SetZoom(int percent);
 
     // The widget of a control, or nullptr.
     QWidget* WidgetOf(const TFormControlObj& control) const;
@@ -51,6 +54,7 @@ private:
     QWidget* panel_;
     TSectionList* document_ = nullptr;
     int offsetX_ = 0, offsetY_ = 0;
+    int zoom_ = 100;
     std::vector<std::unique_ptr<Window>> windows_;
     std::unordered_map<const TFormControlObj*, Window*> byControl_;
 };

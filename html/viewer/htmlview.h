@@ -28,6 +28,7 @@
 
 class QFrame;
 class QCursor;
+class QKeyEvent;
 
 namespace kv {
 
@@ -236,6 +237,21 @@ public:
     // Lays out again for the current size, keeping the reading place.
     void Relayout();
 
+    // ---- zoom. The document is laid out for the panel's width divided by the zoom and drawn
+    // enlarged by it; scroll positions, steps and document coordinates stay in document pixels.
+    // Loads keep the zoom.
+    static constexpr int kMinZoom = 50, kMaxZoom = 300, kZoomStep = 10;  // percent
+    int Zoom() const { return zoom_; }
+    // Clamped to kMinZoom..kMaxZoom; the line at the top of the view stays at the top.
+    void SetZoom(int percent);
+    void ZoomIn() { SetZoom(zoom_ / kZoomStep * kZoomStep + kZoomStep); }
+    void ZoomOut() { SetZoom((zoom_ + kZoomStep - 1) / kZoomStep * kZoomStep - kZoomStep); }
+    // A length of the panel in document pixels (rounded down), and back.
+    int ToDocPixels(int panelPixels) const;
+    int ToPanelPixels(int docPixels) const;
+    // The smallest rectangle of unzoomed panel pixels that covers a rectangle of the panel.
+    QRect DocRect(const QRect& panelRect) const;
+
     // ---- parts
     TSectionList& Document() { return doc_; }
     TStringBitmapList* ImageCache() { return cache_.get(); }
@@ -253,7 +269,8 @@ public:
     const TPalette* Palette() const;
 
     // Draws the background and the document for a rectangle of the paint panel onto a canvas
-    // whose pixel (0, 0) is the rectangle's top-left corner.
+    // whose pixel (0, 0) is the rectangle's top-left corner. With a zoom, the rectangle and the
+    // canvas are in unzoomed panel pixels (DocRect) and the canvas does the enlarging.
     void PaintDocument(TCanvas& canvas, const QRect& clip);
     // Shows the border line or not (focus, border style).
     void UpdateBorder();
@@ -359,7 +376,21 @@ private:
     bool VerticalChosen() const;
     bool HorizontalChosen() const;
     int LastTop() const;  // the largest vertical position
-    void MoveTo(int y);   // vertical move; a line step scrolls the pixels
+    // The panel's height and width in document pixels.
+    int ViewHeight() const;
+    int ViewWidth() const;
+    // A point of the panel as a document point.
+    QPoint DocPoint(int x, int y) const;
+    // The text position of the line at the top of the view, with the view's distance below the
+    // line's top; -1 when no line starts at or above it.
+    int TopLineCursor(int& offset);
+    // The top of the line of a text position, or of the next one that has a line.
+    int LineTopFrom(int cursor);
+    // The first text position whose line starts below a document y.
+    int FirstCursorBelow(int y);
+    void ZoomByWheel(int delta);
+    bool ZoomKey(const QKeyEvent& event);
+    void MoveTo(int y);  // vertical move; a line step scrolls the pixels
     void SetHScrollPos(int x);
     void VScrollAction(int action);
     void HScrollAction(int action);
@@ -451,6 +482,8 @@ private:
     // document goes.
     std::unique_ptr<TFormWidgets> formWidgets_;
     QPoint paintOrigin_;  // where the last painted picture's origin lay on the panel
+    int zoom_ = 100;      // percent
+    int wheelZoom_ = 0;   // wheel turn not yet made into a zoom step (a fine wheel's parts)
 };
 
 }  // namespace kv

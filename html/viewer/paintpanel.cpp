@@ -21,16 +21,50 @@ TPaintPanel::TPaintPanel(THtmlView* viewer, QWidget* parent) : QWidget(parent), 
     setMouseTracking(true);
 }
 
+namespace {
+
+// A picture drawn in document pixels and enlarged on its way in: text is drawn at the larger
+// size, not stretched.
+class TZoomCanvas : public TImageCanvas {
+public:
+    TZoomCanvas(QImage* picture, const QTransform& transform)
+        : TImageCanvas(picture), transform_(transform) {}
+
+protected:
+    void Prepare(QPainter& painter) override { painter.setWorldTransform(transform_); }
+
+private:
+    QTransform transform_;
+};
+
+}  // namespace
+
 QImage TPaintPanel::Render(const QRect& rect) {
     if (rect.isEmpty()) return QImage();
     QImage picture(rect.size(), QImage::Format_RGB32);
     if (picture.isNull()) throw Exception("Out of Resources");
+    if (viewer_->Zoom() != 100) {
+        RenderZoomed(picture, rect);
+        return picture;
+    }
     TImageCanvas canvas(&picture);
     // On displays of 256 colours or fewer the document draws through the shared palette.
     canvas.SetPaletteDevice(ColorBits() <= 8);
     viewer_->PaintDocument(canvas, rect);
     canvas.Flush();
     return picture;
+}
+
+void TPaintPanel::RenderZoomed(QImage& picture, const QRect& rect) {
+    // The document rectangle that covers the panel's, placed so that every document pixel
+    // lands where the whole panel's paint puts it.
+    const QRect area = viewer_->DocRect(rect);
+    const double zoom = viewer_->Zoom() / 100.0;
+    TZoomCanvas canvas(&picture, QTransform(zoom, 0, 0, zoom, area.left() * zoom - rect.left(),
+                                            area.top() * zoom - rect.top()));
+    canvas.SetPaletteDevice(ColorBits() <= 8);
+    viewer_->PaintDocument(canvas, area);
+    canvas.Flush();
 }
 
 void TPaintPanel::paintEvent(QPaintEvent* event) {

@@ -27,6 +27,8 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void RenderZoomed(QImage& picture, const QRect& rect);
+
     THtmlView* viewer_;  // not owned
 };
 

@@ -37,7 +37,8 @@ void THtmlView::DoLayout() {
     int width = this->width() - reduction;
     if (VerticalChosen()) width -= scrollBarWidth_;
     int maxWidth = 0;
-    docHeight_ = doc_.DoLayout(measure_, std::max(width, 1), height(), maxWidth);
+    docHeight_ =
+        doc_.DoLayout(measure_, std::max(ToDocPixels(width), 1), ToDocPixels(height()), maxWidth);
     docWidth_ = maxWidth;
     ArrangeScrollBars();
     // The standard I-beam gives way to the viewer's own thick one.
@@ -55,34 +56,36 @@ void THtmlView::ArrangeScrollBars() {
     border_->setVisible(border != 0);
     border_->lower();
 
+    // The document's extent as the panel shows it.
+    const int docHeight = ToPanelPixels(docHeight_), docWidth = ToPanelPixels(docWidth_);
     bool needV = false, needH = false;
     if (VerticalChosen()) {
-        needV = docHeight_ >= h - 2 || showV ||
-                (HorizontalChosen() && docHeight_ >= h - sb - 2 && w - sb < docWidth_);
-        needH = HorizontalChosen() && (w < docWidth_ || ((needV || showV) && w - sb < docWidth_));
+        needV = docHeight >= h - 2 || showV ||
+                (HorizontalChosen() && docHeight >= h - sb - 2 && w - sb < docWidth);
+        needH = HorizontalChosen() && (w < docWidth || ((needV || showV) && w - sb < docWidth));
     } else {
-        needH = HorizontalChosen() && w < docWidth_;
+        needH = HorizontalChosen() && w < docWidth;
     }
     const int panelWidth = needV || (showV && VerticalChosen()) ? w - sb : w;
     panel_->setGeometry(border, border, panelWidth - 2 * border, h - 2 * border - (needH ? sb : 0));
 
     hbar_->setVisible(needH);
-    hbar_->SetPageStep(std::max(1, panelWidth - 20));
+    hbar_->SetPageStep(std::max(1, ToDocPixels(panelWidth - 20)));
     hbar_->setGeometry(border, h - sb - border, panelWidth - border, sb);
-    hbar_->SetParams(hbar_->Position(), panelWidth, 0,
-                     std::max(0, std::max(docWidth_, panelWidth - 2 * border)));
+    hbar_->SetParams(hbar_->Position(), ToDocPixels(panelWidth), 0,
+                     std::max(0, std::max(docWidth_, ToDocPixels(panelWidth - 2 * border))));
 
     vbar_->setGeometry(w - sb - border, border, sb, h - 2 * border);
-    vbar_->SetPageStep(panel_->height() - 16);
+    vbar_->SetPageStep(ToDocPixels(panel_->height() - 16));
     if (showV) {
         // Always there, but disabled while there is nothing to scroll.
         vbar_->setVisible(VerticalChosen());
-        vbar_->setEnabled(docHeight_ > panel_->height());
+        vbar_->setEnabled(docHeight_ > ViewHeight());
     } else {
         vbar_->setVisible(needV);
         vbar_->setEnabled(true);
     }
-    vbar_->SetParams(vbar_->Position(), panel_->height() + 1, 0, docHeight_);
+    vbar_->SetParams(vbar_->Position(), ViewHeight() + 1, 0, docHeight_);
 }
 
 void THtmlView::Relayout() {
@@ -99,8 +102,8 @@ void THtmlView::resizeEvent(QResizeEvent* event) {
         ArrangeScrollBars();
     else
         Relayout();
-    ScrollTo(docHeight_ < panel_->height() ? 0 : VScrollPos());
-    SetHScrollPos(std::min(HScrollPos(), hbar_->Max() - panel_->width()));
+    ScrollTo(docHeight_ < ViewHeight() ? 0 : VScrollPos());
+    SetHScrollPos(std::min(HScrollPos(), hbar_->Max() - ViewWidth()));
 }
 
 // ---------------------------------------------------------------- positions
@@ -113,7 +116,15 @@ int THtmlView::HScrollPos() const {
 }
 
 int THtmlView::LastTop() const {
-    return docHeight_ - panel_->height();
+    return docHeight_ - ViewHeight();
+}
+
+int THtmlView::ViewHeight() const {
+    return ToDocPixels(panel_->height());
+}
+
+int THtmlView::ViewWidth() const {
+    return ToDocPixels(panel_->width());
 }
 
 void THtmlView::ScrollTo(int y) {
@@ -129,7 +140,7 @@ void THtmlView::SetVScrollPos(int y) {
 }
 
 void THtmlView::SetHScrollPos(int x) {
-    x = std::max(0, std::min(x, hbar_->Max() - panel_->width()));
+    x = std::max(0, std::min(x, hbar_->Max() - ViewWidth()));
     if (x == HScrollPos()) return;
     hbar_->SetPosition(x);
     panel_->update();
@@ -159,7 +170,7 @@ void THtmlView::MoveTo(int y) {
     const int old = VScrollPos();
     vbar_->SetPosition(y);
     doc_.SetScrollTop(y);
-    if (std::abs(old - y) == vbar_->LineStep()) {
+    if (std::abs(old - y) == vbar_->LineStep() && zoom_ == 100) {
         // Move the pixels already shown; only the uncovered strip is painted.
         panel_->scroll(0, old - y);
         const int strip = std::abs(old - y);
@@ -182,10 +193,13 @@ void THtmlView::VScrollAction(int action) {
     const int target = std::max(std::min(y, LastTop()), 0);
     vbar_->SetPosition(target);
     doc_.SetScrollTop(target);
-    if (target != old) {
+    if (target == old) return;
+    // Enlarged, a move is not a whole number of panel pixels: the panel is drawn again.
+    if (zoom_ == 100)
         panel_->scroll(0, old - target);
-        UpdateControlVisibility();
-    }
+    else
+        panel_->update();
+    UpdateControlVisibility();
 }
 
 void THtmlView::HScrollAction(int action) {
@@ -212,6 +226,10 @@ void THtmlView::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    if (control && ZoomKey(*event)) {
+        event->accept();
+        return;
+    }
     const int y = VScrollPos();
     switch (event->key()) {
     case Qt::Key_PageUp: MoveTo(y - vbar_->PageStep()); break;
@@ -228,7 +246,10 @@ void THtmlView::keyPressEvent(QKeyEvent* event) {
 }
 
 void THtmlView::wheelEvent(QWheelEvent* event) {
-    SetVScrollPos(VScrollPos() - event->angleDelta().y() / 2);
+    if (event->modifiers() & Qt::ControlModifier)
+        ZoomByWheel(event->angleDelta().y());
+    else
+        SetVScrollPos(VScrollPos() - event->angleDelta().y() / 2);
     event->accept();
 }
 
@@ -242,7 +263,8 @@ bool THtmlView::eventFilter(QObject* watched, QEvent* event) {
 
 void THtmlView::ScrollControlIntoView(int controlTop) {
     const int y = VScrollPos();
-    if (controlTop < y || controlTop > y + height() - 20) ScrollTo(controlTop - height() / 2);
+    const int h = ToDocPixels(height());
+    if (controlTop < y || controlTop > y + h - 20) ScrollTo(controlTop - h / 2);
 }
 
 void THtmlView::Repaint() {

@@ -32,7 +32,8 @@ void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers sh
         if (!autoScrolling_ && std::abs(y - middleY_) > 20) StartAutoScroll();
         return;
     }
-    const int dx = x + HScrollPos(), dy = y + VScrollPos();
+    const QPoint d = DocPoint(x, y);
+    const int dx = d.x(), dy = d.y();
     int cursor = crArrowId;
     std::string url, target;
     TLinkHit link;
@@ -102,7 +103,8 @@ void THtmlView::HtmlMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int
     if (button != Qt::LeftButton) return;
     leftButtonDown_ = selecting_ = true;
     TCursorHit hit;
-    selAnchor_ = doc_.CursorAt(measure_, x + HScrollPos(), y + VScrollPos(), hit);
+    const QPoint d = DocPoint(x, y);
+    selAnchor_ = doc_.CursorAt(measure_, d.x(), d.y(), hit);
     if (doc_.SelStart < doc_.SelEnd) panel_->update();
     // A press off the text (blank space, an image link below a paragraph's lines) clears the
     // selection as a press on text does: a plain click there is not kept from a link.
@@ -118,7 +120,8 @@ void THtmlView::ExtendSelection(int x, int y) {
     if (!selecting_ || selAnchor_ < 0) return;
     y = std::clamp(y, 0, height());
     TCursorHit hit;
-    const int position = doc_.CursorAt(measure_, x + HScrollPos(), y + VScrollPos(), hit);
+    const QPoint d = DocPoint(x, y);
+    const int position = doc_.CursorAt(measure_, d.x(), d.y(), hit);
     // Off the text (a margin, below the end) the selection keeps its last extent.
     if (position < 0) return;
     if (!noSelect_) {
@@ -139,7 +142,8 @@ void THtmlView::HtmlMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift,
         }
         return;
     }
-    const int dx = x + HScrollPos(), dy = y + VScrollPos();
+    const QPoint d = DocPoint(x, y);
+    const int dx = d.x(), dy = d.y();
     if (OnImageClick || OnRightClick) {
         TImageHit image;
         if (OnImageClick && doc_.ObjectAt(dx, dy, image) && image.Image)
@@ -172,7 +176,8 @@ bool THtmlView::FollowLinkAt(int x, int y) {
 }
 
 void THtmlView::RightClick(int x, int y) {
-    const int dx = x + HScrollPos(), dy = y + VScrollPos();
+    const QPoint d = DocPoint(x, y);
+    const int dx = d.x(), dy = d.y();
     TRightClickParameters parameters;
     TImageHit image;
     if (doc_.ObjectAt(dx, dy, image) && image.Image) {
@@ -195,7 +200,8 @@ void THtmlView::RightClick(int x, int y) {
 std::string THtmlView::WordAt(int x, int y, int& start, int& end) {
     start = end = -1;
     TCursorHit hit;
-    const int position = doc_.CursorAt(measure_, x + HScrollPos(), y + VScrollPos(), hit);
+    const QPoint d = DocPoint(x, y);
+    const int position = doc_.CursorAt(measure_, d.x(), d.y(), hit);
     if (position < 0) return "";
     caretPos_ = position;
     char ch = 0;
@@ -272,7 +278,7 @@ void THtmlView::AutoScrollTick() {
         if (middleScrollOn_) SetPanelCursor(crUpDownId);
         return;
     }
-    next = std::clamp(next, 0, std::max(0, docHeight_ - panel_->height()));
+    next = std::clamp(next, 0, std::max(0, LastTop()));
     if (next != p) ScrollTo(next);
     if (dragging) ExtendSelection(panel_->mapFromGlobal(QCursor::pos()).x(), y);
 }
@@ -288,7 +294,7 @@ bool THtmlView::Find(const std::string& phrase, bool matchCase) {
     caretPos_ = doc_.SelEnd;
     int y = 0, x = 0;
     if (doc_.CursorToPoint(&measure_, start, y, x)) {
-        const int top = VScrollPos(), client = panel_->height();
+        const int top = VScrollPos(), client = ViewHeight();
         if (y < top || y > top + client - 20) ScrollTo(y - client / 2);
     }
     panel_->update();

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 
 #include "app/startup.h"
 #include "tests/app/installation.h"
@@ -220,4 +221,18 @@ TEST(ContentsToggle, BoxesAreIndependentAndReplaceTheWindow) {
     main.CheckBox1->click();  // unchecks with no visible change
     EXPECT_FALSE(shell.Contents().isVisible());
     EXPECT_FALSE(main.CheckBox1->isChecked());
+}
+
+TEST(Keyboard, EscapeClosesTheContentsAndTheSearchWindows) {
+    Shell shell(true);
+    shell.ShowEverything();
+    for (QWidget* window :
+         {static_cast<QWidget*>(&shell.Contents()), static_cast<QWidget*>(&shell.Search())}) {
+        // From the window's phrase box, as the key comes when the window is in use.
+        QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(target, &escape);
+        EXPECT_FALSE(window->isVisible()) << window->objectName().toStdString();
+    }
+    EXPECT_TRUE(shell.Main().isVisible());
 }

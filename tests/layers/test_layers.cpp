@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -403,4 +404,32 @@ TEST(ImageLayerScale, JpegPicturesDecodeAtTheChosenScale) {
     EXPECT_EQ(layer.Image().size(), QSize(16, 8));
     EXPECT_EQ(layer.size(), QSize(16, 8));
     EXPECT_FALSE(layer.LoadImageFile(dir.filePath(QStringLiteral("missing.jpg"))));
+}
+
+TEST(ButtonKeyboard, TabFocusLightsTheGlyphAndEnterOrSpacePressTheButton) {
+    Strip s;
+    TButtonLayer& b = *s.first;
+    b.setFocusPolicy(Qt::TabFocus);
+    int clicks = 0;
+    QObject::connect(&b, &TButtonLayer::clicked, [&clicks] { ++clicks; });
+    const auto send = [&b](QEvent&& event) { QApplication::sendEvent(&b, &event); };
+    // Focus that the window gives on activation is no keyboard focus: nothing lights.
+    send(QFocusEvent(QEvent::FocusIn, Qt::ActiveWindowFocusReason));
+    EXPECT_FALSE(b.KeyboardFocused());
+    EXPECT_EQ(b.Strength(), 0);
+    send(QFocusEvent(QEvent::FocusIn, Qt::TabFocusReason));
+    EXPECT_TRUE(b.KeyboardFocused());
+    EXPECT_EQ(b.Strength(), 255);
+    // The pointer passing over leaves the focused button lit.
+    b.MouseEnter();
+    b.MouseLeave();
+    EXPECT_FALSE(s.timer.Running());
+    EXPECT_EQ(b.Strength(), 255);
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_A})
+        send(QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+    EXPECT_EQ(clicks, 3);
+    send(QFocusEvent(QEvent::FocusOut, Qt::TabFocusReason));
+    EXPECT_FALSE(b.KeyboardFocused());
+    for (int i = 0; i < 10 && s.timer.Running(); ++i) s.timer.Tick();
+    EXPECT_EQ(b.Strength(), 0);
 }

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The keyboard in a real X session under a window manager: from the focus the main window takes
+# when it opens, Tab twice reaches ПОИСК in the title strip, which shows lit as under the
+# pointer; Enter opens the search window and Escape closes it again.
+#
+#   bash scripts/keyboard_window_test.sh BIN_DIR [SCREENSHOT.png]
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+shot=${2:-$bin/../keyboard-test.png}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_STATE_HOME=$work/state QT_QPA_PLATFORM=xcb
+
+timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    set -euo pipefail
+    bin=$1 work=$2
+    source "$3"
+    openbox > "$work/wm.log" 2>&1 & wm=$!
+    sleep 1  # the window manager takes over the screen
+    "$bin/kvarnelya" > "$work/reader.log" 2>&1 & pid=$!
+    trap "kill $pid $wm 2>/dev/null || true" EXIT
+    win=$(wait_window "^Кварнеля$")
+    sleep 1.5
+    eval "$(xdotool getwindowgeometry --shell "$win")"
+    xdotool mousemove $((X + 600)) $((Y + 300))  # over the tree, away from the strip
+    sleep 0.5
+    windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+    before=$(windows)
+    search="60x16+$((X + 310))+$((Y + 8))"  # the middle of ПОИСК
+    import -window root "$work/before.png"
+    xdotool key Tab
+    sleep 0.3
+    xdotool key Tab
+    sleep 1  # the glyph fades in
+    import -window root "$work/shot.png"
+    diff=$(compare -metric AE "$work/before.png[$search]" "$work/shot.png[$search]" null: 2>&1 || true)
+    if [ "${diff%% *}" = 0 ]; then
+        echo "keyboard test: ПОИСК does not show the focus after two Tabs" >&2
+        exit 1
+    fi
+    echo "keyboard test: two Tabs light ПОИСК (${diff%% *} pixels changed)"
+    xdotool key Return
+    more() { [ "$(windows)" -gt "$before" ]; }
+    wait_until 10 "Enter on the focused ПОИСК opened no window" more
+    echo "keyboard test: Enter opened the search window"
+    sleep 0.5
+    xdotool key Escape
+    back() { [ "$(windows)" -eq "$before" ]; }
+    wait_until 10 "Escape left the search window open" back
+    echo "keyboard test: Escape closed it"
+    kill -0 "$pid" || { echo "keyboard test: the reader ended" >&2; exit 1; }
+' keyboard-test "$bin" "$work" "$(dirname "$0")/wait_window.sh" || status=$?
+# The screenshot after the two Tabs, also when the test failed.
+[ -f "$work/shot.png" ] && cp "$work/shot.png" "$shot"
+exit "${status:-0}"
