@@ -337,7 +337,7 @@ int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
     return FirstCursor + found->FirstChar + c;
 }
 
-bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const {
     const int c = cursor - FirstCursor;
     if (Length == 0 || c < 0 || c >= Length) return false;
     int top = Top;

@@ -100,7 +100,7 @@ public:
     int SearchText(int from, std::string_view text, bool matchCase) override;
     int DocToSource(int cursor) const override;
     int SourceToDoc(int sourcePos, bool before) const override;
-    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const override;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
     const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
