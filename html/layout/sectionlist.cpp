@@ -12,9 +12,7 @@
 namespace kv {
 
 std::string ImageKey(std::string_view name) {
-    while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') name.remove_prefix(1);
-    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-    return cp1251::upperText(name);
+    return cp1251::upperText(TrimView(name));
 }
 
 // ---------------------------------------------------------------- life

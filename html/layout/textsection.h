@@ -28,6 +28,15 @@ enum : unsigned char {
     chNbsp = 160,
 };
 
+// A character standing for an inline object (image, panel or form control).
+inline bool IsPlaceholder(unsigned char c) {
+    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
+}
+// A character standing for an image or panel.
+inline bool IsImageChar(unsigned char c) {
+    return c == chImage || c == chNoBreakImage;
+}
+
 // One laid-out line of a text section. TSection::FinishLine (or BlankLine) writes every field
 // during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
