@@ -4,6 +4,16 @@
 #include <array>
 #include <unordered_map>
 
+namespace kv {
+
+std::string_view TrimView(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace kv
+
 namespace kv::cp1251 {
 namespace {
 

@@ -8,6 +8,13 @@
 #include <string>
 #include <string_view>
 
+namespace kv {
+
+// Trims blanks and control characters (codes 32 and less) at both ends.
+std::string_view TrimView(std::string_view text);
+
+}  // namespace kv
+
 namespace kv::cp1251 {
 
 // The Unicode character of one Windows-1251 byte (every byte maps; 0x98 maps to U+0098).

@@ -24,17 +24,10 @@ std::unique_ptr<TBitmap> CornerMask(const TBitmap& bitmap) {
     }
 }
 
-std::string Trimmed(const std::string& name) {
-    std::size_t begin = 0, end = name.size();
-    while (begin < end && static_cast<unsigned char>(name[begin]) <= 32) ++begin;
-    while (end > begin && static_cast<unsigned char>(name[end - 1]) <= 32) --end;
-    return name.substr(begin, end - begin);
-}
-
 }  // namespace
 
 std::string TStringBitmapList::KeyOf(const std::string& name) {
-    return cp1251::upperText(Trimmed(name));
+    return cp1251::upperText(TrimView(name));
 }
 
 TBitmapItem* TStringBitmapList::Find(const std::string& name) {
@@ -102,8 +95,8 @@ TImageRef TStringBitmapList::GetImage(const std::string& name, const TImageReque
     }
 
     auto item = std::make_unique<TBitmapItem>();
-    LoadUncached(Trimmed(name), requests, transparency, fromWaitStream, item->Bitmap, item->Gif,
-                 item->Mask);
+    LoadUncached(std::string(TrimView(name)), requests, transparency, fromWaitStream, item->Bitmap,
+                 item->Gif, item->Mask);
     if (!item->Bitmap && !item->Gif) {
         transparency = tkNone;
         return {};

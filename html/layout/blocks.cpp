@@ -217,83 +217,6 @@ int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, in
     return Top + FlowHeight;
 }
 
-bool TBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
-    for (const auto& section : Content.Sections)
-        if (section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom) &&
-            section->LinkAt(canvas, x, y, hit))
-            return true;
-    return false;
-}
-
-bool TBlock::ObjectAt(int x, int y, TImageHit& hit) {
-    for (const auto& section : Content.Sections)
-        if (section->ObjectAt(x, y, hit)) return true;
-    return false;
-}
-
-int TBlock::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    for (const auto& section : Content.Sections) {
-        if (!(section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom)))
-            continue;
-        const int c = section->CursorAt(canvas, x, y, hit);
-        if (c >= 0) return c;
-    }
-    return -1;
-}
-
-int TBlock::SearchText(int from, std::string_view text, bool matchCase) {
-    for (const auto& section : Content.Sections) {
-        const int c = section->SearchText(from, text, matchCase);
-        if (c >= 0) return c;
-    }
-    return -1;
-}
-
-int TBlock::DocToSource(int cursor) const {
-    for (const auto& section : Content.Sections) {
-        const int c = section->DocToSource(cursor);
-        if (c >= 0) return c;
-    }
-    return -1;
-}
-
-int TBlock::SourceToDoc(int sourcePos, bool before) const {
-    const auto& list = Content.Sections;
-    if (before) {
-        for (auto it = list.rbegin(); it != list.rend(); ++it)
-            if (const int c = (*it)->SourceToDoc(sourcePos, true); c >= 0) return c;
-        return -1;
-    }
-    for (const auto& section : list)
-        if (const int c = section->SourceToDoc(sourcePos, false); c >= 0) return c;
-    return -1;
-}
-
-bool TBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
-    for (const auto& section : Content.Sections)
-        if (section->CursorToPoint(canvas, cursor, y, x)) return true;
-    return false;
-}
-
-bool TBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
-    for (const auto& section : Content.Sections)
-        if (section->CharAt(cursor, ch, font)) return true;
-    return false;
-}
-
-const TSectionBase* TBlock::TextSectionAt(int cursor) const {
-    for (const auto& section : Content.Sections)
-        if (const TSectionBase* found = section->TextSectionAt(cursor)) return found;
-    return nullptr;
-}
-
-void TBlock::CopySelection() {
-    for (const auto& section : Content.Sections) {
-        if (section->FirstCursor >= Document->SelEnd) break;
-        if (section->FirstCursor + section->Length > Document->SelStart) section->CopySelection();
-    }
-}
-
 void TBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     Content.WidthRange(canvas, minWidth, maxWidth);
     const int extra = Box.MarginLeft + Box.BorderLeft + Box.PadLeft + Box.MarginRight +
@@ -303,17 +226,6 @@ void TBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     if (Box.Width > 0)
         minWidth = std::max(minWidth, Box.Width),
         maxWidth = std::max(minWidth, std::min(maxWidth, Box.Width + extra));
-}
-
-void TBlock::RegisterPosition() {
-    TSectionBase::RegisterPosition();
-    for (const auto& section : Content.Sections) section->RegisterPosition();
-}
-
-int TBlock::LineCount() const {
-    int n = 0;
-    for (const auto& section : Content.Sections) n += section->LineCount();
-    return n;
 }
 
 // ---------------------------------------------------------------- list items

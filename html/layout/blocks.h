@@ -1,8 +1,7 @@
 #pragma once
 // Blocks: a section that lays its content cell out inside its own margins, borders and padding
 // (paragraphs, headings, divisions, lists, list items with their markers, the body), the
-// horizontal rule, and simple tables whose cells are cells with their own float and indent
-// managers.
+// horizontal rule and the page break. Tables are in tables.h.
 
 #include <memory>
 #include <string>
@@ -37,24 +36,15 @@ public:
     TBlock(const TBlock& source, TSectionList* document);
 
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    void CopySelection() override;
     int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
                int& maxWidth, int& cursor) override;
     int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
               int yRef) override;
-    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
-    bool ObjectAt(int x, int y, TImageHit& hit) override;
-    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
-    int SearchText(int from, std::string_view text, bool matchCase) override;
-    int DocToSource(int cursor) const override;
-    int SourceToDoc(int sourcePos, bool before) const override;
-    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
-    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
-    const TSectionBase* TextSectionAt(int cursor) const override;
+    bool ForEachChild(const TChildVisit& visit) const override {
+        return Content.ForEachChild(visit);
+    }
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
-    void RegisterPosition() override;
     const char* Kind() const override { return "block"; }
-    int LineCount() const override;
     int MarginTopValue() const override { return Box.MarginTop; }
     int MarginBottomValue() const override { return Box.MarginBottom; }
     bool Floats() const override { return Box.Float != 0; }
@@ -137,96 +127,6 @@ public:
     int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
               int yRef) override;
     const char* Kind() const override { return "page"; }
-};
-
-// A table cell: its own cell of sections with its own indent manager.
-class TTableCell {
-public:
-    explicit TTableCell(TSectionList* document) : Cell(document) {}
-    TCell Cell;
-    int ColSpan = 1;  // 0: spans every column (a caption)
-    int RowSpan = 1;
-    TColor Background = kNoColor;
-    TColor BorderColor = kNoColor;
-    int WidthAttr = 0;
-    bool WidthPercent = false;
-    TCellVAlign VAlign = cvMiddle;
-    bool NoWrap = false;
-    // Layout results: the first column, the rows spanned (clamped to the table), the box height.
-    int Col = 0, Rows = 1, Height = 0, CursorStart = 0;
-    int Left = 0, Width = 0, ContentHeight = 0, ContentTop = 0;
-};
-
-struct TTableRow {
-    std::vector<std::unique_ptr<TTableCell>> Cells;
-    TColor Background = kNoColor;
-    bool Caption = false;  // the table's caption: above or below the grid, without frame
-    int Top = 0, Height = 0;
-};
-
-class TTableBlock : public TSectionBase {
-public:
-    TTableBlock(TSectionList* document, const TLayoutAttrs& attributes, const TBoxStyle& box);
-    std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
-    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
-    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
-    bool ObjectAt(int x, int y, TImageHit& hit) override;
-    int SearchText(int from, std::string_view text, bool matchCase) override;
-    int DocToSource(int cursor) const override;
-    int SourceToDoc(int sourcePos, bool before) const override;
-    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
-    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
-    const TSectionBase* TextSectionAt(int cursor) const override;
-    void CopySelection() override;
-    void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
-    void RegisterPosition() override;
-    const char* Kind() const override { return "table"; }
-    int LineCount() const override;
-    // An anchor on the table shows the top of its frame (or caption).
-    int AnchorY() const override { return Top + Box.MarginTop; }
-
-    std::vector<TTableRow> Rows;
-    TBoxStyle Box;
-    int Border = 0, Padding = 1, Spacing = 2;
-    int WidthAttr = 0;
-    bool WidthPercent = false;
-    THAlign Align = haLeft;
-    TColor Background = kNoColor;
-    TColor BorderColor = 0x808080;
-    bool Centered = false;
-    bool Floating = false;    // ALIGN=left or right: text flows beside the table
-    bool StyleFloat = false;  // floating by a float style: a floating block
-    int X = 0, TableLeft = 0, TableWidth = 0;
-
-private:
-    struct TColumnRanges {
-        std::vector<int> minW, maxW;
-    };
-    std::size_t PlaceCells();  // grid columns and clamped row spans; returns the column count
-    void ColumnRanges(TCanvas& canvas, int available, TColumnRanges& ranges);
-    void LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight, int& cursor);
-    void DistributeSpans();
-    int SpanHeight(const TTableCell& cell, std::size_t row) const;
-    // The framed grid's top and bottom (captions stand outside it).
-    struct TGrid {
-        int Top, Bottom;
-    };
-    TGrid Grid() const;
-    void PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTableCell& cell,
-                       const QRect& box);
-    void PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
-                          TTableCell& cell);
-    TColor CellBorderColor(const TTableCell& cell) const;
-    void PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid);
-    void PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop, int pageBottom);
-    static bool ContentBelow(const TTableRow& row, int y);
-    std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
-    template <class F>
-    void ForEachSection(F f) const;
 };
 
 }  // namespace kv

@@ -15,6 +15,7 @@
 
 #include "html/layout/blocks.h"
 #include "html/layout/sectionlist.h"
+#include "html/layout/tables.h"
 #include "html/layout/textsection.h"
 #include "html/reader/properties.h"
 #include "html/reader/tokenizer.h"

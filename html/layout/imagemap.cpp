@@ -27,12 +27,6 @@ int AttrNumber(std::string_view value) {
 
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return text;
-}
-
 // A whole decimal number or 0.
 int WholeNumber(std::string_view text) {
     int value = 0;
@@ -45,7 +39,7 @@ int WholeNumber(std::string_view text) {
 
 std::vector<int> ParseCoords(std::string_view coords) {
     std::vector<int> numbers;
-    std::string_view rest = Trim(coords);
+    std::string_view rest = TrimView(coords);
     while (!rest.empty() && numbers.size() < 301) {
         const std::size_t end = std::min(rest.find(','), rest.find(' '));
         std::string_view number = rest.substr(0, std::min(end, rest.size()));
@@ -57,7 +51,7 @@ std::vector<int> ParseCoords(std::string_view coords) {
 }
 
 std::string MapKeyOf(std::string_view usemap) {
-    std::string key = cp1251::upperText(Trim(usemap));
+    std::string key = cp1251::upperText(TrimView(usemap));
     if (key.size() > 1 && key.front() == '#') key.erase(0, 1);
     return key;
 }

@@ -29,6 +29,99 @@ int TSectionBase::Paint(TCanvas&, const QRect&, IndentManager&, int, int, int) {
 
 void TSectionBase::RegisterPosition() {
     if (Document) Document->Positions.push_back(this);
+    ForEachChild([](TSectionBase& child) {
+        child.RegisterPosition();
+        return false;
+    });
+}
+
+void TSectionBase::CopySelection() {
+    if (Document) CopyChildSelection(Document->SelStart, Document->SelEnd);
+}
+
+// ---------------------------------------------------------------- queries over the children
+
+bool TSectionNode::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+    return ForEachChild(
+        [&](TSectionBase& child) { return child.CoversY(y) && child.LinkAt(canvas, x, y, hit); });
+}
+
+bool TSectionNode::ObjectAt(int x, int y, TImageHit& hit) {
+    return ForEachChild(
+        [&](TSectionBase& child) { return child.CoversY(y) && child.ObjectAt(x, y, hit); });
+}
+
+int TSectionNode::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
+    int result = -1;
+    ForEachChild([&](TSectionBase& child) {
+        if (child.CoversY(y)) result = child.CursorAt(canvas, x, y, hit);
+        return result >= 0;
+    });
+    return result;
+}
+
+int TSectionNode::SearchText(int from, std::string_view text, bool matchCase) {
+    int result = -1;
+    ForEachChild([&](TSectionBase& child) {
+        result = child.SearchText(from, text, matchCase);
+        return result >= 0;
+    });
+    return result;
+}
+
+int TSectionNode::DocToSource(int cursor) const {
+    int result = -1;
+    ForEachChild([&](TSectionBase& child) {
+        result = child.DocToSource(cursor);
+        return result >= 0;
+    });
+    return result;
+}
+
+int TSectionNode::SourceToDoc(int sourcePos, bool before) const {
+    int result = -1;
+    ForEachChild([&](TSectionBase& child) {
+        const int c = child.SourceToDoc(sourcePos, before);
+        if (c >= 0) result = c;
+        return c >= 0 && !before;
+    });
+    return result;
+}
+
+bool TSectionNode::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const {
+    return ForEachChild(
+        [&](TSectionBase& child) { return child.CursorToPoint(canvas, cursor, y, x); });
+}
+
+bool TSectionNode::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+    return ForEachChild([&](TSectionBase& child) { return child.CharAt(cursor, ch, font); });
+}
+
+const TSectionBase* TSectionNode::TextSectionAt(int cursor) const {
+    const TSectionBase* found = nullptr;
+    ForEachChild([&](TSectionBase& child) {
+        found = child.TextSectionAt(cursor);
+        return found != nullptr;
+    });
+    return found;
+}
+
+int TSectionNode::LineCount() const {
+    int n = 0;
+    ForEachChild([&](TSectionBase& child) {
+        n += child.LineCount();
+        return false;
+    });
+    return n;
+}
+
+void TSectionNode::CopyChildSelection(int selStart, int selEnd) const {
+    // Cursor positions grow down the tree: nothing after the selection's end is visited.
+    ForEachChild([&](TSectionBase& child) {
+        if (child.FirstCursor >= selEnd) return true;
+        if (child.FirstCursor + child.Length > selStart) child.CopySelection();
+        return false;
+    });
 }
 
 // ---------------------------------------------------------------- cells
@@ -125,11 +218,9 @@ int TCellBasic::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
     return Indents ? PaintSections(canvas, clip, *Indents, x, y) : y;
 }
 
-bool TCellBasic::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
+bool TCellBasic::ForEachChild(const TChildVisit& visit) const {
     for (const auto& section : Sections)
-        if (section->BoxTop <= y && y < std::max(section->PaintBottom, section->BoxBottom) &&
-            section->LinkAt(canvas, x, y, hit))
-            return true;
+        if (visit(*section)) return true;
     return false;
 }
 

@@ -4,6 +4,7 @@
 // float and indent manager.
 
 #include <QRect>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,7 +34,39 @@ struct TCursorHit {
     int LineX = 0, LineTop = 0, LineHeight = 0;
 };
 
-class TSectionBase : public TIDObject {
+class TSectionBase;
+
+// A node of the section tree (a section or a cell of sections). The queries below walk the
+// children in document order and return the first answer; a section that answers for itself
+// (text) overrides them. Point queries visit only children that cover the point's y.
+class TSectionNode {
+public:
+    // Returns true to stop the walk.
+    using TChildVisit = std::function<bool(TSectionBase& child)>;
+
+    virtual ~TSectionNode() = default;
+    // Visits the children in document order until `visit` returns true; returns whether it did.
+    virtual bool ForEachChild(const TChildVisit&) const { return false; }
+
+    virtual bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit);
+    virtual bool ObjectAt(int x, int y, TImageHit& hit);
+    virtual int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit);
+    virtual int SearchText(int from, std::string_view text, bool matchCase);
+    virtual int DocToSource(int cursor) const;
+    // The first child that knows the position, or for `before` the last one.
+    virtual int SourceToDoc(int sourcePos, bool before) const;
+    virtual bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const;
+    virtual bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
+    // The text section holding a text position, or nullptr.
+    virtual const TSectionBase* TextSectionAt(int cursor) const;
+    virtual int LineCount() const;
+
+protected:
+    // Appends the text of the children inside [selStart, selEnd) to the document's ClipText.
+    void CopyChildSelection(int selStart, int selEnd) const;
+};
+
+class TSectionBase : public TIDObject, public TSectionNode {
 public:
     explicit TSectionBase(TSectionList* document) : Document(document) {}
     // The clone constructor used for print copies.
@@ -42,28 +75,20 @@ public:
 
     int TopY() const override { return Top; }
     virtual std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const;
-    virtual void CopySelection() {}
+    virtual void CopySelection();
     // Lays out at (x, y) for `width`; returns the section height.
     virtual int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
                        IndentManager& indents, int& maxWidth, int& cursor);
     // Paints what overlaps `clip` (window coordinates); returns the y below the section.
     virtual int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
                       int yRef);
-    virtual bool LinkAt(TCanvas&, int, int, TLinkHit&) { return false; }
-    virtual bool ObjectAt(int, int, TImageHit&) { return false; }
-    virtual int CursorAt(TCanvas&, int, int, TCursorHit&) { return -1; }
-    virtual int SearchText(int, std::string_view, bool) { return -1; }
-    virtual int DocToSource(int) const { return -1; }
-    virtual int SourceToDoc(int, bool) const { return -1; }
-    virtual bool CursorToPoint(TCanvas*, int, int&, int&) { return false; }
-    virtual bool CharAt(int, char&, const TFontObj*&) const { return false; }
-    // The text section holding a text position, or nullptr.
-    virtual const TSectionBase* TextSectionAt(int) const { return nullptr; }
+    // Whether the section paints anything at document y: hit tests look only where it paints,
+    // so a float answers below its (empty) flow box and nothing answers where it is not seen.
+    bool CoversY(int y) const { return PaintTop <= y && y < PaintBottom; }
     virtual void WidthRange(TCanvas&, int& minWidth, int& maxWidth) { minWidth = maxWidth = 0; }
     virtual void RegisterPosition();
     // A short name of the kind for diagnostics ("text", "pre", "block", ...).
     virtual const char* Kind() const { return "section"; }
-    virtual int LineCount() const { return 0; }
     // Vertical margins of blocks; neighbouring margins collapse to the larger one.
     virtual int MarginTopValue() const { return 0; }
     virtual int MarginBottomValue() const { return 0; }
@@ -87,10 +112,9 @@ public:
 };
 
 // An ordered, owning list of sections.
-class TCellBasic {
+class TCellBasic : public TSectionNode {
 public:
     explicit TCellBasic(TSectionList* owner) : Owner(owner) {}
-    virtual ~TCellBasic() = default;
     TCellBasic(const TCellBasic&) = delete;
     TCellBasic& operator=(const TCellBasic&) = delete;
 
@@ -100,7 +124,7 @@ public:
                        int& cursor);
     virtual void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth);
     virtual int Paint(TCanvas& canvas, const QRect& clip, int x, int y);
-    virtual bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit);
+    bool ForEachChild(const TChildVisit& visit) const override;
 
     int Count() const { return int(Sections.size()); }
     TSectionBase& operator[](int i) const { return *Sections[i]; }

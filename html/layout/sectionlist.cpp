@@ -12,9 +12,7 @@
 namespace kv {
 
 std::string ImageKey(std::string_view name) {
-    while (!name.empty() && static_cast<unsigned char>(name.front()) <= ' ') name.remove_prefix(1);
-    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-    return cp1251::upperText(name);
+    return cp1251::upperText(TrimView(name));
 }
 
 // ---------------------------------------------------------------- life
@@ -131,7 +129,10 @@ int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int&
     }
     UpdateControlVisibility();
     if (!IsPrintCopy && Positions.empty())
-        for (const auto& section : Sections) section->RegisterPosition();
+        ForEachChild([](TSectionBase& section) {
+            section.RegisterPosition();
+            return false;
+        });
     return height;
 }
 
@@ -241,13 +242,7 @@ bool TSectionList::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
     TImageObj* oldImage = HoverImage;
     HoverRun = nullptr;
     HoverImage = nullptr;
-    bool found = false;
-    for (const auto& section : Sections)
-        if (section->BoxTop <= y && y < section->PaintBottom &&
-            section->LinkAt(canvas, x, y, hit)) {
-            found = true;
-            break;
-        }
+    const bool found = TCell::LinkAt(canvas, x, y, hit);
     if (HoverLinks && HoverRun != oldRun) {
         HoverLink(oldRun, false);
         HoverLink(HoverRun, true);
@@ -269,22 +264,6 @@ void TSectionList::ClearHover() {
     HoverImage = nullptr;
 }
 
-bool TSectionList::ObjectAt(int x, int y, TImageHit& hit) {
-    for (const auto& section : Sections)
-        if (section->BoxTop <= y && y < section->PaintBottom && section->ObjectAt(x, y, hit))
-            return true;
-    return false;
-}
-
-int TSectionList::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    for (const auto& section : Sections) {
-        if (!(section->BoxTop <= y && y < section->PaintBottom)) continue;
-        const int cursor = section->CursorAt(canvas, x, y, hit);
-        if (cursor >= 0) return cursor;
-    }
-    return -1;
-}
-
 TSectionBase* TSectionList::SectionAt(int y, int& sectionY, int& index) const {
     for (int i = int(Positions.size()) - 1; i >= 0; --i)
         if (Positions[i]->TopY() <= y) {
@@ -295,62 +274,13 @@ TSectionBase* TSectionList::SectionAt(int y, int& sectionY, int& index) const {
     return nullptr;
 }
 
-bool TSectionList::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
-    for (const auto& section : Sections)
-        if (section->CursorToPoint(canvas, cursor, y, x)) return true;
-    return false;
-}
-
 bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     if (cursor < FirstCursor || cursor > FirstCursor + CursorCount) return false;
-    for (const auto& section : Sections)
-        if (section->CharAt(cursor, ch, font)) return true;
-    return false;
-}
-
-const TSectionBase* TSectionList::TextSectionAt(int cursor) const {
-    for (const auto& section : Sections)
-        if (const TSectionBase* found = section->TextSectionAt(cursor)) return found;
-    return nullptr;
-}
-
-int TSectionList::SearchText(int from, std::string_view text, bool matchCase) {
-    for (const auto& section : Sections) {
-        const int hit = section->SearchText(from, text, matchCase);
-        if (hit >= 0) return hit;
-    }
-    return -1;
-}
-
-int TSectionList::DocToSource(int cursor) const {
-    for (const auto& section : Sections) {
-        const int pos = section->DocToSource(cursor);
-        if (pos >= 0) return pos;
-    }
-    return -1;
-}
-
-int TSectionList::SourceToDoc(int sourcePos, bool before) const {
-    if (before) {
-        for (auto it = Sections.rbegin(); it != Sections.rend(); ++it) {
-            const int c = (*it)->SourceToDoc(sourcePos, true);
-            if (c >= 0) return c;
-        }
-        return -1;
-    }
-    for (const auto& section : Sections) {
-        const int c = section->SourceToDoc(sourcePos, false);
-        if (c >= 0) return c;
-    }
-    return -1;
+    return TCell::CharAt(cursor, ch, font);
 }
 
 void TSectionList::CopySelection() {
-    if (SelStart >= SelEnd) return;
-    for (const auto& section : Sections) {
-        if (section->FirstCursor >= SelEnd) break;
-        if (section->FirstCursor + section->Length > SelStart) section->CopySelection();
-    }
+    if (SelStart < SelEnd) CopyChildSelection(SelStart, SelEnd);
 }
 
 std::string TSectionList::SelectedText() {
@@ -366,9 +296,7 @@ int TSectionList::SourcePosToY(int sourcePos) const {
     const int cursor = SourceToDoc(sourcePos, false);
     if (cursor < 0) return 0;
     int y = 0, x = 0;
-    for (const auto& section : Sections)
-        if (section->CursorToPoint(nullptr, cursor, y, x)) return y;
-    return 0;
+    return CursorToPoint(nullptr, cursor, y, x) ? y : 0;
 }
 
 // ---------------------------------------------------------------- images

@@ -81,17 +81,12 @@ public:
     bool TimerEnabled() const;
 
     // ---- hit tests (document coordinates)
+    // The other queries (ObjectAt, CursorAt, SearchText, ...) are the section tree's walk.
+    // Also sets the hover state of the link run or image under the point.
     bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
     void ClearHover();
-    bool ObjectAt(int x, int y, TImageHit& hit);
-    int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit);
     TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
-    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x);
-    bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
-    const TSectionBase* TextSectionAt(int cursor) const;
-    int SearchText(int from, std::string_view text, bool matchCase);
-    int DocToSource(int cursor) const;
-    int SourceToDoc(int sourcePos, bool before) const;
+    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
     // Appends the selected text to `ClipText`.
     void CopySelection();
     std::string SelectedText();

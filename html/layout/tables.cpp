@@ -1,10 +1,11 @@
 // Simple tables: rows of cells, column widths from the cells' width ranges and width attributes,
 // border, padding and spacing from the table's attributes.
 
+#include "html/layout/tables.h"
+
 #include <algorithm>
 #include <numeric>
 
-#include "html/layout/blocks.h"
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
@@ -64,12 +65,11 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
     return copy;
 }
 
-template <class F>
-void TTableBlock::ForEachSection(F f) const {
+bool TTableBlock::ForEachChild(const TChildVisit& visit) const {
     for (const TTableRow& row : Rows)
         for (const auto& cell : row.Cells)
-            for (const auto& section : cell->Cell.Sections)
-                if (f(*section)) return;
+            if (cell->Cell.ForEachChild(visit)) return true;
+    return false;
 }
 
 std::size_t TTableBlock::PlaceCells() {
@@ -409,99 +409,6 @@ void TTableBlock::PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int
     for (int i = 0; i < Border; ++i) canvas.FrameRect(outer.adjusted(i, i, -i, -i), BorderColor);
 }
 
-bool TTableBlock::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
-    for (TTableRow& row : Rows)
-        for (auto& cell : row.Cells)
-            if (cell->Cell.LinkAt(canvas, x, y, hit)) return true;
-    return false;
-}
-
-int TTableBlock::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    int result = -1;
-    ForEachSection([&](TSectionBase& section) {
-        if (section.BoxTop <= y && y < std::max(section.PaintBottom, section.BoxBottom))
-            result = section.CursorAt(canvas, x, y, hit);
-        return result >= 0;
-    });
-    return result;
-}
-
-int TTableBlock::SearchText(int from, std::string_view text, bool matchCase) {
-    int result = -1;
-    ForEachSection([&](TSectionBase& section) {
-        result = section.SearchText(from, text, matchCase);
-        return result >= 0;
-    });
-    return result;
-}
-
-bool TTableBlock::ObjectAt(int x, int y, TImageHit& hit) {
-    bool found = false;
-    ForEachSection([&](TSectionBase& section) {
-        found = section.BoxTop <= y && y < std::max(section.PaintBottom, section.BoxBottom) &&
-                section.ObjectAt(x, y, hit);
-        return found;
-    });
-    return found;
-}
-
-int TTableBlock::DocToSource(int cursor) const {
-    int result = -1;
-    ForEachSection([&](TSectionBase& section) {
-        result = section.DocToSource(cursor);
-        return result >= 0;
-    });
-    return result;
-}
-
-// Cells hold their sections in source order, so the table answers as a list of them would:
-// the first section that knows the position, or for `before` the last one.
-int TTableBlock::SourceToDoc(int sourcePos, bool before) const {
-    int result = -1;
-    ForEachSection([&](TSectionBase& section) {
-        const int c = section.SourceToDoc(sourcePos, before);
-        if (c >= 0) result = c;
-        return c >= 0 && !before;
-    });
-    return result;
-}
-
-bool TTableBlock::CharAt(int cursor, char& ch, const TFontObj*& font) const {
-    bool found = false;
-    ForEachSection([&](TSectionBase& section) {
-        found = section.CharAt(cursor, ch, font);
-        return found;
-    });
-    return found;
-}
-
-const TSectionBase* TTableBlock::TextSectionAt(int cursor) const {
-    const TSectionBase* found = nullptr;
-    ForEachSection([&](TSectionBase& section) {
-        found = section.TextSectionAt(cursor);
-        return found != nullptr;
-    });
-    return found;
-}
-
-bool TTableBlock::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
-    bool found = false;
-    ForEachSection([&](TSectionBase& section) {
-        found = section.CursorToPoint(canvas, cursor, y, x);
-        return found;
-    });
-    return found;
-}
-
-void TTableBlock::CopySelection() {
-    ForEachSection([&](TSectionBase& section) {
-        if (section.FirstCursor + section.Length > Document->SelStart &&
-            section.FirstCursor < Document->SelEnd)
-            section.CopySelection();
-        return false;
-    });
-}
-
 void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     // One pass over the cells for both answers: nested tables would otherwise cost twice per
     // level.
@@ -514,23 +421,6 @@ void TTableBlock::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     maxWidth = std::max(minWidth, std::accumulate(max.begin(), max.end(), 0) +
                                       Spacing * int(max.size() + 1) + 2 * Border);
     if (WidthAttr > 0 && !WidthPercent) minWidth = maxWidth = std::max(minWidth, WidthAttr);
-}
-
-void TTableBlock::RegisterPosition() {
-    TSectionBase::RegisterPosition();
-    ForEachSection([](TSectionBase& section) {
-        section.RegisterPosition();
-        return false;
-    });
-}
-
-int TTableBlock::LineCount() const {
-    int n = 0;
-    ForEachSection([&](TSectionBase& section) {
-        n += section.LineCount();
-        return false;
-    });
-    return n;
 }
 
 }  // namespace kv

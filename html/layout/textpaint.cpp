@@ -12,13 +12,6 @@ namespace kv {
 
 namespace {
 
-bool IsPlaceholder(unsigned char c) {
-    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
-}
-bool IsImageChar(unsigned char c) {
-    return c == chImage || c == chNoBreakImage;
-}
-
 // Printing: light text (red and green both in their top eighth) comes out mid grey unless table
 // backgrounds are printed; on a device with fewer than three colours every text is black.
 TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
@@ -337,7 +330,7 @@ int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
     return FirstCursor + found->FirstChar + c;
 }
 
-bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) {
+bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const {
     const int c = cursor - FirstCursor;
     if (Length == 0 || c < 0 || c >= Length) return false;
     int top = Top;

@@ -12,13 +12,6 @@ namespace kv {
 
 namespace {
 
-bool IsPlaceholder(unsigned char c) {
-    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
-}
-bool IsImageChar(unsigned char c) {
-    return c == chImage || c == chNoBreakImage;
-}
-
 // Preformatted text stops growing here; nobody reads a longer listing.
 constexpr int kPreLimit = 20000;
 

@@ -28,6 +28,15 @@ enum : unsigned char {
     chNbsp = 160,
 };
 
+// A character standing for an inline object (image, panel or form control).
+inline bool IsPlaceholder(unsigned char c) {
+    return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
+}
+// A character standing for an image or panel.
+inline bool IsImageChar(unsigned char c) {
+    return c == chImage || c == chNoBreakImage;
+}
+
 // One laid-out line of a text section. TSection::FinishLine (or BlankLine) writes every field
 // during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
@@ -100,7 +109,7 @@ public:
     int SearchText(int from, std::string_view text, bool matchCase) override;
     int DocToSource(int cursor) const override;
     int SourceToDoc(int sourcePos, bool before) const override;
-    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) override;
+    bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const override;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
     const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;

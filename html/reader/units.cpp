@@ -167,12 +167,6 @@ bool ParseHex(std::string_view text, bool needHash, TColor& color) {
 
 }  // namespace
 
-std::string_view TrimView(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32) text.remove_suffix(1);
-    return text;
-}
-
 TNumberAndUnit SplitNumberAndUnit(std::string_view text) {
     text = TrimView(text);
     size_t i = 0;

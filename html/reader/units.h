@@ -31,7 +31,4 @@ struct TNumberAndUnit {
 };
 TNumberAndUnit SplitNumberAndUnit(std::string_view text);
 
-// Trims characters of code 32 and less at both ends.
-std::string_view TrimView(std::string_view text);
-
 }  // namespace kv

@@ -158,3 +158,46 @@ TEST(Positions, TablesAnswerTheDocumentQueries) {
     page.doc.SelEnd = hit + 4;
     EXPECT_EQ(page.doc.SelectedText(), cp1251::fromUtf8("Ъгол"));
 }
+
+// Hit tests look where a section paints, not at its box in the flow: a floating block or table
+// takes no height in the flow, yet what it paints answers, from its first row to its last.
+TEST(Positions, HitTestsFindWhatFloatsPaintBelowTheirFlowBox) {
+    Page page(
+        "<div style=\"float: left; width: 100px\"><a href=\"first.htm\">top</a><br>middle<br>"
+        "<a href=\"last.htm\">bottom</a></div>"
+        "<table align=right cellspacing=0 cellpadding=0><tr><td>one<br>two<br>"
+        "<a href=\"cell.htm\">three</a></td></tr></table><p>beside</p>");
+    const TBlock* body = Find<TBlock>(page.doc.Sections);
+    ASSERT_NE(body, nullptr);
+    TBlock* block = nullptr;
+    for (const auto& s : body->Content.Sections)
+        if (auto* b = dynamic_cast<TBlock*>(s.get()); b && b->Floats() && !block) block = b;
+    ASSERT_NE(block, nullptr);
+    TSection* text = FirstText(block->Content);
+    ASSERT_NE(text, nullptr);
+    ASSERT_EQ(text->LineList.size(), 3u);
+    const LineRec& first = text->LineList.front();
+    const LineRec& last = text->LineList.back();
+    ASSERT_EQ(block->BoxBottom, block->BoxTop);  // no height in the flow
+    ASSERT_GT(last.PaintedY, block->BoxBottom);
+    TLinkHit link;
+    ASSERT_TRUE(page.doc.LinkAt(page.canvas, first.PaintedX + 3, first.PaintedY + 5, link));
+    EXPECT_EQ(link.Target.Url, "first.htm");
+    ASSERT_TRUE(page.doc.LinkAt(page.canvas, last.PaintedX + 3, last.PaintedY + 5, link));
+    EXPECT_EQ(link.Target.Url, "last.htm");
+    // The rows it paints, both ends included: the top row and the one above its bottom.
+    TCursorHit hit;
+    EXPECT_EQ(page.doc.CursorAt(page.canvas, first.PaintedX + 1, block->PaintTop, hit),
+              text->FirstCursor + first.FirstChar);
+    EXPECT_EQ(page.doc.CursorAt(page.canvas, last.PaintedX + 1, block->PaintBottom - 1, hit),
+              text->FirstCursor + last.FirstChar);
+
+    TTableBlock* table = page.Table();
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->BoxBottom, table->Top);
+    const TSection* cell = FirstText(table->Rows[0].Cells[0]->Cell);
+    ASSERT_NE(cell, nullptr);
+    const LineRec& three = cell->LineList.back();
+    ASSERT_TRUE(page.doc.LinkAt(page.canvas, three.PaintedX + 3, three.PaintedY + 5, link));
+    EXPECT_EQ(link.Target.Url, "cell.htm");
+}

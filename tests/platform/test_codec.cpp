@@ -43,3 +43,13 @@ TEST(Codec, CyrillicLetterCase) {
     EXPECT_EQ(cp1251::upperLatin(0xE0), 0xE0);
     EXPECT_EQ(cp1251::upperLatin('q'), 'Q');
 }
+
+// Trimming takes blanks and control characters (up to code 32) from both ends and nothing else:
+// code 33 and the high Windows-1251 bytes (a signed char would call them negative) stay.
+TEST(Codec, TrimViewTakesCodes32AndLessFromBothEndsOnly) {
+    EXPECT_EQ(kv::TrimView("\x01 \t\r\nname \x1f "), "name");
+    EXPECT_EQ(kv::TrimView("!a b!"), "!a b!");
+    EXPECT_EQ(kv::TrimView("\xA0\xC0 x \xFF"), "\xA0\xC0 x \xFF");
+    EXPECT_EQ(kv::TrimView(" \x01 "), "");
+    EXPECT_EQ(kv::TrimView(""), "");
+}
