@@ -17,6 +17,7 @@
 #include <system_error>
 #include <utility>
 
+#include "cache/cachefile.h"
 #include "cache/walkcache.h"
 #include "filesearch/articlesearch.h"
 #include "platform/codec.h"
@@ -106,17 +107,6 @@ std::string folderLine(std::string_view name) {
     }
     return line;
 }
-
-// Closes a file descriptor when it goes out of scope.
-struct FileHandle {
-    int fd;
-    explicit FileHandle(int f) : fd(f) {}
-    ~FileHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
 
 }  // namespace
 
@@ -303,7 +293,8 @@ void TContentIndex::WalkFolder(int fd, std::string& path, Pass& pass) {
 void TContentIndex::ReadArticle(int folder, const std::string& folderPath, Pass& pass) {
     if (pass.previous && TakeFromCache(folder, folderPath, pass)) return;
     // Non-blocking, so that a pipe under the article's name cannot stall the start.
-    FileHandle handle(::openat(folder, kArticleName.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    cache::FileHandle handle(
+        ::openat(folder, kArticleName.data(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
     const auto fail = [&] { AddFailure(folderPath + "/" + std::string(kArticleName)); };
     if (handle.fd < 0 || ::fstat(handle.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -401,7 +392,7 @@ void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& fil
         throw Exception("Cannot create file \"" + shownName + "\". " +
                         cp1251::fromUtf8(std::strerror(error)));
     };
-    FileHandle handle(::mkstemp(pattern.data()));
+    cache::FileHandle handle(::mkstemp(pattern.data()));
     if (handle.fd < 0) fail(errno);
     const char* p = text.data();
     size_t left = text.size();

@@ -18,16 +18,6 @@ namespace {
 
 constexpr std::uint32_t kByteOrder = 0x01020304;
 
-struct FileHandle {
-    int fd;
-    explicit FileHandle(int f) : fd(f) {}
-    ~FileHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
-
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t wrote = ::write(fd, bytes.data(), bytes.size());

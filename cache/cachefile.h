@@ -2,6 +2,8 @@
 // Cache files in the user's cache folder: where they live, what they are named after, and
 // how they are written (whole or not at all) and checked when read back (whole or not at all).
 
+#include <unistd.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -9,6 +11,17 @@
 #include <string_view>
 
 namespace kv::cache {
+
+// Closes a file descriptor when it goes out of scope.
+struct FileHandle {
+    int fd;
+    explicit FileHandle(int f) : fd(f) {}
+    ~FileHandle() {
+        if (fd >= 0) ::close(fd);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+};
 
 // $XDG_CACHE_HOME/kvarnelya, else $HOME/.cache/kvarnelya; empty (no cache) when neither is set.
 std::filesystem::path DefaultFolder();

@@ -44,34 +44,6 @@ void putVarint(std::string& out, std::uint32_t value) {
     out.push_back(static_cast<char>(value));
 }
 
-void putStamp(std::string& out, const FileStamp& stamp) {
-    PutU64(out, stamp.device);
-    PutU64(out, stamp.inode);
-    PutU64(out, stamp.size);
-    PutU64(out, static_cast<std::uint64_t>(stamp.modified));
-    PutU64(out, static_cast<std::uint64_t>(stamp.changed));
-}
-
-FileStamp readStamp(Reader& in) {
-    FileStamp stamp;
-    stamp.device = in.U64();
-    stamp.inode = in.U64();
-    stamp.size = in.U64();
-    stamp.modified = static_cast<std::int64_t>(in.U64());
-    stamp.changed = static_cast<std::int64_t>(in.U64());
-    return stamp;
-}
-
-struct FileHandle {
-    int fd;
-    explicit FileHandle(int f) : fd(f) {}
-    ~FileHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
-
 }  // namespace
 
 unsigned char IndexFold(unsigned char byte) {
@@ -124,7 +96,7 @@ bool TrigramIndex::Parse(std::string_view payload) {
     if (count > payload.size() / 40) return false;
     documents_.reserve(count);
     for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-        documents_.push_back(readStamp(in));
+        documents_.push_back(ReadStamp(in));
         byInode_.emplace(inodeKey(documents_.back()), static_cast<std::uint32_t>(i));
     }
     const std::uint64_t slots = in.U64();
@@ -363,7 +335,7 @@ IndexUpdate TrigramIndexBuilder::Update(const fs::path& folder, const std::strin
 
     std::string payload;
     PutU64(payload, documents.size());
-    for (const auto& stamp : documents) putStamp(payload, stamp);
+    for (const auto& stamp : documents) PutStamp(payload, stamp);
     lists.Write(payload);
     update.saved =
         WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload), payload);

@@ -15,7 +15,9 @@ std::int64_t nanoseconds(const struct timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-FileStamp readStamp(Reader& in) {
+}  // namespace
+
+FileStamp ReadStamp(Reader& in) {
     FileStamp stamp;
     stamp.device = in.U64();
     stamp.inode = in.U64();
@@ -25,7 +27,13 @@ FileStamp readStamp(Reader& in) {
     return stamp;
 }
 
-}  // namespace
+void PutStamp(std::string& out, const FileStamp& stamp) {
+    PutU64(out, stamp.device);
+    PutU64(out, stamp.inode);
+    PutU64(out, stamp.size);
+    PutU64(out, static_cast<std::uint64_t>(stamp.modified));
+    PutU64(out, static_cast<std::uint64_t>(stamp.changed));
+}
 
 FileStamp StampOf(const struct stat& st) {
     return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
@@ -53,7 +61,7 @@ bool WalkCache::Parse(std::string_view payload) {
     for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
         const std::string_view key = in.Text();
         Entry entry;
-        entry.stamp = readStamp(in);
+        entry.stamp = ReadStamp(in);
         entry.count = in.U32();
         const std::string_view start = in.Rest();
         for (std::uint32_t t = 0; t < entry.count && in.Ok(); ++t) in.Text();
@@ -75,11 +83,7 @@ bool WalkCache::AppendTopics(std::string_view key, const FileStamp& stamp,
 void WalkCacheWriter::Add(std::string_view key, const FileStamp& stamp,
                           std::span<const std::string> topics) {
     PutText(payload_, key);
-    PutU64(payload_, stamp.device);
-    PutU64(payload_, stamp.inode);
-    PutU64(payload_, stamp.size);
-    PutU64(payload_, static_cast<std::uint64_t>(stamp.modified));
-    PutU64(payload_, static_cast<std::uint64_t>(stamp.changed));
+    PutStamp(payload_, stamp);
     PutU32(payload_, static_cast<std::uint32_t>(topics.size()));
     for (const auto& topic : topics) PutText(payload_, topic);
     ++count_;

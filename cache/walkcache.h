@@ -26,6 +26,11 @@ struct FileStamp {
 };
 FileStamp StampOf(const struct stat& st);
 
+class Reader;
+// A stamp in the form cache files keep it, and read back.
+void PutStamp(std::string& out, const FileStamp& stamp);
+FileStamp ReadStamp(Reader& in);
+
 class WalkCache {
 public:
     WalkCache() = default;
