@@ -105,12 +105,8 @@ void SetCpuCounter(benchmark::State& state, double seconds) {
     state.counters["cpu_ms"] = seconds * 1000 / static_cast<double>(state.iterations());
 }
 
-void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool threaded) {
-    kv::ArticleSearch search;
-    search.folder = Inside();
-    search.phrase = kv::cp1251::fromUtf8(phrase);
-    search.foldCyrillic = foldCyrillic;
-    search.threaded = threaded;
+// Runs the search once per iteration; reports its CPU time and its hits.
+void TimeSearch(benchmark::State& state, const kv::ArticleSearch& search) {
     size_t hits = 0;
     const double cpu = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
@@ -119,6 +115,15 @@ void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool
     }
     SetCpuCounter(state, CpuSeconds(RUSAGE_SELF) - cpu);
     state.counters["hits"] = static_cast<double>(hits);
+}
+
+void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool threaded) {
+    kv::ArticleSearch search;
+    search.folder = Inside();
+    search.phrase = kv::cp1251::fromUtf8(phrase);
+    search.foldCyrillic = foldCyrillic;
+    search.threaded = threaded;
+    TimeSearch(state, search);
 }
 
 void Grep(benchmark::State& state, const char* phrase) {
@@ -186,14 +191,7 @@ void IndexedSearch(benchmark::State& state, const char* phrase) {
     search.phrase = kv::cp1251::fromUtf8(phrase);
     search.index = g_index;
     search.catalogue = g_catalogue;
-    size_t hits = 0;
-    const double cpu = CpuSeconds(RUSAGE_SELF);
-    for (auto _ : state) {
-        hits = 0;
-        kv::RunArticleSearch(search, [&hits](const std::string&) { ++hits; });
-    }
-    SetCpuCounter(state, CpuSeconds(RUSAGE_SELF) - cpu);
-    state.counters["hits"] = static_cast<double>(hits);
+    TimeSearch(state, search);
 }
 void BM_IndexedSearchCommon(benchmark::State& s) {
     IndexedSearch(s, kCommonPhrase);
