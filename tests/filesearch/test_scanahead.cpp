@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <atomic>
@@ -160,6 +161,8 @@ TEST(ScanAhead, HelpersFollowThePriorityOfTheWorker) {
     finder.SetScanThreads(2);
     recorder.Attach(finder);
     auto record = finder.OnFound;
+    // tpLower is nice 5 whatever the caller's own nice value.
+    constexpr int kLowerNice = 5;
     const int start = getpriority(PRIO_PROCESS, 0);
     int lowered = 0;
     finder.OnFound = [&](TFindFile* sender, const std::string& at, const TSearchRec& entry) {
@@ -167,12 +170,14 @@ TEST(ScanAhead, HelpersFollowThePriorityOfTheWorker) {
         if (recorder.hits.size() == 1) sender->SetThreadPriority(tpLower);
         if (recorder.hits.size() == 250) {
             const auto values = ThreadNiceValues();
-            lowered = static_cast<int>(std::count(values.begin(), values.end(), start + 5));
+            lowered = static_cast<int>(std::count(values.begin(), values.end(), kLowerNice));
         }
     };
     finder.Execute();
     ASSERT_TRUE(kvtest::WaitForCompletion(recorder));
-    if (start + 5 > 19) GTEST_SKIP() << "already at the lowest priority";
+    // At nice 5 already nothing changes; above it, going back to 5 needs privilege.
+    if (start == kLowerNice || (start > kLowerNice && geteuid() != 0))
+        GTEST_SKIP() << "started at nice " << start;
     EXPECT_GE(lowered, 2);  // the worker and a helper at least
 }
 
