@@ -6,11 +6,11 @@
 #include <functional>
 #include <memory>
 
-#include "app/form1.h"
-#include "app/form2.h"
-#include "app/form3.h"
-#include "app/form4.h"
+#include "app/backdrop.h"
+#include "app/contentswindow.h"
+#include "app/mainwindow.h"
 #include "app/searchindexer.h"
+#include "app/searchwindow.h"
 #include "app/strcon.h"
 
 namespace kv {

@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 
-#include "app/form1.h"
-#include "app/form3.h"
+#include "app/contentswindow.h"
+#include "app/mainwindow.h"
 #include "platform/codec.h"
 #include "tests/app/installation.h"
 

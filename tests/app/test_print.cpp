@@ -6,7 +6,7 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "tests/app/installation.h"
 #include "tests/common/pdfprinter.h"
 

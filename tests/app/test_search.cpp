@@ -10,8 +10,8 @@
 #include <functional>
 #include <set>
 
-#include "app/form1.h"
-#include "app/form4.h"
+#include "app/mainwindow.h"
+#include "app/searchwindow.h"
 #include "filesearch/articlesearch.h"
 #include "platform/font.h"
 #include "tests/app/installation.h"

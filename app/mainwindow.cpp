@@ -1,12 +1,12 @@
-#include "app/form1.h"
+#include "app/mainwindow.h"
 
 #include <QCloseEvent>
 #include <QFile>
 #include <QPixmap>
 
-#include "app/form2.h"
-#include "app/form3.h"
-#include "app/form4.h"
+#include "app/backdrop.h"
+#include "app/contentswindow.h"
+#include "app/searchwindow.h"
 #include "app/viewersettings.h"
 #include "platform/codec.h"
 #include "platform/messages.h"

@@ -1,9 +1,9 @@
-#include "app/form3.h"
+#include "app/contentswindow.h"
 
 #include <QKeyEvent>
 #include <QPixmap>
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "platform/codec.h"
 
 namespace kv {

@@ -1,4 +1,4 @@
-#include "app/form2.h"
+#include "app/backdrop.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "app/form4.h"
+#include "app/searchwindow.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -9,7 +9,7 @@
 #include <QPixmap>
 #include <utility>
 
-#include "app/form1.h"
+#include "app/mainwindow.h"
 #include "filesearch/articlesearch.h"
 #include "platform/codec.h"
 #include "platform/messages.h"
