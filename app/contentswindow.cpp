@@ -45,7 +45,7 @@ void TForm3::Image2Click() {
 }
 
 bool TForm3::Image3Click() {
-    return main_->HtmlView1->Find(cp1251::fromQString(Edit1->text()), false);
+    return main_->FindInArticle(cp1251::fromQString(Edit1->text()));
 }
 
 void TForm3::TreeView1Change() {

@@ -227,26 +227,28 @@ void TForm1::LoadContents() {
     reportSkipped();
 }
 
-std::string TForm1::CurrentFolder() const {
-    return cp1251::fromQString(Label2->text());
+void TForm1::OpenArticle(const std::string& path) {
+    HtmlView1->LoadFromFile(path);
+    Notebook2->SetActivePage(QStringLiteral("content"));
 }
 
-std::string TForm1::CurrentArticle() const {
-    return cp1251::fromQString(Label1->text());
+bool TForm1::FindInArticle(const std::string& phrase) {
+    return HtmlView1->Find(phrase, false);
 }
 
 void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
     if (!node) return;
     const QTreeWidgetItem* folderNode = node->parent() ? node->parent() : node;
+    currentFolder_ = cp1251::fromQString(folderNode->text(0));
     Label2->setText(folderNode->text(0));
     std::string topic = TContentsTreeView::NodeText(node);
     if (topic.starts_with('+')) topic.clear();
     if (topic.empty()) return;
-    const std::string path = programFolder_ + "inside/" + CurrentFolder() + "/index.htm#" + topic;
-    Label1->setText(cp1251::toQString(path));
+    currentArticle_ = programFolder_ + "inside/" + currentFolder_ + "/index.htm#" + topic;
+    Label1->setText(cp1251::toQString(currentArticle_));
     Notebook2->SetActivePage(QStringLiteral("content"));
     try {
-        HtmlView1->LoadFromFile(path);
+        HtmlView1->LoadFromFile(currentArticle_);
     } catch (...) {
         // A topic whose article is missing or unreadable keeps the article shown before.
     }

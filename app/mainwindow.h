@@ -61,9 +61,16 @@ public:
     const TContentIndex& ContentIndex() const { return index_; }
     const std::filesystem::path& CacheFolder() const { return folders_.cacheFolder; }
     std::string ContentsFilePath() const;
-    // The folder and the article path of the last tree navigation (held in the hidden labels).
-    std::string CurrentFolder() const;
-    std::string CurrentArticle() const;
+    // The folder and the article path of the last tree navigation.
+    const std::string& CurrentFolder() const { return currentFolder_; }
+    const std::string& CurrentArticle() const { return currentArticle_; }
+
+    // What the contents and search windows ask of the article page. OpenArticle loads an article
+    // path (with its fragment) and then shows the page "content"; a failure to load is raised
+    // before the page changes, and an empty path only shows the page.
+    void OpenArticle(const std::string& path);
+    // Selects the first occurrence of the phrase in the shown article, case ignored.
+    bool FindInArticle(const std::string& phrase);
 
     TNotebook* Notebook1 = nullptr;
     TImageLayer* ImageLayer2 = nullptr;  // title strip
@@ -109,6 +116,8 @@ private:
 
     ShellFolders folders_;
     std::string programFolder_;
+    std::string currentFolder_;   // mirrored in the hidden Label2
+    std::string currentArticle_;  // mirrored in the hidden Label1
     TContentIndex index_;
     TForm2* backdrop_ = nullptr;
     TForm3* contents_ = nullptr;

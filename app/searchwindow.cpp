@@ -204,14 +204,15 @@ void TForm4::FoundFilesClick() {
     try {
         AbortSearch();
         const QList<QTreeWidgetItem*> selected = FoundFiles->selectedItems();
+        std::string path;  // none selected: the article shown stays
         if (!selected.isEmpty()) {
             const QTreeWidgetItem* row = selected.front();
             // The whole folder path: a cut one would name another folder or none.
-            main_->HtmlView1->LoadFromFile(HitPath(cp1251::fromQString(row->text(colFolder)),
-                                                   cp1251::fromQString(row->text(colFile))));
+            path = HitPath(cp1251::fromQString(row->text(colFolder)),
+                           cp1251::fromQString(row->text(colFile)));
         }
-        main_->Notebook2->SetActivePage(QStringLiteral("content"));
-        main_->HtmlView1->Find(cp1251::fromQString(containing->text()), false);
+        main_->OpenArticle(path);
+        main_->FindInArticle(cp1251::fromQString(containing->text()));
     } catch (...) {
         // Opening a hit never reports a failure; the article shown before stays.
     }
@@ -219,7 +220,7 @@ void TForm4::FoundFilesClick() {
 
 void TForm4::Image2Click() {
     try {
-        main_->HtmlView1->Find(cp1251::fromQString(containing->text()), false);
+        main_->FindInArticle(cp1251::fromQString(containing->text()));
     } catch (...) {
     }
 }
