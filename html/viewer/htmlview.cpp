@@ -29,12 +29,6 @@ public:
     TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
-std::string Trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 // The image markup for a file name: quotes and ampersands in the name stay part of it.
 std::string ImageMarkup(const std::string& file) {
     std::string escaped;
@@ -183,7 +177,7 @@ void THtmlView::SetImageCacheCount(int count) {
 }
 
 void THtmlView::SetServerRoot(const std::string& root) {
-    serverRoot_ = Trimmed(root);
+    serverRoot_ = TrimView(root);
     if (!serverRoot_.empty() && (serverRoot_.back() == '\\' || serverRoot_.back() == '/'))
         serverRoot_.pop_back();
 }
@@ -306,7 +300,7 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
 
 void THtmlView::MetaHandler(const std::string& httpEq, const std::string& content) {
     if (!OnMetaRefresh || cp1251::lowerText(httpEq) != "refresh") return;
-    const std::string number = Trimmed(content.substr(0, content.find(';')));
+    const std::string number(TrimView(content.substr(0, content.find(';'))));
     int delay = -1;
     if (!number.empty() && number.size() < 9 &&
         std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
