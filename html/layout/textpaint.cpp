@@ -280,7 +280,9 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         return false;
     }
     for (const LineRec& line : LineList) {
-        if (!(line.PaintedY < y && y <= line.PaintedY + line.Height())) continue;
+        // The line's box as layout stacked it, from its top row down, as cursor hit tests see it.
+        const int top = line.PaintedY - line.ExtraAbove;
+        if (y < top || y >= top + line.Height()) continue;
         if (x < line.PaintedX) return false;
         const int c = CharsBeforeX(canvas, line, x - line.PaintedX);
         if (c >= line.CharCount) return false;

@@ -360,5 +360,29 @@ TEST(Links, HitTestAndSplitLinkHover) {
     EXPECT_FALSE(s.FontRuns[1].Hovered || s.FontRuns[2].Hovered);
 }
 
+// A link answers on every pixel row of its line, the first and the last, and not below it.
+TEST(Links, HitTestCoversEachLineFromItsTopRow) {
+    Doc doc;
+    auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
+    TSection& s = *section;
+    TFontSpec link;
+    s.SwitchLinkFont(true, link, nullptr, nullptr, {"a.htm", "", 1});
+    doc.Append(s, "aaa\x08");
+    s.SwitchLinkFont(true, link, nullptr, nullptr, {"b.htm", "", 2});
+    doc.Append(s, "bbb");
+    doc.list.AppendSection(std::move(section));
+    doc.Layout(600);
+    ASSERT_EQ(s.LineList.size(), 2u);
+    auto urlAt = [&](int y) {
+        TLinkHit hit;
+        return doc.list.LinkAt(doc.canvas, 3, y, hit) ? hit.Target.Url : "";
+    };
+    EXPECT_EQ(urlAt(0), "a.htm");
+    EXPECT_EQ(urlAt(12), "a.htm");
+    EXPECT_EQ(urlAt(13), "b.htm");
+    EXPECT_EQ(urlAt(25), "b.htm");
+    EXPECT_EQ(urlAt(26), "");
+}
+
 }  // namespace
 }  // namespace kv
