@@ -38,7 +38,7 @@ void BuildAndLayout(benchmark::State& state) {
     kv::TImageCanvas canvas(1, 1);
     for (auto _ : state) {
         kv::TSectionList document(kv::TQtFontEngine::Shared());
-        document.ViewImagesFlag = false;
+        document.SetViewImages(false);
         kv::THtmlBuilder(document).LoadHtmlText(html);
         int maxWidth = 0;
         benchmark::DoNotOptimize(document.DoLayout(canvas, kWidth, kHeight, maxWidth));
@@ -48,7 +48,7 @@ void BuildAndLayout(benchmark::State& state) {
 
 void Relayout(benchmark::State& state) {
     kv::TSectionList document(kv::TQtFontEngine::Shared());
-    document.ViewImagesFlag = false;
+    document.SetViewImages(false);
     kv::THtmlBuilder(document).LoadHtmlText(FormPage(int(state.range(0))));
     kv::TImageCanvas canvas(1, 1);
     for (auto _ : state) {
@@ -59,7 +59,7 @@ void Relayout(benchmark::State& state) {
 
 void PaintStrip(benchmark::State& state) {
     kv::TSectionList document(kv::TQtFontEngine::Shared());
-    document.ViewImagesFlag = false;
+    document.SetViewImages(false);
     kv::THtmlBuilder(document).LoadHtmlText(FormPage(int(state.range(0))));
     kv::TImageCanvas canvas(kWidth, kHeight);
     int maxWidth = 0;
@@ -74,7 +74,7 @@ void PaintStrip(benchmark::State& state) {
 
 void LongListLayout(benchmark::State& state) {
     kv::TSectionList document(kv::TQtFontEngine::Shared());
-    document.ViewImagesFlag = false;
+    document.SetViewImages(false);
     kv::THtmlBuilder(document).LoadHtmlText(LongList(10000));
     kv::TImageCanvas canvas(1, 1);
     for (auto _ : state) {

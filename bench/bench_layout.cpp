@@ -31,7 +31,7 @@ struct Doc {
     explicit Doc(const std::string& html) {
         kv::TDocumentDefaults defaults;
         document.SetDefaults(defaults);
-        document.ViewImagesFlag = false;
+        document.SetViewImages(false);
         kv::THtmlBuilder builder(document);
         builder.LoadHtmlText(html);
     }

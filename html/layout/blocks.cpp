@@ -8,7 +8,6 @@
 #include "html/reader/properties.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
-#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -84,11 +83,10 @@ int ClearDistance(const IndentManager& indents, int y, TSide side) {
 
 }  // namespace
 
-int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-                   int& maxWidth, int& cursor) {
-    const int gap = ClearDistance(indents, y, Box.Clear);
+int TBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
+    const int gap = ClearDistance(lc.Indents, y, Box.Clear);
     if (Box.Float) {
-        LayoutFloat(canvas, y + gap, width, viewHeight, indents, maxWidth, cursor);
+        LayoutFloat(lc, y + gap, width, maxWidth);
         // In the flow it stays where it was met, so tops keep growing down the list; it
         // paints where it floats (PaintTop).
         Top = BoxTop = y;
@@ -96,7 +94,7 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, Ind
         BoxBottom = y;
         return 0;
     }
-    LayoutBox(canvas, x, y + gap, width, viewHeight, indents, maxWidth, cursor);
+    LayoutBox(lc, x, y + gap, width, maxWidth);
     // The space cleared belongs to the flow above the box.
     Top = BoxTop = y;
     FlowHeight = gap + BoxHeight;
@@ -104,14 +102,14 @@ int TBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, Ind
     return FlowHeight;
 }
 
-int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
-                        int& maxWidth, int& cursor) {
+int TBlock::LayoutFloat(const TLayoutContext& lc, int y, int width, int& maxWidth) {
+    IndentManager& indents = lc.Indents;
     const int extra = Box.MarginLeft + Box.BorderLeft + Box.PadLeft + Box.MarginRight +
                       Box.BorderRight + Box.PadRight;
     int wanted = Box.Width;
     if (wanted <= 0) {
         int minWidth = 0, maxContent = 0;
-        Content.WidthRange(canvas, minWidth, maxContent);
+        Content.WidthRange(lc.Canvas, minWidth, maxContent);
         wanted = std::max(minWidth, maxContent);
     }
     wanted = std::max(0, wanted) + extra;
@@ -126,18 +124,18 @@ int TBlock::LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, Inden
     }
     const int outer = std::max(0, std::min(wanted, free));
     const int fx = Box.Float == alRightFloat ? indents.RightSide(y) - outer : indents.LeftIndent(y);
-    LayoutBox(canvas, fx - indents.LeftEdge, y, outer, viewHeight, indents, maxWidth, cursor);
+    LayoutBox(lc, fx - indents.LeftEdge, y, outer, maxWidth);
     indents.PlaceFloatBlock(y, Box.Float == alRightFloat ? outer : fx + outer, Box.Float,
                             BoxHeight);
     maxWidth = outer;
     return BoxHeight;
 }
 
-int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                      IndentManager& indents, int& maxWidth, int& cursor) {
+int TBlock::LayoutBox(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
+    IndentManager& indents = lc.Indents;
     X = x;
     Top = BoxTop = PaintTop = y;
-    FirstCursor = cursor;
+    FirstCursor = lc.Cursor;
     const int left = Box.MarginLeft + Box.BorderLeft + Box.PadLeft;
     const int right = Box.MarginRight + Box.BorderRight + Box.PadRight;
     int inner = std::max(0, width - left - right);
@@ -153,21 +151,16 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
         // List items learn their first baseline from the first text line, also when that line
         // lies in a paragraph, heading or nested item inside them; other blocks pass it on.
         firstBaseline_ = 0;
-        {
-            int* outer = Document->FirstLineBaseline;
-            TScopedValue baseline(Document->FirstLineBaseline,
-                                  HasMarker() ? &firstBaseline_ : outer);
-            Content.Indents = &indents;
-            contentHeight = Content.LayoutSections(canvas, ContentLeft, contentTop, inner,
-                                                   viewHeight, indents, contentWidth, cursor);
-        }
-        int* savedBaseline = Document->FirstLineBaseline;
-        if (HasMarker() && savedBaseline && *savedBaseline == 0) *savedBaseline = firstBaseline_;
+        Content.Indents = &indents;
+        contentHeight = Content.LayoutSections(HasMarker() ? lc.WithBaseline(&firstBaseline_) : lc,
+                                               ContentLeft, contentTop, inner, contentWidth);
+        if (HasMarker() && lc.FirstBaseline && *lc.FirstBaseline == 0)
+            *lc.FirstBaseline = firstBaseline_;
         indents.CloseLeft(l, contentTop + contentHeight);
         indents.CloseRight(r, contentTop + contentHeight);
         indents.Release(l, r);
     }
-    Length = cursor - FirstCursor;
+    Length = lc.Cursor - FirstCursor;
     Content.CursorCount = Length;
     BoxHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + contentHeight + Box.PadBottom +
                 Box.BorderBottom + Box.MarginBottom;
@@ -187,9 +180,9 @@ int TBlock::LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight,
     return BoxHeight;
 }
 
-int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-                  int yRef) {
-    const int s = Document->ScrollTopY;
+int TBlock::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) {
+    const QRect& clip = pc.Clip;
+    const int s = pc.ScrollTop;
     if (!Overlaps(PaintTop, PaintBottom, clip, s)) return Top + FlowHeight;
     const QRect border(x + X + Box.MarginLeft, PaintTop + Box.MarginTop - s,
                        ContentWidth + Box.BorderLeft + Box.PadLeft + Box.PadRight + Box.BorderRight,
@@ -212,7 +205,7 @@ int TBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, in
     PaintMarker(canvas, x + ContentLeft, s);
     for (const auto& section : Content.Sections) {
         if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
-        section->Paint(canvas, clip, indents, x, xRef, yRef);
+        section->Paint(canvas, pc, indents, x);
     }
     return Top + FlowHeight;
 }
@@ -329,12 +322,11 @@ std::unique_ptr<TSectionBase> TPage::CloneFor(TSectionList* document) const {
     return std::make_unique<TPage>(*this, document);
 }
 
-int TPage::Paint(TCanvas&, const QRect& clip, IndentManager&, int, int, int) {
+int TPage::Paint(TCanvas&, TPaintContext& pc, IndentManager&, int) {
     // A break at the very top of the page (where the page began) ends nothing: the page would
     // be empty and printing would never get past it.
-    if (Document && Document->IsPrintCopy && Top > Document->ScrollTopY + clip.top() &&
-        Top < Document->PageLimitY)
-        Document->PageLimitY = Top;
+    if (pc.PrintCopy && Top > pc.ScrollTop + pc.Clip.top() && Top < pc.PageLimitY)
+        pc.PageLimitY = Top;
     return Top;
 }
 
@@ -366,10 +358,10 @@ std::unique_ptr<TSectionBase> THRBlock::CloneFor(TSectionList* document) const {
     return copy;
 }
 
-int THRBlock::Layout(TCanvas&, int x, int y, int width, int, IndentManager& indents, int& maxWidth,
-                     int& cursor) {
+int THRBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
+    const IndentManager& indents = lc.Indents;
     X = x;
-    FirstCursor = cursor;
+    FirstCursor = lc.Cursor;
     Top = BoxTop = PaintTop = y;
     const int l = indents.LeftIndent(y), r = indents.RightSide(y);
     const int avail = std::max(0, std::min(width, r - l) - Box.MarginLeft - Box.MarginRight);
@@ -386,9 +378,9 @@ int THRBlock::Layout(TCanvas&, int x, int y, int width, int, IndentManager& inde
     return FlowHeight;
 }
 
-int THRBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
-    const int s = Document->ScrollTopY;
-    if (!Overlaps(Top, BoxBottom, clip, s)) return Top + FlowHeight;
+int THRBlock::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager&, int x) {
+    const int s = pc.ScrollTop;
+    if (!Overlaps(Top, BoxBottom, pc.Clip, s)) return Top + FlowHeight;
     const QRect line(x + LineLeft, Top + Box.MarginTop - s, LineWidth, Size);
     if (NoShade || Color != kNoColor) {
         canvas.FillRect(line, Color != kNoColor ? Color : 0x808080);

@@ -36,10 +36,8 @@ public:
     TBlock(const TBlock& source, TSectionList* document);
 
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
+    int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
+    int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     bool ForEachChild(const TChildVisit& visit) const override {
         return Content.ForEachChild(visit);
     }
@@ -61,18 +59,16 @@ public:
 
 protected:
     // Lays out the box at (x, y) for width; returns its height.
-    int LayoutBox(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-                  int& maxWidth, int& cursor);
+    int LayoutBox(const TLayoutContext& lc, int x, int y, int width, int& maxWidth);
     // A floating block: its width from the style or its content, placed at the left or right
     // edge of the free row at y (below other floats when it does not fit beside them), with a
     // float record for the text that follows. Takes no height in the flow.
-    int LayoutFloat(TCanvas& canvas, int y, int width, int viewHeight, IndentManager& indents,
-                    int& maxWidth, int& cursor);
+    int LayoutFloat(const TLayoutContext& lc, int y, int width, int& maxWidth);
 
     // Marker drawing of list items, which take the first baseline of their content.
     virtual bool HasMarker() const { return false; }
     virtual void PaintMarker(TCanvas&, int, int) {}
-    int firstBaseline_ = 0;
+    int firstBaseline_ = 0;  // document y of the first text line's baseline, 0 for none
 };
 
 // A list item: a block with a bullet or a number left of its first line.
@@ -102,10 +98,8 @@ class THRBlock : public TSectionBase {
 public:
     THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes);
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
+    int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
+    int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     const char* Kind() const override { return "hr"; }
 
     TBoxStyle Box;
@@ -124,8 +118,7 @@ class TPage : public TSectionBase {
 public:
     using TSectionBase::TSectionBase;
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
+    int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     const char* Kind() const override { return "page"; }
 };
 

@@ -113,7 +113,7 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
 
 void THtmlBuilder::BeginDocument() {
     if (!doc_.Styles.RootEntry()) {
-        const TDocumentDefaults& s = doc_.Settings;
+        const TDocumentDefaults& s = doc_.Settings();
         const TFontSpec& f = s.Font;
         doc_.Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
                                   std::uint8_t(f.Charset), s.UnderlineLinks, s.OverColor,
@@ -251,7 +251,7 @@ void THtmlBuilder::SwitchFont() {
         const TFontSpec link = TQtFontEngine::SpecOf(fonts.Link);
         const TFontSpec visited = TQtFontEngine::SpecOf(fonts.Visited);
         const TFontSpec hover = TQtFontEngine::SpecOf(fonts.Hover);
-        section_->SwitchLinkFont(true, link, &visited, doc_.HoverLinks ? &hover : nullptr,
+        section_->SwitchLinkFont(true, link, &visited, doc_.LinksReactToMouse() ? &hover : nullptr,
                                  {link_.Href, link_.TargetFrame, link_.LinkId});
     } else {
         const TFontSpec font = TQtFontEngine::SpecOf(top.MakeFont());
@@ -374,10 +374,10 @@ void THtmlBuilder::ReadBodyTag() {
         }
     }
     // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
-    p.SetIfUnset(piMarginLeft, doc_.Settings.MarginWidth),
-        p.SetIfUnset(piMarginRight, doc_.Settings.MarginWidth);
-    p.SetIfUnset(piMarginTop, doc_.Settings.MarginHeight),
-        p.SetIfUnset(piMarginBottom, doc_.Settings.MarginHeight);
+    p.SetIfUnset(piMarginLeft, doc_.Settings().MarginWidth),
+        p.SetIfUnset(piMarginRight, doc_.Settings().MarginWidth);
+    p.SetIfUnset(piMarginTop, doc_.Settings().MarginHeight),
+        p.SetIfUnset(piMarginBottom, doc_.Settings().MarginHeight);
     body_->Box = TBoxStyle::From(p, 0, 0);
     const TColor background = p.OwnBackgroundColor();
     if (background != kNoColor) {

@@ -62,7 +62,6 @@ public:
     virtual ~TImageHost() = default;
     virtual bool ViewImages() const = 0;
     virtual bool IsPrinting() const = 0;
-    virtual int ScrollTop() const = 0;
     // The full name of an image source (relative names against the document's folder).
     virtual std::string ExpandImageName(const std::string& source) const = 0;
     virtual TFetchResult FetchImage(const std::string& name, int transparency) = 0;

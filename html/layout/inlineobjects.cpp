@@ -347,11 +347,11 @@ void TImageObj::Place(int x, const TFontObj* run, int baselineY, int lineTopY) {
 
 void TImageObj::Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY, int lineTopY) {
     Place(x, run, baselineY, lineTopY);
-    Paint(canvas, 0, run);
+    Paint(canvas, 0, 0, run);
 }
 
-void TImageObj::Paint(TCanvas& canvas, int dx, const TFontObj* run) {
-    const int s = document_->ScrollTop();
+void TImageObj::Paint(TCanvas& canvas, int dx, int scrollTop, const TFontObj* run) {
+    const int s = scrollTop;
     const bool placeholder = !document_->ViewImages() || state_ == bsNone || IsPlaceholder();
     canvas.Save();
     TColor keptColor = canvas.Font().Color;

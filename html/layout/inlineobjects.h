@@ -102,9 +102,10 @@ public:
     // Places the image at x with the line's baseline and top (document coordinates): sets
     // DrawX and DrawY, which hit tests and painting read.
     void Place(int x, const TFontObj* run, int baselineY, int lineTopY);
-    // Draws where Place put it, shifted by dx (the paint origin's offset from the document's).
-    void Paint(TCanvas& canvas, int dx, const TFontObj* run);
-    // Place at x, then Paint unshifted.
+    // Draws where Place put it, shifted by dx (the paint origin's offset from the document's)
+    // and up by the scroll top.
+    void Paint(TCanvas& canvas, int dx, int scrollTop, const TFontObj* run);
+    // Place at x, then Paint unshifted and unscrolled.
     void Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY, int lineTopY);
     void SetHoverOn(bool on);
     int TopY() const override { return DrawY; }

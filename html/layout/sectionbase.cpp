@@ -14,8 +14,8 @@ std::unique_ptr<TSectionBase> TSectionBase::CloneFor(TSectionList* document) con
     return std::make_unique<TSectionBase>(*this, document);
 }
 
-int TSectionBase::Layout(TCanvas&, int, int y, int, int, IndentManager&, int&, int& cursor) {
-    FirstCursor = cursor;
+int TSectionBase::Layout(const TLayoutContext& lc, int, int y, int, int&) {
+    FirstCursor = lc.Cursor;
     PaintHeight = FlowHeight;
     Top = BoxTop = PaintTop = y;
     BoxBottom = y + FlowHeight;
@@ -23,7 +23,7 @@ int TSectionBase::Layout(TCanvas&, int, int y, int, int, IndentManager&, int&, i
     return FlowHeight;
 }
 
-int TSectionBase::Paint(TCanvas&, const QRect&, IndentManager&, int, int, int) {
+int TSectionBase::Paint(TCanvas&, TPaintContext&, IndentManager&, int) {
     return PaintTop + FlowHeight;
 }
 
@@ -35,8 +35,8 @@ void TSectionBase::RegisterPosition() {
     });
 }
 
-void TSectionBase::CopySelection() {
-    if (Document) CopyChildSelection(Document->SelStart, Document->SelEnd);
+void TSectionBase::CopySelection(int selStart, int selEnd, std::string& out) const {
+    CopyChildSelection(selStart, selEnd, out);
 }
 
 // ---------------------------------------------------------------- queries over the children
@@ -115,11 +115,11 @@ int TSectionNode::LineCount() const {
     return n;
 }
 
-void TSectionNode::CopyChildSelection(int selStart, int selEnd) const {
+void TSectionNode::CopyChildSelection(int selStart, int selEnd, std::string& out) const {
     // Cursor positions grow down the tree: nothing after the selection's end is visited.
     ForEachChild([&](TSectionBase& child) {
         if (child.FirstCursor >= selEnd) return true;
-        if (child.FirstCursor + child.Length > selStart) child.CopySelection();
+        if (child.FirstCursor + child.Length > selStart) child.CopySelection(selStart, selEnd, out);
         return false;
     });
 }
@@ -156,18 +156,16 @@ void TCellBasic::AppendSection(std::unique_ptr<TSectionBase> section) {
     Sections.push_back(std::move(section));
 }
 
-int TCellBasic::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-                       int& cursor) {
+int TCellBasic::LayoutCell(const TLayoutContext& lc, int y, int width, int& maxWidth) {
     CellTop = y;
-    FirstCursor = cursor;
+    FirstCursor = lc.Cursor;
     const int height =
-        Indents ? LayoutSections(canvas, 0, y, width, viewHeight, *Indents, maxWidth, cursor) : 0;
-    CursorCount = cursor - FirstCursor;
+        Indents ? LayoutSections(lc.WithIndents(*Indents), 0, y, width, maxWidth) : 0;
+    CursorCount = lc.Cursor - FirstCursor;
     return height;
 }
 
-int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                               IndentManager& indents, int& maxWidth, int& cursor) {
+int TCellBasic::LayoutSections(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
     maxWidth = 0;
     int height = 0, previousBottom = 0;
     for (std::size_t i = 0; i < Sections.size();) {
@@ -176,9 +174,7 @@ int TCellBasic::LayoutSections(TCanvas& canvas, int x, int y, int width, int vie
             section.Floats() ? 0 : std::min(previousBottom, std::max(0, section.MarginTopValue()));
         int sectionWidth = 0;
         try {
-            height += section.Layout(canvas, x, y + height - collapse, width, viewHeight, indents,
-                                     sectionWidth, cursor) -
-                      collapse;
+            height += section.Layout(lc, x, y + height - collapse, width, sectionWidth) - collapse;
         } catch (const EProcessError& failure) {
             // Reported and dropped; the rest of the document lays out normally.
             Owner->Host().ReportFailure(failure.what());
@@ -202,20 +198,19 @@ void TCellBasic::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     }
 }
 
-int TCellBasic::PaintSections(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x,
+int TCellBasic::PaintSections(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x,
                               int y) {
-    const int s = Owner ? Owner->ScrollTopY : 0;
     int bottom = y;
     for (const auto& section : Sections) {
         // Tops only grow down the list: nothing below the clip is visited.
-        if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
-        bottom = section->Paint(canvas, clip, indents, x, x, y);
+        if (section->Top - pc.ScrollTop > pc.Clip.bottom() && !canvas.IsPrinter()) break;
+        bottom = section->Paint(canvas, pc, indents, x);
     }
     return bottom;
 }
 
-int TCellBasic::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
-    return Indents ? PaintSections(canvas, clip, *Indents, x, y) : y;
+int TCellBasic::PaintCell(TCanvas& canvas, TPaintContext& pc, int x, int y) {
+    return Indents ? PaintSections(canvas, pc, *Indents, x, y) : y;
 }
 
 bool TCellBasic::ForEachChild(const TChildVisit& visit) const {
@@ -224,23 +219,22 @@ bool TCellBasic::ForEachChild(const TChildVisit& visit) const {
     return false;
 }
 
-int TCell::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth, int& cursor) {
+int TCell::LayoutCell(const TLayoutContext& lc, int y, int width, int& maxWidth) {
     IndentManager& indents = *Indents;
     indents.ClearAll();
     indents.SetEdges(0, width);
     indents.Width = width;
     TIndentOwnerScope owner(indents, this);
     const int left = indents.AddLeft(0, y), right = indents.AddRight(width, y);
-    const int height = TCellBasic::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
+    const int height = TCellBasic::LayoutCell(lc, y, width, maxWidth);
     indents.CloseLeft(left, y + height);
     indents.CloseRight(right, y + height);
     return std::max(height, indents.LowestFloat() - y);
 }
 
-int TCell::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
+int TCell::PaintCell(TCanvas& canvas, TPaintContext& pc, int x, int y) {
     Indents->SetEdges(x, x + Indents->Width);
-    PaintedTop = y;
-    return PaintSections(canvas, clip, *Indents, x, y);
+    return PaintSections(canvas, pc, *Indents, x, y);
 }
 
 }  // namespace kv

@@ -26,6 +26,10 @@ struct TLinkHit {
     TUrlTargetRef Target;
     TFormControlObj* FormControl = nullptr;  // an image-submit control, not owned
     int X = 0, Y = 0;                        // the point relative to an image, for controls
+    // What lights up under the point (not owned): the link run and the image, also when the
+    // point is on no link.
+    TFontObj* Run = nullptr;
+    TImageObj* Image = nullptr;
 };
 
 // What a cursor hit test finds besides the position.
@@ -35,6 +39,55 @@ struct TCursorHit {
 };
 
 class TSectionBase;
+class TImageObj;
+
+// What one layout carries down the section tree besides the geometry of the call. A cell with
+// other indents, origin, cursor or baseline target lays its content out with a changed copy.
+struct TLayoutContext {
+    TCanvas& Canvas;         // measures the text
+    IndentManager& Indents;  // margins and floats of the cell being laid out
+    int& Cursor;             // the next text position
+    int ViewHeight = 0;      // height of the view the document is laid out for
+    // Document x of the cell being laid out: text and images inside table cells are placed in
+    // document coordinates although cells lay out from their own origin.
+    int OriginX = 0;
+    // Receives the first text line's baseline while it holds 0 (a list item's marker); nullptr
+    // when nobody asks.
+    int* FirstBaseline = nullptr;
+
+    TLayoutContext WithIndents(IndentManager& indents) const {
+        return {Canvas, indents, Cursor, ViewHeight, OriginX, FirstBaseline};
+    }
+    TLayoutContext WithCursor(int& cursor) const {
+        return {Canvas, Indents, cursor, ViewHeight, OriginX, FirstBaseline};
+    }
+    TLayoutContext WithOrigin(int originX) const {
+        return {Canvas, Indents, Cursor, ViewHeight, originX, FirstBaseline};
+    }
+    TLayoutContext WithBaseline(int* baseline) const {
+        return {Canvas, Indents, Cursor, ViewHeight, OriginX, baseline};
+    }
+};
+
+// A floating image drawn after all text, where layout placed it.
+struct TImageRec {
+    TImageObj* Image;
+    int Dx;  // the paint origin's offset from the document's
+    const TFontObj* Run;
+};
+
+// What one paint carries down the section tree; the document keeps none of it.
+struct TPaintContext {
+    QRect Clip;                    // window coordinates
+    int ScrollTop = 0;             // document y drawn at the canvas's row 0
+    int SelStart = 0, SelEnd = 0;  // the selection shown (none when SelEnd < SelStart)
+    bool ShowCaret = false;        // a one-pixel caret at an empty selection
+    bool PrintCopy = false;        // a print copy: page breaks end the page
+    // The first document row below the page; painting raises the end where a line or a row
+    // must go whole to the next page.
+    int PageLimitY = 0;
+    std::vector<TImageRec> DrawList;  // floating images, drawn after all text
+};
 
 // A node of the section tree (a section or a cell of sections). The queries below walk the
 // children in document order and return the first answer; a section that answers for itself
@@ -62,8 +115,8 @@ public:
     virtual int LineCount() const;
 
 protected:
-    // Appends the text of the children inside [selStart, selEnd) to the document's ClipText.
-    void CopyChildSelection(int selStart, int selEnd) const;
+    // Appends the text of the children inside [selStart, selEnd) to `out`.
+    void CopyChildSelection(int selStart, int selEnd, std::string& out) const;
 };
 
 class TSectionBase : public TIDObject, public TSectionNode {
@@ -75,13 +128,12 @@ public:
 
     int TopY() const override { return Top; }
     virtual std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const;
-    virtual void CopySelection();
+    // Appends the text inside [selStart, selEnd) to `out`.
+    virtual void CopySelection(int selStart, int selEnd, std::string& out) const;
     // Lays out at (x, y) for `width`; returns the section height.
-    virtual int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                       IndentManager& indents, int& maxWidth, int& cursor);
-    // Paints what overlaps `clip` (window coordinates); returns the y below the section.
-    virtual int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-                      int yRef);
+    virtual int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth);
+    // Paints what overlaps the context's clip; returns the y below the section.
+    virtual int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x);
     // Whether the section paints anything at document y: hit tests look only where it paints,
     // so a float answers below its (empty) flow box and nothing answers where it is not seen.
     bool CoversY(int y) const { return PaintTop <= y && y < PaintBottom; }
@@ -97,7 +149,7 @@ public:
 
     // Layout writes every geometry field below (in Layout, or LayoutBox of blocks); paint and
     // hit tests read them. All y values are document y: y = 0 is the top of the document,
-    // inside table cells too (only x is cell-relative there, see TSectionList::LayoutOriginX).
+    // inside table cells too (only x is cell-relative there, see TLayoutContext::OriginX).
     TSectionList* Document;  // not owned
     int FlowHeight = 0;      // pixels the section takes in the flow (0 for a float)
     int PaintHeight = 0;     // pixels from PaintTop it may paint over, floats inside included
@@ -120,10 +172,10 @@ public:
 
     // Finishes a text section and appends it, or discards an empty one.
     void AppendSection(std::unique_ptr<TSectionBase> section);
-    virtual int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-                       int& cursor);
+    // Lays the cell out with its own indents; returns its height.
+    virtual int LayoutCell(const TLayoutContext& lc, int y, int width, int& maxWidth);
     virtual void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth);
-    virtual int Paint(TCanvas& canvas, const QRect& clip, int x, int y);
+    virtual int PaintCell(TCanvas& canvas, TPaintContext& pc, int x, int y);
     bool ForEachChild(const TChildVisit& visit) const override;
 
     int Count() const { return int(Sections.size()); }
@@ -141,19 +193,15 @@ public:
     std::vector<std::unique_ptr<TSectionBase>> Sections;
 
     // Lays the sections out one below the other at x for width; collapses block margins.
-    int LayoutSections(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                       IndentManager& indents, int& maxWidth, int& cursor);
-    int PaintSections(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int y);
+    int LayoutSections(const TLayoutContext& lc, int x, int y, int width, int& maxWidth);
+    int PaintSections(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x, int y);
 };
 
 class TCell : public TCellBasic {
 public:
     explicit TCell(TSectionList* owner) : TCellBasic(owner) { Indents = &ownIndents_; }
-    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-               int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
-
-    int PaintedTop = 0;  // recorded at paint time
+    int LayoutCell(const TLayoutContext& lc, int y, int width, int& maxWidth) override;
+    int PaintCell(TCanvas& canvas, TPaintContext& pc, int x, int y) override;
 
 private:
     IndentManager ownIndents_;

@@ -2,6 +2,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <utility>
 
 #include "html/images/display.h"
 #include "html/layout/imagesource.h"
@@ -24,12 +25,12 @@ TSectionList::TSectionList(TFontEngine& fonts)
 
 TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     : TCell(this), cache_(source.cache_), fonts_(&fonts) {
-    ViewImagesFlag = source.ViewImagesFlag;
-    IsPrintCopy = true;
-    Settings = source.Settings;
-    PrintTableBackground = source.PrintTableBackground;
+    viewImages_ = source.viewImages_;
+    printCopy_ = true;
+    settings_ = source.settings_;
+    printTableBackground_ = source.printTableBackground_;
     BackgroundColor = source.BackgroundColor;
-    BaseFolder = source.BaseFolder;
+    baseFolder_ = source.baseFolder_;
     OwnerTag = source.OwnerTag;
     // The copy draws the controls with the values they hold now; it never has live widgets.
     std::vector<std::pair<const TFormControlObj*, TFormControlObj*>> copies;
@@ -49,10 +50,10 @@ TSectionList::~TSectionList() {
 }
 
 void TSectionList::SetDefaults(const TDocumentDefaults& defaults) {
-    Settings = defaults;
-    Settings.PreFontName = defaults.PreFontName.substr(0, 32);
-    HoverLinks = defaults.LinksActive;
-    const TDocumentDefaults& s = Settings;
+    settings_ = defaults;
+    settings_.PreFontName = defaults.PreFontName.substr(0, 32);
+    hoverLinks_ = defaults.LinksActive;
+    const TDocumentDefaults& s = settings_;
     const TFontSpec& f = s.Font;
     Styles.BuildDefaults(f.Name, s.PreFontName, s.MarginWidth, s.MarginHeight,
                          std::uint8_t(f.Charset), s.UnderlineLinks, s.OverColor, s.VisitedColor,
@@ -65,14 +66,28 @@ void TSectionList::SetBackgroundColor(TColor color) {
     Host().BackgroundChanged();
 }
 
+void TSectionList::SetLinkColors(TColor link, TColor visited, TColor over) {
+    settings_.HotSpotColor = settings_.LinkColor = link;
+    settings_.VisitedColor = visited;
+    settings_.OverColor = over;
+}
+
+void TSectionList::SetPreFontName(const std::string& name) {
+    settings_.PreFontName = name.substr(0, 32);
+}
+
 void TSectionList::SetBackgroundImageName(const std::string& name) {
     background_.reset();
-    BackgroundName = name;
-    BackgroundTried = false;
+    backgroundName_ = name;
+    backgroundTried_ = false;
+}
+
+void TSectionList::RetryBackgroundImage() {
+    if (!backgroundName_.empty()) SetBackgroundImageName(backgroundName_);
 }
 
 void TSectionList::Clear() {
-    if (!IsPrintCopy) {
+    if (!printCopy_) {
         IDNames.Clear();
         Positions.clear();
         // Pictures kept across documents are the image cache's business (it ages them); this
@@ -81,42 +96,42 @@ void TSectionList::Clear() {
     }
     background_.reset();
     ReleaseImageUses();
-    if (OnControlsCleared && !FormControlList.empty()) OnControlsCleared();
+    if (onControlsCleared_ && !FormControlList.empty()) onControlsCleared_();
     // Sections keep plain pointers to controls and never use them when they are freed.
     Forms.clear();
     FormControlList.clear();
     AnimatedImages.clear();
     timer_.reset();
-    SelStart = SelEnd = 0;
+    selStart_ = selEnd_ = 0;
     ImageMaps.clear();
     PendingImages.clear();
     LinkRuns.clear();
-    HoverRun = nullptr;
-    HoverImage = nullptr;
+    hoverRun_ = nullptr;
+    hoverImage_ = nullptr;
     Panels.clear();
-    DrawList.clear();
-    if (!IsPrintCopy) Styles.Clear();
+    if (!printCopy_) Styles.Clear();
     Sections.clear();
     fontPool_ = std::make_unique<TFontSpecPool>();
 }
 
 // ---------------------------------------------------------------- layout and paint
 
-int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-                         int& cursor) {
+int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth) {
     if (timer_) timer_->stop();
     for (const auto& form : Forms) form->SizeControls(canvas);
     // Layout moves every control: none stands where the last paint put it until painted again.
     for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
-    const int height = TCell::Layout(canvas, y, width, viewHeight, maxWidth, cursor);
+    int cursor = 0;
+    const TLayoutContext lc{canvas, *Indents, cursor, viewHeight};
+    const int height = LayoutCell(lc, 0, width, maxWidth);
     // Every layout starts the animations afresh: first frame, animation turned off and on,
     // which restarts the pass count and the frame clock.
     for (TAnimatedImage* image : AnimatedImages) {
         image->SetCurrentFrame(0);
         image->Stop();
-        if (!IsPrintCopy) image->Start();
+        if (!printCopy_) image->Start();
     }
-    if (!IsPrintCopy && !timer_) {
+    if (!printCopy_ && !timer_) {
         timer_ = std::make_unique<QTimer>();
         timer_->setInterval(50);
         QObject::connect(timer_.get(), &QTimer::timeout, [this] { AnimationTick(); });
@@ -128,17 +143,12 @@ int TSectionList::Layout(TCanvas& canvas, int y, int width, int viewHeight, int&
             timer_->start();
     }
     UpdateControlVisibility();
-    if (!IsPrintCopy && Positions.empty())
+    if (!printCopy_ && Positions.empty())
         ForEachChild([](TSectionBase& section) {
             section.RegisterPosition();
             return false;
         });
     return height;
-}
-
-int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth) {
-    int cursor = 0;
-    return Layout(canvas, 0, width, viewHeight, maxWidth, cursor);
 }
 
 bool TSectionList::TimerEnabled() const {
@@ -169,36 +179,62 @@ private:
 
 }  // namespace
 
+TPaintContext TSectionList::NewPaint(const QRect& clip, int scrollTop) const {
+    TPaintContext pc;
+    pc.Clip = clip;
+    pc.ScrollTop = scrollTop;
+    pc.SelStart = selStart_;
+    pc.SelEnd = selEnd_;
+    pc.ShowCaret = showCaret_;
+    pc.PrintCopy = printCopy_;
+    pc.PageLimitY = scrollTop + clip.top() + clip.height();  // the first row below the clip
+    return pc;
+}
+
 int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y) {
-    PageLimitY = ScrollTopY + clip.top() + clip.height();  // the first row below the clip
+    return Paint(canvas, clip, x, y, scrollTop_);
+}
+
+int TSectionList::Paint(TCanvas& canvas, const QRect& clip, int x, int y, int scrollTop) {
+    TPaintContext pc = NewPaint(clip, scrollTop);
+    return PaintWith(canvas, pc, x, y);
+}
+
+int TSectionList::PaintPage(TCanvas& canvas, const QRect& clip, int x, int y) {
+    TPaintContext pc = NewPaint(clip, scrollTop_);
+    PaintWith(canvas, pc, x, y);
+    return pc.PageLimitY;
+}
+
+int TSectionList::PaintWith(TCanvas& canvas, TPaintContext& pc, int x, int y) {
     const TPaletteScope palette(canvas);
     const bool timing = timer_ && timer_->isActive();
     if (timer_) timer_->stop();
     for (TAnimatedImage* image : AnimatedImages) image->Painted = false;
-    DrawList.clear();
     for (TPanelObj* panel : Panels) panel->ShowIt = false;
-    const int bottom = TCell::Paint(canvas, clip, x, y);
-    for (const TImageRec& rec : DrawList) rec.Image->Paint(canvas, rec.Dx, rec.Run);
-    if (ControlsMoved) {
+    const int bottom = PaintCell(canvas, pc, x, y);
+    for (const TImageRec& rec : pc.DrawList)
+        rec.Image->Paint(canvas, rec.Dx, pc.ScrollTop, rec.Run);
+    if (controlsMoved_) {
         UpdateControlVisibility();
         for (TPanelObj* panel : Panels)
             if (!panel->ShowIt && panel->Control) panel->Control->Hide();
-        ControlsMoved = false;
+        controlsMoved_ = false;
     }
     if (timer_ && (timing || !AnimatedImages.empty()) && !AnimatedImages.empty()) timer_->start();
     return bottom;
 }
 
 void TSectionList::SetScrollTop(int y) {
-    if (y == ScrollTopY) return;
-    ScrollTopY = y;
-    ControlsMoved = true;
+    if (y == scrollTop_) return;
+    scrollTop_ = y;
+    controlsMoved_ = true;
     for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     for (TPanelObj* panel : Panels) panel->ShowIt = false;
 }
 
 void TSectionList::UpdateControlVisibility() {
-    if (IsPrintCopy || FormControlList.empty()) return;
+    if (printCopy_ || FormControlList.empty()) return;
     const bool focused =
         std::any_of(FormControlList.begin(), FormControlList.end(),
                     [](const TFormControlObj* c) { return c->Window && c->Window->Focused(); });
@@ -212,7 +248,7 @@ void TSectionList::UpdateControlVisibility() {
 }
 
 void TSectionList::AnimationTick() {
-    if (IsPrintCopy) return;
+    if (printCopy_) return;
     bool any = false;
     for (TAnimatedImage* image : AnimatedImages)
         if (image->Painted) image->Advance(), any = true;
@@ -237,31 +273,30 @@ void TSectionList::HoverLink(TFontObj* run, bool on) {
     for (auto i = first; i <= last; ++i) (*i)->SetHover(on);
 }
 
-bool TSectionList::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
-    TFontObj* oldRun = HoverRun;
-    TImageObj* oldImage = HoverImage;
-    HoverRun = nullptr;
-    HoverImage = nullptr;
-    const bool found = TCell::LinkAt(canvas, x, y, hit);
-    if (HoverLinks && HoverRun != oldRun) {
+bool TSectionList::MouseOver(const TLinkHit& hit) {
+    TFontObj* oldRun = std::exchange(hoverRun_, hit.Run);
+    TImageObj* oldImage = std::exchange(hoverImage_, hit.Image);
+    bool changed = false;
+    if (hoverLinks_ && hoverRun_ != oldRun) {
         HoverLink(oldRun, false);
-        HoverLink(HoverRun, true);
-        Host().Invalidate();
+        HoverLink(hoverRun_, true);
+        changed = true;
     }
-    if (HoverImage != oldImage) {
+    if (hoverImage_ != oldImage) {
         if (oldImage) oldImage->SetHoverOn(false);
-        if (HoverImage) HoverImage->SetHoverOn(true);
-        Host().Invalidate();
+        if (hoverImage_) hoverImage_->SetHoverOn(true);
+        changed = true;
     }
-    return found;
+    if (changed) Host().Invalidate();
+    return changed;
 }
 
 void TSectionList::ClearHover() {
-    if (HoverRun || HoverImage) Host().Invalidate();
-    HoverLink(HoverRun, false);
-    if (HoverImage) HoverImage->SetHoverOn(false);
-    HoverRun = nullptr;
-    HoverImage = nullptr;
+    if (hoverRun_ || hoverImage_) Host().Invalidate();
+    HoverLink(hoverRun_, false);
+    if (hoverImage_) hoverImage_->SetHoverOn(false);
+    hoverRun_ = nullptr;
+    hoverImage_ = nullptr;
 }
 
 TSectionBase* TSectionList::SectionAt(int y, int& sectionY, int& index) const {
@@ -279,16 +314,14 @@ bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
     return TCell::CharAt(cursor, ch, font);
 }
 
-void TSectionList::CopySelection() {
-    if (SelStart < SelEnd) CopyChildSelection(SelStart, SelEnd);
+void TSectionList::Select(int start, int end) {
+    selStart_ = start;
+    selEnd_ = end;
 }
 
-std::string TSectionList::SelectedText() {
+std::string TSectionList::SelectedText() const {
     std::string text;
-    std::string* saved = ClipText;
-    ClipText = &text;
-    CopySelection();
-    ClipText = saved;
+    if (selStart_ < selEnd_) CopyChildSelection(selStart_, selEnd_, text);
     return text;
 }
 
@@ -327,7 +360,7 @@ std::string TSectionList::ExpandImageName(const std::string& source) const {
     std::string name(TrimView(source));
     std::replace(name.begin(), name.end(), '\\', '/');
     if (name.empty() || name.front() == '/' || name.find("://") != std::string::npos) return name;
-    return BaseFolder + name;
+    return baseFolder_ + name;
 }
 
 TFetchResult TSectionList::FetchImage(const std::string& name, int transparency) {
@@ -424,12 +457,12 @@ TMapItem* TSectionList::FindMap(const std::string& key) const {
 }
 
 void TSectionList::RegisterId(const std::string& id, TIDObject* object) {
-    if (!IsPrintCopy) IDNames.AddObject(id, object);
+    if (!printCopy_) IDNames.AddObject(id, object);
 }
 
 const TLayoutImage* TSectionList::BackgroundImage() {
-    if (ViewImagesFlag && !BackgroundName.empty() && !BackgroundTried && !background_) {
-        TFetchResult r = FetchImage(ExpandImageName(BackgroundName), 0);
+    if (viewImages_ && !backgroundName_.empty() && !backgroundTried_ && !background_) {
+        TFetchResult r = FetchImage(ExpandImageName(backgroundName_), 0);
         if (r.Still) {
             background_ = r.Still;
         } else if (r.Animated) {
@@ -438,10 +471,10 @@ const TLayoutImage* TSectionList::BackgroundImage() {
             frame->Mask = r.Animated->FrameMask();
             background_ = frame;
         } else if (r.Pending) {
-            PendingImages.push_back({ImageKey(BackgroundName), nullptr});
+            PendingImages.push_back({ImageKey(backgroundName_), nullptr});
         }
     }
-    BackgroundTried = true;
+    backgroundTried_ = true;
     return background_.get();
 }
 

@@ -24,13 +24,6 @@ class QTimer;
 
 namespace kv {
 
-// A floating image drawn after all text, where layout placed it.
-struct TImageRec {
-    TImageObj* Image;
-    int Dx;  // the paint origin's offset from the document's
-    const TFontObj* Run;
-};
-
 // An image the document waits for: the key it was requested under and the image object that
 // shows it, or nullptr for the document's own background.
 struct TPendingImage {
@@ -68,11 +61,16 @@ public:
     void Clear();
 
     // ---- layout and painting
-    int Layout(TCanvas& canvas, int y, int width, int viewHeight, int& maxWidth,
-               int& cursor) override;
-    // Convenience: lays out from y 0 and cursor 0; returns the document height.
+    // Lays the document out for `width` (the widest line comes back in maxWidth); returns the
+    // document height.
     int DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxWidth);
-    int Paint(TCanvas& canvas, const QRect& clip, int x, int y) override;
+    // Paints what overlaps `clip` (canvas coordinates), with document row `scrollTop` at the
+    // canvas's row 0 (the document's own scroll top when left out); returns the y below.
+    int Paint(TCanvas& canvas, const QRect& clip, int x, int y);
+    int Paint(TCanvas& canvas, const QRect& clip, int x, int y, int scrollTop);
+    // A print copy paints one page: `clip` is the page. Returns the first document row of the
+    // next page (a line or row cut by the page's end goes whole to the next one).
+    int PaintPage(TCanvas& canvas, const QRect& clip, int x, int y);
     void SetScrollTop(int y);
     // Live widgets of controls that the last paint did not place are hidden (or, while one of
     // them has the focus, moved off screen so the focus stays).
@@ -81,15 +79,21 @@ public:
     bool TimerEnabled() const;
 
     // ---- hit tests (document coordinates)
-    // The other queries (ObjectAt, CursorAt, SearchText, ...) are the section tree's walk.
-    // Also sets the hover state of the link run or image under the point.
-    bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
-    void ClearHover();
+    // The queries (LinkAt, ObjectAt, CursorAt, SearchText, ...) are the section tree's walk;
+    // none changes the document.
     TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
     bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
-    // Appends the selected text to `ClipText`.
-    void CopySelection();
-    std::string SelectedText();
+
+    // ---- hover: the link run and image found by LinkAt light up, those lit before go out.
+    // Returns whether anything changed (the host was asked to repaint).
+    bool MouseOver(const TLinkHit& hit);
+    void ClearHover();
+
+    // ---- selection (text positions [start, end); none when end < start)
+    void Select(int start, int end);
+    int SelStart() const { return selStart_; }
+    int SelEnd() const { return selEnd_; }
+    std::string SelectedText() const;
 
     // ---- host and images
     // The program around the document (not owned); nullptr: a host that asks for nothing.
@@ -102,9 +106,8 @@ public:
     const TLayoutImage* BackgroundImage();
 
     // TImageHost
-    bool ViewImages() const override { return ViewImagesFlag; }
-    bool IsPrinting() const override { return IsPrintCopy; }
-    int ScrollTop() const override { return ScrollTopY; }
+    bool ViewImages() const override { return viewImages_; }
+    bool IsPrinting() const override { return printCopy_; }
     std::string ExpandImageName(const std::string& source) const override;
     TFetchResult FetchImage(const std::string& name, int transparency) override;
     bool IsPending(const std::string& key) const override;
@@ -116,38 +119,45 @@ public:
 
     // TReaderDocument
     int SourcePosToY(int sourcePos) const override;
-    void SetLinksReactToMouse() override { HoverLinks = true; }
+    void SetLinksReactToMouse() override { hoverLinks_ = true; }
 
     TFontEngine& Fonts() const { return *fonts_; }
     // The fonts of this document's text runs (emptied by Clear, when no run is left).
     TFontSpecPool& FontPool() { return *fontPool_; }
 
     // ---- settings
-    bool ViewImagesFlag = true;
-    bool IsPrintCopy = false;
-    int ScrollTopY = 0;
-    // Document x of the cell being laid out: text and images inside table cells are placed in
-    // document coordinates although cells lay out from their own origin.
-    int LayoutOriginX = 0;
-    bool ControlsMoved = false;
-    int SelStart = 0, SelEnd = 0;
-    TDocumentDefaults
-        Settings;  // as SetDefaults gave them; Settings.Background is the default only
-    bool PrintTableBackground = false;
+    // As SetDefaults gave them; Settings().Background is the default only.
+    const TDocumentDefaults& Settings() const { return settings_; }
+    // The link colours: plain and hot spot, visited, under the mouse.
+    void SetLinkColors(TColor link, TColor visited, TColor over);
+    void SetPreFontName(const std::string& name);
+    void SetViewImages(bool on) { viewImages_ = on; }
+    int ScrollTop() const { return scrollTop_; }
+    bool LinksReactToMouse() const { return hoverLinks_; }
+    void SetHoverLinks(bool on) { hoverLinks_ = on; }
+    bool ShowCaret() const { return showCaret_; }
+    void SetShowCaret(bool on) { showCaret_ = on; }
+    bool PrintTableBackground() const { return printTableBackground_; }
+    void SetPrintTableBackground(bool on) { printTableBackground_ = on; }
+    // Relative image names are expanded against it.
+    void SetBaseFolder(const std::string& folder) { baseFolder_ = folder; }
+    const std::string& BaseFolder() const { return baseFolder_; }
+    // A background image skipped (images were off) is fetched at the next BackgroundImage.
+    void RetryBackgroundImage();
     TColor BackgroundColor = 0xFFFFFF;
-    std::string BaseFolder;  // relative image names are expanded against it
-    std::string* ClipText = nullptr;
-    int PageLimitY = 0;
-    int PageHeight = 0;
-    bool HoverLinks = false;
-    bool ShowCaret = false;
-    int* FirstLineBaseline = nullptr;
 
     // ---- events between the document and the viewer's form widgets
     // A control's widget received the focus (the viewer scrolls it into view).
-    std::function<void(TFormControlObj& control)> OnControlEnter;
+    void SetOnControlEnter(std::function<void(TFormControlObj& control)> handler) {
+        onControlEnter_ = std::move(handler);
+    }
+    void ControlEntered(TFormControlObj& control) {
+        if (onControlEnter_) onControlEnter_(control);
+    }
     // The controls are about to be freed (Clear): the viewer drops their widgets.
-    std::function<void()> OnControlsCleared;
+    void SetOnControlsCleared(std::function<void()> handler) {
+        onControlsCleared_ = std::move(handler);
+    }
 
     // ---- registries
     std::vector<std::unique_ptr<ThtmlForm>> Forms;
@@ -157,20 +167,33 @@ public:
     std::vector<TPanelObj*> Panels;
     std::vector<TPendingImage> PendingImages;
     std::vector<TFontObj*> LinkRuns;
-    TFontObj* HoverRun = nullptr;
-    TImageObj* HoverImage = nullptr;
-    std::vector<TImageRec> DrawList;
     TIDNameList IDNames{this};
     TStyleList Styles{this};
     std::vector<TSectionBase*> Positions;
-    std::string BackgroundName;
-    bool BackgroundTried = false;
 
     // While a print copy is made: the copy of a control of the source, or nullptr.
     TFormControlObj* CopyOfControl(const TFormControlObj* control) const;
 
 private:
+    TPaintContext NewPaint(const QRect& clip, int scrollTop) const;
+    int PaintWith(TCanvas& canvas, TPaintContext& pc, int x, int y);
     void HoverLink(TFontObj* run, bool on);
+    bool viewImages_ = true;
+    bool printCopy_ = false;
+    int scrollTop_ = 0;
+    bool controlsMoved_ = false;
+    int selStart_ = 0, selEnd_ = 0;
+    TDocumentDefaults settings_;
+    bool printTableBackground_ = false;
+    std::string baseFolder_;
+    bool hoverLinks_ = false;
+    bool showCaret_ = false;
+    TFontObj* hoverRun_ = nullptr;
+    TImageObj* hoverImage_ = nullptr;
+    std::string backgroundName_;
+    bool backgroundTried_ = false;
+    std::function<void(TFormControlObj& control)> onControlEnter_;
+    std::function<void()> onControlsCleared_;
     TImageRequests ImageRequests() const;
     void ReleaseImageUses();
     TDocumentHost* host_ = nullptr;

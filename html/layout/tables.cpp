@@ -9,7 +9,6 @@
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
-#include "platform/scopedvalue.h"
 
 namespace kv {
 
@@ -188,20 +187,20 @@ void TTableBlock::DistributeSpans() {
     }
 }
 
-void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight,
-                              int& cursor) {
+// A cell lays out from its own origin; what it places keeps to document x through the context.
+void TTableBlock::LayoutCell(const TLayoutContext& lc, TTableCell& cell, int top, int shift) const {
+    const int inset = Padding + (Border ? 1 : 0);
+    int cellMax = 0;
+    cell.ContentTop = top + inset;
+    cell.ContentHeight =
+        cell.Cell.LayoutCell(lc.WithOrigin(lc.OriginX + cell.Left + inset), top + inset + shift,
+                             std::max(0, cell.Width - 2 * inset), cellMax);
+}
+
+void TTableBlock::LayoutCells(const TLayoutContext& lc, const std::vector<int>& widths) {
     std::vector<int> colX(widths.size() + 1, TableLeft + Border + Spacing);
     for (std::size_t i = 0; i < widths.size(); ++i) colX[i + 1] = colX[i] + widths[i] + Spacing;
     const int inset = Padding + (Border ? 1 : 0);
-    const int originX = Document->LayoutOriginX;
-    auto layoutCell = [&](TTableCell& cell, int top, int& cur, int shift = 0) {
-        int cellMax = 0;
-        cell.ContentTop = top + inset;
-        TScopedValue origin(Document->LayoutOriginX, originX + cell.Left + inset);
-        cell.ContentHeight =
-            cell.Cell.Layout(canvas, top + inset + shift, std::max(0, cell.Width - 2 * inset),
-                             viewHeight, cellMax, cur);
-    };
     const int firstTop = Top + Box.MarginTop + Border + Spacing;
     int rowY = firstTop;
     for (TTableRow& row : Rows) {
@@ -214,8 +213,8 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
                                         : std::min(col + std::size_t(cell->ColSpan), widths.size());
             cell->Left = colX[col];
             cell->Width = std::max(0, colX[end] - colX[col] - Spacing);
-            cell->CursorStart = cursor;
-            layoutCell(*cell, rowY, cursor);
+            cell->CursorStart = lc.Cursor;
+            LayoutCell(lc, *cell, rowY, 0);
             if (cell->Rows == 1) row.Height = std::max(row.Height, cell->ContentHeight + 2 * inset);
         }
         rowY += row.Height + Spacing;
@@ -236,7 +235,7 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
             if (row.Top != rowY || shift != 0) {
                 int cur = cell->CursorStart;
                 const int height = cell->ContentHeight;
-                layoutCell(*cell, rowY, cur, std::max(0, shift));
+                LayoutCell(lc.WithCursor(cur), *cell, rowY, std::max(0, shift));
                 cell->ContentHeight = height;
             }
         }
@@ -245,16 +244,16 @@ void TTableBlock::LayoutCells(TCanvas& canvas, const std::vector<int>& widths, i
     }
 }
 
-int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight,
-                        IndentManager& indents, int& maxWidth, int& cursor) {
+int TTableBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
+    IndentManager& indents = lc.Indents;
     X = x;
     Top = BoxTop = PaintTop = y;
-    FirstCursor = cursor;
+    FirstCursor = lc.Cursor;
     const int l = indents.LeftEdgeForText(y) - indents.LeftEdge;
     const int r = indents.RightEdgeForText(y) - indents.LeftEdge;
     const int available = std::max(0, std::min(width, r - l));
     TColumnRanges ranges;
-    ColumnRanges(canvas, available, ranges);
+    ColumnRanges(lc.Canvas, available, ranges);
     const std::vector<int> widths = ColumnWidths(ranges, available);
     TableWidth = std::accumulate(widths.begin(), widths.end(), 0) +
                  Spacing * int(widths.size() + 1) + 2 * Border;
@@ -262,10 +261,10 @@ int TTableBlock::Layout(TCanvas& canvas, int x, int y, int width, int viewHeight
     TableLeft = align == 2   ? l + std::max(0, (available - TableWidth) / 2)
                 : align == 3 ? l + std::max(0, available - TableWidth)
                              : l;
-    LayoutCells(canvas, widths, viewHeight, cursor);
+    LayoutCells(lc, widths);
     const int rowY = Rows.empty() ? y + Box.MarginTop + Border + Spacing
                                   : Rows.back().Top + Rows.back().Height + Spacing;
-    Length = cursor - FirstCursor;
+    Length = lc.Cursor - FirstCursor;
     FlowHeight = PaintHeight = rowY - y + Border + Box.MarginBottom;
     BoxBottom = PaintBottom = y + FlowHeight;
     maxWidth = TableWidth;
@@ -298,12 +297,13 @@ QRect OnPage(int x, int width, int top, int bottom, int pageTop, int pageBottom,
 
 }  // namespace
 
-int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x, int, int) {
-    const int s = Document->ScrollTopY;
+int TTableBlock::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager&, int x) {
+    const QRect& clip = pc.Clip;
+    const int s = pc.ScrollTop;
     if (PaintBottom - s <= clip.top() || Top - s > clip.bottom()) return Top + FlowHeight;
     const TGrid grid = Grid();
     if (canvas.IsPrinter()) {
-        PaintPage(canvas, clip, x, grid);
+        PaintPage(canvas, pc, x, grid);
         return Top + FlowHeight;
     }
     const QRect outer(x + TableLeft, grid.Top - s, TableWidth, grid.Bottom - grid.Top);
@@ -316,7 +316,7 @@ int TTableBlock::Paint(TCanvas& canvas, const QRect& clip, IndentManager&, int x
             const QRect box(x + cell->Left, row.Top - s, cell->Width, cell->Height);
             PaintCellBack(canvas, row, *cell, box);
             if (Border && !row.Caption) canvas.FrameRect(box, CellBorderColor(*cell));
-            PaintCellContent(canvas, clip, x, row, *cell);
+            PaintCellContent(canvas, pc, x, row, *cell);
         }
     }
     return Top + FlowHeight;
@@ -339,10 +339,10 @@ void TTableBlock::PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTa
     if (back != kNoColor && !row.Caption) canvas.FillRect(box, back);
 }
 
-void TTableBlock::PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
+void TTableBlock::PaintCellContent(TCanvas& canvas, TPaintContext& pc, int x, const TTableRow& row,
                                    TTableCell& cell) {
     const int inset = Padding + (Border ? 1 : 0);
-    cell.Cell.Paint(canvas, clip, x + cell.Left + inset, row.Top + inset);
+    cell.Cell.PaintCell(canvas, pc, x + cell.Left + inset, row.Top + inset);
 }
 
 TColor TTableBlock::CellBorderColor(const TTableCell& cell) const {
@@ -354,9 +354,10 @@ TColor TTableBlock::CellBorderColor(const TTableCell& cell) const {
 // goes whole to the next page. The frames come last, cut at the page's top and bottom and
 // closed there, so a table split over pages is framed on each; a row that only continues from
 // the page before without content gets no frame of its own.
-void TTableBlock::PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid) {
-    const int s = Document->ScrollTopY, pageTop = s + clip.top();
-    int& limit = Document->PageLimitY;
+void TTableBlock::PaintPage(TCanvas& canvas, TPaintContext& pc, int x, const TGrid& grid) {
+    const QRect& clip = pc.Clip;
+    const int s = pc.ScrollTop, pageTop = s + clip.top();
+    int& limit = pc.PageLimitY;
     if (Background != kNoColor)
         canvas.FillRect(QRect(x + TableLeft, grid.Top - s, TableWidth, grid.Bottom - grid.Top),
                         Background);
@@ -369,7 +370,7 @@ void TTableBlock::PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGr
             if (row.Top + cell->Height <= pageTop) continue;
             PaintCellBack(canvas, row, *cell,
                           QRect(x + cell->Left, row.Top - s, cell->Width, cell->Height));
-            PaintCellContent(canvas, clip, x, row, *cell);
+            PaintCellContent(canvas, pc, x, row, *cell);
         }
         if (row.Top > pageTop && row.Top < limit && limit < rowBottom &&
             rowBottom - row.Top < clip.height() && spanBottom <= row.Top)
@@ -379,7 +380,7 @@ void TTableBlock::PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGr
     // The page ends above the first row: the table starts on the next one.
     const bool rowsHere = !Rows.empty() && Rows.front().Top < limit;
     if (!rowsHere && Top > pageTop && Top < limit && limit < PaintBottom) limit = Top;
-    PaintPageFrames(canvas, x, grid, pageTop, limit);
+    PaintPageFrames(canvas, x, s, grid, pageTop, limit);
 }
 
 // A row continued from the page before whose content all stayed there is not framed again.
@@ -389,9 +390,8 @@ bool TTableBlock::ContentBelow(const TTableRow& row, int y) {
     });
 }
 
-void TTableBlock::PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop,
+void TTableBlock::PaintPageFrames(TCanvas& canvas, int x, int s, const TGrid& grid, int pageTop,
                                   int pageBottom) {
-    const int s = Document->ScrollTopY;
     bool any = grid.Top >= pageTop;  // rows with something on this page
     for (const TTableRow& row : Rows) {
         if (row.Caption || (row.Top < pageTop && !ContentBelow(row, pageTop))) continue;

@@ -38,10 +38,8 @@ class TTableBlock : public TSectionBase {
 public:
     TTableBlock(TSectionList* document, const TLayoutAttrs& attributes, const TBoxStyle& box);
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
+    int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
+    int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     // The sections of every cell, row by row.
     bool ForEachChild(const TChildVisit& visit) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
@@ -68,7 +66,8 @@ private:
     };
     std::size_t PlaceCells();  // grid columns and clamped row spans; returns the column count
     void ColumnRanges(TCanvas& canvas, int available, TColumnRanges& ranges);
-    void LayoutCells(TCanvas& canvas, const std::vector<int>& widths, int viewHeight, int& cursor);
+    void LayoutCells(const TLayoutContext& lc, const std::vector<int>& widths);
+    void LayoutCell(const TLayoutContext& lc, TTableCell& cell, int top, int shift) const;
     void DistributeSpans();
     int SpanHeight(const TTableCell& cell, std::size_t row) const;
     // The framed grid's top and bottom (captions stand outside it).
@@ -78,11 +77,12 @@ private:
     TGrid Grid() const;
     void PaintCellBack(TCanvas& canvas, const TTableRow& row, const TTableCell& cell,
                        const QRect& box);
-    void PaintCellContent(TCanvas& canvas, const QRect& clip, int x, const TTableRow& row,
+    void PaintCellContent(TCanvas& canvas, TPaintContext& pc, int x, const TTableRow& row,
                           TTableCell& cell);
     TColor CellBorderColor(const TTableCell& cell) const;
-    void PaintPage(TCanvas& canvas, const QRect& clip, int x, const TGrid& grid);
-    void PaintPageFrames(TCanvas& canvas, int x, const TGrid& grid, int pageTop, int pageBottom);
+    void PaintPage(TCanvas& canvas, TPaintContext& pc, int x, const TGrid& grid);
+    void PaintPageFrames(TCanvas& canvas, int x, int s, const TGrid& grid, int pageTop,
+                         int pageBottom);
     static bool ContentBelow(const TTableRow& row, int y);
     std::vector<int> ColumnWidths(const TColumnRanges& ranges, int available) const;
 };

@@ -25,14 +25,15 @@ TColor PrintColor(TColor color, const TCanvas& canvas, bool tableBackground) {
 
 // Printing: a line above the page is not drawn, but a picture floating from it may reach down
 // into the page; that picture is drawn with the others (the page clips it).
-void QueueFloatsReaching(TSection& section, const LineRec& line, int dx, int pageTop) {
+void QueueFloatsReaching(TPaintContext& pc, TSection& section, const LineRec& line, int dx,
+                         int pageTop) {
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end; ++p) {
         if (!IsImageChar(static_cast<unsigned char>(section.Text[p]))) continue;
         auto* image = dynamic_cast<TImageObj*>(section.Objects.ObjectAt(p));
         if (!image || !image->Floats() || image->DrawY + image->ObjHeight <= pageTop) continue;
         int overhang = 0;
-        section.Document->DrawList.push_back({image, dx, section.FontRuns.FontAt(p, overhang)});
+        pc.DrawList.push_back({image, dx, section.FontRuns.FontAt(p, overhang)});
     }
 }
 
@@ -40,24 +41,25 @@ void QueueFloatsReaching(TSection& section, const LineRec& line, int dx, int pag
 
 // ---------------------------------------------------------------- painting
 
-int TSection::SelectionRun(int p, bool& selected) const {
+int TSection::SelectionRun(const TPaintContext& pc, int p, bool& selected) const {
     selected = false;
-    if (Document->IsPrintCopy) return kMaxExtent;
-    const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
-    if (Document->SelEnd < Document->SelStart) return kMaxExtent;
+    if (pc.PrintCopy) return kMaxExtent;
+    const int ss = pc.SelStart - FirstCursor, se = pc.SelEnd - FirstCursor;
+    if (pc.SelEnd < pc.SelStart) return kMaxExtent;
     if (p >= ss && p < se) {
         selected = true;
         return std::min(kMaxExtent, se - p);
     }
     if (p < ss) return std::min(kMaxExtent, ss - p);
-    return p == ss && Document->ShowCaret ? 1 : kMaxExtent;
+    return p == ss && pc.ShowCaret ? 1 : kMaxExtent;
 }
 
-void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,
-                         int baseline, int s, bool lineEnd) {
+void TSection::PaintText(TCanvas& canvas, const TPaintContext& pc, int p, int n,
+                         const TFontObj& run, bool selected, int& x, int baseline, bool lineEnd) {
+    const int s = pc.ScrollTop;
     TFontSpec font = run.CurrentFont();
     if (canvas.IsPrinter())
-        font.Color = PrintColor(font.Color, canvas, Document->PrintTableBackground);
+        font.Color = PrintColor(font.Color, canvas, Document->PrintTableBackground());
     const TColor back = font.BackColor;
     if (selected) {
         canvas.SetBkOpaque(true);
@@ -92,7 +94,7 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
             canvas.TextOut(x - run.Overhang / 2, baseline + offset - s, out, line ? &box : nullptr);
         }
     }
-    if (Document->ShowCaret && !selected && p == Document->SelStart - FirstCursor)
+    if (pc.ShowCaret && !selected && p == pc.SelStart - FirstCursor)
         canvas.FillRect(
             QRect(x - run.Overhang, baseline + run.Descent + offset - run.FontHeight - s, 1,
                   run.FontHeight),
@@ -100,7 +102,45 @@ void TSection::PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, boo
     x += canvas.Measure(font).Extent(piece) - run.Overhang;
 }
 
-void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
+// An image or panel standing at character p of the line (y is the bottom of the line's text);
+// cx moves past what takes room in the line.
+void TSection::PaintPlaceholder(TCanvas& canvas, TPaintContext& pc, const LineRec& line, int p,
+                                int y, int& cx, int dx, const IndentManager& indents) {
+    const int s = pc.ScrollTop;
+    int overhang = 0;
+    const TFontObj* run = FontRuns.FontAt(p, overhang);
+    const unsigned char c = static_cast<unsigned char>(Text[p]);
+    TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
+    auto* image = dynamic_cast<TImageObj*>(obj);
+    auto* panel = dynamic_cast<TPanelObj*>(obj);
+    if (image && image->Floats()) {
+        pc.DrawList.push_back({image, dx, run});
+    } else if (image) {
+        image->Paint(canvas, dx, s, run);
+        cx += image->TotalWidth();
+    } else if (panel) {
+        int top = y - panel->ObjHeight - line.MaxDescent;
+        int px = cx + panel->SpaceLeft;
+        if (panel->Align == alTop)
+            top = y - line.TextHeight;
+        else if (panel->Align == alMiddle)
+            top = y - run->CellHeight / 2 - panel->ObjHeight / 2;
+        else if (panel->Floats())
+            top = y + panel->SpaceTop, px = indents.LeftEdge + panel->FloatX;
+        if (canvas.IsPrinter()) {
+            panel->Print(canvas, px, top - s);
+        } else if (panel->Control) {
+            if (panel->Control->Visible())
+                panel->Control->Place(px, top - s);
+            else
+                panel->Control->Hide();
+            panel->ShowIt = true;
+        }
+        if (!panel->Floats()) cx += panel->TotalWidth();
+    }
+}
+
+void TSection::PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line, int& y, int x,
                          const IndentManager& indents) {
     y += line.ExtraAbove + line.TextHeight;
     const int baseline = y - line.MaxDescent;
@@ -109,53 +149,25 @@ void TSection::PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end;) {
         const unsigned char c = static_cast<unsigned char>(Text[p]);
-        int overhang = 0;
-        const TFontObj* run = FontRuns.FontAt(p, overhang);
         if (c == chControl || c == chNoBreakControl) {
             if (TFormControlObj* control = ControlAt(p)) {
-                PaintControl(canvas, *control, line, y, cx, s);
+                PaintControl(canvas, *control, line, y, cx, pc.ScrollTop);
                 cx += control->TotalWidth();
             }
             ++p;
             continue;
         }
         if (IsPlaceholder(c)) {
-            TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
-            auto* image = dynamic_cast<TImageObj*>(obj);
-            auto* panel = dynamic_cast<TPanelObj*>(obj);
-            const int floatX = indents.LeftEdge + (obj ? obj->FloatX : 0);
-            if (image && image->Floats()) {
-                Document->DrawList.push_back({image, dx, run});
-            } else if (image) {
-                image->Paint(canvas, dx, run);
-                cx += image->TotalWidth();
-            } else if (panel) {
-                int top = y - panel->ObjHeight - line.MaxDescent;
-                int px = cx + panel->SpaceLeft;
-                if (panel->Align == alTop)
-                    top = y - line.TextHeight;
-                else if (panel->Align == alMiddle)
-                    top = y - run->CellHeight / 2 - panel->ObjHeight / 2;
-                else if (panel->Floats())
-                    top = y + panel->SpaceTop, px = floatX;
-                if (canvas.IsPrinter()) {
-                    panel->Print(canvas, px, top - s);
-                } else if (panel->Control) {
-                    if (panel->Control->Visible())
-                        panel->Control->Place(px, top - s);
-                    else
-                        panel->Control->Hide();
-                    panel->ShowIt = true;
-                }
-                if (!panel->Floats()) cx += panel->TotalWidth();
-            }
+            PaintPlaceholder(canvas, pc, line, p, y, cx, dx, indents);
             ++p;
             continue;
         }
+        int overhang = 0;
+        const TFontObj* run = FontRuns.FontAt(p, overhang);
         bool selected = false;
-        const int selectionRun = SelectionRun(p, selected);
+        const int selectionRun = SelectionRun(pc, p, selected);
         const int n = std::max(1, std::min(CharsInPiece(p, end), selectionRun));
-        PaintText(canvas, p, n, *run, selected, cx, baseline, s, p + n == end);
+        PaintText(canvas, pc, p, n, *run, selected, cx, baseline, p + n == end);
         p += n;
     }
     y += line.ExtraBelow;
@@ -184,10 +196,11 @@ void TSection::PaintControl(TCanvas& canvas, TFormControlObj& control, const Lin
     control.ShownFlag = true;
 }
 
-int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int, int) {
+int TSection::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) {
     x += LayoutX;  // sections of a cell are laid out in the cell's coordinates
     PaintX = x;
-    const int s = Document->ScrollTopY;
+    const QRect& clip = pc.Clip;
+    const int s = pc.ScrollTop;
     const int result = PaintTop + FlowHeight;
     if (Length == 0 || PaintTop + PaintHeight - s <= clip.top() || PaintTop - s > clip.bottom())
         return result;
@@ -195,18 +208,18 @@ int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, 
     canvas.SetBaselineAlign(true);
     int y = PaintTop;
     const bool printing = canvas.IsPrinter();
-    for (LineRec& line : LineList) {
+    for (const LineRec& line : LineList) {
         const int height = line.Height();
         if (printing) {
-            if (y + height > Document->PageLimitY && height < clip.height()) {
-                Document->PageLimitY = std::min(Document->PageLimitY, y);
+            if (y + height > pc.PageLimitY && height < clip.height()) {
+                pc.PageLimitY = std::min(pc.PageLimitY, y);
                 break;
             }
-            if (y + height > Document->PageLimitY || y + height - s > clip.top()) {
-                PaintLine(canvas, line, y, x, s, indents);
+            if (y + height > pc.PageLimitY || y + height - s > clip.top()) {
+                PaintLine(canvas, pc, line, y, x, indents);
                 continue;
             }
-            QueueFloatsReaching(*this, line, x - DocX, s + clip.top());
+            QueueFloatsReaching(pc, *this, line, x - DocX, s + clip.top());
             y += height;
             continue;
         }
@@ -215,7 +228,7 @@ int TSection::Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, 
             y += height;
             continue;
         }
-        PaintLine(canvas, line, y, x, s, indents);
+        PaintLine(canvas, pc, line, y, x, indents);
     }
     canvas.Restore();
     return result;
@@ -256,7 +269,7 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
 bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
     TImageHit image;
     if (Objects.ImageAt(x, y, image, Document)) {
-        Document->HoverImage = image.Image;
+        hit.Image = image.Image;
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(image.Pos, overhang);
         if (image.Image->SubmitControl) {
@@ -269,7 +282,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
             hit.Target = run->Target();
             if (image.ServerMap)
                 hit.Target.Url += "?" + std::to_string(image.X) + "," + std::to_string(image.Y);
-            Document->HoverRun = run;
+            hit.Run = run;
             return true;
         }
         std::string url, frame;
@@ -280,7 +293,9 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         return false;
     }
     for (const LineRec& line : LineList) {
-        if (!(line.PaintedY < y && y <= line.PaintedY + line.Height())) continue;
+        // The line's box as layout stacked it, from its top row down, as cursor hit tests see it.
+        const int top = line.PaintedY - line.ExtraAbove;
+        if (y < top || y >= top + line.Height()) continue;
         if (x < line.PaintedX) return false;
         const int c = CharsBeforeX(canvas, line, x - line.PaintedX);
         if (c >= line.CharCount) return false;
@@ -290,7 +305,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         TFontObj* run = FontRuns.FontAt(p, overhang);
         if (!run || !run->HasUrl()) return false;
         hit.Target = run->Target();
-        Document->HoverRun = run;
+        hit.Run = run;
         return true;
     }
     return false;
@@ -414,21 +429,19 @@ int TSection::SourceToDoc(int sourcePos, bool before) const {
     return before ? FirstCursor + Length - 1 : -1;
 }
 
-void TSection::CopySelection() {
-    std::string* out = Document->ClipText;
-    if (!out) return;
-    const int ss = Document->SelStart - FirstCursor, se = Document->SelEnd - FirstCursor;
+void TSection::CopySelection(int selStart, int selEnd, std::string& out) const {
+    const int ss = selStart - FirstCursor, se = selEnd - FirstCursor;
     for (const LineRec& line : LineList) {
         const int ls = line.FirstChar, le = line.FirstChar + line.CharCount;
         if (line.CharCount == 0 || le <= ss || ls >= se) continue;
         if (ss <= ls)
-            for (int i = 0; i < line.IndentX / 35; ++i) *out += "   ";
+            for (int i = 0; i < line.IndentX / 35; ++i) out += "   ";
         for (int p = std::max(ss, ls); p < std::min(se, le); ++p) {
             const unsigned char c = static_cast<unsigned char>(Text[p]);
             if (IsPlaceholder(c) || c == chBreak) continue;
-            *out += c == chNbsp ? ' ' : char(c);
+            out += c == chNbsp ? ' ' : char(c);
         }
-        if (se >= le) *out += "\n";
+        if (se >= le) out += "\n";
     }
 }
 

@@ -98,11 +98,9 @@ public:
 
     // ---- TSectionBase
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    void CopySelection() override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
-    int Paint(TCanvas& canvas, const QRect& clip, IndentManager& indents, int x, int xRef,
-              int yRef) override;
+    void CopySelection(int selStart, int selEnd, std::string& out) const override;
+    int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
+    int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
     bool ObjectAt(int x, int y, TImageHit& hit) override;
     int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
@@ -149,6 +147,8 @@ protected:
                     TLayoutState& state, const std::vector<TFloatingObj*>& floatsAfter,
                     int floatHeight);
     void BlankLine(int start, int height, TLayoutState& state);
+    void LineHeights(LineRec& line, int y);
+    int WordEnd(int j) const;
     int ClearDistance(const IndentManager& indents, int y) const;
     void LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& maxWidth,
                     TLayoutState& state);
@@ -165,16 +165,18 @@ protected:
     // Width a placeholder takes in a line (floating images take none).
     int PlaceholderWidth(int p) const;
     // Final document positions of the line's images once its spaces are known.
-    void PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop);
+    void PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop, int originX);
     void LineControls(int start, int n, int textHeight, int maxDescent, int y, int& above,
                       int& below);
     void PaintControl(TCanvas& canvas, TFormControlObj& control, const LineRec& line, int y, int x,
                       int s);
-    void PaintLine(TCanvas& canvas, LineRec& line, int& y, int x, int s,
+    void PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line, int& y, int x,
                    const IndentManager& indents);
-    void PaintText(TCanvas& canvas, int p, int n, const TFontObj& run, bool selected, int& x,
-                   int baseline, int s, bool lineEnd);
-    int SelectionRun(int p, bool& selected) const;
+    void PaintPlaceholder(TCanvas& canvas, TPaintContext& pc, const LineRec& line, int p, int y,
+                          int& cx, int dx, const IndentManager& indents);
+    void PaintText(TCanvas& canvas, const TPaintContext& pc, int p, int n, const TFontObj& run,
+                   bool selected, int& x, int baseline, bool lineEnd);
+    int SelectionRun(const TPaintContext& pc, int p, bool& selected) const;
     int CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const;
 
     bool sealed_ = false;
@@ -185,8 +187,7 @@ public:
     using TSection::TSection;
     void AppendToken(std::string_view text, std::span<const int> sourcePos,
                      bool noBreak = false) override;
-    int Layout(TCanvas& canvas, int x, int y, int width, int viewHeight, IndentManager& indents,
-               int& maxWidth, int& cursor) override;
+    int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
     const char* Kind() const override { return "pre"; }

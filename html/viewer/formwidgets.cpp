@@ -54,7 +54,7 @@ public:
         widget_ = Make(panel);
         widget_->setFont(Zoomed(TQtFontEngine::MakeQFont(control.Font)));
         auto* watch = new TFocusWatch(widget_, [this, document] {
-            if (document && document->OnControlEnter) document->OnControlEnter(control_);
+            if (document) document->ControlEntered(control_);
         });
         widget_->installEventFilter(watch);
         for (QWidget* child : widget_->findChildren<QWidget*>()) child->installEventFilter(watch);
@@ -228,12 +228,12 @@ TFormWidgets::~TFormWidgets() {
 void TFormWidgets::Attach(TSectionList* document) {
     Detach();
     document_ = document;
-    if (document_) document_->OnControlsCleared = [this] { DropWidgets(); };
+    if (document_) document_->SetOnControlsCleared([this] { DropWidgets(); });
 }
 
 void TFormWidgets::Detach() {
     DropWidgets();
-    if (document_) document_->OnControlsCleared = nullptr;
+    if (document_) document_->SetOnControlsCleared(nullptr);
     document_ = nullptr;
 }
 
@@ -249,7 +249,7 @@ void TFormWidgets::SetZoom(int percent) {
 }
 
 void TFormWidgets::Update(int offsetX, int offsetY) {
-    if (!document_ || document_->IsPrintCopy) return;
+    if (!document_ || document_->IsPrinting()) return;
     offsetX_ = offsetX, offsetY_ = offsetY;
     for (TFormControlObj* control : document_->FormControlList) {
         if (!control->ShownFlag || !control->HasBox() || control->Window) continue;

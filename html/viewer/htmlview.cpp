@@ -29,12 +29,6 @@ public:
     TWaitCursor& operator=(const TWaitCursor&) = delete;
 };
 
-std::string Trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 // The image markup for a file name: quotes and ampersands in the name stay part of it.
 std::string ImageMarkup(const std::string& file) {
     std::string escaped;
@@ -71,12 +65,11 @@ THtmlView::THtmlView(TFontEngine& fonts, QWidget* parent)
     vbar_->OnAction = [this](int action) { VScrollAction(action); };
     hbar_->OnAction = [this](int action) { HScrollAction(action); };
 
-    doc_.ViewImagesFlag = true;
+    doc_.SetViewImages(true);
     host_ = std::make_unique<TViewHost>(*this);
     doc_.SetHost(host_.get());
-    doc_.OnControlEnter = [this](TFormControlObj& control) {
-        ScrollControlIntoView(control.TopY());
-    };
+    doc_.SetOnControlEnter(
+        [this](TFormControlObj& control) { ScrollControlIntoView(control.TopY()); });
     doc_.SetDefaults(Defaults());
 
     hoverTimer_.setInterval(200);
@@ -132,23 +125,23 @@ void THtmlView::SetDefBackground(TColor color) {
 
 void THtmlView::SetDefHotSpotColor(TColor color) {
     defHotSpotColor_ = color;
-    doc_.Settings.HotSpotColor = doc_.Settings.LinkColor = color;
+    doc_.SetLinkColors(defHotSpotColor_, defVisitedLinkColor_, defOverLinkColor_);
 }
 
 void THtmlView::SetDefVisitedLinkColor(TColor color) {
     defVisitedLinkColor_ = color;
-    doc_.Settings.VisitedColor = color;
+    doc_.SetLinkColors(defHotSpotColor_, defVisitedLinkColor_, defOverLinkColor_);
 }
 
 void THtmlView::SetDefOverLinkColor(TColor color) {
     defOverLinkColor_ = color;
-    doc_.Settings.OverColor = color;
+    doc_.SetLinkColors(defHotSpotColor_, defVisitedLinkColor_, defOverLinkColor_);
 }
 
 void THtmlView::SetDefPreFontName(const std::string& name) {
-    if (cp1251::upperText(name) == cp1251::upperText(doc_.Settings.PreFontName)) return;
+    if (cp1251::upperText(name) == cp1251::upperText(doc_.Settings().PreFontName)) return;
     defPreFontName_ = name;
-    doc_.Settings.PreFontName = name.substr(0, 32);
+    doc_.SetPreFontName(name);
 }
 
 void THtmlView::SetScrollBars(TScrollStyle style) {
@@ -172,9 +165,9 @@ void THtmlView::SetBorderStyle(THTMLBorderStyle style) {
 
 void THtmlView::SethtOptions(ThtmlViewOptions options) {
     options_ = options;
-    doc_.HoverLinks = (options & htOverLinksActive) != 0;
-    doc_.PrintTableBackground = (options & htPrintTableBackground) != 0;
-    doc_.ShowCaret = (options & htShowDummyCaret) != 0;
+    doc_.SetHoverLinks((options & htOverLinksActive) != 0);
+    doc_.SetPrintTableBackground((options & htPrintTableBackground) != 0);
+    doc_.SetShowCaret((options & htShowDummyCaret) != 0);
 }
 
 void THtmlView::SetImageCacheCount(int count) {
@@ -183,19 +176,19 @@ void THtmlView::SetImageCacheCount(int count) {
 }
 
 void THtmlView::SetServerRoot(const std::string& root) {
-    serverRoot_ = Trimmed(root);
+    serverRoot_ = TrimView(root);
     if (!serverRoot_.empty() && (serverRoot_.back() == '\\' || serverRoot_.back() == '/'))
         serverRoot_.pop_back();
 }
 
 void THtmlView::SetViewImages(bool on) {
-    if (on == doc_.ViewImagesFlag || processing_) return;
+    if (on == doc_.ViewImages() || processing_) return;
     TWaitCursor wait;
     TProcessingScope processing(*this);
-    doc_.ViewImagesFlag = on;
+    doc_.SetViewImages(on);
     if (doc_.Sections.empty()) return;
     // A background skipped while images were off is fetched now.
-    if (on && !doc_.BackgroundName.empty()) doc_.SetBackgroundImageName(doc_.BackgroundName);
+    if (on) doc_.RetryBackgroundImage();
     doc_.BackgroundImage();
     const int position = Position();
     DoLayout();
@@ -241,7 +234,7 @@ void THtmlView::Load(const std::string& name, TFileKind kind) {
         const int previousPosition = Position();
         currentFile_ = cp1251::fromPath(std::filesystem::absolute(path, error).lexically_normal());
         currentFileKind_ = kind;
-        doc_.BaseFolder = currentFile_.substr(0, currentFile_.find_last_of('/') + 1);
+        doc_.SetBaseFolder(currentFile_.substr(0, currentFile_.find_last_of('/') + 1));
         THtmlBuilder builder(doc_);
         try {
             Parse(builder, currentFile_, kind);
@@ -306,7 +299,7 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
 
 void THtmlView::MetaHandler(const std::string& httpEq, const std::string& content) {
     if (!OnMetaRefresh || cp1251::lowerText(httpEq) != "refresh") return;
-    const std::string number = Trimmed(content.substr(0, content.find(';')));
+    const std::string number(TrimView(content.substr(0, content.find(';'))));
     int delay = -1;
     if (!number.empty() && number.size() < 9 &&
         std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))

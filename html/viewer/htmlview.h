@@ -188,7 +188,7 @@ public:
     void SetBorderStyle(THTMLBorderStyle style);
     ThtmlViewOptions htOptions() const { return options_; }
     void SethtOptions(ThtmlViewOptions options);
-    bool ViewImages() const { return doc_.ViewImagesFlag; }
+    bool ViewImages() const { return doc_.ViewImages(); }
     void SetViewImages(bool on);
     int ImageCacheCount() const { return imageCacheCount_; }
     void SetImageCacheCount(int count);

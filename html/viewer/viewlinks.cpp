@@ -80,12 +80,6 @@ std::string FullPath(const std::string& path) {
         std::filesystem::absolute(cp1251::toPath(path), error).lexically_normal());
 }
 
-std::string Trim(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 bool SameNoCase(const std::string& a, const std::string& b) {
     return cp1251::upperText(a) == cp1251::upperText(b);
 }
@@ -96,7 +90,7 @@ bool SameNoCase(const std::string& a, const std::string& b) {
 
 std::string THtmlView::ExpandName(const std::string& name) const {
     bool rooted = false;
-    std::string s = ToFilePath(Trim(name), &rooted);
+    std::string s = ToFilePath(TrimView(name), &rooted);
     if (rooted) return FullPath(s);
     if (!s.empty() && s.front() == '/' && !(s.size() > 1 && s[1] == '/'))
         return FullPath(serverRoot_.empty() ? s : ToFilePath(serverRoot_) + s);

@@ -75,7 +75,8 @@ private:
     // The document y below which nothing leaves ink.
     int InkBottom(TInkCanvas& ink, int height);
     void PrintPages(int fromPage, int toPage, const TPrintGeometry& g);
-    void DrawPage(const TPrintGeometry& g, int topOfPage, bool& done);
+    // Prints the page from topOfPage; returns the first document row of the next page.
+    int DrawPage(const TPrintGeometry& g, int topOfPage, bool& done);
     void Finish(int fromPage) noexcept;
     // Lets pending messages run; false when the viewer went meanwhile.
     bool LetMessagesRun();
@@ -160,18 +161,18 @@ void THtmlView::TPrintJob::Run(int fromPage, int toPage) {
 int THtmlView::TPrintJob::InkBottom(TInkCanvas& ink, int height) {
     // One strip as tall as the document, again from each forced page break it meets.
     int bottom = 0;
-    for (int top = 0; top <= height; top = std::max(copy_->PageLimitY, top + 1)) {
+    for (int top = 0; top <= height;) {
         ink.ClearInk();
         copy_->SetScrollTop(top);
-        copy_->Paint(ink, QRect(0, 0, 32000, height - top + 1), 0, 0);
+        const int next = copy_->PaintPage(ink, QRect(0, 0, 32000, height - top + 1), 0, 0);
         if (!ink.Ink().isEmpty()) bottom = std::max(bottom, top + ink.Ink().bottom() + 1);
+        top = std::max(next, top + 1);
     }
     return bottom;
 }
 
 void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeometry& g) {
     TPrinterCanvas& canvas = printer_.Canvas();
-    copy_->PageHeight = g.HL;
     int maxWidth = 0;
     const int height = copy_->DoLayout(canvas, g.WL, g.HL, maxWidth);
     // Pages end where the drawing of the copy ends them; pages not due are drawn on a canvas
@@ -184,16 +185,17 @@ void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeom
     while (page_ <= toPage && !done) {
         copy_->SetScrollTop(topOfPage - g.MT);
         const QRect pageRect(g.ML, g.MT, g.WL, g.HL);
+        int pageBottom = 0;
         if (page_ < fromPage) {
-            copy_->Paint(ink, pageRect, 3 * g.WL + g.ML, 0);
+            pageBottom = copy_->PaintPage(ink, pageRect, 3 * g.WL + g.ML, 0);
         } else {
             if (!printer_.Printing()) printer_.BeginDoc();
             canvas.SetWindowOrigin(0, 0);
             canvas.SetClipRegion(QRegion(canvas.DeviceToLogical(g.Clip)));
-            DrawPage(g, topOfPage, done);
+            pageBottom = DrawPage(g, topOfPage, done);
         }
         // A page whose content could not be placed at all still moves on.
-        topOfPage = std::max(copy_->PageLimitY, topOfPage + 1);
+        topOfPage = std::max(pageBottom, topOfPage + 1);
         if (!LetMessagesRun() || stop_) done = true;
         Progress(page_, done);
         if (height < topOfPage || inkBottom <= topOfPage) done = true;
@@ -202,10 +204,9 @@ void THtmlView::TPrintJob::PrintPages(int fromPage, int toPage, const TPrintGeom
     }
 }
 
-void THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool& done) {
+int THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool& done) {
     TPrinterCanvas& canvas = printer_.Canvas();
-    copy_->Paint(canvas, QRect(g.ML, g.MT, g.WL, g.HL), g.ML, 0);
-    const int pageBottom = copy_->PageLimitY;
+    const int pageBottom = copy_->PaintPage(canvas, QRect(g.ML, g.MT, g.WL, g.HL), g.ML, 0);
     canvas.Save();
     canvas.ClearClip();
     // The top margin strip and what lies below the last line that fitted (it is printed again
@@ -227,6 +228,7 @@ void THtmlView::TPrintJob::DrawPage(const TPrintGeometry& g, int topOfPage, bool
     }
     canvas.SetWindowOrigin(0, 0);
     canvas.Restore();
+    return pageBottom;
 }
 
 bool THtmlView::TPrintJob::LetMessagesRun() {

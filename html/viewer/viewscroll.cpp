@@ -312,16 +312,16 @@ void THtmlView::PaintDocument(TCanvas& canvas, const QRect& clip) {
     PaintBackground(canvas, clip);
     // Sections place themselves at document y minus the scroll offset: the offset of the
     // rectangle's top makes the canvas's top row the rectangle's.
-    TScopedValue scrollTop(doc_.ScrollTopY, doc_.ScrollTopY + clip.top());
     paintOrigin_ = clip.topLeft();
     formWidgets_->SetOrigin(clip.left(), clip.top());
-    doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0);
+    doc_.Paint(canvas, QRect(QPoint(0, 0), clip.size()), -HScrollPos() - clip.left(), 0,
+               doc_.ScrollTop() + clip.top());
 }
 
 void THtmlView::PaintBackground(TCanvas& canvas, const QRect& clip) {
     const QRect area(QPoint(0, 0), clip.size());
     const TLayoutImage* tile =
-        doc_.ViewImagesFlag && !doc_.IsPrintCopy ? doc_.BackgroundImage() : nullptr;
+        doc_.ViewImages() && !doc_.IsPrinting() ? doc_.BackgroundImage() : nullptr;
     if (tile && !tile->Image.isNull() && tile->Image.width() > 0 && tile->Image.height() > 0) {
         try {
             TileBackground(canvas, clip, *tile);

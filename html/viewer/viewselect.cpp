@@ -38,6 +38,7 @@ void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers sh
     std::string url, target;
     TLinkHit link;
     const bool onLink = doc_.LinkAt(measure_, dx, dy, link);
+    doc_.MouseOver(link);
     if (onLink) {
         cursor = crHandId;
         if (!link.FormControl) url = link.Target.Url, target = link.Target.TargetFrame;
@@ -50,7 +51,7 @@ void THtmlView::HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers sh
         if (doc_.CursorAt(measure_, dx, dy, hit) >= 0 && hit.InText) cursor = crIBeamId;
     }
     SetPanelCursor(cursor);
-    if (cursor == crHandId || doc_.HoverRun || doc_.HoverImage)
+    if (cursor == crHandId || link.Run || link.Image)
         hoverTimer_.start();
     else
         hoverTimer_.stop();
@@ -105,14 +106,14 @@ void THtmlView::HtmlMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers, int
     TCursorHit hit;
     const QPoint d = DocPoint(x, y);
     selAnchor_ = doc_.CursorAt(measure_, d.x(), d.y(), hit);
-    if (doc_.SelStart < doc_.SelEnd) panel_->update();
+    if (doc_.SelStart() < doc_.SelEnd()) panel_->update();
     // A press off the text (blank space, an image link below a paragraph's lines) clears the
     // selection as a press on text does: a plain click there is not kept from a link.
     if (selAnchor_ < 0) {
-        doc_.SelStart = doc_.SelEnd = -1;
+        doc_.Select(-1, -1);
         return;
     }
-    doc_.SelStart = doc_.SelEnd = selAnchor_;
+    doc_.Select(selAnchor_, selAnchor_);
     caretPos_ = selAnchor_;
 }
 
@@ -125,8 +126,7 @@ void THtmlView::ExtendSelection(int x, int y) {
     // Off the text (a margin, below the end) the selection keeps its last extent.
     if (position < 0) return;
     if (!noSelect_) {
-        doc_.SelStart = std::min(selAnchor_, position);
-        doc_.SelEnd = std::max(selAnchor_, position);
+        doc_.Select(std::min(selAnchor_, position), std::max(selAnchor_, position));
         panel_->update();
     }
     caretPos_ = position;
@@ -158,12 +158,14 @@ void THtmlView::HtmlMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift,
     const bool pressed = leftButtonDown_;
     leftButtonDown_ = false;
     // A click follows a link only when nothing was selected between press and release.
-    if (pressed && doc_.SelStart >= doc_.SelEnd) FollowLinkAt(dx, dy);
+    if (pressed && doc_.SelStart() >= doc_.SelEnd()) FollowLinkAt(dx, dy);
 }
 
 bool THtmlView::FollowLinkAt(int x, int y) {
     TLinkHit link;
-    if (!doc_.LinkAt(measure_, x, y, link)) return false;
+    const bool found = doc_.LinkAt(measure_, x, y, link);
+    doc_.MouseOver(link);
+    if (!found) return false;
     if (link.FormControl) {
         link.FormControl->Activate(link.X, link.Y);
         return true;
@@ -186,7 +188,9 @@ void THtmlView::RightClick(int x, int y) {
         parameters.ImagePointY = image.Y;
     }
     TLinkHit link;
-    if (doc_.LinkAt(measure_, dx, dy, link) && !link.FormControl) {
+    const bool found = doc_.LinkAt(measure_, dx, dy, link);
+    doc_.MouseOver(link);
+    if (found && !link.FormControl) {
         parameters.LinkURL = link.Target.Url;
         parameters.LinkTarget = link.Target.TargetFrame;
     }
@@ -228,8 +232,7 @@ void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers sh
         int start = -1, end = -1;
         WordAt(x, y, start, end);
         if (start >= 0) {
-            doc_.SelStart = start;
-            doc_.SelEnd = end;
+            doc_.Select(start, end);
             caretPos_ = start;
         }
         panel_->update();
@@ -289,9 +292,8 @@ bool THtmlView::Find(const std::string& phrase, bool matchCase) {
     if (phrase.empty()) return false;
     const int start = doc_.SearchText(caretPos_, phrase, matchCase);
     if (start < 0) return false;
-    doc_.SelStart = start;
-    doc_.SelEnd = start + int(phrase.size());
-    caretPos_ = doc_.SelEnd;
+    doc_.Select(start, start + int(phrase.size()));
+    caretPos_ = doc_.SelEnd();
     int y = 0, x = 0;
     if (doc_.CursorToPoint(&measure_, start, y, x)) {
         const int top = VScrollPos(), client = ViewHeight();
@@ -307,8 +309,7 @@ std::string THtmlView::SelText() {
 
 void THtmlView::SelectAll() {
     if (noSelect_) return;
-    doc_.SelStart = 0;
-    doc_.SelEnd = doc_.FirstCursor + doc_.CursorCount;
+    doc_.Select(0, doc_.FirstCursor + doc_.CursorCount);
     panel_->update();
 }
 

@@ -411,9 +411,9 @@ TEST(SearchWindow, OpenedHitHasThePhraseSelectedAndFindFurtherMovesOn) {
     ASSERT_EQ(shell.Rows(), 1);
     shell.ClickRow(0);
     const kv::TSectionList& document = shell.Main().HtmlView1->Document();
-    EXPECT_EQ(document.SelEnd - document.SelStart, 5);
-    const int first = document.SelStart;
+    EXPECT_EQ(document.SelEnd() - document.SelStart(), 5);
+    const int first = document.SelStart();
     shell.Search().Image2Click();
-    EXPECT_EQ(document.SelEnd - document.SelStart, 5);
-    EXPECT_GT(document.SelStart, first);
+    EXPECT_EQ(document.SelEnd() - document.SelStart(), 5);
+    EXPECT_GT(document.SelStart(), first);
 }

@@ -27,7 +27,7 @@ struct Page : ::testing::Test {
     TFormWidgets widgets{&panel};
 
     void Load(const std::string& html) {
-        doc.ViewImagesFlag = false;
+        doc.SetViewImages(false);
         THtmlBuilder builder(doc);
         builder.LoadHtmlText(html);
         int maxWidth = 0;

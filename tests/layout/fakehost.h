@@ -15,7 +15,6 @@ class FakeImageHost : public TImageHost {
 public:
     bool ViewImages() const override { return view; }
     bool IsPrinting() const override { return false; }
-    int ScrollTop() const override { return scrollTop; }
     std::string ExpandImageName(const std::string& s) const override { return s; }
     TFetchResult FetchImage(const std::string& name, int) override {
         TFetchResult r;
@@ -50,7 +49,6 @@ public:
     }
 
     bool view = true;
-    int scrollTop = 0;
     int fetches = 0;
     std::map<std::string, std::shared_ptr<const TLayoutImage>> images;
     std::vector<std::pair<std::string, TImageObj*>> pending;

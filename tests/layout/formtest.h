@@ -18,7 +18,7 @@ struct FormDoc {
     TRecordingCanvas canvas;
     int height = 0, maxWidth = 0;
 
-    FormDoc() { doc.ViewImagesFlag = false; }
+    FormDoc() { doc.SetViewImages(false); }
     explicit FormDoc(std::string_view html, int width = 600) : FormDoc() {
         Load(html);
         Layout(width);

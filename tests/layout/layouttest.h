@@ -22,7 +22,8 @@ struct Doc {
     TSectionList list{TTestFontEngine::Shared()};
     TRecordingCanvas canvas;
     int maxWidth = 0;
-    int source = 0;  // next source position
+    int source = 0;   // next source position
+    int pageEnd = 0;  // where the last paint ended the page
 
     template <class S = TSection>
     S& Add(const std::string& text, TSectionStyle style = {}) {
@@ -39,7 +40,7 @@ struct Doc {
     int Layout(int width) { return list.DoLayout(canvas, width, 400, maxWidth); }
     std::string Paint(QRect clip = QRect(0, 0, 1000, 1000)) {
         canvas.ClearLines();
-        list.Paint(canvas, clip, 0, 0);
+        pageEnd = list.PaintPage(canvas, clip, 0, 0);
         return canvas.Text();
     }
 };

@@ -290,7 +290,7 @@ TEST(BuilderHead, ProcessingInstructionsAreSkippedLikeDeclarations) {
 
 TEST(BuilderImages, BlanksAroundASourceAreNotPartOfTheName) {
     TSectionList doc{TTestFontEngine::Shared()};
-    doc.BaseFolder = "/base/";
+    doc.SetBaseFolder("/base/");
     EXPECT_EQ(doc.ExpandImageName(" b.bmp "), "/base/b.bmp");
     EXPECT_EQ(doc.ExpandImageName("\tsub\\c.gif"), "/base/sub/c.gif");
     EXPECT_EQ(doc.ExpandImageName(" /abs/d.jpg"), "/abs/d.jpg");

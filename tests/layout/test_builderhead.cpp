@@ -23,7 +23,7 @@ struct Sheets : ::testing::Test {
     FormDoc d;
     void SetUp() override {
         folder.Write("Style.CSS", "p { color: #ff0000 }\r\n.x { color: #00ff00 }\n");
-        d.doc.BaseFolder = folder.Path().string() + "/";
+        d.doc.SetBaseFolder(folder.Path().string() + "/");
     }
 };
 
@@ -40,11 +40,11 @@ TEST_F(Sheets, MissingOrLateSheetsAreIgnored) {
     d.Load("<link rel=stylesheet href=\"missing.css\"><link rel=stylesheet><p>plain</p>");
     EXPECT_EQ(LastTextColor(d) & 0xFFFFFF, 0u);
     FormDoc late;
-    late.doc.BaseFolder = d.doc.BaseFolder;
+    late.doc.SetBaseFolder(d.doc.BaseFolder());
     late.Load("<p>first</p><link rel=stylesheet href=style.css><p>plain</p>");
     EXPECT_EQ(LastTextColor(late) & 0xFFFFFF, 0u);
     FormDoc folderName;
-    folderName.doc.BaseFolder = d.doc.BaseFolder;
+    folderName.doc.SetBaseFolder(d.doc.BaseFolder());
     folderName.Load("<link rel=stylesheet href=\".\"><p>plain</p>");  // a folder, not a file
     EXPECT_EQ(LastTextColor(folderName) & 0xFFFFFF, 0u);
 }

@@ -227,7 +227,7 @@ TEST(PrinterCanvas, LogicalUnitsAreScreenPixelsOnTheDevice) {
 
 TEST(LinkRuns, DiscardedSectionsTakeOnlyTheirOwnRunsWithThem) {
     Doc doc;
-    doc.list.HoverLinks = true;
+    doc.list.SetHoverLinks(true);
     TFontSpec link;
     link.Color = 0xFF0000;
     auto linked = [&](const char* url, int id) {
@@ -253,9 +253,11 @@ TEST(LinkRuns, DiscardedSectionsTakeOnlyTheirOwnRunsWithThem) {
     doc.Paint();
     TLinkHit hit;
     ASSERT_TRUE(doc.list.LinkAt(doc.canvas, 3, a.Top + 5, hit));
+    doc.list.MouseOver(hit);
     EXPECT_EQ(hit.Target.Url, "a.htm");
     EXPECT_TRUE(a.FontRuns[0].Hovered);
     ASSERT_TRUE(doc.list.LinkAt(doc.canvas, 3, c.Top + 5, hit));
+    doc.list.MouseOver(hit);
     EXPECT_EQ(hit.Target.Url, "c.htm");
     EXPECT_FALSE(a.FontRuns[0].Hovered);
     EXPECT_TRUE(c.FontRuns[0].Hovered);
@@ -327,8 +329,9 @@ TEST(HoverAnimation, FramesAdvanceOnlyWhileTheMouseIsOverTheImage) {
 
     TLinkHit hit;
     ASSERT_TRUE(doc.LinkAt(canvas, 5, 5, hit));
-    ASSERT_NE(doc.HoverImage, nullptr);
-    EXPECT_TRUE(doc.HoverImage->HoverOn);
+    doc.MouseOver(hit);
+    ASSERT_NE(hit.Image, nullptr);
+    EXPECT_TRUE(hit.Image->HoverOn);
     tick();
     tick();
     EXPECT_EQ(animation->CurrentFrame(), 2);

@@ -93,34 +93,34 @@ TEST(PageBreaks, APrintedPageEndsAtTheBreakTheScreenShowsAll) {
     ASSERT_EQ(pages.size(), 1u);
     const std::string screen = b.Paint();
     EXPECT_NE(screen.find("\"two\""), std::string::npos);
-    EXPECT_EQ(b.doc.PageLimitY, 5000);  // the screen's paint leaves the page bottom alone
+    // The screen's paint leaves the page bottom alone.
+    EXPECT_EQ(b.doc.PaintPage(b.canvas, QRect(0, 0, 1000, 5000), 0, 0), 5000);
 
     TSectionList copy(b.doc, TTestFontEngine::Shared());
     TRecordingCanvas printer;
     printer.SetPrinter(true, 2);
     int maxWidth = 0;
     const int height = copy.DoLayout(printer, 400, 1000, maxWidth);
-    copy.ScrollTopY = 0;
-    copy.Paint(printer, QRect(0, 0, 400, 1000), 0, 0);
+    copy.SetScrollTop(0);
+    const int pageBottom = copy.PaintPage(printer, QRect(0, 0, 400, 1000), 0, 0);
     const std::string first = printer.Text();
     EXPECT_NE(first.find("\"one\""), std::string::npos) << first;
     EXPECT_EQ(first.find("\"two\""), std::string::npos) << first;
     std::vector<TPage*> copied;
     test::CollectAll(copy.Sections, copied);
     ASSERT_EQ(copied.size(), 1u);
-    const int pageBottom = copy.PageLimitY;
     EXPECT_EQ(pageBottom, copied[0]->Top);
     EXPECT_GT(pageBottom, 0);
     EXPECT_LT(pageBottom, height);
     // The next page starts at the break (the print loop's next offset) and shows the rest; the
     // break at its very top does not end it again.
     printer.ClearLines();
-    copy.ScrollTopY = pageBottom;
-    copy.Paint(printer, QRect(0, 0, 400, 1000), 0, 0);
+    copy.SetScrollTop(pageBottom);
+    const int nextBottom = copy.PaintPage(printer, QRect(0, 0, 400, 1000), 0, 0);
     const std::string second = printer.Text();
     EXPECT_NE(second.find("\"two\""), std::string::npos) << second;
     EXPECT_NE(second.find("\"three\""), std::string::npos) << second;
-    EXPECT_GT(copy.PageLimitY, pageBottom);
+    EXPECT_GT(nextBottom, pageBottom);
 }
 
 }  // namespace

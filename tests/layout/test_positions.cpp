@@ -154,8 +154,7 @@ TEST(Positions, TablesAnswerTheDocumentQueries) {
     ASSERT_NE(deep, nullptr);
     EXPECT_EQ(deep->TopY(), FirstText(table->Rows[0].Cells[1]->Cell)->Top);
     // A selection inside a cell is copied.
-    page.doc.SelStart = hit;
-    page.doc.SelEnd = hit + 4;
+    page.doc.Select(hit, hit + 4);
     EXPECT_EQ(page.doc.SelectedText(), cp1251::fromUtf8("Ъгол"));
 }
 

@@ -19,7 +19,7 @@ using test::Doc;
 class FailingSection : public TSectionBase {
 public:
     using TSectionBase::TSectionBase;
-    int Layout(TCanvas&, int, int, int, int, IndentManager&, int&, int&) override {
+    int Layout(const TLayoutContext&, int, int, int, int&) override {
         throw EProcessError("Section too complex");
     }
 };
@@ -65,13 +65,12 @@ TEST(SectionList, TimerOnlyWithAnimationsAndNeverInPrintCopies) {
     doc.Layout(600);
     EXPECT_FALSE(doc.list.TimerEnabled());
     TSectionList copy(doc.list, TTestFontEngine::Shared());
-    EXPECT_TRUE(copy.IsPrintCopy);
+    EXPECT_TRUE(copy.IsPrinting());
     EXPECT_EQ(copy.Count(), 1);
     int width = 0;
     TRecordingCanvas canvas;
     copy.DoLayout(canvas, 600, 400, width);
     EXPECT_FALSE(copy.TimerEnabled());
-    copy.PageLimitY = 1000;
     copy.Paint(canvas, QRect(0, 0, 600, 1000), 0, 0);
     EXPECT_EQ(canvas.Text(), "TEXT 0 0 MS Sans Serif 10 #000000 \"text\"\n");
 }
@@ -183,7 +182,7 @@ TEST(SectionList, WithoutAHostPicturesComeThroughTheImageCache) {
     }
     folder.Write("run.gif", kvtest::EncodeGif(gif));
     Doc doc;
-    doc.list.BaseFolder = folder.Path().string() + "/";
+    doc.list.SetBaseFolder(folder.Path().string() + "/");
     TFetchResult result = doc.list.FetchImage(doc.list.ExpandImageName("run.gif"), 0);
     ASSERT_TRUE(result.Animated);
     EXPECT_EQ(result.Animated->FrameCount(), 2);
@@ -229,7 +228,7 @@ TEST(SectionList, RunsShareTheirFontsAndPrintCopiesKeepTheirOwn) {
 TEST(SectionList, MissingFilesGiveErrorPlaceholdersAndFloatsDrawLast) {
     kvtest::TempFolder folder;
     Doc doc;
-    doc.list.BaseFolder = folder.Path().string() + "/";
+    doc.list.SetBaseFolder(folder.Path().string() + "/");
     auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
     TImageObj* image = section->AppendImage({{"SRC", "none.gif"}, {"ALIGN", "left"}}, 0);
     doc.Append(*section, "text");
@@ -290,9 +289,8 @@ TEST(Robustness, RandomDocuments) {
         const int height = doc.Layout(width);
         EXPECT_GE(height, 0);
         EXPECT_LT(height, 50000000);
-        doc.list.SelStart = int(random() % 100);
-        doc.list.SelEnd = int(random() % 100);
-        doc.list.ShowCaret = random() % 2;
+        doc.list.Select(int(random() % 100), int(random() % 100));
+        doc.list.SetShowCaret(random() % 2);
         doc.Paint(QRect(0, int(random() % 500), 800, 600));
         TCursorHit hit;
         TLinkHit link;

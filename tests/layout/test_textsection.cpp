@@ -187,14 +187,13 @@ TEST(Paint, SelectionCaretAndClip) {
     Doc doc;
     TSection& s = doc.Add("abc def");
     doc.Layout(600);
-    doc.list.SelStart = 1;
-    doc.list.SelEnd = 3;
+    doc.list.Select(1, 3);
     EXPECT_EQ(doc.Paint(),
               "TEXT 0 0 MS Sans Serif 10 #000000 \"a\"\n"
               "TEXT 6 0 MS Sans Serif 10 #ffffff \"bc\" opaque #000000\n"
               "TEXT 18 0 MS Sans Serif 10 #000000 \" def\"\n");
-    doc.list.SelStart = doc.list.SelEnd = 4;
-    doc.list.ShowCaret = true;
+    doc.list.Select(4, 4);
+    doc.list.SetShowCaret(true);
     EXPECT_EQ(doc.Paint(),
               "TEXT 0 0 MS Sans Serif 10 #000000 \"abc \"\n"
               "TEXT 24 0 MS Sans Serif 10 #000000 \"d\"\n"
@@ -224,7 +223,6 @@ TEST(Paint, PrintingLightTextIsGreyAndMonochromeIsBlack) {
     doc.Add("x", style);
     doc.Layout(100);
     doc.canvas.SetPrinter(true, 256);
-    doc.list.PageLimitY = 1000;
     EXPECT_EQ(doc.Paint(), "TEXT 0 0 MS Sans Serif 10 #a0a0a0 \"x\"\n");
     doc.canvas.SetPrinter(true, 2);
     EXPECT_EQ(doc.Paint(), "TEXT 0 0 MS Sans Serif 10 #000000 \"x\"\n");
@@ -238,16 +236,16 @@ TEST(Paint, APrintedPageHoldsTheLineEndingOnItsLastPixel) {
     const std::string a = "TEXT 0 0 MS Sans Serif 10 #000000 \"a\"\n";
     const std::string b = "TEXT 0 13 MS Sans Serif 10 #000000 \"b\"\n";
     EXPECT_EQ(doc.Paint(QRect(0, 0, 100, 26)), a + b);  // b ends on the page's last pixel
-    EXPECT_EQ(doc.list.PageLimitY, 26);
+    EXPECT_EQ(doc.pageEnd, 26);
     EXPECT_EQ(doc.Paint(QRect(0, 0, 100, 25)), a);  // one pixel short: b goes on
-    EXPECT_EQ(doc.list.PageLimitY, 13);
+    EXPECT_EQ(doc.pageEnd, 13);
     doc.Paint(QRect(0, 0, 100, 13));  // a page one line high ends below that line
-    EXPECT_EQ(doc.list.PageLimitY, 13);
+    EXPECT_EQ(doc.pageEnd, 13);
     doc.list.SetScrollTop(13 - 20);  // the next page from b, below a top margin of 20
     EXPECT_EQ(doc.Paint(QRect(0, 20, 100, 26)),
               "TEXT 0 20 MS Sans Serif 10 #000000 \"b\"\n"
               "TEXT 0 33 MS Sans Serif 10 #000000 \"c\"\n");
-    EXPECT_EQ(doc.list.PageLimitY, 39);
+    EXPECT_EQ(doc.pageEnd, 39);
 }
 
 TEST(Queries, CursorPositionsAndCharacters) {
@@ -317,17 +315,16 @@ TEST(Queries, CopySelection) {
     right.Alignment = haRight;
     doc.Add("xy", right);
     doc.Layout(100);
-    doc.list.SelStart = doc.list.SelEnd = 2;
+    doc.list.Select(2, 2);
     EXPECT_EQ(doc.list.SelectedText(), "");
-    doc.list.SelStart = 2;
-    doc.list.SelEnd = 9;
+    doc.list.Select(2, 9);
     // "xy" starts at x 88: two groups of three spaces.
     EXPECT_EQ(doc.list.SelectedText(), "c def\n      xy\n");
 }
 
 TEST(Links, HitTestAndSplitLinkHover) {
     Doc doc;
-    doc.list.HoverLinks = true;
+    doc.list.SetHoverLinks(true);
     auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
     TSection& s = *section;
     doc.Append(s, "go ");
@@ -352,12 +349,62 @@ TEST(Links, HitTestAndSplitLinkHover) {
     TLinkHit hit;
     EXPECT_FALSE(doc.list.LinkAt(doc.canvas, 3, 5, hit));
     EXPECT_TRUE(doc.list.LinkAt(doc.canvas, 20, 5, hit));
+    doc.list.MouseOver(hit);
     EXPECT_EQ(hit.Target.Url, "next.htm");
     EXPECT_TRUE(s.FontRuns[1].Hovered);
     EXPECT_TRUE(s.FontRuns[2].Hovered);  // the bold half of the same link
     EXPECT_EQ(s.FontRuns[2].CurrentFont().Color, 0x0000FFu);
     doc.list.ClearHover();
     EXPECT_FALSE(s.FontRuns[1].Hovered || s.FontRuns[2].Hovered);
+}
+
+// Finding a link lights nothing; hover follows the point, and a change is reported when a link
+// lights up or goes out, and only then.
+TEST(Links, MouseOverReportsExactlyTheChanges) {
+    Doc doc;
+    doc.list.SetHoverLinks(true);
+    auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
+    TSection& s = *section;
+    doc.Append(s, "go ");
+    s.SwitchLinkFont(true, TFontSpec{}, nullptr, nullptr, {"next.htm", "", 1});
+    doc.Append(s, "here");
+    doc.list.AppendSection(std::move(section));
+    doc.Layout(600);
+    TLinkHit on, off;
+    ASSERT_TRUE(doc.list.LinkAt(doc.canvas, 20, 5, on));
+    EXPECT_FALSE(doc.list.LinkAt(doc.canvas, 3, 5, off));
+    const TFontObj& run = s.FontRuns[1];
+    EXPECT_FALSE(run.Hovered);
+    EXPECT_TRUE(doc.list.MouseOver(on));
+    EXPECT_TRUE(run.Hovered);
+    EXPECT_FALSE(doc.list.MouseOver(on));
+    EXPECT_TRUE(doc.list.MouseOver(off));
+    EXPECT_FALSE(run.Hovered);
+    EXPECT_FALSE(doc.list.MouseOver(off));
+}
+
+// A link answers on every pixel row of its line, the first and the last, and not below it.
+TEST(Links, HitTestCoversEachLineFromItsTopRow) {
+    Doc doc;
+    auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
+    TSection& s = *section;
+    TFontSpec link;
+    s.SwitchLinkFont(true, link, nullptr, nullptr, {"a.htm", "", 1});
+    doc.Append(s, "aaa\x08");
+    s.SwitchLinkFont(true, link, nullptr, nullptr, {"b.htm", "", 2});
+    doc.Append(s, "bbb");
+    doc.list.AppendSection(std::move(section));
+    doc.Layout(600);
+    ASSERT_EQ(s.LineList.size(), 2u);
+    auto urlAt = [&](int y) {
+        TLinkHit hit;
+        return doc.list.LinkAt(doc.canvas, 3, y, hit) ? hit.Target.Url : "";
+    };
+    EXPECT_EQ(urlAt(0), "a.htm");
+    EXPECT_EQ(urlAt(12), "a.htm");
+    EXPECT_EQ(urlAt(13), "b.htm");
+    EXPECT_EQ(urlAt(25), "b.htm");
+    EXPECT_EQ(urlAt(26), "");
 }
 
 }  // namespace

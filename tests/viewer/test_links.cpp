@@ -162,7 +162,7 @@ TEST(LinkClick, SelectingFromALinkDoesNotFollowIt) {
     const QPoint link = PointOf(f.view, "follow"), text = PointOf(f.view, "here");
     f.view.HtmlMouseDown(Qt::LeftButton, Qt::NoModifier, link.x(), link.y());
     f.view.HtmlMouseMove(Qt::LeftButton, Qt::NoModifier, text.x(), text.y());
-    EXPECT_LT(f.view.Document().SelStart, f.view.Document().SelEnd);
+    EXPECT_LT(f.view.Document().SelStart(), f.view.Document().SelEnd());
     f.view.HtmlMouseUp(Qt::LeftButton, Qt::NoModifier, link.x() + 6, link.y());
     EXPECT_EQ(f.view.CurrentFile(), page);
     EXPECT_FALSE(f.view.HotSpotClicked());
@@ -182,10 +182,10 @@ TEST(LinkClick, APlainClickFollowsWhateverWasSelectedAndBlankSpaceClearsTheSelec
     const int below = picture->DrawY + 70;
     ASSERT_TRUE(f.view.Find("beside", false));
     Click(f.view, QPoint(picture->DrawX + 200, below));
-    EXPECT_GE(f.view.Document().SelStart, f.view.Document().SelEnd);
+    EXPECT_GE(f.view.Document().SelStart(), f.view.Document().SelEnd());
     EXPECT_EQ(f.view.CurrentFile(), page);
     f.view.SelectAll();
-    ASSERT_LT(f.view.Document().SelStart, f.view.Document().SelEnd);
+    ASSERT_LT(f.view.Document().SelStart(), f.view.Document().SelEnd());
     Click(f.view, QPoint(picture->DrawX + 20, below));
     EXPECT_EQ(f.view.CurrentFile(), other);
 }

@@ -191,8 +191,7 @@ TEST(ViewerLoad, ImageAndTextKinds) {
     EXPECT_GE(f.view.DocHeight(), 70);
     f.view.LoadTextFile(f.Write("t.txt", "one <b>\ntwo\nthree\n"));
     EXPECT_EQ(f.view.CurrentFileKind(), TFileKind::ftText);
-    f.view.Document().SelStart = 0;
-    f.view.Document().SelEnd = 1000;
+    f.view.Document().Select(0, 1000);
     EXPECT_NE(f.view.Document().SelectedText().find("one <b>"), std::string::npos);
 }
 
@@ -248,9 +247,9 @@ TEST(ViewerProperties, DocumentSettingsMatchTheViewersDefaults) {
     EXPECT_EQ(view.MarginHeight(), defaults.MarginHeight);
     view.SetDefOverLinkColor(0x00FF00);
     view.SetDefHotSpotColor(0x123456);
-    EXPECT_EQ(view.Document().Settings.OverColor, 0x00FF00u);
-    EXPECT_EQ(view.Document().Settings.LinkColor, 0x123456u);
-    EXPECT_EQ(view.Document().Settings.HotSpotColor, 0x123456u);
+    EXPECT_EQ(view.Document().Settings().OverColor, 0x00FF00u);
+    EXPECT_EQ(view.Document().Settings().LinkColor, 0x123456u);
+    EXPECT_EQ(view.Document().Settings().HotSpotColor, 0x123456u);
 }
 
 TEST(ViewerProperties, SettersClampAndCopy) {
@@ -273,13 +272,13 @@ TEST(ViewerProperties, SettersClampAndCopy) {
     // The preformatted font goes to the document at once, cut to 32 characters; another
     // spelling of the same name changes nothing.
     view.SetDefPreFontName(std::string(40, 'x'));
-    EXPECT_EQ(view.Document().Settings.PreFontName, std::string(32, 'x'));
+    EXPECT_EQ(view.Document().Settings().PreFontName, std::string(32, 'x'));
     view.SetDefPreFontName(std::string(32, 'X'));
     EXPECT_EQ(view.DefPreFontName(), std::string(40, 'x'));
     view.SethtOptions(htOverLinksActive | htShowDummyCaret);
-    EXPECT_TRUE(view.Document().HoverLinks);
-    EXPECT_TRUE(view.Document().ShowCaret);
-    EXPECT_FALSE(view.Document().PrintTableBackground);
+    EXPECT_TRUE(view.Document().LinksReactToMouse());
+    EXPECT_TRUE(view.Document().ShowCaret());
+    EXPECT_FALSE(view.Document().PrintTableBackground());
     EXPECT_FALSE(view.HoverTimer().isActive());
     EXPECT_EQ(view.HoverTimer().interval(), 200);
 }

@@ -51,7 +51,7 @@ TEST(ViewerScroll, ShortDocumentsStayAtTheTop) {
     Wheel(f.view, -240);
     EXPECT_EQ(f.view.VScrollPos(), 0);
     f.view.ScrollTo(50);
-    EXPECT_EQ(f.view.Document().ScrollTopY, 0);
+    EXPECT_EQ(f.view.Document().ScrollTop(), 0);
     // Always shown on request, but with nothing to scroll.
     f.view.SethtOptions(htShowVScroll);
     f.view.LoadFromFile(f.Write("b.htm", Article(2)));
@@ -69,7 +69,7 @@ TEST(ViewerScroll, KeyWheelAndBarSteps) {
     Key(f.view, Qt::Key_Down);
     Key(f.view, Qt::Key_Up);
     EXPECT_EQ(f.view.VScrollPos(), 16);
-    EXPECT_EQ(f.view.Document().ScrollTopY, 16);
+    EXPECT_EQ(f.view.Document().ScrollTop(), 16);
     Key(f.view, Qt::Key_PageDown);
     EXPECT_EQ(f.view.VScrollPos(), 16 + PanelHeight(f.view) - 16);
     Key(f.view, Qt::Key_Home);
@@ -96,7 +96,7 @@ TEST(ViewerScroll, KeyWheelAndBarSteps) {
     EXPECT_EQ(bar.value(), 16);
     bar.triggerAction(QAbstractSlider::SliderPageStepAdd);
     EXPECT_EQ(f.view.VScrollPos(), PanelHeight(f.view));
-    EXPECT_EQ(f.view.Document().ScrollTopY, PanelHeight(f.view));
+    EXPECT_EQ(f.view.Document().ScrollTop(), PanelHeight(f.view));
     bar.triggerAction(QAbstractSlider::SliderToMaximum);
     EXPECT_EQ(f.view.VScrollPos(), f.view.DocHeight() - PanelHeight(f.view));
     EXPECT_EQ(bar.value(), f.view.VScrollPos());
@@ -232,12 +232,12 @@ TEST(ViewerScroll, FocusedFormControlIsBroughtIntoView) {
     ASSERT_EQ(controls.size(), 3u);
     const int a = controls[0]->TopY(), b = controls[1]->TopY(), c = controls[2]->TopY();
     ASSERT_GT(a, h);
-    f.view.Document().OnControlEnter(*controls[0]);
+    f.view.Document().ControlEntered(*controls[0]);
     EXPECT_EQ(f.view.VScrollPos(), a - h / 2);
     ASSERT_LT(b, a - h / 2 + h - 20);
-    f.view.Document().OnControlEnter(*controls[1]);  // already in view
+    f.view.Document().ControlEntered(*controls[1]);  // already in view
     EXPECT_EQ(f.view.VScrollPos(), a - h / 2);
-    f.view.Document().OnControlEnter(*controls[2]);
+    f.view.Document().ControlEntered(*controls[2]);
     EXPECT_EQ(f.view.VScrollPos(), std::min(c - h / 2, f.view.DocHeight() - h));
 }
 
@@ -328,7 +328,7 @@ TEST(ViewerPaint, ScrolledRectangleShowsTheSamePixelsAsTheWholePanel) {
     const QImage whole = PaintedRect(f.view, all);
     const QRect part(17, 41, 150, 90);
     EXPECT_EQ(PaintedRect(f.view, part), whole.copy(part));
-    EXPECT_EQ(f.view.Document().ScrollTopY, 123);
+    EXPECT_EQ(f.view.Document().ScrollTop(), 123);
 }
 
 TEST(ViewerPaint, PictureTooLargeIsOutOfResources) {

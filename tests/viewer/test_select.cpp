@@ -18,7 +18,7 @@ namespace {
 std::string Selected(THtmlView& view) {
     const TSectionList& doc = view.Document();
     std::string text;
-    for (int p = doc.SelStart; p < doc.SelEnd; ++p) {
+    for (int p = doc.SelStart(); p < doc.SelEnd(); ++p) {
         char ch = 0;
         const TFontObj* font = nullptr;
         if (doc.CharAt(p, ch, font)) text += ch;
@@ -47,7 +47,7 @@ TEST(Words, DoubleClickSelectsACyrillicWordWithoutTheCommaAndSkipsYo) {
     };
     DoubleClick(f.view, PointOf(f.view, W("ово")));
     EXPECT_EQ(Selected(f.view), W("Слово"));
-    EXPECT_EQ(f.view.CaretPos(), f.view.Document().SelStart);
+    EXPECT_EQ(f.view.CaretPos(), f.view.Document().SelStart());
     // Ё and ё are no word characters: the word starts after it.
     DoubleClick(f.view, PointOf(f.view, W("жик")));
     EXPECT_EQ(Selected(f.view), W("жик"));
@@ -67,7 +67,7 @@ TEST(Words, NoSelectKeepsTheSelectionOnDoubleClick) {
     f.view.LoadFromFile(f.Write("p.htm", "<p>alpha beta</p>"));
     f.view.SetNoSelect(true);
     DoubleClick(f.view, PointOf(f.view, "beta"));
-    EXPECT_EQ(f.view.Document().SelStart, f.view.Document().SelEnd);
+    EXPECT_EQ(f.view.Document().SelStart(), f.view.Document().SelEnd());
 }
 
 TEST(Selection, DragSelectsAndCopiesAsUnicode) {
@@ -96,19 +96,19 @@ TEST(Find, SuccessiveCallsSelectSuccessiveOccurrencesWithoutNeedlessScrolling) {
     text += "<p>the far needle</p>";
     f.view.LoadFromFile(f.Write("p.htm", text));
     ASSERT_TRUE(f.view.Find("needle", false));
-    const int first = f.view.Document().SelStart;
+    const int first = f.view.Document().SelStart();
     EXPECT_EQ(Selected(f.view), "needle");
     EXPECT_EQ(f.view.CaretPos(), first + 6);
     EXPECT_EQ(f.view.VScrollPos(), 0);  // in view: no scrolling
     ASSERT_TRUE(f.view.Find("NEEDLE", false));
-    EXPECT_GT(f.view.Document().SelStart, first);
+    EXPECT_GT(f.view.Document().SelStart(), first);
     EXPECT_EQ(f.view.VScrollPos(), 0);
     EXPECT_FALSE(f.view.Find("NEEDLE", true));
     // The far one is brought to half the panel's height.
     ASSERT_TRUE(f.view.Find("needle", true));
     TImageCanvas measure(1, 1);
     int y = 0, x = 0;
-    ASSERT_TRUE(f.view.Document().CursorToPoint(&measure, f.view.Document().SelStart, y, x));
+    ASSERT_TRUE(f.view.Document().CursorToPoint(&measure, f.view.Document().SelStart(), y, x));
     EXPECT_EQ(f.view.VScrollPos(), std::min(y - f.view.PaintPanel()->height() / 2,
                                             f.view.DocHeight() - f.view.PaintPanel()->height()));
     EXPECT_FALSE(f.view.Find("needle", false));

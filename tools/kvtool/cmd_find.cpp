@@ -38,9 +38,9 @@ int Find(const Args& args) {
             Print("not found\n");
             return i == 0 ? 1 : 0;
         }
-        Print("start " + std::to_string(view.Document().SelStart) + " end " +
-              std::to_string(view.Document().SelEnd) + " top " + std::to_string(view.VScrollPos()) +
-              "\n");
+        Print("start " + std::to_string(view.Document().SelStart()) + " end " +
+              std::to_string(view.Document().SelEnd()) + " top " +
+              std::to_string(view.VScrollPos()) + "\n");
     }
     return 0;
 }

@@ -21,7 +21,7 @@ TLoadedDocument::TLoadedDocument() : document(kv::TQtFontEngine::Shared()) {
 
 void TLoadedDocument::Load(const std::string& file) {
     const std::size_t slash = file.find_last_of('/');
-    document.BaseFolder = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+    document.SetBaseFolder(slash == std::string::npos ? "" : file.substr(0, slash + 1));
     kv::THtmlBuilder builder(document);
     builder.LoadHtmlFile(file);
     title = builder.Title;
