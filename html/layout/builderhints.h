@@ -28,7 +28,7 @@ void BodyHints(const TLayoutAttrs& attributes, TProperties& style);
 void FontHints(const TLayoutAttrs& attributes, TProperties& style, bool baseFont, bool pre,
                int& baseFontStep);
 
-// BR CLEAR: the side to clear; false when the tag has no CLEAR.
+// BR CLEAR: whether the tag has one, and the side it clears (left, right, else both).
 bool HasClear(const TLayoutAttrs& attributes);
 void ClearHints(const TLayoutAttrs& attributes, TProperties& style);
 

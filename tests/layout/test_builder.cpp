@@ -217,7 +217,7 @@ TEST(Tables, ColoursAlignmentAndNoWrap) {
 // Attribute names count in any case and wherever they stand in the tag. Of a repeated one, a
 // hint that becomes a style property keeps the first (a style-sheet value is never overwritten),
 // a value of the section itself the last.
-TEST(Tables, AttributesInAnyCaseFirstLastAndRepeated) {
+TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     Built b(
         "<body TEXT=#FF0000 text=#00FF00 BgColor=#0000FF>b"
         "<div><font Color=#00FF00 COLOR=#0000FF>f</font></div>"
