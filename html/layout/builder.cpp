@@ -287,7 +287,6 @@ void THtmlBuilder::CloseLink() {
 void THtmlBuilder::ReadBody(const TSet& terminators) {
     ++depth_;
     while (!terminators[reader_.Symbol] && reader_.Symbol != syEof) {
-        if (ReadHeadElement()) continue;
         const TSymbol s = reader_.Symbol;
         const bool nested = depth_ < kMaxDepth;
         if (s == syFORM && nested) {
@@ -308,7 +307,9 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
             ReadDivision(s == syCENTER, terminators);
         } else if (s == syTABLE && nested) {
             ReadTable(terminators);
-        } else if (!IsInline(s) || !ReadInline()) {
+        } else if (IsInline(s)) {
+            if (!ReadInline()) reader_.NextToken();
+        } else if (!ReadHeadElement()) {
             reader_.NextToken();  // unknown tags, stray end tags, late head elements
         }
     }
@@ -363,11 +364,6 @@ void THtmlBuilder::ReadBodyTag() {
 
 bool THtmlBuilder::ReadInline() {
     const TSymbol s = reader_.Symbol;
-    if (IsPhrase(s) || IsPhraseEnd(s)) {
-        ReadPhrase(s);
-        reader_.NextToken();
-        return true;
-    }
     switch (s) {
     case syText:
         Section().AppendToken(reader_.Token.Text, reader_.Token.Indexes, reader_.NoBreakRun);
@@ -409,7 +405,10 @@ bool THtmlBuilder::ReadInline() {
         break;
     }
     case syPRE: ReadPre(); return true;
-    default: return false;
+    default:
+        if (!IsPhrase(s) && !IsPhraseEnd(s)) return false;
+        ReadPhrase(s);
+        break;
     }
     reader_.NextToken();
     return true;
