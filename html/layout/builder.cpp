@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "html/layout/builderhints.h"
-#include "html/reader/units.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
 
