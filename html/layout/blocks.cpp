@@ -336,18 +336,16 @@ THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAt
     : TSectionBase(document), Box(box) {
     for (const TLayoutAttr& a : attributes) {
         const int v = AttrNumber(a.Value);
-        if (a.Name == "SIZE")
+        if (a.Symbol == atSIZE)
             Size = std::clamp(v, 1, 100);
-        else if (a.Name == "WIDTH") {
+        else if (a.Symbol == atWIDTH) {
             WidthPercent = a.Value.find('%') != std::string::npos;
             WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
-        } else if (a.Name == "ALIGN") {
+        } else if (a.Symbol == atALIGN) {
             const std::string al = cp1251::lowerText(a.Value);
             Align = al == "left" ? haLeft : al == "right" ? haRight : haCenter;
-        } else if (a.Name == "NOSHADE")
+        } else if (a.Symbol == atNOSHADE)
             NoShade = true;
-        else if (a.Name == "COLOR")
-            Color = TColor(AttrNumber(a.Value));
     }
 }
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "html/reader/units.h"
+#include "html/layout/builderhints.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
 
@@ -13,12 +13,7 @@ namespace kv {
 
 namespace {
 
-// Deeper nesting than this is hostile: further block elements read as plain content.
-constexpr int kMaxDepth = 120;
 constexpr int kMaxStack = 200;
-
-constexpr int kFontPoints[] = {8, 10, 12, 14, 18, 24, 36};
-constexpr int kPreFontPoints[] = {7, 8, 10, 12, 15, 20, 30};
 
 }  // namespace
 
@@ -48,6 +43,35 @@ bool THtmlBuilder::IsInline(TSymbol s) {
         default:
             return false;
     }
+}
+
+// Phrase elements: they only push and pop their style.
+bool THtmlBuilder::IsPhrase(TSymbol s) {
+    switch (s) {
+        case syB: case syI: case syEM: case sySTRONG: case syU: case syCITE: case syVAR:
+        case syTT: case syCODE: case syKBD: case sySAMP: case syS: case sySTRIKE: case sySPAN:
+        case sySUB: case sySUP: case syBIG: case sySMALL:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool THtmlBuilder::IsPhraseEnd(TSymbol s) {
+    switch (s) {
+        case syBEnd: case syIEnd: case syEMEnd: case sySTRONGEnd: case syUEnd: case syCITEEnd:
+        case syVAREnd: case syTTEnd: case syCODEEnd: case syKBDEnd: case sySAMPEnd: case sySEnd:
+        case sySTRIKEEnd: case sySPANEnd: case sySUBEnd: case sySUPEnd: case syBIGEnd:
+        case sySMALLEnd:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool THtmlBuilder::IsListSymbol(TSymbol s) {
+    return s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL || s == syADDRESS ||
+           s == syBLOCKQUOTE;
 }
 // clang-format on
 
@@ -153,18 +177,6 @@ void THtmlBuilder::Parse(std::string_view text) {
     EndDocument();
 }
 
-// ALIGN=left|center|right becomes the element's text alignment unless its style set one.
-void THtmlBuilder::TakeAlignment(std::string_view value) {
-    const std::string align = cp1251::lowerText(value);
-    if (align == "left" || align == "center" || align == "right")
-        stack_.Top().SetIfUnset(piTextAlign, align);
-}
-
-void THtmlBuilder::TakeAlignment(const TLayoutAttrs& attributes) {
-    for (const TLayoutAttr& a : attributes)
-        if (a.Name == "ALIGN") TakeAlignment(a.Value);
-}
-
 bool THtmlBuilder::BeforeContent() const {
     return body_ && body_->Content.Count() == 0 && stack_.Count() == 1 &&
            (!section_ || section_->Text.empty());
@@ -176,8 +188,7 @@ TLayoutAttrs THtmlBuilder::Attributes() const {
     TLayoutAttrs attrs;
     if (!reader_.TagAttributes) return attrs;
     for (const TAttribute& a : reader_.TagAttributes->Items()) {
-        const std::string_view name = AttributeName(a.Symbol);
-        if (!name.empty()) attrs.push_back({std::string(name), a.StrValue});
+        if (a.Symbol != atOther) attrs.emplace_back(a.Symbol, a.StrValue);
     }
     return attrs;
 }
@@ -277,31 +288,7 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
     while (!terminators[reader_.Symbol] && reader_.Symbol != syEof) {
         const TSymbol s = reader_.Symbol;
         const bool nested = depth_ < kMaxDepth;
-        if (s == syTITLE && BeforeContent()) {
-            reader_.NextToken();
-            while (reader_.Symbol == syText) Title += reader_.Token.Text, reader_.NextToken();
-            if (reader_.Symbol == syTITLEEnd) reader_.NextToken();
-        } else if (s == syBODY && BeforeContent()) {
-            ReadBodyTag();
-            reader_.NextToken();
-        } else if (s == syBASE && BeforeContent()) {
-            for (const TLayoutAttr& a : Attributes()) {
-                if (a.Name == "HREF")
-                    Base = a.Value;
-                else if (a.Name == "TARGET")
-                    BaseTarget = a.Value;
-            }
-            reader_.NextToken();
-        } else if (s == syLINK && BeforeContent()) {
-            ReadStyleLink();
-            reader_.NextToken();
-        } else if (s == syMETA && BeforeContent()) {
-            ReadMeta();
-            reader_.NextToken();
-        } else if (s == syBGSOUND && BeforeContent()) {
-            ReadSound();
-            reader_.NextToken();
-        } else if (s == syFORM && nested) {
+        if (s == syFORM && nested) {
             ReadForm(terminators);
         } else if (s == syFORMEnd) {
             CloseForm();  // a form opened between table cells ends here
@@ -311,68 +298,51 @@ void THtmlBuilder::ReadBody(const TSet& terminators) {
             reader_.NextToken();
         } else if (s == syP && nested) {
             ReadParagraph(terminators);
-        } else if ((s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL ||
-                    s == syADDRESS || s == syBLOCKQUOTE) &&
-                   nested) {
+        } else if (IsListSymbol(s) && nested) {
             ReadList(s, terminators);
         } else if ((s == syLI || s == syDD || s == syDT) && nested) {
             ReadListItem(s == syLI ? syUL : syDL, 1, '1', false, terminators);
         } else if ((s == syCENTER || s == syDIV) && nested) {
-            const bool center = s == syCENTER;
-            PushTag(center ? "center" : "div");
-            TakeAlignment(Attributes());
-            TCellBasic* saved = target_;
-            if (center) {
-                ++centerDepth_;
-                FinishSection();
-            } else {
-                target_ = &OpenBlock("div").Content;
-            }
-            reader_.NextToken();
-            TSet inner = terminators;
-            inner.set(center ? syCENTEREnd : syDIVEnd);
-            NewSection();
-            ReadBody(inner);
-            FinishSection();
-            stack_.Pop(center ? "center" : "div");
-            target_ = saved;
-            if (center) --centerDepth_;
-            NewSection();
-            if (reader_.Symbol == (center ? syCENTEREnd : syDIVEnd)) reader_.NextToken();
+            ReadDivision(s == syCENTER, terminators);
         } else if (s == syTABLE && nested) {
             ReadTable(terminators);
-        } else if (!IsInline(s) || !ReadInline()) {
+        } else if (IsInline(s)) {
+            if (!ReadInline()) reader_.NextToken();
+        } else if (!ReadHeadElement()) {
             reader_.NextToken();  // unknown tags, stray end tags, late head elements
         }
     }
     --depth_;
 }
 
+// CENTER centres what it holds; DIV makes a block of it.
+void THtmlBuilder::ReadDivision(bool center, const TSet& terminators) {
+    PushTag(center ? "center" : "div");
+    AlignHints(Attributes(), stack_.Top());
+    TCellBasic* saved = target_;
+    if (center) {
+        ++centerDepth_;
+        FinishSection();
+    } else {
+        target_ = &OpenBlock("div").Content;
+    }
+    reader_.NextToken();
+    TSet inner = terminators;
+    inner.set(center ? syCENTEREnd : syDIVEnd);
+    NewSection();
+    ReadBody(inner);
+    FinishSection();
+    stack_.Pop(center ? "center" : "div");
+    target_ = saved;
+    if (center) --centerDepth_;
+    NewSection();
+    if (reader_.Symbol == (center ? syCENTEREnd : syDIVEnd)) reader_.NextToken();
+}
+
 void THtmlBuilder::ReadBodyTag() {
     PushTag("body");
     TProperties& p = stack_.Top();
-    for (const TLayoutAttr& a : Attributes()) {
-        TColor color = 0;
-        if (a.Name == "TEXT" && ParseColor(a.Value, false, color))
-            p.SetIfUnset(piColor, int(color));
-        else if (a.Name == "LINK" && ParseColor(a.Value, false, color))
-            p.SetIfUnset(piLinkColor, int(color));
-        else if (a.Name == "VLINK" && ParseColor(a.Value, false, color))
-            p.SetIfUnset(piVisitedColor, int(color));
-        else if (a.Name == "OLINK" && ParseColor(a.Value, false, color))
-            p.SetIfUnset(piHoverColor, int(color));
-        else if (a.Name == "BGCOLOR" && ParseColor(a.Value, false, color))
-            p.SetIfUnset(piBackgroundColor, int(color));
-        else if (a.Name == "BACKGROUND")
-            p.SetIfUnset(piBackgroundImage, "url(" + a.Value + ")");
-        else if (a.Name == "MARGINWIDTH") {
-            const int m = std::clamp(AttrNumber(a.Value), 0, 200);
-            p.SetIfUnset(piMarginLeft, m), p.SetIfUnset(piMarginRight, m);
-        } else if (a.Name == "MARGINHEIGHT") {
-            const int m = std::clamp(AttrNumber(a.Value), 0, 200);
-            p.SetIfUnset(piMarginTop, m), p.SetIfUnset(piMarginBottom, m);
-        }
-    }
+    BodyHints(Attributes(), p);
     // Margins do not inherit: the viewer's stand wherever neither style nor attribute set one.
     p.SetIfUnset(piMarginLeft, doc_.Settings().MarginWidth),
         p.SetIfUnset(piMarginRight, doc_.Settings().MarginWidth);
@@ -397,49 +367,6 @@ bool THtmlBuilder::ReadInline() {
     case syText:
         Section().AppendToken(reader_.Token.Text, reader_.Token.Indexes, reader_.NoBreakRun);
         break;
-    case syB:
-    case syI:
-    case syEM:
-    case sySTRONG:
-    case syU:
-    case syCITE:
-    case syVAR:
-    case syTT:
-    case syCODE:
-    case syKBD:
-    case sySAMP:
-    case syS:
-    case sySTRIKE:
-    case sySPAN:
-    case sySUB:
-    case sySUP:
-    case syBIG:
-    case sySMALL:
-        PushTag(StartName(s));
-        stack_.Top().TakeTextBackground();
-        SwitchFont();
-        break;
-    case syBEnd:
-    case syIEnd:
-    case syEMEnd:
-    case sySTRONGEnd:
-    case syUEnd:
-    case syCITEEnd:
-    case syVAREnd:
-    case syTTEnd:
-    case syCODEEnd:
-    case syKBDEnd:
-    case sySAMPEnd:
-    case sySEnd:
-    case sySTRIKEEnd:
-    case sySPANEnd:
-    case sySUBEnd:
-    case sySUPEnd:
-    case syBIGEnd:
-    case sySMALLEnd:
-        stack_.Pop(EndName(s));
-        SwitchFont();
-        break;
     case syFONT:
     case syBASEFONT: ReadFont(s == syBASEFONT); break;
     case syFONTEnd:
@@ -456,21 +383,7 @@ bool THtmlBuilder::ReadInline() {
         if (depth_ >= kMaxDepth) break;
         ReadHeading(Set({syEof}));
         return true;
-    case syHR: {
-        FinishSection();
-        PushTag("hr");
-        const int space = std::max(1, stack_.Top().EmPixels);
-        TLayoutAttrs attrs = Attributes();
-        for (TLayoutAttr& a : attrs) {
-            TColor color = 0;
-            if (a.Name == "COLOR" && ParseColor(a.Value, false, color))
-                a.Value = std::to_string(color);
-        }
-        target_->AppendSection(
-            std::make_unique<THRBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space), attrs));
-        stack_.Pop("hr");
-        break;
-    }
+    case syHR: ReadRule(); break;
     case syBR: ReadBreak(); return true;
     case syIMG: ReadImage(); break;
     case syPANEL: ReadPanel(); break;
@@ -482,14 +395,7 @@ bool THtmlBuilder::ReadInline() {
     case syINPUT:
     case sySELECT:
     case syTEXTAREA: ReadControl(); return true;
-    case sySCRIPT:
-        if (doc_.Host().Handles(THandler::Script)) {
-            ReadScript();
-            return true;
-        }
-        // No script handler: the script's text is passed over.
-        while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
-        break;
+    case sySCRIPT: ReadScript(); return true;
     case syNOBR: reader_.NoBreakRun = true; break;
     case syNOBREnd: reader_.NoBreakRun = false; break;
     case syWBR: {
@@ -498,31 +404,40 @@ bool THtmlBuilder::ReadInline() {
         break;
     }
     case syPRE: ReadPre(); return true;
-    default: return false;
+    default:
+        if (!IsPhrase(s) && !IsPhraseEnd(s)) return false;
+        ReadPhrase(s);
+        break;
     }
     reader_.NextToken();
     return true;
 }
 
+// A phrase element only pushes or pops its style.
+void THtmlBuilder::ReadPhrase(TSymbol s) {
+    if (IsPhrase(s)) {
+        PushTag(StartName(s));
+        stack_.Top().TakeTextBackground();
+    } else {
+        stack_.Pop(EndName(s));
+    }
+    SwitchFont();
+}
+
+void THtmlBuilder::ReadRule() {
+    FinishSection();
+    PushTag("hr");
+    const int space = std::max(1, stack_.Top().EmPixels);
+    const TLayoutAttrs attrs = Attributes();
+    auto rule = std::make_unique<THRBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space), attrs);
+    rule->Color = RuleColor(attrs, rule->Color);
+    target_->AppendSection(std::move(rule));
+    stack_.Pop("hr");
+}
+
 void THtmlBuilder::ReadFont(bool baseFont) {
     PushTag("font");
-    TProperties& p = stack_.Top();
-    for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "SIZE") {
-            int size = AttrNumber(a.Value);
-            if (a.Value.size() >= 2 && (a.Value[0] == '+' || a.Value[0] == '-'))
-                size = baseFontStep_ + size;
-            size = std::clamp(size, 1, 7);
-            if (baseFont) baseFontStep_ = size;
-            p.SetIfUnset(piFontSize,
-                         double(inPre_ ? kPreFontPoints[size - 1] : kFontPoints[size - 1]));
-        } else if (a.Name == "COLOR") {
-            TColor color = 0;
-            if (ParseColor(a.Value, false, color)) p.SetIfUnset(piColor, int(color | kPaletteFlag));
-        } else if (a.Name == "FACE" && !baseFont) {
-            p.SetIfUnset(piFontFamily, a.Value.substr(0, 50));
-        }
-    }
+    FontHints(Attributes(), stack_.Top(), baseFont, inPre_, baseFontStep_);
     // A BASEFONT entry stays: it sets the size of all the text after it.
     SwitchFont();
 }
@@ -530,7 +445,7 @@ void THtmlBuilder::ReadFont(bool baseFont) {
 void THtmlBuilder::ReadLink() {
     const TLayoutAttrs attrs = Attributes();
     const bool href = std::any_of(attrs.begin(), attrs.end(),
-                                  [](const TLayoutAttr& a) { return a.Name == "HREF"; });
+                                  [](const TLayoutAttr& a) { return a.Symbol == atHREF; });
     if (href && inLink_) {
         // A link left open closes when the next one opens, with all four of its entries.
         CloseLink();
@@ -540,14 +455,14 @@ void THtmlBuilder::ReadLink() {
     stack_.Top().TakeTextBackground();
     std::string target;
     for (const TLayoutAttr& a : attrs)
-        if (a.Name == "TARGET") target = a.Value;
+        if (a.Symbol == atTARGET) target = a.Value;
     for (const TLayoutAttr& a : attrs) {
-        if (a.Name == "HREF" && !inLink_) {  // a second HREF in the tag does not count
+        if (a.Symbol == atHREF && !inLink_) {  // a second HREF in the tag does not count
             inLink_ = true;
             link_.SetLink(a.Value, target);
             for (const char* pseudo : {"link", "hover", "visited"}) PushTag("a", pseudo);
             SwitchFont();
-        } else if (a.Name == "NAME" && !a.Value.empty()) {
+        } else if (a.Symbol == atNAME && !a.Value.empty()) {
             SwitchFont();
             std::string name = cp1251::upperText(a.Value);
             if (name.size() > 1 && name[0] == '#') name.erase(0, 1);
@@ -561,21 +476,14 @@ void THtmlBuilder::ReadLink() {
 
 void THtmlBuilder::ReadBreak() {
     const TLayoutAttrs attrs = Attributes();
-    const bool clear = std::any_of(attrs.begin(), attrs.end(),
-                                   [](const TLayoutAttr& a) { return a.Name == "CLEAR"; });
-    if (!clear) {
+    if (!HasClear(attrs)) {
         Section().AppendChar(char(chBreak), reader_.SourceIndex);
         reader_.NextToken();
         return;
     }
     FinishSection();
     PushTag("br");
-    // A clear given by the element's style wins over the attribute.
-    for (const TLayoutAttr& a : attrs)
-        if (a.Name == "CLEAR") {
-            const std::string v = cp1251::lowerText(a.Value);
-            stack_.Top().SetIfUnset(piClear, std::string(v == "left" || v == "right" ? v : "both"));
-        }
+    ClearHints(attrs, stack_.Top());  // a clear given by the element's style wins
     const TSide side = stack_.Top().ClearSide();
     NewSection();
     section_->ClearSide = side;
@@ -599,11 +507,11 @@ void THtmlBuilder::ReadPanel() {
     const TLayoutAttrs attrs = Attributes();
     std::string name, type, src;
     for (const TLayoutAttr& a : attrs) {
-        if (a.Name == "NAME")
+        if (a.Symbol == atNAME)
             name = a.Value;
-        else if (a.Name == "TYPE")
+        else if (a.Symbol == atTYPE)
             type = a.Value;
-        else if (a.Name == "SRC")
+        else if (a.Symbol == atSRC)
             src = a.Value;
     }
     std::unique_ptr<TPanelControl> control;
@@ -617,7 +525,7 @@ void THtmlBuilder::ReadPanel() {
 void THtmlBuilder::ReadMap() {
     auto map = std::make_unique<TMapItem>();
     for (const TLayoutAttr& a : Attributes())
-        if (a.Name == "NAME") map->MapKey = cp1251::upperText(a.Value);
+        if (a.Symbol == atNAME) map->MapKey = cp1251::upperText(a.Value);
     reader_.NextToken();
     int strays = 0;
     while (reader_.Symbol != syEof && reader_.Symbol != syMAPEnd && strays < 3) {
@@ -685,165 +593,6 @@ void THtmlBuilder::ReadPre() {
     inPre_ = false;
     NewSection();
     if (reader_.Symbol == syPREEnd) reader_.NextToken();
-}
-
-// ---------------------------------------------------------------- blocks
-
-void THtmlBuilder::ReadParagraph(const TSet& terminators) {
-    if (terminators[syP]) return;
-    FinishSection();
-    // The tag's attributes are kept past the tokens that follow: class, id and inline style
-    // are the paragraph's own, not those of the next tag.
-    TLayoutAttrs attrs = Attributes();
-    auto own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
-    reader_.NextToken();
-    while (reader_.Symbol == syP || reader_.Symbol == syPEnd) {
-        if (reader_.Symbol == syP) {
-            attrs = Attributes();
-            own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
-        }
-        reader_.NextToken();
-    }
-    PushTag("p", "", own.get());
-    TakeAlignment(attrs);
-    TCellBasic* saved = target_;
-    target_ = &OpenBlock("p").Content;
-    NewSection();
-    while (!terminators[reader_.Symbol] && reader_.Symbol != syEof) {
-        const TSymbol s = reader_.Symbol;
-        if (s == syH || s == syHR || s == syPRE) break;  // block-level: ends the paragraph
-        if (s == syUnknown) {
-            reader_.NextToken();
-            continue;
-        }
-        if (!IsInline(s) || !ReadInline()) break;
-    }
-    FinishSection();
-    stack_.Pop("p");
-    target_ = saved;
-    NewSection();
-    if (reader_.Symbol == syPEnd) reader_.NextToken();
-}
-
-void THtmlBuilder::ReadHeading(const TSet& terminators) {
-    const int level = reader_.HeadingLevel;
-    if (level < 1 || level > 6) {
-        reader_.NextToken();
-        return;
-    }
-    FinishSection();
-    // Level 1 to 6 here. (Not "h" + to_string: GCC 12 warns falsely about it at -O2.)
-    const std::string tag{'h', char('0' + level)};
-    PushTag(tag);
-    TakeAlignment(Attributes());
-    TCellBasic* saved = target_;
-    target_ = &OpenBlock(tag).Content;
-    NewSection();
-    reader_.NextToken();
-    while (!terminators[reader_.Symbol] && reader_.Symbol != syEof && reader_.Symbol != syHEnd) {
-        const TSymbol s = reader_.Symbol;
-        if (s == syP || s == syPEnd || s == syUnknown) {
-            reader_.NextToken();
-            continue;
-        }
-        if (s == syH || s == syHR || s == syPRE || !IsInline(s) || !ReadInline()) break;
-    }
-    FinishSection();
-    stack_.Pop(tag);
-    target_ = saved;
-    NewSection();
-    if (reader_.Symbol == syHEnd) reader_.NextToken();
-}
-
-void THtmlBuilder::ReadList(TSymbol symbol, const TSet& terminators) {
-    int number = 1;
-    char type = '1';
-    bool plain = false;
-    for (const TLayoutAttr& a : Attributes()) {
-        if (symbol == syOL && a.Name == "START")
-            number = AttrNumber(a.Value) >= 0 ? AttrNumber(a.Value) : 1;
-        else if (symbol == syOL && a.Name == "TYPE" && !a.Value.empty())
-            type = a.Value[0];
-        else if (symbol == syUL && a.Name == "PLAIN")
-            plain = true;
-    }
-    const std::string name(StartName(symbol));
-    const TSymbol end = EndOf(symbol);
-    FinishSection();
-    PushTag(name);
-    TCellBasic* saved = target_;
-    target_ = &OpenBlock(name).Content;
-    reader_.NextToken();
-    // The items of this list are its own: the item tags that end an enclosing item do not end
-    // this list.
-    TSet inner = terminators;
-    inner.reset(syLI).reset(syDD).reset(syDT);
-    inner.set(end);
-    while (!inner[reader_.Symbol] && reader_.Symbol != syEof) {
-        const TSymbol s = reader_.Symbol;
-        if (s == syLI || s == syDD || s == syDT) {
-            ReadListItem(symbol, number++, type, plain, inner);
-        } else if (s == syOL || s == syUL || s == syDIR || s == syMENU || s == syDL ||
-                   s == syADDRESS || s == syBLOCKQUOTE) {
-            if (depth_ >= kMaxDepth) {
-                reader_.NextToken();
-                continue;
-            }
-            ++depth_;
-            ReadList(s, inner);
-            --depth_;
-        } else if (s == syP) {
-            ReadParagraph(inner);
-        } else if (s == syTABLE || s == syCENTER || s == syDIV || s == syFORM) {
-            TSet until = inner;
-            ReadBody(until.set(syLI).set(syDD).set(syDT));
-        } else if (!IsInline(s) || !ReadInline()) {
-            reader_.NextToken();
-        }
-    }
-    FinishSection();
-    stack_.Pop(name);
-    target_ = saved;
-    NewSection();
-    // Only the list's own end tag is consumed: any other terminator belongs to a caller.
-    if (reader_.Symbol == end) reader_.NextToken();
-}
-
-void THtmlBuilder::ReadListItem(TSymbol listSymbol, int number, char type, bool plain,
-                                const TSet& terminators) {
-    const TSymbol s = reader_.Symbol;
-    const std::string tag = s == syDD ? "dd" : s == syDT ? "dt" : "li";
-    FinishSection();
-    PushTag(tag);
-    const TProperties& p = stack_.Top();
-    int kind = 0;
-    if (s == syLI && !plain && listSymbol != syDL) {
-        const std::string_view style = p.TextOf(piListStyleType);
-        kind = style == "decimal" || listSymbol == syOL ? 4
-               : style == "circle"                      ? 2
-               : style == "square"                      ? 3
-               : style == "none"                        ? 0
-                                                        : 1;
-        if (style == "lower-alpha") kind = 4, type = 'a';
-        if (style == "upper-alpha") kind = 4, type = 'A';
-        if (style == "lower-roman") kind = 4, type = 'i';
-        if (style == "upper-roman") kind = 4, type = 'I';
-    }
-    auto item = std::make_unique<TBlockLI>(&doc_, TBoxStyle::From(p, 0, 0), kind, number, type,
-                                           TQtFontEngine::SpecOf(p.MakeFont()));
-    TBlockLI& ref = *item;
-    target_->AppendSection(std::move(item));
-    TCellBasic* saved = target_;
-    target_ = &ref.Content;
-    NewSection();
-    reader_.NextToken();
-    TSet inner = terminators;
-    inner.set(syLI).set(syDD).set(syDT);
-    ReadBody(inner);
-    FinishSection();
-    stack_.Pop(tag);
-    target_ = saved;
-    NewSection();
 }
 
 }  // namespace kv

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "html/layout/blocks.h"
+#include "html/layout/builderhints.h"
 #include "html/layout/sectionlist.h"
 #include "html/layout/tables.h"
 #include "html/layout/textsection.h"
@@ -44,19 +45,48 @@ public:
 
 private:
     using TSet = std::bitset<256>;
+    // Deeper nesting than this is hostile: further block elements read as plain content.
+    static constexpr int kMaxDepth = 120;
 
     void Parse(std::string_view text);
     void BeginDocument();
     void EndDocument();
     void ReadBody(const TSet& terminators);
+    void ReadDivision(bool center, const TSet& terminators);
     bool ReadInline();  // false when the current token is not inline
+    void ReadPhrase(TSymbol symbol);
+    void ReadRule();
     void ReadParagraph(const TSet& terminators);
     void ReadHeading(const TSet& terminators);
     void ReadList(TSymbol symbol, const TSet& terminators);
     void ReadListItem(TSymbol listSymbol, int number, char type, bool plain,
                       const TSet& terminators);
+    // Tables: what the readers of one table share while its rows are read.
+    struct TTableRead {
+        TTableRead(TTableBlock& table, const TSet& terminators, const TSet& cellEnd, int level,
+                   TCellBasic* outside)
+            : Table(table),
+              Terminators(terminators),
+              CellEnd(cellEnd),
+              Level(level),
+              Outside(outside) {}
+        TTableBlock& Table;
+        TSet Terminators;               // the caller's: they end the table
+        TSet CellEnd;                   // they end a cell's content
+        int Level = 0;                  // the style stack's depth inside the table
+        TCellBasic* Outside = nullptr;  // the cell the table stands in
+        TBlock* Foster = nullptr;       // content found between cells
+        std::size_t CaptionRow = std::size_t(-1);
+        bool CaptionBelow = false;
+        TRowHints Row;  // what the current row gives its cells
+    };
     void ReadTable(const TSet& terminators);
-    void ReadBetweenCells(TTableBlock& table, TBlock*& foster, const TSet& cellEnd);
+    bool ReadTablePart(TTableRead& table);
+    void ReadTableRow(TTableRead& table);
+    void ReadTableCell(TTableRead& table);
+    void ReadCaption(TTableRead& table);
+    void FinishCell(const TTableRead& table);
+    void ReadBetweenCells(TTableRead& table);
     void ReadPre();
     void ReadMap();
     void ReadBodyTag();
@@ -73,6 +103,9 @@ private:
     ThtmlForm& OpenForm();
     void CloseForm();
     // Head elements and scripts.
+    bool ReadHeadElement();
+    void ReadTitle();
+    void ReadBase();
     void ReadStyleLink();
     void ReadMeta();
     void ReadSound();
@@ -90,12 +123,13 @@ private:
     // current tag's attributes).
     void PushTag(std::string_view tag, std::string_view pseudo = "",
                  TAttributeList* from = nullptr);
-    void TakeAlignment(std::string_view value);
-    void TakeAlignment(const TLayoutAttrs& attributes);
     void CloseLink();
     bool BeforeContent() const;
     static TSet Set(std::initializer_list<TSymbol> symbols);
     static bool IsInline(TSymbol symbol);
+    static bool IsPhrase(TSymbol symbol);
+    static bool IsPhraseEnd(TSymbol symbol);
+    static bool IsListSymbol(TSymbol symbol);
 
     TSectionList& doc_;
     THtmlReader reader_;

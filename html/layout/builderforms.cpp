@@ -126,8 +126,8 @@ void THtmlBuilder::ReadSelect(TSelectControl& select) {
             inOption = true;
             selected = hasValue = false;
             for (const TLayoutAttr& a : Attributes()) {
-                if (a.Name == "SELECTED") selected = true;
-                if (a.Name == "VALUE") value = a.Value, hasValue = true;
+                if (a.Symbol == atSELECTED) selected = true;
+                if (a.Symbol == atVALUE) value = a.Value, hasValue = true;
             }
         } else if (s == syOPTIONEnd) {
             flush();

@@ -66,14 +66,48 @@ int CharsetOf(const std::string& content) {
 
 }  // namespace
 
+// TITLE, BODY, BASE, LINK, META and BGSOUND count before any content; false for any other
+// token, and for these when content came first (the caller passes them over).
+bool THtmlBuilder::ReadHeadElement() {
+    const TSymbol s = reader_.Symbol;
+    const bool head =
+        s == syTITLE || s == syBODY || s == syBASE || s == syLINK || s == syMETA || s == syBGSOUND;
+    if (!head || !BeforeContent()) return false;
+    switch (s) {
+    case syTITLE: ReadTitle(); return true;
+    case syBODY: ReadBodyTag(); break;
+    case syBASE: ReadBase(); break;
+    case syLINK: ReadStyleLink(); break;
+    case syMETA: ReadMeta(); break;
+    default: ReadSound(); break;
+    }
+    reader_.NextToken();
+    return true;
+}
+
+void THtmlBuilder::ReadTitle() {
+    reader_.NextToken();
+    while (reader_.Symbol == syText) Title += reader_.Token.Text, reader_.NextToken();
+    if (reader_.Symbol == syTITLEEnd) reader_.NextToken();
+}
+
+void THtmlBuilder::ReadBase() {
+    for (const TLayoutAttr& a : Attributes()) {
+        if (a.Symbol == atHREF)
+            Base = a.Value;
+        else if (a.Symbol == atTARGET)
+            BaseTarget = a.Value;
+    }
+}
+
 void THtmlBuilder::ReadStyleLink() {
     std::string rel, rev, href;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "REL")
+        if (a.Symbol == atREL)
             rel = cp1251::lowerText(a.Value);
-        else if (a.Name == "REV")
+        else if (a.Symbol == atREV)
             rev = cp1251::lowerText(a.Value);
-        else if (a.Name == "HREF")
+        else if (a.Symbol == atHREF)
             href = a.Value;
     }
     if ((rel != "stylesheet" && rev != "stylesheet") || href.empty()) return;
@@ -100,11 +134,11 @@ void THtmlBuilder::ReadStyleLink() {
 void THtmlBuilder::ReadMeta() {
     std::string httpEq, name, content;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "HTTP-EQUIV")
+        if (a.Symbol == atHTTP_EQUIV)
             httpEq = a.Value;
-        else if (a.Name == "NAME")
+        else if (a.Symbol == atNAME)
             name = a.Value;
-        else if (a.Name == "CONTENT")
+        else if (a.Symbol == atCONTENT)
             content = a.Value;
     }
     if (cp1251::lowerText(httpEq) == "content-type") {
@@ -122,23 +156,28 @@ void THtmlBuilder::ReadSound() {
     int loop = 1;
     bool hasSrc = false;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "SRC")
+        if (a.Symbol == atSRC)
             src = a.Value, hasSrc = true;
-        else if (a.Name == "LOOP")
+        else if (a.Symbol == atLOOP)
             loop = AttrNumber(a.Value);
     }
     if (hasSrc) doc_.Host().SoundRequest(src, loop, false);
 }
 
 // The script's text up to its end tag (or the end of input), comments included, each line
-// end stored as CR LF, goes to the script handler.
+// end stored as CR LF, goes to the script handler. Without a handler it is passed over.
 void THtmlBuilder::ReadScript() {
+    if (!doc_.Host().Handles(THandler::Script)) {
+        while (reader_.Symbol != sySCRIPTEnd && reader_.Symbol != syEof) reader_.NextToken();
+        reader_.NextToken();
+        return;
+    }
     static constexpr std::string_view kEnd = "</script";
     std::string name, language;
     for (const TLayoutAttr& a : Attributes()) {
-        if (a.Name == "NAME")
+        if (a.Symbol == atNAME)
             name = a.Value;
-        else if (a.Name == "LANGUAGE")
+        else if (a.Symbol == atLANGUAGE)
             language = a.Value;
     }
     reader_.ReadingScript = true;

@@ -12,20 +12,20 @@ namespace kv {
 
 namespace {
 
-const std::string* Attr(const TLayoutAttrs& attributes, std::string_view name) {
+const std::string* Attr(const TLayoutAttrs& attributes, TAttrSymbol symbol) {
     for (const TLayoutAttr& a : attributes)
-        if (a.Name == name) return &a.Value;
+        if (a.Symbol == symbol) return &a.Value;
     return nullptr;
 }
 
-bool HasAttr(const TLayoutAttrs& attributes, std::string_view name) {
-    return Attr(attributes, name) != nullptr;
+bool HasAttr(const TLayoutAttrs& attributes, TAttrSymbol symbol) {
+    return Attr(attributes, symbol) != nullptr;
 }
 
 // A number attribute clamped to [low, high]; `fallback` when absent or below `low`.
-int NumberAttr(const TLayoutAttrs& attributes, std::string_view name, int low, int high,
+int NumberAttr(const TLayoutAttrs& attributes, TAttrSymbol symbol, int low, int high,
                int fallback) {
-    const std::string* value = Attr(attributes, name);
+    const std::string* value = Attr(attributes, symbol);
     if (!value) return fallback;
     const int n = AttrNumber(*value);
     return n < low ? fallback : std::min(n, high);
@@ -51,12 +51,12 @@ const char* const kResetCaption = "\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC";       // "
 TFormControlObj::TFormControlObj(TControlKind kind, const TLayoutAttrs& attributes,
                                  const TFontSpec& font)
     : Kind(kind), Font(font) {
-    if (const std::string* v = Attr(attributes, "NAME")) Name = *v;
-    if (const std::string* v = Attr(attributes, "ID")) Id = *v;
-    if (const std::string* v = Attr(attributes, "VALUE")) Value = *v;
-    VAlign = AlignOf(Attr(attributes, "ALIGN"));
-    HSpace = NumberAttr(attributes, "HSPACE", 0, 200, 0);
-    VSpace = NumberAttr(attributes, "VSPACE", 0, 200, 0);
+    if (const std::string* v = Attr(attributes, atNAME)) Name = *v;
+    if (const std::string* v = Attr(attributes, atID)) Id = *v;
+    if (const std::string* v = Attr(attributes, atVALUE)) Value = *v;
+    VAlign = AlignOf(Attr(attributes, atALIGN));
+    HSpace = NumberAttr(attributes, atHSPACE, 0, 200, 0);
+    VSpace = NumberAttr(attributes, atVSPACE, 0, 200, 0);
 }
 
 int TFormControlObj::TopY() const {
@@ -78,8 +78,8 @@ void TFormControlObj::Changed() const {
 
 TEditControl::TEditControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font)
     : TFormControlObj(kind, attributes, font) {
-    Size = NumberAttr(attributes, "SIZE", 1, 500, 20);
-    MaxLength = NumberAttr(attributes, "MAXLENGTH", 1, 1 << 20, 0);
+    Size = NumberAttr(attributes, atSIZE, 1, 500, 20);
+    MaxLength = NumberAttr(attributes, atMAXLENGTH, 1, 1 << 20, 0);
     if (kind == ckFile) Value.clear();  // a page never chooses the user's file
     InitialValue = Value;
 }
@@ -96,8 +96,8 @@ void TEditControl::Reset() {
 TCheckControl::TCheckControl(TControlKind kind, const TLayoutAttrs& attributes,
                              const TFontSpec& font)
     : TFormControlObj(kind, attributes, font) {
-    if (!HasAttr(attributes, "VALUE")) Value = "on";
-    Checked = InitialChecked = HasAttr(attributes, "CHECKED");
+    if (!HasAttr(attributes, atVALUE)) Value = "on";
+    Checked = InitialChecked = HasAttr(attributes, atCHECKED);
 }
 
 std::unique_ptr<TFormControlObj> TCheckControl::Clone() const {
@@ -168,8 +168,8 @@ std::unique_ptr<TFormControlObj> THiddenControl::Clone() const {
 
 TSelectControl::TSelectControl(const TLayoutAttrs& attributes, const TFontSpec& font)
     : TFormControlObj(ckComboBox, attributes, font) {
-    Multiple = HasAttr(attributes, "MULTIPLE");
-    Size = NumberAttr(attributes, "SIZE", 1, 200, 1);
+    Multiple = HasAttr(attributes, atMULTIPLE);
+    Size = NumberAttr(attributes, atSIZE, 1, 200, 1);
     if (Multiple || Size > 1) Kind = ckListBox;
 }
 
@@ -231,9 +231,9 @@ void TSelectControl::AddResults(std::vector<std::string>& results, const TFormCo
 
 TTextAreaControl::TTextAreaControl(const TLayoutAttrs& attributes, const TFontSpec& font)
     : TFormControlObj(ckTextArea, attributes, font) {
-    Rows = NumberAttr(attributes, "ROWS", 1, 200, 2);
-    Cols = NumberAttr(attributes, "COLS", 1, 500, 20);
-    if (const std::string* v = Attr(attributes, "WRAP")) Wrap = cp1251::lowerText(*v);
+    Rows = NumberAttr(attributes, atROWS, 1, 200, 2);
+    Cols = NumberAttr(attributes, atCOLS, 1, 500, 20);
+    if (const std::string* v = Attr(attributes, atWRAP)) Wrap = cp1251::lowerText(*v);
     Value.clear();
 }
 
@@ -281,7 +281,7 @@ std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
                                                  const TFontSpec& font) {
     if (tag == "select") return std::make_unique<TSelectControl>(attributes, font);
     if (tag == "textarea") return std::make_unique<TTextAreaControl>(attributes, font);
-    const std::string* typeAttr = Attr(attributes, "TYPE");
+    const std::string* typeAttr = Attr(attributes, atTYPE);
     const std::string type = typeAttr ? cp1251::lowerText(typeAttr->substr(0, 20)) : "";
     if (type == "password") return std::make_unique<TEditControl>(ckPassword, attributes, font);
     if (type == "file") return std::make_unique<TEditControl>(ckFile, attributes, font);
@@ -299,13 +299,13 @@ std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
 
 ThtmlForm::ThtmlForm(TSectionList* document, const TLayoutAttrs& attributes) : Document(document) {
     for (const TLayoutAttr& a : attributes) {
-        if (a.Name == "ACTION")
+        if (a.Symbol == atACTION)
             Action = a.Value;
-        else if (a.Name == "METHOD")
+        else if (a.Symbol == atMETHOD)
             Method = a.Value;
-        else if (a.Name == "TARGET")
+        else if (a.Symbol == atTARGET)
             Target = a.Value;
-        else if (a.Name == "ENCTYPE")
+        else if (a.Symbol == atENCTYPE)
             EncType = a.Value;
     }
 }

@@ -75,15 +75,15 @@ void TMapItem::AddArea(const TLayoutAttrs& attributes) {
     Area area;
     std::string shape, coords;
     for (const TLayoutAttr& attr : attributes) {
-        if (attr.Name == "HREF")
+        if (attr.Symbol == atHREF)
             area.Url = attr.Value;
-        else if (attr.Name == "SHAPE")
+        else if (attr.Symbol == atSHAPE)
             shape = cp1251::lowerText(attr.Value).substr(0, 4);
-        else if (attr.Name == "COORDS")
+        else if (attr.Symbol == atCOORDS)
             coords = attr.Value;
-        else if (attr.Name == "NOHREF")
+        else if (attr.Symbol == atNOHREF)
             area.Url.clear();
-        else if (attr.Name == "TARGET")
+        else if (attr.Symbol == atTARGET)
             area.Frame = attr.Value;
     }
     const std::vector<int> n = ParseCoords(coords);

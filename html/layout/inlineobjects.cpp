@@ -194,37 +194,37 @@ std::uint8_t AlignOf(const std::string& value, std::uint8_t current) {
 
 void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
     for (const TLayoutAttr& attr : attributes) {
-        const std::string& n = attr.Name;
+        const TAttrSymbol n = attr.Symbol;
         const int value = AttrNumber(attr.Value);
-        if (n == "SRC") {
+        if (n == atSRC) {
             Source = attr.Value;
-        } else if (n == "ALT") {
+        } else if (n == atALT) {
             AltText = attr.Value;
-        } else if (n == "ALIGN") {
+        } else if (n == atALIGN) {
             Align = AlignOf(attr.Value, Align);
-        } else if (n == "BORDER") {
+        } else if (n == atBORDER) {
             NoBorder = value == 0 && !attr.Value.empty();
-        } else if (n == "WIDTH") {
+        } else if (n == atWIDTH) {
             WidthIsPercent =
                 attr.Value.find('%') != std::string::npos && value >= 1 && value <= 100;
             WidthAttr = Clamp(value);
-        } else if (n == "HEIGHT") {
+        } else if (n == atHEIGHT) {
             HeightAttr = std::max(1, Clamp(value));
-        } else if (n == "HSPACE") {
+        } else if (n == atHSPACE) {
             SpaceLeft = SpaceRight = std::min(40, std::abs(value));
             hspaceGiven_ = true;
-        } else if (n == "VSPACE") {
+        } else if (n == atVSPACE) {
             SpaceTop = SpaceBottom = std::min(40, std::abs(value));
-        } else if (n == "ISMAP") {
+        } else if (n == atISMAP) {
             ServerMap = true;
-        } else if (n == "USEMAP") {
+        } else if (n == atUSEMAP) {
             HasMap = true;
             MapKey = MapKeyOf(attr.Value);
-        } else if (n == "TRANSP") {
+        } else if (n == atTRANSP) {
             Transparency = 1;
-        } else if (n == "ACTIVE") {
+        } else if (n == atACTIVE) {
             AnimateOnHover = true;
-        } else if ((n == "ID" || n == "NAME") && !attr.Value.empty()) {
+        } else if ((n == atID || n == atNAME) && !attr.Value.empty()) {
             document_->RegisterId(attr.Value, this);
         }
     }
@@ -441,23 +441,23 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
     int width = Control ? Control->Width() : 30, height = Control ? Control->Height() : 20;
     for (const TLayoutAttr& attr : attributes) {
         const int value = AttrNumber(attr.Value);
-        if (attr.Name == "NAME")
+        if (attr.Symbol == atNAME)
             Name = attr.Value;
-        else if (attr.Name == "SRC")
+        else if (attr.Symbol == atSRC)
             Src = attr.Value;
-        else if (attr.Name == "TYPE")
+        else if (attr.Symbol == atTYPE)
             Type = attr.Value;
-        else if (attr.Name == "ALT")
+        else if (attr.Symbol == atALT)
             AltText = attr.Value;
-        else if (attr.Name == "ALIGN")
+        else if (attr.Symbol == atALIGN)
             Align = AlignOf(attr.Value, Align);
-        else if (attr.Name == "WIDTH")
+        else if (attr.Symbol == atWIDTH)
             width = Clamp(value);
-        else if (attr.Name == "HEIGHT")
+        else if (attr.Symbol == atHEIGHT)
             height = Clamp(value);
-        else if (attr.Name == "HSPACE")
+        else if (attr.Symbol == atHSPACE)
             SpaceLeft = SpaceRight = std::min(40, std::abs(value));
-        else if (attr.Name == "VSPACE")
+        else if (attr.Symbol == atVSPACE)
             SpaceTop = SpaceBottom = std::min(40, std::abs(value));
     }
     if (Control) {

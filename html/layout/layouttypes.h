@@ -30,14 +30,22 @@ constexpr int kMaxExtent = 32000;
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "html/reader/symbols.h"
 
 namespace kv {
 
-// One attribute of a tag as the layout objects read it: the upper-case name and the value as
-// written. The builder converts the reader's attribute list into these.
+// One attribute of a tag as the layout objects read it: the reader's symbol of its name and the
+// value as written. The builder converts the reader's attribute list into these.
 struct TLayoutAttr {
-    std::string Name;
+    TLayoutAttr(TAttrSymbol symbol, std::string value) : Symbol(symbol), Value(std::move(value)) {}
+    // By upper-case name, as a tag written by hand names it.
+    TLayoutAttr(std::string_view upperName, std::string value)
+        : Symbol(LookupAttribute(upperName)), Value(std::move(value)) {}
+
+    TAttrSymbol Symbol;
     std::string Value;
 };
 using TLayoutAttrs = std::vector<TLayoutAttr>;

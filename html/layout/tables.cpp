@@ -17,16 +17,16 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
     : TSectionBase(document), Box(box) {
     for (const TLayoutAttr& a : attributes) {
         const int v = AttrNumber(a.Value);
-        if (a.Name == "BORDER")
+        if (a.Symbol == atBORDER)
             Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20);
-        else if (a.Name == "CELLPADDING")
+        else if (a.Symbol == atCELLPADDING)
             Padding = std::clamp(v, 0, 100);
-        else if (a.Name == "CELLSPACING")
+        else if (a.Symbol == atCELLSPACING)
             Spacing = std::clamp(v, 0, 100);
-        else if (a.Name == "WIDTH") {
+        else if (a.Symbol == atWIDTH) {
             WidthPercent = a.Value.find('%') != std::string::npos;
             WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
-        } else if (a.Name == "ALIGN") {
+        } else if (a.Symbol == atALIGN) {
             const std::string al = cp1251::lowerText(a.Value);
             Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
             Floating = al == "left" || al == "right";

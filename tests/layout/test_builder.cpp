@@ -214,6 +214,42 @@ TEST(Tables, ColoursAlignmentAndNoWrap) {
     EXPECT_GE(w->Rows[0].Cells[0]->Width, 11 * 6);
 }
 
+// Attribute names count in any case and wherever they stand in the tag. Of a repeated one, a
+// hint that becomes a style property keeps the first (a style-sheet value is never overwritten),
+// a value of the section itself the last.
+TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
+    Built b(
+        "<body TEXT=#FF0000 text=#00FF00 BgColor=#0000FF>b"
+        "<div><font Color=#00FF00 COLOR=#0000FF>f</font></div>"
+        "<hr Color=#FF0000 noshade color=#00FF00>"
+        "<table BGCOLOR=#FF0000 bordercolor=#0000FF bgcolor=#00FF00 BorderColor=#00FF00>"
+        "<caption align=top Align=Bottom>c</caption>"
+        "<tr valign=top bgcolor=#FF0000 BGCOLOR=#00FF00>"
+        "<td RowSpan=2 bgcolor=#FF0000 BgColor=#0000FF nowrap>x</td></tr></table>");
+    const auto texts = b.Texts();
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[0]->FontRuns[0].CurrentFont().Color & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(texts[1]->FontRuns[0].CurrentFont().Color & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(b.doc.BackgroundColor & 0xFFFFFF, 0xFF0000u);
+    std::vector<THRBlock*> rules;
+    test::CollectAll(b.doc.Sections, rules);
+    ASSERT_EQ(rules.size(), 1u);
+    EXPECT_EQ(rules[0]->Color & 0xFFFFFF, 0x00FF00u);
+    EXPECT_TRUE(rules[0]->NoShade);
+    TTableBlock* t = FirstTable(b);
+    ASSERT_NE(t, nullptr);
+    ASSERT_EQ(t->Rows.size(), 2u);
+    EXPECT_EQ(t->Background & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(t->BorderColor & 0xFFFFFF, 0x00FF00u);
+    EXPECT_TRUE(t->Rows[1].Caption);  // the last ALIGN: below the grid
+    EXPECT_EQ(t->Rows[0].Background & 0xFFFFFF, 0x00FF00u);
+    const TTableCell& cell = *t->Rows[0].Cells[0];
+    EXPECT_EQ(cell.VAlign, cvTop);
+    EXPECT_EQ(cell.RowSpan, 2);
+    EXPECT_EQ(cell.Background & 0xFFFFFF, 0xFF0000u);
+    EXPECT_TRUE(cell.NoWrap);
+}
+
 TEST(Tables, FloatingTablesLetTheTextFlowBeside) {
     Built left(
         "<table align=left width=100 cellspacing=0><tr><td>t<br>t<br>t</td></tr></table>"

@@ -1,0 +1,174 @@
+#include "html/layout/builderhints.h"
+
+#include <algorithm>
+
+#include "html/reader/units.h"
+#include "platform/codec.h"
+
+namespace kv {
+
+namespace {
+
+constexpr int kFontPoints[] = {8, 10, 12, 14, 18, 24, 36};
+constexpr int kPreFontPoints[] = {7, 8, 10, 12, 15, 20, 30};
+
+// VALIGN of a row or cell; the first lines of cells aligned on their baselines start at the
+// top; an unknown value keeps `current`.
+TCellVAlign CellVAlign(const std::string& value, TCellVAlign current) {
+    const std::string v = cp1251::lowerText(value);
+    if (v == "top" || v == "baseline") return cvTop;
+    if (v == "middle" || v == "center") return cvMiddle;
+    if (v == "bottom") return cvBottom;
+    return current;
+}
+
+void SetColor(TProperties& style, int index, const std::string& value) {
+    TColor color = 0;
+    if (AttrColor(value, color)) style.SetIfUnset(index, int(color));
+}
+
+void SetMargins(TProperties& style, int first, int second, const std::string& value) {
+    const int m = std::clamp(AttrNumber(value), 0, 200);
+    style.SetIfUnset(first, m), style.SetIfUnset(second, m);
+}
+
+// "+n" and "-n" are relative to the base step; the result is a step from 1 to 7.
+int FontStep(const std::string& value, int baseFontStep) {
+    int size = AttrNumber(value);
+    if (value.size() >= 2 && (value[0] == '+' || value[0] == '-')) size = baseFontStep + size;
+    return std::clamp(size, 1, 7);
+}
+
+}  // namespace
+
+bool AttrColor(std::string_view value, TColor& color) {
+    return ParseColor(value, false, color);
+}
+
+void AlignHint(std::string_view value, TProperties& style) {
+    const std::string align = cp1251::lowerText(value);
+    if (align == "left" || align == "center" || align == "right")
+        style.SetIfUnset(piTextAlign, align);
+}
+
+void AlignHints(const TLayoutAttrs& attributes, TProperties& style) {
+    for (const TLayoutAttr& a : attributes)
+        if (a.Symbol == atALIGN) AlignHint(a.Value, style);
+}
+
+void BodyHints(const TLayoutAttrs& attributes, TProperties& style) {
+    for (const TLayoutAttr& a : attributes) {
+        switch (a.Symbol) {
+        case atTEXT: SetColor(style, piColor, a.Value); break;
+        case atLINK: SetColor(style, piLinkColor, a.Value); break;
+        case atVLINK: SetColor(style, piVisitedColor, a.Value); break;
+        case atOLINK: SetColor(style, piHoverColor, a.Value); break;
+        case atBGCOLOR: SetColor(style, piBackgroundColor, a.Value); break;
+        case atBACKGROUND: style.SetIfUnset(piBackgroundImage, "url(" + a.Value + ")"); break;
+        case atMARGINWIDTH: SetMargins(style, piMarginLeft, piMarginRight, a.Value); break;
+        case atMARGINHEIGHT: SetMargins(style, piMarginTop, piMarginBottom, a.Value); break;
+        default: break;
+        }
+    }
+}
+
+void FontHints(const TLayoutAttrs& attributes, TProperties& style, bool baseFont, bool pre,
+               int& baseFontStep) {
+    for (const TLayoutAttr& a : attributes) {
+        TColor color = 0;
+        if (a.Symbol == atSIZE) {
+            const int size = FontStep(a.Value, baseFontStep);
+            if (baseFont) baseFontStep = size;
+            style.SetIfUnset(piFontSize,
+                             double(pre ? kPreFontPoints[size - 1] : kFontPoints[size - 1]));
+        } else if (a.Symbol == atCOLOR && AttrColor(a.Value, color)) {
+            style.SetIfUnset(piColor, int(color | kPaletteFlag));
+        } else if (a.Symbol == atFACE && !baseFont) {
+            style.SetIfUnset(piFontFamily, a.Value.substr(0, 50));
+        }
+    }
+}
+
+bool HasClear(const TLayoutAttrs& attributes) {
+    return std::any_of(attributes.begin(), attributes.end(),
+                       [](const TLayoutAttr& a) { return a.Symbol == atCLEAR; });
+}
+
+void ClearHints(const TLayoutAttrs& attributes, TProperties& style) {
+    for (const TLayoutAttr& a : attributes)
+        if (a.Symbol == atCLEAR) {
+            const std::string v = cp1251::lowerText(a.Value);
+            style.SetIfUnset(piClear, std::string(v == "left" || v == "right" ? v : "both"));
+        }
+}
+
+// A value that names no colour reads as a number, as rules have always taken it.
+TColor RuleColor(const TLayoutAttrs& attributes, TColor current) {
+    for (const TLayoutAttr& a : attributes) {
+        TColor color = 0;
+        if (a.Symbol == atCOLOR)
+            current = AttrColor(a.Value, color) ? color : TColor(AttrNumber(a.Value));
+    }
+    return current;
+}
+
+void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {
+    for (const TLayoutAttr& a : attributes)
+        if (a.Symbol == atBGCOLOR) SetColor(style, piBackgroundColor, a.Value);
+}
+
+void TableHints(const TLayoutAttrs& attributes, TTableBlock& table) {
+    for (const TLayoutAttr& a : attributes) {
+        TColor color = 0;
+        if (a.Symbol == atBORDERCOLOR && AttrColor(a.Value, color)) table.BorderColor = color;
+    }
+}
+
+TRowHints RowHints(const TLayoutAttrs& attributes) {
+    TRowHints row;
+    for (const TLayoutAttr& a : attributes) {
+        TColor color = 0;
+        if (a.Symbol == atALIGN) {
+            const std::string v = cp1251::lowerText(a.Value);
+            if (v == "left" || v == "center" || v == "right") row.TextAlign = v;
+        } else if (a.Symbol == atBGCOLOR && AttrColor(a.Value, color)) {
+            row.Background = color;
+        } else if (a.Symbol == atVALIGN) {
+            row.VAlign = CellVAlign(a.Value, row.VAlign);
+        }
+    }
+    return row;
+}
+
+void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& style) {
+    for (const TLayoutAttr& a : attributes) {
+        TColor color = 0;
+        switch (a.Symbol) {
+        case atALIGN: AlignHint(a.Value, style); break;
+        case atVALIGN: cell.VAlign = CellVAlign(a.Value, cell.VAlign); break;
+        case atCOLSPAN: cell.ColSpan = std::clamp(AttrNumber(a.Value), 1, 100); break;
+        // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
+        case atROWSPAN: cell.RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534); break;
+        case atBORDERCOLOR:
+            if (AttrColor(a.Value, color)) cell.BorderColor = color;
+            break;
+        case atBGCOLOR:
+            if (AttrColor(a.Value, color)) cell.Background = color;
+            break;
+        case atNOWRAP: cell.NoWrap = true; break;
+        case atWIDTH:
+            cell.WidthPercent = a.Value.find('%') != std::string::npos;
+            cell.WidthAttr = std::clamp(AttrNumber(a.Value), 0, kMaxExtent);
+            break;
+        default: break;
+        }
+    }
+}
+
+bool CaptionBelow(const TLayoutAttrs& attributes, bool current) {
+    for (const TLayoutAttr& a : attributes)
+        if (a.Symbol == atALIGN) current = cp1251::lowerText(a.Value) == "bottom";
+    return current;
+}
+
+}  // namespace kv
