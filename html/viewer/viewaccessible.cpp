@@ -80,22 +80,23 @@ void TArticleText::Add(const TSection& section) {
 }
 
 void TArticleText::AddLinks(const TSection& section) {
-    const TUrlTargetRef* last = nullptr;
+    int last = 0;  // the link id of the run before, 0 for none
     for (int i = 0; i < section.FontRuns.Count(); ++i) {
         const TFontObj& run = section.FontRuns[i];
         if (!run.HasUrl()) {
-            last = nullptr;
+            last = 0;
             continue;
         }
         const int from = section.FirstCursor + run.RunStart;
         const int to = from + section.FontRuns.CharsToNextRun(run.RunStart, section.Length);
         const int start = OffsetOf(from), stop = OffsetOf(to);
         if (start >= stop) continue;
-        if (last == &run.Target() && !links_.empty() && links_.back().End == start) {
+        const int id = run.Target().LinkId;
+        if (id != 0 && id == last && !links_.empty() && links_.back().End == start) {
             links_.back().End = stop;  // a link whose text changes font is still one link
             continue;
         }
-        last = &run.Target();
+        last = id;
         links_.push_back({start, stop, run.Target().Url, run.Target().TargetFrame});
     }
 }
