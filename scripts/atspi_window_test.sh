@@ -10,7 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME=$work/state XDG_CACHE_HOME=$work/cache QT_QPA_PLATFORM=xcb
-export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 NO_AT_BRIDGE=0
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_ACCESSIBILITY=1 NO_AT_BRIDGE=0
+# The session D-Bus and the AT-SPI bus are this test's own, not the caller's.
+unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS
 
 timeout 150 xvfb-run -a -s "-screen 0 1024x768x24" dbus-run-session -- bash -c '
     set -euo pipefail
