@@ -32,9 +32,10 @@ TForm3::TForm3(TForm1* main)
         button->setFocusPolicy(Qt::TabFocus);
         new TFocusMark(button, QColor(255, 228, 196), 1);
     }
-    setTabOrder(TreeView1, Edit1);
-    setTabOrder(Edit1, Image3);
-    setTabOrder(Image3, Image2);
+    // The phrase box stays first; each moved right behind it (Qt moves nothing behind a tree).
+    for (QWidget* next : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Image2),
+                          static_cast<QWidget*>(Image3)})
+        setTabOrder(Edit1, next);
     connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
     connect(Image3, &TPictureArea::clicked, this, &TForm3::Image3Click);
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TForm3::TreeView1Change);

@@ -66,9 +66,10 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
         button->setFocusPolicy(Qt::TabFocus);
         new TFocusMark(button, kCream, 1);
     }
-    setTabOrder(containing, FoundFiles);
-    setTabOrder(FoundFiles, Image2);
-    setTabOrder(Image2, Image3);
+    // Each moved right behind the phrase box, which stays first (Qt moves nothing behind a list).
+    for (QWidget* next : {static_cast<QWidget*>(Image3), static_cast<QWidget*>(Image2),
+                          static_cast<QWidget*>(FoundFiles)})
+        setTabOrder(containing, next);
 
     FindFile1.SetFilename("*.htm");
     FindFile1.SetLocation("inside");

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The keyboard in a real X session under a window manager: from the focus the main window takes
 # when it opens, Tab twice reaches ПОИСК in the title strip, which shows lit as under the
-# pointer; Enter opens the search window and Escape closes it again. Then the rest of the Tab
+# pointer; Enter opens the search window and Escape closes it again; opened once more, Tab
+# reaches its close button, and Enter closes it. Then the rest of the Tab
 # order, each stop showing its focus: ПЕЧАТЬ, АНОНС, the minimise and close marks, the tree, its
 # check box; and on the article page (Down in the tree opens one) the check box and, back with
 # Shift+Tab, the article.
@@ -64,6 +65,20 @@ timeout 120 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
             exit 1
         fi
     }
+    # The search window again: Tab from its phrase box through the list and «искать далее» to
+    # «закрыть», which shows its frame; Enter on it closes the window.
+    xdotool key Return
+    wait_until 10 "Enter on ПОИСК did not open the search window again" more
+    sleep 0.5
+    main_x=$X main_y=$Y
+    eval "$(xdotool getwindowgeometry --shell "$(xdotool getactivewindow)")"
+    xdotool key Tab Tab
+    shows_focus "the search window close button" 67 19 303 199 Tab
+    xdotool key Return
+    wait_until 10 "Enter on «закрыть» left the search window open" back
+    X=$main_x Y=$main_y
+    sleep 0.5
+    echo "keyboard test: Tab reaches «закрыть» in the search window, and Enter on it closes it"
     shows_focus ПЕЧАТЬ 50 16 395 8 Tab
     shows_focus АНОНС 45 16 500 8 Tab
     shows_focus "the minimise mark" 25 25 752 0 Tab

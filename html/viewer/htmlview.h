@@ -129,6 +129,8 @@ public:
     virtual void LinkClick();
     // Follows a link of the document as a click on it does (a screen reader's press).
     void FollowLink(const std::string& url, const std::string& target);
+    // Moves the caret to a text position (a screen reader's caret), where Find goes on from.
+    void SetCaretPos(int cursor);
     // The selected text (Windows-1251, lines ending in "\n"); Ctrl+A and Ctrl+C / Ctrl+Insert.
     std::string SelText();
     void SelectAll();

@@ -209,7 +209,9 @@ public:
     void removeSelection(int) override { Select(-1, -1); }
     void setSelection(int index, int start, int end) override;
     int cursorPosition() const override { return Model().OffsetOf(View()->CaretPos()); }
-    void setCursorPosition(int) override {}
+    void setCursorPosition(int position) override {
+        View()->SetCaretPos(CursorFrom(std::clamp(position, 0, characterCount())));
+    }
 
     // Text.
     QString text(int start, int end) const override;
@@ -561,6 +563,11 @@ void THtmlView::FollowLink(const std::string& url, const std::string& target) {
     target_ = target;
     hotSpotClicked_ = true;
     LinkClick();
+}
+
+void THtmlView::SetCaretPos(int cursor) {
+    caretPos_ = cursor;
+    AnnounceSelection();
 }
 
 void THtmlView::AnnounceDocument() {

@@ -99,6 +99,11 @@ TEST(AccessibleArticle, SelectionGeometryAndLinks) {
     reader.text->selection(0, &start, &end);
     EXPECT_EQ(all.mid(start, end - start), QStringLiteral("фраза"));
     EXPECT_EQ(reader.text->cursorPosition(), end);
+    // A reader's caret at the last character: Find goes on from there and finds no more.
+    const int last = int(all.lastIndexOf(QStringLiteral("конец")));
+    reader.text->setCursorPosition(last);
+    EXPECT_EQ(reader.text->cursorPosition(), last);
+    EXPECT_FALSE(f.view.Find(cp1251::fromUtf8("фраза"), false));
 
     // Character rectangles are screen rectangles and grow with the zoom.
     const QRect first = reader.text->characterRect(0);
