@@ -25,6 +25,17 @@ TForm3::TForm3(TForm1* main)
     SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, Qt::white);
     Panel2 = new QWidget(this);
     Panel2->setGeometry(13, 270, 324, 19);
+    TreeView1->setAccessibleName(QStringLiteral("Содержание"));
+    Image3->setAccessibleName(QStringLiteral("искать далее"));
+    Image2->setAccessibleName(QStringLiteral("закрыть"));
+    for (TPictureArea* button : {Image3, Image2}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        new TFocusMark(button, QColor(255, 228, 196), 1);
+    }
+    // The phrase box stays first; each moved right behind it (Qt moves nothing behind a tree).
+    for (QWidget* next : {static_cast<QWidget*>(TreeView1), static_cast<QWidget*>(Image2),
+                          static_cast<QWidget*>(Image3)})
+        setTabOrder(Edit1, next);
     connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
     connect(Image3, &TPictureArea::clicked, this, &TForm3::Image3Click);
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TForm3::TreeView1Change);

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "app/startup.h"
+#include "app/widgets.h"
 #include "cache/cachefile.h"
 #include "platform/font.h"
 #include "platform/paths.h"
@@ -14,6 +15,7 @@ int main(int argc, char* argv[]) {
     // The windows ask for "MS Sans Serif" and "System"; our aliases give them Cyrillic faces.
     kv::fonts::Install();
     const auto translation = kv::InstallQtTranslation();
+    kv::InstallAccessibility();
 
     auto windows = kv::CreateWindowSet(
         {kv::paths::programFolder(), kv::paths::windowsFolder(), kv::cache::DefaultFolder()});

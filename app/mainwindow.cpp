@@ -15,6 +15,8 @@ namespace kv {
 namespace {
 
 const QColor kGray(128, 128, 128);
+const QColor kCream(255, 228, 196);  // the title strip's light text, on the dark strips
+const QColor kRust(169, 72, 22);     // the page's rules, on its light paper
 const QString kMenuText = QStringLiteral("Показывать меню");
 
 // A stored 8-bit picture of the window; a missing or broken one leaves the channel empty.
@@ -91,9 +93,12 @@ void TForm1::BuildTitleStrip(QWidget* page) {
                              {572, 0, 141, 32}};
     TButtonLayer** targets[] = {&ButtonLayer1, &ButtonLayer2, &ButtonLayer3, &ButtonLayer4,
                                 &ButtonLayer5};
+    const QString names[] = {QStringLiteral("СОДЕРЖАНИЕ"), QStringLiteral("ПОИСК"),
+                             QStringLiteral("ПЕЧАТЬ"), QStringLiteral("АНОНС"), QString()};
     for (int i = 0; i < 5; ++i) {
         auto* button = new TButtonLayer(ImageLayer2);
         *targets[i] = button;
+        button->setAccessibleName(names[i]);
         const QString name = QStringLiteral("button%1").arg(i + 1);
         button->setObjectName(QStringLiteral("ButtonLayer%1").arg(i + 1));
         button->setGeometry(buttons[i]);
@@ -105,9 +110,15 @@ void TForm1::BuildTitleStrip(QWidget* page) {
     ButtonLayer5->hide();
     connect(Image1, &TPictureArea::clicked, this, &TForm1::Image1Click);
     connect(Image2, &TPictureArea::clicked, this, &TForm1::Image2Click);
-    // Tab reaches the four title-strip buttons; a button focused so shows lit.
+    // Tab reaches the four title-strip buttons, which show lit, and the two marks, framed.
     for (TButtonLayer* button : {ButtonLayer1, ButtonLayer2, ButtonLayer3, ButtonLayer4})
         button->setFocusPolicy(Qt::TabFocus);
+    Image2->setAccessibleName(QStringLiteral("Свернуть"));
+    Image1->setAccessibleName(QStringLiteral("Закрыть"));
+    for (TPictureArea* mark : {Image2, Image1}) {
+        mark->setFocusPolicy(Qt::TabFocus);
+        new TFocusMark(mark, kCream, -1);
+    }
     connect(ButtonLayer1, &TLayer::clicked, this, &TForm1::ButtonLayer1Click);
     connect(ButtonLayer2, &TLayer::clicked, this, &TForm1::ButtonLayer2Click);
     connect(ButtonLayer3, &TLayer::clicked, this, &TForm1::ButtonLayer3Click);
@@ -117,9 +128,13 @@ void TForm1::BuildTitleStrip(QWidget* page) {
 void TForm1::SetTabOrder() {
     // After the widget that takes the focus when the window opens: the title strip, the tree,
     // its check box, the article and its check box (the hidden page's are passed over).
-    QWidget* order[] = {Button1,   ButtonLayer1, ButtonLayer2, ButtonLayer3, ButtonLayer4,
-                        TreeView1, CheckBox1,    HtmlView1,    CheckBox2};
+    // Focused from the keyboard, the check boxes and the article show a dotted frame.
+    QWidget* order[] = {Button1, ButtonLayer1, ButtonLayer2, ButtonLayer3, ButtonLayer4, Image2,
+                        Image1,  TreeView1,    CheckBox1,    HtmlView1,    CheckBox2};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    new TFocusMark(CheckBox1, kCream, 2);
+    new TFocusMark(CheckBox2, kCream, 2);
+    new TFocusMark(HtmlView1, kRust, 2);
 }
 
 QLabel* TForm1::MakeMenuLabel(QWidget* parent, QPoint at) {
@@ -153,6 +168,7 @@ void TForm1::BuildMenuPage(QWidget* page) {
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
             [this] { TreeView1Change(TreeView1->SelectedNode()); });
     SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, kGray);
+    TreeView1->setAccessibleName(QStringLiteral("Содержание"));
     CheckBox1 = new QCheckBox(QStringLiteral("Показывать содержание"), ImageLayer1);
     CheckBox1->setGeometry(48, 526, 14, 14);
     SetFont(CheckBox1, QStringLiteral("MS Sans Serif"), 11, true, Qt::white);
@@ -168,6 +184,7 @@ void TForm1::BuildContentPage(QWidget* page) {
     HtmlView1->setGeometry(120, 56, 665, 457);
     SetUpArticleViewer(*HtmlView1);
     CheckBox2 = new QCheckBox(QStringLiteral("CheckBox2"), ImageLayer3);
+    CheckBox2->setAccessibleName(CheckBox1->text());
     CheckBox2->setGeometry(48, 528, 14, 14);
     connect(CheckBox2, &QCheckBox::clicked, this, [this] { CheckBoxClick(CheckBox2); });
 }

@@ -20,6 +20,7 @@ namespace {
 
 const QColor kWindowColor(169, 72, 22);
 const QColor kMaroon(128, 0, 0);
+const QColor kCream(255, 228, 196);  // the window's light text
 // The longest the search walks folders without letting pending messages run.
 constexpr qint64 kEventIntervalMs = 10;
 
@@ -58,6 +59,17 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
     BuildHitList();
     Panel1 = new QWidget(this);  // over the list's header strip
     Panel1->setGeometry(7, 45, 363, 22);
+    // The picture buttons are buttons to a screen reader and the last stops of Tab.
+    Image2->setAccessibleName(QStringLiteral("искать далее"));
+    Image3->setAccessibleName(QStringLiteral("закрыть"));
+    for (TPictureArea* button : {Image2, Image3}) {
+        button->setFocusPolicy(Qt::TabFocus);
+        new TFocusMark(button, kCream, 1);
+    }
+    // Each moved right behind the phrase box, which stays first (Qt moves nothing behind a list).
+    for (QWidget* next : {static_cast<QWidget*>(Image3), static_cast<QWidget*>(Image2),
+                          static_cast<QWidget*>(FoundFiles)})
+        setTabOrder(containing, next);
 
     FindFile1.SetFilename("*.htm");
     FindFile1.SetLocation("inside");
@@ -74,6 +86,7 @@ TForm4::TForm4(TForm1* main) : TBorderlessForm(QSize(384, 221), true), main_(mai
 
 void TForm4::BuildHitList() {
     FoundFiles = new QTreeWidget(this);
+    FoundFiles->setAccessibleName(QStringLiteral("Найденные разделы"));
     FoundFiles->setGeometry(8, 48, 361, 145);
     FoundFiles->setFrameShape(QFrame::NoFrame);
     FoundFiles->setColumnCount(colCount);

@@ -4,7 +4,8 @@
 // largest sample article (inside/ beside the program, when present) and for generated articles
 // of 50 KB and 2 MB. And one zoom step (110 % to 120 % and back, each a step) of the generated
 // 200 KB article, with the first layout of the same article at 100 % as the counter
-// first_layout_ms to hold it against.
+// first_layout_ms to hold it against. And the accessible text of the generated 2 MB article, as
+// a screen reader's first request for the whole text makes it (to be under 200 ms).
 //
 //   bench_viewer [benchmark flags]
 
@@ -20,6 +21,7 @@
 #include "html/layout/builder.h"
 #include "html/viewer/htmlview.h"
 #include "html/viewer/paintpanel.h"
+#include "html/viewer/viewaccessible.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
 
@@ -125,6 +127,21 @@ void BM_ZoomStep(benchmark::State& state) {
     state.counters["height"] = viewer.view.DocHeight();
 }
 BENCHMARK(BM_ZoomStep)->Arg(200)->Unit(benchmark::kMillisecond);
+
+void BM_AccessibleText(benchmark::State& state) {
+    Viewer viewer;
+    viewer.view.LoadFromFile(GeneratedFile(state.range(0)));
+    int characters = 0, links = 0;
+    for (auto _ : state) {
+        const kv::TArticleText text(viewer.view.Document());
+        benchmark::DoNotOptimize(text.Text().mid(0, text.Length()));
+        characters = text.Length();
+        links = int(text.Links().size());
+    }
+    state.counters["characters"] = characters;
+    state.counters["links"] = links;
+}
+BENCHMARK(BM_AccessibleText)->Arg(2048)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -280,6 +280,7 @@ void THtmlView::Parse(THtmlBuilder& builder, const std::string& file, TFileKind 
 void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
                            const std::string& previousFile) {
     title_ = builder.Title;
+    AnnounceDocument();
     base_ = builder.Base;
     baseTarget_ = builder.BaseTarget;
     {
@@ -327,6 +328,7 @@ void THtmlView::Clear() {
     selAnchor_ = -1;
     if (OnSoundRequest) OnSoundRequest(this, "", 0, true);
     panel_->update();
+    AnnounceDocument();
 }
 
 bool THtmlView::PositionTo(const std::string& dest) {

@@ -127,6 +127,10 @@ public:
     std::string ExpandName(const std::string& name) const;
     // Follows the link `URL` as a click on it does; a subclass may replace it.
     virtual void LinkClick();
+    // Follows a link of the document as a click on it does (a screen reader's press).
+    void FollowLink(const std::string& url, const std::string& target);
+    // Moves the caret to a text position (a screen reader's caret), where Find goes on from.
+    void SetCaretPos(int cursor);
     // The selected text (Windows-1251, lines ending in "\n"); Ctrl+A and Ctrl+C / Ctrl+Insert.
     std::string SelText();
     void SelectAll();
@@ -225,6 +229,8 @@ public:
     int RefreshDelay() const { return refreshDelay_; }
     const std::string& RefreshURL() const { return refreshURL_; }
     bool OwnsImageCache() const { return ownsImageCache_; }
+    // Counts the documents shown: changes with every load and Clear.
+    int DocumentVersion() const { return docVersion_; }
 
     // ---- scrolling
     int VScrollPos() const;
@@ -414,6 +420,9 @@ private:
                     const std::vector<std::string>& results);
     // Hook for the live form controls: shows, moves or hides them after every paint and scroll.
     void UpdateControlVisibility();
+    // Tell a listening screen reader of a new document, or of the selection and caret.
+    void AnnounceDocument();
+    void AnnounceSelection();
 
     // Properties.
     TColor defBackground_ = clBtnFace;
@@ -484,6 +493,7 @@ private:
     QPoint paintOrigin_;  // where the last painted picture's origin lay on the panel
     int zoom_ = 100;      // percent
     int wheelZoom_ = 0;   // wheel turn not yet made into a zoom step (a fine wheel's parts)
+    int docVersion_ = 0;
 };
 
 }  // namespace kv

@@ -155,6 +155,7 @@ void THtmlView::HtmlMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift,
     autoScrollTimer_.stop();
     ExtendSelection(x, y);
     selecting_ = false;
+    AnnounceSelection();
     const bool pressed = leftButtonDown_;
     leftButtonDown_ = false;
     // A click follows a link only when nothing was selected between press and release.
@@ -236,6 +237,7 @@ void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers sh
             caretPos_ = start;
         }
         panel_->update();
+        AnnounceSelection();
     }
     if (OnMouseDouble) OnMouseDouble(this, button, shift, x, y);
 }
@@ -300,6 +302,7 @@ bool THtmlView::Find(const std::string& phrase, bool matchCase) {
         if (y < top || y > top + client - 20) ScrollTo(y - client / 2);
     }
     panel_->update();
+    AnnounceSelection();
     return true;
 }
 
@@ -311,6 +314,7 @@ void THtmlView::SelectAll() {
     if (noSelect_) return;
     doc_.Select(0, doc_.FirstCursor + doc_.CursorCount);
     panel_->update();
+    AnnounceSelection();
 }
 
 void THtmlView::CopyToClipboard() {
