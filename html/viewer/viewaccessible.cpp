@@ -299,9 +299,9 @@ QAccessibleInterface* TArticleAccessible::childAt(int x, int y) const {
 void TArticleAccessible::selection(int index, int* start, int* end) const {
     *start = *end = 0;
     const TSectionList& doc = View()->Document();
-    if (index != 0 || doc.SelStart < 0 || doc.SelStart >= doc.SelEnd) return;
-    *start = Model().OffsetOf(doc.SelStart);
-    *end = Model().OffsetOf(doc.SelEnd);
+    if (index != 0 || doc.SelStart() < 0 || doc.SelStart() >= doc.SelEnd()) return;
+    *start = Model().OffsetOf(doc.SelStart());
+    *end = Model().OffsetOf(doc.SelEnd());
 }
 
 int TArticleAccessible::selectionCount() const {
@@ -327,9 +327,7 @@ void TArticleAccessible::setSelection(int index, int start, int end) {
 }
 
 void TArticleAccessible::Select(int start, int end) {
-    TSectionList& doc = View()->Document();
-    doc.SelStart = start;
-    doc.SelEnd = end;
+    View()->Document().Select(start, end);
     View()->PaintPanel()->update();
 }
 
