@@ -67,6 +67,8 @@ private:
     void Test(std::size_t claim, Lock& lock, ContentReader& reader);
     bool Passes(Place place, ContentReader& reader, TSearchRec& rec) const;
     Slot Await(Place place);
+    void WaitForReport(Lock& lock);
+    void Consumed();
     void Skip(std::size_t endFolder);
     std::string FolderText(std::size_t folder) const;
     // The first place at or after `place` that names a file.
@@ -79,12 +81,17 @@ private:
     const std::string rootFolder_;
     ContentReader walkReader_;
 
+    // Waking a thread costs as much as testing a small file: each side is woken only when the
+    // other has something for it.
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable reportable_;  // the file the walk waits for is tested
+    std::condition_variable room_;        // the lead has room again, or the search ends
     std::array<Slot, kCatalogueAhead> slots_;
     Place cursor_;              // the first file not claimed
     std::size_t claimed_ = 0;   // files claimed so far
     std::size_t reported_ = 0;  // of those, reported or skipped by the walk
+    bool walkWaits_ = false;    // for the file numbered reported_
+    unsigned idleHelpers_ = 0;
     bool closing_ = false;
     std::vector<std::thread> helpers_;
 };
@@ -110,7 +117,7 @@ CatalogueSearch::~CatalogueSearch() {
         std::lock_guard lock(mutex_);
         closing_ = true;
     }
-    changed_.notify_all();
+    room_.notify_all();
     for (auto& helper : helpers_) helper.join();
 }
 
@@ -153,7 +160,7 @@ void CatalogueSearch::Test(std::size_t claim, Lock& lock, ContentReader& reader)
     slot.rec = std::move(rec);
     slot.failure = failure;
     slot.done = true;
-    changed_.notify_all();
+    if (walkWaits_ && claim == reported_) reportable_.notify_one();
 }
 
 bool CatalogueSearch::Passes(Place place, ContentReader& reader, TSearchRec& rec) const {
@@ -171,7 +178,9 @@ void CatalogueSearch::Help() {
     while (!closing_) {
         const std::size_t claim = Claim();
         if (claim == kNone) {
-            changed_.wait(lock);
+            ++idleHelpers_;
+            room_.wait(lock);
+            --idleHelpers_;
             continue;
         }
         FollowPriority(host_, priority);
@@ -190,13 +199,24 @@ CatalogueSearch::Slot CatalogueSearch::Await(Place place) {
         if (other != kNone)
             Test(other, lock, walkReader_);
         else
-            changed_.wait(lock);
+            WaitForReport(lock);
     }
     Slot result = std::move(slot);
-    ++reported_;
-    lock.unlock();
-    changed_.notify_all();
+    Consumed();
     return result;
+}
+
+// Waits, with the lock held, until the file numbered reported_ is tested.
+void CatalogueSearch::WaitForReport(Lock& lock) {
+    walkWaits_ = true;
+    reportable_.wait(lock);
+    walkWaits_ = false;
+}
+
+// Under the lock: the file numbered reported_ is reported or dropped, its slot free again.
+void CatalogueSearch::Consumed() {
+    ++reported_;
+    if (idleHelpers_ > 0) room_.notify_all();
 }
 
 // The walk leaves out the folders before `endFolder`: files claimed in them are waited for and
@@ -207,13 +227,11 @@ void CatalogueSearch::Skip(std::size_t endFolder) {
         const Slot& slot = slots_[reported_ % kCatalogueAhead];
         if (slot.place.folder >= endFolder) break;
         if (slot.done)
-            ++reported_;
+            Consumed();
         else
-            changed_.wait(lock);
+            WaitForReport(lock);
     }
     if (cursor_.folder < endFolder) cursor_ = Settle({endFolder, 0});
-    lock.unlock();
-    changed_.notify_all();
 }
 
 void CatalogueSearch::Run() {
