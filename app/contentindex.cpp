@@ -254,7 +254,7 @@ void TContentIndex::MakeTree(const fs::path& folder) {
     if (pass.next) pass.catalogue = &catalogue;
     WalkFolder(fd, path, pass);
     if (!pass.next) return;
-    next.Save(cacheFolder_, root);  // a cache that cannot be kept is no fault
+    next.Save(cacheFolder_, root, previous.Payload());  // one that cannot be kept is no fault
     catalogue_ = std::make_shared<const SearchCatalogue>(catalogue.Finish());
 }
 

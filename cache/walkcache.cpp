@@ -45,6 +45,7 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
     entries_.clear();
     folders_.clear();
     bytes_.clear();
+    payload_ = {};
     if (folder.empty()) return;
     auto file = ReadWhole(FileFor(folder, root, kKind));
     if (!file) return;
@@ -54,7 +55,9 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
         entries_.clear();
         folders_.clear();
         bytes_.clear();
+        return;
     }
+    payload_ = *payload;
 }
 
 bool WalkCache::Parse(std::string_view payload) {
@@ -127,7 +130,8 @@ void WalkCacheWriter::AddFolder(std::string_view key, const FileStamp& stamp,
     ++folderCount_;
 }
 
-bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) const {
+bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root,
+                           std::string_view unchanged) const {
     if (folder.empty()) return false;
     std::string payload;
     payload.reserve(payload_.size() + folders_.size() + 16);
@@ -135,6 +139,9 @@ bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) cons
     payload += payload_;
     PutU64(payload, folderCount_);
     payload += folders_;
+    // Rewriting tens of megabytes at every start of an unchanged encyclopedia costs more than
+    // comparing them.
+    if (!unchanged.empty() && payload == unchanged) return true;
     return WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload),
                            payload);
 }

@@ -51,6 +51,8 @@ public:
     // one; nothing otherwise.
     std::optional<std::string_view> Listing(std::string_view key, const FileStamp& stamp) const;
     std::size_t Size() const { return entries_.size() + folders_.size(); }
+    // The entries as the file holds them (empty when nothing was loaded).
+    std::string_view Payload() const { return payload_; }
 
 private:
     struct Entry {
@@ -66,6 +68,7 @@ private:
     bool ParseFolders(Reader& in);
 
     std::string bytes_;
+    std::string_view payload_;                              // in bytes_
     std::unordered_map<std::string_view, Entry> entries_;   // views into bytes_
     std::unordered_map<std::string_view, Folder> folders_;  // views into bytes_
 };
@@ -90,8 +93,10 @@ class WalkCacheWriter {
 public:
     void Add(std::string_view key, const FileStamp& stamp, std::span<const std::string> topics);
     void AddFolder(std::string_view key, const FileStamp& stamp, std::string_view listing);
-    // Whole or not at all; false when the cache cannot be written.
-    bool Save(const std::filesystem::path& folder, const std::string& root) const;
+    // Whole or not at all; false when the cache cannot be written. A file that already holds
+    // these entries (`unchanged`, the payload it was loaded with) is left as it is.
+    bool Save(const std::filesystem::path& folder, const std::string& root,
+              std::string_view unchanged = {}) const;
 
 private:
     std::string payload_;

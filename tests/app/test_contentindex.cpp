@@ -384,9 +384,16 @@ TEST(ContentWalkCache, ListsOnlyFoldersChangedSinceTheLastWalk) {
     constexpr std::size_t kFolders = 26;  // the content folder and 25 below it
     EXPECT_EQ(CachedWalk(root.Path(), cache.Path(), kv::kCacheSettle).foldersListed, kFolders);
     EXPECT_EQ(CachedWalk(root.Path(), cache.Path()).foldersListed, kFolders);
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(kv::cache::FileFor(cache.Path(), fs::canonical(root.Path()), "walk").c_str(), &st);
+        return st.st_ino;
+    };
+    const auto written = inode();
     auto walk = CachedWalk(root.Path(), cache.Path());
     EXPECT_EQ(walk.foldersListed, 0u);
     EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(inode(), written);  // nothing changed: the cache is not written again
 
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const auto unchangedLooking = [&root](const char* folder, const auto& change) {
