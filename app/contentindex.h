@@ -56,6 +56,8 @@ public:
 
     // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
     const std::vector<std::string>& Lines() const { return lines_; }
+    // Frees the lines once they are loaded elsewhere; the next walk makes them again.
+    void ReleaseLines() { std::vector<std::string>().swap(lines_); }
 
     // Folders and article files that could not be read; the walk skipped them and went on.
     std::size_t FailureCount() const { return failures_; }

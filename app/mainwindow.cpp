@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include <malloc.h>
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QPixmap>
@@ -219,6 +221,9 @@ void TForm1::LoadContents() {
             throw;
         }
         TreeView1->Show(model, ImageList1);
+        index_.ReleaseLines();  // the model holds them now
+        // The walk's and the load's buffers are freed: back to the system, not kept idle.
+        ::malloc_trim(0);
     } catch (...) {
         reportSkipped();
         throw;

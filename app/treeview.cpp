@@ -21,6 +21,11 @@ public:
             return icon_.isNull() ? QVariant() : QVariant::fromValue(icon_);
         return QSortFilterProxyModel::data(index, role);
     }
+    // Nothing is filtered out, so the model can tell without a mapping of the node's children
+    // (which a view asks of every row it lays out, and which would cost as much as a node).
+    bool hasChildren(const QModelIndex& parent) const override {
+        return sourceModel()->hasChildren(mapToSource(parent));
+    }
 
 private:
     QIcon icon_;
