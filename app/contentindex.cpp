@@ -73,19 +73,31 @@ const char* findLineEnd(const char* from, const char* to) {
     return cr ? cr : stop;
 }
 
-// An entry that is a folder, or a link to one.
-bool isFolder(int folder, const dirent& entry) {
-    if (entry.d_type == DT_DIR) return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+// An entry of type `type` (as a listing gives it) that is a folder, or a link to one.
+bool isFolder(int folder, const char* name, unsigned char type) {
+    if (type == DT_DIR) return true;
+    if (type != DT_LNK && type != DT_UNKNOWN) return false;
     struct stat st {};
-    return ::fstatat(folder, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    return ::fstatat(folder, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 // A folder a search enters: not a link to one.
-bool isSearchedFolder(int folder, const dirent& entry) {
-    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_DIR;
+bool isSearchedFolder(int folder, const char* name, unsigned char type) {
+    if (type != DT_UNKNOWN) return type == DT_DIR;
     struct stat st {};
-    return ::fstatat(folder, entry.d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+    return ::fstatat(folder, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Lists the entries of an opened folder, leaving out those whose names begin with a dot;
+// false when the listing failed part of the way.
+bool listFolder(DIR* dir, cache::FolderListing& listing) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (!entry) return errno == 0;
+        if (entry->d_name[0] != '.' && entry->d_name[0] != '\0')
+            listing.Add(entry->d_name, entry->d_type);
+    }
 }
 
 // The Windows-1251 line of a folder name (UTF-8 on disk). Latin and Cyrillic names, nearly all
@@ -192,6 +204,11 @@ struct TContentIndex::Pass {
     cache::WalkCacheWriter* next = nullptr;       // this walk's, when one is kept
     std::int64_t settledBefore = 0;               // stamps at or after this are not recorded
     SearchCatalogueBuilder* catalogue = nullptr;  // when the search's index will be built
+
+    // A file or folder changed this recently may change again unseen within its clock tick.
+    bool Settled(const cache::FileStamp& stamp) const {
+        return stamp.modified < settledBefore && stamp.changed < settledBefore;
+    }
 };
 
 void TContentIndex::UseCache(fs::path folder, std::chrono::nanoseconds settle) {
@@ -209,7 +226,7 @@ void TContentIndex::Walk(std::string_view contentFolder) {
 }
 
 void TContentIndex::MakeTree(const fs::path& folder) {
-    articlesRead_ = articlesCached_ = 0;
+    articlesRead_ = articlesCached_ = foldersListed_ = foldersCached_ = 0;
     articles_.clear();
     root_.clear();
     catalogue_.reset();
@@ -237,57 +254,90 @@ void TContentIndex::MakeTree(const fs::path& folder) {
     if (pass.next) pass.catalogue = &catalogue;
     WalkFolder(fd, path, pass);
     if (!pass.next) return;
-    next.Save(cacheFolder_, root);  // a cache that cannot be kept is no fault
+    next.Save(cacheFolder_, root, previous.Payload());  // one that cannot be kept is no fault
     catalogue_ = std::make_shared<const SearchCatalogue>(catalogue.Finish());
 }
 
 // Walks an opened folder (and closes it). `path` names it for reports; entries are opened
-// relative to the folder itself, so no path is built unless something fails.
+// relative to the folder itself, so no path is built unless something fails. A folder whose
+// stamp is the one the cache recorded has the recorded entries: adding, removing or renaming
+// an entry changes the folder's modification time, and restoring that time its change time.
 void TContentIndex::WalkFolder(int fd, std::string& path, Pass& pass) {
     struct stat st {};
-    DIR* dir = ::fstat(fd, &st) == 0 ? ::fdopendir(fd) : nullptr;
-    if (!dir) {
+    if (::fstat(fd, &st) != 0) {
         ::close(fd);
         AddFailure(path);
         return;
     }
     const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
     if (std::find(pass.ancestors.begin(), pass.ancestors.end(), id) != pass.ancestors.end()) {
-        ::closedir(dir);
+        ::close(fd);
         return;
     }
-    pass.ancestors.push_back(id);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (!entry) {
-            if (errno != 0) AddFailure(path);
-            break;
+    DIR* dir = nullptr;
+    cache::FolderListing fresh;
+    bool whole = true;
+    auto listing = CachedListing(path, st, pass);
+    if (!listing) {
+        dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            AddFailure(path);
+            return;
         }
-        const std::string_view name = entry->d_name;
-        if (name.empty() || name[0] == '.') continue;
-        if (isFolder(::dirfd(dir), *entry)) {
-            lines_.push_back(folderLine(name));
-            if (pass.catalogue)
-                pass.catalogue->Enter(
-                    name, !lines_.back().empty() && isSearchedFolder(::dirfd(dir), *entry));
-            const size_t parentLength = path.size();
-            path.append("/").append(name);
-            const int child =
-                ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (child < 0)
-                AddFailure(path);
-            else
-                WalkFolder(child, path, pass);
-            path.resize(parentLength);
-            if (pass.catalogue) pass.catalogue->Leave();
-            continue;
-        }
-        if (pass.catalogue) pass.catalogue->AddFile(name);
-        if (name == kArticleName) ReadArticle(::dirfd(dir), path, pass);
+        ++foldersListed_;
+        whole = listFolder(dir, fresh);
+        listing = fresh.Bytes();
+        const auto stamp = cache::StampOf(st);
+        if (whole && pass.next && pass.Settled(stamp)) pass.next->AddFolder(path, stamp, *listing);
     }
-    ::closedir(dir);
+    pass.ancestors.push_back(id);
+    cache::FolderListing::ForEach(*listing, [&](std::string_view name, unsigned char type) {
+        VisitEntry(fd, name, type, path, pass);
+    });
     pass.ancestors.pop_back();
+    if (!whole) AddFailure(path);
+    if (dir)
+        ::closedir(dir);
+    else
+        ::close(fd);
+}
+
+// The entries the cache recorded for the folder, kept for the next walk, when its stamp is the
+// recorded one.
+std::optional<std::string_view> TContentIndex::CachedListing(const std::string& path,
+                                                             const struct stat& st, Pass& pass) {
+    if (!pass.previous) return {};
+    const auto stamp = cache::StampOf(st);
+    const auto listing = pass.previous->Listing(path, stamp);
+    if (!listing) return {};
+    ++foldersCached_;
+    pass.next->AddFolder(path, stamp, *listing);
+    return listing;
+}
+
+// One entry of a folder being walked: a folder is walked in its turn, an article read.
+void TContentIndex::VisitEntry(int folder, std::string_view name, unsigned char type,
+                               std::string& path, Pass& pass) {
+    // Listed names end with a NUL.
+    if (!isFolder(folder, name.data(), type)) {
+        if (pass.catalogue) pass.catalogue->AddFile(name);
+        if (name == kArticleName) ReadArticle(folder, path, pass);
+        return;
+    }
+    lines_.push_back(folderLine(name));
+    if (pass.catalogue)
+        pass.catalogue->Enter(
+            name, !lines_.back().empty() && isSearchedFolder(folder, name.data(), type));
+    const size_t parentLength = path.size();
+    path.append("/").append(name);
+    const int child = ::openat(folder, name.data(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (child < 0)
+        AddFailure(path);
+    else
+        WalkFolder(child, path, pass);
+    path.resize(parentLength);
+    if (pass.catalogue) pass.catalogue->Leave();
 }
 
 void TContentIndex::ReadArticle(int folder, const std::string& folderPath, Pass& pass) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,9 @@ public:
     // Article files read by the last walk, and those whose topics came from the cache.
     std::size_t ArticlesRead() const { return articlesRead_; }
     std::size_t ArticlesFromCache() const { return articlesCached_; }
+    // Folders listed by the last walk, and those whose entries came from the cache.
+    std::size_t FoldersListed() const { return foldersListed_; }
+    std::size_t FoldersFromCache() const { return foldersCached_; }
     // With a cache: the real path of the walked folder, and its article files (paths relative
     // to it) with their stamps, in walk order; what the search's index is built from.
     const std::string& Root() const { return root_; }
@@ -52,6 +56,8 @@ public:
 
     // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
     const std::vector<std::string>& Lines() const { return lines_; }
+    // Frees the lines once they are loaded elsewhere; the next walk makes them again.
+    void ReleaseLines() { std::vector<std::string>().swap(lines_); }
 
     // Folders and article files that could not be read; the walk skipped them and went on.
     std::size_t FailureCount() const { return failures_; }
@@ -62,6 +68,10 @@ public:
 private:
     struct Pass;
     void WalkFolder(int fd, std::string& path, Pass& pass);
+    std::optional<std::string_view> CachedListing(const std::string& path, const struct stat& st,
+                                                  Pass& pass);
+    void VisitEntry(int folder, std::string_view name, unsigned char type, std::string& path,
+                    Pass& pass);
     void ReadArticle(int folder, const std::string& folderPath, Pass& pass);
     bool TakeFromCache(int folder, const std::string& folderPath, Pass& pass);
     bool ReadTopics(int fd, std::size_t size);
@@ -75,6 +85,8 @@ private:
     std::shared_ptr<const SearchCatalogue> catalogue_;
     std::size_t articlesRead_ = 0;
     std::size_t articlesCached_ = 0;
+    std::size_t foldersListed_ = 0;
+    std::size_t foldersCached_ = 0;
     std::size_t failures_ = 0;
     std::string firstFailure_;
     std::vector<char> buffer_;  // one read block, reused for every article

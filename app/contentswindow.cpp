@@ -38,7 +38,7 @@ TForm3::TForm3(TForm1* main)
         setTabOrder(Edit1, next);
     connect(Image2, &TPictureArea::clicked, this, &TForm3::Image2Click);
     connect(Image3, &TPictureArea::clicked, this, &TForm3::Image3Click);
-    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &TForm3::TreeView1Change);
+    connect(TreeView1, &TContentsTreeView::NodeSelectionChanged, this, &TForm3::TreeView1Change);
 }
 
 void TForm3::FormCreate() {

@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include <malloc.h>
+
 #include <QCloseEvent>
 #include <QFile>
 #include <QPixmap>
@@ -165,7 +167,7 @@ void TForm1::BuildMenuPage(QWidget* page) {
     TreeView1->SetAutoExpand(true);
     // A change of the selection, not of the current item: the view makes the first node
     // current on focus without selecting it, and that must not open an article.
-    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this,
+    connect(TreeView1, &TContentsTreeView::NodeSelectionChanged, this,
             [this] { TreeView1Change(TreeView1->SelectedNode()); });
     SetFont(TreeView1, QStringLiteral("MS Sans Serif"), 13, true, kGray);
     TreeView1->setAccessibleName(QStringLiteral("Содержание"));
@@ -226,17 +228,19 @@ void TForm1::LoadContents() {
             messages::showError(failure.what());
             saved = false;
         }
-        ContentTree tree;
+        // One model of the nodes, which the contents window shares.
+        auto model = std::make_shared<ContentsModel>();
         try {
-            if (saved)
-                tree.LoadFromFile(cp1251::toPath(ContentsFilePath()));
-            else
-                tree.LoadFromText(ContentsText(index_.Lines()));
+            model->Load(saved ? ReadContentsFile(cp1251::toPath(ContentsFilePath()))
+                              : ContentsText(index_.Lines()));
         } catch (...) {
-            TreeView1->Load(tree, ImageList1);  // what loaded before the bad line stays
+            TreeView1->Show(model, ImageList1);  // what loaded before the bad line stays
             throw;
         }
-        TreeView1->Load(tree, ImageList1);
+        TreeView1->Show(model, ImageList1);
+        index_.ReleaseLines();  // the model holds them now
+        // The walk's and the load's buffers are freed: back to the system, not kept idle.
+        ::malloc_trim(0);
     } catch (...) {
         reportSkipped();
         throw;
@@ -253,11 +257,11 @@ bool TForm1::FindInArticle(const std::string& phrase) {
     return HtmlView1->Find(phrase, false);
 }
 
-void TForm1::TreeView1Change(const QTreeWidgetItem* node) {
-    if (!node) return;
-    const QTreeWidgetItem* folderNode = node->parent() ? node->parent() : node;
-    currentFolder_ = cp1251::fromQString(folderNode->text(0));
-    Label2->setText(folderNode->text(0));
+void TForm1::TreeView1Change(const QModelIndex& node) {
+    if (!node.isValid()) return;
+    const QModelIndex folderNode = node.parent().isValid() ? node.parent() : node;
+    currentFolder_ = cp1251::fromQString(folderNode.data().toString());
+    Label2->setText(folderNode.data().toString());
     std::string topic = TContentsTreeView::NodeText(node);
     if (topic.starts_with('+')) topic.clear();
     if (topic.empty()) return;

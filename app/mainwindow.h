@@ -43,7 +43,7 @@ public:
     // Tree navigation: a topic node opens its folder's article at the topic's anchor, a
     // top-level node the folder's article at the folder's own name. The contents window calls
     // it with its own tree's node.
-    void TreeView1Change(const QTreeWidgetItem* node);
+    void TreeView1Change(const QModelIndex& node);
     void ButtonLayer1Click();
     void ButtonLayer2Click();
     void ButtonLayer3Click();

@@ -1,5 +1,6 @@
 #include "app/searchindexer.h"
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -29,6 +30,8 @@ void SearchIndexer::Run() {
     // Only this thread: the interface keeps its priority.
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
     UpdateSearchIndex(index_, cacheFolder_, &stop_);
+    // The update's buffers are freed; the memory goes back to the system, not to idle arenas.
+    ::malloc_trim(0);
     if (stop_) return;
     auto index = std::make_shared<cache::TrigramIndex>();
     const bool loaded = index->Load(cacheFolder_, index_.Root());

@@ -1,76 +1,48 @@
 #include "app/treeview.h"
 
 #include <QHeaderView>
+#include <QSortFilterProxyModel>
 
 #include "platform/codec.h"
 
 namespace kv {
 namespace {
 
-// A node that keeps its text and icon itself: a contents tree has tens of thousands of nodes,
-// and the general per-role storage costs several allocations a node. Sorted by the
-// locale-aware comparison of its text (case-sensitive).
-class TextItem : public QTreeWidgetItem {
+// One view's order and pictures over the shared model: unsorted until told to sort, then by the
+// locale-aware comparison of the texts (case-sensitive); every node with the view's icon.
+class NodeProxy : public QSortFilterProxyModel {
 public:
-    TextItem(QString text, QIcon icon) : text_(std::move(text)), icon_(std::move(icon)) {}
-
-    QVariant data(int column, int role) const override {
-        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) return text_;
-        if (column == 0 && role == Qt::DecorationRole && !icon_.isNull())
-            return QVariant::fromValue(icon_);
-        return QTreeWidgetItem::data(column, role);
+    explicit NodeProxy(QIcon icon) : icon_(std::move(icon)) {
+        setSortCaseSensitivity(Qt::CaseSensitive);
+        setSortLocaleAware(true);
     }
-    void setData(int column, int role, const QVariant& value) override {
-        if (column == 0 && (role == Qt::DisplayRole || role == Qt::EditRole)) {
-            text_ = value.toString();
-        } else if (column == 0 && role == Qt::DecorationRole) {
-            icon_ = value.value<QIcon>();
-        } else {
-            QTreeWidgetItem::setData(column, role, value);
-            return;
-        }
-        emitDataChanged();
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::DecorationRole && index.isValid())
+            return icon_.isNull() ? QVariant() : QVariant::fromValue(icon_);
+        return QSortFilterProxyModel::data(index, role);
     }
-    bool operator<(const QTreeWidgetItem& other) const override {
-        const auto* item = dynamic_cast<const TextItem*>(&other);
-        return QString::localeAwareCompare(text_, item ? item->text_ : other.text(0)) < 0;
+    // Nothing is filtered out, so the model can tell without a mapping of the node's children
+    // (which a view asks of every row it lays out, and which would cost as much as a node).
+    bool hasChildren(const QModelIndex& parent) const override {
+        return sourceModel()->hasChildren(mapToSource(parent));
     }
 
 private:
-    QString text_;
     QIcon icon_;
 };
 
-QTreeWidgetItem* makeItem(const TreeNode& node, const QIcon& icon) {
-    auto* item = new TextItem(cp1251::toQString(node.text), icon);
-    QList<QTreeWidgetItem*> children;
-    children.reserve(static_cast<qsizetype>(node.children.size()));
-    for (const auto& child : node.children) children.append(makeItem(*child, icon));
-    item->addChildren(children);
-    return item;
-}
-
-QTreeWidgetItem* copyItem(const QTreeWidgetItem* source) {
-    auto* item = new TextItem(source->text(0), QIcon());
-    QList<QTreeWidgetItem*> children;
-    children.reserve(source->childCount());
-    for (int i = 0; i < source->childCount(); ++i) children.append(copyItem(source->child(i)));
-    item->addChildren(children);
-    return item;
-}
-
-void dumpItem(const QTreeWidgetItem* item, int level, QString& out) {
-    out += QString(level * 2, QLatin1Char(' ')) + item->text(0) + QLatin1Char('\n');
-    for (int i = 0; i < item->childCount(); ++i) dumpItem(item->child(i), level + 1, out);
+void dumpNode(const QAbstractItemModel& model, const QModelIndex& node, int level, QString& out) {
+    out += QString(level * 2, QLatin1Char(' ')) + node.data().toString() + QLatin1Char('\n');
+    for (int i = 0; i < model.rowCount(node); ++i)
+        dumpNode(model, model.index(i, 0, node), level + 1, out);
 }
 
 }  // namespace
 
-TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds) : QTreeWidget(parent) {
+TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds) : QTreeView(parent) {
     setGeometry(bounds);
     setFrameShape(QFrame::NoFrame);
     setHeaderHidden(true);
-    setColumnCount(1);
     setRootIsDecorated(false);
     setIndentation(19);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -78,39 +50,54 @@ TContentsTreeView::TContentsTreeView(QWidget* parent, const QRect& bounds) : QTr
     setUniformRowHeights(true);
     setStyleSheet(QStringLiteral(
         "QTreeView::item:hover { color: rgb(0,0,255); text-decoration: underline; }"));
+    Show(std::make_shared<ContentsModel>());
+}
+
+TContentsTreeView::~TContentsTreeView() {
+    setModel(nullptr);
+}
+
+void TContentsTreeView::Show(std::shared_ptr<const ContentsModel> model, const QIcon& icon) {
+    auto proxy = std::make_unique<NodeProxy>(icon);
+    // The proxy only reads the model, which never changes once loaded.
+    proxy->setSourceModel(const_cast<ContentsModel*>(model.get()));
+    setSortingEnabled(false);
+    setModel(proxy.get());
+    proxy_ = std::move(proxy);
+    contents_ = std::move(model);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TContentsTreeView::NodeSelectionChanged);
     // The selected node opens, as a tree without expand buttons needs.
-    connect(this, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem* previous) {
-                if (autoExpand_ && previous) CollapseLeft(previous, current);
-                if (current) current->setExpanded(true);
+    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (autoExpand_ && previous.isValid()) CollapseLeft(previous, current);
+                if (current.isValid()) setExpanded(current, true);
             });
 }
 
-void TContentsTreeView::CollapseLeft(QTreeWidgetItem* left, const QTreeWidgetItem* current) {
-    const auto holdsCurrent = [current](const QTreeWidgetItem* node) {
-        for (const QTreeWidgetItem* at = current; at; at = at->parent())
+void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {
+    std::string text;
+    const auto add = [&text](const auto& self, const TreeNode& node, int level) -> void {
+        text.append(static_cast<size_t>(level), ' ').append(node.text).append("\n");
+        for (const auto& child : node.children) self(self, *child, level + 1);
+    };
+    for (const auto& root : tree.Roots()) add(add, *root, 0);
+    auto model = std::make_shared<ContentsModel>();
+    model->Load(text);
+    Show(std::move(model), icon);
+}
+
+void TContentsTreeView::CopyFrom(const TContentsTreeView& other) {
+    Show(other.contents_);
+}
+
+void TContentsTreeView::CollapseLeft(QModelIndex left, const QModelIndex& current) {
+    const auto holdsCurrent = [&current](const QModelIndex& node) {
+        for (QModelIndex at = current; at.isValid(); at = at.parent())
             if (at == node) return true;
         return false;
     };
-    for (QTreeWidgetItem* node = left; node && !holdsCurrent(node); node = node->parent())
-        node->setExpanded(false);
-}
-
-void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {
-    clear();
-    QList<QTreeWidgetItem*> roots;
-    roots.reserve(static_cast<qsizetype>(tree.Roots().size()));
-    for (const auto& root : tree.Roots()) roots.append(makeItem(*root, icon));
-    addTopLevelItems(roots);
-}
-
-void TContentsTreeView::CopyFrom(const QTreeWidget& other) {
-    clear();
-    QList<QTreeWidgetItem*> roots;
-    roots.reserve(other.topLevelItemCount());
-    for (int i = 0; i < other.topLevelItemCount(); ++i)
-        roots.append(copyItem(other.topLevelItem(i)));
-    addTopLevelItems(roots);
+    for (; left.isValid() && !holdsCurrent(left); left = left.parent()) setExpanded(left, false);
 }
 
 void TContentsTreeView::ResortByText() {
@@ -121,17 +108,27 @@ void TContentsTreeView::ResortByText() {
 
 QString TContentsTreeView::Dump() const {
     QString out;
-    for (int i = 0; i < topLevelItemCount(); ++i) dumpItem(topLevelItem(i), 0, out);
+    for (int i = 0; i < model()->rowCount(); ++i) dumpNode(*model(), model()->index(i, 0), 0, out);
     return out;
 }
 
-QTreeWidgetItem* TContentsTreeView::SelectedNode() const {
-    const QList<QTreeWidgetItem*> selected = selectedItems();
-    return selected.isEmpty() ? nullptr : selected.front();
+int TContentsTreeView::TopLevelCount() const {
+    return model()->rowCount();
 }
 
-std::string TContentsTreeView::NodeText(const QTreeWidgetItem* item) {
-    return item ? cp1251::fromQString(item->text(0)) : std::string();
+QModelIndex TContentsTreeView::FindNode(const QString& text) const {
+    const QModelIndexList found = model()->match(model()->index(0, 0), Qt::DisplayRole, text, 1,
+                                                 Qt::MatchExactly | Qt::MatchRecursive);
+    return found.isEmpty() ? QModelIndex() : found.front();
+}
+
+QModelIndex TContentsTreeView::SelectedNode() const {
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QModelIndex() : selected.front();
+}
+
+std::string TContentsTreeView::NodeText(const QModelIndex& node) {
+    return node.isValid() ? cp1251::fromQString(node.data().toString()) : std::string();
 }
 
 }  // namespace kv

@@ -20,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -105,16 +106,23 @@ void SetCpuCounter(benchmark::State& state, double seconds) {
     state.counters["cpu_ms"] = seconds * 1000 / static_cast<double>(state.iterations());
 }
 
-// Runs the search once per iteration; reports its CPU time and its hits.
+// Runs the search once per iteration; reports its CPU time, its hits and when the first came.
 void TimeSearch(benchmark::State& state, const kv::ArticleSearch& search) {
+    using Clock = std::chrono::steady_clock;
     size_t hits = 0;
+    Clock::duration firstHits{};
     const double cpu = CpuSeconds(RUSAGE_SELF);
     for (auto _ : state) {
         hits = 0;
-        kv::RunArticleSearch(search, [&hits](const std::string&) { ++hits; });
+        const auto start = Clock::now();
+        kv::RunArticleSearch(search, [&](const std::string&) {
+            if (hits++ == 0) firstHits += Clock::now() - start;
+        });
     }
     SetCpuCounter(state, CpuSeconds(RUSAGE_SELF) - cpu);
     state.counters["hits"] = static_cast<double>(hits);
+    state.counters["first_hit_ms"] = std::chrono::duration<double, std::milli>(firstHits).count() /
+                                     static_cast<double>(state.iterations());
 }
 
 void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool threaded) {

@@ -115,7 +115,7 @@ void BM_StartupToShownMainWindow(benchmark::State& state) {
         auto set = kv::CreateWindowSet({program, windows, cache});
         kv::ShowMainWindow(*set);
         QCoreApplication::processEvents();
-        benchmark::DoNotOptimize(set->Form1->TreeView1->topLevelItemCount());
+        benchmark::DoNotOptimize(set->Form1->TreeView1->TopLevelCount());
         state.PauseTiming();
         set.reset();
         state.ResumeTiming();

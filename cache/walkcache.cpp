@@ -8,7 +8,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The last two bytes are the format's version.
-constexpr std::string_view kMagic{"KVWALK\0\1", 8};
+constexpr std::string_view kMagic{"KVWALK\0\2", 8};
 constexpr std::string_view kKind = "walk";
 
 std::int64_t nanoseconds(const struct timespec& time) {
@@ -43,7 +43,9 @@ FileStamp StampOf(const struct stat& st) {
 
 void WalkCache::Load(const fs::path& folder, const std::string& root) {
     entries_.clear();
+    folders_.clear();
     bytes_.clear();
+    payload_ = {};
     if (folder.empty()) return;
     auto file = ReadWhole(FileFor(folder, root, kKind));
     if (!file) return;
@@ -51,8 +53,11 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
     const auto payload = Unseal(bytes_, kMagic, root);
     if (!payload || !Parse(*payload)) {
         entries_.clear();
+        folders_.clear();
         bytes_.clear();
+        return;
     }
+    payload_ = *payload;
 }
 
 bool WalkCache::Parse(std::string_view payload) {
@@ -68,7 +73,35 @@ bool WalkCache::Parse(std::string_view payload) {
         entry.topics = start.substr(0, start.size() - in.Rest().size());
         if (in.Ok()) entries_.emplace(key, entry);
     }
-    return in.AtEnd();
+    return ParseFolders(in) && in.AtEnd();
+}
+
+bool WalkCache::ParseFolders(Reader& in) {
+    const std::uint64_t count = in.U64();
+    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
+        const std::string_view key = in.Text();
+        Folder folder;
+        folder.stamp = ReadStamp(in);
+        folder.listing = in.Text();
+        if (in.Ok()) folders_.emplace(key, folder);
+    }
+    return in.Ok();
+}
+
+std::optional<std::string_view> WalkCache::Listing(std::string_view key,
+                                                   const FileStamp& stamp) const {
+    const auto found = folders_.find(key);
+    if (found == folders_.end() || !(found->second.stamp == stamp)) return {};
+    return found->second.listing;
+}
+
+void FolderListing::Add(std::string_view name, unsigned char type) {
+    // Names of directory entries are at most 255 bytes.
+    bytes_.push_back(static_cast<char>(type));
+    bytes_.push_back(static_cast<char>(name.size() & 0xFF));
+    bytes_.push_back(static_cast<char>(name.size() >> 8));
+    bytes_.append(name);
+    bytes_.push_back('\0');
 }
 
 bool WalkCache::AppendTopics(std::string_view key, const FileStamp& stamp,
@@ -89,12 +122,26 @@ void WalkCacheWriter::Add(std::string_view key, const FileStamp& stamp,
     ++count_;
 }
 
-bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) const {
+void WalkCacheWriter::AddFolder(std::string_view key, const FileStamp& stamp,
+                                std::string_view listing) {
+    PutText(folders_, key);
+    PutStamp(folders_, stamp);
+    PutText(folders_, listing);
+    ++folderCount_;
+}
+
+bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root,
+                           std::string_view unchanged) const {
     if (folder.empty()) return false;
     std::string payload;
-    payload.reserve(payload_.size() + 8);
+    payload.reserve(payload_.size() + folders_.size() + 16);
     PutU64(payload, count_);
     payload += payload_;
+    PutU64(payload, folderCount_);
+    payload += folders_;
+    // Rewriting tens of megabytes at every start of an unchanged encyclopedia costs more than
+    // comparing them.
+    if (!unchanged.empty() && payload == unchanged) return true;
     return WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload),
                            payload);
 }

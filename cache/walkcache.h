@@ -1,11 +1,14 @@
 #pragma once
 // The walk's cache: the topic lines of every article read at the last start, each with the
-// stamp its file had then, so that an unchanged article need not be read again.
+// stamp its file had then, so that an unchanged article need not be read again; and the entries
+// of every folder listed, with the folder's stamp, so that an unchanged folder need not be
+// listed again.
 
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,7 +47,12 @@ public:
     // recorded one; false (nothing appended) otherwise.
     bool AppendTopics(std::string_view key, const FileStamp& stamp,
                       std::vector<std::string>& lines) const;
-    std::size_t Size() const { return entries_.size(); }
+    // The entries recorded for folder `key` (see FolderListing) when its stamp is the recorded
+    // one; nothing otherwise.
+    std::optional<std::string_view> Listing(std::string_view key, const FileStamp& stamp) const;
+    std::size_t Size() const { return entries_.size() + folders_.size(); }
+    // The entries as the file holds them (empty when nothing was loaded).
+    std::string_view Payload() const { return payload_; }
 
 private:
     struct Entry {
@@ -52,22 +60,63 @@ private:
         std::string_view topics;  // the lines as the file holds them
         std::uint32_t count = 0;
     };
+    struct Folder {
+        FileStamp stamp;
+        std::string_view listing;
+    };
     bool Parse(std::string_view payload);
+    bool ParseFolders(Reader& in);
 
     std::string bytes_;
-    std::unordered_map<std::string_view, Entry> entries_;  // views into bytes_
+    std::string_view payload_;                              // in bytes_
+    std::unordered_map<std::string_view, Entry> entries_;   // views into bytes_
+    std::unordered_map<std::string_view, Folder> folders_;  // views into bytes_
+};
+
+// The entries of one folder in the order a listing gave them: name and directory entry type.
+// Each name is followed by a NUL, so that it can be handed to the system as it is.
+class FolderListing {
+public:
+    void Add(std::string_view name, unsigned char type);
+    std::string_view Bytes() const { return bytes_; }
+
+    // Calls visit(name, type) for each entry of listing bytes.
+    template <typename Visit>
+    static void ForEach(std::string_view bytes, Visit&& visit);
+
+private:
+    std::string bytes_;
 };
 
 // Collects the entries of this start's walk and saves them as the next start's cache.
 class WalkCacheWriter {
 public:
     void Add(std::string_view key, const FileStamp& stamp, std::span<const std::string> topics);
-    // Whole or not at all; false when the cache cannot be written.
-    bool Save(const std::filesystem::path& folder, const std::string& root) const;
+    void AddFolder(std::string_view key, const FileStamp& stamp, std::string_view listing);
+    // Whole or not at all; false when the cache cannot be written. A file that already holds
+    // these entries (`unchanged`, the payload it was loaded with) is left as it is.
+    bool Save(const std::filesystem::path& folder, const std::string& root,
+              std::string_view unchanged = {}) const;
 
 private:
     std::string payload_;
     std::uint64_t count_ = 0;
+    std::string folders_;
+    std::uint64_t folderCount_ = 0;
 };
+
+template <typename Visit>
+void FolderListing::ForEach(std::string_view bytes, Visit&& visit) {
+    // Each entry: its type, the name's length (two bytes), the name and a NUL.
+    while (bytes.size() >= 4) {
+        const auto type = static_cast<unsigned char>(bytes[0]);
+        const std::size_t length = static_cast<unsigned char>(bytes[1]) |
+                                   static_cast<std::size_t>(static_cast<unsigned char>(bytes[2]))
+                                       << 8;
+        if (bytes.size() - 4 < length || bytes[3 + length] != '\0') return;
+        visit(bytes.substr(3, length), type);
+        bytes.remove_prefix(4 + length);
+    }
+}
 
 }  // namespace kv::cache

@@ -143,14 +143,13 @@ void ScanPool::Help() {
         }
         FolderScan* next = *pending_.begin();
         pending_.erase(pending_.begin());
-        FollowPriority(priority);
+        FollowPriority(host_, priority);
         Run(*next, lock, reader);
     }
 }
 
-// A helper runs at the priority the search's own thread was given.
-void ScanPool::FollowPriority(int& applied) const {
-    const int wanted = host_.Priority();
+void FollowPriority(const SearchHost& host, int& applied) {
+    const int wanted = host.Priority();
     if (wanted == applied || wanted == SearchHost::kKeepPriority) return;
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), wanted);
     applied = wanted;

@@ -22,6 +22,10 @@ class SearchHost;
 // Helper threads for a machine with that many cores: all but the walk's own, at most three.
 unsigned DefaultScanThreads();
 
+// Puts the calling helper thread at the priority the search's own thread was given, when it
+// changed since `applied` (the value last put).
+void FollowPriority(const SearchHost& host, int& applied);
+
 class ScanPool {
 public:
     // Folders begun and not yet reported, at most.
@@ -61,7 +65,6 @@ private:
     void Run(FolderScan& scan, Lock& lock, ContentReader& reader);
     bool RoomAhead() const { return ahead_ < kMaxAhead; }
     void DropLocked(FolderScan& scan, Lock& lock);
-    void FollowPriority(int& applied) const;
 
     const SearchWork& work_;
     const SearchHost& host_;

@@ -1,8 +1,6 @@
 #include "filesearch/walker.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include "filesearch/cataloguesearch.h"
 #include "filesearch/masks.h"
 #include "filesearch/scanpool.h"
 #include "platform/codec.h"
@@ -52,49 +50,6 @@ void Walker::ReportHits(const FolderScan& scan) {
         if (host_.Stopped()) return;
         // A file deleted since its scan, by an earlier report for instance, is gone.
         if (StillThere(scan, hit)) host_.Found(scan.folder, hit.rec);
-    }
-}
-
-// The target folder, open as a place to name files from, closed on every way out.
-struct RootHandle {
-    int fd;
-    explicit RootHandle(const std::string& native)
-        : fd(::open(native.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
-    ~RootHandle() {
-        if (fd >= 0) ::close(fd);
-    }
-    RootHandle(const RootHandle&) = delete;
-    RootHandle& operator=(const RootHandle&) = delete;
-};
-
-// The folders in the catalogue's order and their files as a walk reports them, without
-// listing a folder. A file gone since the start-up walk is no hit.
-void RunCatalogueSearch(const SearchWork& work, SearchHost& host) {
-    const std::string rootFolder = ExpandFolder(FolderPart(work.targets.front()));
-    // Files are named from the root, which is looked up once.
-    const RootHandle handle(cp1251::toUtf8(rootFolder));
-    const int root = handle.fd;
-    if (root < 0) return;
-    const auto& folders = work.catalogue->folders;
-    ContentReader reader(work.readBlockSize);
-    TSearchRec rec;
-    std::string native;
-    for (std::size_t i = 0; i < folders.size();) {
-        if (host.Stopped()) return;
-        const auto& entry = folders[i];
-        const std::string folder = rootFolder + cp1251::fromUtf8(entry.native);
-        if (!host.NewFolder(folder)) {
-            i = entry.end;
-            continue;
-        }
-        for (const auto& file : entry.files) {
-            if (host.Stopped()) return;
-            native.assign(entry.native).append(file);
-            if (EntryPasses(work, reader, root, native.c_str(), cp1251::fromUtf8(file), folder,
-                            rec))
-                host.Found(folder, rec);
-        }
-        ++i;
     }
 }
 

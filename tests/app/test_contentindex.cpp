@@ -299,6 +299,7 @@ struct CachedWalkResult {
     std::vector<std::string> lines;
     std::size_t read = 0;
     std::size_t cached = 0;
+    std::size_t foldersListed = 0;
 };
 
 CachedWalkResult CachedWalk(const fs::path& root, const fs::path& cache,
@@ -307,7 +308,7 @@ CachedWalkResult CachedWalk(const fs::path& root, const fs::path& cache,
     kv::TContentIndex index;
     index.UseCache(cache, settle);
     index.Walk(kv::cp1251::fromPath(root));
-    return {index.Lines(), index.ArticlesRead(), index.ArticlesFromCache()};
+    return {index.Lines(), index.ArticlesRead(), index.ArticlesFromCache(), index.FoldersListed()};
 }
 
 std::vector<std::string> FullWalk(const fs::path& root) {
@@ -371,6 +372,44 @@ TEST(ContentWalkCache, ReadsOnlyChangedArticlesAndAlwaysGivesTheFullWalksLines) 
     EXPECT_EQ(walk.read, 4u);
     EXPECT_EQ(walk.cached, kArticles - 4);
     EXPECT_NE(std::find(walk.lines.begin(), walk.lines.end(), " t9"), walk.lines.end());
+}
+
+// An unchanged folder is not listed again. One with an entry added, removed or renamed is, also
+// with its modification time put back, and so is one changed within its clock tick.
+TEST(ContentWalkCache, ListsOnlyFoldersChangedSinceTheLastWalk) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    WriteBytes(root.Path() / "F12/Inner/index.htm", "<a name=\"inner\">");
+    WriteBytes(root.Path() / "F12/Inner/page.htm", "");
+    constexpr std::size_t kFolders = 26;  // the content folder and 25 below it
+    EXPECT_EQ(CachedWalk(root.Path(), cache.Path(), kv::kCacheSettle).foldersListed, kFolders);
+    EXPECT_EQ(CachedWalk(root.Path(), cache.Path()).foldersListed, kFolders);
+    const auto inode = [&] {
+        struct stat st {};
+        ::stat(kv::cache::FileFor(cache.Path(), fs::canonical(root.Path()), "walk").c_str(), &st);
+        return st.st_ino;
+    };
+    const auto written = inode();
+    auto walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.foldersListed, 0u);
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(inode(), written);  // nothing changed: the cache is not written again
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto unchangedLooking = [&root](const char* folder, const auto& change) {
+        const fs::path path = root.Path() / folder;
+        const auto modified = fs::last_write_time(path);
+        change();
+        fs::last_write_time(path, modified);
+    };
+    unchangedLooking(".", [&] { fs::rename(root.Path() / "F9", root.Path() / "F9 renamed"); });
+    unchangedLooking("F7", [&] { root.Write("F7/Added/index.htm", "<a name=\"added\">"); });
+    unchangedLooking("F3", [&] { fs::remove_all(root.Path() / "F3/Sub"); });
+    unchangedLooking("F12/Inner", [&] { fs::remove(root.Path() / "F12/Inner/page.htm"); });
+    walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    // The four changed folders, the one added and the one under its new name.
+    EXPECT_EQ(walk.foldersListed, 6u);
 }
 
 TEST(ContentWalkCache, AnyCacheFileThatIsNotThisFoldersOwnWholeMeansAFullWalk) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QPixmap>
-#include <QSignalSpy>
 
 #include "app/contenttree.h"
 #include "app/treeview.h"
@@ -72,34 +71,46 @@ TEST(ContentsTreeView, NodesShowTheirTextAndIconThroughTheModel) {
     picture.fill(Qt::red);
     kv::TContentsTreeView view(nullptr, QRect(0, 0, 200, 200));
     view.Load(tree, QIcon(picture));
-    ASSERT_EQ(view.topLevelItemCount(), 2);
+    ASSERT_EQ(view.TopLevelCount(), 2);
     const QModelIndex first = view.model()->index(0, 0);
     EXPECT_EQ(first.data(Qt::DisplayRole).toString(), "b");
     EXPECT_FALSE(first.data(Qt::DecorationRole).value<QIcon>().isNull());
     EXPECT_EQ(view.model()->rowCount(first), 2);
-    EXPECT_EQ(view.findItems("one", Qt::MatchExactly | Qt::MatchRecursive).size(), 1);
+    EXPECT_EQ(view.model()->index(1, 0, first).parent(), first);
+    EXPECT_EQ(view.FindNode("one").parent(), first);
+    EXPECT_EQ(view.model()->index(1, 0).data().toString(), "a");
+    EXPECT_FALSE(view.model()->index(2, 0).isValid());
+    EXPECT_FALSE(view.model()->index(2, 0, first).isValid());
 
-    // Changes through the item reach the view; roles the node does not keep still work.
-    QSignalSpy changed(view.model(), &QAbstractItemModel::dataChanged);
-    QTreeWidgetItem* item = view.topLevelItem(1);
-    item->setText(0, "c");
-    item->setToolTip(0, "tip");
-    EXPECT_EQ(changed.count(), 2);
-    EXPECT_EQ(view.model()->index(1, 0).data().toString(), "c");
-    EXPECT_EQ(item->toolTip(0), "tip");
-
-    view.ResortByText();
-    EXPECT_EQ(view.Dump(), "b\n  one\n  two\nc\n");
-
-    // A copy has the texts and the shape, no pictures, also from a view of plain nodes.
+    // A copy shares the nodes and shows them as they were loaded, without pictures, however the
+    // first view is sorted afterwards.
     kv::TContentsTreeView copy(nullptr, QRect(0, 0, 200, 200));
     copy.CopyFrom(view);
-    EXPECT_EQ(copy.Dump(), view.Dump());
-    EXPECT_TRUE(copy.topLevelItem(0)->icon(0).isNull());
-    QTreeWidget plain;
-    auto* node = new QTreeWidgetItem(QStringList{"plain"});
-    node->addChild(new QTreeWidgetItem(QStringList{"child"}));
-    plain.addTopLevelItem(node);
-    copy.CopyFrom(plain);
-    EXPECT_EQ(copy.Dump(), "plain\n  child\n");
+    EXPECT_EQ(copy.Contents(), view.Contents());
+    view.ResortByText();
+    EXPECT_EQ(view.Dump(), "a\nb\n  one\n  two\n");
+    EXPECT_EQ(copy.Dump(), "b\n  two\n  one\na\n");
+    EXPECT_TRUE(copy.model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+// The model reads a contents text as the tree does: the same shape from the first line to the
+// last, and the nodes before a bad line kept.
+TEST(ContentsTreeView, ModelHasTheShapeOfTheLoadedTree) {
+    const std::string text = "A\r\n 1\r\n  x\r\n  y\r\n 2\r\nB\nC\r\n\t3\r\n";
+    kv::ContentTree tree;
+    tree.LoadFromText(text);
+    kv::TContentsTreeView fromTree(nullptr, QRect(0, 0, 200, 200));
+    fromTree.Load(tree);
+    auto model = std::make_shared<kv::ContentsModel>();
+    model->Load(text);
+    EXPECT_EQ(model->Count(), tree.Count());
+    kv::TContentsTreeView view(nullptr, QRect(0, 0, 200, 200));
+    view.Show(model);
+    EXPECT_EQ(view.Dump(), fromTree.Dump());
+    EXPECT_EQ(view.Dump(), "A\n  1\n    x\n    y\n  2\nB\nC\n  3\n");
+
+    auto partial = std::make_shared<kv::ContentsModel>();
+    EXPECT_THROW(partial->Load("A\r\n 1\r\n   deep\r\nB\r\n"), kv::Exception);
+    view.Show(partial);
+    EXPECT_EQ(view.Dump(), "A\n  1\n");
 }

@@ -37,15 +37,13 @@ struct Shell {
     }
     kv::TForm1& Main() { return *windows->Form1; }
     // The node with the text (UTF-8) in a tree, searched at both levels.
-    static QTreeWidgetItem* Node(QTreeWidget& tree, const char* text) {
-        const auto found =
-            tree.findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : found.front();
+    static QModelIndex Node(const kv::TContentsTreeView& tree, const char* text) {
+        return tree.FindNode(QString::fromUtf8(text));
     }
-    void Pick(QTreeWidget& tree, const char* text) {
-        QTreeWidgetItem* node = Node(tree, text);
-        ASSERT_NE(node, nullptr) << text;
-        tree.setCurrentItem(node);
+    void Pick(kv::TContentsTreeView& tree, const char* text) {
+        const QModelIndex node = Node(tree, text);
+        ASSERT_TRUE(node.isValid()) << text;
+        tree.setCurrentIndex(node);
     }
     std::string Page() { return Main().Notebook2->ActivePage().toStdString(); }
     std::string ArticleFile(const char* folder) {
@@ -95,7 +93,7 @@ TEST(Navigation, PlusNodeDoesNothing) {
         setup.Article("Раздел", "<a name=\"+Подраздел\">\n<a name=\"Тема\">\n<p>Текст</p>\n");
     });
     kv::TForm1& main = shell.Main();
-    ASSERT_NE(Shell::Node(*main.TreeView1, "+Подраздел"), nullptr);
+    ASSERT_TRUE(Shell::Node(*main.TreeView1, "+Подраздел").isValid());
     shell.Pick(*main.TreeView1, "+Подраздел");
     EXPECT_EQ(shell.Page(), "mainmenu");
     EXPECT_TRUE(main.CurrentArticle().empty());
@@ -173,23 +171,23 @@ TEST(Navigation, MainTreeKeepsOnlyThePickedBranchOpen) {
         setup.Article("Венера", LongArticle({"Орбита"}));
     });
     kv::TContentsTreeView& tree = *shell.Main().TreeView1;
-    QTreeWidgetItem* baikal = Shell::Node(tree, "Байкал");
-    QTreeWidgetItem* venus = Shell::Node(tree, "Венера");
+    const QModelIndex baikal = Shell::Node(tree, "Байкал");
+    const QModelIndex venus = Shell::Node(tree, "Венера");
     shell.Pick(tree, "Байкал");
-    EXPECT_TRUE(baikal->isExpanded());
+    EXPECT_TRUE(tree.isExpanded(baikal));
     shell.Pick(tree, "Глубина");
-    EXPECT_TRUE(baikal->isExpanded());  // left for its own topic: stays open
+    EXPECT_TRUE(tree.isExpanded(baikal));  // left for its own topic: stays open
     shell.Pick(tree, "Венера");
-    EXPECT_FALSE(baikal->isExpanded());
-    EXPECT_TRUE(venus->isExpanded());
+    EXPECT_FALSE(tree.isExpanded(baikal));
+    EXPECT_TRUE(tree.isExpanded(venus));
     shell.Pick(tree, "Орбита");
-    EXPECT_TRUE(venus->isExpanded());
+    EXPECT_TRUE(tree.isExpanded(venus));
     shell.Pick(tree, "Байкал");  // from a topic: its branch closes
-    EXPECT_FALSE(venus->isExpanded());
-    EXPECT_TRUE(baikal->isExpanded());
+    EXPECT_FALSE(tree.isExpanded(venus));
+    EXPECT_TRUE(tree.isExpanded(baikal));
 
     kv::TContentsTreeView& copy = *shell.windows->Form3->TreeView1;
     shell.Pick(copy, "Байкал");
     shell.Pick(copy, "Венера");
-    EXPECT_TRUE(Shell::Node(copy, "Байкал")->isExpanded());
+    EXPECT_TRUE(copy.isExpanded(Shell::Node(copy, "Байкал")));
 }

@@ -211,7 +211,7 @@ TEST(SearchWindow, ClickDuringASearchStopsItKeepsTheHitsAndOpensTheClickedOne) {
 
 TEST(SearchWindow, ClickWithNoRowSelectedSwitchesThePageAndKeepsTheArticle) {
     SearchShell shell(Fruit);
-    shell.Main().TreeView1Change(shell.Main().TreeView1->topLevelItem(0));
+    shell.Main().TreeView1Change(shell.Main().TreeView1->model()->index(0, 0));
     const std::string shown = shell.Main().HtmlView1->CurrentFile();
     ASSERT_FALSE(shown.empty());
     shell.Main().ButtonLayer1Click();
@@ -228,10 +228,9 @@ TEST(SearchWindow, ClickBelowTheRowsDoesNotReopenTheLastHit) {
     ASSERT_EQ(shell.Rows(), 2);
     shell.ClickRow(0);
     ASSERT_EQ(shell.Search().FoundFiles->selectedItems().size(), 1);
-    const auto plum =
-        shell.Main().TreeView1->findItems(QString::fromUtf8("Слива"), Qt::MatchExactly);
-    ASSERT_EQ(plum.size(), 1);
-    shell.Main().TreeView1Change(plum.front());  // an article without the phrase
+    const QModelIndex plum = shell.Main().TreeView1->FindNode(QString::fromUtf8("Слива"));
+    ASSERT_TRUE(plum.isValid());
+    shell.Main().TreeView1Change(plum);  // an article without the phrase
     const std::string shown = shell.Main().HtmlView1->CurrentFile();
     ASSERT_EQ(shown, shell.Inside() + "/" + W("Слива") + "/index.htm");
     shell.Main().ButtonLayer1Click();

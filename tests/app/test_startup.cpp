@@ -29,6 +29,10 @@ std::string Dump(const kv::TContentsTreeView& view) {
     return view.Dump().toStdString();
 }
 
+QIcon Icon(const QModelIndex& node) {
+    return node.data(Qt::DecorationRole).value<QIcon>();
+}
+
 }  // namespace
 
 TEST(Startup, BuildsContentsFileAndBothTreesInWalkOrder) {
@@ -44,8 +48,10 @@ TEST(Startup, BuildsContentsFileAndBothTreesInWalkOrder) {
     const std::string walkOrder = Dump(*windows->Form1->TreeView1);
     EXPECT_EQ(walkOrder.size(), std::string("Яблоко\n  Сорта\n  История\nАрбуз\n  Бахча\n").size());
     EXPECT_EQ(Dump(*windows->Form3->TreeView1), walkOrder);
-    EXPECT_EQ(windows->Form1->TreeView1->topLevelItem(0)->icon(0).isNull(), false);
-    EXPECT_TRUE(windows->Form3->TreeView1->topLevelItem(0)->icon(0).isNull());
+    // The nodes are held once, shown by both trees.
+    EXPECT_EQ(windows->Form3->TreeView1->Contents(), windows->Form1->TreeView1->Contents());
+    EXPECT_FALSE(Icon(windows->Form1->TreeView1->model()->index(0, 0)).isNull());
+    EXPECT_TRUE(Icon(windows->Form3->TreeView1->model()->index(0, 0)).isNull());
     EXPECT_EQ(windows->Form4->ProgramFolder(), setup.Folders().programFolder);
 
     // One second later the main tree is sorted at every level; the copy keeps the walk order.
@@ -112,8 +118,8 @@ TEST(Startup, UnreadableArticleIsSkippedAndReportedOnceAfterTheTreeLoads) {
         << boxes.Boxes()[0].text;
     EXPECT_EQ(boxes.Boxes()[0].text.find("./"), std::string::npos);
     EXPECT_NE(boxes.Boxes()[0].text.find("Cannot read 1 entry"), std::string::npos);
-    EXPECT_EQ(windows->Form1->TreeView1->topLevelItemCount(), 2);
-    EXPECT_EQ(windows->Form3->TreeView1->topLevelItemCount(), 2);
+    EXPECT_EQ(windows->Form1->TreeView1->TopLevelCount(), 2);
+    EXPECT_EQ(windows->Form3->TreeView1->TopLevelCount(), 2);
 }
 
 TEST(Startup, AContentsFileThatCannotBeWrittenIsReportedAndTheTreeStillLoads) {
@@ -127,8 +133,8 @@ TEST(Startup, AContentsFileThatCannotBeWrittenIsReportedAndTheTreeStillLoads) {
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].kind, kv::messages::Kind::Error);
     EXPECT_NE(boxes.Boxes()[0].text.find("treeenc.txt"), std::string::npos);
-    EXPECT_EQ(windows->Form1->TreeView1->topLevelItemCount(), 2);
-    EXPECT_EQ(windows->Form3->TreeView1->topLevelItemCount(), 2);
+    EXPECT_EQ(windows->Form1->TreeView1->TopLevelCount(), 2);
+    EXPECT_EQ(windows->Form3->TreeView1->TopLevelCount(), 2);
     EXPECT_EQ(Dump(*windows->Form1->TreeView1).size(),
               std::string("Яблоко\n  Сорта\nАрбуз\n  Бахча\n").size());
 }
@@ -202,14 +208,16 @@ std::string BigArticle() {
     return text + W("<a name=\"Конец\">");
 }
 
-void WalkOrderItems(const QTreeWidgetItem* item, std::vector<const QTreeWidgetItem*>& out) {
+void WalkOrderItems(const QModelIndex& item, std::vector<QModelIndex>& out) {
     out.push_back(item);
-    for (int i = 0; i < item->childCount(); ++i) WalkOrderItems(item->child(i), out);
+    for (int i = 0; i < item.model()->rowCount(item); ++i)
+        WalkOrderItems(item.model()->index(i, 0, item), out);
 }
 
-std::vector<const QTreeWidgetItem*> AllItems(const QTreeWidget& view) {
-    std::vector<const QTreeWidgetItem*> out;
-    for (int i = 0; i < view.topLevelItemCount(); ++i) WalkOrderItems(view.topLevelItem(i), out);
+std::vector<QModelIndex> AllItems(const QTreeView& view) {
+    std::vector<QModelIndex> out;
+    for (int i = 0; i < view.model()->rowCount(); ++i)
+        WalkOrderItems(view.model()->index(i, 0), out);
     return out;
 }
 
@@ -275,10 +283,10 @@ TEST(Startup, VariedCorpusGivesTheExactContentsFileAndTree) {
     EXPECT_EQ(kvtest::ReadFile(setup.windows.Path() / "treeenc.txt"), expectedFile);
     EXPECT_EQ(Dump(*windows->Form1->TreeView1), expectedRows);
     EXPECT_EQ(Dump(*windows->Form3->TreeView1), expectedRows);
-    for (const QTreeWidgetItem* item : AllItems(*windows->Form1->TreeView1))
-        EXPECT_FALSE(item->icon(0).isNull()) << item->text(0).toStdString();
-    for (const QTreeWidgetItem* item : AllItems(*windows->Form3->TreeView1))
-        EXPECT_TRUE(item->icon(0).isNull()) << item->text(0).toStdString();
+    for (const QModelIndex& item : AllItems(*windows->Form1->TreeView1))
+        EXPECT_FALSE(Icon(item).isNull()) << item.data().toString().toStdString();
+    for (const QModelIndex& item : AllItems(*windows->Form3->TreeView1))
+        EXPECT_TRUE(Icon(item).isNull()) << item.data().toString().toStdString();
 }
 
 TEST(Startup, SearchIndexIsBuiltAfterTheMainWindowIsShownAndHandedToTheSearch) {

@@ -12,6 +12,8 @@
 #include <random>
 #include <thread>
 
+#include "cache/trigramindex.h"
+#include "filesearch/cataloguesearch.h"
 #include "filesearch/findfile.h"
 #include "filesearch/scanpool.h"
 #include "filesearch/walker.h"
@@ -131,6 +133,110 @@ TEST(ScanAhead, HelpersRunAheadButNoFurtherThanTheirLimit) {
     // A folder below checks twice (one entry); the top folder, if a helper took it, 401 times.
     EXPECT_GE(host.checksWhileHeld, 2 * 10);
     EXPECT_LE(host.checksWhileHeld, static_cast<int>(401 + 2 * (ScanPool::kMaxAhead + 2)));
+}
+
+// The search's index of every "*.htm" file below root and the catalogue of its folders, as a
+// start-up walk would leave them.
+struct Indexed {
+    std::shared_ptr<const cache::TrigramIndex> index;
+    std::shared_ptr<const SearchCatalogue> catalogue;
+};
+
+void CatalogueFolder(const fs::path& folder, SearchCatalogueBuilder& builder,
+                     std::vector<cache::IndexSource>& files, const fs::path& root) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().native();
+        if (name[0] == '.') continue;
+        if (entry.is_directory()) {
+            builder.Enter(name, true);
+            CatalogueFolder(entry.path(), builder, files, root);
+            builder.Leave();
+            continue;
+        }
+        builder.AddFile(name);
+        struct stat st {};
+        ::stat(entry.path().c_str(), &st);
+        files.push_back({fs::relative(entry.path(), root).native(), cache::StampOf(st)});
+    }
+}
+
+Indexed IndexTree(const fs::path& folder, const fs::path& cache) {
+    const std::string root = fs::canonical(folder).native();
+    SearchCatalogueBuilder builder(root, "*.htm");
+    std::vector<cache::IndexSource> files;
+    CatalogueFolder(root, builder, files, root);
+    cache::TrigramIndexBuilder::Update(cache, root, files, {});
+    auto index = std::make_shared<cache::TrigramIndex>();
+    EXPECT_TRUE(index->Load(cache, root));
+    return {std::move(index), std::make_shared<const SearchCatalogue>(builder.Finish())};
+}
+
+std::vector<std::string> CatalogueSearch(const std::string& root, const Indexed* indexed,
+                                         unsigned helpers, size_t abortAfterHits) {
+    std::vector<std::string> lines;
+    size_t hits = 0;
+    TFindFile finder;
+    finder.SetFilename("*.htm");
+    finder.SetLocation(root);
+    finder.Containing = "phrase";
+    finder.SetScanThreads(helpers);
+    if (indexed) {
+        finder.Index = indexed->index;
+        finder.Catalogue = indexed->catalogue;
+    }
+    finder.OnNewFolder = [&](TFindFile*, const std::string& folder, bool& ignore) {
+        lines.push_back("D " + folder);
+        ignore = folder.find("/skip") != std::string::npos;
+    };
+    finder.OnFound = [&](TFindFile* sender, const std::string& folder, const TSearchRec& entry) {
+        lines.push_back("F " + folder + "/" + entry.Name);
+        if (++hits == abortAfterHits) sender->Abort();
+    };
+    finder.Execute();
+    return lines;
+}
+
+// With the index, files are tested ahead on helper threads; the reports are those of the scan.
+TEST(ScanAhead, IndexedSearchTestsAheadAndReportsAsTheScanDoes) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        kvtest::TempFolder folder, cache;
+        MakeTree(folder, seed);
+        const std::string root = kvtest::Location(folder) + "/a";
+        const Indexed indexed = IndexTree(folder.Path() / "a", cache.Path());
+        const auto scan = CatalogueSearch(root, nullptr, 0, 0);
+        const auto hits = static_cast<size_t>(std::count_if(
+            scan.begin(), scan.end(), [](const std::string& line) { return line[0] == 'F'; }));
+        ASSERT_GT(hits, 5u) << seed;
+        for (const unsigned helpers : {0u, 1u, 3u}) {
+            EXPECT_EQ(CatalogueSearch(root, &indexed, helpers, 0), scan) << seed << helpers;
+            // An abort from a report ends at that report, the first and the last one.
+            for (const size_t last : {size_t{1}, hits})
+                EXPECT_EQ(CatalogueSearch(root, &indexed, helpers, last),
+                          CatalogueSearch(root, nullptr, 0, last))
+                    << seed << helpers;
+        }
+    }
+
+    kvtest::TempFolder folder, cache;
+    const int files = 2 * kCatalogueAhead;
+    for (int i = 0; i < files; ++i) folder.Write("f" + std::to_string(i) + "/index.htm", "phrase");
+    const Indexed indexed = IndexTree(folder.Path(), cache.Path());
+    SearchWork work;
+    work.attributeMask = faArchive | faReadOnly;
+    work.targets = {kvtest::Location(folder) + "/*.htm"};
+    work.phrase = std::make_unique<PhraseMatcher>("phrase", true, false);
+    work.index = indexed.index;
+    work.candidates = *indexed.index->Candidates("phrase");
+    work.catalogue = indexed.catalogue;
+    work.scanThreads = 2;
+    HoldingHost host;
+    RunSearch(work, host);
+    EXPECT_EQ(host.found, files);
+    // While the walk waits in the second folder, the helpers test the files after it, one
+    // check each, but no more than their lead (and the walk's first check, made before the
+    // host knows its thread).
+    EXPECT_GE(host.checksWhileHeld, 20);
+    EXPECT_LE(host.checksWhileHeld, static_cast<int>(kCatalogueAhead) + 1);
 }
 
 // Nice values of this process's threads.
