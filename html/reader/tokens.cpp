@@ -86,13 +86,15 @@ TProperties* TAttributeList::InlineStyle() {
 }
 
 namespace {
-uint32_t g_nextLinkId = 0;  // program-wide: link ids must differ across the whole document
+uint32_t g_nextLinkId = 1;  // program-wide: link ids must differ across the whole document
 }
 
 void TUrlTarget::SetLink(std::string url, std::string target) {
     Href = std::move(url);
     TargetFrame = std::move(target);
+    // 0 means "no link", so the count skips it, at the start and when it wraps.
     LinkId = static_cast<int32_t>(g_nextLinkId++ & 0x7FFFFFFFu);
+    if (LinkId == 0) LinkId = static_cast<int32_t>(g_nextLinkId++ & 0x7FFFFFFFu);
 }
 
 void TUrlTarget::Clear() {

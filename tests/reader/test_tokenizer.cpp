@@ -347,6 +347,9 @@ TEST(UrlTarget, EveryLinkGetsItsOwnId) {
     first.SetLink("a.htm", "");
     second.SetLink("b.htm", "main");
     EXPECT_NE(first.LinkId, second.LinkId);
+    // 0 is "no link": not even the program's first link may get it (run this test alone).
+    EXPECT_NE(first.LinkId, 0);
+    EXPECT_NE(second.LinkId, 0);
     copy.CopyFrom(second);
     EXPECT_EQ(copy.LinkId, second.LinkId);
     EXPECT_EQ(copy.TargetFrame, "main");
