@@ -4,6 +4,7 @@
 // become document points here.
 
 #include <QKeyEvent>
+#include <algorithm>
 #include <limits>
 
 #include "html/viewer/htmlview.h"
@@ -47,12 +48,33 @@ QPoint THtmlView::DocPoint(int x, int y) const {
     return QPoint(ToDocPixels(x) + HScrollPos(), ToDocPixels(y) + VScrollPos());
 }
 
+namespace {
+
+// Where a cursor position stands, asked of the innermost section that holds it: the document
+// lists every section in document order, so their first positions never fall, and the last one
+// starting at or before the cursor is the one to ask. The walk from the top answers otherwise.
+bool CursorY(const TSectionList& doc, int cursor, int& y) {
+    const std::vector<TSectionBase*>& sections = doc.Positions;
+    const auto after = std::upper_bound(
+        sections.begin(), sections.end(), cursor,
+        [](int c, const TSectionBase* section) { return c < section->FirstCursor; });
+    int x = 0;
+    if (after != sections.begin()) {
+        const TSectionBase& section = **std::prev(after);
+        if (cursor < section.FirstCursor + section.Length)
+            return section.CursorToPoint(nullptr, cursor, y, x);
+    }
+    return doc.CursorToPoint(nullptr, cursor, y, x);
+}
+
+}  // namespace
+
 int THtmlView::LineTopFrom(int cursor) {
     // Positions without a line of their own (an image, a control) take the next one's.
     const int last = doc_.FirstCursor + doc_.CursorCount - 1;
-    int y = 0, x = 0;
+    int y = 0;
     for (int probe = cursor; probe <= last && probe < cursor + 64; ++probe)
-        if (doc_.CursorToPoint(nullptr, probe, y, x)) return y;
+        if (CursorY(doc_, probe, y)) return y;
     return std::numeric_limits<int>::max();
 }
 
