@@ -39,6 +39,12 @@ int FontStep(const std::string& value, int baseFontStep) {
     return std::clamp(size, 1, 7);
 }
 
+// WIDTH of a table or a rule: pixels, or a percentage of the room when it has a '%'.
+void WidthHint(const std::string& value, int& width, bool& percent) {
+    percent = value.find('%') != std::string::npos;
+    width = std::clamp(AttrNumber(value), 0, percent ? 100 : kMaxExtent);
+}
+
 }  // namespace
 
 bool AttrColor(std::string_view value, TColor& color) {
@@ -102,14 +108,26 @@ void ClearHints(const TLayoutAttrs& attributes, TProperties& style) {
         }
 }
 
-// A value that names no colour reads as a number, as rules have always taken it.
-TColor RuleColor(const TLayoutAttrs& attributes, TColor current) {
+TRuleLook RuleHints(const TLayoutAttrs& attributes) {
+    TRuleLook rule;
     for (const TLayoutAttr& a : attributes) {
-        TColor color = 0;
-        if (a.Symbol == atCOLOR)
-            current = AttrColor(a.Value, color) ? color : TColor(AttrNumber(a.Value));
+        switch (a.Symbol) {
+        case atSIZE: rule.Size = std::clamp(AttrNumber(a.Value), 1, 100); break;
+        case atWIDTH: WidthHint(a.Value, rule.WidthAttr, rule.WidthPercent); break;
+        case atALIGN: {
+            const std::string v = cp1251::lowerText(a.Value);
+            rule.Align = v == "left" ? haLeft : v == "right" ? haRight : haCenter;
+            break;
+        }
+        case atNOSHADE: rule.NoShade = true; break;
+        // A value that names no colour reads as a number, as rules have always taken it.
+        case atCOLOR:
+            if (!AttrColor(a.Value, rule.Color)) rule.Color = TColor(AttrNumber(a.Value));
+            break;
+        default: break;
+        }
     }
-    return current;
+    return rule;
 }
 
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {
@@ -117,11 +135,29 @@ void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {
         if (a.Symbol == atBGCOLOR) SetColor(style, piBackgroundColor, a.Value);
 }
 
-void TableHints(const TLayoutAttrs& attributes, TTableBlock& table) {
+TTableLook TableHints(const TLayoutAttrs& attributes) {
+    TTableLook table;
     for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
         TColor color = 0;
-        if (a.Symbol == atBORDERCOLOR && AttrColor(a.Value, color)) table.BorderColor = color;
+        switch (a.Symbol) {
+        case atBORDER: table.Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20); break;
+        case atCELLPADDING: table.Padding = std::clamp(v, 0, 100); break;
+        case atCELLSPACING: table.Spacing = std::clamp(v, 0, 100); break;
+        case atWIDTH: WidthHint(a.Value, table.WidthAttr, table.WidthPercent); break;
+        case atALIGN: {
+            const std::string al = cp1251::lowerText(a.Value);
+            table.Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
+            table.Floating = al == "left" || al == "right";
+            break;
+        }
+        case atBORDERCOLOR:
+            if (AttrColor(a.Value, color)) table.BorderColor = color;
+            break;
+        default: break;
+        }
     }
+    return table;
 }
 
 TRowHints RowHints(const TLayoutAttrs& attributes) {

@@ -32,12 +32,13 @@ void FontHints(const TLayoutAttrs& attributes, TProperties& style, bool baseFont
 bool HasClear(const TLayoutAttrs& attributes);
 void ClearHints(const TLayoutAttrs& attributes, TProperties& style);
 
-// HR COLOR: the rule's colour, `current` when the tag names none.
-TColor RuleColor(const TLayoutAttrs& attributes, TColor current);
+// HR: SIZE, WIDTH, ALIGN, NOSHADE and COLOR.
+TRuleLook RuleHints(const TLayoutAttrs& attributes);
 
-// TABLE: BGCOLOR is the table's background (before its box is made), BORDERCOLOR its frame.
+// TABLE: BGCOLOR is the table's background (before its box is made); BORDER, CELLPADDING,
+// CELLSPACING, WIDTH, ALIGN and BORDERCOLOR its frame, spacing and placement.
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style);
-void TableHints(const TLayoutAttrs& attributes, TTableBlock& table);
+TTableLook TableHints(const TLayoutAttrs& attributes);
 
 // TR: what the row gives its cells and its own background.
 struct TRowHints {
