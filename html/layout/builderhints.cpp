@@ -1,6 +1,7 @@
 #include "html/layout/builderhints.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "html/reader/units.h"
 #include "platform/codec.h"
@@ -43,6 +44,38 @@ int FontStep(const std::string& value, int baseFontStep) {
 void WidthHint(const std::string& value, int& width, bool& percent) {
     percent = value.find('%') != std::string::npos;
     width = std::clamp(AttrNumber(value), 0, percent ? 100 : kMaxExtent);
+}
+
+// An ALIGN value of an image or a panel; an unknown one keeps `current`.
+std::uint8_t ObjectAlign(const std::string& value, std::uint8_t current) {
+    const std::string a = cp1251::upperText(value);
+    if (a == "TOP") return alTop;
+    if (a == "MIDDLE" || a == "ABSMIDDLE") return alMiddle;
+    if (a == "LEFT") return alLeftFloat;
+    if (a == "RIGHT") return alRightFloat;
+    return current;
+}
+
+int ObjectSize(int value) {
+    return std::clamp(value, 0, kMaxObjectSize);
+}
+
+int ObjectSpace(int value) {
+    return value < 0 ? std::min(40, -value) : std::min(40, value);
+}
+
+std::uint8_t ControlAlign(const std::string& value) {
+    const std::string v = cp1251::lowerText(value);
+    if (v == "top" || v == "texttop") return caTop;
+    if (v == "middle" || v == "absmiddle" || v == "center") return caMiddle;
+    if (v == "bottom" || v == "absbottom") return caBottom;
+    return caBaseline;
+}
+
+// HSPACE and VSPACE of a control: 0 when below 0, at most 200.
+int ControlSpace(const std::string& value) {
+    const int n = AttrNumber(value);
+    return n < 0 ? 0 : std::min(n, 200);
 }
 
 }  // namespace
@@ -128,6 +161,40 @@ TRuleLook RuleHints(const TLayoutAttrs& attributes) {
         }
     }
     return rule;
+}
+
+TObjectLook ObjectHints(const TLayoutAttrs& attributes) {
+    TObjectLook look;
+    for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
+        switch (a.Symbol) {
+        case atALIGN: look.Align = ObjectAlign(a.Value, look.Align); break;
+        case atBORDER: look.NoBorder = v == 0 && !a.Value.empty(); break;
+        case atWIDTH:
+            look.WidthPercent = a.Value.find('%') != std::string::npos && v >= 1 && v <= 100;
+            look.Width = ObjectSize(v);
+            break;
+        case atHEIGHT: look.Height = ObjectSize(v); break;
+        case atHSPACE: look.HSpace = ObjectSpace(v); break;
+        case atVSPACE: look.VSpace = ObjectSpace(v); break;
+        default: break;
+        }
+    }
+    return look;
+}
+
+TControlLook ControlHints(const TLayoutAttrs& attributes) {
+    TControlLook look;
+    bool align = false, hspace = false, vspace = false;
+    for (const TLayoutAttr& a : attributes) {
+        if (a.Symbol == atALIGN && !std::exchange(align, true))
+            look.VAlign = ControlAlign(a.Value);
+        else if (a.Symbol == atHSPACE && !std::exchange(hspace, true))
+            look.HSpace = ControlSpace(a.Value);
+        else if (a.Symbol == atVSPACE && !std::exchange(vspace, true))
+            look.VSpace = ControlSpace(a.Value);
+    }
+    return look;
 }
 
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "html/layout/formcontrols.h"
+#include "html/layout/inlineobjects.h"
 #include "html/layout/layouttypes.h"
 #include "html/layout/tables.h"
 #include "html/reader/properties.h"
@@ -34,6 +36,12 @@ void ClearHints(const TLayoutAttrs& attributes, TProperties& style);
 
 // HR: SIZE, WIDTH, ALIGN, NOSHADE and COLOR.
 TRuleLook RuleHints(const TLayoutAttrs& attributes);
+
+// IMG and PANEL: ALIGN, WIDTH, HEIGHT, BORDER, HSPACE and VSPACE.
+TObjectLook ObjectHints(const TLayoutAttrs& attributes);
+
+// INPUT, SELECT and TEXTAREA: ALIGN, HSPACE and VSPACE; of a repeated one the first counts.
+TControlLook ControlHints(const TLayoutAttrs& attributes);
 
 // TABLE: BGCOLOR is the table's background (before its box is made); BORDER, CELLPADDING,
 // CELLSPACING, WIDTH, ALIGN and BORDERCOLOR its frame, spacing and placement.

@@ -227,7 +227,10 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
         " CellPadding=4 cellspacing=5 CELLSPACING=0 width=90% align=Right Width=30% border>"
         "<caption align=top Align=Bottom>c</caption>"
         "<tr valign=top bgcolor=#FF0000 BGCOLOR=#00FF00>"
-        "<td RowSpan=2 bgcolor=#FF0000 BgColor=#0000FF nowrap>x</td></tr></table>");
+        "<td RowSpan=2 bgcolor=#FF0000 BgColor=#0000FF nowrap>x</td></tr></table>"
+        "<p><img Align=left HSPACE=5 hspace=-50 width=20% WIDTH=30 border=0 Border VSpace=2 "
+        "align=junk>"
+        "<form><input Align=Middle align=top HSPACE=300 hspace=5 vspace=-3></form>");
     const auto texts = b.Texts();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0]->FontRuns[0].CurrentFont().Color & 0xFFFFFF, 0x0000FFu);
@@ -264,6 +267,22 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     EXPECT_EQ(cell.RowSpan, 2);
     EXPECT_EQ(cell.Background & 0xFFFFFF, 0xFF0000u);
     EXPECT_TRUE(cell.NoWrap);
+    const TImageObj* found = nullptr;
+    for (const TSection* s : texts)
+        if (s->Objects.Count() > 0) found = dynamic_cast<const TImageObj*>(&s->Objects[0]);
+    ASSERT_NE(found, nullptr);
+    const TImageObj& image = *found;
+    EXPECT_EQ(image.Align, alLeftFloat);  // an unknown ALIGN keeps the known one
+    EXPECT_EQ(image.SpaceLeft, 40);       // not the 3 of a float without HSPACE
+    EXPECT_EQ(image.SpaceTop, 2);
+    EXPECT_EQ(image.WidthAttr, 30);
+    EXPECT_FALSE(image.WidthIsPercent);
+    EXPECT_FALSE(image.NoBorder);  // the last BORDER has no value
+    ASSERT_EQ(b.doc.FormControlList.size(), 1u);
+    const TFormControlObj& control = *b.doc.FormControlList[0];
+    EXPECT_EQ(control.VAlign, caMiddle);  // of a control the first counts
+    EXPECT_EQ(control.HSpace, 200);
+    EXPECT_EQ(control.VSpace, 0);
 }
 
 TEST(Tables, FloatingTablesLetTheTextFlowBeside) {
