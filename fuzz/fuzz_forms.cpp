@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TEveryHandler host;
     kv::TSectionList document(fonts);
     document.SetHost(&host);
-    document.ViewImagesFlag = false;  // no file access
+    document.SetViewImages(false);  // no file access
     Build(document, html);
     kv::TRecordingCanvas canvas(fonts);
     int maxWidth = 0;
@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         kv::TRecordingCanvas printer(fonts);
         printer.SetPrinter(true, 2);
         copy.DoLayout(printer, width, 400, maxWidth);
-        copy.PageLimitY = 1000;
-        copy.Paint(printer, QRect(0, 0, 800, 1000), 0, 0);
+        copy.PaintPage(printer, QRect(0, 0, 800, 1000), 0, 0);
     }
     document.SetScrollTop(200);
     document.Paint(canvas, QRect(0, 0, 800, 600), 0, 0);

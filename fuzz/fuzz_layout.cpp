@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view html(reinterpret_cast<const char*>(data + 1), size - 1);
     kv::TTestFontEngine fonts;
     kv::TSectionList document(fonts);
-    document.ViewImagesFlag = false;  // no file access
+    document.SetViewImages(false);  // no file access
     {
         kv::THtmlBuilder builder(document);
         builder.LoadHtmlText(html);
@@ -26,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kv::TRecordingCanvas canvas(fonts);
     int maxWidth = 0;
     const int height = document.DoLayout(canvas, width, 400, maxWidth);
-    document.SelStart = 3;
-    document.SelEnd = 40;
-    document.ShowCaret = true;
+    document.Select(3, 40);
+    document.SetShowCaret(true);
     document.SetScrollTop(height / 2);
     document.Paint(canvas, QRect(0, 0, 800, 600), 0, 0);
     kv::TLinkHit link;

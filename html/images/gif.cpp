@@ -57,6 +57,52 @@ std::size_t GatherSubBlocks(const std::uint8_t* data, std::size_t size, std::siz
     }
 }
 
+// Reads codes of a varying width from the joined sub-blocks, least significant bit first.
+class TCodeReader {
+public:
+    TCodeReader(const std::uint8_t* in, std::size_t size) : in_(in), size_(size) {}
+
+    // False when the data runs out before a whole code.
+    bool Next(int width, int mask, int& code) {
+        if (bitCount_ < width) {
+            // Refill with as many whole bytes as fit.
+            while (bitCount_ <= 56 && pos_ < size_) {
+                bits_ |= std::uint64_t{in_[pos_++]} << bitCount_;
+                bitCount_ += 8;
+            }
+            if (bitCount_ < width) return false;
+        }
+        code = static_cast<int>(bits_ & static_cast<std::uint64_t>(mask));
+        bits_ >>= width;
+        bitCount_ -= width;
+        return true;
+    }
+
+private:
+    const std::uint8_t* in_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+    std::uint64_t bits_ = 0;
+    int bitCount_ = 0;
+};
+
+// Writes the string of `code` (a known one, or `next`, the one being defined: previous plus its
+// own first character) as far as `room` allows; returns its length.
+int WriteCode(const TLZWTables& t, int code, int next, int previous, std::uint8_t* out,
+              std::size_t room) {
+    if (code < next) {
+        const int length = t.length[code];
+        WriteString(t, code, length, out, room);
+        return length;
+    }
+    if (code > next) throw EGIFError(kCorruptGIF);
+    const int length = t.length[previous] + 1;
+    WriteString(t, previous, length - 1, out, room);
+    if (static_cast<std::size_t>(length) <= room)
+        out[static_cast<std::size_t>(length) - 1] = t.first[previous];
+    return length;
+}
+
 }  // namespace
 
 std::uint32_t Fnv1a(const std::uint8_t* data, std::size_t size, std::uint32_t hash) {
@@ -82,30 +128,16 @@ std::size_t DecodeGIFLZW(const std::uint8_t* data, std::size_t size, std::size_t
         t.length[i] = 1;
         t.first[i] = static_cast<std::uint8_t>(i);
     }
-    const std::uint8_t* in = scratch.data();
-    const std::size_t inSize = scratch.size();
-    std::size_t inPos = 0;
-    std::uint64_t bitBuffer = 0;
-    int bitCount = 0;
+    TCodeReader reader(scratch.data(), scratch.size());
     int codeSize = minCodeSize + 1;
     int codeMask = (1 << codeSize) - 1;
     int next = clear + 2;
     int previous = -1;
     std::size_t pos = 0;
 
+    int code = 0;
     while (pos < count) {
-        if (bitCount < codeSize) {
-            // Refill with as many whole bytes as fit.
-            while (bitCount <= 56 && inPos < inSize) {
-                bitBuffer |= std::uint64_t{in[inPos++]} << bitCount;
-                bitCount += 8;
-            }
-            if (bitCount < codeSize) break;  // data ran out: the rest stays 0
-        }
-        const int code = static_cast<int>(bitBuffer & static_cast<std::uint64_t>(codeMask));
-        bitBuffer >>= codeSize;
-        bitCount -= codeSize;
-
+        if (!reader.Next(codeSize, codeMask, code)) break;  // data ran out: the rest stays 0
         if (code == clear) {
             codeSize = minCodeSize + 1;
             codeMask = (1 << codeSize) - 1;
@@ -120,18 +152,7 @@ std::size_t DecodeGIFLZW(const std::uint8_t* data, std::size_t size, std::size_t
             previous = code;
             continue;
         }
-        int length;
-        if (code < next) {
-            length = t.length[code];
-            WriteString(t, code, length, out + pos, count - pos);
-        } else if (code == next) {  // the string being defined: previous + its first character
-            length = t.length[previous] + 1;
-            WriteString(t, previous, length - 1, out + pos, count - pos);
-            if (pos + static_cast<std::size_t>(length) <= count)
-                out[pos + static_cast<std::size_t>(length) - 1] = t.first[previous];
-        } else {
-            throw EGIFError(kCorruptGIF);
-        }
+        const int length = WriteCode(t, code, next, previous, out + pos, count - pos);
         if (length > kMaxCodes) throw EGIFError(kCorruptGIF);
         if (next < kMaxCodes) {
             t.prefix[next] = static_cast<std::uint16_t>(previous);

@@ -332,28 +332,19 @@ int TPage::Paint(TCanvas&, TPaintContext& pc, IndentManager&, int) {
 
 // ---------------------------------------------------------------- rules
 
-THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes)
-    : TSectionBase(document), Box(box) {
-    for (const TLayoutAttr& a : attributes) {
-        const int v = AttrNumber(a.Value);
-        if (a.Symbol == atSIZE)
-            Size = std::clamp(v, 1, 100);
-        else if (a.Symbol == atWIDTH) {
-            WidthPercent = a.Value.find('%') != std::string::npos;
-            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
-        } else if (a.Symbol == atALIGN) {
-            const std::string al = cp1251::lowerText(a.Value);
-            Align = al == "left" ? haLeft : al == "right" ? haRight : haCenter;
-        } else if (a.Symbol == atNOSHADE)
-            NoShade = true;
-    }
-}
+THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TRuleLook& look)
+    : TSectionBase(document),
+      Box(box),
+      Size(look.Size),
+      WidthAttr(look.WidthAttr),
+      WidthPercent(look.WidthPercent),
+      Align(look.Align),
+      NoShade(look.NoShade),
+      Color(look.Color) {}
 
 std::unique_ptr<TSectionBase> THRBlock::CloneFor(TSectionList* document) const {
-    auto copy = std::make_unique<THRBlock>(document, Box, TLayoutAttrs{});
-    copy->Size = Size, copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent;
-    copy->Align = Align, copy->NoShade = NoShade, copy->Color = Color;
-    return copy;
+    return std::make_unique<THRBlock>(
+        document, Box, TRuleLook{Size, WidthAttr, WidthPercent, Align, NoShade, Color});
 }
 
 int THRBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {

@@ -93,10 +93,20 @@ private:
     void PaintRound(TCanvas& canvas, const QRect& box, bool filled) const;
 };
 
+// What a rule's attributes say: thickness, width, alignment, shading and colour.
+struct TRuleLook {
+    int Size = 2;
+    int WidthAttr = 0;
+    bool WidthPercent = false;
+    THAlign Align = haCenter;
+    bool NoShade = false;
+    TColor Color = kNoColor;
+};
+
 // A horizontal rule.
 class THRBlock : public TSectionBase {
 public:
-    THRBlock(TSectionList* document, const TBoxStyle& box, const TLayoutAttrs& attributes);
+    THRBlock(TSectionList* document, const TBoxStyle& box, const TRuleLook& look);
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
     int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
     int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;

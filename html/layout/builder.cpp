@@ -428,10 +428,8 @@ void THtmlBuilder::ReadRule() {
     FinishSection();
     PushTag("hr");
     const int space = std::max(1, stack_.Top().EmPixels);
-    const TLayoutAttrs attrs = Attributes();
-    auto rule = std::make_unique<THRBlock>(&doc_, TBoxStyle::From(stack_.Top(), 0, space), attrs);
-    rule->Color = RuleColor(attrs, rule->Color);
-    target_->AppendSection(std::move(rule));
+    target_->AppendSection(std::make_unique<THRBlock>(
+        &doc_, TBoxStyle::From(stack_.Top(), 0, space), RuleHints(Attributes())));
     stack_.Pop("hr");
 }
 

@@ -1,6 +1,7 @@
 #include "html/layout/builderhints.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "html/reader/units.h"
 #include "platform/codec.h"
@@ -37,6 +38,44 @@ int FontStep(const std::string& value, int baseFontStep) {
     int size = AttrNumber(value);
     if (value.size() >= 2 && (value[0] == '+' || value[0] == '-')) size = baseFontStep + size;
     return std::clamp(size, 1, 7);
+}
+
+// WIDTH of a table or a rule: pixels, or a percentage of the room when it has a '%'.
+void WidthHint(const std::string& value, int& width, bool& percent) {
+    percent = value.find('%') != std::string::npos;
+    width = std::clamp(AttrNumber(value), 0, percent ? 100 : kMaxExtent);
+}
+
+// An ALIGN value of an image or a panel; an unknown one keeps `current`.
+std::uint8_t ObjectAlign(const std::string& value, std::uint8_t current) {
+    const std::string a = cp1251::upperText(value);
+    if (a == "TOP") return alTop;
+    if (a == "MIDDLE" || a == "ABSMIDDLE") return alMiddle;
+    if (a == "LEFT") return alLeftFloat;
+    if (a == "RIGHT") return alRightFloat;
+    return current;
+}
+
+int ObjectSize(int value) {
+    return std::clamp(value, 0, kMaxObjectSize);
+}
+
+int ObjectSpace(int value) {
+    return value < 0 ? std::min(40, -value) : std::min(40, value);
+}
+
+std::uint8_t ControlAlign(const std::string& value) {
+    const std::string v = cp1251::lowerText(value);
+    if (v == "top" || v == "texttop") return caTop;
+    if (v == "middle" || v == "absmiddle" || v == "center") return caMiddle;
+    if (v == "bottom" || v == "absbottom") return caBottom;
+    return caBaseline;
+}
+
+// HSPACE and VSPACE of a control: 0 when below 0, at most 200.
+int ControlSpace(const std::string& value) {
+    const int n = AttrNumber(value);
+    return n < 0 ? 0 : std::min(n, 200);
 }
 
 }  // namespace
@@ -102,14 +141,60 @@ void ClearHints(const TLayoutAttrs& attributes, TProperties& style) {
         }
 }
 
-// A value that names no colour reads as a number, as rules have always taken it.
-TColor RuleColor(const TLayoutAttrs& attributes, TColor current) {
+TRuleLook RuleHints(const TLayoutAttrs& attributes) {
+    TRuleLook rule;
     for (const TLayoutAttr& a : attributes) {
-        TColor color = 0;
-        if (a.Symbol == atCOLOR)
-            current = AttrColor(a.Value, color) ? color : TColor(AttrNumber(a.Value));
+        switch (a.Symbol) {
+        case atSIZE: rule.Size = std::clamp(AttrNumber(a.Value), 1, 100); break;
+        case atWIDTH: WidthHint(a.Value, rule.WidthAttr, rule.WidthPercent); break;
+        case atALIGN: {
+            const std::string v = cp1251::lowerText(a.Value);
+            rule.Align = v == "left" ? haLeft : v == "right" ? haRight : haCenter;
+            break;
+        }
+        case atNOSHADE: rule.NoShade = true; break;
+        // A value that names no colour reads as a number, as rules have always taken it.
+        case atCOLOR:
+            if (!AttrColor(a.Value, rule.Color)) rule.Color = TColor(AttrNumber(a.Value));
+            break;
+        default: break;
+        }
     }
-    return current;
+    return rule;
+}
+
+TObjectLook ObjectHints(const TLayoutAttrs& attributes) {
+    TObjectLook look;
+    for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
+        switch (a.Symbol) {
+        case atALIGN: look.Align = ObjectAlign(a.Value, look.Align); break;
+        case atBORDER: look.NoBorder = v == 0 && !a.Value.empty(); break;
+        case atWIDTH:
+            look.WidthPercent = a.Value.find('%') != std::string::npos && v >= 1 && v <= 100;
+            look.Width = ObjectSize(v);
+            break;
+        case atHEIGHT: look.Height = ObjectSize(v); break;
+        case atHSPACE: look.HSpace = ObjectSpace(v); break;
+        case atVSPACE: look.VSpace = ObjectSpace(v); break;
+        default: break;
+        }
+    }
+    return look;
+}
+
+TControlLook ControlHints(const TLayoutAttrs& attributes) {
+    TControlLook look;
+    bool align = false, hspace = false, vspace = false;
+    for (const TLayoutAttr& a : attributes) {
+        if (a.Symbol == atALIGN && !std::exchange(align, true))
+            look.VAlign = ControlAlign(a.Value);
+        else if (a.Symbol == atHSPACE && !std::exchange(hspace, true))
+            look.HSpace = ControlSpace(a.Value);
+        else if (a.Symbol == atVSPACE && !std::exchange(vspace, true))
+            look.VSpace = ControlSpace(a.Value);
+    }
+    return look;
 }
 
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {
@@ -117,11 +202,29 @@ void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style) {
         if (a.Symbol == atBGCOLOR) SetColor(style, piBackgroundColor, a.Value);
 }
 
-void TableHints(const TLayoutAttrs& attributes, TTableBlock& table) {
+TTableLook TableHints(const TLayoutAttrs& attributes) {
+    TTableLook table;
     for (const TLayoutAttr& a : attributes) {
+        const int v = AttrNumber(a.Value);
         TColor color = 0;
-        if (a.Symbol == atBORDERCOLOR && AttrColor(a.Value, color)) table.BorderColor = color;
+        switch (a.Symbol) {
+        case atBORDER: table.Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20); break;
+        case atCELLPADDING: table.Padding = std::clamp(v, 0, 100); break;
+        case atCELLSPACING: table.Spacing = std::clamp(v, 0, 100); break;
+        case atWIDTH: WidthHint(a.Value, table.WidthAttr, table.WidthPercent); break;
+        case atALIGN: {
+            const std::string al = cp1251::lowerText(a.Value);
+            table.Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
+            table.Floating = al == "left" || al == "right";
+            break;
+        }
+        case atBORDERCOLOR:
+            if (AttrColor(a.Value, color)) table.BorderColor = color;
+            break;
+        default: break;
+        }
     }
+    return table;
 }
 
 TRowHints RowHints(const TLayoutAttrs& attributes) {

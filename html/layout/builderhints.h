@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "html/layout/formcontrols.h"
+#include "html/layout/inlineobjects.h"
 #include "html/layout/layouttypes.h"
 #include "html/layout/tables.h"
 #include "html/reader/properties.h"
@@ -32,12 +34,19 @@ void FontHints(const TLayoutAttrs& attributes, TProperties& style, bool baseFont
 bool HasClear(const TLayoutAttrs& attributes);
 void ClearHints(const TLayoutAttrs& attributes, TProperties& style);
 
-// HR COLOR: the rule's colour, `current` when the tag names none.
-TColor RuleColor(const TLayoutAttrs& attributes, TColor current);
+// HR: SIZE, WIDTH, ALIGN, NOSHADE and COLOR.
+TRuleLook RuleHints(const TLayoutAttrs& attributes);
 
-// TABLE: BGCOLOR is the table's background (before its box is made), BORDERCOLOR its frame.
+// IMG and PANEL: ALIGN, WIDTH, HEIGHT, BORDER, HSPACE and VSPACE.
+TObjectLook ObjectHints(const TLayoutAttrs& attributes);
+
+// INPUT, SELECT and TEXTAREA: ALIGN, HSPACE and VSPACE; of a repeated one the first counts.
+TControlLook ControlHints(const TLayoutAttrs& attributes);
+
+// TABLE: BGCOLOR is the table's background (before its box is made); BORDER, CELLPADDING,
+// CELLSPACING, WIDTH, ALIGN and BORDERCOLOR its frame, spacing and placement.
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style);
-void TableHints(const TLayoutAttrs& attributes, TTableBlock& table);
+TTableLook TableHints(const TLayoutAttrs& attributes);
 
 // TR: what the row gives its cells and its own background.
 struct TRowHints {

@@ -16,13 +16,13 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     PushTag("table");
     const TLayoutAttrs attrs = Attributes();
     TableBackgroundHint(attrs, stack_.Top());
-    auto block = std::make_unique<TTableBlock>(&doc_, attrs, TBoxStyle::From(stack_.Top(), 0, 0));
+    auto block = std::make_unique<TTableBlock>(&doc_, TableHints(attrs),
+                                               TBoxStyle::From(stack_.Top(), 0, 0));
     TTableBlock& ref = *block;
     // The document owns the table from the start: a parse error inside a cell leaves every
     // cell the builder points to alive.
     target_->AppendSection(std::move(block));
     ref.Centered = centerDepth_ > 0;
-    TableHints(attrs, ref);
     // The table itself answers for its id, not the first text inside it.
     for (const TLayoutAttr& a : attrs)
         if (a.Symbol == atID && !a.Value.empty())

@@ -31,15 +31,6 @@ int NumberAttr(const TLayoutAttrs& attributes, TAttrSymbol symbol, int low, int 
     return n < low ? fallback : std::min(n, high);
 }
 
-std::uint8_t AlignOf(const std::string* value) {
-    if (!value) return caBaseline;
-    const std::string v = cp1251::lowerText(*value);
-    if (v == "top" || v == "texttop") return caTop;
-    if (v == "middle" || v == "absmiddle" || v == "center") return caMiddle;
-    if (v == "bottom" || v == "absbottom") return caBottom;
-    return caBaseline;
-}
-
 // Captions of buttons that have no VALUE.
 const char* const kSubmitCaption = "\xCE\xF2\xEF\xF0\xE0\xE2\xE8\xF2\xFC";  // "Отправить"
 const char* const kResetCaption = "\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC";       // "Сбросить"
@@ -49,14 +40,14 @@ const char* const kResetCaption = "\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC";       // "
 // ---------------------------------------------------------------- the base
 
 TFormControlObj::TFormControlObj(TControlKind kind, const TLayoutAttrs& attributes,
-                                 const TFontSpec& font)
+                                 const TControlLook& look, const TFontSpec& font)
     : Kind(kind), Font(font) {
     if (const std::string* v = Attr(attributes, atNAME)) Name = *v;
     if (const std::string* v = Attr(attributes, atID)) Id = *v;
     if (const std::string* v = Attr(attributes, atVALUE)) Value = *v;
-    VAlign = AlignOf(Attr(attributes, atALIGN));
-    HSpace = NumberAttr(attributes, atHSPACE, 0, 200, 0);
-    VSpace = NumberAttr(attributes, atVSPACE, 0, 200, 0);
+    VAlign = look.VAlign;
+    HSpace = look.HSpace;
+    VSpace = look.VSpace;
 }
 
 int TFormControlObj::TopY() const {
@@ -76,8 +67,9 @@ void TFormControlObj::Changed() const {
 
 // ---------------------------------------------------------------- kinds
 
-TEditControl::TEditControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font)
-    : TFormControlObj(kind, attributes, font) {
+TEditControl::TEditControl(TControlKind kind, const TLayoutAttrs& attributes,
+                           const TControlLook& look, const TFontSpec& font)
+    : TFormControlObj(kind, attributes, look, font) {
     Size = NumberAttr(attributes, atSIZE, 1, 500, 20);
     MaxLength = NumberAttr(attributes, atMAXLENGTH, 1, 1 << 20, 0);
     if (kind == ckFile) Value.clear();  // a page never chooses the user's file
@@ -94,8 +86,8 @@ void TEditControl::Reset() {
 }
 
 TCheckControl::TCheckControl(TControlKind kind, const TLayoutAttrs& attributes,
-                             const TFontSpec& font)
-    : TFormControlObj(kind, attributes, font) {
+                             const TControlLook& look, const TFontSpec& font)
+    : TFormControlObj(kind, attributes, look, font) {
     if (!HasAttr(attributes, atVALUE)) Value = "on";
     Checked = InitialChecked = HasAttr(attributes, atCHECKED);
 }
@@ -126,8 +118,8 @@ void TCheckControl::Activate(int, int) {
 }
 
 TButtonControl::TButtonControl(TControlKind kind, const TLayoutAttrs& attributes,
-                               const TFontSpec& font)
-    : TFormControlObj(kind, attributes, font) {}
+                               const TControlLook& look, const TFontSpec& font)
+    : TFormControlObj(kind, attributes, look, font) {}
 
 std::unique_ptr<TFormControlObj> TButtonControl::Clone() const {
     return std::unique_ptr<TFormControlObj>(new TButtonControl(*this));
@@ -159,15 +151,17 @@ void TButtonControl::Activate(int x, int y) {
         Form->Reset();
 }
 
-THiddenControl::THiddenControl(const TLayoutAttrs& attributes, const TFontSpec& font)
-    : TFormControlObj(ckHidden, attributes, font) {}
+THiddenControl::THiddenControl(const TLayoutAttrs& attributes, const TControlLook& look,
+                               const TFontSpec& font)
+    : TFormControlObj(ckHidden, attributes, look, font) {}
 
 std::unique_ptr<TFormControlObj> THiddenControl::Clone() const {
     return std::unique_ptr<TFormControlObj>(new THiddenControl(*this));
 }
 
-TSelectControl::TSelectControl(const TLayoutAttrs& attributes, const TFontSpec& font)
-    : TFormControlObj(ckComboBox, attributes, font) {
+TSelectControl::TSelectControl(const TLayoutAttrs& attributes, const TControlLook& look,
+                               const TFontSpec& font)
+    : TFormControlObj(ckComboBox, attributes, look, font) {
     Multiple = HasAttr(attributes, atMULTIPLE);
     Size = NumberAttr(attributes, atSIZE, 1, 200, 1);
     if (Multiple || Size > 1) Kind = ckListBox;
@@ -229,8 +223,9 @@ void TSelectControl::AddResults(std::vector<std::string>& results, const TFormCo
         if (item.Selected) add(item);
 }
 
-TTextAreaControl::TTextAreaControl(const TLayoutAttrs& attributes, const TFontSpec& font)
-    : TFormControlObj(ckTextArea, attributes, font) {
+TTextAreaControl::TTextAreaControl(const TLayoutAttrs& attributes, const TControlLook& look,
+                                   const TFontSpec& font)
+    : TFormControlObj(ckTextArea, attributes, look, font) {
     Rows = NumberAttr(attributes, atROWS, 1, 200, 2);
     Cols = NumberAttr(attributes, atCOLS, 1, 500, 20);
     if (const std::string* v = Attr(attributes, atWRAP)) Wrap = cp1251::lowerText(*v);
@@ -278,21 +273,23 @@ void TTextAreaControl::AddResults(std::vector<std::string>& results, const TForm
 
 std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
                                                  const TLayoutAttrs& attributes,
-                                                 const TFontSpec& font) {
-    if (tag == "select") return std::make_unique<TSelectControl>(attributes, font);
-    if (tag == "textarea") return std::make_unique<TTextAreaControl>(attributes, font);
+                                                 const TControlLook& look, const TFontSpec& font) {
+    if (tag == "select") return std::make_unique<TSelectControl>(attributes, look, font);
+    if (tag == "textarea") return std::make_unique<TTextAreaControl>(attributes, look, font);
     const std::string* typeAttr = Attr(attributes, atTYPE);
     const std::string type = typeAttr ? cp1251::lowerText(typeAttr->substr(0, 20)) : "";
-    if (type == "password") return std::make_unique<TEditControl>(ckPassword, attributes, font);
-    if (type == "file") return std::make_unique<TEditControl>(ckFile, attributes, font);
-    if (type == "submit") return std::make_unique<TButtonControl>(ckSubmit, attributes, font);
-    if (type == "reset") return std::make_unique<TButtonControl>(ckReset, attributes, font);
-    if (type == "button") return std::make_unique<TButtonControl>(ckButton, attributes, font);
-    if (type == "image") return std::make_unique<TButtonControl>(ckImage, attributes, font);
-    if (type == "radio") return std::make_unique<TCheckControl>(ckRadio, attributes, font);
-    if (type == "checkbox") return std::make_unique<TCheckControl>(ckCheckBox, attributes, font);
-    if (type == "hidden") return std::make_unique<THiddenControl>(attributes, font);
-    return std::make_unique<TEditControl>(ckEdit, attributes, font);
+    if (type == "password")
+        return std::make_unique<TEditControl>(ckPassword, attributes, look, font);
+    if (type == "file") return std::make_unique<TEditControl>(ckFile, attributes, look, font);
+    if (type == "submit") return std::make_unique<TButtonControl>(ckSubmit, attributes, look, font);
+    if (type == "reset") return std::make_unique<TButtonControl>(ckReset, attributes, look, font);
+    if (type == "button") return std::make_unique<TButtonControl>(ckButton, attributes, look, font);
+    if (type == "image") return std::make_unique<TButtonControl>(ckImage, attributes, look, font);
+    if (type == "radio") return std::make_unique<TCheckControl>(ckRadio, attributes, look, font);
+    if (type == "checkbox")
+        return std::make_unique<TCheckControl>(ckCheckBox, attributes, look, font);
+    if (type == "hidden") return std::make_unique<THiddenControl>(attributes, look, font);
+    return std::make_unique<TEditControl>(ckEdit, attributes, look, font);
 }
 
 // ---------------------------------------------------------------- the form

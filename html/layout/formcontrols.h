@@ -54,9 +54,16 @@ public:
 // Vertical alignment of a control in its line.
 enum : std::uint8_t { caTop = 1, caMiddle = 2, caBaseline = 3, caBottom = 4 };
 
+// What a control's ALIGN, HSPACE and VSPACE say: its place on the line and the room around it.
+struct TControlLook {
+    std::uint8_t VAlign = caBaseline;
+    int HSpace = 0, VSpace = 0;  // 0 .. 200
+};
+
 class TFormControlObj : public TIDObject {
 public:
-    TFormControlObj(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font);
+    TFormControlObj(TControlKind kind, const TLayoutAttrs& attributes, const TControlLook& look,
+                    const TFontSpec& font);
     ~TFormControlObj() override = default;
 
     // A copy for a print copy of the document: same values and size, no window.
@@ -105,7 +112,8 @@ protected:
 // Text, password and file fields.
 class TEditControl : public TFormControlObj {
 public:
-    TEditControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font);
+    TEditControl(TControlKind kind, const TLayoutAttrs& attributes, const TControlLook& look,
+                 const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas& canvas) override;
     void Draw(TCanvas& canvas, int x, int y) const override;
@@ -120,7 +128,8 @@ public:
 // Check boxes and radio buttons.
 class TCheckControl : public TFormControlObj {
 public:
-    TCheckControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font);
+    TCheckControl(TControlKind kind, const TLayoutAttrs& attributes, const TControlLook& look,
+                  const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas& canvas) override;
     void Draw(TCanvas& canvas, int x, int y) const override;
@@ -137,7 +146,8 @@ public:
 // Submit, reset and plain buttons, and image-submits (drawn by their image object).
 class TButtonControl : public TFormControlObj {
 public:
-    TButtonControl(TControlKind kind, const TLayoutAttrs& attributes, const TFontSpec& font);
+    TButtonControl(TControlKind kind, const TLayoutAttrs& attributes, const TControlLook& look,
+                   const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas& canvas) override;
     void Draw(TCanvas& canvas, int x, int y) const override;
@@ -149,7 +159,7 @@ public:
 
 class THiddenControl : public TFormControlObj {
 public:
-    THiddenControl(const TLayoutAttrs& attributes, const TFontSpec& font);
+    THiddenControl(const TLayoutAttrs& attributes, const TControlLook& look, const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas&) override { Width = Height = 0; }
     void Draw(TCanvas&, int, int) const override {}
@@ -164,7 +174,7 @@ struct TOptionItem {
 // A SELECT: a drop-down list, or a list box with SIZE above 1 or MULTIPLE.
 class TSelectControl : public TFormControlObj {
 public:
-    TSelectControl(const TLayoutAttrs& attributes, const TFontSpec& font);
+    TSelectControl(const TLayoutAttrs& attributes, const TControlLook& look, const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas& canvas) override;
     void Draw(TCanvas& canvas, int x, int y) const override;
@@ -188,7 +198,8 @@ public:
 
 class TTextAreaControl : public TFormControlObj {
 public:
-    TTextAreaControl(const TLayoutAttrs& attributes, const TFontSpec& font);
+    TTextAreaControl(const TLayoutAttrs& attributes, const TControlLook& look,
+                     const TFontSpec& font);
     std::unique_ptr<TFormControlObj> Clone() const override;
     void SizeFor(TCanvas& canvas) override;
     void Draw(TCanvas& canvas, int x, int y) const override;
@@ -209,7 +220,7 @@ public:
 // in lower case.
 std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
                                                  const TLayoutAttrs& attributes,
-                                                 const TFontSpec& font);
+                                                 const TControlLook& look, const TFontSpec& font);
 
 // One FORM: its attributes and, in document order, its controls (owned).
 class ThtmlForm {

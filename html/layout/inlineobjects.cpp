@@ -12,9 +12,6 @@ namespace kv {
 
 namespace {
 
-// Sizes beyond this are hostile; the drawing system works in 16-bit coordinates anyway.
-constexpr int kMaxObjectSize = 20000;
-
 int Clamp(long long value) {
     return int(std::clamp<long long>(value, 0, kMaxObjectSize));
 }
@@ -166,55 +163,38 @@ TFontObj* TFontList::RunAt(int p, int& index) const {
 
 // ---------------------------------------------------------------- images
 
-TImageObj::TImageObj(TImageHost& document, const TLayoutAttrs& attributes, int position)
+TImageObj::TImageObj(TImageHost& document, const TLayoutAttrs& attributes, const TObjectLook& look,
+                     int position)
     : document_(&document) {
     Pos = position;
-    Align = alBottom;
     ReadAttributes(attributes);
-    if (Floats() && !hspaceGiven_) SpaceLeft = SpaceRight = 3;
+    TakeLook(look);
 }
 
 TImageObj::~TImageObj() {
     if (animatedRegistered_) document_->RemoveAnimated(animated_.get());
 }
 
-namespace {
-
-// An ALIGN value of an image or a panel; an unknown one keeps `current`.
-std::uint8_t AlignOf(const std::string& value, std::uint8_t current) {
-    const std::string a = cp1251::upperText(value);
-    if (a == "TOP") return alTop;
-    if (a == "MIDDLE" || a == "ABSMIDDLE") return alMiddle;
-    if (a == "LEFT") return alLeftFloat;
-    if (a == "RIGHT") return alRightFloat;
-    return current;
+// Spaces around a floating image keep it off the text unless HSPACE says otherwise.
+void TImageObj::TakeLook(const TObjectLook& look) {
+    Align = look.Align;
+    NoBorder = look.NoBorder;
+    if (look.Width >= 0) WidthAttr = look.Width, WidthIsPercent = look.WidthPercent;
+    if (look.Height >= 0) HeightAttr = std::max(1, look.Height);
+    if (look.HSpace >= 0)
+        SpaceLeft = SpaceRight = look.HSpace;
+    else if (Floats())
+        SpaceLeft = SpaceRight = 3;
+    if (look.VSpace >= 0) SpaceTop = SpaceBottom = look.VSpace;
 }
-
-}  // namespace
 
 void TImageObj::ReadAttributes(const TLayoutAttrs& attributes) {
     for (const TLayoutAttr& attr : attributes) {
         const TAttrSymbol n = attr.Symbol;
-        const int value = AttrNumber(attr.Value);
         if (n == atSRC) {
             Source = attr.Value;
         } else if (n == atALT) {
             AltText = attr.Value;
-        } else if (n == atALIGN) {
-            Align = AlignOf(attr.Value, Align);
-        } else if (n == atBORDER) {
-            NoBorder = value == 0 && !attr.Value.empty();
-        } else if (n == atWIDTH) {
-            WidthIsPercent =
-                attr.Value.find('%') != std::string::npos && value >= 1 && value <= 100;
-            WidthAttr = Clamp(value);
-        } else if (n == atHEIGHT) {
-            HeightAttr = std::max(1, Clamp(value));
-        } else if (n == atHSPACE) {
-            SpaceLeft = SpaceRight = std::min(40, std::abs(value));
-            hspaceGiven_ = true;
-        } else if (n == atVSPACE) {
-            SpaceTop = SpaceBottom = std::min(40, std::abs(value));
         } else if (n == atISMAP) {
             ServerMap = true;
         } else if (n == atUSEMAP) {
@@ -433,14 +413,16 @@ void TImageObj::SetHoverOn(bool on) {
 // ---------------------------------------------------------------- panels
 
 TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
-                     int position)
+                     const TObjectLook& look, int position)
     : Control(std::move(control)) {
     Pos = position;
-    Align = alBottom;
-    SpaceLeft = SpaceRight = 3;
+    Align = look.Align;
+    SpaceLeft = SpaceRight = look.HSpace >= 0 ? look.HSpace : 3;
+    if (look.VSpace >= 0) SpaceTop = SpaceBottom = look.VSpace;
     int width = Control ? Control->Width() : 30, height = Control ? Control->Height() : 20;
+    if (look.Width >= 0) width = look.Width;
+    if (look.Height >= 0) height = look.Height;
     for (const TLayoutAttr& attr : attributes) {
-        const int value = AttrNumber(attr.Value);
         if (attr.Symbol == atNAME)
             Name = attr.Value;
         else if (attr.Symbol == atSRC)
@@ -449,16 +431,6 @@ TPanelObj::TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs&
             Type = attr.Value;
         else if (attr.Symbol == atALT)
             AltText = attr.Value;
-        else if (attr.Symbol == atALIGN)
-            Align = AlignOf(attr.Value, Align);
-        else if (attr.Symbol == atWIDTH)
-            width = Clamp(value);
-        else if (attr.Symbol == atHEIGHT)
-            height = Clamp(value);
-        else if (attr.Symbol == atHSPACE)
-            SpaceLeft = SpaceRight = std::min(40, std::abs(value));
-        else if (attr.Symbol == atVSPACE)
-            SpaceTop = SpaceBottom = std::min(40, std::abs(value));
     }
     if (Control) {
         Control->SetSize(width, height);
@@ -499,8 +471,9 @@ private:
 }  // namespace
 
 std::unique_ptr<TPanelObj> TPanelObj::CloneForPrint() const {
-    auto copy = std::make_unique<TPanelObj>(
-        Control ? std::make_unique<TPanelSnapshot>(*Control) : nullptr, TLayoutAttrs{}, Pos);
+    auto copy =
+        std::make_unique<TPanelObj>(Control ? std::make_unique<TPanelSnapshot>(*Control) : nullptr,
+                                    TLayoutAttrs{}, TObjectLook{}, Pos);
     static_cast<TFloatingObj&>(*copy) = *this;
     copy->Name = Name, copy->Src = Src, copy->Type = Type, copy->AltText = AltText;
     return copy;

@@ -21,6 +21,19 @@ class TDocumentHost;
 class TMapItem;
 class TFormControlObj;
 
+// Sizes beyond this are hostile; the drawing system works in 16-bit coordinates anyway.
+constexpr int kMaxObjectSize = 20000;
+
+// What the attributes of an image or a panel say about its look: alignment, size, border and
+// the room around it. -1: not given.
+struct TObjectLook {
+    std::uint8_t Align = alBottom;
+    int Width = -1, Height = -1;   // 0 .. kMaxObjectSize
+    bool WidthPercent = false;     // WIDTH 1% .. 100%
+    bool NoBorder = false;         // BORDER=0
+    int HSpace = -1, VSpace = -1;  // 0 .. 40
+};
+
 // The link a run of text belongs to. Runs of one link share LinkId; 0 outside links.
 struct TUrlTargetRef {
     std::string Url;
@@ -94,7 +107,9 @@ private:
 // Where an image stands in the text and what the layout made of it.
 class TImageObj : public TFloatingObj, public TIDObject {
 public:
-    TImageObj(TImageHost& document, const TLayoutAttrs& attributes, int position);
+    // Reads SRC, ALT, ISMAP, USEMAP, TRANSP, ACTIVE and the id; the look is typed already.
+    TImageObj(TImageHost& document, const TLayoutAttrs& attributes, const TObjectLook& look,
+              int position);
     ~TImageObj() override;
 
     // Finds the bitmap (once) and computes the drawn size for the available width.
@@ -136,6 +151,7 @@ public:
 
 private:
     void ReadAttributes(const TLayoutAttrs& attributes);
+    void TakeLook(const TObjectLook& look);
     void Fetch();
     void ComputeSize(TCanvas& canvas, int availableWidth, bool placeholder);
     void Blit(TCanvas& canvas, const QRect& box, bool placeholder);
@@ -144,7 +160,6 @@ private:
 
     TImageHost* document_;
     TBitmapState state_ = bsNone;
-    bool hspaceGiven_ = false;
     std::shared_ptr<const TLayoutImage> still_;
     std::unique_ptr<TAnimatedImage> animated_;
     bool animatedRegistered_ = false;
@@ -167,8 +182,9 @@ public:
 
 class TPanelObj : public TFloatingObj {
 public:
-    // Reads NAME, SRC, TYPE, ALT, ALIGN, WIDTH, HEIGHT, HSPACE and VSPACE; sizes the control.
-    TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes, int position);
+    // Reads NAME, SRC, TYPE and ALT; sizes the control as the look says.
+    TPanelObj(std::unique_ptr<TPanelControl> control, const TLayoutAttrs& attributes,
+              const TObjectLook& look, int position);
     ~TPanelObj() override;
     // The panel of a print copy: the same place, size, visibility and colour, without a window.
     std::unique_ptr<TPanelObj> CloneForPrint() const;

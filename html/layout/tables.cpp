@@ -12,26 +12,17 @@
 
 namespace kv {
 
-TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
-                         const TBoxStyle& box)
-    : TSectionBase(document), Box(box) {
-    for (const TLayoutAttr& a : attributes) {
-        const int v = AttrNumber(a.Value);
-        if (a.Symbol == atBORDER)
-            Border = a.Value.empty() ? 1 : std::clamp(v, 0, 20);
-        else if (a.Symbol == atCELLPADDING)
-            Padding = std::clamp(v, 0, 100);
-        else if (a.Symbol == atCELLSPACING)
-            Spacing = std::clamp(v, 0, 100);
-        else if (a.Symbol == atWIDTH) {
-            WidthPercent = a.Value.find('%') != std::string::npos;
-            WidthAttr = std::clamp(v, 0, WidthPercent ? 100 : kMaxExtent);
-        } else if (a.Symbol == atALIGN) {
-            const std::string al = cp1251::lowerText(a.Value);
-            Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
-            Floating = al == "left" || al == "right";
-        }
-    }
+TTableBlock::TTableBlock(TSectionList* document, const TTableLook& look, const TBoxStyle& box)
+    : TSectionBase(document),
+      Box(box),
+      Border(look.Border),
+      Padding(look.Padding),
+      Spacing(look.Spacing),
+      WidthAttr(look.WidthAttr),
+      WidthPercent(look.WidthPercent),
+      Align(look.Align),
+      BorderColor(look.BorderColor),
+      Floating(look.Floating) {
     Background = box.Background;
     if (!Floating && box.Float) {
         // A float style without ALIGN: a floating block at that side.
@@ -41,11 +32,11 @@ TTableBlock::TTableBlock(TSectionList* document, const TLayoutAttrs& attributes,
 }
 
 std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) const {
-    auto copy = std::make_unique<TTableBlock>(document, TLayoutAttrs{}, Box);
-    copy->Border = Border, copy->Padding = Padding, copy->Spacing = Spacing;
-    copy->WidthAttr = WidthAttr, copy->WidthPercent = WidthPercent, copy->Align = Align;
-    copy->Centered = Centered, copy->BorderColor = BorderColor, copy->Floating = Floating;
-    copy->StyleFloat = StyleFloat;
+    const TTableLook look{Border,       Padding, Spacing,  WidthAttr,
+                          WidthPercent, Align,   Floating, BorderColor};
+    auto copy = std::make_unique<TTableBlock>(document, look, Box);
+    copy->Centered = Centered, copy->Floating = Floating, copy->StyleFloat = StyleFloat;
+    copy->Align = Align;
     for (const TTableRow& row : Rows) {
         TTableRow& r = copy->Rows.emplace_back();
         r.Background = row.Background, r.Caption = row.Caption;

@@ -34,9 +34,19 @@ struct TTableRow {
     int Top = 0, Height = 0;
 };
 
+// What a table's attributes say: frame, spacing, width, alignment and frame colour.
+struct TTableLook {
+    int Border = 0, Padding = 1, Spacing = 2;
+    int WidthAttr = 0;
+    bool WidthPercent = false;
+    THAlign Align = haLeft;
+    bool Floating = false;  // ALIGN=left or right
+    TColor BorderColor = 0x808080;
+};
+
 class TTableBlock : public TSectionBase {
 public:
-    TTableBlock(TSectionList* document, const TLayoutAttrs& attributes, const TBoxStyle& box);
+    TTableBlock(TSectionList* document, const TTableLook& look, const TBoxStyle& box);
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
     int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
     int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;

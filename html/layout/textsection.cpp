@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "html/layout/builderhints.h"
 #include "html/layout/sectionlist.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
@@ -47,7 +48,7 @@ TSection::TSection(const TSection& source, TSectionList* document)
         auto copy = std::make_unique<TFloatingObj>(obj);
         if (auto* image = dynamic_cast<const TImageObj*>(&obj)) {
             TLayoutAttrs attrs{{"SRC", image->Source}, {"ALT", image->AltText}};
-            auto clone = std::make_unique<TImageObj>(*document, attrs, obj.Pos);
+            auto clone = std::make_unique<TImageObj>(*document, attrs, TObjectLook{}, obj.Pos);
             static_cast<TFloatingObj&>(*clone) = obj;
             clone->WidthAttr = image->WidthAttr;
             clone->HeightAttr = image->HeightAttr;
@@ -123,7 +124,8 @@ void TSection::SwitchLinkFont(bool start, const TFontSpec& font, const TFontSpec
 }
 
 TImageObj* TSection::AppendImage(const TLayoutAttrs& attributes, int sourcePos, bool noBreak) {
-    auto image = std::make_unique<TImageObj>(*Document, attributes, int(Text.size()));
+    auto image = std::make_unique<TImageObj>(*Document, attributes, ObjectHints(attributes),
+                                             int(Text.size()));
     auto* result = image.get();
     Objects.Add(std::move(image));
     AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
@@ -132,7 +134,8 @@ TImageObj* TSection::AppendImage(const TLayoutAttrs& attributes, int sourcePos, 
 
 TPanelObj* TSection::AppendPanel(std::unique_ptr<TPanelControl> control,
                                  const TLayoutAttrs& attributes, int sourcePos, bool noBreak) {
-    auto panel = std::make_unique<TPanelObj>(std::move(control), attributes, int(Text.size()));
+    auto panel = std::make_unique<TPanelObj>(std::move(control), attributes,
+                                             ObjectHints(attributes), int(Text.size()));
     auto* result = panel.get();
     Objects.Add(std::move(panel));
     Document->Panels.push_back(result);
@@ -143,8 +146,8 @@ TPanelObj* TSection::AppendPanel(std::unique_ptr<TPanelControl> control,
 TFormControlObj* TSection::AppendControl(std::string_view tag, ThtmlForm& form,
                                          const TLayoutAttrs& attributes, int sourcePos,
                                          bool noBreak) {
-    TFormControlObj& control =
-        form.AddControl(MakeFormControl(tag, attributes, FontRuns.Last()->NormalFont()));
+    TFormControlObj& control = form.AddControl(
+        MakeFormControl(tag, attributes, ControlHints(attributes), FontRuns.Last()->NormalFont()));
     Document->FormControlList.push_back(&control);
     if (!control.Id.empty()) Document->RegisterId(cp1251::upperText(control.Id), &control);
     if (control.Kind == ckImage) {

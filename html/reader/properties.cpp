@@ -112,6 +112,22 @@ std::string UrlInside(std::string_view text) {
     return std::string(text);
 }
 
+// Whether a contextual rule for this element's tag holds: its own class, id and pseudo-class
+// (where given), and its ancestors as written, matched from the parent outwards in order.
+bool ContextMatches(const TContextualRule& rule, std::string_view cls, std::string_view id,
+                    std::string_view pseudo,
+                    std::span<const std::unique_ptr<TProperties>> ancestors) {
+    const TSimpleSelector& own = rule.own;
+    if (!(own.cls.empty() || own.cls == cls) || !(own.id.empty() || own.id == id) ||
+        !(own.pseudo.empty() || own.pseudo == pseudo))
+        return false;
+    size_t next = 0;
+    const size_t wanted = rule.ancestors.size();
+    for (size_t k = ancestors.size(); k-- > 0 && next < wanted;)
+        if (PartMatches(rule.ancestors[next], *ancestors[k])) ++next;
+    return next == wanted;
+}
+
 }  // namespace
 
 int PropertyIndex(std::string_view name) {
@@ -327,18 +343,8 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
     }
 
     // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
-    for (const TContextualRule& rule : index.Contextual(t)) {
-        const TSimpleSelector& own = rule.own;
-        if (!(own.cls.empty() || own.cls == cls) || !(own.id.empty() || own.id == id) ||
-            !(own.pseudo.empty() || own.pseudo == pseudo))
-            continue;
-        // The ancestors as written, matched from the parent outwards in order.
-        size_t next = 0;
-        const size_t wanted = rule.ancestors.size();
-        for (size_t k = ancestors.size(); k-- > 0 && next < wanted;)
-            if (PartMatches(rule.ancestors[next], *ancestors[k])) ++next;
-        if (next == wanted) Merge(*rule.entry);
-    }
+    for (const TContextualRule& rule : index.Contextual(t))
+        if (ContextMatches(rule, cls, id, pseudo, ancestors)) Merge(*rule.entry);
 
     if (inlineProps) Merge(*inlineProps);
     if (const auto* text = std::get_if<std::string>(&Values[piFontSize]))

@@ -146,21 +146,107 @@ void TStyleList::SetSelectorProperty(std::string_view selector, std::string_view
     }
 }
 
+namespace {
+
+TPropValue Text(std::string_view value) {
+    return TPropValue(std::string(value));
+}
+
+// The font of the root and of preformatted text: family and size, nothing slanted, bold,
+// aligned or decorated.
+void SetPlainFont(TProperties& p, std::string_view family, double size) {
+    p.Values[piFontFamily] = Text(family);
+    p.Values[piFontSize] = size;
+    p.Values[piFontStyle] = Text("none");
+    p.Values[piFontWeight] = Text("normal");
+    p.Values[piTextAlign] = Text("left");
+    p.Values[piTextDecoration] = Text("none");
+}
+
+void AddListDefaults(TStyleList& list) {
+    for (std::string_view key :
+         {"ul", "ol", "menu", "dir", "dl", "dd", "blockquote", "ul 13ul", "ul 24ul ul"}) {
+        TProperties& entry = list.Add(key);
+        entry.Values[piMarginLeft] = 35;
+        entry.Values[piMarginTop] = entry.Values[piMarginBottom] = kAutoParagraphSpace;
+    }
+    for (std::string_view key : {"ul", "menu", "dir"})
+        list.Find(key)->Values[piListStyleType] = Text("disc");
+    list.Find("ol")->Values[piListStyleType] = Text("decimal");
+    TProperties& dl = *list.Find("dl");
+    dl.Values[piMarginLeft] = 0;
+    dl.Values[piListStyleType] = Text("none");
+    TProperties& dd = *list.Find("dd");
+    dd.Values[piMarginLeft] = 40;
+    dd.Values[piMarginTop] = dd.Values[piMarginBottom] = 0;
+    TProperties& quote = *list.Find("blockquote");
+    quote.Values[piMarginTop] = quote.Values[piMarginBottom] = 14;
+    list.Find("ul 13ul")->Values[piListStyleType] = Text("circle");
+    list.Find("ul 24ul ul")->Values[piListStyleType] = Text("square");
+    list.Add("ul 14li").Values[piMarginTop] = 0;
+    list.Add("ol 15li").Values[piMarginTop] = 0;
+}
+
+// Phrase and alignment elements: one property each.
+struct TPhraseDefault {
+    std::string_view Key;
+    int Property;
+    std::string_view Value;
+};
+constexpr TPhraseDefault kPhraseDefaults[] = {
+    {"b", piFontWeight, "bold"},
+    {"strong", piFontWeight, "bold"},
+    {"th", piFontWeight, "bold"},
+    {"sup", piFontSize, "75%"},
+    {"sub", piFontSize, "75%"},
+    {"big", piFontSize, "1.25em"},
+    {"small", piFontSize, "0.75em"},
+    {"table", piTextAlign, "none"},
+    {"i", piFontStyle, "italic"},
+    {"em", piFontStyle, "italic"},
+    {"cite", piFontStyle, "italic"},
+    {"var", piFontStyle, "italic"},
+    {"address", piFontStyle, "italic"},
+    {"u", piTextDecoration, "underline"},
+    {"s", piTextDecoration, "line-through"},
+    {"strike", piTextDecoration, "line-through"},
+    {"center", piTextAlign, "center"},
+    {"caption", piTextAlign, "center"},
+};
+
+void AddPhraseDefaults(TStyleList& list, std::string_view preFontName) {
+    for (std::string_view key : {"code", "tt", "kbd", "samp"}) {
+        TProperties& mono = list.Add(key);
+        mono.Values[piFontFamily] = Text(preFontName);
+        mono.Values[piFontSize] = Text("0.833em");
+    }
+    for (const TPhraseDefault& d : kPhraseDefaults)
+        list.Add(d.Key).Values[d.Property] = Text(d.Value);
+    TProperties& hr = list.Add("hr");
+    for (int i = piMarginTop; i <= piMarginLeft; ++i) hr.Values[i] = 10;
+}
+
+void AddHeadings(TStyleList& list, double fontSize) {
+    static constexpr int kHeadingSizes[] = {24, 18, 14, 12, 10, 8};
+    for (int level = 1; level <= 6; ++level) {
+        TProperties& heading = list.Add("h" + std::to_string(level));
+        heading.Values[piFontSize] = fontSize / 12 * kHeadingSizes[level - 1];
+        heading.Values[piMarginTop] = heading.Values[piMarginBottom] = 19;
+        heading.Values[piFontWeight] = Text("bold");
+    }
+}
+
+}  // namespace
+
 void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFontName,
                                int marginWidth, int marginHeight, uint8_t charSetCode,
                                bool underline, TColor overLinkColor, TColor visitedColor,
                                TColor hotSpotColor, TColor fontColor, double fontSize) {
     Clear();
     defaultFontSize_ = fontSize;
-    auto text = [](std::string_view value) { return TPropValue(std::string(value)); };
 
     TProperties& root = Add("default");
-    root.Values[piFontFamily] = text(fontName);
-    root.Values[piFontSize] = fontSize;
-    root.Values[piFontStyle] = text("none");
-    root.Values[piFontWeight] = text("normal");
-    root.Values[piTextAlign] = text("left");
-    root.Values[piTextDecoration] = text("none");
+    SetPlainFont(root, fontName, fontSize);
     root.Values[piColor] = static_cast<int>(fontColor);
     root.Values[piMarginTop] = root.Values[piMarginBottom] = marginHeight;
     root.Values[piMarginLeft] = root.Values[piMarginRight] = marginWidth;
@@ -169,73 +255,19 @@ void TStyleList::BuildDefaults(std::string_view fontName, std::string_view preFo
     root.Values[piHoverColor] = static_cast<int>(overLinkColor | kPaletteFlag);
     root.Values[piVisitedColor] = static_cast<int>(visitedColor | kPaletteFlag);
     for (int slot : {piLinkDecoration, piHoverDecoration, piVisitedDecoration})
-        root.Values[slot] = text(underline ? "underline" : "none");
+        root.Values[slot] = Text(underline ? "underline" : "none");
     root.CharSetCode = charSetCode;
     root_ = &root;
 
     Add("null");
-
-    TProperties& pre = Add("pre");
-    pre.Values[piFontFamily] = text(preFontName);
-    pre.Values[piFontSize] = fontSize * 10 / 12;
-    pre.Values[piFontStyle] = text("none");
-    pre.Values[piFontWeight] = text("normal");
-    pre.Values[piTextAlign] = text("left");
-    pre.Values[piTextDecoration] = text("none");
-
+    SetPlainFont(Add("pre"), preFontName, fontSize * 10 / 12);
     TProperties& p = Add("p");
     p.Values[piMarginTop] = p.Values[piMarginBottom] = kAutoParagraphSpace;
     Add("p 11pre").Values[piMarginTop] = 0;
 
-    for (std::string_view key :
-         {"ul", "ol", "menu", "dir", "dl", "dd", "blockquote", "ul 13ul", "ul 24ul ul"}) {
-        TProperties& list = Add(key);
-        list.Values[piMarginLeft] = 35;
-        list.Values[piMarginTop] = list.Values[piMarginBottom] = kAutoParagraphSpace;
-    }
-    for (std::string_view key : {"ul", "menu", "dir"})
-        Find(key)->Values[piListStyleType] = text("disc");
-    Find("ol")->Values[piListStyleType] = text("decimal");
-    TProperties& dl = *Find("dl");
-    dl.Values[piMarginLeft] = 0;
-    dl.Values[piListStyleType] = text("none");
-    TProperties& dd = *Find("dd");
-    dd.Values[piMarginLeft] = 40;
-    dd.Values[piMarginTop] = dd.Values[piMarginBottom] = 0;
-    TProperties& quote = *Find("blockquote");
-    quote.Values[piMarginTop] = quote.Values[piMarginBottom] = 14;
-    Find("ul 13ul")->Values[piListStyleType] = text("circle");
-    Find("ul 24ul ul")->Values[piListStyleType] = text("square");
-    Add("ul 14li").Values[piMarginTop] = 0;
-    Add("ol 15li").Values[piMarginTop] = 0;
-
-    for (std::string_view key : {"code", "tt", "kbd", "samp"}) {
-        TProperties& mono = Add(key);
-        mono.Values[piFontFamily] = text(preFontName);
-        mono.Values[piFontSize] = text("0.833em");
-    }
-    for (std::string_view key : {"b", "strong", "th"}) Add(key).Values[piFontWeight] = text("bold");
-    for (std::string_view key : {"sup", "sub"}) Add(key).Values[piFontSize] = text("75%");
-    Add("big").Values[piFontSize] = text("1.25em");
-    Add("small").Values[piFontSize] = text("0.75em");
-    Add("table").Values[piTextAlign] = text("none");
-    for (std::string_view key : {"i", "em", "cite", "var", "address"})
-        Add(key).Values[piFontStyle] = text("italic");
-    Add("u").Values[piTextDecoration] = text("underline");
-    for (std::string_view key : {"s", "strike"})
-        Add(key).Values[piTextDecoration] = text("line-through");
-    for (std::string_view key : {"center", "caption"})
-        Add(key).Values[piTextAlign] = text("center");
-    TProperties& hr = Add("hr");
-    for (int i = piMarginTop; i <= piMarginLeft; ++i) hr.Values[i] = 10;
-
-    static constexpr int kHeadingSizes[] = {24, 18, 14, 12, 10, 8};
-    for (int level = 1; level <= 6; ++level) {
-        TProperties& heading = Add("h" + std::to_string(level));
-        heading.Values[piFontSize] = fontSize / 12 * kHeadingSizes[level - 1];
-        heading.Values[piMarginTop] = heading.Values[piMarginBottom] = 19;
-        heading.Values[piFontWeight] = text("bold");
-    }
+    AddListDefaults(*this);
+    AddPhraseDefaults(*this, preFontName);
+    AddHeadings(*this, fontSize);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -221,11 +221,16 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     Built b(
         "<body TEXT=#FF0000 text=#00FF00 BgColor=#0000FF>b"
         "<div><font Color=#00FF00 COLOR=#0000FF>f</font></div>"
-        "<hr Color=#FF0000 noshade color=#00FF00>"
-        "<table BGCOLOR=#FF0000 bordercolor=#0000FF bgcolor=#00FF00 BorderColor=#00FF00>"
+        "<hr Color=#FF0000 noshade SIZE=5 Width=50% align=right size=7 color=#00FF00 ALIGN=Left>"
+        "<HR COLOR=junk width=20>"
+        "<table BGCOLOR=#FF0000 bordercolor=#0000FF bgcolor=#00FF00 BorderColor=#00FF00 BORDER=3"
+        " CellPadding=4 cellspacing=5 CELLSPACING=0 width=90% align=Right Width=30% border>"
         "<caption align=top Align=Bottom>c</caption>"
         "<tr valign=top bgcolor=#FF0000 BGCOLOR=#00FF00>"
-        "<td RowSpan=2 bgcolor=#FF0000 BgColor=#0000FF nowrap>x</td></tr></table>");
+        "<td RowSpan=2 bgcolor=#FF0000 BgColor=#0000FF nowrap>x</td></tr></table>"
+        "<p><img Align=left HSPACE=5 hspace=-50 width=20% WIDTH=30 border=0 Border VSpace=2 "
+        "align=junk>"
+        "<form><input Align=Middle align=top HSPACE=300 hspace=5 vspace=-3></form>");
     const auto texts = b.Texts();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0]->FontRuns[0].CurrentFont().Color & 0xFFFFFF, 0x0000FFu);
@@ -233,14 +238,28 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     EXPECT_EQ(b.doc.BackgroundColor & 0xFFFFFF, 0xFF0000u);
     std::vector<THRBlock*> rules;
     test::CollectAll(b.doc.Sections, rules);
-    ASSERT_EQ(rules.size(), 1u);
+    ASSERT_EQ(rules.size(), 2u);
     EXPECT_EQ(rules[0]->Color & 0xFFFFFF, 0x00FF00u);
     EXPECT_TRUE(rules[0]->NoShade);
+    EXPECT_EQ(rules[0]->Size, 7);
+    EXPECT_EQ(rules[0]->Align, haLeft);
+    EXPECT_TRUE(rules[0]->WidthPercent);
+    EXPECT_EQ(rules[0]->WidthAttr, 50);
+    EXPECT_EQ(rules[1]->Color, 0u);  // a colour that names none reads as a number
+    EXPECT_FALSE(rules[1]->WidthPercent);
+    EXPECT_EQ(rules[1]->WidthAttr, 20);
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->Rows.size(), 2u);
     EXPECT_EQ(t->Background & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(t->BorderColor & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(t->Border, 1);  // the last BORDER, without a value
+    EXPECT_EQ(t->Padding, 4);
+    EXPECT_EQ(t->Spacing, 0);
+    EXPECT_EQ(t->WidthAttr, 30);
+    EXPECT_TRUE(t->WidthPercent);
+    EXPECT_EQ(t->Align, haRight);
+    EXPECT_TRUE(t->Floating);
     EXPECT_TRUE(t->Rows[1].Caption);  // the last ALIGN: below the grid
     EXPECT_EQ(t->Rows[0].Background & 0xFFFFFF, 0x00FF00u);
     const TTableCell& cell = *t->Rows[0].Cells[0];
@@ -248,6 +267,22 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     EXPECT_EQ(cell.RowSpan, 2);
     EXPECT_EQ(cell.Background & 0xFFFFFF, 0xFF0000u);
     EXPECT_TRUE(cell.NoWrap);
+    const TImageObj* found = nullptr;
+    for (const TSection* s : texts)
+        if (s->Objects.Count() > 0) found = dynamic_cast<const TImageObj*>(&s->Objects[0]);
+    ASSERT_NE(found, nullptr);
+    const TImageObj& image = *found;
+    EXPECT_EQ(image.Align, alLeftFloat);  // an unknown ALIGN keeps the known one
+    EXPECT_EQ(image.SpaceLeft, 40);       // not the 3 of a float without HSPACE
+    EXPECT_EQ(image.SpaceTop, 2);
+    EXPECT_EQ(image.WidthAttr, 30);
+    EXPECT_FALSE(image.WidthIsPercent);
+    EXPECT_FALSE(image.NoBorder);  // the last BORDER has no value
+    ASSERT_EQ(b.doc.FormControlList.size(), 1u);
+    const TFormControlObj& control = *b.doc.FormControlList[0];
+    EXPECT_EQ(control.VAlign, caMiddle);  // of a control the first counts
+    EXPECT_EQ(control.HSpace, 200);
+    EXPECT_EQ(control.VSpace, 0);
 }
 
 TEST(Tables, FloatingTablesLetTheTextFlowBeside) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "html/layout/builderhints.h"
 #include "tests/layout/fakehost.h"
 
 namespace kv {
@@ -12,6 +13,12 @@ TLayoutAttrs Attrs(std::initializer_list<std::pair<const char*, const char*>> li
     for (auto& [n, v] : list) attrs.push_back({n, v});
     return attrs;
 }
+
+// An image as the builder makes it: its look read from the same attributes.
+struct TTestImage : TImageObj {
+    TTestImage(TImageHost& host, const TLayoutAttrs& attributes, int position)
+        : TImageObj(host, attributes, ObjectHints(attributes), position) {}
+};
 
 TEST(FontList, LookupsByPosition) {
     TFontSpecPool pool;
@@ -54,16 +61,16 @@ TEST(FontObj, HoverAndVisitedChooseTheirFonts) {
 
 TEST(ImageObj, AttributesAreReadAndLimited) {
     FakeImageHost host;
-    TImageObj image(host,
-                    Attrs({{"SRC", "a.gif"},
-                           {"ALIGN", "absmiddle"},
-                           {"HSPACE", "-75"},
-                           {"VSPACE", "7"},
-                           {"BORDER", "0"},
-                           {"USEMAP", "#m"},
-                           {"ISMAP", ""},
-                           {"ID", "pic"}}),
-                    3);
+    TTestImage image(host,
+                     Attrs({{"SRC", "a.gif"},
+                            {"ALIGN", "absmiddle"},
+                            {"HSPACE", "-75"},
+                            {"VSPACE", "7"},
+                            {"BORDER", "0"},
+                            {"USEMAP", "#m"},
+                            {"ISMAP", ""},
+                            {"ID", "pic"}}),
+                     3);
     EXPECT_EQ(image.Align, alMiddle);
     EXPECT_EQ(image.SpaceLeft, 40);
     EXPECT_EQ(image.SpaceRight, 40);
@@ -71,10 +78,10 @@ TEST(ImageObj, AttributesAreReadAndLimited) {
     EXPECT_TRUE(image.NoBorder && image.HasMap && image.ServerMap);
     EXPECT_EQ(image.MapKey, "M");
     EXPECT_EQ(host.ids["pic"], &image);
-    TImageObj floating(host, Attrs({{"ALIGN", "Right"}}), 0);
+    TTestImage floating(host, Attrs({{"ALIGN", "Right"}}), 0);
     EXPECT_EQ(floating.Align, alRightFloat);
     EXPECT_EQ(floating.SpaceLeft, 3);
-    TImageObj bottom(host, Attrs({{"ALIGN", "baseline"}}), 0);
+    TTestImage bottom(host, Attrs({{"ALIGN", "baseline"}}), 0);
     EXPECT_EQ(bottom.Align, alBottom);
     EXPECT_EQ(bottom.SpaceLeft, 0);
 }
@@ -83,21 +90,21 @@ TEST(ImageObj, SizesKeepAspectRatioAndPercentagesFollowTheWidth) {
     FakeImageHost host;
     host.AddImage("a.gif", 200, 100);
     TRecordingCanvas canvas;
-    TImageObj onlyWidth(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "50"}}), 0);
+    TTestImage onlyWidth(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "50"}}), 0);
     onlyWidth.Size(canvas, 600, nullptr);
     EXPECT_EQ(onlyWidth.ObjWidth, 50);
     EXPECT_EQ(onlyWidth.ObjHeight, 25);
-    TImageObj onlyHeight(host, Attrs({{"SRC", "a.gif"}, {"HEIGHT", "10"}}), 0);
+    TTestImage onlyHeight(host, Attrs({{"SRC", "a.gif"}, {"HEIGHT", "10"}}), 0);
     onlyHeight.Size(canvas, 600, nullptr);
     EXPECT_EQ(onlyHeight.ObjWidth, 20);
-    TImageObj percent(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "50%"}}), 0);
+    TTestImage percent(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "50%"}}), 0);
     percent.Size(canvas, 600, nullptr);
     EXPECT_EQ(percent.ObjWidth, 300);
     EXPECT_EQ(percent.ObjHeight, 100);
     percent.Size(canvas, 301, nullptr);
     EXPECT_EQ(percent.ObjWidth, 151);
     EXPECT_EQ(host.fetches, 3);  // fetched once per image
-    TImageObj huge(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "2147483647"}}), 0);
+    TTestImage huge(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "2147483647"}}), 0);
     huge.Size(canvas, 600, nullptr);
     EXPECT_LE(huge.ObjHeight, 20000);
 }
@@ -105,22 +112,22 @@ TEST(ImageObj, SizesKeepAspectRatioAndPercentagesFollowTheWidth) {
 TEST(ImageObj, MissingImageShowsAnAltBox) {
     FakeImageHost host;
     TRecordingCanvas canvas;
-    TImageObj image(host, Attrs({{"SRC", "missing.gif"}, {"ALT", "Picture"}}), 0);
+    TTestImage image(host, Attrs({{"SRC", "missing.gif"}, {"ALT", "Picture"}}), 0);
     image.Size(canvas, 600, nullptr);
     EXPECT_TRUE(image.IsError());
     // Arial 8 pt in the test font: 11 pixels high, 5 wide per character.
     EXPECT_EQ(image.ObjWidth, 7 * 5 + 26);
     EXPECT_EQ(image.ObjHeight, 24);
-    TImageObj fixed(host, Attrs({{"SRC", "missing.gif"}, {"WIDTH", "10"}, {"HEIGHT", "12"}}), 0);
+    TTestImage fixed(host, Attrs({{"SRC", "missing.gif"}, {"WIDTH", "10"}, {"HEIGHT", "12"}}), 0);
     fixed.Size(canvas, 600, nullptr);
     EXPECT_EQ(fixed.ObjWidth, 10);
     EXPECT_EQ(fixed.ObjHeight, 12);
-    TImageObj later(host, Attrs({{"SRC", "later.gif"}}), 0);
+    TTestImage later(host, Attrs({{"SRC", "later.gif"}}), 0);
     later.Size(canvas, 600, nullptr);
     EXPECT_TRUE(later.IsPlaceholder() && !later.IsError());
     ASSERT_EQ(host.pending.size(), 1u);
     EXPECT_EQ(host.pending[0].first, "LATER.GIF");
-    TImageObj again(host, Attrs({{"SRC", "later.gif"}}), 0);
+    TTestImage again(host, Attrs({{"SRC", "later.gif"}}), 0);
     again.Size(canvas, 600, nullptr);
     EXPECT_EQ(host.pending.size(), 2u);
     EXPECT_EQ(host.fetches, 3);  // the second waits without asking again
@@ -135,7 +142,7 @@ TEST(ImageObj, LinkedImagesGetABorderInTheLinkColour) {
     TFontSpecPool pool;
     TFontObj run(TTestFontEngine::Shared(), pool, 0, link);
     run.SetTarget({"x.htm", "", 0});
-    TImageObj image(host, Attrs({{"SRC", "a.gif"}}), 0);
+    TTestImage image(host, Attrs({{"SRC", "a.gif"}}), 0);
     image.Size(canvas, 600, &run);
     EXPECT_TRUE(image.Bordered);
     EXPECT_EQ(image.ObjWidth, 22);
@@ -144,7 +151,7 @@ TEST(ImageObj, LinkedImagesGetABorderInTheLinkColour) {
               "BLIT 11 89 31 99 from 20 10 copy\n"
               "FRAME 10 88 32 100 #0000ff\n");
     EXPECT_EQ(image.DrawY, 89);  // baseline - height 12, moved 1 by the border
-    TImageObj plain(host, Attrs({{"SRC", "a.gif"}, {"BORDER", "0"}}), 0);
+    TTestImage plain(host, Attrs({{"SRC", "a.gif"}, {"BORDER", "0"}}), 0);
     plain.Size(canvas, 600, &run);
     EXPECT_FALSE(plain.Bordered);
 }
@@ -158,8 +165,8 @@ TEST(ImageObjList, LookupsAndHitTests) {
     TRecordingCanvas canvas;
     TImageObjList list;
     auto& a = static_cast<TImageObj&>(
-        list.Add(std::make_unique<TImageObj>(host, Attrs({{"SRC", "a.gif"}}), 2)));
-    list.Add(std::make_unique<TImageObj>(
+        list.Add(std::make_unique<TTestImage>(host, Attrs({{"SRC", "a.gif"}}), 2)));
+    list.Add(std::make_unique<TTestImage>(
         host, Attrs({{"SRC", "a.gif"}, {"USEMAP", "m"}, {"VSPACE", "2"}}), 6));
     for (int i = 0; i < list.Count(); ++i)
         static_cast<TImageObj&>(list[i]).Size(canvas, 100, nullptr);
