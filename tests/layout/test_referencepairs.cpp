@@ -55,6 +55,14 @@ TEST(ReferencePairs, Utf8TwinsOfTheSampleArticlesPaintAsTheOriginals) {
             EXPECT_EQ(copy.Paint(), painted) << entry.path() << twin.substr(0, 3);
             EXPECT_EQ(copy.height, page.height) << entry.path();
             EXPECT_EQ(copy.title, page.title) << entry.path();
+            // The anchors carry the names the contents give them, at the same places.
+            ASSERT_EQ(copy.doc.IDNames.Count(), page.doc.IDNames.Count()) << entry.path();
+            for (int i = 0; i < page.doc.IDNames.Count(); ++i) {
+                EXPECT_EQ(copy.doc.IDNames.Name(i), page.doc.IDNames.Name(i)) << entry.path();
+                EXPECT_EQ(copy.doc.IDNames.Object(i)->AnchorY(),
+                          page.doc.IDNames.Object(i)->AnchorY())
+                    << entry.path();
+            }
         }
         ++articles;
     }
