@@ -140,7 +140,8 @@ void DecodeUtf16(std::string_view bytes, bool bigEndian,
         const auto b = static_cast<unsigned char>(bytes[at + 1]);
         return bigEndian ? (a << 8 | b) : (b << 8 | a);
     };
-    size_t at = 2;  // past the mark
+    const bool marked = bytes.starts_with(bigEndian ? "\xFE\xFF" : "\xFF\xFE");
+    size_t at = marked ? 2 : 0;
     for (; at + 1 < bytes.size(); at += 2) {
         const char32_t first = unit(at);
         const auto index = static_cast<int32_t>(at);
