@@ -20,6 +20,7 @@
 #include "cache/cachefile.h"
 #include "cache/walkcache.h"
 #include "filesearch/articlesearch.h"
+#include "html/reader/encoding.h"
 #include "platform/codec.h"
 #include "platform/errors.h"
 #include "platform/messages.h"
@@ -381,7 +382,9 @@ bool TContentIndex::TakeFromCache(int folder, const std::string& folderPath, Pas
 
 // Appends the topic lines of an opened article; false when a read fails.
 bool TContentIndex::ReadTopics(int fd, size_t size) {
+    const size_t before = lines_.size();
     TopicScanner scanner(lines_);
+    TEncodingSniffer sniffer;
     buffer_.resize(kReadBlock);
     size_t total = 0;
     for (;;) {
@@ -389,13 +392,22 @@ bool TContentIndex::ReadTopics(int fd, size_t size) {
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) break;
-        scanner.Feed(std::string_view(buffer_.data(), static_cast<size_t>(got)));
+        const std::string_view block(buffer_.data(), static_cast<size_t>(got));
+        scanner.Feed(block);
+        sniffer.Feed(block);
         // A short read that reaches the size the file had when opened is its end: no call is
         // spent on seeing that. (Files that report no size are read until a read gives nothing.)
         total += static_cast<size_t>(got);
         if (static_cast<size_t>(got) < buffer_.size() && size > 0 && total >= size) break;
     }
     scanner.Finish();
+    // The marker is ASCII, so it is found in the bytes of any encoding that keeps ASCII; the
+    // anchors themselves go to the contents in Windows-1251.
+    const TEncoding encoding = sniffer.Result();
+    if (encoding != TEncoding::Windows1251) {
+        for (size_t i = before; i < lines_.size(); ++i)
+            lines_[i] = ToWindows1251(lines_[i], encoding);
+    }
     return true;
 }
 

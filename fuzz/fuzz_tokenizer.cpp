@@ -38,6 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         do {
             reader.NextToken();
             if (reader.Token.Length() > 100 || ++tokens > 4 * size + 16) __builtin_trap();
+            // Whatever the encoding, a character's source index is a byte index of the input.
+            for (const int32_t index : reader.Token.Indexes)
+                if (index < 0 || static_cast<size_t>(index) >= size) __builtin_trap();
             if (reader.Symbol == kv::sySTYLE) reader.ReadStyleElement(styles);
             if (reader.Symbol == kv::sySPAN) reader.TagAttributes->InlineStyle();
         } while (reader.Symbol != kv::syEof);

@@ -126,7 +126,9 @@ void THtmlReader::Start(std::string_view text) {
     end_ = text.data() + text.size();
     include_.clear();
     includePos_ = 0;
+    Encoding = DetectEncoding(text);
     mode_ = savedMode_ = smMain;
+    if (Encoding != TEncoding::Windows1251) Decode(text);
     CurChar = CurUpper = kEndOfInput;
     Symbol = syNone;
     Token.Clear();
@@ -138,7 +140,26 @@ void THtmlReader::Start(std::string_view text) {
     readingDirective_ = openCommentAtEnd_ = false;
 }
 
-unsigned char THtmlReader::ReadIncludeChar() {
+void THtmlReader::Decode(std::string_view text) {
+    decoded_.clear();
+    decodedIndex_.clear();
+    decodedPos_ = 0;
+    DecodeText(text, Encoding, [this](char32_t ch, int32_t index) {
+        decoded_ += cp1251::fromUnicode(ch);
+        decodedIndex_.push_back(index);
+    });
+    mode_ = savedMode_ = smDecoded;
+}
+
+unsigned char THtmlReader::ReadOtherChar() {
+    if (mode_ == smDecoded) {
+        if (decodedPos_ < decoded_.size()) {
+            SourceIndex = decodedIndex_[decodedPos_];
+            return static_cast<unsigned char>(decoded_[decodedPos_++]);
+        }
+        SourceIndex = static_cast<int32_t>(end_ - begin_);
+        return kEndOfInput;
+    }
     if (includePos_ < include_.size()) return static_cast<unsigned char>(include_[includePos_++]);
     mode_ = savedMode_ == smInclude ? smMain : savedMode_;  // only the main text holds directives
     include_.clear();
@@ -149,6 +170,10 @@ unsigned char THtmlReader::ReadIncludeChar() {
 unsigned char THtmlReader::LookAhead() const {
     if (mode_ == smInclude && includePos_ < include_.size())
         return static_cast<unsigned char>(include_[includePos_]);
+    if ((mode_ == smInclude ? savedMode_ : mode_) == smDecoded) {
+        return decodedPos_ < decoded_.size() ? static_cast<unsigned char>(decoded_[decodedPos_])
+                                             : kEndOfInput;
+    }
     return pos_ < end_ ? static_cast<unsigned char>(*pos_) : kEndOfInput;
 }
 

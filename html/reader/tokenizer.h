@@ -1,9 +1,11 @@
 #pragma once
-// The HTML tokenizer: turns the Windows-1251 bytes of one document into tokens (start and end
+// The HTML tokenizer: turns the bytes of one document into tokens (start and end
 // tags with their attributes, text runs, single other characters, unknown tags, end of input).
 //
-// Character level: every line end (CR, LF, CR LF, LF CR) reaches the reader as one CR, a tab as
-// a space; comments (<!-- ... -->) and declarations (<!DOCTYPE ...>) vanish; include directives
+// The bytes are read in the document's encoding (see encoding.h) and every character reaches the
+// reader in Windows-1251 ("?" for one the code page lacks); Windows-1251 bytes are read as they
+// are. Character level: every line end (CR, LF, CR LF, LF CR) reaches the reader as one CR, a tab
+// as a space; comments (<!-- ... -->) and declarations (<!DOCTYPE ...>) vanish; include directives
 // (<!--#command ...-->) splice the handler's text in. Every character knows its source index
 // (0-based byte index in the main text; characters of an include buffer do not advance it).
 //
@@ -29,6 +31,7 @@
 #include <vector>
 
 #include "html/reader/documenthost.h"
+#include "html/reader/encoding.h"
 #include "html/reader/names.h"
 #include "html/reader/symbols.h"
 #include "html/reader/tokens.h"
@@ -68,7 +71,7 @@ public:
             SourceIndex = static_cast<int32_t>(end_ - begin_);
             return kEndOfInput;
         }
-        return ReadIncludeChar();
+        return ReadOtherChar();
     }
     unsigned char LookAhead() const;
     void ReadCharBasic() {
@@ -121,6 +124,7 @@ public:
     // The current character (after normalisation) and its upper case (a-z only change).
     unsigned char CurChar = kEndOfInput;
     unsigned char CurUpper = kEndOfInput;
+    TEncoding Encoding = TEncoding::Windows1251;  // the document's, decided by Start
     TSymbol Symbol = syNone;
     TokenObj Token;
     std::unique_ptr<TAttributeList> TagAttributes;
@@ -136,13 +140,16 @@ public:
     TDocumentHost* Host = nullptr;  // include directives go to it when it has a handler (not owned)
 
 private:
-    enum TSourceMode : uint8_t { smMain, smInclude };
+    // smMain reads the bytes of a Windows-1251 text in place, smDecoded the characters of a text
+    // in another encoding, decoded by Start.
+    enum TSourceMode : uint8_t { smMain, smInclude, smDecoded };
 
     bool AtRawByte() const;
     template <typename Append>
     void TakeNameBytes(bool dashes, Append&& append);
 
-    unsigned char ReadIncludeChar();
+    unsigned char ReadOtherChar();
+    void Decode(std::string_view text);
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();
     void SkipMarkupRun();
@@ -161,6 +168,9 @@ private:
     const char* end_ = nullptr;
     std::string include_;  // the include buffer being read
     size_t includePos_ = 0;
+    std::string decoded_;                // the text of smDecoded in Windows-1251
+    std::vector<int32_t> decodedIndex_;  // the byte index of each of its characters
+    size_t decodedPos_ = 0;
     TSourceMode mode_ = smMain;
     TSourceMode savedMode_ = smMain;
     bool readingDirective_ = false;

@@ -556,3 +556,18 @@ TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) 
     indexed = WalkAndIndex(root.Path(), cache.Path());
     ExpectIndexedEqualsScan(root.Path(), indexed);
 }
+
+TEST(ContentWalk, Utf8ArticlesGiveTheTopicsOfTheirWindows1251Twins) {
+    // "α" is not in Windows-1251: it becomes "?" in both.
+    const std::string utf8 = "<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\n<a name=\"Орбита α\">";
+    const auto walkOf = [](const std::string& article) {
+        kvtest::TempFolder root;
+        root.Write("Луна/index.htm", article);
+        return Walk(root);
+    };
+    const std::vector<std::string> original = walkOf(W(utf8));
+    ASSERT_EQ(original.size(), 3u);
+    EXPECT_EQ(original[2], W(" Орбита ?"));
+    for (const std::string& twin : {utf8, "\xEF\xBB\xBF" + utf8, "<meta charset=\"utf-8\">" + utf8})
+        EXPECT_EQ(walkOf(twin), original) << twin;
+}

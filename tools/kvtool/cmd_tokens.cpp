@@ -90,7 +90,7 @@ int Tokens(const Args& args) {
     kv::TStyleList styles;  // STYLE content is read by the sheet parser, as the builder does
     reader.IDNames = &names;
     reader.Start(text);
-    std::string out;
+    std::string out = "encoding " + std::string(kv::EncodingName(reader.Encoding)) + "\n";
     try {
         reader.ReadChar();
         do {
