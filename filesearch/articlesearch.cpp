@@ -14,6 +14,8 @@ void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std:
     finder.Containing = phrase;
     finder.IgnoreCase = true;
     finder.FoldCyrillic = foldCyrillic;
+    // Articles are written in either encoding.
+    finder.AlsoUtf8 = true;
 }
 
 std::string HitPath(const std::string& folder, const std::string& name) {

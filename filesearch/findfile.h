@@ -14,6 +14,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,8 @@ public:
     bool IgnoreCase = true;  // folds a-z only
     // With IgnoreCase, also fold the Windows-1251 letters А-Я onto а-я and Ё onto ё.
     bool FoldCyrillic = false;
+    // Also look for the phrase's UTF-8 bytes (Containing is Windows-1251), under the same folds.
+    bool AlsoUtf8 = false;
     bool Threaded = false;
     // An index of the files' trigrams, when one is ready: files it holds unchanged and rules
     // out for the phrase are not read. Hits and their order are the same with it or without.
@@ -136,6 +139,9 @@ private:
     class InPlaceHost;
     // True when the catalogue holds the files of the work's one target.
     bool CatalogueServes(const SearchWork& work) const;
+    // The files the index leaves for the phrase in every form searched; nothing when it
+    // cannot tell.
+    std::optional<std::vector<bool>> Candidates() const;
     // The worker's end, run on the interface thread.
     void ThreadEnded();
 

@@ -156,3 +156,31 @@ TEST(SearchIndex, AbortDuringAnIndexedSearchStopsAfterTheCurrentHit) {
     EXPECT_EQ(recorder.hits.size(), 1u);
     EXPECT_EQ(recorder.completions, 1);
 }
+
+TEST(SearchIndex, PhraseIsFoundInEitherEncodingByScanAndByIndex) {
+    kvtest::TempFolder root, cache;
+    // А and Я, П and Р (where the UTF-8 lead changes) and Ё, in both cases.
+    const std::string text = "<p>Ёжик, Алый Пёс и Рыба-Ящер: Quick</p>";
+    Put(root.Path() / "Cp1251/index.htm", W(text.c_str()));
+    Put(root.Path() / "Utf8/index.htm", text);
+    // Longer in UTF-8 than in Windows-1251: runs across the end of the first read block.
+    Put(root.Path() / "Edge/index.htm", std::string(65521, 'x') + "ПЁС И РЫБА");
+    BuildIndex(root.Path(), cache.Path());
+    const auto index = LoadIndex(root.Path(), cache.Path());
+    const struct {
+        const char* phrase;
+        bool foldCyrillic;
+        size_t hits;
+    } cases[] = {{"ёЖИК, аЛЫЙ пЁС И рЫБА-яЩЕР", true, 2},
+                 {"пёс и рыба", true, 3},
+                 {"Пёс и Рыба", false, 2},
+                 {"пёс и рыба", false, 0},
+                 {"ящерица", true, 0},
+                 {"qUICK", true, 2}};
+    for (const auto& c : cases) {
+        for (const auto& used : {index, std::shared_ptr<const kv::cache::TrigramIndex>()}) {
+            EXPECT_EQ(Search(root.Path(), W(c.phrase), c.foldCyrillic, used).size(), c.hits)
+                << c.phrase << (used ? " indexed" : " scanned");
+        }
+    }
+}
