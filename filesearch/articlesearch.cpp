@@ -30,6 +30,7 @@ void RunArticleSearch(const ArticleSearch& search,
     finder.Threaded = search.threaded;
     finder.Index = search.index;
     finder.Catalogue = search.catalogue;
+    finder.Documents = search.documents;
     finder.OnFound = [&hit](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         hit(HitPath(folder, entry.Name));
     };

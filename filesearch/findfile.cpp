@@ -98,7 +98,10 @@ void TFindFile::Execute() {
         if (auto candidates = Index && work.phrase ? Candidates() : std::nullopt) {
             work.index = Index;
             work.candidates = std::move(*candidates);
-            if (CatalogueServes(work)) work.catalogue = Catalogue;
+            if (CatalogueServes(work)) {
+                work.catalogue = Catalogue;
+                work.documents = Documents;
+            }
         }
         work.readBlockSize = readBlockSize_;
         work.scanThreads = scanThreads_;

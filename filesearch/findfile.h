@@ -103,6 +103,9 @@ public:
     // that folder by the same mask, with subfolders, takes its files from here when the index
     // can tell for the phrase, and lists no folder. Same hits, same order, same events.
     std::shared_ptr<const SearchCatalogue> Catalogue;
+    // The catalogue's files mapped to the index's documents (CatalogueDocuments) when the index
+    // was handed over: files the index rules out are then skipped without a look at the disk.
+    std::shared_ptr<const std::vector<std::int32_t>> Documents;
 
     TThreadPriority ThreadPriority() const { return threadPriority_; }
     // Applied at once to a running worker; a worker started later begins at normal priority.
