@@ -128,7 +128,7 @@ bool PhraseMatcher::FoundIn(const unsigned char* data, size_t size) const {
         const auto& phrase = forms_[0].phrase;
         return size >= phrase.size() && memmem(data, size, phrase.data(), phrase.size()) != nullptr;
     }
-    return FoldedFoundIn(data, size);
+    return forms_.size() == 1 ? FoldedFoundIn<false>(data, size) : FoldedFoundIn<true>(data, size);
 }
 
 bool PhraseMatcher::MatchesAt(const Form& form, const unsigned char* data) const {
@@ -152,9 +152,11 @@ bool PhraseMatcher::MatchesAt(const Form& form, const unsigned char* data) const
     return true;
 }
 
+template <bool kTwoForms>
 bool PhraseMatcher::FoldedFoundIn(const unsigned char* data, size_t size) const {
     // Sixteen candidate positions at a time: both case forms of each form's first byte at the
     // start and of its last byte at the end (GCC vector extensions, SSE2 or NEON underneath).
+    // The second form costs its own tail and compares only when there is one.
     using Bytes = unsigned char __attribute__((vector_size(16)));
     using Words = unsigned long long __attribute__((vector_size(16)));
     constexpr size_t kLanes = 16;
@@ -171,21 +173,23 @@ bool PhraseMatcher::FoldedFoundIn(const unsigned char* data, size_t size) const 
     size_t at = 0;
     // Whole vectors while the longest form's tail stays inside the data.
     for (; at + length_ - 1 + kLanes <= size; at += kLanes) {
-        Bytes head, oneTail, twoTail;
+        Bytes head, oneTail, twoTail{};
         memcpy(&head, data + at, kLanes);
         memcpy(&oneTail, data + at + oneLength - 1, kLanes);
-        memcpy(&twoTail, data + at + twoLength - 1, kLanes);
         const Bytes oneHits =
             reinterpret_cast<Bytes>(((head == oneFirst0) | (head == oneFirst1)) &
                                     ((oneTail == oneLast0) | (oneTail == oneLast1)));
-        const Bytes twoHits =
-            reinterpret_cast<Bytes>(((head == twoFirst0) | (head == twoFirst1)) &
-                                    ((twoTail == twoLast0) | (twoTail == twoLast1)));
+        Bytes twoHits{};
+        if constexpr (kTwoForms) {
+            memcpy(&twoTail, data + at + twoLength - 1, kLanes);
+            twoHits = reinterpret_cast<Bytes>(((head == twoFirst0) | (head == twoFirst1)) &
+                                              ((twoTail == twoLast0) | (twoTail == twoLast1)));
+        }
         const Words words = reinterpret_cast<Words>(oneHits | twoHits);
         if ((words[0] | words[1]) == 0) continue;
         for (size_t lane = 0; lane < kLanes; ++lane) {
             if (oneHits[lane] != 0 && MatchesAt(one, data + at + lane)) return true;
-            if (twoHits[lane] != 0 && MatchesAt(two, data + at + lane)) return true;
+            if (kTwoForms && twoHits[lane] != 0 && MatchesAt(two, data + at + lane)) return true;
         }
     }
     for (; at < size; ++at) {

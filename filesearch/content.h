@@ -36,6 +36,7 @@ private:
     };
     void AddSingleByteForm(std::string_view phrase);
     void AddUtf8Form(std::string_view utf8);
+    template <bool kTwoForms>
     bool FoldedFoundIn(const unsigned char* data, size_t size) const;
     bool MatchesAt(const Form& form, const unsigned char* data) const;
 
