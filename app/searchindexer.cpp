@@ -35,13 +35,22 @@ void SearchIndexer::Run() {
     if (stop_) return;
     auto index = std::make_shared<cache::TrigramIndex>();
     const bool loaded = index->Load(cacheFolder_, index_.Root());
+    // Each walked file's document, found once here, so that no search looks at a file the
+    // index rules out.
+    const auto catalogue = index_.Catalogue();
+    auto documents = loaded && catalogue
+                         ? std::make_shared<const std::vector<std::int32_t>>(
+                               CatalogueDocuments(*catalogue, index_.Articles(), *index))
+                         : nullptr;
     // Handed over on the interface thread, which owns the component; dropped with this object.
     QMetaObject::invokeMethod(
         this,
-        [this, loaded, index = std::shared_ptr<const cache::TrigramIndex>(std::move(index))] {
+        [this, loaded, catalogue, documents = std::move(documents),
+         index = std::shared_ptr<const cache::TrigramIndex>(std::move(index))] {
             if (loaded) {
                 finder_.Index = index;
-                finder_.Catalogue = index_.Catalogue();
+                finder_.Catalogue = catalogue;
+                finder_.Documents = documents;
             }
             done_ = true;
         },

@@ -184,6 +184,7 @@ BENCHMARK(BM_IndexBuild)->Unit(benchmark::kMillisecond)->UseRealTime()->Iteratio
 
 std::shared_ptr<const kv::cache::TrigramIndex> g_index;
 std::shared_ptr<const kv::SearchCatalogue> g_catalogue;
+std::shared_ptr<const std::vector<std::int32_t>> g_documents;
 
 void BM_IndexLoad(benchmark::State& state) {
     for (auto _ : state) {
@@ -199,6 +200,7 @@ void IndexedSearch(benchmark::State& state, const char* phrase) {
     search.phrase = kv::cp1251::fromUtf8(phrase);
     search.index = g_index;
     search.catalogue = g_catalogue;
+    search.documents = g_documents;
     TimeSearch(state, search);
 }
 void BM_IndexedSearchCommon(benchmark::State& s) {
@@ -372,6 +374,9 @@ int main(int argc, char** argv) {
     walk.UseCache(g_content / "cache");
     walk.MakeTree(Root());
     g_catalogue = walk.Catalogue();
+    if (g_index && g_catalogue)
+        g_documents = std::make_shared<const std::vector<std::int32_t>>(
+            kv::CatalogueDocuments(*g_catalogue, walk.Articles(), *g_index));
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

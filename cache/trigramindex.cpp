@@ -17,17 +17,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kMagic{"KVTRIG\0\1", 8};
+constexpr std::string_view kMagic{"KVTRIG\0\2", 8};
 constexpr std::string_view kKind = "trigrams";
 constexpr std::size_t kSlotBytes = 4 + 8 + 8;
 constexpr std::size_t kReadBlock = 256 * 1024;
 
+// Coarser than any fold of the search, so that every byte form it folds together is one here:
+// a-z onto A-Z; the Windows-1251 А-Я onto а-я and Ё onto ё; and for UTF-8, where a Cyrillic
+// letter and its other case differ in both bytes (А D0 90, а D0 B0, Р D0 A0, р D1 80), the
+// leads D0/D1 onto one byte (with the Windows-1251 Р, р, С, с they are) and the second bytes
+// 80-BF onto sixteen by their low half. A trigram then stands for more text, never less.
 constexpr std::array<unsigned char, 256> makeFold() {
     std::array<unsigned char, 256> fold{};
     for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(c);
     for (int c = 'a'; c <= 'z'; ++c) fold[c] = static_cast<unsigned char>(c - 32);
     for (int c = 0xC0; c <= 0xDF; ++c) fold[c] = static_cast<unsigned char>(c + 32);
-    fold[0xA8] = 0xB8;
+    for (int c = 0x80; c <= 0xBF; ++c) fold[c] = static_cast<unsigned char>(0x80 | (c & 0x0F));
+    for (const int c : {0xD0, 0xD1, 0xF0, 0xF1}) fold[c] = 0xF0;
     return fold;
 }
 constexpr std::array<unsigned char, 256> kFold = makeFold();

@@ -1,6 +1,7 @@
 #pragma once
-// The search's index: for every article, the set of trigrams of its bytes under the search's
-// widest fold (a-z onto A-Z, А-Я onto а-я, Ё onto ё), as document-level posting lists kept in
+// The search's index: for every article, the set of trigrams of its bytes under a fold coarser
+// than the search's widest (a-z onto A-Z, А-Я onto а-я, Ё onto ё, in Windows-1251 and in
+// UTF-8 bytes alike), as document-level posting lists kept in
 // the user's cache folder and mapped, not read into the heap. A phrase under any narrower fold
 // (or none) is found only in documents holding every folded trigram of it, so the index rules
 // out documents and never decides a hit: every candidate is still read and tested.

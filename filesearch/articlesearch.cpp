@@ -14,6 +14,8 @@ void SetUpArticleSearch(TFindFile& finder, const std::string& folder, const std:
     finder.Containing = phrase;
     finder.IgnoreCase = true;
     finder.FoldCyrillic = foldCyrillic;
+    // Articles are written in either encoding.
+    finder.AlsoUtf8 = true;
 }
 
 std::string HitPath(const std::string& folder, const std::string& name) {
@@ -28,6 +30,7 @@ void RunArticleSearch(const ArticleSearch& search,
     finder.Threaded = search.threaded;
     finder.Index = search.index;
     finder.Catalogue = search.catalogue;
+    finder.Documents = search.documents;
     finder.OnFound = [&hit](TFindFile*, const std::string& folder, const TSearchRec& entry) {
         hit(HitPath(folder, entry.Name));
     };

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cache/trigramindex.h"
 
@@ -36,6 +37,8 @@ struct ArticleSearch {
     // The folder's files as a walk listed them, taken instead of listing the folders when the
     // index can tell for the phrase.
     std::shared_ptr<const SearchCatalogue> catalogue = nullptr;
+    // The catalogue's files' documents in the index (CatalogueDocuments).
+    std::shared_ptr<const std::vector<std::int32_t>> documents = nullptr;
 };
 
 // Calls hit with the full path (Windows-1251) of every hit, in report order. Raises

@@ -1,6 +1,7 @@
 #include "filesearch/catalogue.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "filesearch/masks.h"
 #include "platform/codec.h"
@@ -11,6 +12,30 @@ namespace {
 constexpr std::size_t kHidden = static_cast<std::size_t>(-1);
 
 }  // namespace
+
+std::vector<std::int32_t> CatalogueDocuments(const SearchCatalogue& catalogue,
+                                             const std::vector<cache::IndexSource>& walked,
+                                             const cache::TrigramIndex& index) {
+    std::unordered_map<std::string_view, const cache::FileStamp*> stamps;
+    stamps.reserve(walked.size());
+    for (const auto& file : walked) {
+        std::string_view path = file.path;
+        while (!path.empty() && path.front() == '/') path.remove_prefix(1);
+        stamps.emplace(path, &file.stamp);
+    }
+    std::vector<std::int32_t> documents;
+    std::string path;
+    for (const auto& folder : catalogue.folders) {
+        for (const auto& name : folder.files) {
+            path.assign(folder.native).append(name);
+            const auto found = stamps.find(path);
+            documents.push_back(found == stamps.end()
+                                    ? -1
+                                    : static_cast<std::int32_t>(index.Document(*found->second)));
+        }
+    }
+    return documents;
+}
 
 SearchCatalogueBuilder::SearchCatalogueBuilder(std::string root, std::string mask)
     : root_(std::move(root)), mask_(std::move(mask)) {

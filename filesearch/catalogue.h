@@ -2,14 +2,17 @@
 // The article files below a content folder as its start-up walk met them, kept in the order a
 // search walks them: each folder, then its files, then each subfolder in turn. With the search's
 // index ready, the article search takes its files from here instead of listing every folder
-// again; each file is still looked at (its stamp tells the index whether it changed) and every
-// candidate is read. Files and folders added after the walk are not here: the next start's walk
-// lists them.
+// again; the files the index rules out as the walk saw them are not looked at (CatalogueDocuments),
+// the others are, and every candidate is read. Files and folders added after the walk are not here:
+// the next start's walk lists them.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "cache/trigramindex.h"
 
 namespace kv {
 
@@ -23,6 +26,15 @@ struct SearchCatalogue {
     std::string mask;  // the name mask the files were chosen by
     std::vector<Folder> folders;
 };
+
+// Each catalogue file's document in the search's index, folder after folder, found once by the
+// stamp the walk recorded for it (`walked`, paths relative to the root), so that a search skips
+// the files the index rules out without looking at them; -1 for a file the index does not hold
+// as the walk saw it. A file changed since the walk is then judged as the walk saw it when the
+// index rules it out (the next start's walk reads it again); a candidate is read as it is.
+std::vector<std::int32_t> CatalogueDocuments(const SearchCatalogue& catalogue,
+                                             const std::vector<cache::IndexSource>& walked,
+                                             const cache::TrigramIndex& index);
 
 // Collects a catalogue during a walk that may take its entries in any nesting order: every
 // folder entered is left again, and files belong to the innermost folder entered.

@@ -78,6 +78,9 @@ private:
     SearchHost& host_;
     const std::vector<SearchCatalogue::Folder>& folders_;
     const int root_;
+    // The catalogue's files' documents, when they fit the catalogue; each folder's first file.
+    const std::vector<std::int32_t>* documents_ = nullptr;
+    std::vector<std::size_t> firstFile_;
     const std::string rootFolder_;
     ContentReader walkReader_;
 
@@ -105,6 +108,12 @@ CatalogueSearch::CatalogueSearch(const SearchWork& work, SearchHost& host, int r
       rootFolder_(std::move(rootFolder)),
       walkReader_(work.readBlockSize),
       cursor_(Settle({})) {
+    std::size_t files = 0;
+    for (const auto& folder : folders_) {
+        firstFile_.push_back(files);
+        files += folder.files.size();
+    }
+    if (work.documents && work.documents->size() == files) documents_ = work.documents.get();
     try {
         for (unsigned i = 0; i < work.scanThreads; ++i) helpers_.emplace_back([this] { Help(); });
     } catch (const std::system_error&) {
@@ -164,6 +173,10 @@ void CatalogueSearch::Test(std::size_t claim, Lock& lock, ContentReader& reader)
 }
 
 bool CatalogueSearch::Passes(Place place, ContentReader& reader, TSearchRec& rec) const {
+    if (documents_) {
+        const std::int32_t document = (*documents_)[firstFile_[place.folder] + place.file];
+        if (document >= 0 && !work_.candidates[static_cast<std::size_t>(document)]) return false;
+    }
     const auto& folder = folders_[place.folder];
     const std::string& file = folder.files[place.file];
     const std::string native = folder.native + file;

@@ -7,80 +7,193 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
+
+#include "platform/codec.h"
 
 namespace kv {
 
-PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic) {
+namespace {
+
+constexpr unsigned char kLeadLow = 0xD0;   // UTF-8 lead of Ѐ-Я and а-п
+constexpr unsigned char kLeadHigh = 0xD1;  // UTF-8 lead of р-џ
+
+bool IsCyrillicLead(unsigned char byte) {
+    return byte == kLeadLow || byte == kLeadHigh;
+}
+
+// The UTF-8 letter (lead, next) with А-Я and Ё made lower case; other letters as they are.
+std::pair<unsigned char, unsigned char> LowerUtf8(unsigned char lead, unsigned char next) {
+    if (lead != kLeadLow) return {lead, next};
+    if (next == 0x81) return {kLeadHigh, 0x91};                         // Ё
+    if (next >= 0x90 && next <= 0x9F) return {kLeadLow, next + 0x20};   // А-П
+    if (next >= 0xA0 && next <= 0xAF) return {kLeadHigh, next - 0x20};  // Р-Я
+    return {lead, next};
+}
+
+// The second byte of the upper-case form of the lower-case UTF-8 letter (lead, next).
+unsigned char UpperUtf8Next(unsigned char lead, unsigned char next) {
+    if (lead == kLeadLow && next >= 0xB0 && next <= 0xBF) return next - 0x20;
+    if (lead == kLeadHigh && next >= 0x80 && next <= 0x8F) return next + 0x20;
+    if (lead == kLeadHigh && next == 0x91) return 0x81;
+    return next;
+}
+
+// Both bytes that fold onto `folded` (the same one twice when only it does).
+void CaseForms(const std::array<unsigned char, 256>& fold, unsigned char folded,
+               unsigned char (&out)[2]) {
+    out[0] = out[1] = folded;
+    for (int c = 0; c < 256; ++c) {
+        if (fold[c] == folded && c != folded) out[1] = static_cast<unsigned char>(c);
+    }
+}
+
+}  // namespace
+
+PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic,
+                             bool alsoUtf8) {
     for (int i = 0; i < 256; ++i) fold_[i] = static_cast<unsigned char>(i);
     if (ignoreCase) {
         for (int c = 'a'; c <= 'z'; ++c) fold_[c] = static_cast<unsigned char>(c - 32);
-        if (foldCyrillic) {
-            for (int c = 0xC0; c <= 0xDF; ++c) fold_[c] = static_cast<unsigned char>(c + 32);
-            fold_[0xA8] = 0xB8;
-        }
     }
-    phrase_.reserve(phrase.size());
-    for (const char c : phrase) {
-        const auto byte = static_cast<unsigned char>(c);
-        phrase_ += static_cast<char>(fold_[byte]);
+    asciiFold_ = fold_;
+    foldCyrillic_ = ignoreCase && foldCyrillic;
+    if (foldCyrillic_) {
+        for (int c = 0xC0; c <= 0xDF; ++c) fold_[c] = static_cast<unsigned char>(c + 32);
+        fold_[0xA8] = 0xB8;
     }
+    AddSingleByteForm(phrase);
+    // A phrase of ASCII only is the same in both encodings.
+    const bool ascii = std::all_of(phrase.begin(), phrase.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (alsoUtf8 && !ascii) AddUtf8Form(cp1251::toUtf8(phrase));
+    for (const auto& form : forms_) length_ = std::max(length_, form.phrase.size());
+}
+
+void PhraseMatcher::AddSingleByteForm(std::string_view phrase) {
+    Form form;
+    form.phrase.reserve(phrase.size());
+    for (const char c : phrase)
+        form.phrase += static_cast<char>(fold_[static_cast<unsigned char>(c)]);
     // A phrase without letters of two cases needs no folding at all.
-    for (int c = 0; c < 256 && plain_; ++c) {
-        if (fold_[c] != c && phrase_.find(static_cast<char>(fold_[c])) != std::string::npos)
-            plain_ = false;
+    for (int c = 0; c < 256 && form.plain; ++c) {
+        if (fold_[c] != c && form.phrase.find(static_cast<char>(fold_[c])) != std::string::npos)
+            form.plain = false;
     }
-    if (phrase_.empty()) return;
-    // Each folded byte stands for itself and at most one other byte.
-    const auto forms = [this](unsigned char folded, unsigned char(&out)[2]) {
-        out[0] = out[1] = folded;
-        for (int c = 0; c < 256; ++c) {
-            if (fold_[c] == folded && c != folded) out[1] = static_cast<unsigned char>(c);
+    if (!form.phrase.empty()) {
+        CaseForms(fold_, static_cast<unsigned char>(form.phrase.front()), form.first);
+        CaseForms(fold_, static_cast<unsigned char>(form.phrase.back()), form.last);
+    }
+    forms_.push_back(std::move(form));
+}
+
+void PhraseMatcher::AddUtf8Form(std::string_view utf8) {
+    Form form;
+    form.utf8 = true;
+    auto& folded = form.phrase;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (foldCyrillic_ && IsCyrillicLead(byte) && i + 1 < utf8.size()) {
+            const auto [lead, next] = LowerUtf8(byte, static_cast<unsigned char>(utf8[++i]));
+            if (UpperUtf8Next(lead, next) != next) form.plain = false;
+            folded += static_cast<char>(lead);
+            folded += static_cast<char>(next);
+        } else {
+            folded += static_cast<char>(asciiFold_[byte]);
+            if (asciiFold_[byte] != byte) form.plain = false;
         }
-    };
-    forms(static_cast<unsigned char>(phrase_.front()), first_);
-    forms(static_cast<unsigned char>(phrase_.back()), last_);
+    }
+    if (folded.empty()) return;
+    const auto front = static_cast<unsigned char>(folded.front());
+    const auto back = static_cast<unsigned char>(folded.back());
+    if (foldCyrillic_ && IsCyrillicLead(front)) {
+        form.first[0] = kLeadLow;
+        form.first[1] = kLeadHigh;
+    } else {
+        CaseForms(asciiFold_, front, form.first);
+    }
+    const auto beforeBack = folded.size() >= 2 ? static_cast<unsigned char>(folded.end()[-2]) : 0;
+    if (foldCyrillic_ && IsCyrillicLead(beforeBack)) {
+        form.last[0] = back;
+        form.last[1] = UpperUtf8Next(beforeBack, back);
+    } else {
+        CaseForms(asciiFold_, back, form.last);
+    }
+    forms_.push_back(std::move(form));
 }
 
 bool PhraseMatcher::FoundIn(const unsigned char* data, size_t size) const {
-    if (phrase_.empty()) return true;
-    if (size < phrase_.size()) return false;
-    if (plain_) return memmem(data, size, phrase_.data(), phrase_.size()) != nullptr;
-    return FoldedFoundIn(data, size);
+    if (length_ == 0) return true;
+    if (forms_.size() == 1 && forms_[0].plain) {
+        const auto& phrase = forms_[0].phrase;
+        return size >= phrase.size() && memmem(data, size, phrase.data(), phrase.size()) != nullptr;
+    }
+    return forms_.size() == 1 ? FoldedFoundIn<false>(data, size) : FoldedFoundIn<true>(data, size);
 }
 
-bool PhraseMatcher::MatchesAt(const unsigned char* data) const {
-    const auto* phrase = reinterpret_cast<const unsigned char*>(phrase_.data());
-    for (size_t i = 0; i < phrase_.size(); ++i) {
-        if (fold_[data[i]] != phrase[i]) return false;
+bool PhraseMatcher::MatchesAt(const Form& form, const unsigned char* data) const {
+    const auto* phrase = reinterpret_cast<const unsigned char*>(form.phrase.data());
+    const size_t length = form.phrase.size();
+    if (!form.utf8) {
+        for (size_t i = 0; i < length; ++i) {
+            if (fold_[data[i]] != phrase[i]) return false;
+        }
+        return true;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        if (foldCyrillic_ && data[i] == kLeadLow && i + 1 < length) {
+            const auto [lead, next] = LowerUtf8(data[i], data[i + 1]);
+            if (lead != phrase[i] || next != phrase[i + 1]) return false;
+            ++i;
+        } else if (asciiFold_[data[i]] != phrase[i]) {
+            return false;
+        }
     }
     return true;
 }
 
+template <bool kTwoForms>
 bool PhraseMatcher::FoldedFoundIn(const unsigned char* data, size_t size) const {
-    // Sixteen candidate positions at a time: both case forms of the first byte at the start
-    // and of the last byte at the end (GCC vector extensions, SSE2 or NEON underneath).
+    // Sixteen candidate positions at a time: both case forms of each form's first byte at the
+    // start and of its last byte at the end (GCC vector extensions, SSE2 or NEON underneath).
+    // The second form costs its own tail and compares only when there is one.
     using Bytes = unsigned char __attribute__((vector_size(16)));
     using Words = unsigned long long __attribute__((vector_size(16)));
     constexpr size_t kLanes = 16;
-    const size_t length = phrase_.size();
-    const size_t lastCandidate = size - length;  // size >= length here
-    const Bytes first0 = first_[0] - Bytes{}, first1 = first_[1] - Bytes{};
-    const Bytes last0 = last_[0] - Bytes{}, last1 = last_[1] - Bytes{};
+    const Form& one = forms_.front();
+    const Form& two = forms_.back();  // the same as one when there is only one
+    const size_t oneLength = one.phrase.size(), twoLength = two.phrase.size();
+    const Bytes oneFirst0 = one.first[0] - Bytes{}, oneFirst1 = one.first[1] - Bytes{};
+    const Bytes oneLast0 = one.last[0] - Bytes{}, oneLast1 = one.last[1] - Bytes{};
+    const Bytes twoFirst0 = two.first[0] - Bytes{}, twoFirst1 = two.first[1] - Bytes{};
+    const Bytes twoLast0 = two.last[0] - Bytes{}, twoLast1 = two.last[1] - Bytes{};
+    const auto fits = [&](const Form& form, size_t at) {
+        return at + form.phrase.size() <= size && MatchesAt(form, data + at);
+    };
     size_t at = 0;
-    for (; at + kLanes <= lastCandidate + 1; at += kLanes) {
-        Bytes head, tail;
+    // Whole vectors while the longest form's tail stays inside the data.
+    for (; at + length_ - 1 + kLanes <= size; at += kLanes) {
+        Bytes head, oneTail, twoTail{};
         memcpy(&head, data + at, kLanes);
-        memcpy(&tail, data + at + length - 1, kLanes);
-        const Bytes hits = reinterpret_cast<Bytes>(((head == first0) | (head == first1)) &
-                                                   ((tail == last0) | (tail == last1)));
-        const Words words = reinterpret_cast<Words>(hits);
+        memcpy(&oneTail, data + at + oneLength - 1, kLanes);
+        const Bytes oneHits =
+            reinterpret_cast<Bytes>(((head == oneFirst0) | (head == oneFirst1)) &
+                                    ((oneTail == oneLast0) | (oneTail == oneLast1)));
+        Bytes twoHits{};
+        if constexpr (kTwoForms) {
+            memcpy(&twoTail, data + at + twoLength - 1, kLanes);
+            twoHits = reinterpret_cast<Bytes>(((head == twoFirst0) | (head == twoFirst1)) &
+                                              ((twoTail == twoLast0) | (twoTail == twoLast1)));
+        }
+        const Words words = reinterpret_cast<Words>(oneHits | twoHits);
         if ((words[0] | words[1]) == 0) continue;
         for (size_t lane = 0; lane < kLanes; ++lane) {
-            if (hits[lane] != 0 && MatchesAt(data + at + lane)) return true;
+            if (oneHits[lane] != 0 && MatchesAt(one, data + at + lane)) return true;
+            if (kTwoForms && twoHits[lane] != 0 && MatchesAt(two, data + at + lane)) return true;
         }
     }
-    for (; at <= lastCandidate; ++at) {
-        if (MatchesAt(data + at)) return true;
+    for (; at < size; ++at) {
+        if (fits(one, at) || fits(two, at)) return true;
     }
     return false;
 }

@@ -11,27 +11,40 @@
 
 namespace kv {
 
-// One phrase, prepared for fast search in byte blocks.
+// One phrase, prepared for fast search in byte blocks: in its own bytes (Windows-1251) and,
+// when asked, also in UTF-8, so that it is found in articles written in either encoding.
 class PhraseMatcher {
 public:
-    // ignoreCase folds a-z onto A-Z; with foldCyrillic as well, the Windows-1251 letters А-Я
-    // onto а-я and Ё onto ё. foldCyrillic alone does nothing.
-    PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic);
+    // ignoreCase folds a-z onto A-Z; with foldCyrillic as well, the letters А-Я onto а-я and Ё
+    // onto ё (in each encoding's bytes). foldCyrillic alone does nothing.
+    PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic,
+                  bool alsoUtf8 = false);
 
-    size_t Length() const { return phrase_.size(); }
-    // True when the bytes contain the phrase.
+    // The longest form's length: what a block boundary may cut.
+    size_t Length() const { return length_; }
+    // True when the bytes contain the phrase in any of its forms.
     bool FoundIn(const unsigned char* data, size_t size) const;
 
 private:
+    struct Form {
+        std::string phrase;  // folded
+        bool utf8 = false;   // folded by letters of two bytes, not byte by byte
+        bool plain = true;   // no byte of the phrase has another case: a plain byte search
+        // Both case forms of the phrase's first and last byte, which a folded search looks
+        // for sixteen positions at a time before it compares a candidate whole.
+        unsigned char first[2] = {}, last[2] = {};
+    };
+    void AddSingleByteForm(std::string_view phrase);
+    void AddUtf8Form(std::string_view utf8);
+    template <bool kTwoForms>
     bool FoldedFoundIn(const unsigned char* data, size_t size) const;
-    bool MatchesAt(const unsigned char* data) const;
+    bool MatchesAt(const Form& form, const unsigned char* data) const;
 
-    std::array<unsigned char, 256> fold_{};
-    std::string phrase_;  // folded
-    bool plain_ = true;   // no byte of the phrase has another case: a plain byte search
-    // Both case forms of the phrase's first and last byte, which a folded search looks for
-    // sixteen positions at a time before it compares a candidate whole.
-    unsigned char first_[2] = {}, last_[2] = {};
+    std::array<unsigned char, 256> fold_{};       // for Windows-1251 bytes
+    std::array<unsigned char, 256> asciiFold_{};  // for UTF-8 bytes outside Cyrillic letters
+    bool foldCyrillic_ = false;
+    std::vector<Form> forms_;
+    size_t length_ = 0;
 };
 
 // Reads files for the content test with one buffer of a fixed size, reused for every file.

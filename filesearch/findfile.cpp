@@ -93,11 +93,15 @@ void TFindFile::Execute() {
         work.sizeMin = SizeMin;
         work.sizeMax = SizeMax;
         if (!Containing.empty())
-            work.phrase = std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic);
-        if (auto candidates = Index && work.phrase ? Index->Candidates(Containing) : std::nullopt) {
+            work.phrase =
+                std::make_unique<PhraseMatcher>(Containing, IgnoreCase, FoldCyrillic, AlsoUtf8);
+        if (auto candidates = Index && work.phrase ? Candidates() : std::nullopt) {
             work.index = Index;
             work.candidates = std::move(*candidates);
-            if (CatalogueServes(work)) work.catalogue = Catalogue;
+            if (CatalogueServes(work)) {
+                work.catalogue = Catalogue;
+                work.documents = Documents;
+            }
         }
         work.readBlockSize = readBlockSize_;
         work.scanThreads = scanThreads_;
@@ -112,6 +116,18 @@ void TFindFile::Execute() {
     } else {
         SearchInPlace();
     }
+}
+
+std::optional<std::vector<bool>> TFindFile::Candidates() const {
+    auto candidates = Index->Candidates(Containing);
+    if (!candidates || !AlsoUtf8) return candidates;
+    const std::string utf8 = cp1251::toUtf8(Containing);
+    if (utf8 == Containing) return candidates;
+    const auto more = Index->Candidates(utf8);
+    if (!more) return std::nullopt;
+    for (size_t d = 0; d < candidates->size(); ++d)
+        (*candidates)[d] = (*candidates)[d] || (*more)[d];
+    return candidates;
 }
 
 bool TFindFile::CatalogueServes(const SearchWork& work) const {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,8 @@ public:
     bool IgnoreCase = true;  // folds a-z only
     // With IgnoreCase, also fold the Windows-1251 letters А-Я onto а-я and Ё onto ё.
     bool FoldCyrillic = false;
+    // Also look for the phrase's UTF-8 bytes (Containing is Windows-1251), under the same folds.
+    bool AlsoUtf8 = false;
     bool Threaded = false;
     // An index of the files' trigrams, when one is ready: files it holds unchanged and rules
     // out for the phrase are not read. Hits and their order are the same with it or without.
@@ -100,6 +103,9 @@ public:
     // that folder by the same mask, with subfolders, takes its files from here when the index
     // can tell for the phrase, and lists no folder. Same hits, same order, same events.
     std::shared_ptr<const SearchCatalogue> Catalogue;
+    // The catalogue's files mapped to the index's documents (CatalogueDocuments) when the index
+    // was handed over: files the index rules out are then skipped without a look at the disk.
+    std::shared_ptr<const std::vector<std::int32_t>> Documents;
 
     TThreadPriority ThreadPriority() const { return threadPriority_; }
     // Applied at once to a running worker; a worker started later begins at normal priority.
@@ -136,6 +142,9 @@ private:
     class InPlaceHost;
     // True when the catalogue holds the files of the work's one target.
     bool CatalogueServes(const SearchWork& work) const;
+    // The files the index leaves for the phrase in every form searched; nothing when it
+    // cannot tell.
+    std::optional<std::vector<bool>> Candidates() const;
     // The worker's end, run on the interface thread.
     void ThreadEnded();
 

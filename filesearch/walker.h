@@ -35,6 +35,8 @@ struct SearchWork {
     // With the index, the files of the only target as its start-up walk listed them: the
     // search takes them from here and lists no folder.
     std::shared_ptr<const SearchCatalogue> catalogue;
+    // With the catalogue, each of its files' documents (CatalogueDocuments), when handed over.
+    std::shared_ptr<const std::vector<std::int32_t>> documents;
     size_t readBlockSize = ContentReader::kDefaultBlockSize;
     unsigned scanThreads = 0;  // helper threads scanning ahead of the walk
 };

@@ -9,6 +9,7 @@
 #include "cache/cachefile.h"
 #include "cache/trigramindex.h"
 #include "filesearch/articlesearch.h"
+#include "filesearch/catalogue.h"
 #include "tests/filesearch/searchtest.h"
 
 namespace fs = std::filesystem;
@@ -155,4 +156,69 @@ TEST(SearchIndex, AbortDuringAnIndexedSearchStopsAfterTheCurrentHit) {
     finder.Execute();
     EXPECT_EQ(recorder.hits.size(), 1u);
     EXPECT_EQ(recorder.completions, 1);
+}
+
+TEST(SearchIndex, PhraseIsFoundInEitherEncodingByScanAndByIndex) {
+    kvtest::TempFolder root, cache;
+    // А and Я, П and Р (where the UTF-8 lead changes) and Ё, in both cases.
+    const std::string text = "<p>Ёжик, Алый Пёс и Рыба-Ящер: Quick</p>";
+    Put(root.Path() / "Cp1251/index.htm", W(text.c_str()));
+    Put(root.Path() / "Utf8/index.htm", text);
+    // Longer in UTF-8 than in Windows-1251: runs across the end of the first read block.
+    Put(root.Path() / "Edge/index.htm", std::string(65521, 'x') + "ПЁС И РЫБА");
+    BuildIndex(root.Path(), cache.Path());
+    const auto index = LoadIndex(root.Path(), cache.Path());
+    const struct {
+        const char* phrase;
+        bool foldCyrillic;
+        size_t hits;
+    } cases[] = {{"ёЖИК, аЛЫЙ пЁС И рЫБА-яЩЕР", true, 2},
+                 {"пёс и рыба", true, 3},
+                 {"Пёс и Рыба", false, 2},
+                 {"пёс и рыба", false, 0},
+                 {"ящерица", true, 0},
+                 {"qUICK", true, 2}};
+    for (const auto& c : cases) {
+        for (const auto& used : {index, std::shared_ptr<const kv::cache::TrigramIndex>()}) {
+            EXPECT_EQ(Search(root.Path(), W(c.phrase), c.foldCyrillic, used).size(), c.hits)
+                << c.phrase << (used ? " indexed" : " scanned");
+        }
+    }
+}
+
+TEST(SearchIndex, CatalogueSearchJudgesFilesTheIndexRulesOutAsTheWalkSawThem) {
+    kvtest::TempFolder root, cache;
+    Put(root.Path() / "page.htm", "needle, in a file the index does not hold");
+    const char* const before[] = {"nothing", "needle", "needle", "nothing"};
+    const char* const folders[] = {"A", "B", "C", "D"};
+    for (int i = 0; i < 4; ++i) Put(root.Path() / folders[i] / "index.htm", before[i]);
+    BuildIndex(root.Path(), cache.Path());
+    const auto index = LoadIndex(root.Path(), cache.Path());
+    const auto walked = Articles(root.Path());
+    kv::SearchCatalogueBuilder builder(fs::canonical(root.Path()).native(), "*.htm");
+    builder.AddFile("page.htm");
+    for (const char* folder : folders) {
+        builder.Enter(folder, true);
+        builder.AddFile("index.htm");
+        builder.Leave();
+    }
+    const auto catalogue = std::make_shared<const kv::SearchCatalogue>(builder.Finish());
+    // Changed during the run: the first and the last article, ruled out, now hold the phrase
+    // (not read until the next walk); a candidate no longer does (read as it is).
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Put(root.Path() / "A/index.htm", "a needle now");
+    Put(root.Path() / "B/index.htm", "gone");
+    Put(root.Path() / "D/index.htm", "a needle now");
+    kv::TFindFile finder;
+    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "NEEDLE");
+    finder.Index = index;
+    finder.Catalogue = catalogue;
+    finder.Documents = std::make_shared<const std::vector<std::int32_t>>(
+        kv::CatalogueDocuments(*catalogue, walked, *index));
+    kvtest::SearchRecorder recorder;
+    recorder.Attach(finder);
+    finder.Execute();
+    ASSERT_EQ(recorder.hits.size(), 2u);
+    EXPECT_TRUE(recorder.hits[0].ends_with("/page.htm"));
+    EXPECT_TRUE(recorder.hits[1].ends_with("C/index.htm"));
 }

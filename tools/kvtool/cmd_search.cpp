@@ -24,8 +24,11 @@ void UseSearchIndex(const std::string& folder, kv::ArticleSearch& search) {
     kv::TContentIndex walk;
     walk.UseCache(kv::cache::DefaultFolder());
     walk.MakeTree(root);
-    search.index = std::move(index);
     search.catalogue = walk.Catalogue();
+    if (search.catalogue)
+        search.documents = std::make_shared<const std::vector<std::int32_t>>(
+            kv::CatalogueDocuments(*search.catalogue, walk.Articles(), *index));
+    search.index = std::move(index);
 }
 
 }  // namespace
