@@ -333,18 +333,10 @@ int TPage::Paint(TCanvas&, TPaintContext& pc, IndentManager&, int) {
 // ---------------------------------------------------------------- rules
 
 THRBlock::THRBlock(TSectionList* document, const TBoxStyle& box, const TRuleLook& look)
-    : TSectionBase(document),
-      Box(box),
-      Size(look.Size),
-      WidthAttr(look.WidthAttr),
-      WidthPercent(look.WidthPercent),
-      Align(look.Align),
-      NoShade(look.NoShade),
-      Color(look.Color) {}
+    : TSectionBase(document), Box(box), Look(look) {}
 
 std::unique_ptr<TSectionBase> THRBlock::CloneFor(TSectionList* document) const {
-    return std::make_unique<THRBlock>(
-        document, Box, TRuleLook{Size, WidthAttr, WidthPercent, Align, NoShade, Color});
+    return std::make_unique<THRBlock>(document, Box, Look);
 }
 
 int THRBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
@@ -354,14 +346,14 @@ int THRBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& max
     Top = BoxTop = PaintTop = y;
     const int l = indents.LeftIndent(y), r = indents.RightSide(y);
     const int avail = std::max(0, std::min(width, r - l) - Box.MarginLeft - Box.MarginRight);
-    LineWidth = WidthAttr == 0 ? avail
-                : WidthPercent ? avail * WidthAttr / 100
-                               : std::min(avail, WidthAttr);
+    LineWidth = Look.WidthAttr == 0 ? avail
+                : Look.WidthPercent ? avail * Look.WidthAttr / 100
+                                    : std::min(avail, Look.WidthAttr);
     const int start = l + Box.MarginLeft;
-    LineLeft = Align == haLeft    ? start
-               : Align == haRight ? start + avail - LineWidth
-                                  : start + (avail - LineWidth) / 2;
-    FlowHeight = PaintHeight = Box.MarginTop + Size + Box.MarginBottom;
+    LineLeft = Look.Align == haLeft    ? start
+               : Look.Align == haRight ? start + avail - LineWidth
+                                       : start + (avail - LineWidth) / 2;
+    FlowHeight = PaintHeight = Box.MarginTop + Look.Size + Box.MarginBottom;
     BoxBottom = PaintBottom = y + FlowHeight;
     maxWidth = std::min(width, LineWidth);
     return FlowHeight;
@@ -370,15 +362,16 @@ int THRBlock::Layout(const TLayoutContext& lc, int x, int y, int width, int& max
 int THRBlock::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager&, int x) {
     const int s = pc.ScrollTop;
     if (!Overlaps(Top, BoxBottom, pc.Clip, s)) return Top + FlowHeight;
-    const QRect line(x + LineLeft, Top + Box.MarginTop - s, LineWidth, Size);
-    if (NoShade || Color != kNoColor) {
-        canvas.FillRect(line, Color != kNoColor ? Color : 0x808080);
+    const QRect line(x + LineLeft, Top + Box.MarginTop - s, LineWidth, Look.Size);
+    if (Look.NoShade || Look.Color != kNoColor) {
+        canvas.FillRect(line, Look.Color != kNoColor ? Look.Color : 0x808080);
     } else {
         // A sunken line: dark above and left, light below and right.
         canvas.FillRect(line, 0xC0C0C0);
         canvas.FillRect(QRect(line.left(), line.top(), line.width(), 1), 0x808080);
         canvas.FillRect(QRect(line.left(), line.top(), 1, line.height()), 0x808080);
-        if (Size > 1) canvas.FillRect(QRect(line.left(), line.bottom(), line.width(), 1), 0xFFFFFF);
+        if (Look.Size > 1)
+            canvas.FillRect(QRect(line.left(), line.bottom(), line.width(), 1), 0xFFFFFF);
     }
     return Top + FlowHeight;
 }

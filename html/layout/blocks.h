@@ -113,12 +113,7 @@ public:
     const char* Kind() const override { return "hr"; }
 
     TBoxStyle Box;
-    int Size = 2;
-    int WidthAttr = 0;
-    bool WidthPercent = false;
-    THAlign Align = haCenter;
-    bool NoShade = false;
-    TColor Color = kNoColor;
+    TRuleLook Look;
     int X = 0, LineLeft = 0, LineWidth = 0;
 };
 

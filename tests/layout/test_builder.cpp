@@ -239,15 +239,15 @@ TEST(Builder, AttributesInAnyCaseFirstLastAndRepeated) {
     std::vector<THRBlock*> rules;
     test::CollectAll(b.doc.Sections, rules);
     ASSERT_EQ(rules.size(), 2u);
-    EXPECT_EQ(rules[0]->Color & 0xFFFFFF, 0x00FF00u);
-    EXPECT_TRUE(rules[0]->NoShade);
-    EXPECT_EQ(rules[0]->Size, 7);
-    EXPECT_EQ(rules[0]->Align, haLeft);
-    EXPECT_TRUE(rules[0]->WidthPercent);
-    EXPECT_EQ(rules[0]->WidthAttr, 50);
-    EXPECT_EQ(rules[1]->Color, 0u);  // a colour that names none reads as a number
-    EXPECT_FALSE(rules[1]->WidthPercent);
-    EXPECT_EQ(rules[1]->WidthAttr, 20);
+    EXPECT_EQ(rules[0]->Look.Color & 0xFFFFFF, 0x00FF00u);
+    EXPECT_TRUE(rules[0]->Look.NoShade);
+    EXPECT_EQ(rules[0]->Look.Size, 7);
+    EXPECT_EQ(rules[0]->Look.Align, haLeft);
+    EXPECT_TRUE(rules[0]->Look.WidthPercent);
+    EXPECT_EQ(rules[0]->Look.WidthAttr, 50);
+    EXPECT_EQ(rules[1]->Look.Color, 0u);  // a colour that names none reads as a number
+    EXPECT_FALSE(rules[1]->Look.WidthPercent);
+    EXPECT_EQ(rules[1]->Look.WidthAttr, 20);
     TTableBlock* t = FirstTable(b);
     ASSERT_NE(t, nullptr);
     ASSERT_EQ(t->Rows.size(), 2u);
