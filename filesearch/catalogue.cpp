@@ -81,8 +81,9 @@ SearchCatalogue SearchCatalogueBuilder::Finish() {
     };
     std::vector<Open> stack;
     const auto visit = [&](std::size_t node) {
+        const std::size_t parent = stack.empty() ? SearchCatalogue::kNoFolder : stack.back().slot;
         catalogue.folders.push_back(
-            {std::move(nodes_[node].native), std::move(nodes_[node].files), 0});
+            {std::move(nodes_[node].native), std::move(nodes_[node].files), 0, parent});
         stack.push_back({node, catalogue.folders.size() - 1, 0});
     };
     visit(0);

@@ -21,7 +21,9 @@ struct SearchCatalogue {
         std::string native;              // relative to the root, "" or ending in '/'
         std::vector<std::string> files;  // native names, in listing order
         std::size_t end = 0;             // the folder after this one's subtree
+        std::size_t parent = kNoFolder;  // the folder holding this one; none for the root
     };
+    static constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
     std::string root;  // the real path of the walked folder
     std::string mask;  // the name mask the files were chosen by
     std::vector<Folder> folders;
