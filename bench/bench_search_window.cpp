@@ -101,10 +101,10 @@ double GrepMs(const char* phrase) {
 }
 
 // Brings the search's index up to date as the reader does once its window is shown, and waits
-// until it is handed to the search window (at most a minute).
+// until it is handed to the search window (at most three minutes).
 bool AwaitIndex(kv::TWindowSet& windows) {
-    windows.Indexer->Start();
-    const auto until = Clock::now() + std::chrono::minutes(1);
+    kv::ShowMainWindow(windows);
+    const auto until = Clock::now() + std::chrono::minutes(3);
     while (!windows.Indexer->Done() && Clock::now() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return windows.Indexer->Done();
