@@ -11,6 +11,16 @@ namespace {
 
 constexpr std::size_t kHidden = static_cast<std::size_t>(-1);
 
+// A walked file's path relative to the root: the walk names its files from the folder as it
+// was given, "." when it changed to it first, or the root's full path.
+std::string_view BelowRoot(std::string_view path, std::string_view root) {
+    if (!root.empty() && path.starts_with(root) && path.substr(root.size()).starts_with('/'))
+        path.remove_prefix(root.size());
+    while (path.starts_with("./") || path.starts_with('/'))
+        path.remove_prefix(path.front() == '.' ? 2 : 1);
+    return path;
+}
+
 }  // namespace
 
 std::vector<std::int32_t> CatalogueDocuments(const SearchCatalogue& catalogue,
@@ -18,11 +28,8 @@ std::vector<std::int32_t> CatalogueDocuments(const SearchCatalogue& catalogue,
                                              const cache::TrigramIndex& index) {
     std::unordered_map<std::string_view, const cache::FileStamp*> stamps;
     stamps.reserve(walked.size());
-    for (const auto& file : walked) {
-        std::string_view path = file.path;
-        while (!path.empty() && path.front() == '/') path.remove_prefix(1);
-        stamps.emplace(path, &file.stamp);
-    }
+    for (const auto& file : walked)
+        stamps.emplace(BelowRoot(file.path, catalogue.root), &file.stamp);
     std::vector<std::int32_t> documents;
     std::string path;
     for (const auto& folder : catalogue.folders) {
@@ -81,8 +88,9 @@ SearchCatalogue SearchCatalogueBuilder::Finish() {
     };
     std::vector<Open> stack;
     const auto visit = [&](std::size_t node) {
+        const std::size_t parent = stack.empty() ? SearchCatalogue::kNoFolder : stack.back().slot;
         catalogue.folders.push_back(
-            {std::move(nodes_[node].native), std::move(nodes_[node].files), 0});
+            {std::move(nodes_[node].native), std::move(nodes_[node].files), 0, parent});
         stack.push_back({node, catalogue.folders.size() - 1, 0});
     };
     visit(0);

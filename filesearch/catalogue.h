@@ -21,17 +21,20 @@ struct SearchCatalogue {
         std::string native;              // relative to the root, "" or ending in '/'
         std::vector<std::string> files;  // native names, in listing order
         std::size_t end = 0;             // the folder after this one's subtree
+        std::size_t parent = kNoFolder;  // the folder holding this one; none for the root
     };
+    static constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
     std::string root;  // the real path of the walked folder
     std::string mask;  // the name mask the files were chosen by
     std::vector<Folder> folders;
 };
 
 // Each catalogue file's document in the search's index, folder after folder, found once by the
-// stamp the walk recorded for it (`walked`, paths relative to the root), so that a search skips
-// the files the index rules out without looking at them; -1 for a file the index does not hold
-// as the walk saw it. A file changed since the walk is then judged as the walk saw it when the
-// index rules it out (the next start's walk reads it again); a candidate is read as it is.
+// stamp the walk recorded for it (`walked`, paths relative to the root, or below "." or the
+// root's full path as the walk names them), so that a search skips the files the index rules
+// out without looking at them; -1 for a file the index does not hold as the walk saw it. A file
+// changed since the walk is then judged as the walk saw it when the index rules it out (the next
+// start's walk reads it again); a candidate is read as it is.
 std::vector<std::int32_t> CatalogueDocuments(const SearchCatalogue& catalogue,
                                              const std::vector<cache::IndexSource>& walked,
                                              const cache::TrigramIndex& index);

@@ -1,8 +1,9 @@
 #pragma once
 // The search of a catalogue (see SearchCatalogue): its folders in order and their files, without
-// listing a folder. The files are tested (filter, index, phrase) on helper threads and on the
-// walk's own thread, a bounded number ahead of the reports; the reports still come in walk order,
-// from the walk's thread.
+// listing a folder; with its files' documents known, only the files the index leaves and the
+// folders leading to them. The files are tested (filter, index, phrase) on helper threads and on
+// the walk's own thread, a bounded number ahead of the reports; the reports still come in walk
+// order, from the walk's thread.
 
 namespace kv {
 

@@ -104,7 +104,8 @@ public:
     // can tell for the phrase, and lists no folder. Same hits, same order, same events.
     std::shared_ptr<const SearchCatalogue> Catalogue;
     // The catalogue's files mapped to the index's documents (CatalogueDocuments) when the index
-    // was handed over: files the index rules out are then skipped without a look at the disk.
+    // was handed over: files the index rules out are then skipped without a look at the disk,
+    // and folders holding no other file in their subtree are not entered (no OnNewFolder).
     std::shared_ptr<const std::vector<std::int32_t>> Documents;
 
     TThreadPriority ThreadPriority() const { return threadPriority_; }

@@ -35,7 +35,8 @@ struct SearchWork {
     // With the index, the files of the only target as its start-up walk listed them: the
     // search takes them from here and lists no folder.
     std::shared_ptr<const SearchCatalogue> catalogue;
-    // With the catalogue, each of its files' documents (CatalogueDocuments), when handed over.
+    // With the catalogue, each of its files' documents (CatalogueDocuments), when handed over:
+    // the search then visits only the files left to test and the folders leading to them.
     std::shared_ptr<const std::vector<std::int32_t>> documents;
     size_t readBlockSize = ContentReader::kDefaultBlockSize;
     unsigned scanThreads = 0;  // helper threads scanning ahead of the walk

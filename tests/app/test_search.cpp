@@ -10,8 +10,10 @@
 #include <functional>
 #include <set>
 
+#include "app/contentindex.h"
 #include "app/mainwindow.h"
 #include "app/searchwindow.h"
+#include "cache/trigramindex.h"
 #include "filesearch/articlesearch.h"
 #include "platform/font.h"
 #include "tests/app/installation.h"
@@ -26,9 +28,13 @@ struct SearchShell {
     kvtest::MessageRecorder boxes;
     std::unique_ptr<kv::TWindowSet> windows;
 
-    explicit SearchShell(const std::function<void(kvtest::Installation&)>& fill) {
+    // With a cache folder, the search's index is brought up to date after the window is shown.
+    explicit SearchShell(const std::function<void(kvtest::Installation&)>& fill,
+                         const std::filesystem::path& cache = {}) {
         fill(setup);
-        windows = kv::CreateWindowSet(setup.Folders());
+        kv::ShellFolders folders = setup.Folders();
+        folders.cacheFolder = cache;
+        windows = kv::CreateWindowSet(folders);
         kv::ShowMainWindow(*windows);
         Main().ButtonLayer2Click();
         QCoreApplication::processEvents();
@@ -90,6 +96,15 @@ auto ManyArticles(int count) {
             setup.Article("Статья " + std::to_string(i), text);
         }
     };
+}
+
+// The index of the articles as a start-up walk lists them, built at once (articles written a
+// moment ago are otherwise left to the next start).
+void IndexArticles(const kvtest::Installation& setup, const std::filesystem::path& cache) {
+    kv::TContentIndex walk;
+    walk.UseCache(cache, {});
+    walk.Walk(kv::cp1251::fromPath(setup.program.Path() / "inside"));
+    kv::cache::TrigramIndexBuilder::Update(cache, walk.Root(), walk.Articles(), {});
 }
 
 void Fruit(kvtest::Installation& setup) {
@@ -415,4 +430,22 @@ TEST(SearchWindow, OpenedHitHasThePhraseSelectedAndFindFurtherMovesOn) {
     shell.Search().Image2Click();
     EXPECT_EQ(document.SelEnd() - document.SelStart(), 5);
     EXPECT_GT(document.SelStart(), first);
+}
+
+// Once the index is handed over, the window's search skips the articles the index rules out
+// without looking at them: one changed since the start-up walk is judged as the walk saw it.
+TEST(SearchWindow, IndexedSearchJudgesRuledOutArticlesAsTheStartUpWalkSawThem) {
+    kvtest::TempFolder cache;
+    SearchShell shell(
+        [&](kvtest::Installation& setup) {
+            Fruit(setup);
+            IndexArticles(setup, cache.Path());
+        },
+        cache.Path());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shell.windows->Indexer->Done(); }, 20000));
+    ASSERT_TRUE(shell.Search().FindFile1.Index);
+    shell.setup.Article("Слива", "<p>Груши и сливы.</p>");
+    shell.Enter("груши");
+    ASSERT_EQ(shell.Rows(), 1);
+    EXPECT_EQ(shell.Cell(0, TForm4::colName), W("Груша"));
 }

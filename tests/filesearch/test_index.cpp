@@ -186,7 +186,11 @@ TEST(SearchIndex, PhraseIsFoundInEitherEncodingByScanAndByIndex) {
     }
 }
 
-TEST(SearchIndex, CatalogueSearchJudgesFilesTheIndexRulesOutAsTheWalkSawThem) {
+namespace {
+
+// The walk names its files from the folder as it was given: "." after changing to it, or its
+// full path; `spelling` stands before each path relative to the root.
+std::vector<std::string> SearchWithCatalogue(const std::string& spelling) {
     kvtest::TempFolder root, cache;
     Put(root.Path() / "page.htm", "needle, in a file the index does not hold");
     const char* const before[] = {"nothing", "needle", "needle", "nothing"};
@@ -194,8 +198,10 @@ TEST(SearchIndex, CatalogueSearchJudgesFilesTheIndexRulesOutAsTheWalkSawThem) {
     for (int i = 0; i < 4; ++i) Put(root.Path() / folders[i] / "index.htm", before[i]);
     BuildIndex(root.Path(), cache.Path());
     const auto index = LoadIndex(root.Path(), cache.Path());
-    const auto walked = Articles(root.Path());
-    kv::SearchCatalogueBuilder builder(fs::canonical(root.Path()).native(), "*.htm");
+    auto walked = Articles(root.Path());
+    const std::string real = fs::canonical(root.Path()).native();
+    for (auto& file : walked) file.path = (spelling == "/" ? real + "/" : spelling) + file.path;
+    kv::SearchCatalogueBuilder builder(real, "*.htm");
     builder.AddFile("page.htm");
     for (const char* folder : folders) {
         builder.Enter(folder, true);
@@ -218,7 +224,17 @@ TEST(SearchIndex, CatalogueSearchJudgesFilesTheIndexRulesOutAsTheWalkSawThem) {
     kvtest::SearchRecorder recorder;
     recorder.Attach(finder);
     finder.Execute();
-    ASSERT_EQ(recorder.hits.size(), 2u);
-    EXPECT_TRUE(recorder.hits[0].ends_with("/page.htm"));
-    EXPECT_TRUE(recorder.hits[1].ends_with("C/index.htm"));
+    return recorder.hits;
+}
+
+}  // namespace
+
+TEST(SearchIndex, CatalogueSearchJudgesFilesTheIndexRulesOutAsTheWalkSawThem) {
+    // Relative, below ".", and below the full path ("/" stands for it).
+    for (const std::string spelling : {"", "./", "/"}) {
+        const auto hits = SearchWithCatalogue(spelling);
+        ASSERT_EQ(hits.size(), 2u) << spelling;
+        EXPECT_TRUE(hits[0].ends_with("/page.htm"));
+        EXPECT_TRUE(hits[1].ends_with("C/index.htm"));
+    }
 }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "cache/trigramindex.h"
@@ -140,6 +141,7 @@ TEST(ScanAhead, HelpersRunAheadButNoFurtherThanTheirLimit) {
 struct Indexed {
     std::shared_ptr<const cache::TrigramIndex> index;
     std::shared_ptr<const SearchCatalogue> catalogue;
+    std::shared_ptr<const std::vector<std::int32_t>> documents;  // of the catalogue's files
 };
 
 void CatalogueFolder(const fs::path& folder, SearchCatalogueBuilder& builder,
@@ -168,11 +170,15 @@ Indexed IndexTree(const fs::path& folder, const fs::path& cache) {
     cache::TrigramIndexBuilder::Update(cache, root, files, {});
     auto index = std::make_shared<cache::TrigramIndex>();
     EXPECT_TRUE(index->Load(cache, root));
-    return {std::move(index), std::make_shared<const SearchCatalogue>(builder.Finish())};
+    auto catalogue = std::make_shared<const SearchCatalogue>(builder.Finish());
+    auto documents = std::make_shared<const std::vector<std::int32_t>>(
+        CatalogueDocuments(*catalogue, files, *index));
+    return {std::move(index), std::move(catalogue), std::move(documents)};
 }
 
 std::vector<std::string> CatalogueSearch(const std::string& root, const Indexed* indexed,
-                                         unsigned helpers, size_t abortAfterHits) {
+                                         unsigned helpers, size_t abortAfterHits,
+                                         bool withDocuments = false) {
     std::vector<std::string> lines;
     size_t hits = 0;
     TFindFile finder;
@@ -183,6 +189,7 @@ std::vector<std::string> CatalogueSearch(const std::string& root, const Indexed*
     if (indexed) {
         finder.Index = indexed->index;
         finder.Catalogue = indexed->catalogue;
+        if (withDocuments) finder.Documents = indexed->documents;
     }
     finder.OnNewFolder = [&](TFindFile*, const std::string& folder, bool& ignore) {
         lines.push_back("D " + folder);
@@ -237,6 +244,59 @@ TEST(ScanAhead, IndexedSearchTestsAheadAndReportsAsTheScanDoes) {
     // host knows its thread).
     EXPECT_GE(host.checksWhileHeld, 20);
     EXPECT_LE(host.checksWhileHeld, static_cast<int>(kCatalogueAhead) + 1);
+}
+
+// Each folder holding a "*.htm" file with the phrase, and every folder above it up to root.
+std::set<std::string> FoldersLeadingToThePhrase(const fs::path& root) {
+    std::set<std::string> folders;
+    for (auto entry = fs::recursive_directory_iterator(root); entry != fs::end(entry); ++entry) {
+        const fs::path& path = entry->path();
+        if (path.filename().native()[0] == '.') {
+            entry.disable_recursion_pending();
+            continue;
+        }
+        if (path.extension() != ".htm" ||
+            kvtest::ReadFile(path).find("Phrase") == std::string::npos)
+            continue;
+        for (fs::path up = path.parent_path(); folders.insert(cp1251::fromPath(up)).second;
+             up = up.parent_path()) {
+            if (up == root) break;
+        }
+    }
+    return folders;
+}
+
+// With each file's document known, a folder whose subtree the index rules out entirely is not
+// entered (nor reported): the other reports are the scan's, in its order, up to an abort.
+TEST(ScanAhead, IndexedSearchEntersOnlyTheFoldersLeadingToCandidates) {
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        kvtest::TempFolder folder, cache;
+        MakeTree(folder, seed);
+        for (int i = 0; i < 60; ++i) {
+            folder.MakeFolder("a/empty" + std::to_string(i) + (i % 2 ? "/deeper/still" : ""));
+            if (i % 3 == 0) folder.Write("a/empty" + std::to_string(i) + "/index.htm", "no");
+        }
+        const fs::path top = folder.Path() / "a";
+        const std::string root = kvtest::Location(folder) + "/a";
+        const Indexed indexed = IndexTree(top, cache.Path());
+        const auto leading = FoldersLeadingToThePhrase(top);
+        const auto scan = [&](size_t abortAfterHits) {
+            auto lines = CatalogueSearch(root, nullptr, 0, abortAfterHits);
+            std::erase_if(lines, [&](const std::string& line) {
+                return line[0] == 'D' && !leading.contains(line.substr(2));
+            });
+            return lines;
+        };
+        const auto all = scan(0);
+        const auto hits = static_cast<size_t>(std::count_if(
+            all.begin(), all.end(), [](const std::string& line) { return line[0] == 'F'; }));
+        ASSERT_GT(hits, 5u) << seed;
+        for (const unsigned helpers : {0u, 1u, 3u}) {
+            for (const size_t last : {size_t{0}, size_t{1}, hits})
+                EXPECT_EQ(CatalogueSearch(root, &indexed, helpers, last, true), scan(last))
+                    << seed << " " << helpers << " " << last;
+        }
+    }
 }
 
 // Nice values of this process's threads.
