@@ -8,7 +8,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The last two bytes are the format's version.
-constexpr std::string_view kMagic{"KVWALK\0\2", 8};
+constexpr std::string_view kMagic{"KVWALK\0\3", 8};
 constexpr std::string_view kKind = "walk";
 
 std::int64_t nanoseconds(const struct timespec& time) {
@@ -42,8 +42,7 @@ FileStamp StampOf(const struct stat& st) {
 }
 
 void WalkCache::Load(const fs::path& folder, const std::string& root) {
-    entries_.clear();
-    folders_.clear();
+    records_.clear();
     bytes_.clear();
     payload_ = {};
     if (folder.empty()) return;
@@ -52,8 +51,7 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
     bytes_ = std::move(*file);
     const auto payload = Unseal(bytes_, kMagic, root);
     if (!payload || !Parse(*payload)) {
-        entries_.clear();
-        folders_.clear();
+        records_.clear();
         bytes_.clear();
         return;
     }
@@ -62,37 +60,35 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
 
 bool WalkCache::Parse(std::string_view payload) {
     Reader in(payload);
-    const std::uint64_t count = in.U64();
-    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-        const std::string_view key = in.Text();
-        Entry entry;
-        entry.stamp = ReadStamp(in);
-        entry.count = in.U32();
+    while (in.Ok() && !in.AtEnd()) {
         const std::string_view start = in.Rest();
-        for (std::uint32_t t = 0; t < entry.count && in.Ok(); ++t) in.Text();
-        entry.topics = start.substr(0, start.size() - in.Rest().size());
-        if (in.Ok()) entries_.emplace(key, entry);
-    }
-    return ParseFolders(in) && in.AtEnd();
-}
-
-bool WalkCache::ParseFolders(Reader& in) {
-    const std::uint64_t count = in.U64();
-    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-        const std::string_view key = in.Text();
-        Folder folder;
-        folder.stamp = ReadStamp(in);
-        folder.listing = in.Text();
-        if (in.Ok()) folders_.emplace(key, folder);
+        WalkRecord record;
+        const std::string_view kind = in.Bytes(1);
+        if (!in.Ok()) return false;
+        record.kind = static_cast<RecordKind>(kind[0]);
+        if (record.kind != RecordKind::Folder && record.kind != RecordKind::Article) return false;
+        record.key = in.Text();
+        record.stamp = ReadStamp(in);
+        record.bytes = in.Text();
+        record.raw = start.substr(0, start.size() - in.Rest().size());
+        records_.push_back(record);
     }
     return in.Ok();
 }
 
-std::optional<std::string_view> WalkCache::Listing(std::string_view key,
-                                                   const FileStamp& stamp) const {
-    const auto found = folders_.find(key);
-    if (found == folders_.end() || !(found->second.stamp == stamp)) return {};
-    return found->second.listing;
+std::optional<std::size_t> WalkCacheCursor::Find(RecordKind kind, std::string_view key) {
+    if (next_ < records_.size() && records_[next_].kind == kind && records_[next_].key == key)
+        return next_++;
+    if (folders_.empty() && articles_.empty()) {
+        for (std::size_t i = 0; i < records_.size(); ++i)
+            (records_[i].kind == RecordKind::Folder ? folders_ : articles_)
+                .emplace(records_[i].key, i);
+    }
+    const auto& index = kind == RecordKind::Folder ? folders_ : articles_;
+    const auto found = index.find(key);
+    if (found == index.end()) return {};
+    next_ = found->second + 1;
+    return found->second;
 }
 
 void FolderListing::Add(std::string_view name, unsigned char type) {
@@ -104,44 +100,37 @@ void FolderListing::Add(std::string_view name, unsigned char type) {
     bytes_.push_back('\0');
 }
 
-bool WalkCache::AppendTopics(std::string_view key, const FileStamp& stamp,
-                             std::vector<std::string>& lines) const {
-    const auto found = entries_.find(key);
-    if (found == entries_.end() || !(found->second.stamp == stamp)) return false;
-    Reader in(found->second.topics);
-    for (std::uint32_t t = 0; t < found->second.count; ++t) lines.emplace_back(in.Text());
-    return true;
+void WalkCacheWriter::Diverge() {
+    if (diverged_) return;
+    payload_.assign(previous_.substr(0, same_));
+    diverged_ = true;
 }
 
-void WalkCacheWriter::Add(std::string_view key, const FileStamp& stamp,
-                          std::span<const std::string> topics) {
+void WalkCacheWriter::Keep(const WalkRecord& record) {
+    if (!diverged_ && record.raw.data() == previous_.data() + same_) {
+        same_ += record.raw.size();
+        return;
+    }
+    Diverge();
+    payload_ += record.raw;
+}
+
+void WalkCacheWriter::Add(RecordKind kind, std::string_view key, const FileStamp& stamp,
+                          std::string_view bytes) {
+    Diverge();
+    payload_.push_back(static_cast<char>(kind));
     PutText(payload_, key);
     PutStamp(payload_, stamp);
-    PutU32(payload_, static_cast<std::uint32_t>(topics.size()));
-    for (const auto& topic : topics) PutText(payload_, topic);
-    ++count_;
+    PutText(payload_, bytes);
 }
 
-void WalkCacheWriter::AddFolder(std::string_view key, const FileStamp& stamp,
-                                std::string_view listing) {
-    PutText(folders_, key);
-    PutStamp(folders_, stamp);
-    PutText(folders_, listing);
-    ++folderCount_;
-}
-
-bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root,
-                           std::string_view unchanged) const {
+bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) const {
     if (folder.empty()) return false;
-    std::string payload;
-    payload.reserve(payload_.size() + folders_.size() + 16);
-    PutU64(payload, count_);
-    payload += payload_;
-    PutU64(payload, folderCount_);
-    payload += folders_;
     // Rewriting tens of megabytes at every start of an unchanged encyclopedia costs more than
-    // comparing them.
-    if (!unchanged.empty() && payload == unchanged) return true;
+    // knowing that nothing changed.
+    if (!diverged_ && !previous_.empty() && same_ == previous_.size()) return true;
+    const std::string_view payload =
+        diverged_ ? std::string_view(payload_) : previous_.substr(0, same_);
     return WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload),
                            payload);
 }
