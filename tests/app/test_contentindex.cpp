@@ -568,6 +568,38 @@ TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) 
     ExpectIndexedEqualsScan(root.Path(), indexed);
 }
 
+// An index that holds every walked article as it is, and nothing else, is checked at start-up,
+// not written again; with an article more it is brought up to date.
+TEST(ContentWalkCache, SearchIndexOfAnUnchangedFolderIsNotWrittenAgain) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    const fs::path file = kv::cache::FileFor(cache.Path(), fs::canonical(root.Path()), "trigrams");
+    const auto inode = [&file] {
+        struct stat st {};
+        return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto walk = [&] {
+        kvtest::CurrentFolderGuard guard;
+        auto index = std::make_unique<kv::TContentIndex>();
+        index->UseCache(cache.Path(), {});
+        index->Walk(kv::cp1251::fromPath(root.Path()));
+        return index;
+    };
+    auto walked = walk();
+    // Articles written a moment ago are indexed only with no time to settle.
+    kv::cache::TrigramIndexBuilder::Update(cache.Path(), walked->Root(), walked->Articles(), {});
+    const auto written = inode();
+    const auto checked = kv::UpdateSearchIndex(*walked, cache.Path());
+    EXPECT_EQ(checked.kept, kEdgeArticles);
+    EXPECT_EQ(checked.read, 0u);
+    EXPECT_EQ(inode(), written);
+
+    root.Write("Added/index.htm", "<a name=\"added\">");
+    walked = walk();
+    EXPECT_EQ(kv::UpdateSearchIndex(*walked, cache.Path()).read, 1u);
+    EXPECT_NE(inode(), written);
+}
+
 TEST(ContentWalk, Utf8ArticlesGiveTheTopicsOfTheirWindows1251Twins) {
     // "α" is not in Windows-1251: it becomes "?" in both.
     const std::string utf8 = "<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\n<a name=\"Орбита α\">";
