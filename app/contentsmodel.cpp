@@ -1,5 +1,7 @@
 #include "app/contentsmodel.h"
 
+#include <algorithm>
+
 #include "app/contenttree.h"
 #include "platform/codec.h"
 
@@ -11,6 +13,11 @@ void ContentsModel::Load(std::string text) {
     nodes_.clear();
     topLevel_.clear();
     firstChild_.assign(1, 0);  // counts of children until linked
+    // A node a line: a million of them are not copied over and over as the vectors grow.
+    const auto lines = static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n')) +
+                       (text_.empty() || text_.back() == '\n' ? 0 : 1);
+    nodes_.reserve(lines);
+    firstChild_.reserve(lines + 1);
     try {
         ReadContentsLines(
             text_, kNone,

@@ -60,6 +60,8 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
 
 bool WalkCache::Parse(std::string_view payload) {
     Reader in(payload);
+    // Records take some 70 bytes or more: room for all of them at once.
+    records_.reserve(payload.size() / 64);
     while (in.Ok() && !in.AtEnd()) {
         const std::string_view start = in.Rest();
         WalkRecord record;
