@@ -383,6 +383,14 @@ TEST(ContentWalkCache, ReadsOnlyChangedArticlesAndAlwaysGivesTheFullWalksLines) 
     EXPECT_EQ(walk.read, 4u);
     EXPECT_EQ(walk.cached, kArticles - 4);
     EXPECT_NE(std::find(walk.lines.begin(), walk.lines.end(), " t9"), walk.lines.end());
+    // A cache written partly as it was, partly anew (one article changed after the first
+    // records) serves the next walk whole.
+    root.Write("F7/index.htm", "<a name=\"rewritten\">");
+    EXPECT_EQ(CachedWalk(root.Path(), cache.Path()).read, 1u);
+    walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(walk.read, 0u);
+    EXPECT_EQ(walk.foldersListed, 0u);
 }
 
 // An unchanged folder is not listed again. One with an entry added, removed or renamed is, also
