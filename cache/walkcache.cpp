@@ -1,5 +1,8 @@
 #include "cache/walkcache.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+
 #include "cache/cachefile.h"
 
 namespace kv::cache {
@@ -41,18 +44,41 @@ FileStamp StampOf(const struct stat& st) {
             nanoseconds(st.st_ctim)};
 }
 
-void WalkCache::Load(const fs::path& folder, const std::string& root) {
-    records_.clear();
-    bytes_.clear();
+FileStamp WalkRecord::Stamp() const {
+    Reader in(raw_.substr(kKeyAt + keySize_, kStampSize));
+    return ReadStamp(in);
+}
+
+WalkCache::~WalkCache() {
+    Clear();
+}
+
+void WalkCache::Clear() {
+    if (mapping_) ::munmap(mapping_, mappedSize_);
+    mapping_ = nullptr;
+    mappedSize_ = 0;
     payload_ = {};
+    records_.clear();
+}
+
+void WalkCache::Load(const fs::path& folder, const std::string& root) {
+    Clear();
     if (folder.empty()) return;
-    auto file = ReadWhole(FileFor(folder, root, kKind));
-    if (!file) return;
-    bytes_ = std::move(*file);
-    const auto payload = Unseal(bytes_, kMagic, root);
+    FileHandle file(
+        ::open(FileFor(folder, root, kKind).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+        return;
+    // Populated at once: a cold cache file is read in one go, not a page at each first touch.
+    void* mapping = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                           MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
+    if (mapping == MAP_FAILED) return;
+    mapping_ = mapping;
+    mappedSize_ = static_cast<std::size_t>(st.st_size);
+    const auto payload =
+        Unseal(std::string_view(static_cast<const char*>(mapping_), mappedSize_), kMagic, root);
     if (!payload || !Parse(*payload)) {
-        records_.clear();
-        bytes_.clear();
+        Clear();
         return;
     }
     payload_ = *payload;
@@ -64,27 +90,28 @@ bool WalkCache::Parse(std::string_view payload) {
     records_.reserve(payload.size() / 64);
     while (in.Ok() && !in.AtEnd()) {
         const std::string_view start = in.Rest();
-        WalkRecord record;
         const std::string_view kind = in.Bytes(1);
         if (!in.Ok()) return false;
-        record.kind = static_cast<RecordKind>(kind[0]);
-        if (record.kind != RecordKind::Folder && record.kind != RecordKind::Article) return false;
-        record.key = in.Text();
-        record.stamp = ReadStamp(in);
-        record.bytes = in.Text();
-        record.raw = start.substr(0, start.size() - in.Rest().size());
+        if (kind[0] != static_cast<char>(RecordKind::Folder) &&
+            kind[0] != static_cast<char>(RecordKind::Article))
+            return false;
+        WalkRecord record;
+        record.keySize_ = static_cast<std::uint32_t>(in.Text().size());
+        in.Bytes(WalkRecord::kStampSize);
+        in.Text();
+        record.raw_ = start.substr(0, start.size() - in.Rest().size());
         records_.push_back(record);
     }
     return in.Ok();
 }
 
 std::optional<std::size_t> WalkCacheCursor::Find(RecordKind kind, std::string_view key) {
-    if (next_ < records_.size() && records_[next_].kind == kind && records_[next_].key == key)
+    if (next_ < records_.size() && records_[next_].Kind() == kind && records_[next_].Key() == key)
         return next_++;
     if (folders_.empty() && articles_.empty()) {
         for (std::size_t i = 0; i < records_.size(); ++i)
-            (records_[i].kind == RecordKind::Folder ? folders_ : articles_)
-                .emplace(records_[i].key, i);
+            (records_[i].Kind() == RecordKind::Folder ? folders_ : articles_)
+                .emplace(records_[i].Key(), i);
     }
     const auto& index = kind == RecordKind::Folder ? folders_ : articles_;
     const auto found = index.find(key);
@@ -109,12 +136,12 @@ void WalkCacheWriter::Diverge() {
 }
 
 void WalkCacheWriter::Keep(const WalkRecord& record) {
-    if (!diverged_ && record.raw.data() == previous_.data() + same_) {
-        same_ += record.raw.size();
+    if (!diverged_ && record.Raw().data() == previous_.data() + same_) {
+        same_ += record.Raw().size();
         return;
     }
     Diverge();
-    payload_ += record.raw;
+    payload_ += record.Raw();
 }
 
 void WalkCacheWriter::Add(RecordKind kind, std::string_view key, const FileStamp& stamp,

@@ -39,17 +39,28 @@ enum class RecordKind : unsigned char {
     Article = 2,  // key: the path of the article's folder; bytes: its topic lines, each + CR LF
 };
 
-struct WalkRecord {
-    RecordKind kind = RecordKind::Folder;
-    std::string_view key;
-    FileStamp stamp;
-    std::string_view bytes;
-    std::string_view raw;  // the whole record as the file holds it
+// One record as the file holds it: its kind (1 byte), its key (length in 4 bytes, then the
+// bytes), the stamp (5 × 8 bytes) and its bytes (length in 4 bytes, then the bytes).
+class WalkRecord {
+public:
+    RecordKind Kind() const { return static_cast<RecordKind>(raw_[0]); }
+    std::string_view Key() const { return raw_.substr(kKeyAt, keySize_); }
+    FileStamp Stamp() const;
+    std::string_view Bytes() const { return raw_.substr(kKeyAt + keySize_ + kStampSize + 4); }
+    std::string_view Raw() const { return raw_; }
+
+private:
+    friend class WalkCache;
+    static constexpr std::size_t kKeyAt = 5;
+    static constexpr std::size_t kStampSize = 40;
+    std::string_view raw_;
+    std::uint32_t keySize_ = 0;
 };
 
 class WalkCache {
 public:
     WalkCache() = default;
+    ~WalkCache();
     WalkCache(const WalkCache&) = delete;
     WalkCache& operator=(const WalkCache&) = delete;
 
@@ -63,10 +74,13 @@ public:
 
 private:
     bool Parse(std::string_view payload);
+    void Clear();
 
-    std::string bytes_;
-    std::string_view payload_;         // in bytes_
-    std::vector<WalkRecord> records_;  // views into bytes_
+    // The file is mapped, not read: a large cache costs no copy and no zeroed buffer.
+    void* mapping_ = nullptr;
+    std::size_t mappedSize_ = 0;
+    std::string_view payload_;         // in the mapping
+    std::vector<WalkRecord> records_;  // views into the mapping
 };
 
 // Finds the records of a cache as a new walk asks for them. A walk of an unchanged folder asks in
