@@ -11,9 +11,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cache/trigramindex.h"
+#include "cache/walkcache.h"
 #include "filesearch/catalogue.h"
 
 namespace kv {
@@ -54,10 +56,13 @@ public:
     // search walks them, so that a search with the index lists no folder again.
     std::shared_ptr<const SearchCatalogue> Catalogue() const { return catalogue_; }
 
-    // The line buffer: folder lines and topic lines (" " + anchor), Windows-1251, no line ends.
-    const std::vector<std::string>& Lines() const { return lines_; }
-    // Frees the lines once they are loaded elsewhere; the next walk makes them again.
-    void ReleaseLines() { std::vector<std::string>().swap(lines_); }
+    // The line buffer as the contents file holds it: folder lines and topic lines (" " +
+    // anchor), Windows-1251, each followed by CR LF.
+    const std::string& Text() const { return text_; }
+    // Hands the text over (to the tree that loads it); the next walk makes it again.
+    std::string TakeText() { return std::exchange(text_, {}); }
+    // The same lines one by one, without their line ends.
+    std::vector<std::string> Lines() const;
 
     // Folders and article files that could not be read; the walk skipped them and went on.
     std::size_t FailureCount() const { return failures_; }
@@ -67,19 +72,19 @@ public:
 
 private:
     struct Pass;
-    void WalkFolder(int fd, std::string& path, Pass& pass);
-    std::optional<std::string_view> CachedListing(const std::string& path, const struct stat& st,
-                                                  Pass& pass);
-    void VisitEntry(int folder, std::string_view name, unsigned char type, std::string& path,
-                    Pass& pass);
-    void ReadArticle(int folder, const std::string& folderPath, Pass& pass);
-    bool TakeFromCache(int folder, const std::string& folderPath, Pass& pass);
-    bool ReadTopics(int fd, std::size_t size);
+    void WalkFolder(std::string& path, Pass& pass);
+    std::optional<std::string_view> ListFolder(const std::string& path, Pass& pass,
+                                               cache::FolderListing& fresh, bool& whole);
+    void VisitEntry(std::string_view name, unsigned char type, std::string& path, Pass& pass);
+    void ReadArticle(const std::string& folderPath, Pass& pass);
+    bool TakeFromCache(const std::string& folderPath, std::string& file, Pass& pass);
+    bool ReadTopics(int fd, std::size_t size, std::string& topics);
+    void AddFailure(const Pass& pass, std::string_view path);
     void AddFailure(const std::filesystem::path& path);
 
     std::filesystem::path cacheFolder_;
     std::chrono::nanoseconds cacheSettle_ = kCacheSettle;
-    std::vector<std::string> lines_;
+    std::string text_;
     std::string root_;
     std::vector<cache::IndexSource> articles_;
     std::shared_ptr<const SearchCatalogue> catalogue_;
@@ -92,13 +97,13 @@ private:
     std::vector<char> buffer_;  // one read block, reused for every article
 };
 
-// Appends a topic line for every line of the article text that names an anchor:
-// the text after the first `<a name="` up to the next double quote or the line's end,
+// Appends a topic line (followed by CR LF) for every line of the article text that names an
+// anchor: the text after the first `<a name="` up to the next double quote or the line's end,
 // at least 2 characters long. The text may come in blocks of any size (Feed each, then
 // Finish); lines that run across blocks are handled.
 class TopicScanner {
 public:
-    explicit TopicScanner(std::vector<std::string>& lines) : lines_(lines) {}
+    explicit TopicScanner(std::string& lines) : lines_(lines) {}
     void Feed(std::string_view block);
     void Finish();
 
@@ -106,7 +111,7 @@ private:
     enum class State { Searching, InAnchor, SkipLine };
     void Emit();
 
-    std::vector<std::string>& lines_;
+    std::string& lines_;
     State state_ = State::Searching;
     std::string carry_;   // tail of a block that may begin a marker
     std::string anchor_;  // anchor text collected so far
@@ -121,8 +126,10 @@ cache::IndexUpdate UpdateSearchIndex(const TContentIndex& index,
 // The lines as the contents file holds them, each ended by CR LF.
 std::string ContentsText(const std::vector<std::string>& lines);
 
-// Writes the lines, each ended by CR LF, as the contents file: whole or not at all (a
-// temporary file renamed over the old one). Raises kv::Exception on failure.
+// Writes the text as the contents file: whole or not at all (a temporary file renamed over the
+// old one). Raises kv::Exception on failure.
+void SaveContentsText(std::string_view text, const std::filesystem::path& file);
+// The same for lines, each ended by CR LF.
 void SaveContentsFile(const std::vector<std::string>& lines, const std::filesystem::path& file);
 
 }  // namespace kv

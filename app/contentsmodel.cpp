@@ -1,19 +1,26 @@
 #include "app/contentsmodel.h"
 
+#include <algorithm>
+
 #include "app/contenttree.h"
 #include "platform/codec.h"
 
 namespace kv {
 
-void ContentsModel::Load(std::string_view text) {
+void ContentsModel::Load(std::string text) {
     beginResetModel();
-    texts_.clear();
+    text_ = std::move(text);
     nodes_.clear();
     topLevel_.clear();
     firstChild_.assign(1, 0);  // counts of children until linked
+    // A node a line: a million of them are not copied over and over as the vectors grow.
+    const auto lines = static_cast<std::size_t>(std::count(text_.begin(), text_.end(), '\n')) +
+                       (text_.empty() || text_.back() == '\n' ? 0 : 1);
+    nodes_.reserve(lines);
+    firstChild_.reserve(lines + 1);
     try {
         ReadContentsLines(
-            text, kNone,
+            text_, kNone,
             [this](std::uint32_t parent, std::string_view line) { return Add(parent, line); },
             [this](std::uint32_t node) { return nodes_[node].parent; });
     } catch (...) {
@@ -34,9 +41,9 @@ std::uint32_t ContentsModel::Add(std::uint32_t parent, std::string_view text) {
     } else {
         row = firstChild_[parent]++;
     }
-    nodes_.push_back({parent, row, static_cast<std::uint32_t>(texts_.size()),
-                      static_cast<std::uint32_t>(text.size())});
-    texts_.append(text);
+    // Node texts are parts of the loaded text (an empty one may have no place in it).
+    const auto offset = text.empty() ? 0 : static_cast<std::uint32_t>(text.data() - text_.data());
+    nodes_.push_back({parent, row, offset, static_cast<std::uint32_t>(text.size())});
     firstChild_.push_back(0);
     return node;
 }
@@ -51,7 +58,6 @@ void ContentsModel::LinkChildren() {
         const Node& n = nodes_[node];
         if (n.parent != kNone) children_[firstChild_[n.parent] + n.row] = node;
     }
-    texts_.shrink_to_fit();
     nodes_.shrink_to_fit();
 }
 
@@ -92,7 +98,7 @@ int ContentsModel::columnCount(const QModelIndex&) const {
 QVariant ContentsModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
     const Node& node = nodes_[index.internalId()];
-    return cp1251::toQString(std::string_view(texts_).substr(node.offset, node.length));
+    return cp1251::toQString(std::string_view(text_).substr(node.offset, node.length));
 }
 
 Qt::ItemFlags ContentsModel::flags(const QModelIndex& index) const {

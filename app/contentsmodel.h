@@ -15,8 +15,9 @@ class ContentsModel final : public QAbstractItemModel {
     Q_OBJECT
 public:
     // The nodes of a contents text, read as ContentTree reads it: a line more than one level
-    // deeper raises kv::Exception, and the nodes before it stay.
-    void Load(std::string_view text);
+    // deeper raises kv::Exception, and the nodes before it stay. The model keeps the text, which
+    // holds the nodes' texts.
+    void Load(std::string text);
     std::size_t Count() const { return nodes_.size(); }
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -31,7 +32,7 @@ private:
     struct Node {
         std::uint32_t parent;
         std::uint32_t row;     // among its parent's children
-        std::uint32_t offset;  // of its text in texts_
+        std::uint32_t offset;  // of its text in text_
         std::uint32_t length;
     };
     std::uint32_t Add(std::uint32_t parent, std::string_view text);
@@ -39,7 +40,7 @@ private:
     std::uint32_t Child(std::uint32_t parent, int row) const;
     std::uint32_t ChildCount(std::uint32_t parent) const;
 
-    std::string texts_;  // Windows-1251
+    std::string text_;  // Windows-1251, as loaded
     std::vector<Node> nodes_;
     // Children of node n: children_[firstChild_[n] .. firstChild_[n + 1]); the top level holds
     // the nodes without a parent, in order.

@@ -219,26 +219,23 @@ void TForm1::LoadContents() {
         if (index_.FailureCount() > 0) messages::showError(index_.FailureMessage());
     };
     try {
-        bool saved = true;
         try {
-            SaveContentsFile(index_.Lines(), cp1251::toPath(ContentsFilePath()));
+            SaveContentsText(index_.Text(), cp1251::toPath(ContentsFilePath()));
         } catch (const std::exception& failure) {
             // A state folder that cannot be written must not hide the encyclopedia: the
-            // failure is reported once and the tree comes from the walked lines.
+            // failure is reported once and the tree comes from the walked lines all the same.
             messages::showError(failure.what());
-            saved = false;
         }
-        // One model of the nodes, which the contents window shares.
+        // One model of the nodes, which the contents window shares. It takes the walk's text,
+        // byte for byte the file just saved, instead of reading the file back.
         auto model = std::make_shared<ContentsModel>();
         try {
-            model->Load(saved ? ReadContentsFile(cp1251::toPath(ContentsFilePath()))
-                              : ContentsText(index_.Lines()));
+            model->Load(index_.TakeText());
         } catch (...) {
             TreeView1->Show(model, ImageList1);  // what loaded before the bad line stays
             throw;
         }
         TreeView1->Show(model, ImageList1);
-        index_.ReleaseLines();  // the model holds them now
         // The walk's and the load's buffers are freed: back to the system, not kept idle.
         ::malloc_trim(0);
     } catch (...) {

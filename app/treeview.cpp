@@ -83,7 +83,7 @@ void TContentsTreeView::Load(const ContentTree& tree, const QIcon& icon) {
     };
     for (const auto& root : tree.Roots()) add(add, *root, 0);
     auto model = std::make_shared<ContentsModel>();
-    model->Load(text);
+    model->Load(std::move(text));
     Show(std::move(model), icon);
 }
 

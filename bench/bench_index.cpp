@@ -3,17 +3,23 @@
 // Each with every article read (no cache) and with the walk's cache of an unchanged folder
 // (kept in DIR/cache, never in the user's cache folder).
 //
-//   bench_index [--content=DIR] [--articles=N] [benchmark flags]
+//   bench_index [--content=DIR] [--articles=N] [--cold] [benchmark flags]
 // DIR defaults to $TMPDIR/kv_bench_index; it is generated once (N articles, 10,000 by default)
-// and reused.
+// and reused. --cold (as root) adds the start-up with the page cache dropped before each run,
+// to the shown window and to the search's index checked and handed over. Every time is also
+// given as the process's processor time (all threads), counter cpu_ms.
 
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 #include "app/contentindex.h"
 #include "app/contenttree.h"
@@ -26,6 +32,34 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path g_program;  // holds inside/ with the generated articles
+
+// Processor time of the whole process so far, every thread's, in milliseconds.
+double ProcessCpuMs() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// Adds the process's processor time between construction and Stop to a counter, per iteration.
+class ProcessCpu {
+public:
+    void Start() { start_ = ProcessCpuMs(); }
+    void Stop() { total_ += ProcessCpuMs() - start_; }
+    void Report(benchmark::State& state) const {
+        state.counters["cpu_ms"] = benchmark::Counter(total_, benchmark::Counter::kAvgIterations);
+    }
+
+private:
+    double start_ = 0;
+    double total_ = 0;
+};
+
+void DropPageCache(benchmark::State& state) {
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    if (!(drop << "3\n" << std::flush)) state.SkipWithError("cannot drop the page cache (root?)");
+}
 
 std::string MakeArticle(std::mt19937& random, int number) {
     using kv::cp1251::fromUtf8;
@@ -83,15 +117,19 @@ void BM_WalkSaveLoad(benchmark::State& state) {
         warm.UseCache(cache);
         warm.Walk(ContentFolder());
     }
+    ProcessCpu cpu;
     for (auto _ : state) {
+        cpu.Start();
         kv::TContentIndex index;
         index.UseCache(cache);
         index.Walk(ContentFolder());
-        kv::SaveContentsFile(index.Lines(), contents);
+        kv::SaveContentsText(index.Text(), contents);
         kv::ContentTree tree;
         tree.LoadFromFile(contents);
         benchmark::DoNotOptimize(tree.Count());
+        cpu.Stop();
     }
+    cpu.Report(state);
 }
 BENCHMARK(BM_WalkSaveLoad)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -104,28 +142,76 @@ void BM_GrepReference(benchmark::State& state) {
 }
 BENCHMARK(BM_GrepReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Argument 1: with the walk's cache, as the reader starts (the first start warms it).
+// Argument 0: no cache; 1: with the walk's cache, as the reader starts (the first start warms
+// it); 2: the first start, the cache folder emptied before each run (the walk reads every
+// article and writes the cache).
 void BM_StartupToShownMainWindow(benchmark::State& state) {
     const std::string program = kv::cp1251::fromPath(g_program) + "/";
     const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
     const fs::path cache = CacheFolder(state.range(0) != 0);
     fs::create_directories(g_program / "state");
-    if (!cache.empty()) kv::CreateWindowSet({program, windows, cache});
+    if (state.range(0) == 1) kv::CreateWindowSet({program, windows, cache});
+    ProcessCpu cpu;
     for (auto _ : state) {
+        if (state.range(0) == 2) {
+            state.PauseTiming();
+            fs::remove_all(cache);
+            state.ResumeTiming();
+        }
+        cpu.Start();
         auto set = kv::CreateWindowSet({program, windows, cache});
         kv::ShowMainWindow(*set);
         QCoreApplication::processEvents();
         benchmark::DoNotOptimize(set->Form1->TreeView1->TopLevelCount());
+        cpu.Stop();
         state.PauseTiming();
         set.reset();
         state.ResumeTiming();
     }
+    cpu.Report(state);
 }
 BENCHMARK(BM_StartupToShownMainWindow)
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The start-up of an unchanged folder with nothing in the page cache: to the shown window
+// (argument 0), and on to the search's index checked and handed over (argument 1).
+void BM_ColdStartup(benchmark::State& state) {
+    const std::string program = kv::cp1251::fromPath(g_program) + "/";
+    const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
+    const fs::path cache = CacheFolder(true);
+    fs::create_directories(g_program / "state");
+    {  // the cache and the search's index, up to date
+        auto set = kv::CreateWindowSet({program, windows, cache});
+        kv::UpdateSearchIndex(set->Form1->ContentIndex(), cache);
+    }
+    ProcessCpu cpu;
+    for (auto _ : state) {
+        state.PauseTiming();
+        DropPageCache(state);
+        state.ResumeTiming();
+        cpu.Start();
+        auto set = kv::CreateWindowSet({program, windows, cache});
+        kv::ShowMainWindow(*set);
+        QCoreApplication::processEvents();
+        if (state.range(0) != 0) {
+            QElapsedTimer waited;
+            waited.start();
+            while (!set->Indexer->Done() && waited.elapsed() < 60000) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                QCoreApplication::processEvents();
+            }
+        }
+        cpu.Stop();
+        state.PauseTiming();
+        set.reset();
+        state.ResumeTiming();
+    }
+    cpu.Report(state);
+}
 
 }  // namespace
 
@@ -138,13 +224,22 @@ int main(int argc, char** argv) {
     });
     g_program = fs::temp_directory_path() / "kv_bench_index";
     int articles = 10000;
+    bool cold = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--cold") cold = true;
         if (arg.rfind("--content=", 0) == 0) g_program = arg.substr(10);
         if (arg.rfind("--articles=", 0) == 0) articles = std::atoi(arg.c_str() + 11);
     }
     Generate(g_program / "inside", articles);
     const fs::path start = fs::current_path();
+    if (cold)
+        benchmark::RegisterBenchmark("BM_ColdStartup", BM_ColdStartup)
+            ->Arg(0)
+            ->Arg(1)
+            ->Iterations(1)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     fs::current_path(start);

@@ -1,5 +1,8 @@
 #include "cache/walkcache.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+
 #include "cache/cachefile.h"
 
 namespace kv::cache {
@@ -8,7 +11,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The last two bytes are the format's version.
-constexpr std::string_view kMagic{"KVWALK\0\2", 8};
+constexpr std::string_view kMagic{"KVWALK\0\3", 8};
 constexpr std::string_view kKind = "walk";
 
 std::int64_t nanoseconds(const struct timespec& time) {
@@ -41,20 +44,41 @@ FileStamp StampOf(const struct stat& st) {
             nanoseconds(st.st_ctim)};
 }
 
-void WalkCache::Load(const fs::path& folder, const std::string& root) {
-    entries_.clear();
-    folders_.clear();
-    bytes_.clear();
+FileStamp WalkRecord::Stamp() const {
+    Reader in(raw_.substr(kKeyAt + keySize_, kStampSize));
+    return ReadStamp(in);
+}
+
+WalkCache::~WalkCache() {
+    Clear();
+}
+
+void WalkCache::Clear() {
+    if (mapping_) ::munmap(mapping_, mappedSize_);
+    mapping_ = nullptr;
+    mappedSize_ = 0;
     payload_ = {};
+    records_.clear();
+}
+
+void WalkCache::Load(const fs::path& folder, const std::string& root) {
+    Clear();
     if (folder.empty()) return;
-    auto file = ReadWhole(FileFor(folder, root, kKind));
-    if (!file) return;
-    bytes_ = std::move(*file);
-    const auto payload = Unseal(bytes_, kMagic, root);
+    FileHandle file(
+        ::open(FileFor(folder, root, kKind).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat st {};
+    if (file.fd < 0 || ::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0)
+        return;
+    // Populated at once: a cold cache file is read in one go, not a page at each first touch.
+    void* mapping = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ,
+                           MAP_PRIVATE | MAP_POPULATE, file.fd, 0);
+    if (mapping == MAP_FAILED) return;
+    mapping_ = mapping;
+    mappedSize_ = static_cast<std::size_t>(st.st_size);
+    const auto payload =
+        Unseal(std::string_view(static_cast<const char*>(mapping_), mappedSize_), kMagic, root);
     if (!payload || !Parse(*payload)) {
-        entries_.clear();
-        folders_.clear();
-        bytes_.clear();
+        Clear();
         return;
     }
     payload_ = *payload;
@@ -62,37 +86,38 @@ void WalkCache::Load(const fs::path& folder, const std::string& root) {
 
 bool WalkCache::Parse(std::string_view payload) {
     Reader in(payload);
-    const std::uint64_t count = in.U64();
-    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-        const std::string_view key = in.Text();
-        Entry entry;
-        entry.stamp = ReadStamp(in);
-        entry.count = in.U32();
+    // Records take some 70 bytes or more: room for all of them at once.
+    records_.reserve(payload.size() / 64);
+    while (in.Ok() && !in.AtEnd()) {
         const std::string_view start = in.Rest();
-        for (std::uint32_t t = 0; t < entry.count && in.Ok(); ++t) in.Text();
-        entry.topics = start.substr(0, start.size() - in.Rest().size());
-        if (in.Ok()) entries_.emplace(key, entry);
-    }
-    return ParseFolders(in) && in.AtEnd();
-}
-
-bool WalkCache::ParseFolders(Reader& in) {
-    const std::uint64_t count = in.U64();
-    for (std::uint64_t i = 0; i < count && in.Ok(); ++i) {
-        const std::string_view key = in.Text();
-        Folder folder;
-        folder.stamp = ReadStamp(in);
-        folder.listing = in.Text();
-        if (in.Ok()) folders_.emplace(key, folder);
+        const std::string_view kind = in.Bytes(1);
+        if (!in.Ok()) return false;
+        if (kind[0] != static_cast<char>(RecordKind::Folder) &&
+            kind[0] != static_cast<char>(RecordKind::Article))
+            return false;
+        WalkRecord record;
+        record.keySize_ = static_cast<std::uint32_t>(in.Text().size());
+        in.Bytes(WalkRecord::kStampSize);
+        in.Text();
+        record.raw_ = start.substr(0, start.size() - in.Rest().size());
+        records_.push_back(record);
     }
     return in.Ok();
 }
 
-std::optional<std::string_view> WalkCache::Listing(std::string_view key,
-                                                   const FileStamp& stamp) const {
-    const auto found = folders_.find(key);
-    if (found == folders_.end() || !(found->second.stamp == stamp)) return {};
-    return found->second.listing;
+std::optional<std::size_t> WalkCacheCursor::Find(RecordKind kind, std::string_view key) {
+    if (next_ < records_.size() && records_[next_].Kind() == kind && records_[next_].Key() == key)
+        return next_++;
+    if (folders_.empty() && articles_.empty()) {
+        for (std::size_t i = 0; i < records_.size(); ++i)
+            (records_[i].Kind() == RecordKind::Folder ? folders_ : articles_)
+                .emplace(records_[i].Key(), i);
+    }
+    const auto& index = kind == RecordKind::Folder ? folders_ : articles_;
+    const auto found = index.find(key);
+    if (found == index.end()) return {};
+    next_ = found->second + 1;
+    return found->second;
 }
 
 void FolderListing::Add(std::string_view name, unsigned char type) {
@@ -104,44 +129,37 @@ void FolderListing::Add(std::string_view name, unsigned char type) {
     bytes_.push_back('\0');
 }
 
-bool WalkCache::AppendTopics(std::string_view key, const FileStamp& stamp,
-                             std::vector<std::string>& lines) const {
-    const auto found = entries_.find(key);
-    if (found == entries_.end() || !(found->second.stamp == stamp)) return false;
-    Reader in(found->second.topics);
-    for (std::uint32_t t = 0; t < found->second.count; ++t) lines.emplace_back(in.Text());
-    return true;
+void WalkCacheWriter::Diverge() {
+    if (diverged_) return;
+    payload_.assign(previous_.substr(0, same_));
+    diverged_ = true;
 }
 
-void WalkCacheWriter::Add(std::string_view key, const FileStamp& stamp,
-                          std::span<const std::string> topics) {
+void WalkCacheWriter::Keep(const WalkRecord& record) {
+    if (!diverged_ && record.Raw().data() == previous_.data() + same_) {
+        same_ += record.Raw().size();
+        return;
+    }
+    Diverge();
+    payload_ += record.Raw();
+}
+
+void WalkCacheWriter::Add(RecordKind kind, std::string_view key, const FileStamp& stamp,
+                          std::string_view bytes) {
+    Diverge();
+    payload_.push_back(static_cast<char>(kind));
     PutText(payload_, key);
     PutStamp(payload_, stamp);
-    PutU32(payload_, static_cast<std::uint32_t>(topics.size()));
-    for (const auto& topic : topics) PutText(payload_, topic);
-    ++count_;
+    PutText(payload_, bytes);
 }
 
-void WalkCacheWriter::AddFolder(std::string_view key, const FileStamp& stamp,
-                                std::string_view listing) {
-    PutText(folders_, key);
-    PutStamp(folders_, stamp);
-    PutText(folders_, listing);
-    ++folderCount_;
-}
-
-bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root,
-                           std::string_view unchanged) const {
+bool WalkCacheWriter::Save(const fs::path& folder, const std::string& root) const {
     if (folder.empty()) return false;
-    std::string payload;
-    payload.reserve(payload_.size() + folders_.size() + 16);
-    PutU64(payload, count_);
-    payload += payload_;
-    PutU64(payload, folderCount_);
-    payload += folders_;
     // Rewriting tens of megabytes at every start of an unchanged encyclopedia costs more than
-    // comparing them.
-    if (!unchanged.empty() && payload == unchanged) return true;
+    // knowing that nothing changed.
+    if (!diverged_ && !previous_.empty() && same_ == previous_.size()) return true;
+    const std::string_view payload =
+        diverged_ ? std::string_view(payload_) : previous_.substr(0, same_);
     return WriteAtomically(FileFor(folder, root, kKind), SealHeader(kMagic, root, payload),
                            payload);
 }

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QString>
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -29,12 +30,22 @@ std::vector<std::string> Walk(const kvtest::TempFolder& folder) {
     return index.Lines();
 }
 
-std::vector<std::string> Topics(std::string_view text) {
+// Topic lines, each ended by CR LF, one by one.
+std::vector<std::string> Split(std::string_view text) {
     std::vector<std::string> lines;
+    for (size_t end; (end = text.find("\r\n")) != std::string_view::npos;
+         text.remove_prefix(end + 2))
+        lines.emplace_back(text.substr(0, end));
+    EXPECT_EQ(text, "");
+    return lines;
+}
+
+std::vector<std::string> Topics(std::string_view text) {
+    std::string lines;
     kv::TopicScanner scanner(lines);
     scanner.Feed(text);
     scanner.Finish();
-    return lines;
+    return Split(lines);
 }
 
 // The rule for one line, written with the string helpers.
@@ -79,12 +90,12 @@ TEST(TopicScanner, BlocksOfEverySizeGiveTheSameTopics) {
         const auto expected = TopicsByLine(text);
         ASSERT_EQ(Topics(text), expected) << text;
         for (size_t block = 1; block <= 11; block += 5) {
-            std::vector<std::string> lines;
+            std::string lines;
             kv::TopicScanner scanner(lines);
             for (size_t i = 0; i < text.size(); i += block)
                 scanner.Feed(std::string_view(text).substr(i, block));
             scanner.Finish();
-            ASSERT_EQ(lines, expected) << "block " << block << ": " << text;
+            ASSERT_EQ(Split(lines), expected) << "block " << block << ": " << text;
         }
     }
 }
@@ -197,12 +208,12 @@ TEST(TopicScanner, LongTextsWithNearMissesFollowTheLineRule) {
         const auto expected = TopicsByLine(text);
         ASSERT_EQ(Topics(text), expected) << text;
         const size_t block = 1 + random() % 700;
-        std::vector<std::string> lines;
+        std::string lines;
         kv::TopicScanner scanner(lines);
         for (size_t i = 0; i < text.size(); i += block)
             scanner.Feed(std::string_view(text).substr(i, block));
         scanner.Finish();
-        ASSERT_EQ(lines, expected) << "block " << block;
+        ASSERT_EQ(Split(lines), expected) << "block " << block;
     }
     // A marker in the last bytes of a block, and one ending exactly at the end.
     for (size_t pad = 0; pad < 40; ++pad) {
@@ -372,6 +383,14 @@ TEST(ContentWalkCache, ReadsOnlyChangedArticlesAndAlwaysGivesTheFullWalksLines) 
     EXPECT_EQ(walk.read, 4u);
     EXPECT_EQ(walk.cached, kArticles - 4);
     EXPECT_NE(std::find(walk.lines.begin(), walk.lines.end(), " t9"), walk.lines.end());
+    // A cache written partly as it was, partly anew (one article changed after the first
+    // records) serves the next walk whole.
+    root.Write("F7/index.htm", "<a name=\"rewritten\">");
+    EXPECT_EQ(CachedWalk(root.Path(), cache.Path()).read, 1u);
+    walk = CachedWalk(root.Path(), cache.Path());
+    EXPECT_EQ(walk.lines, FullWalk(root.Path()));
+    EXPECT_EQ(walk.read, 0u);
+    EXPECT_EQ(walk.foldersListed, 0u);
 }
 
 // An unchanged folder is not listed again. One with an entry added, removed or renamed is, also
@@ -557,6 +576,38 @@ TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) 
     ExpectIndexedEqualsScan(root.Path(), indexed);
 }
 
+// An index that holds every walked article as it is, and nothing else, is checked at start-up,
+// not written again; with an article more it is brought up to date.
+TEST(ContentWalkCache, SearchIndexOfAnUnchangedFolderIsNotWrittenAgain) {
+    kvtest::TempFolder root, cache;
+    WriteEdgeCorpus(root.Path());
+    const fs::path file = kv::cache::FileFor(cache.Path(), fs::canonical(root.Path()), "trigrams");
+    const auto inode = [&file] {
+        struct stat st {};
+        return ::stat(file.c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const auto walk = [&] {
+        kvtest::CurrentFolderGuard guard;
+        auto index = std::make_unique<kv::TContentIndex>();
+        index->UseCache(cache.Path(), {});
+        index->Walk(kv::cp1251::fromPath(root.Path()));
+        return index;
+    };
+    auto walked = walk();
+    // Articles written a moment ago are indexed only with no time to settle.
+    kv::cache::TrigramIndexBuilder::Update(cache.Path(), walked->Root(), walked->Articles(), {});
+    const auto written = inode();
+    const auto checked = kv::UpdateSearchIndex(*walked, cache.Path());
+    EXPECT_EQ(checked.kept, kEdgeArticles);
+    EXPECT_EQ(checked.read, 0u);
+    EXPECT_EQ(inode(), written);
+
+    root.Write("Added/index.htm", "<a name=\"added\">");
+    walked = walk();
+    EXPECT_EQ(kv::UpdateSearchIndex(*walked, cache.Path()).read, 1u);
+    EXPECT_NE(inode(), written);
+}
+
 TEST(ContentWalk, Utf8ArticlesGiveTheTopicsOfTheirWindows1251Twins) {
     // "α" is not in Windows-1251: it becomes "?" in both.
     const std::string utf8 = "<h1>Луна</h1>\r\n<a name=\"Фазы\"></a>\n<a name=\"Орбита α\">";
@@ -568,6 +619,16 @@ TEST(ContentWalk, Utf8ArticlesGiveTheTopicsOfTheirWindows1251Twins) {
     const std::vector<std::string> original = walkOf(W(utf8));
     ASSERT_EQ(original.size(), 3u);
     EXPECT_EQ(original[2], W(" Орбита ?"));
-    for (const std::string& twin : {utf8, "\xEF\xBB\xBF" + utf8, "<meta charset=\"utf-8\">" + utf8})
+    // UTF-16 in both byte orders, after their marks; "α" is a pair of bytes like the rest.
+    const auto utf16 = [&utf8](bool little) {
+        std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const char16_t unit : QString::fromUtf8(utf8).toStdU16String()) {
+            const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+            bytes += little ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    };
+    for (const std::string& twin : {utf8, "\xEF\xBB\xBF" + utf8, "<meta charset=\"utf-8\">" + utf8,
+                                    utf16(true), utf16(false)})
         EXPECT_EQ(walkOf(twin), original) << twin;
 }

@@ -52,12 +52,10 @@ int Index(const Args& args) {
     std::string text;
     if (tree) {
         // Through the contents-file text, exactly as the reader loads it.
-        std::string file;
-        for (const auto& line : index.Lines()) file += line + "\r\n";
         kv::ContentTree contents;
         int status = 0;
         try {
-            contents.LoadFromText(file);
+            contents.LoadFromText(index.Text());
         } catch (const std::exception& failure) {
             PrintError(std::string("kvtool: ") + failure.what() + "\n");
             status = 1;
