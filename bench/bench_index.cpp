@@ -22,8 +22,10 @@
 #include <thread>
 
 #include "app/contentindex.h"
+#include "app/contentsmodel.h"
 #include "app/contenttree.h"
 #include "app/startup.h"
+#include "app/treeview.h"
 #include "platform/codec.h"
 #include "platform/messages.h"
 
@@ -141,6 +143,21 @@ void BM_GrepReference(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_GrepReference)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The main tree's one-time sort a second after the window shows (on the interface thread).
+void BM_ResortMainTree(benchmark::State& state) {
+    kv::TContentIndex index;
+    index.Walk(ContentFolder());
+    auto model = std::make_shared<kv::ContentsModel>();
+    model->Load(index.Text());
+    for (auto _ : state) {
+        kv::TContentsTreeView view(nullptr, QRect(0, 0, 200, 400));
+        view.Show(model);
+        view.ResortByText();
+        benchmark::DoNotOptimize(view.TopLevelCount());
+    }
+}
+BENCHMARK(BM_ResortMainTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Argument 0: no cache; 1: with the walk's cache, as the reader starts (the first start warms
 // it); 2: the first start, the cache folder emptied before each run (the walk reads every
