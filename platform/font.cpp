@@ -215,6 +215,50 @@ int TMyFont::FitCount(std::string_view text, int width) const {
     return static_cast<int>(text.size());
 }
 
+int TMyFont::UnitWidth(std::u16string_view text, size_t i) const {
+    const TFontMetrics& metrics = Metrics();
+    const char16_t ch = text[i];
+    unsigned char byte = 0;
+    if (cp1251::byteOf(ch, byte)) return metrics.Widths[byte];
+    char32_t code = ch;
+    if (QChar::isLowSurrogate(ch) && i > 0 && QChar::isHighSurrogate(text[i - 1])) return 0;
+    if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1]))
+        code = QChar::surrogateToUcs4(ch, text[i + 1]);
+    {
+        std::lock_guard lock(g_lock);
+        auto it = metrics.OtherWidths.find(code);
+        if (it != metrics.OtherWidths.end()) return it->second;
+    }
+    int width = std::max(1, PixelSize() / 2);
+    if (HaveGui()) {
+        const QFontMetrics qmetrics(ToQFont(), MeasureDevice());
+        width = qmetrics.horizontalAdvance(QString::fromUcs4(&code, 1));
+    }
+    const auto stored = static_cast<uint16_t>(std::clamp(width, 0, 65535));
+    std::lock_guard lock(g_lock);
+    if (metrics.OtherWidths.size() >= 4096) metrics.OtherWidths.clear();
+    metrics.OtherWidths.emplace(code, stored);
+    return stored;
+}
+
+int TMyFont::TextExtent(std::u16string_view text) const {
+    const auto& widths = Metrics().Widths;
+    int total = 0;
+    for (size_t i = 0; i < text.size(); ++i)
+        total += text[i] < 0x80 ? widths[text[i]] : UnitWidth(text, i);
+    return total;
+}
+
+int TMyFont::FitCount(std::u16string_view text, int width) const {
+    const auto& widths = Metrics().Widths;
+    int total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        total += text[i] < 0x80 ? widths[text[i]] : UnitWidth(text, i);
+        if (total > width) return static_cast<int>(i);
+    }
+    return static_cast<int>(text.size());
+}
+
 QFont TMyFont::ToQFont() const {
     fonts::Install();
     QFont font(cp1251::toQString(name_));

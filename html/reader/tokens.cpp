@@ -1,5 +1,8 @@
 #include "html/reader/tokens.h"
 
+#include <algorithm>
+
+#include "html/reader/encoding.h"
 #include "html/reader/properties.h"
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
@@ -14,6 +17,39 @@ TokenObj::TokenObj() {
 void TokenObj::Append(const TokenObj& other) {
     Text += other.Text;
     Indexes.insert(Indexes.end(), other.Indexes.begin(), other.Indexes.end());
+}
+
+void TokenObj::AppendRun(const char* text, size_t count, int32_t firstIndex) {
+    const size_t first = Text.size();
+    Text.resize(first + count);
+    Indexes.resize(first + count);
+    char16_t* chars = Text.data() + first;
+    int32_t* out = Indexes.data() + first;
+    for (size_t k = 0; k < count; ++k) {
+        const auto byte = static_cast<unsigned char>(text[k]);
+        chars[k] = byte < 0x80 ? char16_t(byte) : cp1251::toUnicode(byte);
+        out[k] = firstIndex + static_cast<int32_t>(k);
+    }
+}
+
+const char* TokenObj::AppendUtf8(const char* text, const char* stop, const char* limit,
+                                 int32_t firstIndex) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = reinterpret_cast<const unsigned char*>(limit);
+    const auto* p = begin;
+    const auto* last = reinterpret_cast<const unsigned char*>(stop);
+    while (p < last) {
+        const int32_t index = firstIndex + static_cast<int32_t>(p - begin);
+        if (*p < 0x80) {
+            PushChar(*p++, index);
+            continue;
+        }
+        char32_t ch = 0xFFFD;
+        const int length = Utf8Sequence(p, end, ch);
+        PushCode(length > 0 ? ch : 0xFFFD, index);
+        p += std::max(length, 1);
+    }
+    return reinterpret_cast<const char*>(p);
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "html/viewer/htmlview.h"
+#include "platform/codec.h"
 #include "tests/viewer/viewertest.h"
 
 using namespace kv;
@@ -19,9 +20,9 @@ std::string Selected(THtmlView& view) {
     const TSectionList& doc = view.Document();
     std::string text;
     for (int p = doc.SelStart(); p < doc.SelEnd(); ++p) {
-        char ch = 0;
+        char16_t ch = 0;
         const TFontObj* font = nullptr;
-        if (doc.CharAt(p, ch, font)) text += ch;
+        if (doc.CharAt(p, ch, font)) text += cp1251::fromUtf16(std::u16string_view(&ch, 1));
     }
     return text;
 }

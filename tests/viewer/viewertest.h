@@ -37,7 +37,7 @@ struct ViewerFixture {
 inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
     TSectionList& doc = view.Document();
     int at = -1;
-    for (int i = 0; i < n; ++i) at = doc.SearchText(at + 1, text, true);
+    for (int i = 0; i < n; ++i) at = doc.SearchText(at + 1, kv::cp1251::toUtf16(text), true);
     if (at < 0) return QPoint(-1, -1);
     TImageCanvas measure(1, 1);
     int y = 0, x = 0;
