@@ -1,7 +1,8 @@
 // Reading speed of the HTML reader on a generated 2 MB Windows-1251 article with a style sheet:
-// tokenizing alone (and of the same article in UTF-8), and tokenizing with the style cascade of every element (as the document
-// builder does it). Throughput in MB/s of document text. Also the registration of 200,000
-// element ids in the document's name list, in order, reversed, shuffled and with many repeats.
+// tokenizing alone (and of the same article in UTF-8), and tokenizing with the style cascade of
+// every element (as the document builder does it). Throughput in MB/s of document text. Also the
+// registration of 200,000 element ids in the document's name list, in order, reversed, shuffled and
+// with many repeats.
 //
 //   bench_reader [benchmark flags]
 
