@@ -552,13 +552,14 @@ void THtmlReader::ReadTextRun() {
         if (mode_ == smMain && CurChar != ' ' && CurChar != 13) {
             // Fast path: the current character is its own raw byte; take it together with the
             // plain bytes after it (no line end, markup, reference or run of white space) in one
-            // go. In UTF-8 the last character may run past the bytes counted, by up to two units.
-            const size_t room =
-                static_cast<size_t>(std::max(0, kMaxTextRun - Token.Length() - (utf8_ ? 2 : 1)));
+            // go.
+            const size_t units = static_cast<size_t>(kMaxTextRun - Token.Length());
+            // UTF-8 takes up to two bytes a unit here (Cyrillic); the units are counted apart.
+            const size_t room = utf8_ ? 2 * units : units - 1;
             const char* start = pos_ - 1;
             const char* p = PlainEnd(pos_, pos_ + std::min(room, static_cast<size_t>(end_ - pos_)));
             if (utf8_) {
-                p = Token.AppendUtf8(start, p, end_, SourceIndex);
+                p = Token.AppendUtf8(start, p, end_, SourceIndex, units);
             } else {
                 Token.AppendRun(start, static_cast<size_t>(p - start), SourceIndex);
             }

@@ -1,6 +1,7 @@
 #include "html/reader/tokens.h"
 
 #include <algorithm>
+#include <array>
 
 #include "html/reader/encoding.h"
 #include "html/reader/properties.h"
@@ -19,36 +20,71 @@ void TokenObj::Append(const TokenObj& other) {
     Indexes.insert(Indexes.end(), other.Indexes.begin(), other.Indexes.end());
 }
 
+namespace {
+
+// The UTF-16 unit of every Windows-1251 byte, for the per-byte loop of text runs.
+const std::array<char16_t, 256>& Cp1251Units() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> units{};
+        for (int b = 0; b < 256; ++b) units[std::size_t(b)] = cp1251::toUnicode(uint8_t(b));
+        return units;
+    }();
+    return table;
+}
+
+}  // namespace
+
 void TokenObj::AppendRun(const char* text, size_t count, int32_t firstIndex) {
+    const auto& units = Cp1251Units();
     const size_t first = Text.size();
     Text.resize(first + count);
     Indexes.resize(first + count);
     char16_t* chars = Text.data() + first;
     int32_t* out = Indexes.data() + first;
     for (size_t k = 0; k < count; ++k) {
-        const auto byte = static_cast<unsigned char>(text[k]);
-        chars[k] = byte < 0x80 ? char16_t(byte) : cp1251::toUnicode(byte);
+        chars[k] = units[static_cast<unsigned char>(text[k])];
         out[k] = firstIndex + static_cast<int32_t>(k);
     }
 }
 
 const char* TokenObj::AppendUtf8(const char* text, const char* stop, const char* limit,
-                                 int32_t firstIndex) {
+                                 int32_t firstIndex, size_t maxUnits) {
     const auto* begin = reinterpret_cast<const unsigned char*>(text);
     const auto* end = reinterpret_cast<const unsigned char*>(limit);
-    const auto* p = begin;
     const auto* last = reinterpret_cast<const unsigned char*>(stop);
-    while (p < last) {
+    const size_t first = Text.size();
+    Text.resize(first + maxUnits);
+    Indexes.resize(Text.size());
+    char16_t* chars = Text.data() + first;
+    int32_t* out = Indexes.data() + first;
+    size_t n = 0;
+    const auto* p = begin;
+    while (p < last && n + (*p >= 0xF0 ? 2 : 1) <= maxUnits) {
         const int32_t index = firstIndex + static_cast<int32_t>(p - begin);
         if (*p < 0x80) {
-            PushChar(*p++, index);
+            chars[n] = *p++;
+            out[n++] = index;
             continue;
         }
         char32_t ch = 0xFFFD;
-        const int length = Utf8Sequence(p, end, ch);
-        PushCode(length > 0 ? ch : 0xFFFD, index);
-        p += std::max(length, 1);
+        if (*p >= 0xC2 && *p <= 0xDF && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            ch = char32_t(*p & 0x1F) << 6 | (p[1] & 0x3F);  // two bytes: Cyrillic, Greek
+            p += 2;
+        } else {
+            const int length = Utf8Sequence(p, end, ch);
+            if (length <= 0) ch = 0xFFFD;
+            p += std::max(length, 1);
+        }
+        if (ch >= 0x10000) {
+            chars[n] = static_cast<char16_t>(0xD7C0 + (ch >> 10));
+            out[n++] = index;
+            ch = 0xDC00 + (ch & 0x3FF);
+        }
+        chars[n] = static_cast<char16_t>(ch);
+        out[n++] = index;
     }
+    Text.resize(first + n);
+    Indexes.resize(first + n);
     return reinterpret_cast<const char*>(p);
 }
 

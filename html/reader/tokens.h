@@ -36,10 +36,11 @@ public:
     // Appends `count` Windows-1251 bytes whose source indexes run on from `firstIndex`.
     void AppendRun(const char* text, size_t count, int32_t firstIndex);
     // Appends the UTF-8 characters of the bytes from `text` on, up to `stop` or, when a
-    // character starts before `stop` and ends after it, up to its end (never past `limit`);
-    // each unit carries the index of its character's first byte. Returns where it ended.
+    // character starts before `stop` and ends after it, up to its end (never past `limit`), and
+    // at most `maxUnits` units; each unit carries the index of its character's first byte.
+    // Returns where it ended.
     const char* AppendUtf8(const char* text, const char* stop, const char* limit,
-                           int32_t firstIndex);
+                           int32_t firstIndex, size_t maxUnits);
     int Length() const { return static_cast<int>(Text.size()); }
 
     std::u16string Text;
