@@ -51,6 +51,10 @@ struct TFontMetrics {
     int ExternalLeading = 0;
     int Overhang = 0;                    // always 0 on this platform
     std::array<uint16_t, 256> Widths{};  // advance of each Windows-1251 byte
+    // The same advances by UTF-16 unit below U+0460 (ASCII to Cyrillic), kNoWidth for a unit
+    // Windows-1251 lacks.
+    static constexpr uint16_t kNoWidth = 0xFFFF;
+    std::array<uint16_t, 0x460> UnitWidths{};
     // Advances of the other characters met so far (measured with the toolkit's font fallback,
     // as they are drawn), filled on demand.
     mutable std::unordered_map<char32_t, uint16_t> OtherWidths;
