@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <utility>
 
 #include "platform/codec.h"
@@ -220,8 +221,18 @@ void TEncodingSniffer::Feed(std::string_view block) {
     const auto* begin = reinterpret_cast<const unsigned char*>(block.data());
     const auto* end = begin + block.size();
     for (const unsigned char* p = begin; p < end;) {
+        uint64_t word = 0;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
+            p += 8;  // eight ASCII bytes
+            continue;
+        }
         if (*p < 0x80) {
             ++p;
+            continue;
+        }
+        if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            multiByte_ = true;  // a two-byte character (Cyrillic, Greek), checked inline
+            p += 2;
             continue;
         }
         char32_t ch = 0;

@@ -404,7 +404,20 @@ void THtmlReader::FinishValue(TAttribute& attribute) {
     if (std::all_of(value.begin(), value.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return;
-    attribute.StrValue = cp1251::fromUtf8(value);
+    std::string bytes;
+    bytes.reserve(value.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const auto* end = p + value.size();
+    while (p < end) {
+        char32_t ch = 0xFFFD;
+        const int length = Utf8Sequence(p, end, ch);
+        p += std::max(length, 1);
+        unsigned char byte = '?';
+        if (length <= 0 || ch > 0xFFFF || !cp1251::byteOf(static_cast<char16_t>(ch), byte))
+            byte = '?';
+        bytes.push_back(static_cast<char>(byte));
+    }
+    attribute.StrValue = std::move(bytes);
 }
 
 void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
