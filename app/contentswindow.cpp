@@ -56,7 +56,7 @@ void TForm3::Image2Click() {
 }
 
 bool TForm3::Image3Click() {
-    return main_->FindInArticle(cp1251::fromQString(Edit1->text()));
+    return main_->FindInArticle(Edit1->text());
 }
 
 void TForm3::TreeView1Change() {

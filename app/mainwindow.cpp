@@ -250,8 +250,8 @@ void TForm1::OpenArticle(const std::string& path) {
     Notebook2->SetActivePage(QStringLiteral("content"));
 }
 
-bool TForm1::FindInArticle(const std::string& phrase) {
-    return HtmlView1->Find(phrase, false);
+bool TForm1::FindInArticle(const QString& phrase) {
+    return HtmlView1->Find(cp1251::toUtf16(phrase), false);
 }
 
 void TForm1::TreeView1Change(const QModelIndex& node) {

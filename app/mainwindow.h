@@ -69,8 +69,9 @@ public:
     // path (with its fragment) and then shows the page "content"; a failure to load is raised
     // before the page changes, and an empty path only shows the page.
     void OpenArticle(const std::string& path);
-    // Selects the first occurrence of the phrase in the shown article, case ignored.
-    bool FindInArticle(const std::string& phrase);
+    // Selects the first occurrence of the phrase (as typed: any character) in the shown article,
+    // case ignored.
+    bool FindInArticle(const QString& phrase);
 
     TNotebook* Notebook1 = nullptr;
     TImageLayer* ImageLayer2 = nullptr;  // title strip

@@ -225,7 +225,7 @@ void TForm4::FoundFilesClick() {
                            cp1251::fromQString(row->text(colFile)));
         }
         main_->OpenArticle(path);
-        main_->FindInArticle(cp1251::fromQString(containing->text()));
+        main_->FindInArticle(containing->text());
     } catch (...) {
         // Opening a hit never reports a failure; the article shown before stays.
     }
@@ -233,7 +233,7 @@ void TForm4::FoundFilesClick() {
 
 void TForm4::Image2Click() {
     try {
-        main_->FindInArticle(cp1251::fromQString(containing->text()));
+        main_->FindInArticle(containing->text());
     } catch (...) {
     }
 }

@@ -22,7 +22,10 @@ struct TIncludeEcho : kv::TDocumentHost {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::string text(reinterpret_cast<const char*>(data), size);
+    // Every fifth input is read as UTF-8 whatever its bytes (invalid sequences included).
+    if (size % 5 == 0) text.insert(0, "\xEF\xBB\xBF");
+    size = text.size();
     kv::THtmlReader reader;
     kv::TIDNameList names;
     kv::TStyleList styles;
@@ -41,6 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // Whatever the encoding, a character's source index is a byte index of the input.
             for (const int32_t index : reader.Token.Indexes)
                 if (index < 0 || static_cast<size_t>(index) >= size) __builtin_trap();
+            // A character outside the BMP keeps its two units together in one token.
+            const std::u16string& units = reader.Token.Text;
+            for (size_t k = 0; k < units.size(); ++k) {
+                const bool high = units[k] >= 0xD800 && units[k] <= 0xDBFF;
+                const bool low = units[k] >= 0xDC00 && units[k] <= 0xDFFF;
+                if (low && (k == 0 || !(units[k - 1] >= 0xD800 && units[k - 1] <= 0xDBFF)))
+                    __builtin_trap();
+                if (high && (k + 1 == units.size() || !(units[k + 1] >= 0xDC00))) __builtin_trap();
+            }
             if (reader.Symbol == kv::sySTYLE) reader.ReadStyleElement(styles);
             if (reader.Symbol == kv::sySPAN) reader.TagAttributes->InlineStyle();
         } while (reader.Symbol != kv::syEof);

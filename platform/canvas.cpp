@@ -82,6 +82,25 @@ int TTextMeasure::FitCount(std::string_view text, int width) const {
     return low;
 }
 
+int TTextMeasure::FitCount(std::u16string_view text, int width) const {
+    const int n = int(text.size());
+    int low = 0, high = 1;
+    while (high < n && Extent(text.substr(0, high)) <= width) low = high, high *= 2;
+    high = std::min(high, n);
+    while (low < high) {
+        const int probe = (low + high + 1) / 2;
+        if (Extent(text.substr(0, probe)) <= width)
+            low = probe;
+        else
+            high = probe - 1;
+    }
+    return low;
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text, const QRect* clip) {
+    DoTextOut(x, y, cp1251::toUtf16(text), clip);
+}
+
 std::size_t TFontSpecHash::operator()(const TFontSpec& fontSpec) const {
     std::size_t h = std::hash<std::string>()(fontSpec.Name);
     const std::size_t bits = std::size_t(fontSpec.Size) << 8 | std::size_t(fontSpec.Charset) << 4 |
@@ -132,6 +151,10 @@ public:
     int FitCount(std::string_view text, int width) const override {
         return width < 0 ? 0 : font_.FitCount(text, width);
     }
+    int Extent(std::u16string_view text) const override { return font_.TextExtent(text); }
+    int FitCount(std::u16string_view text, int width) const override {
+        return width < 0 ? 0 : font_.FitCount(text, width);
+    }
 
 private:
     TMyFont font_;
@@ -152,6 +175,11 @@ public:
     }
     int Extent(std::string_view text) const override { return int(text.size()) * w_; }
     int FitCount(std::string_view text, int width) const override {
+        if (width < 0 || w_ <= 0) return 0;
+        return int(std::min<std::size_t>(text.size(), std::size_t(width / w_)));
+    }
+    int Extent(std::u16string_view text) const override { return int(text.size()) * w_; }
+    int FitCount(std::u16string_view text, int width) const override {
         if (width < 0 || w_ <= 0) return 0;
         return int(std::min<std::size_t>(text.size(), std::size_t(width / w_)));
     }
@@ -300,10 +328,31 @@ void TRecordingCanvas::Line(int x1, int y1, int x2, int y2) {
                      std::to_string(x2) + " " + std::to_string(y2) + " " + ColorName(pen_));
 }
 
-void TRecordingCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+namespace {
+
+// Windows-1251 bytes for the characters the code page has, \u{hex} for the others.
+std::string RecordedText(std::u16string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (char16_t ch : text) {
+        unsigned char byte = 0;
+        if (cp1251::byteOf(ch, byte)) {
+            result.push_back(static_cast<char>(byte));
+        } else {
+            char hex[16];
+            std::snprintf(hex, sizeof hex, "\\u{%x}", unsigned(ch));
+            result += hex;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+void TRecordingCanvas::DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) {
     const int top = baseline_ ? y - Metrics().Ascent : y;
     std::string line = "TEXT " + std::to_string(x) + " " + std::to_string(top) + " " +
-                       font_.Describe() + " \"" + std::string(text) + "\"";
+                       font_.Describe() + " \"" + RecordedText(text) + "\"";
     if (bkOpaque_ && bkColor_ != kNoColor) line += " opaque " + ColorName(bkColor_);
     if (clip) line += " clip " + Box(*clip);
     lines_.push_back(std::move(line));

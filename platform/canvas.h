@@ -74,6 +74,9 @@ public:
     virtual int Extent(std::string_view text) const = 0;
     // How many leading characters of the run fit in `width` pixels (0 to text.size()).
     virtual int FitCount(std::string_view text, int width) const;
+    // The same for UTF-16 runs (a character Windows-1251 has measures as its byte does).
+    virtual int Extent(std::u16string_view text) const = 0;
+    virtual int FitCount(std::u16string_view text, int width) const;
 };
 
 struct TFontSpecHash {
@@ -189,6 +192,8 @@ public:
     TTextMetrics Metrics() { return Measure().Metrics(); }
     int TextExtent(std::string_view text) { return Measure().Extent(text); }
     int TextFit(std::string_view text, int width) { return Measure().FitCount(text, width); }
+    int TextExtent(std::u16string_view text) { return Measure().Extent(text); }
+    int TextFit(std::u16string_view text, int width) { return Measure().FitCount(text, width); }
     TFontEngine& Fonts() { return *fonts_; }
 
     // --- clipping (device coordinates). An empty region clips everything away.
@@ -212,7 +217,9 @@ public:
     virtual void Rectangle(const QRect& rect) = 0;
     virtual void Line(int x1, int y1, int x2, int y2) = 0;
     // Text of the current font at (x, y); with `clip` the output is cut to that box.
-    void TextOut(int x, int y, std::string_view text, const QRect* clip = nullptr) {
+    // Windows-1251 text (the shell's own texts) or UTF-16 text (the documents').
+    void TextOut(int x, int y, std::string_view text, const QRect* clip = nullptr);
+    void TextOut(int x, int y, std::u16string_view text, const QRect* clip = nullptr) {
         DoTextOut(x, y, text, clip);
     }
     // Stretches the source rectangle of an image onto the destination rectangle.
@@ -225,7 +232,7 @@ public:
 
 protected:
     virtual void ApplyClip() {}
-    virtual void DoTextOut(int x, int y, std::string_view text, const QRect* clip) = 0;
+    virtual void DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) = 0;
 
     TFontEngine* fonts_;
     TFontSpec font_;
@@ -274,7 +281,7 @@ protected:
     QPainter* ActivePainter();
     void EndPainter();
     void ApplyClip() override;
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+    void DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) override;
 
 private:
     struct GlyphFace;
@@ -322,6 +329,7 @@ private:
 //   RECT l t r b pen #rrggbb brush #rrggbb|clear
 //   LINE x1 y1 x2 y2 #rrggbb
 //   TEXT x y font "text" [opaque #rrggbb] [clip l t r b]      (y is the top of the text cell)
+//        (text in Windows-1251; a character the code page lacks as \u{hex})
 //   BLIT l t r b from w h rop | BLIT l t r b from w h masked
 //   CLIP l t r b | CLIP none                                (when the clip changes)
 // Coordinates are device pixels; r and b are exclusive. Measures come from the test font
@@ -349,7 +357,7 @@ public:
 
 protected:
     void ApplyClip() override;
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+    void DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) override;
 
 private:
     std::vector<std::string> lines_;

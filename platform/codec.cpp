@@ -1,6 +1,8 @@
 #include "platform/codec.h"
 
+#include <QChar>
 #include <QList>
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 
@@ -54,6 +56,20 @@ const CaseTables& caseTables() {
     return tables;
 }
 
+// The characters of bytes 0x80..0xBF sorted by code, each with its byte.
+struct HighChar {
+    char16_t ch;
+    unsigned char byte;
+};
+constexpr auto kHighSorted = [] {
+    std::array<HighChar, 64> table{};
+    for (int i = 0; i < 64; ++i)
+        table[std::size_t(i)] = {kHigh[std::size_t(i)], static_cast<unsigned char>(0x80 + i)};
+    std::sort(table.begin(), table.end(),
+              [](const HighChar& a, const HighChar& b) { return a.ch < b.ch; });
+    return table;
+}();
+
 const std::unordered_map<char32_t, char>& reverseTable() {
     static const auto table = [] {
         std::unordered_map<char32_t, char> map;
@@ -77,6 +93,39 @@ char fromUnicode(char32_t ch) {
     const auto& table = reverseTable();
     auto it = table.find(ch);
     return it == table.end() ? '?' : it->second;
+}
+
+bool byteOf(char16_t ch, unsigned char& byte) {
+    if (ch < 0x80 || (ch >= 0x0410 && ch <= 0x044F)) {
+        byte = static_cast<unsigned char>(ch < 0x80 ? ch : ch - 0x0410 + 0xC0);
+        return true;
+    }
+    const auto it = std::lower_bound(kHighSorted.begin(), kHighSorted.end(), ch,
+                                     [](const HighChar& a, char16_t c) { return a.ch < c; });
+    if (it == kHighSorted.end() || it->ch != ch) return false;
+    byte = it->byte;
+    return true;
+}
+
+std::u16string toUtf16(std::string_view text) {
+    std::u16string result(text.size(), u'\0');
+    for (size_t i = 0; i < text.size(); ++i)
+        result[i] = toUnicode(static_cast<unsigned char>(text[i]));
+    return result;
+}
+
+std::string fromUtf16(std::u16string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char byte = '?';
+        if (!byteOf(text[i], byte)) byte = '?';
+        if (QChar::isHighSurrogate(text[i]) && i + 1 < text.size() &&
+            QChar::isLowSurrogate(text[i + 1]))
+            ++i;
+        result.push_back(static_cast<char>(byte));
+    }
+    return result;
 }
 
 QString toQString(std::string_view text) {
@@ -114,6 +163,20 @@ unsigned char upper(unsigned char ch) {
 }
 unsigned char lower(unsigned char ch) {
     return caseTables().low[ch];
+}
+
+char16_t upper16(char16_t ch) {
+    unsigned char byte = 0;
+    if (byteOf(ch, byte)) return toUnicode(caseTables().up[byte]);
+    if (QChar::isSurrogate(ch)) return ch;
+    return QChar(ch).toUpper().unicode();
+}
+
+char16_t lower16(char16_t ch) {
+    unsigned char byte = 0;
+    if (byteOf(ch, byte)) return toUnicode(caseTables().low[byte]);
+    if (QChar::isSurrogate(ch)) return ch;
+    return QChar(ch).toLower().unicode();
 }
 
 std::string upperText(std::string_view text) {

@@ -57,6 +57,15 @@ const QPaintDevice* MeasureDevice() {
     return &device;
 }
 
+// The unit table from the byte table.
+void FillUnitWidths(TFontMetrics& metrics) {
+    metrics.UnitWidths.fill(TFontMetrics::kNoWidth);
+    for (int byte = 0; byte < 256; ++byte) {
+        const char16_t unit = cp1251::toUnicode(static_cast<unsigned char>(byte));
+        if (unit < metrics.UnitWidths.size()) metrics.UnitWidths[unit] = metrics.Widths[byte];
+    }
+}
+
 std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
     auto metrics = std::make_shared<TFontMetrics>();
     const int pixels = font.PixelSize();
@@ -67,6 +76,7 @@ std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
         metrics->Height = metrics->Ascent + metrics->Descent;
         metrics->InternalLeading = metrics->Height - pixels;
         metrics->Widths.fill(static_cast<uint16_t>(std::max(1, pixels / 2)));
+        FillUnitWidths(*metrics);
         return metrics;
     }
     const QFontMetrics qmetrics(font.ToQFont(), MeasureDevice());
@@ -80,6 +90,7 @@ std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
             qmetrics.horizontalAdvance(QChar(cp1251::toUnicode(static_cast<unsigned char>(byte))));
         metrics->Widths[byte] = static_cast<uint16_t>(std::clamp(width, 0, 65535));
     }
+    FillUnitWidths(*metrics);
     return metrics;
 }
 
@@ -210,6 +221,64 @@ int TMyFont::FitCount(std::string_view text, int width) const {
     int total = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         total += widths[static_cast<unsigned char>(text[i])];
+        if (total > width) return static_cast<int>(i);
+    }
+    return static_cast<int>(text.size());
+}
+
+int TMyFont::UnitWidth(std::u16string_view text, size_t i) const {
+    const TFontMetrics& metrics = Metrics();
+    const char16_t ch = text[i];
+    unsigned char byte = 0;
+    if (cp1251::byteOf(ch, byte)) return metrics.Widths[byte];
+    char32_t code = ch;
+    if (QChar::isLowSurrogate(ch) && i > 0 && QChar::isHighSurrogate(text[i - 1])) return 0;
+    if (QChar::isHighSurrogate(ch) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1]))
+        code = QChar::surrogateToUcs4(ch, text[i + 1]);
+    {
+        std::lock_guard lock(g_lock);
+        auto it = metrics.OtherWidths.find(code);
+        if (it != metrics.OtherWidths.end()) return it->second;
+    }
+    int width = std::max(1, PixelSize() / 2);
+    if (HaveGui()) {
+        const QFontMetrics qmetrics(ToQFont(), MeasureDevice());
+        width = qmetrics.horizontalAdvance(QString::fromUcs4(&code, 1));
+    }
+    const auto stored = static_cast<uint16_t>(std::clamp(width, 0, 65535));
+    std::lock_guard lock(g_lock);
+    if (metrics.OtherWidths.size() >= 4096) metrics.OtherWidths.clear();
+    metrics.OtherWidths.emplace(code, stored);
+    return stored;
+}
+
+namespace {
+
+// The table width of a unit Windows-1251 has below U+0460 (the bulk of any text), or -1.
+inline int TableWidth(const TFontMetrics& metrics, char16_t ch) {
+    if (ch >= metrics.UnitWidths.size()) return -1;
+    const uint16_t width = metrics.UnitWidths[ch];
+    return width == TFontMetrics::kNoWidth ? -1 : width;
+}
+
+}  // namespace
+
+int TMyFont::TextExtent(std::u16string_view text) const {
+    const TFontMetrics& metrics = Metrics();
+    int total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int width = TableWidth(metrics, text[i]);
+        total += width >= 0 ? width : UnitWidth(text, i);
+    }
+    return total;
+}
+
+int TMyFont::FitCount(std::u16string_view text, int width) const {
+    const TFontMetrics& metrics = Metrics();
+    int total = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const int one = TableWidth(metrics, text[i]);
+        total += one >= 0 ? one : UnitWidth(text, i);
         if (total > width) return static_cast<int>(i);
     }
     return static_cast<int>(text.size());

@@ -1,8 +1,9 @@
 #pragma once
 // Fonts: a font is a face name, a size in points, a style set, a character set and a colour.
 // Metrics and text extents are those of the face at 96 pixels per inch, independent of the
-// screen; extents of Windows-1251 text are sums of a per-font table of 256 advance widths
-// (no kerning), so measuring a run costs one table lookup per character.
+// screen; extents are sums of per-character advance widths (no kerning): a per-font table of 256
+// for the characters of Windows-1251, so measuring a run costs one table lookup per character,
+// and a cache filled on demand for the other characters.
 
 #include <QFont>
 #include <array>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "platform/color.h"
 
@@ -49,6 +51,13 @@ struct TFontMetrics {
     int ExternalLeading = 0;
     int Overhang = 0;                    // always 0 on this platform
     std::array<uint16_t, 256> Widths{};  // advance of each Windows-1251 byte
+    // The same advances by UTF-16 unit below U+0460 (ASCII to Cyrillic), kNoWidth for a unit
+    // Windows-1251 lacks.
+    static constexpr uint16_t kNoWidth = 0xFFFF;
+    std::array<uint16_t, 0x460> UnitWidths{};
+    // Advances of the other characters met so far (measured with the toolkit's font fallback,
+    // as they are drawn), filled on demand.
+    mutable std::unordered_map<char32_t, uint16_t> OtherWidths;
 };
 
 class TMyFont {
@@ -87,6 +96,12 @@ public:
     // The number of leading characters of `text` whose extent is at most `width`.
     int FitCount(std::string_view text, int width) const;
 
+    // The same for UTF-16 text. A character Windows-1251 has measures as its byte does; a
+    // surrogate pair's width goes to its first unit (the second measures 0).
+    int TextExtent(std::u16string_view text) const;
+    int FitCount(std::u16string_view text, int width) const;
+    // The advance of the code unit at `i` of `text` as the two forms above count it.
+    int UnitWidth(std::u16string_view text, size_t i) const;
     int PixelSize() const { return fonts::PointsToPixels(size_); }
     // The Qt font to draw with (pixel size at 96 ppi, no kerning).
     QFont ToQFont() const;

@@ -105,7 +105,7 @@ const TPainterCanvas::GlyphFace& TPainterCanvas::Face() {
     return *face;
 }
 
-void TPainterCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
+void TPainterCanvas::DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) {
     if (text.empty()) return;
     const TTextMetrics m = Metrics();
     const int top = baseline_ ? y - m.Ascent : y;
@@ -116,8 +116,24 @@ void TPainterCanvas::DoTextOut(int x, int y, std::string_view text, const QRect*
     p->save();
     if (clip) p->setClipRect(*clip, clipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const TTextMeasure& measure = Measure();
+    // The advance of each code unit as the layout measured it: a character Windows-1251 has
+    // through the face's byte table, any other as the font measures it (a surrogate pair's
+    // width on its first unit).
+    auto advance = [&](size_t i, bool& inPage, unsigned char& byte) {
+        inPage = cp1251::byteOf(text[i], byte);
+        if (inPage) return face.advances[byte];
+        const size_t n = QChar::isHighSurrogate(text[i]) && i + 1 < text.size() ? 2 : 1;
+        return QChar::isLowSurrogate(text[i]) && i > 0 && QChar::isHighSurrogate(text[i - 1])
+                   ? 0
+                   : measure.Extent(text.substr(i, n));
+    };
     int width = 0;
-    for (unsigned char c : text) width += face.advances[c];
+    {
+        bool inPage = false;
+        unsigned char byte = 0;
+        for (size_t i = 0; i < text.size(); ++i) width += advance(i, inPage, byte);
+    }
     if (bkOpaque_ && bkColor_ != kNoColor)
         p->fillRect(QRect(x, top, width, m.Height), ToQColor(DeviceColor(bkColor_)));
     const QColor color = ToQColor(DeviceColor(font_.Color));
@@ -129,16 +145,22 @@ void TPainterCanvas::DoTextOut(int x, int y, std::string_view text, const QRect*
     glyphs.reserve(qsizetype(text.size()));
     positions.reserve(qsizetype(text.size()));
     int cx = x;
-    for (unsigned char c : text) {
-        if (c != ' ' && face.glyphs[c] != 0) {
-            glyphs.push_back(face.glyphs[c]);
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        bool inPage = false;
+        unsigned char byte = 0;
+        const int w = advance(i, inPage, byte);
+        if (inPage && c != ' ' && face.glyphs[byte] != 0) {
+            glyphs.push_back(face.glyphs[byte]);
             positions.push_back(QPointF(cx, base));
-        } else if (c != ' ' && c >= 32) {
+        } else if (c != ' ' && c >= 32 && !QChar::isLowSurrogate(c)) {
             // Not in this face: the toolkit finds a fallback face for the one character.
+            const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                              QChar::isLowSurrogate(text[i + 1]);
             p->setFont(face.font);
-            p->drawText(QPoint(cx, base), QString(QChar(cp1251::toUnicode(c))));
+            p->drawText(QPoint(cx, base), cp1251::toQString(text.substr(i, pair ? 2 : 1)));
         }
-        cx += face.advances[c];
+        cx += w;
     }
     if (!glyphs.isEmpty()) {
         QGlyphRun run;

@@ -109,7 +109,7 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
     BeginDocument();
     PushTag("pre");
     inPre_ = true;
-    std::string line;
+    std::u16string line;
     std::vector<int> positions;
     auto endLine = [&] {
         NewSection();
@@ -122,11 +122,11 @@ void THtmlBuilder::LoadPlainText(std::string_view text) {
             if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
             endLine();
         } else if (c == '\t') {
-            do line += ' ', positions.push_back(int(i));
+            do line += u' ', positions.push_back(int(i));
             while (line.size() % 8 != 0);
         } else {
             // Control bytes would be read as the section's own codes (objects, breaks).
-            line += c < 32 ? ' ' : char(c);
+            line += c < 32 ? u' ' : cp1251::toUnicode(c);
             positions.push_back(int(i));
         }
     }
@@ -400,7 +400,7 @@ bool THtmlBuilder::ReadInline() {
     case syNOBREnd: reader_.NoBreakRun = false; break;
     case syWBR: {
         const int pos[1] = {reader_.SourceIndex};
-        Section().AppendToken(" ", pos);
+        Section().AppendToken(u" ", pos);
         break;
     }
     case syPRE: ReadPre(); return true;
@@ -475,7 +475,7 @@ void THtmlBuilder::ReadLink() {
 void THtmlBuilder::ReadBreak() {
     const TLayoutAttrs attrs = Attributes();
     if (!HasClear(attrs)) {
-        Section().AppendChar(char(chBreak), reader_.SourceIndex);
+        Section().AppendChar(char16_t(chBreak), reader_.SourceIndex);
         reader_.NextToken();
         return;
     }
@@ -556,7 +556,7 @@ void THtmlBuilder::ReadPre() {
             for (std::size_t i = 0; i <= token.Text.size(); ++i) {
                 if (i < token.Text.size() && token.Text[i] != '\r') continue;
                 if (i > start)
-                    Section().AppendToken(std::string_view(token.Text).substr(start, i - start),
+                    Section().AppendToken(std::u16string_view(token.Text).substr(start, i - start),
                                           std::span(token.Indexes).subspan(start, i - start));
                 if (i < token.Text.size() && !(afterBreak && i == 0)) NewSection();
                 afterBreak = false;

@@ -5,6 +5,7 @@
 
 #include "html/layout/builder.h"
 #include "html/layout/formcontrols.h"
+#include "platform/codec.h"
 
 namespace kv {
 
@@ -132,7 +133,7 @@ void THtmlBuilder::ReadSelect(TSelectControl& select) {
         } else if (s == syOPTIONEnd) {
             flush();
         } else if (s == syText && inOption && text.size() < kMaxOptionText) {
-            text += reader_.Token.Text;
+            text += cp1251::fromUtf16(reader_.Token.Text);
         }
         reader_.NextToken();
     }
@@ -167,9 +168,9 @@ void THtmlBuilder::ReadTextArea(TTextAreaControl& area) {
         } else if (c == '&') {
             TokenObj reference;
             reader_.ReadCharReference(reference);
-            line += reference.Text;
+            line += cp1251::fromUtf16(reference.Text);
         } else {
-            line += char(c);
+            line += cp1251::fromUnicode(reader_.TakeCharacter());
             reader_.ReadChar();
         }
     }

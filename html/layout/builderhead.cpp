@@ -87,7 +87,8 @@ bool THtmlBuilder::ReadHeadElement() {
 
 void THtmlBuilder::ReadTitle() {
     reader_.NextToken();
-    while (reader_.Symbol == syText) Title += reader_.Token.Text, reader_.NextToken();
+    while (reader_.Symbol == syText)
+        Title += cp1251::fromUtf16(reader_.Token.Text), reader_.NextToken();
     if (reader_.Symbol == syTITLEEnd) reader_.NextToken();
 }
 

@@ -35,7 +35,7 @@ void TSectionBase::RegisterPosition() {
     });
 }
 
-void TSectionBase::CopySelection(int selStart, int selEnd, std::string& out) const {
+void TSectionBase::CopySelection(int selStart, int selEnd, std::u16string& out) const {
     CopyChildSelection(selStart, selEnd, out);
 }
 
@@ -60,7 +60,7 @@ int TSectionNode::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
     return result;
 }
 
-int TSectionNode::SearchText(int from, std::string_view text, bool matchCase) {
+int TSectionNode::SearchText(int from, std::u16string_view text, bool matchCase) {
     int result = -1;
     ForEachChild([&](TSectionBase& child) {
         result = child.SearchText(from, text, matchCase);
@@ -93,7 +93,7 @@ bool TSectionNode::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) co
         [&](TSectionBase& child) { return child.CursorToPoint(canvas, cursor, y, x); });
 }
 
-bool TSectionNode::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+bool TSectionNode::CharAt(int cursor, char16_t& ch, const TFontObj*& font) const {
     return ForEachChild([&](TSectionBase& child) { return child.CharAt(cursor, ch, font); });
 }
 
@@ -115,7 +115,7 @@ int TSectionNode::LineCount() const {
     return n;
 }
 
-void TSectionNode::CopyChildSelection(int selStart, int selEnd, std::string& out) const {
+void TSectionNode::CopyChildSelection(int selStart, int selEnd, std::u16string& out) const {
     // Cursor positions grow down the tree: nothing after the selection's end is visited.
     ForEachChild([&](TSectionBase& child) {
         if (child.FirstCursor >= selEnd) return true;

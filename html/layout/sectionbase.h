@@ -104,19 +104,19 @@ public:
     virtual bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit);
     virtual bool ObjectAt(int x, int y, TImageHit& hit);
     virtual int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit);
-    virtual int SearchText(int from, std::string_view text, bool matchCase);
+    virtual int SearchText(int from, std::u16string_view text, bool matchCase);
     virtual int DocToSource(int cursor) const;
     // The first child that knows the position, or for `before` the last one.
     virtual int SourceToDoc(int sourcePos, bool before) const;
     virtual bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const;
-    virtual bool CharAt(int cursor, char& ch, const TFontObj*& font) const;
+    virtual bool CharAt(int cursor, char16_t& ch, const TFontObj*& font) const;
     // The text section holding a text position, or nullptr.
     virtual const TSectionBase* TextSectionAt(int cursor) const;
     virtual int LineCount() const;
 
 protected:
     // Appends the text of the children inside [selStart, selEnd) to `out`.
-    void CopyChildSelection(int selStart, int selEnd, std::string& out) const;
+    void CopyChildSelection(int selStart, int selEnd, std::u16string& out) const;
 };
 
 class TSectionBase : public TIDObject, public TSectionNode {
@@ -129,7 +129,7 @@ public:
     int TopY() const override { return Top; }
     virtual std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const;
     // Appends the text inside [selStart, selEnd) to `out`.
-    virtual void CopySelection(int selStart, int selEnd, std::string& out) const;
+    virtual void CopySelection(int selStart, int selEnd, std::u16string& out) const;
     // Lays out at (x, y) for `width`; returns the section height.
     virtual int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth);
     // Paints what overlaps the context's clip; returns the y below the section.

@@ -309,7 +309,7 @@ TSectionBase* TSectionList::SectionAt(int y, int& sectionY, int& index) const {
     return nullptr;
 }
 
-bool TSectionList::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+bool TSectionList::CharAt(int cursor, char16_t& ch, const TFontObj*& font) const {
     if (cursor < FirstCursor || cursor > FirstCursor + CursorCount) return false;
     return TCell::CharAt(cursor, ch, font);
 }
@@ -319,8 +319,8 @@ void TSectionList::Select(int start, int end) {
     selEnd_ = end;
 }
 
-std::string TSectionList::SelectedText() const {
-    std::string text;
+std::u16string TSectionList::SelectedText() const {
+    std::u16string text;
     if (selStart_ < selEnd_) CopyChildSelection(selStart_, selEnd_, text);
     return text;
 }

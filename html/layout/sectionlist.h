@@ -82,7 +82,7 @@ public:
     // The queries (LinkAt, ObjectAt, CursorAt, SearchText, ...) are the section tree's walk;
     // none changes the document.
     TSectionBase* SectionAt(int y, int& sectionY, int& index) const;
-    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    bool CharAt(int cursor, char16_t& ch, const TFontObj*& font) const override;
 
     // ---- hover: the link run and image found by LinkAt light up, those lit before go out.
     // Returns whether anything changed (the host was asked to repaint).
@@ -93,7 +93,7 @@ public:
     void Select(int start, int end);
     int SelStart() const { return selStart_; }
     int SelEnd() const { return selEnd_; }
-    std::string SelectedText() const;
+    std::u16string SelectedText() const;
 
     // ---- host and images
     // The program around the document (not owned); nullptr: a host that asks for nothing.

@@ -29,7 +29,7 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
     bool atStart = true;
     while (result < max) {
         const int p = start + result;
-        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        const char16_t c = Text[p];
         if (IsPlaceholder(c)) {
             TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
             if (obj && obj->Floats()) {
@@ -63,8 +63,8 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
         if (fit < length) break;
     }
     result = std::min(result, max);
-    const std::size_t brk = std::string_view(Text).substr(start, max).find(char(chBreak));
-    if (brk != std::string_view::npos && result >= int(brk)) result = int(brk) + 1;
+    const std::size_t brk = std::u16string_view(Text).substr(start, max).find(char16_t(chBreak));
+    if (brk != std::u16string_view::npos && result >= int(brk)) result = int(brk) + 1;
     return result;
 }
 
@@ -99,7 +99,7 @@ void TSection::LineHeights(LineRec& line, int y) {
     const int start = line.FirstChar, n = line.CharCount;
     bool onlyPlaceholders = true;
     for (int i = start; i < start + n && onlyPlaceholders; ++i)
-        onlyPlaceholders = IsPlaceholder(static_cast<unsigned char>(Text[i]));
+        onlyPlaceholders = IsPlaceholder(Text[i]);
     if (!onlyPlaceholders) {
         int index = 0;
         FontRuns.RunAt(start, index);
@@ -237,10 +237,11 @@ void TSection::SizeObjects(TCanvas& canvas, int width, int& maxWidth) {
 // Past the rest of the word from j, with a break that follows it or the spaces after it.
 int TSection::WordEnd(int j) const {
     const int n = int(Text.size());
-    while (j < n && Text[j] != ' ' && Text[j] != char(chControl) && Text[j] != char(chImage) &&
-           Text[j] != char(chBreak))
+    while (j < n && Text[j] != ' ' && Text[j] != char16_t(chControl) &&
+           Text[j] != char16_t(chImage) && Text[j] != char16_t(chBreak))
         ++j;
-    if (j < n && Text[j] == char(chBreak)) return j + 1;  // a break after the word ends its line
+    if (j < n && Text[j] == char16_t(chBreak))
+        return j + 1;  // a break after the word ends its line
     while (j < n && Text[j] == ' ') ++j;
     return j;
 }
@@ -271,21 +272,21 @@ void TSection::LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& m
             break;
         }
         const int q = p + count - 1;
-        const char cq = Text[q];
-        if (cq == char(chBreak) || cq == ' ') {
+        const char16_t cq = Text[q];
+        if (cq == char16_t(chBreak) || cq == ' ') {
             while (p + count < n && Text[p + count] == ' ') ++count;
             finish(count);
             continue;
         }
-        const char next = Text[q + 1];
-        if (next == char(chControl) || next == char(chImage)) {
+        const char16_t next = Text[q + 1];
+        if (next == char16_t(chControl) || next == char16_t(chImage)) {
             finish(count);
             continue;
         }
         int k = q;
         while (k >= p) {
-            const char c = Text[k];
-            if (c == ' ' || c == char(chControl) || c == char(chImage)) break;
+            const char16_t c = Text[k];
+            if (c == ' ' || c == char16_t(chControl) || c == char16_t(chImage)) break;
             --k;
         }
         if (k >= p && (k > p || Text[p] != ' ')) {

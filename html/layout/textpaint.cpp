@@ -1,6 +1,7 @@
 // Painting and the queries of a text section: hit tests, cursor positions, search, source
 // mapping and copying.
 
+#include <QChar>
 #include <algorithm>
 
 #include "html/layout/sectionlist.h"
@@ -29,7 +30,7 @@ void QueueFloatsReaching(TPaintContext& pc, TSection& section, const LineRec& li
                          int pageTop) {
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end; ++p) {
-        if (!IsImageChar(static_cast<unsigned char>(section.Text[p]))) continue;
+        if (!IsImageChar(section.Text[p])) continue;
         auto* image = dynamic_cast<TImageObj*>(section.Objects.ObjectAt(p));
         if (!image || !image->Floats() || image->DrawY + image->ObjHeight <= pageTop) continue;
         int overhang = 0;
@@ -70,12 +71,12 @@ void TSection::PaintText(TCanvas& canvas, const TPaintContext& pc, int p, int n,
         if (back != kNoColor) canvas.SetBkColor(back);
     }
     canvas.SetFont(font);
-    const std::string_view piece = std::string_view(Text).substr(p, n);
-    std::string out(piece);
-    if (lineEnd && !out.empty() && (out.back() == ' ' || out.back() == char(chBreak)))
+    const std::u16string_view piece = std::u16string_view(Text).substr(p, n);
+    std::u16string out(piece);
+    if (lineEnd && !out.empty() && (out.back() == ' ' || out.back() == char16_t(chBreak)))
         out.pop_back();
-    std::erase(out, char(chBreak));
-    std::replace(out.begin(), out.end(), char(chNbsp), ' ');
+    std::erase(out, char16_t(chBreak));
+    std::replace(out.begin(), out.end(), char16_t(chNbsp), u' ');
     int offset = 0;
     if (run.VerticalScript == 1)
         offset = run.Descent / 2 + 1;
@@ -109,7 +110,7 @@ void TSection::PaintPlaceholder(TCanvas& canvas, TPaintContext& pc, const LineRe
     const int s = pc.ScrollTop;
     int overhang = 0;
     const TFontObj* run = FontRuns.FontAt(p, overhang);
-    const unsigned char c = static_cast<unsigned char>(Text[p]);
+    const char16_t c = Text[p];
     TFloatingObj* obj = IsImageChar(c) ? Objects.ObjectAt(p) : nullptr;
     auto* image = dynamic_cast<TImageObj*>(obj);
     auto* panel = dynamic_cast<TPanelObj*>(obj);
@@ -148,7 +149,7 @@ void TSection::PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line
     int cx = x + line.IndentX;
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end;) {
-        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        const char16_t c = Text[p];
         if (c == chControl || c == chNoBreakControl) {
             if (TFormControlObj* control = ControlAt(p)) {
                 PaintControl(canvas, *control, line, y, cx, pc.ScrollTop);
@@ -240,7 +241,7 @@ int TSection::FitRun(TCanvas& canvas, int p, int n, int room, int& used) const {
     int overhang = 0;
     const TFontObj* run = FontRuns.FontAt(p, overhang);
     const TTextMeasure& measure = canvas.Measure(run->CurrentFont());
-    const std::string_view piece = std::string_view(Text).substr(p, n);
+    const std::u16string_view piece = std::u16string_view(Text).substr(p, n);
     const int fit = measure.FitCount(piece, room + overhang);
     if (fit >= n) used += measure.Extent(piece) - overhang;
     return fit;
@@ -250,7 +251,7 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
     int used = 0, count = 0;
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end;) {
-        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        const char16_t c = Text[p];
         if (IsPlaceholder(c)) {
             const int w = PlaceholderWidth(p);
             if (used + w > dx) return count;
@@ -300,7 +301,7 @@ bool TSection::LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) {
         const int c = CharsBeforeX(canvas, line, x - line.PaintedX);
         if (c >= line.CharCount) return false;
         const int p = line.FirstChar + c;
-        if (IsImageChar(static_cast<unsigned char>(Text[p]))) return false;
+        if (IsImageChar(Text[p])) return false;
         int overhang = 0;
         TFontObj* run = FontRuns.FontAt(p, overhang);
         if (!run || !run->HasUrl()) return false;
@@ -361,7 +362,7 @@ bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const 
     return false;
 }
 
-bool TSection::CharAt(int cursor, char& ch, const TFontObj*& font) const {
+bool TSection::CharAt(int cursor, char16_t& ch, const TFontObj*& font) const {
     const int c = cursor - FirstCursor;
     if (c < 0 || c >= Length) return false;
     ch = Text[c];
@@ -386,19 +387,37 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-int TSection::SearchText(int from, std::string_view text, bool matchCase) {
+namespace {
+
+// The folded case of a code unit for the search without case.
+char16_t Fold(char16_t ch) {
+    if (ch < 0x80) return ch >= 'A' && ch <= 'Z' ? char16_t(ch + 32) : ch;
+    unsigned char byte = 0;
+    if (cp1251::byteOf(ch, byte)) return cp1251::toUnicode(cp1251::lower(byte));
+    return QChar::isSurrogate(ch) ? ch : QChar(ch).toCaseFolded().unicode();
+}
+
+}  // namespace
+
+bool EqualNoCase(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    return true;
+}
+
+int TSection::SearchText(int from, std::u16string_view text, bool matchCase) {
     if (Length == 0 || text.empty() || from >= FirstCursor + Length) return -1;
     const std::size_t start = std::size_t(std::max(0, from - FirstCursor));
     if (matchCase) {
         const std::size_t pos = Text.find(text, start);
         return pos == std::string::npos ? -1 : FirstCursor + int(pos);
     }
-    const std::string_view key = text;  // the whole phrase, however long
-    const unsigned char first = static_cast<unsigned char>(key[0]);
-    const char lo = char(cp1251::lower(first)), up = char(cp1251::upper(first));
+    const std::u16string_view key = text;  // the whole phrase, however long
+    const char16_t first = Fold(key[0]);
     for (std::size_t i = start; i + key.size() <= Text.size(); ++i) {
-        if (Text[i] != lo && Text[i] != up) continue;
-        if (EqualNoCase(std::string_view(Text).substr(i, key.size()), key))
+        if (Fold(Text[i]) != first) continue;
+        if (EqualNoCase(std::u16string_view(Text).substr(i, key.size()), key))
             return FirstCursor + int(i);
     }
     return -1;
@@ -429,19 +448,19 @@ int TSection::SourceToDoc(int sourcePos, bool before) const {
     return before ? FirstCursor + Length - 1 : -1;
 }
 
-void TSection::CopySelection(int selStart, int selEnd, std::string& out) const {
+void TSection::CopySelection(int selStart, int selEnd, std::u16string& out) const {
     const int ss = selStart - FirstCursor, se = selEnd - FirstCursor;
     for (const LineRec& line : LineList) {
         const int ls = line.FirstChar, le = line.FirstChar + line.CharCount;
         if (line.CharCount == 0 || le <= ss || ls >= se) continue;
         if (ss <= ls)
-            for (int i = 0; i < line.IndentX / 35; ++i) out += "   ";
+            for (int i = 0; i < line.IndentX / 35; ++i) out += u"   ";
         for (int p = std::max(ss, ls); p < std::min(se, le); ++p) {
-            const unsigned char c = static_cast<unsigned char>(Text[p]);
+            const char16_t c = Text[p];
             if (IsPlaceholder(c) || c == chBreak) continue;
-            out += c == chNbsp ? ' ' : char(c);
+            out += c == chNbsp ? u' ' : c;
         }
-        if (se >= le) out += "\n";
+        if (se >= le) out += u'\n';
     }
 }
 

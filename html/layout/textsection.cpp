@@ -128,7 +128,7 @@ TImageObj* TSection::AppendImage(const TLayoutAttrs& attributes, int sourcePos, 
                                              int(Text.size()));
     auto* result = image.get();
     Objects.Add(std::move(image));
-    AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
+    AppendChar(char16_t(noBreak ? chNoBreakImage : chImage), sourcePos);
     return result;
 }
 
@@ -139,7 +139,7 @@ TPanelObj* TSection::AppendPanel(std::unique_ptr<TPanelControl> control,
     auto* result = panel.get();
     Objects.Add(std::move(panel));
     Document->Panels.push_back(result);
-    AppendChar(char(noBreak ? chNoBreakImage : chImage), sourcePos);
+    AppendChar(char16_t(noBreak ? chNoBreakImage : chImage), sourcePos);
     return result;
 }
 
@@ -157,7 +157,7 @@ TFormControlObj* TSection::AppendControl(std::string_view tag, ThtmlForm& form,
     } else if (control.Kind != ckHidden) {
         control.Pos = int(Text.size());
         Controls.push_back(&control);
-        AppendChar(char(noBreak ? chNoBreakControl : chControl), sourcePos);
+        AppendChar(char16_t(noBreak ? chNoBreakControl : chControl), sourcePos);
     }
     return &control;
 }
@@ -169,7 +169,7 @@ TFormControlObj* TSection::ControlAt(int p) const {
 }
 
 int TSection::PlaceholderWidth(int p) const {
-    const unsigned char c = static_cast<unsigned char>(Text[p]);
+    const char16_t c = Text[p];
     if (c == chControl || c == chNoBreakControl) {
         const TFormControlObj* control = ControlAt(p);
         return control ? control->TotalWidth() : 0;
@@ -178,54 +178,54 @@ int TSection::PlaceholderWidth(int p) const {
     return obj && !obj->Floats() ? obj->TotalWidth() : 0;
 }
 
-void TSection::AppendChar(char ch, int sourcePos) {
+void TSection::AppendChar(char16_t ch, int sourcePos) {
     const int pos[1] = {sourcePos};
-    AppendToken(std::string_view(&ch, 1), pos);
+    AppendToken(std::u16string_view(&ch, 1), pos);
 }
 
 bool TSection::OnlyFloatingImages() const {
     if (Text.empty()) return false;
     for (int i = 0; i < int(Text.size()); ++i) {
-        if (!IsImageChar(static_cast<unsigned char>(Text[i]))) return false;
+        if (!IsImageChar(Text[i])) return false;
         const TFloatingObj* obj = Objects.ObjectAt(i);
         if (!obj || !obj->Floats()) return false;
     }
     return true;
 }
 
-void TSection::AppendToken(std::string_view text, std::span<const int> sourcePos, bool noBreak) {
+void TSection::AppendToken(std::u16string_view text, std::span<const int> sourcePos, bool noBreak) {
     if (text.empty()) return;
-    std::string t(text);
+    std::u16string t(text);
     std::vector<int> sp(sourcePos.begin(), sourcePos.end());
     sp.resize(t.size(), sp.empty() ? 0 : sp.back());
     auto drop = [&](std::size_t i) {
         t.erase(i, 1);
         sp.erase(sp.begin() + std::ptrdiff_t(i));
     };
-    const unsigned char last = Text.empty() ? 0 : static_cast<unsigned char>(Text.back());
-    if (t[0] == char(chBreak) && (last == ' ' || last == chNbsp)) {
-        Text.back() = char(chBreak);
+    const char16_t last = Text.empty() ? u'\0' : Text.back();
+    if (t[0] == char16_t(chBreak) && (last == ' ' || last == chNbsp)) {
+        Text.back() = char16_t(chBreak);
         return;
     }
     if (noBreak) {
         if ((Text.empty() || last == chNoBreakSpace5 || last == chBreak || last == ' ' ||
              last == chNbsp) &&
-            t[0] == char(chNoBreakSpace5))
+            t[0] == char16_t(chNoBreakSpace5))
             drop(0);
         // A run of no-break spaces next to a plain space vanishes; any other run becomes one
         // non-breaking space.
-        std::string out;
+        std::u16string out;
         std::vector<int> outPos;
         for (std::size_t i = 0; i < t.size();) {
-            if (t[i] != char(chNoBreakSpace5)) {
+            if (t[i] != char16_t(chNoBreakSpace5)) {
                 out += t[i], outPos.push_back(sp[i]), ++i;
                 continue;
             }
             std::size_t j = i;
-            while (j < t.size() && t[j] == char(chNoBreakSpace5)) ++j;
+            while (j < t.size() && t[j] == char16_t(chNoBreakSpace5)) ++j;
             const bool spaceBefore = i > 0 && t[i - 1] == ' ';
             const bool spaceAfter = j < t.size() && t[j] == ' ';
-            if (!spaceBefore && !spaceAfter) out += char(chNbsp), outPos.push_back(sp[j - 1]);
+            if (!spaceBefore && !spaceAfter) out += char16_t(chNbsp), outPos.push_back(sp[j - 1]);
             i = j;
         }
         t = std::move(out);
@@ -233,12 +233,12 @@ void TSection::AppendToken(std::string_view text, std::span<const int> sourcePos
     } else if ((Text.empty() || last == chBreak || last == ' ') && t[0] == ' ') {
         drop(0);
     }
-    if (!t.empty() && (t[0] == ' ' || t[0] == char(chNbsp)) && OnlyFloatingImages()) drop(0);
+    if (!t.empty() && (t[0] == ' ' || t[0] == char16_t(chNbsp)) && OnlyFloatingImages()) drop(0);
     if (t.empty()) return;
     AppendRaw(t, sp);
 }
 
-void TSection::AppendRaw(std::string_view text, std::span<const int> sourcePos) {
+void TSection::AppendRaw(std::u16string_view text, std::span<const int> sourcePos) {
     const int newLength = int(Text.size() + text.size());
     // Doubling keeps a long run of tokens linear; a fixed step copied it over and over.
     if (Capacity < newLength + 1) Reserve(std::max(newLength + 500, 2 * Capacity));
@@ -256,7 +256,7 @@ void TSection::Reserve(int n) {
 void TSection::ForceContent(int sourcePos) {
     if (!Text.empty()) return;
     const int pos[1] = {sourcePos};
-    AppendRaw("X", pos);
+    AppendRaw(u"X", pos);
     Text[0] = ' ';
 }
 
@@ -271,7 +271,7 @@ void TSection::Seal() {
     sealed_ = true;
 }
 
-void TPreFormated::AppendToken(std::string_view text, std::span<const int> sourcePos, bool) {
+void TPreFormated::AppendToken(std::u16string_view text, std::span<const int> sourcePos, bool) {
     if (text.empty() || int(Text.size()) > kPreLimit) return;
     std::vector<int> sp(sourcePos.begin(), sourcePos.end());
     sp.resize(text.size(), sp.empty() ? 0 : sp.back());
@@ -294,17 +294,18 @@ std::unique_ptr<TSectionBase> TPreFormated::CloneFor(TSectionList* document) con
 int TSection::CharsInPiece(int p, int end) const {
     const int limit = std::min(end, p + FontRuns.CharsToNextRun(p, int(Text.size())));
     int q = p;
-    while (q < limit && !IsPlaceholder(static_cast<unsigned char>(Text[q]))) ++q;
+    while (q < limit && !IsPlaceholder(Text[q])) ++q;
     return std::max(q - p, 0);
 }
 
 int TSection::MeasureText(TCanvas& canvas, int start, bool trim, int count) const {
     int end = std::min(int(Text.size()), start + count);
     if (trim)
-        while (end - 1 > start && (Text[end - 1] == ' ' || Text[end - 1] == char(chBreak))) --end;
+        while (end - 1 > start && (Text[end - 1] == ' ' || Text[end - 1] == char16_t(chBreak)))
+            --end;
     int width = 0;
     for (int p = start; p < end;) {
-        const unsigned char c = static_cast<unsigned char>(Text[p]);
+        const char16_t c = Text[p];
         if (IsPlaceholder(c)) {
             width += PlaceholderWidth(p);
             ++p;
@@ -313,7 +314,7 @@ int TSection::MeasureText(TCanvas& canvas, int start, bool trim, int count) cons
         const int n = std::max(1, CharsInPiece(p, end));
         int overhang = 0;
         const TFontObj* run = FontRuns.FontAt(p, overhang);
-        width += canvas.Measure(run->CurrentFont()).Extent(std::string_view(Text).substr(p, n)) -
+        width += canvas.Measure(run->CurrentFont()).Extent(std::u16string_view(Text).substr(p, n)) -
                  overhang;
         p += n;
     }
@@ -343,13 +344,13 @@ void TSection::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     const int n = int(Text.size());
     for (int start = 0; start < n;) {
         int end = start;
-        while (end < n && Text[end] != char(chBreak)) ++end;
+        while (end < n && Text[end] != char16_t(chBreak)) ++end;
         widestLine = std::max(widestLine, MeasureText(canvas, start, false, end - start));
         start = end + 1;
     }
     auto separator = [&](int i) {
-        const char c = Text[i];
-        return c == 0 || c == char(chImage) || c == char(chBreak) || c == ' ';
+        const char16_t c = Text[i];
+        return c == 0 || c == char16_t(chImage) || c == char16_t(chBreak) || c == ' ';
     };
     for (int i = 0; i < n;) {
         while (i < n && separator(i)) ++i;

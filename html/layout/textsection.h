@@ -29,11 +29,11 @@ enum : unsigned char {
 };
 
 // A character standing for an inline object (image, panel or form control).
-inline bool IsPlaceholder(unsigned char c) {
+inline bool IsPlaceholder(char16_t c) {
     return c == chControl || c == chImage || c == chNoBreakControl || c == chNoBreakImage;
 }
 // A character standing for an image or panel.
-inline bool IsImageChar(unsigned char c) {
+inline bool IsImageChar(char16_t c) {
     return c == chImage || c == chNoBreakImage;
 }
 
@@ -87,9 +87,9 @@ public:
     TFormControlObj* AppendControl(std::string_view tag, ThtmlForm& form,
                                    const TLayoutAttrs& attributes, int sourcePos,
                                    bool noBreak = false);
-    virtual void AppendChar(char ch, int sourcePos);
+    virtual void AppendChar(char16_t ch, int sourcePos);
     // Characters with the source position of each; `noBreak` marks text of a no-break run.
-    virtual void AppendToken(std::string_view text, std::span<const int> sourcePos,
+    virtual void AppendToken(std::u16string_view text, std::span<const int> sourcePos,
                              bool noBreak = false);
     void Seal();
     void Reserve(int n);
@@ -98,17 +98,17 @@ public:
 
     // ---- TSectionBase
     std::unique_ptr<TSectionBase> CloneFor(TSectionList* document) const override;
-    void CopySelection(int selStart, int selEnd, std::string& out) const override;
+    void CopySelection(int selStart, int selEnd, std::u16string& out) const override;
     int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
     int Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, int x) override;
     bool LinkAt(TCanvas& canvas, int x, int y, TLinkHit& hit) override;
     bool ObjectAt(int x, int y, TImageHit& hit) override;
     int CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) override;
-    int SearchText(int from, std::string_view text, bool matchCase) override;
+    int SearchText(int from, std::u16string_view text, bool matchCase) override;
     int DocToSource(int cursor) const override;
     int SourceToDoc(int sourcePos, bool before) const override;
     bool CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const override;
-    bool CharAt(int cursor, char& ch, const TFontObj*& font) const override;
+    bool CharAt(int cursor, char16_t& ch, const TFontObj*& font) const override;
     const TSectionBase* TextSectionAt(int cursor) const override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
     const char* Kind() const override { return "text"; }
@@ -120,7 +120,7 @@ public:
     // The control standing at character p, or nullptr.
     TFormControlObj* ControlAt(int p) const;
 
-    std::string Text;
+    std::u16string Text;  // UTF-16; the characters above keep their codes
     std::vector<int> SourcePos;
     int Capacity = 0;
     TFontList FontRuns;
@@ -153,7 +153,7 @@ protected:
     void LayoutText(TCanvas& canvas, int x, IndentManager& indents, int& maxWidth,
                     TLayoutState& state);
     void SizeObjects(TCanvas& canvas, int width, int& maxWidth);
-    void AppendRaw(std::string_view text, std::span<const int> sourcePos);
+    void AppendRaw(std::u16string_view text, std::span<const int> sourcePos);
     bool OnlyFloatingImages() const;
     TFontObj& NewRun(const TFontSpec& font);
     // Adds a run to the document's LinkRuns (once).
@@ -185,7 +185,7 @@ protected:
 class TPreFormated : public TSection {
 public:
     using TSection::TSection;
-    void AppendToken(std::string_view text, std::span<const int> sourcePos,
+    void AppendToken(std::u16string_view text, std::span<const int> sourcePos,
                      bool noBreak = false) override;
     int Layout(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) override;
     void WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) override;
@@ -196,7 +196,9 @@ protected:
     bool Wraps() const override { return false; }
 };
 
-// Windows-1251 case folding for the text search.
+// Case folding for the text search (the Windows-1251 rules for the characters the code page has,
+// Unicode's for the rest).
 bool EqualNoCase(std::string_view a, std::string_view b);
+bool EqualNoCase(std::u16string_view a, std::u16string_view b);
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <utility>
 
 #include "platform/codec.h"
@@ -59,40 +60,6 @@ std::string LowerAscii(std::string_view text) {
     std::string lower(text);
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return lower;
-}
-
-// The length of the UTF-8 sequence at `p` with its character in `ch`; 0 when no valid sequence
-// starts there, -1 when the bytes end inside one that is valid so far.
-int Utf8Sequence(const unsigned char* p, const unsigned char* end, char32_t& ch) {
-    const unsigned char lead = *p;
-    if (lead < 0x80) {
-        ch = lead;
-        return 1;
-    }
-    int length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;   // no overlong form
-        if (lead == 0xED) high = 0x9F;  // no surrogate
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        return 0;
-    }
-    char32_t value = lead & (0x7F >> length);
-    for (int i = 1; i < length; ++i) {
-        if (p + i >= end) return -1;
-        const unsigned char next = p[i];
-        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
-        value = (value << 6) | (next & 0x3F);
-    }
-    ch = value;
-    return length;
 }
 
 // The charset label of the first META or XML declaration starting within the first bytes.
@@ -182,6 +149,40 @@ std::array<char32_t, 256> SingleByteChars(TEncoding encoding) {
 
 }  // namespace
 
+// The length of the UTF-8 sequence at `p` with its character in `ch`; 0 when no valid sequence
+// starts there, -1 when the bytes end inside one that is valid so far.
+int Utf8Sequence(const unsigned char* p, const unsigned char* end, char32_t& ch) {
+    const unsigned char lead = *p;
+    if (lead < 0x80) {
+        ch = lead;
+        return 1;
+    }
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;   // no overlong form
+        if (lead == 0xED) high = 0x9F;  // no surrogate
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    char32_t value = lead & (0x7F >> length);
+    for (int i = 1; i < length; ++i) {
+        if (p + i >= end) return -1;
+        const unsigned char next = p[i];
+        if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return 0;
+        value = (value << 6) | (next & 0x3F);
+    }
+    ch = value;
+    return length;
+}
+
 std::string_view EncodingName(TEncoding encoding) {
     switch (encoding) {
     case TEncoding::Windows1251: return "windows-1251";
@@ -220,8 +221,18 @@ void TEncodingSniffer::Feed(std::string_view block) {
     const auto* begin = reinterpret_cast<const unsigned char*>(block.data());
     const auto* end = begin + block.size();
     for (const unsigned char* p = begin; p < end;) {
+        uint64_t word = 0;
+        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
+            p += 8;  // eight ASCII bytes
+            continue;
+        }
         if (*p < 0x80) {
             ++p;
+            continue;
+        }
+        if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
+            multiByte_ = true;  // a two-byte character (Cyrillic, Greek), checked inline
+            p += 2;
             continue;
         }
         char32_t ch = 0;

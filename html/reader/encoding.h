@@ -51,6 +51,10 @@ TEncoding DetectEncoding(std::string_view bytes);
 void DecodeText(std::string_view bytes, TEncoding encoding,
                 const std::function<void(char32_t, int32_t)>& onChar);
 
+// The length of the UTF-8 sequence at `p` (before `end`) with its character in `ch`; 0 when no
+// valid sequence starts there, -1 when the bytes end inside one that is valid so far.
+int Utf8Sequence(const unsigned char* p, const unsigned char* end, char32_t& ch);
+
 // The text re-encoded in Windows-1251; characters the code page lacks become "?".
 std::string ToWindows1251(std::string_view bytes, TEncoding encoding);
 

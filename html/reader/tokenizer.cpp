@@ -1,5 +1,6 @@
 #include "html/reader/tokenizer.h"
 
+#include <QString>
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -128,13 +129,19 @@ void THtmlReader::Start(std::string_view text) {
     includePos_ = 0;
     Encoding = DetectEncoding(text);
     mode_ = savedMode_ = smMain;
-    if (Encoding != TEncoding::Windows1251) Decode(text);
+    utf8_ = Encoding != TEncoding::Windows1251;
+    SourceIndex = -1;
+    if (Encoding == TEncoding::Utf8 && text.starts_with("\xEF\xBB\xBF")) {
+        pos_ += 3;  // the byte-order mark is no character
+        SourceIndex = 2;
+    } else if (utf8_ && Encoding != TEncoding::Utf8) {
+        Decode(text);
+    }
     CurChar = CurUpper = kEndOfInput;
     Symbol = syNone;
     Token.Clear();
     TagAttributes = std::make_unique<TAttributeList>();
     HeadingLevel = 0;
-    SourceIndex = -1;
     LineEndState = leNone;
     SkippingComment = ReadingScript = KeepSpaces = NoBreakRun = false;
     readingDirective_ = openCommentAtEnd_ = false;
@@ -145,10 +152,30 @@ void THtmlReader::Decode(std::string_view text) {
     decodedIndex_.clear();
     decodedPos_ = 0;
     DecodeText(text, Encoding, [this](char32_t ch, int32_t index) {
-        decoded_ += cp1251::fromUnicode(ch);
-        decodedIndex_.push_back(index);
+        char32_t one[] = {ch};
+        const QByteArray bytes = QString::fromUcs4(one, 1).toUtf8();
+        decoded_.append(bytes.constData(), static_cast<size_t>(bytes.size()));
+        decodedIndex_.insert(decodedIndex_.end(), static_cast<size_t>(bytes.size()), index);
     });
     mode_ = savedMode_ = smDecoded;
+}
+
+// The current byte leads a UTF-8 sequence: its continuation bytes are read (the last becomes
+// current); a byte that starts no valid character gives U+FFFD.
+char32_t THtmlReader::TakeSequence() {
+    unsigned char bytes[4] = {CurChar, 0, 0, 0};
+    int count = 1;
+    char32_t ch = 0xFFFD;
+    for (;;) {
+        const int length = Utf8Sequence(bytes, bytes + count, ch);
+        if (length > 0) break;
+        if (length == 0 || count == 4) return 0xFFFD;
+        const unsigned char next = LookAhead();
+        if ((next & 0xC0) != 0x80) return 0xFFFD;
+        bytes[count++] = ReadRawChar();
+    }
+    CurChar = CurUpper = bytes[count - 1];
+    return ch;
 }
 
 unsigned char THtmlReader::ReadOtherChar() {
@@ -277,7 +304,7 @@ void THtmlReader::NextToken() {
         Symbol = syText;
     } else {
         Symbol = syOther;
-        Token.PushChar(static_cast<char>(CurChar), SourceIndex);
+        Token.PushChar(CurChar, SourceIndex);
         ReadChar();
     }
 }
@@ -291,7 +318,7 @@ void THtmlReader::ReadTag() {
         ReadChar();
     } else if (!IsLetter(CurUpper)) {
         Symbol = syText;
-        Token.PushChar('<', start);
+        Token.PushChar(u'<', start);
         return;
     }
     Symbol = syUnknown;
@@ -365,9 +392,32 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, b
             ReadChar();
         }
     }
+    if (utf8_) FinishValue(attribute);
     if (registerId && attribute.Symbol == atID && !attribute.StrValue.empty() && IDNames)
         IDNames->AddChPos(attribute.StrValue, SourceIndex);
     return true;
+}
+
+// A value read from UTF-8 bytes becomes Windows-1251, as every value is.
+void THtmlReader::FinishValue(TAttribute& attribute) {
+    const std::string& value = attribute.StrValue;
+    if (std::all_of(value.begin(), value.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return;
+    std::string bytes;
+    bytes.reserve(value.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    const auto* end = p + value.size();
+    while (p < end) {
+        char32_t ch = 0xFFFD;
+        const int length = Utf8Sequence(p, end, ch);
+        p += std::max(length, 1);
+        unsigned char byte = '?';
+        if (length <= 0 || ch > 0xFFFF || !cp1251::byteOf(static_cast<char16_t>(ch), byte))
+            byte = '?';
+        bytes.push_back(static_cast<char>(byte));
+    }
+    attribute.StrValue = std::move(bytes);
 }
 
 void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
@@ -392,7 +442,10 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
         } else if (CurChar == '&') {
             scratch_.Clear();
             ReadReference(scratch_);
-            attribute.StrValue += scratch_.Text;
+            if (utf8_)
+                attribute.StrValue += cp1251::toQString(scratch_.Text).toStdString();
+            else
+                attribute.StrValue += cp1251::fromUtf16(scratch_.Text);
         } else {
             attribute.StrValue += static_cast<char>(CurChar);
             ReadChar();
@@ -433,7 +486,7 @@ void THtmlReader::ReadReference(TokenObj& out) {
         ReadChar();
     };
     auto emitRaw = [&] {
-        for (char c : raw_) out.PushChar(c, index);
+        for (char c : raw_) out.PushChar(static_cast<unsigned char>(c), index);
     };
     ReadChar();
     if (CurChar == '#') {
@@ -452,11 +505,11 @@ void THtmlReader::ReadReference(TokenObj& out) {
         if (CurChar == ';') take();
         if (digits == 0) return emitRaw();
         if (value > 255 && value <= 0xFFFF) {
-            out.PushChar(cp1251::fromUnicode(static_cast<char32_t>(value)), index);
+            out.PushChar(static_cast<char16_t>(value), index);
         } else if (value == 9) {
             out.PushChar(' ', index);
         } else if (value == 10 || (value >= 32 && value <= 255)) {
-            out.PushChar(static_cast<char>(value), index);
+            out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(value)), index);
         } else {
             emitRaw();
         }
@@ -475,7 +528,9 @@ void THtmlReader::ReadReference(TokenObj& out) {
     if (CurChar == ';') take();
     const char* text = LookupEntity(std::string_view(name, length));
     if (!text) return emitRaw();
-    for (int32_t k = 0; text[k]; ++k) out.PushChar(text[k], text[1] ? index + k : index);
+    for (int32_t k = 0; text[k]; ++k)
+        out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(text[k])),
+                     text[1] ? index + k : index);
 }
 
 // The end of the plain stretch that starts at `p` (before `stop`): plain bytes, and single
@@ -504,21 +559,29 @@ const char* THtmlReader::PlainEnd(const char* p, const char* stop) const {
 }
 
 void THtmlReader::ReadTextRun() {
-    while (Token.Length() < kMaxTextRun && kTextByte[CurChar]) {
+    // A character outside the BMP takes two units: it waits for the next run when one is left.
+    while (Token.Length() < kMaxTextRun - (utf8_ && CurChar >= 0xF0 ? 1 : 0) &&
+           kTextByte[CurChar]) {
         if (mode_ == smMain && CurChar != ' ' && CurChar != 13) {
             // Fast path: the current character is its own raw byte; take it together with the
             // plain bytes after it (no line end, markup, reference or run of white space) in one
             // go.
-            const size_t room = static_cast<size_t>(kMaxTextRun - Token.Length() - 1);
+            const size_t units = static_cast<size_t>(kMaxTextRun - Token.Length());
+            // UTF-8 takes up to two bytes a unit here (Cyrillic); the units are counted apart.
+            const size_t room = utf8_ ? 2 * units : units - 1;
             const char* start = pos_ - 1;
             const char* p = PlainEnd(pos_, pos_ + std::min(room, static_cast<size_t>(end_ - pos_)));
-            const size_t count = static_cast<size_t>(p - start);
-            Token.AppendRun(start, count, SourceIndex);
-            SourceIndex += static_cast<int32_t>(count) - 1;
+            if (utf8_) {
+                p = Token.AppendUtf8(start, p, end_, SourceIndex, units);
+            } else {
+                Token.AppendRun(start, static_cast<size_t>(p - start), SourceIndex);
+            }
+            SourceIndex += static_cast<int32_t>(p - start) - 1;
             pos_ = p;
             ReadChar();
         } else if (KeepSpaces || (CurChar != ' ' && CurChar != 13)) {
-            Token.PushChar(static_cast<char>(CurChar), SourceIndex);
+            const int32_t index = SourceIndex;
+            Token.PushCode(TakeCharacter(), index);
             ReadChar();
         } else {
             Token.PushChar(NoBreakRun ? kNoBreakSpace : ' ', SourceIndex);

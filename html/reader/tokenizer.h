@@ -2,9 +2,11 @@
 // The HTML tokenizer: turns the bytes of one document into tokens (start and end
 // tags with their attributes, text runs, single other characters, unknown tags, end of input).
 //
-// The bytes are read in the document's encoding (see encoding.h) and every character reaches the
-// reader in Windows-1251 ("?" for one the code page lacks); Windows-1251 bytes are read as they
-// are. Character level: every line end (CR, LF, CR LF, LF CR) reaches the reader as one CR, a tab
+// The bytes are read in the document's encoding (see encoding.h): Windows-1251 and UTF-8 bytes in
+// place, any other encoding decoded to UTF-8 first. Markup is ASCII, so the character level
+// works on bytes; the text of a token is UTF-16 (each character decoded once, as it enters the
+// token), attribute values are Windows-1251 ("?" for a character the code page lacks). Character
+// level: every line end (CR, LF, CR LF, LF CR) reaches the reader as one CR, a tab
 // as a space; comments (<!-- ... -->) and declarations (<!DOCTYPE ...>) vanish; include directives
 // (<!--#command ...-->) splice the handler's text in. Every character knows its source index
 // (0-based byte index in the main text; characters of an include buffer do not advance it).
@@ -35,6 +37,7 @@
 #include "html/reader/names.h"
 #include "html/reader/symbols.h"
 #include "html/reader/tokens.h"
+#include "platform/codec.h"
 #include "platform/errors.h"
 
 namespace kv {
@@ -117,6 +120,15 @@ public:
     // readers that take content character by character (text areas).
     void ReadCharReference(TokenObj& out) { ReadReference(out); }
 
+    // The Unicode character that the current byte starts (the rest of its UTF-8 sequence is
+    // read, so that its last byte becomes current). For readers that take content character by
+    // character.
+    char32_t TakeCharacter() {
+        if (!utf8_ || CurChar < 0x80) [[likely]]
+            return utf8_ ? CurChar : cp1251::toUnicode(CurChar);
+        return TakeSequence();
+    }
+
     // Reads the content of a STYLE element (the reader stands at the ">" of its start tag) into
     // `styles`, up to the "<" of the end tag, which becomes the current character.
     void ReadStyleElement(TStyleList& styles);
@@ -140,8 +152,8 @@ public:
     TDocumentHost* Host = nullptr;  // include directives go to it when it has a handler (not owned)
 
 private:
-    // smMain reads the bytes of a Windows-1251 text in place, smDecoded the characters of a text
-    // in another encoding, decoded by Start.
+    // smMain reads the bytes of the text in place (Windows-1251 or UTF-8), smDecoded the UTF-8
+    // bytes of a text in another encoding, decoded by Start.
     enum TSourceMode : uint8_t { smMain, smInclude, smDecoded };
 
     bool AtRawByte() const;
@@ -149,6 +161,8 @@ private:
     void TakeNameBytes(bool dashes, Append&& append);
 
     unsigned char ReadOtherChar();
+    char32_t TakeSequence();
+    void FinishValue(TAttribute& attribute);
     void Decode(std::string_view text);
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();
@@ -168,13 +182,14 @@ private:
     const char* end_ = nullptr;
     std::string include_;  // the include buffer being read
     size_t includePos_ = 0;
-    std::string decoded_;                // the text of smDecoded in Windows-1251
-    std::vector<int32_t> decodedIndex_;  // the byte index of each of its characters
+    std::string decoded_;                // the text of smDecoded in UTF-8
+    std::vector<int32_t> decodedIndex_;  // the source index of each of its bytes
     size_t decodedPos_ = 0;
     TSourceMode mode_ = smMain;
     TSourceMode savedMode_ = smMain;
     bool readingDirective_ = false;
     bool openCommentAtEnd_ = false;  // raised at the next token, after the run it cut
+    bool utf8_ = false;              // the bytes read are UTF-8 (else Windows-1251)
 
     std::string attributeName_;  // scratch buffers reused for every tag
     std::string raw_;

@@ -1,5 +1,10 @@
 #include "html/reader/tokens.h"
 
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "html/reader/encoding.h"
 #include "html/reader/properties.h"
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
@@ -14,6 +19,84 @@ TokenObj::TokenObj() {
 void TokenObj::Append(const TokenObj& other) {
     Text += other.Text;
     Indexes.insert(Indexes.end(), other.Indexes.begin(), other.Indexes.end());
+}
+
+namespace {
+
+// The UTF-16 unit of every Windows-1251 byte, for the per-byte loop of text runs.
+const std::array<char16_t, 256>& Cp1251Units() {
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> units{};
+        for (int b = 0; b < 256; ++b) units[std::size_t(b)] = cp1251::toUnicode(uint8_t(b));
+        return units;
+    }();
+    return table;
+}
+
+}  // namespace
+
+void TokenObj::AppendRun(const char* text, size_t count, int32_t firstIndex) {
+    const auto& units = Cp1251Units();
+    const size_t first = Text.size();
+    Text.resize(first + count);
+    Indexes.resize(first + count);
+    char16_t* chars = Text.data() + first;
+    int32_t* out = Indexes.data() + first;
+    size_t k = 0;
+    while (k < count) {
+        // Eight ASCII bytes at a time widen without the table.
+        uint64_t word = 0;
+        if (k + 8 <= count &&
+            (std::memcpy(&word, text + k, 8), (word & 0x8080808080808080u) == 0)) {
+            for (size_t j = 0; j < 8; ++j) chars[k + j] = static_cast<unsigned char>(text[k + j]);
+            k += 8;
+            continue;
+        }
+        chars[k] = units[static_cast<unsigned char>(text[k])];
+        ++k;
+    }
+    for (k = 0; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
+}
+
+const char* TokenObj::AppendUtf8(const char* text, const char* stop, const char* limit,
+                                 int32_t firstIndex, size_t maxUnits) {
+    const auto* begin = reinterpret_cast<const unsigned char*>(text);
+    const auto* end = reinterpret_cast<const unsigned char*>(limit);
+    const auto* last = reinterpret_cast<const unsigned char*>(stop);
+    const size_t first = Text.size();
+    Text.resize(first + maxUnits);
+    Indexes.resize(Text.size());
+    char16_t* chars = Text.data() + first;
+    int32_t* out = Indexes.data() + first;
+    size_t n = 0;
+    const auto* p = begin;
+    while (p < last && n + (*p >= 0xF0 ? 2 : 1) <= maxUnits) {
+        const int32_t index = firstIndex + static_cast<int32_t>(p - begin);
+        if (*p < 0x80) {
+            chars[n] = *p++;
+            out[n++] = index;
+            continue;
+        }
+        char32_t ch = 0xFFFD;
+        if (*p >= 0xC2 && *p <= 0xDF && p + 1 < end && (p[1] & 0xC0) == 0x80) {
+            ch = char32_t(*p & 0x1F) << 6 | (p[1] & 0x3F);  // two bytes: Cyrillic, Greek
+            p += 2;
+        } else {
+            const int length = Utf8Sequence(p, end, ch);
+            if (length <= 0) ch = 0xFFFD;
+            p += std::max(length, 1);
+        }
+        if (ch >= 0x10000) {
+            chars[n] = static_cast<char16_t>(0xD7C0 + (ch >> 10));
+            out[n++] = index;
+            ch = 0xDC00 + (ch & 0x3FF);
+        }
+        chars[n] = static_cast<char16_t>(ch);
+        out[n++] = index;
+    }
+    Text.resize(first + n);
+    Indexes.resize(first + n);
+    return reinterpret_cast<const char*>(p);
 }
 
 namespace {

@@ -13,13 +13,19 @@ namespace kv {
 
 class TProperties;
 
-// One text token: its characters (Windows-1251) and, for each, its source index.
+// One text token: its characters (UTF-16) and, for each code unit, its source index.
 class TokenObj {
 public:
     TokenObj();
-    void PushChar(char ch, int32_t index) {
+    void PushChar(char16_t ch, int32_t index) {
         Text.push_back(ch);
         Indexes.push_back(index);
+    }
+    // A character outside the BMP takes two code units, both at `index`.
+    void PushCode(char32_t ch, int32_t index) {
+        if (ch < 0x10000) return PushChar(static_cast<char16_t>(ch), index);
+        PushChar(static_cast<char16_t>(0xD7C0 + (ch >> 10)), index);
+        PushChar(static_cast<char16_t>(0xDC00 + (ch & 0x3FF)), index);
     }
     // Empties the token; the buffers keep their capacity and are reused.
     void Clear() {
@@ -27,24 +33,17 @@ public:
         Indexes.clear();
     }
     void Append(const TokenObj& other);
-    // Appends `count` characters whose source indexes run on from `firstIndex`.
-    void AppendRun(const char* text, size_t count, int32_t firstIndex) {
-        Text.append(text, count);
-        const size_t first = Indexes.size();
-        Indexes.resize(first + count);
-        int32_t* out = Indexes.data() + first;
-        size_t k = 0;
-        for (; k + 4 <= count; k += 4) {  // four at a time, which the compiler stores together
-            out[k] = firstIndex + static_cast<int32_t>(k);
-            out[k + 1] = firstIndex + static_cast<int32_t>(k + 1);
-            out[k + 2] = firstIndex + static_cast<int32_t>(k + 2);
-            out[k + 3] = firstIndex + static_cast<int32_t>(k + 3);
-        }
-        for (; k < count; ++k) out[k] = firstIndex + static_cast<int32_t>(k);
-    }
+    // Appends `count` Windows-1251 bytes whose source indexes run on from `firstIndex`.
+    void AppendRun(const char* text, size_t count, int32_t firstIndex);
+    // Appends the UTF-8 characters of the bytes from `text` on, up to `stop` or, when a
+    // character starts before `stop` and ends after it, up to its end (never past `limit`), and
+    // at most `maxUnits` units; each unit carries the index of its character's first byte.
+    // Returns where it ended.
+    const char* AppendUtf8(const char* text, const char* stop, const char* limit,
+                           int32_t firstIndex, size_t maxUnits);
     int Length() const { return static_cast<int>(Text.size()); }
 
-    std::string Text;
+    std::u16string Text;
     std::vector<int32_t> Indexes;  // Indexes[k] is the source index of Text[k]
 };
 

@@ -120,7 +120,8 @@ public:
     // Scrolls to a named anchor (a leading '#' is ignored, case is not compared).
     bool PositionTo(const std::string& dest);
     // Finds and selects the next occurrence of a phrase after the caret; false when none.
-    bool Find(const std::string& phrase, bool matchCase);
+    bool Find(const std::string& phrase, bool matchCase);  // a Windows-1251 phrase
+    bool Find(std::u16string_view phrase, bool matchCase);
 
     // ---- links, mouse, selection and history
     // Resolves a document-relative name (a link, a background) to a file path.
@@ -131,13 +132,16 @@ public:
     void FollowLink(const std::string& url, const std::string& target);
     // Moves the caret to a text position (a screen reader's caret), where Find goes on from.
     void SetCaretPos(int cursor);
-    // The selected text (Windows-1251, lines ending in "\n"); Ctrl+A and Ctrl+C / Ctrl+Insert.
+    // The selected text (lines ending in "\n"): in Windows-1251 ("?" for a character the code
+    // page lacks) and as it is; Ctrl+A and Ctrl+C / Ctrl+Insert.
     std::string SelText();
+    std::u16string SelTextUnicode();
     void SelectAll();
     void CopyToClipboard();
     // The word at a point of the paint panel: its text and [start, end) text positions; also
     // moves the caret there. Empty with start -1 when the point is not on a word.
     std::string WordAt(int x, int y, int& start, int& end);
+    std::u16string WordAtUnicode(int x, int y, int& start, int& end);
     // Mouse handling of the paint panel (panel coordinates).
     void HtmlMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void HtmlMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers shift, int x, int y);

@@ -56,9 +56,8 @@ void TInkCanvas::Line(int x1, int y1, int x2, int y2) {
          PenColor());
 }
 
-void TInkCanvas::DoTextOut(int x, int y, std::string_view text, const QRect* clip) {
-    const bool blank = std::all_of(text.begin(), text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+void TInkCanvas::DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) {
+    const bool blank = std::all_of(text.begin(), text.end(), [](char16_t c) { return c <= u' '; });
     if (blank) return;
     const TTextMetrics m = Metrics();
     QRect box(x, BaselineAlign() ? y - m.Ascent : y, TextExtent(text), m.Height);

@@ -61,7 +61,7 @@ public:
     void MaskedBlit(const QRect& dest, const QImage&, const QImage&) override { Mark(dest, 0); }
 
 protected:
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override;
+    void DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) override;
 
 private:
     void Mark(const QRect& rect, TColor color);

@@ -15,14 +15,11 @@ namespace kv {
 
 namespace {
 
-// Windows-1251 characters as UTF-16, the control characters as nothing (a null QChar).
-const std::array<QChar, 256>& CharTable() {
-    static const std::array<QChar, 256> table = [] {
-        std::array<QChar, 256> chars{};
-        for (int c = 32; c < 256; ++c) {
-            const QString one = cp1251::toQString(std::string(1, char(c)));
-            if (one.size() == 1) chars[c] = one[0];
-        }
+// The control characters of a section's text as read aloud: tab a space, breaks a line end, the
+// rest (objects and controls) nothing (a null QChar).
+const std::array<QChar, 32>& ControlTable() {
+    static const std::array<QChar, 32> table = [] {
+        std::array<QChar, 32> chars{};
         chars['\t'] = QLatin1Char(' ');
         chars['\n'] = chars[chBreak] = QLatin1Char('\n');
         return chars;
@@ -63,11 +60,12 @@ TArticleText::TArticleText(const TSectionNode& document) {
 }
 
 void TArticleText::Add(const TSection& section) {
-    const auto& table = CharTable();
+    const auto& table = ControlTable();
     const int length = std::min(section.Length, int(section.Text.size()));
     text_.reserve(text_.size() + length + 1);
     for (int i = 0; i < length; ++i) {
-        const QChar ch = table[static_cast<unsigned char>(section.Text[std::size_t(i)])];
+        const char16_t unit = section.Text[std::size_t(i)];
+        const QChar ch = unit < 32 ? table[unit] : QChar(unit);
         if (ch.isNull()) continue;
         offsets_[std::size_t(section.FirstCursor + i - firstCursor_)] = int(text_.size());
         cursors_.push_back(section.FirstCursor + i);

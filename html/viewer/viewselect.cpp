@@ -15,9 +15,11 @@ namespace kv {
 
 namespace {
 
-// Letters and digits of Windows-1251: А–я are 192–255 (Ё and ё are not among them).
-bool IsWordChar(char c) {
-    const auto b = static_cast<unsigned char>(c);
+// Letters and digits of Windows-1251: А–я are 192–255 (Ё and ё are not among them); of the
+// characters the code page lacks, Unicode's letters and digits.
+bool IsWordChar(char16_t c) {
+    unsigned char b = 0;
+    if (!cp1251::byteOf(c, b)) return QChar::isSurrogate(c) || QChar(c).isLetterOrNumber();
     return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 192;
 }
 
@@ -203,28 +205,32 @@ void THtmlView::RightClick(int x, int y) {
 // ---------------------------------------------------------------- words
 
 std::string THtmlView::WordAt(int x, int y, int& start, int& end) {
+    return cp1251::fromUtf16(WordAtUnicode(x, y, start, end));
+}
+
+std::u16string THtmlView::WordAtUnicode(int x, int y, int& start, int& end) {
     start = end = -1;
     TCursorHit hit;
     const QPoint d = DocPoint(x, y);
     const int position = doc_.CursorAt(measure_, d.x(), d.y(), hit);
-    if (position < 0) return "";
+    if (position < 0) return u"";
     caretPos_ = position;
-    char ch = 0;
+    char16_t ch = 0;
     const TFontObj* font = nullptr;
-    if (!hit.InText || !doc_.CharAt(position, ch, font) || !IsWordChar(ch)) return "";
+    if (!hit.InText || !doc_.CharAt(position, ch, font) || !IsWordChar(ch)) return u"";
     const TSectionBase* section = doc_.TextSectionAt(position);
     // Another section's character ends the word as a space would.
     auto wordCharAt = [&](int p) {
         return p >= 0 && doc_.TextSectionAt(p) == section && doc_.CharAt(p, ch, font) &&
                IsWordChar(ch);
     };
-    std::string word(1, ch);
+    std::u16string word(1, ch);
     start = position;
     end = position + 1;
     for (; wordCharAt(end); ++end) word += ch;
-    std::string before;  // gathered backwards
+    std::u16string before;  // gathered backwards
     for (; wordCharAt(start - 1); --start) before += ch;
-    return std::string(before.rbegin(), before.rend()) + word;
+    return std::u16string(before.rbegin(), before.rend()) + word;
 }
 
 void THtmlView::HtmlMouseDouble(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
@@ -291,6 +297,10 @@ void THtmlView::AutoScrollTick() {
 // ---------------------------------------------------------------- find and copy
 
 bool THtmlView::Find(const std::string& phrase, bool matchCase) {
+    return Find(cp1251::toUtf16(phrase), matchCase);
+}
+
+bool THtmlView::Find(std::u16string_view phrase, bool matchCase) {
     if (phrase.empty()) return false;
     const int start = doc_.SearchText(caretPos_, phrase, matchCase);
     if (start < 0) return false;
@@ -307,6 +317,10 @@ bool THtmlView::Find(const std::string& phrase, bool matchCase) {
 }
 
 std::string THtmlView::SelText() {
+    return cp1251::fromUtf16(doc_.SelectedText());
+}
+
+std::u16string THtmlView::SelTextUnicode() {
     return doc_.SelectedText();
 }
 
@@ -318,7 +332,7 @@ void THtmlView::SelectAll() {
 }
 
 void THtmlView::CopyToClipboard() {
-    const std::string text = SelText();
+    const std::u16string text = SelTextUnicode();
     if (text.empty()) return;
     QApplication::clipboard()->setText(cp1251::toQString(text));
 }

@@ -449,3 +449,18 @@ TEST(SearchWindow, IndexedSearchJudgesRuledOutArticlesAsTheStartUpWalkSawThem) {
     ASSERT_EQ(shell.Rows(), 1);
     EXPECT_EQ(shell.Cell(0, TForm4::colName), W("Груша"));
 }
+
+// Find further with a phrase the code page lacks selects it in a UTF-8 article.
+TEST(SearchWindow, FindFurtherSelectsAGreekPhraseInAUtf8Article) {
+    SearchShell shell([](kvtest::Installation& setup) {
+        setup.program.Write("inside/Greek/index.htm",
+                            "<meta charset=utf-8><p>Буква Αλφα и буква Βήτα.</p>");
+    });
+    shell.Enter("буква");
+    ASSERT_EQ(shell.Rows(), 1);
+    shell.ClickRow(0);
+    EXPECT_EQ(shell.Main().HtmlView1->SelTextUnicode(), u"Буква");
+    shell.Search().containing->setText(QString::fromUtf8("βΉΤΑ"));
+    shell.Search().Image2Click();
+    EXPECT_EQ(shell.Main().HtmlView1->SelTextUnicode(), u"Βήτα");
+}

@@ -46,6 +46,14 @@ std::string W(std::string_view utf8) {
     return kv::cp1251::fromUtf8(utf8);
 }
 
+std::u16string U(std::string_view bytes) {
+    return kv::cp1251::toUtf16(bytes);
+}
+
+std::string B(std::u16string_view text) {
+    return kv::cp1251::fromUtf16(text);
+}
+
 CurrentFolderGuard::CurrentFolderGuard() : saved_(fs::current_path()) {}
 CurrentFolderGuard::~CurrentFolderGuard() {
     std::error_code ec;

@@ -43,6 +43,9 @@ private:
 std::string ReadFile(const std::filesystem::path& file);
 // Windows-1251 bytes of a UTF-8 literal.
 std::string W(std::string_view utf8);
+// Windows-1251 bytes as the engine's UTF-16 text, and back.
+std::u16string U(std::string_view bytes);
+std::string B(std::u16string_view text);
 
 // Keeps the process's current folder and restores it.
 class CurrentFolderGuard {

@@ -10,6 +10,7 @@
 #include "html/layout/blocks.h"
 #include "html/layout/builder.h"
 #include "platform/canvas.h"
+#include "platform/codec.h"
 
 namespace kv::test {
 
@@ -48,7 +49,7 @@ struct FormDoc {
     }
     std::string AllText() const {
         std::string text;
-        for (const TSection* s : Texts()) text += s->Text + "|";
+        for (const TSection* s : Texts()) text += kv::cp1251::fromUtf16(s->Text) + "|";
         return text;
     }
     static void Collect(const std::vector<std::unique_ptr<TSectionBase>>& list,

@@ -9,6 +9,7 @@
 #include "html/layout/sectionlist.h"
 #include "html/layout/textsection.h"
 #include "platform/canvas.h"
+#include "platform/codec.h"
 
 namespace kv::test {
 
@@ -34,7 +35,7 @@ struct Doc {
         return ref;
     }
     void Append(TSection& section, const std::string& text) {
-        section.AppendToken(text, Positions(source, text.size()));
+        section.AppendToken(kv::cp1251::toUtf16(text), Positions(source, text.size()));
         source += int(text.size());
     }
     int Layout(int width) { return list.DoLayout(canvas, width, 400, maxWidth); }
@@ -46,7 +47,7 @@ struct Doc {
 };
 
 inline std::string Text(const TSection& s) {
-    return s.Text;
+    return kv::cp1251::fromUtf16(s.Text);
 }
 
 }  // namespace kv::test

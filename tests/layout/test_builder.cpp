@@ -39,7 +39,7 @@ TEST(Builder, LateTitleIsText) {
     EXPECT_EQ(early.title, "Name");
     Built late("body<title>Late</title>");
     EXPECT_EQ(late.title, "");
-    EXPECT_EQ(late.Texts().back()->Text, "bodyLate");
+    EXPECT_EQ(late.Texts().back()->Text, u"bodyLate");
 }
 
 TEST(Builder, ParagraphClosesAnInlineRun) {
@@ -47,7 +47,7 @@ TEST(Builder, ParagraphClosesAnInlineRun) {
     const auto texts = b.Texts();
     ASSERT_EQ(texts.size(), 2u);
     EXPECT_TRUE(texts[0]->FontRuns.Last()->CurrentFont().Bold);
-    EXPECT_EQ(texts[1]->Text, "para after");
+    EXPECT_EQ(texts[1]->Text, u"para after");
     EXPECT_TRUE(texts[1]->FontRuns[0].CurrentFont().Bold);
     EXPECT_FALSE(texts[1]->FontRuns.Last()->CurrentFont().Bold);
 }
@@ -57,10 +57,10 @@ TEST(Builder, BreaksHeadingsAndRules) {
     const auto texts = b.Texts();
     ASSERT_GE(texts.size(), 2u);
     EXPECT_EQ(texts[0]->Text,
-              "a\x08"
+              u"a\x08"
               "b");
-    EXPECT_EQ(texts[1]->Text, "not");
-    EXPECT_EQ(texts[2]->Text, "Head");
+    EXPECT_EQ(texts[1]->Text, u"not");
+    EXPECT_EQ(texts[2]->Text, u"Head");
     EXPECT_TRUE(texts[2]->FontRuns[0].CurrentFont().Bold);
     Built clear("text<br clear=all>more");
     EXPECT_EQ(clear.Texts().size(), 2u);
@@ -310,10 +310,10 @@ TEST(Builder, PlainTextIsOnePreformattedSectionALine) {
     Built::Collect(doc.Sections, lines);
     ASSERT_EQ(lines.size(), 4u);
     for (TSection* line : lines) EXPECT_NE(dynamic_cast<TPreFormated*>(line), nullptr);
-    EXPECT_EQ(lines[0]->Text, "<b>a</b>");  // markup is text here
-    EXPECT_EQ(lines[1]->Text, "");
-    EXPECT_EQ(lines[2]->Text, "x       y z");  // tabs to eight columns, control bytes to spaces
-    EXPECT_EQ(lines[3]->Text, "last");
+    EXPECT_EQ(lines[0]->Text, u"<b>a</b>");  // markup is text here
+    EXPECT_EQ(lines[1]->Text, u"");
+    EXPECT_EQ(lines[2]->Text, u"x       y z");  // tabs to eight columns, control bytes to spaces
+    EXPECT_EQ(lines[3]->Text, u"last");
     TRecordingCanvas canvas;
     int maxWidth = 0;
     EXPECT_GE(doc.DoLayout(canvas, 400, 400, maxWidth), 4 * 12);  // the empty line keeps its height

@@ -42,7 +42,8 @@ std::vector<Item> Items(Built& b) {
     for (TBlockLI* li : items) {
         std::vector<TSection*> texts;
         CollectAll(li->Content.Sections, texts);
-        out.push_back({texts.empty() ? "" : texts.front()->Text, li->ListKind, li->Number});
+        out.push_back({texts.empty() ? "" : kv::cp1251::fromUtf16(texts.front()->Text),
+                       li->ListKind, li->Number});
     }
     return out;
 }
@@ -96,7 +97,7 @@ TEST(BuilderLists, AnUnclosedListInACellEndsWithTheCell) {
     std::vector<TSection*> second;
     CollectAll(t->Rows[0].Cells[1]->Cell.Sections, second);
     ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(second[0]->Text, "second cell");
+    EXPECT_EQ(second[0]->Text, u"second cell");
     // A list item in a cell is the cell's, also inside an enclosing list's item.
     Built inItem("<ul><li><table><tr><td>a<li>b</td><td>c</td></tr></table></ul>");
     TTableBlock* u = FirstTable(inItem);
@@ -154,7 +155,7 @@ TEST(BuilderParagraphs, ClassIdAndStyleAreTheParagraphsOwn) {
     ASSERT_EQ(texts.size(), 2u);
     const TSection& first = *texts[0];
     for (const TFontSpec& font : CharFonts(first))
-        EXPECT_EQ(font.Color, TColor(0x0000FF)) << first.Text;
+        EXPECT_EQ(font.Color, TColor(0x0000FF)) << kv::cp1251::fromUtf16(first.Text);
     const TSection& second = *texts[1];
     EXPECT_EQ(second.FontRuns[0].CurrentFont().Size, 20);
     EXPECT_NE(second.FontRuns.Last()->CurrentFont().Size, 20);
@@ -168,8 +169,8 @@ TEST(BuilderLinks, ALinkOpenedInsideALinkLeavesNoStyleBehind) {
     const auto texts = b.Texts();
     ASSERT_EQ(texts.size(), 2u);
     const std::vector<TFontSpec> fonts = CharFonts(*texts[0]);
-    ASSERT_EQ(texts[0]->Text, "onetwo three");
-    EXPECT_FALSE(fonts.back().Italic) << texts[0]->Text;
+    ASSERT_EQ(texts[0]->Text, u"onetwo three");
+    EXPECT_FALSE(fonts.back().Italic) << kv::cp1251::fromUtf16(texts[0]->Text);
     EXPECT_FALSE(texts[1]->FontRuns[0].CurrentFont().Italic);
     EXPECT_EQ(b.doc.LinkRuns.size(), 2u);
 }
@@ -261,14 +262,14 @@ TEST(BuilderPre, StyleInsidePreIsASheetAndParagraphsStartNewLines) {
     Built b("<pre>pre<style>p{color:red}</style>end</pre><p>red");
     const auto texts = b.Texts();
     ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[0]->Text, "preend");
+    EXPECT_EQ(texts[0]->Text, u"preend");
     EXPECT_EQ(texts.back()->FontRuns[0].CurrentFont().Color, TColor(0x0000FF));
     Built p("<pre>a<p>b</pre>");
     const auto lines = p.Texts();
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0]->Text, "a");
-    EXPECT_EQ(lines[1]->Text, "");
-    EXPECT_EQ(lines[2]->Text, "b");
+    EXPECT_EQ(lines[0]->Text, u"a");
+    EXPECT_EQ(lines[1]->Text, u"");
+    EXPECT_EQ(lines[2]->Text, u"b");
     // The paragraph leaves a blank line, as an empty line of the text does.
     Built blank("<pre>a\r\rb</pre>");
     EXPECT_EQ(p.Paint(), blank.Paint());
@@ -281,11 +282,11 @@ TEST(BuilderHead, ProcessingInstructionsAreSkippedLikeDeclarations) {
     EXPECT_EQ(b.title, "Name");
     const auto texts = b.Texts();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0]->Text, "text");
+    EXPECT_EQ(texts[0]->Text, u"text");
     Built inBody("a<?php echo 1 ?>b");
-    EXPECT_EQ(inBody.Texts().back()->Text, "ab");
+    EXPECT_EQ(inBody.Texts().back()->Text, u"ab");
     Built open("a<?never closed");  // runs to the end: the text before it stays
-    EXPECT_EQ(open.Texts().back()->Text, "a");
+    EXPECT_EQ(open.Texts().back()->Text, u"a");
 }
 
 TEST(BuilderImages, BlanksAroundASourceAreNotPartOfTheName) {
@@ -359,12 +360,12 @@ TEST(BuilderRobustness, RandomMarkupOfListsCellsLinksAndInstructions) {
         b.Paint();
         if (html.find("text") != std::string::npos) {
             bool found = false;
-            for (TSection* s : b.Texts()) found |= s->Text.find("text") != std::string::npos;
+            for (TSection* s : b.Texts()) found |= s->Text.find(u"text") != std::string::npos;
             std::vector<TTableBlock*> tables;
             CollectAll(b.doc.Sections, tables);
             std::vector<TSection*> all;
             CollectAll(b.doc.Sections, all);
-            for (TSection* s : all) found |= s->Text.find("text") != std::string::npos;
+            for (TSection* s : all) found |= s->Text.find(u"text") != std::string::npos;
             EXPECT_TRUE(found || html.find("<?") != std::string::npos) << html;
         }
     }

@@ -48,11 +48,11 @@ TEST(FormControls, PlaceholderTwoBreaksSixDoesNot) {
     FormDoc breaking("wordwordword<input size=5>wordwordword", 100);
     const auto texts = breaking.Texts();
     ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0]->Text, "wordwordword\x02wordwordword");
+    EXPECT_EQ(texts[0]->Text, u"wordwordword\x02wordwordword");
     EXPECT_GE(texts[0]->LineCount(), 2);
     FormDoc joined("<nobr>wordwordword<input size=5>wordwordword</nobr>", 100);
     ASSERT_EQ(joined.Texts().size(), 1u);
-    EXPECT_EQ(joined.Texts()[0]->Text, "wordwordword\x06wordwordword");
+    EXPECT_EQ(joined.Texts()[0]->Text, u"wordwordword\x06wordwordword");
     EXPECT_EQ(joined.Texts()[0]->LineCount(), 1);
     // The control's width counts in the line: a wide box pushes the text onto the next line.
     FormDoc narrow("ab <input size=30> cd", 400);

@@ -125,7 +125,7 @@ public:
     std::vector<const TPalette*> seen;
 
 protected:
-    void DoTextOut(int x, int y, std::string_view text, const QRect* clip) override {
+    void DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) override {
         seen.push_back(SelectedPalette());
         TRecordingCanvas::DoTextOut(x, y, text, clip);
     }

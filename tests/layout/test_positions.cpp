@@ -139,12 +139,12 @@ TEST(Positions, TablesAnswerTheDocumentQueries) {
     TTableBlock* table = page.Table();
     ASSERT_NE(table, nullptr);
     // The search finds text in a cell, case-insensitively in Cyrillic too.
-    const int hit = page.doc.SearchText(0, cp1251::fromUtf8("ъгол"), false);
+    const int hit = page.doc.SearchText(0, u"ъгол", false);
     ASSERT_GE(hit, 0);
-    char ch = 0;
+    char16_t ch = 0;
     const TFontObj* font = nullptr;
     ASSERT_TRUE(page.doc.CharAt(hit, ch, font));
-    EXPECT_EQ(ch, cp1251::fromUtf8("Ъ")[0]);
+    EXPECT_EQ(ch, u'Ъ');
     // Text positions and source positions map both ways inside the table.
     const int source = page.doc.DocToSource(hit);
     ASSERT_GE(source, 0);
@@ -155,7 +155,7 @@ TEST(Positions, TablesAnswerTheDocumentQueries) {
     EXPECT_EQ(deep->TopY(), FirstText(table->Rows[0].Cells[1]->Cell)->Top);
     // A selection inside a cell is copied.
     page.doc.Select(hit, hit + 4);
-    EXPECT_EQ(page.doc.SelectedText(), cp1251::fromUtf8("Ъгол"));
+    EXPECT_EQ(page.doc.SelectedText(), u"Ъгол");
 }
 
 // Hit tests look where a section paints, not at its box in the flow: a floating block or table

@@ -303,7 +303,7 @@ TEST(Robustness, RandomDocuments) {
             doc.list.CursorToPoint(&doc.canvas, int(random() % 200), py, px);
             doc.list.SourceToDoc(int(random() % 300), random() % 2);
         }
-        doc.list.SearchText(0, "ww", false);
+        doc.list.SearchText(0, u"ww", false);
         doc.list.SelectedText();
     }
 }

@@ -15,15 +15,15 @@ TEST(AppendToken, WhiteSpaceRules) {
     Doc doc;
     TSection section(&doc.list, {});
     doc.Append(section, " lead");
-    EXPECT_EQ(section.Text, "lead");  // an empty section drops a leading space
+    EXPECT_EQ(test::Text(section), "lead");  // an empty section drops a leading space
     doc.Append(section, "a ");
     doc.Append(section, " b");
-    EXPECT_EQ(section.Text, "leada b");
+    EXPECT_EQ(test::Text(section), "leada b");
     doc.Append(section, " ");
     doc.Append(section, "\x08");
-    EXPECT_EQ(section.Text, "leada b\x08");  // the break replaces the space
+    EXPECT_EQ(test::Text(section), "leada b\x08");  // the break replaces the space
     doc.Append(section, " c");
-    EXPECT_EQ(section.Text,
+    EXPECT_EQ(test::Text(section),
               "leada b\x08"
               "c");
     EXPECT_EQ(int(section.SourcePos.size()), section.Length);
@@ -35,22 +35,22 @@ TEST(AppendToken, NoBreakSpacesCollapse) {
     Doc doc;
     TSection section(&doc.list, {});
     section.AppendToken(
-        "\x05"
+        u"\x05"
         "a\x05\x05"
         "b \x05"
         "c\x05 d",
         test::Positions(0, 12), true);
-    EXPECT_EQ(section.Text,
+    EXPECT_EQ(test::Text(section),
               "a\xA0"
               "b c d");
     EXPECT_EQ(int(section.SourcePos.size()), section.Length);
     EXPECT_EQ(section.SourcePos[1], 3);  // the non-breaking space keeps the last 5's position
-    section.AppendToken("\x05", test::Positions(20, 1), true);
-    EXPECT_EQ(section.Text,
+    section.AppendToken(u"\x05", test::Positions(20, 1), true);
+    EXPECT_EQ(test::Text(section),
               "a\xA0"
               "b c d\xA0");
-    section.AppendToken("\x05", test::Positions(21, 1), true);  // after a 160: dropped
-    EXPECT_EQ(section.Text,
+    section.AppendToken(u"\x05", test::Positions(21, 1), true);  // after a 160: dropped
+    EXPECT_EQ(test::Text(section),
               "a\xA0"
               "b c d\xA0");
 }
@@ -60,10 +60,10 @@ TEST(AppendToken, SpaceAfterFloatingImagesIsDropped) {
     TSection section(&doc.list, {});
     section.AppendImage({{"ALIGN", "left"}}, 0);
     doc.Append(section, " text");
-    EXPECT_EQ(section.Text, "\x04text");
+    EXPECT_EQ(test::Text(section), "\x04text");
     TPreFormated pre(&doc.list, {});
     doc.Append(pre, "  two  spaces ");
-    EXPECT_EQ(pre.Text, "  two  spaces ");
+    EXPECT_EQ(test::Text(pre), "  two  spaces ");
 }
 
 TEST(LineBreaking, WrapsAtSpacesAndKeepsHeights) {
@@ -267,7 +267,7 @@ TEST(Queries, CursorPositionsAndCharacters) {
     EXPECT_EQ(y, 13);
     EXPECT_EQ(x, 6);
     EXPECT_FALSE(doc.list.CursorToPoint(&doc.canvas, 99, y, x));
-    char ch = 0;
+    char16_t ch = 0;
     const TFontObj* font = nullptr;
     EXPECT_TRUE(doc.list.CharAt(8, ch, font));
     EXPECT_EQ(ch, 'h');
@@ -279,19 +279,19 @@ TEST(Queries, SearchFoldsWindows1251Case) {
     doc.Add(kvtest::W("Москва и москва"));
     doc.Add("Hello");
     doc.Layout(600);
-    EXPECT_EQ(doc.list.SearchText(0, kvtest::W("МОСКВА"), false), 0);
-    EXPECT_EQ(doc.list.SearchText(1, kvtest::W("МОСКВА"), false), 9);
-    EXPECT_EQ(doc.list.SearchText(1, kvtest::W("Москва"), true), -1);
-    EXPECT_EQ(doc.list.SearchText(0, "hello", false), 15);
-    EXPECT_EQ(doc.list.SearchText(0, "hello", true), -1);
-    EXPECT_EQ(doc.list.SearchText(0, "", false), -1);
+    EXPECT_EQ(doc.list.SearchText(0, kvtest::U(kvtest::W("МОСКВА")), false), 0);
+    EXPECT_EQ(doc.list.SearchText(1, kvtest::U(kvtest::W("МОСКВА")), false), 9);
+    EXPECT_EQ(doc.list.SearchText(1, kvtest::U(kvtest::W("Москва")), true), -1);
+    EXPECT_EQ(doc.list.SearchText(0, u"hello", false), 15);
+    EXPECT_EQ(doc.list.SearchText(0, u"hello", true), -1);
+    EXPECT_EQ(doc.list.SearchText(0, u"", false), -1);
 }
 
 TEST(Queries, SourceMapping) {
     Doc doc;
     auto section = std::make_unique<TSection>(&doc.list, TSectionStyle{});
-    section->AppendToken("abc", test::Positions(10, 3));
-    section->AppendToken("de", test::Positions(20, 2));  // markup between 13 and 20
+    section->AppendToken(u"abc", test::Positions(10, 3));
+    section->AppendToken(u"de", test::Positions(20, 2));  // markup between 13 and 20
     TSection& s = *section;
     doc.list.AppendSection(std::move(section));
     doc.Layout(600);
@@ -316,10 +316,10 @@ TEST(Queries, CopySelection) {
     doc.Add("xy", right);
     doc.Layout(100);
     doc.list.Select(2, 2);
-    EXPECT_EQ(doc.list.SelectedText(), "");
+    EXPECT_EQ(doc.list.SelectedText(), u"");
     doc.list.Select(2, 9);
     // "xy" starts at x 88: two groups of three spaces.
-    EXPECT_EQ(doc.list.SelectedText(), "c def\n      xy\n");
+    EXPECT_EQ(doc.list.SelectedText(), u"c def\n      xy\n");
 }
 
 TEST(Links, HitTestAndSplitLinkHover) {

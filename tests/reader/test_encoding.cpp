@@ -60,7 +60,7 @@ Read ReadAll(std::string_view bytes) {
     Read out{reader.Encoding, {}, {}};
     do {
         reader.NextToken();
-        out.text += reader.Token.Text;
+        out.text += kv::cp1251::fromUtf16(reader.Token.Text);
         out.indexes.insert(out.indexes.end(), reader.Token.Indexes.begin(),
                            reader.Token.Indexes.end());
         if (reader.Symbol == syText || reader.Symbol == syEof) continue;
@@ -85,7 +85,7 @@ TEST(Encoding, TokenizerReadsTheFileInItsEncoding) {
     // UTF-16 with its mark, a pair of surrogates read as one character.
     r = ReadAll(std::string("\xFF\xFE\x11\x04\x3D\xD8\x00\xDE!\0", 10));
     EXPECT_EQ(r.text, "\xC1?!");
-    EXPECT_EQ(r.indexes, (std::vector<int32_t>{2, 4, 8}));
+    EXPECT_EQ(r.indexes, (std::vector<int32_t>{2, 4, 4, 8}));  // a unit per position
 }
 
 TEST(Encoding, MislabelledBytesStayReadable) {
@@ -95,6 +95,40 @@ TEST(Encoding, MislabelledBytesStayReadable) {
         const Read r = ReadAll(html);
         EXPECT_EQ(r.text.substr(r.text.find("Ok")), "Ok ??? end") << html;
     }
+}
+
+std::u16string TextOf(std::string_view bytes) {
+    THtmlReader reader;
+    reader.Start(bytes);
+    reader.ReadChar();
+    std::u16string text;
+    do {
+        reader.NextToken();
+        if (reader.Symbol == syText) text += reader.Token.Text;
+    } while (reader.Symbol != syEof);
+    return text;
+}
+
+TEST(Encoding, TextKeepsEveryCharacterAndBadBytesBecomeReplacements) {
+    // Greek, an arrow, CJK and a character outside the BMP (two units at its first byte).
+    const std::string utf8 =
+        "<p>\xCE\x91\xCE\xB1 \xE2\x86\x92 \xE4\xB8\xAD \xF0\x9F\x98\x80 \xD0\xAF";
+    EXPECT_EQ(TextOf(utf8), u"\u0391\u03B1 \u2192 \u4E2D \U0001F600 \u042F");
+    const Read r = ReadAll(utf8);
+    EXPECT_EQ(std::vector<int32_t>(r.indexes.end() - 4, r.indexes.end()),
+              (std::vector<int32_t>{16, 16, 20, 21}));
+    // A reference to a character Windows-1251 lacks gives that character, in either encoding.
+    EXPECT_EQ(TextOf("<p>a&#8594;b&#945;"), u"a\u2192b\u03B1");
+    // Text runs stay within 100 units without splitting a pair.
+    std::string emoji = "<p>";
+    for (int i = 0; i < 120; ++i) emoji += "\xF0\x9F\x98\x80";
+    EXPECT_EQ(TextOf(emoji).size(), 240u);
+    // Mislabelled and broken input: every bad byte is U+FFFD, the rest reads on.
+    EXPECT_EQ(TextOf("<meta charset=utf-8><p>Ok \xC1\xE0 end"), u"Ok \uFFFD\uFFFD end");
+    EXPECT_EQ(TextOf("\xEF\xBB\xBF<p>\xC1\xE0"), u"\uFFFD\uFFFD");
+    EXPECT_EQ(TextOf("\xEF\xBB\xBF<p>a\xE2\x86 b\xCE"), u"a\uFFFD\uFFFD b\uFFFD");
+    // Windows-1251 bytes read as they are.
+    EXPECT_EQ(TextOf("<p>\xC1\xE0\xA0\x98"), u"\u0411\u0430\u00A0\u0098");
 }
 
 }  // namespace

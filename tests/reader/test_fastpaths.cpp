@@ -13,6 +13,7 @@
 #include "html/reader/properties.h"
 #include "html/reader/stylesheet.h"
 #include "html/reader/tokenizer.h"
+#include "platform/codec.h"
 #include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 
@@ -110,7 +111,7 @@ Stream Read(THtmlReader& reader, std::string_view html) {
     do {
         reader.NextToken();
         stream.symbols.push_back(reader.Symbol);
-        stream.text += reader.Token.Text + '|';
+        stream.text += kv::cp1251::fromUtf16(reader.Token.Text) + '|';
         stream.indexes.insert(stream.indexes.end(), reader.Token.Indexes.begin(),
                               reader.Token.Indexes.end());
         if (reader.Symbol != syText)

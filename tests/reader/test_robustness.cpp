@@ -8,6 +8,7 @@
 #include "html/reader/stylesheet.h"
 #include "html/reader/tokenizer.h"
 #include "html/reader/units.h"
+#include "platform/codec.h"
 #include "tests/common/testhost.h"
 
 namespace kv {
@@ -81,7 +82,7 @@ void ReadDocument(std::string_view html) {
             reader.NextToken();
             ASSERT_LE(++tokens, html.size() + 2) << "no progress";
             ASSERT_LE(reader.Token.Length(), 100);
-            ASSERT_EQ(reader.Token.Text.size(), reader.Token.Indexes.size());
+            ASSERT_EQ(kv::cp1251::fromUtf16(reader.Token.Text).size(), reader.Token.Indexes.size());
             if (reader.Symbol == sySTYLE) reader.ReadStyleElement(styles);
             if (!StartName(reader.Symbol).empty() && stack.Count() < 50) {
                 TAttributeList& list = *reader.TagAttributes;
@@ -153,7 +154,8 @@ std::vector<std::string> TokenTexts(const std::string& input, bool viaInclude, b
         reader.ReadChar();
         do {
             reader.NextToken();
-            texts.push_back(std::to_string(reader.Symbol) + ":" + reader.Token.Text);
+            texts.push_back(std::to_string(reader.Symbol) + ":" +
+                            kv::cp1251::fromUtf16(reader.Token.Text));
         } while (reader.Symbol != syEof);
     } catch (const EParseError&) {
         texts.push_back("error");

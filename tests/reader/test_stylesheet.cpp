@@ -35,7 +35,7 @@ TEST(StyleElement, IsReadFromTheDocumentAndStopsAtItsEndTag) {
     reader.NextToken();
     EXPECT_EQ(reader.Symbol, sySTYLEEnd);
     reader.NextToken();
-    EXPECT_EQ(reader.Token.Text, "after");
+    EXPECT_EQ(reader.Token.Text, u"after");
     EXPECT_EQ(Text(styles, "p", piColor), std::to_string(0x0000FF));
 }
 
@@ -49,7 +49,7 @@ TEST(StyleElement, AnEmptyElementKeepsTheTextAfterIt) {
     reader.NextToken();
     EXPECT_EQ(reader.Symbol, sySTYLEEnd);
     reader.NextToken();
-    EXPECT_EQ(reader.Token.Text, "Hello");
+    EXPECT_EQ(reader.Token.Text, u"Hello");
     EXPECT_EQ(styles.Count(), 0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "html/reader/properties.h"
 #include "html/reader/tokenizer.h"
+#include "platform/codec.h"
 #include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
 
@@ -30,8 +31,9 @@ std::vector<Tok> Tokenize(std::string_view html, TIDNameList* names = nullptr,
     std::vector<Tok> tokens;
     do {
         reader.NextToken();
-        tokens.push_back({reader.Symbol, reader.Token.Text, reader.Token.Indexes,
-                          reader.HeadingLevel, reader.TagAttributes->Items()});
+        tokens.push_back({reader.Symbol, kv::cp1251::fromUtf16(reader.Token.Text),
+                          reader.Token.Indexes, reader.HeadingLevel,
+                          reader.TagAttributes->Items()});
     } while (reader.Symbol != syEof);
     return tokens;
 }
@@ -94,7 +96,7 @@ TEST(Tokenizer, AnOpenCommentIsAParseError) {
     reader.NextToken();
     reader.NextToken();
     EXPECT_EQ(reader.Symbol, syText);
-    EXPECT_EQ(reader.Token.Text, "Hello world ");
+    EXPECT_EQ(kv::cp1251::fromUtf16(reader.Token.Text), "Hello world ");
     EXPECT_THROW(reader.NextToken(), EParseError);
 }
 
@@ -120,7 +122,7 @@ TEST(Tokenizer, IncludeDirectivesSpliceTheHandlersText) {
         reader.NextToken();
         symbols.push_back(reader.Symbol);
         if (reader.Symbol == syText) {
-            text += reader.Token.Text;
+            text += kv::cp1251::fromUtf16(reader.Token.Text);
             indexes.insert(indexes.end(), reader.Token.Indexes.begin(), reader.Token.Indexes.end());
         }
     } while (reader.Symbol != syEof);
@@ -146,7 +148,7 @@ TEST(Tokenizer, ADirectiveInsideADirectiveIsAComment) {
     std::string text;
     do {
         reader.NextToken();
-        if (reader.Symbol == syText) text += reader.Token.Text;
+        if (reader.Symbol == syText) text += kv::cp1251::fromUtf16(reader.Token.Text);
     } while (reader.Symbol != syEof);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(text.substr(0, 1), "x");

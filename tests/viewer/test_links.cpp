@@ -320,3 +320,23 @@ TEST(FormSubmit, FiresAfterTheClickThatCausedIt) {
     EXPECT_EQ(fired, 1);
     EXPECT_EQ(action, "go.htm");
 }
+
+// Non-ASCII file names open as their UTF-8 names on disk, from an article in either encoding.
+TEST(LinkClick, CyrillicFileNamesOfLinksAndImagesOpenFromBothEncodings) {
+    ViewerFixture f;
+    QImage picture(6, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(
+        picture.save(QString::fromStdString((f.folder.Path() / "рис.bmp").string()), "BMP"));
+    const std::string lake = f.Write("Озеро.htm", "<p>lake</p>");
+    const std::string body = "<p><img src=\"рис.bmp\"> <a href=\"Озеро.htm\">follow</a></p>";
+    for (const std::string& page :
+         {f.Write("u.htm", "<meta charset=utf-8>" + body), f.Write("w.htm", kvtest::W(body))}) {
+        f.view.LoadFromFile(page);
+        const QPoint link = PointOf(f.view, "follow");
+        ASSERT_GE(link.x(), 6 + 2) << page;  // the picture has its size before the link
+        EXPECT_EQ(f.view.ImageCache()->Count(), 1) << page;
+        Click(f.view, link);
+        EXPECT_EQ(f.view.CurrentFile(), lake) << page;
+    }
+}

@@ -192,7 +192,7 @@ TEST(ViewerLoad, ImageAndTextKinds) {
     f.view.LoadTextFile(f.Write("t.txt", "one <b>\ntwo\nthree\n"));
     EXPECT_EQ(f.view.CurrentFileKind(), TFileKind::ftText);
     f.view.Document().Select(0, 1000);
-    EXPECT_NE(f.view.Document().SelectedText().find("one <b>"), std::string::npos);
+    EXPECT_NE(f.view.Document().SelectedText().find(u"one <b>"), std::string::npos);
 }
 
 TEST(ViewerLoad, PicturesNoPageShowsAgeOutOfTheCache) {

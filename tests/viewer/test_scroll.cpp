@@ -149,13 +149,13 @@ TEST(ViewerScroll, PreformattedLinesRunToTheEndOfTheHorizontalRange) {
         f.view.SetScrollBars(TScrollStyle::ssBoth);
         f.view.LoadFromFile(f.Write("a.htm", before + "<pre>" + line + "</pre>"));
         TSectionList& doc = f.view.Document();
-        const int z = doc.SearchText(0, "Z", true);
+        const int z = doc.SearchText(0, u"Z", true);
         ASSERT_GE(z, 0);
         TImageCanvas measure(1, 1);
         int y = 0, zx = 0, yx = 0, start = 0;
         ASSERT_TRUE(doc.CursorToPoint(&measure, z, y, zx));
         ASSERT_TRUE(doc.CursorToPoint(&measure, z - 1, y, yx));
-        ASSERT_TRUE(doc.CursorToPoint(&measure, doc.SearchText(0, "x", true), y, start));
+        ASSERT_TRUE(doc.CursorToPoint(&measure, doc.SearchText(0, u"x", true), y, start));
         const int end = zx + (zx - yx);         // the right edge of "Z"
         EXPECT_GT(end - start, 600) << before;  // one line
         EXPECT_GE(f.view.DocWidth(), end) << before;

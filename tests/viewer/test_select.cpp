@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 
 #include "html/viewer/htmlview.h"
+#include "platform/codec.h"
 #include "tests/viewer/viewertest.h"
 
 using namespace kv;
@@ -19,9 +20,9 @@ std::string Selected(THtmlView& view) {
     const TSectionList& doc = view.Document();
     std::string text;
     for (int p = doc.SelStart(); p < doc.SelEnd(); ++p) {
-        char ch = 0;
+        char16_t ch = 0;
         const TFontObj* font = nullptr;
-        if (doc.CharAt(p, ch, font)) text += ch;
+        if (doc.CharAt(p, ch, font)) text += cp1251::fromUtf16(std::u16string_view(&ch, 1));
     }
     return text;
 }
@@ -148,4 +149,45 @@ TEST(AutoScroll, StepsGrowWithTheDistanceFromTheEdgeOrThePressPoint) {
     EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 21), 500 + 8);
     EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 60), 500 + 8);
     EXPECT_EQ(THtmlView::MiddleScrollTarget(500, 61), 500 + 32);
+}
+
+TEST(Unicode, Utf8ArticleFindsSelectsCopiesAndPaintsEveryCharacter) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("u.htm", "<meta charset=utf-8><p>Озеро Αλφα → 中 ёж</p>"));
+    // Find without case: Greek and Cyrillic; the selection and the clipboard keep them.
+    ASSERT_TRUE(f.view.Find(u"ΑΛΦΑ → 中", false));
+    EXPECT_EQ(f.view.SelTextUnicode(), u"Αλφα → 中");
+    QApplication::clipboard()->clear();
+    f.view.CopyToClipboard();
+    EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("Αλφα → 中"));
+    f.view.SetCaretPos(0);
+    ASSERT_TRUE(f.view.Find(u"ОЗЕРО", false));
+    EXPECT_EQ(f.view.SelTextUnicode(), u"Озеро");
+    // A double click takes a Greek word whole; ё stays no word character.
+    DoubleClick(f.view, PointOf(f.view, u"λφα"));
+    EXPECT_EQ(f.view.SelTextUnicode(), u"Αλφα");
+    DoubleClick(f.view, PointOf(f.view, u"ж"));
+    EXPECT_EQ(f.view.SelTextUnicode(), u"ж\n");  // the line's end is copied too
+    f.view.SelectAll();
+    EXPECT_EQ(f.view.SelTextUnicode(), u"Озеро Αλφα → 中 ёж\n");
+    // Glyphs are painted, not the "?" of a code page that lacks them.
+    auto paint = [&](const std::string& html) {
+        f.view.LoadFromFile(f.Write("p.htm", html));
+        TImageCanvas canvas(300, 40);
+        canvas.FillRect(QRect(0, 0, 300, 40), 0xFFFFFF);
+        f.view.Document().Paint(canvas, QRect(0, 0, 300, 40), 0, 0);
+        return canvas.Image().copy();
+    };
+    const QImage glyphs = paint("<meta charset=utf-8><p>αβ→中</p>");
+    EXPECT_NE(glyphs, paint("<p>" + std::string(4, '?') + "</p>"));
+    EXPECT_EQ(glyphs, paint("<p>&#945;&#946;&#8594;&#20013;</p>"));
+}
+
+TEST(Unicode, FindWithoutCaseInAWindows1251Article) {
+    ViewerFixture f;
+    f.view.LoadFromFile(f.Write("w.htm", W("<p>Озеро и ЁЖИК</p>")));
+    ASSERT_TRUE(f.view.Find(u"озеро", false));
+    EXPECT_EQ(f.view.SelText(), W("Озеро"));
+    ASSERT_TRUE(f.view.Find(u"ёжик", false));
+    EXPECT_EQ(f.view.SelText(), W("ЁЖИК\n"));
 }

@@ -45,10 +45,10 @@ int main(int argc, char* argv[]) {
     QTimer::singleShot(300, &view, [&] {
         kv::TSectionList& doc = view.Document();
         // The first paragraph: from its first character to the last one of its line(s).
-        const int start = doc.SearchText(0, "Drag", true);
-        const int end = doc.SearchText(0, "paragraph.", true) + 9;
+        const int start = doc.SearchText(0, u"Drag", true);
+        const int end = doc.SearchText(0, u"paragraph.", true) + 9;
         const QPoint from = ScreenPoint(view, start, 0), to = ScreenPoint(view, end, 5);
-        const QPoint link = ScreenPoint(view, doc.SearchText(0, "other", true), 4);
+        const QPoint link = ScreenPoint(view, doc.SearchText(0, u"other", true), 4);
         std::cout << "drag " << from.x() << " " << from.y() << " " << to.x() << " " << to.y()
                   << "\nlink " << link.x() << " " << link.y() << std::endl;
     });

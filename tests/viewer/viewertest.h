@@ -34,7 +34,7 @@ struct ViewerFixture {
 
 // The panel point a little inside the first character of the `n`th occurrence of a text
 // (Windows-1251), as the viewer's layout placed it; (-1, -1) when not found.
-inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
+inline QPoint PointOf(THtmlView& view, std::u16string_view text, int n = 1) {
     TSectionList& doc = view.Document();
     int at = -1;
     for (int i = 0; i < n; ++i) at = doc.SearchText(at + 1, text, true);
@@ -43,6 +43,10 @@ inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
     int y = 0, x = 0;
     if (!doc.CursorToPoint(&measure, at, y, x)) return QPoint(-1, -1);
     return QPoint(x + 2 - view.HScrollPos(), y + 6 - view.VScrollPos());
+}
+
+inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
+    return PointOf(view, kv::cp1251::toUtf16(text), n);
 }
 
 // A click of the left button: press and release at one point.

@@ -52,10 +52,10 @@ void PrintToken(const kv::THtmlReader& reader, std::string& out) {
         out += "end " + TagName(EndName(symbol), reader.HeadingLevel);
     } else if (symbol == syText) {
         out += "text " + std::to_string(reader.Token.Indexes.front()) + " \"" +
-               Escape(reader.Token.Text) + '"';
+               Escape(cp1251::fromUtf16(reader.Token.Text)) + '"';
     } else if (symbol == syOther) {
         out += "other " + std::to_string(reader.Token.Indexes.front()) + ' ' +
-               Escape(reader.Token.Text);
+               Escape(cp1251::fromUtf16(reader.Token.Text));
     } else if (symbol == syUnknown) {
         out += "unknown";
     } else {
