@@ -71,32 +71,12 @@ constexpr AttributeEntry kAttributes[] = {
 };
 static_assert(std::size(kAttributes) == kAttributeTableSize);
 
-// The eight names with their own replacement, then the 96 Latin-1 names for bytes 160..255.
+// The eight names with a replacement of their own; every other name gives its Unicode character
+// (entities.h).
 constexpr std::string_view kSpecialEntities[][2] = {
     {"amp", "&"},   {"lt", "<"},    {"gt", ">"},       {"quot", "\""},
     {"rsquo", "'"}, {"ndash", "-"}, {"trade", "\x99"}, {"hellip", "..."},
 };
-constexpr std::string_view kLatin1Entities[] = {
-    "nbsp",   "iexcl",  "cent",   "pound",  "curren", "yen",    "brvbar", "sect",   "uml",
-    "copy",   "ordf",   "laquo",  "not",    "shy",    "reg",    "macr",   "deg",    "plusmn",
-    "sup2",   "sup3",   "acute",  "micro",  "para",   "middot", "cedil",  "sup1",   "ordm",
-    "raquo",  "frac14", "frac12", "frac34", "iquest", "Agrave", "Aacute", "Acirc",  "Atilde",
-    "Auml",   "Aring",  "AElig",  "Ccedil", "Egrave", "Eacute", "Ecirc",  "Euml",   "Igrave",
-    "Iacute", "Icirc",  "Iuml",   "ETH",    "Ntilde", "Ograve", "Oacute", "Ocirc",  "Otilde",
-    "Ouml",   "times",  "Oslash", "Ugrave", "Uacute", "Ucirc",  "Uuml",   "Yacute", "THORN",
-    "szlig",  "agrave", "aacute", "acirc",  "atilde", "auml",   "aring",  "aelig",  "ccedil",
-    "egrave", "eacute", "ecirc",  "euml",   "igrave", "iacute", "icirc",  "iuml",   "eth",
-    "ntilde", "ograve", "oacute", "ocirc",  "otilde", "ouml",   "divide", "oslash", "ugrave",
-    "uacute", "ucirc",  "uuml",   "yacute", "thorn",  "yuml",
-};
-static_assert(std::size(kSpecialEntities) + std::size(kLatin1Entities) == 104);
-
-// One NUL-terminated replacement per Latin-1 byte.
-constexpr auto kLatin1Text = [] {
-    std::array<std::array<char, 2>, 96> text{};
-    for (int i = 0; i < 96; ++i) text[i] = {static_cast<char>(160 + i), '\0'};
-    return text;
-}();
 
 constexpr auto kTagTable = [] {
     NameTable<256> table;
@@ -114,7 +94,6 @@ constexpr auto kEntityTable = [] {
     NameTable<256> table;
     for (int i = 0; i < static_cast<int>(std::size(kSpecialEntities)); ++i)
         table.Add(kSpecialEntities[i][0], i);
-    for (int i = 0; i < 96; ++i) table.Add(kLatin1Entities[i], 100 + i);
     return table;
 }();
 
@@ -151,9 +130,7 @@ TSymbol EndOf(TSymbol symbol) {
 
 const char* LookupEntity(std::string_view name) {
     const int index = kEntityTable.Find(name);
-    if (index < 0) return nullptr;
-    if (index >= 100) return kLatin1Text[index - 100].data();
-    return kSpecialEntities[index][1].data();
+    return index < 0 ? nullptr : kSpecialEntities[index][1].data();
 }
 
 }  // namespace kv

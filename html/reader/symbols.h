@@ -95,8 +95,8 @@ std::string_view EndName(TSymbol symbol);
 // The end symbol of a start symbol among the first 51 names, or syNone.
 TSymbol EndOf(TSymbol symbol);
 
-// Character entities (case-sensitive). The replacement text of a name, or nullptr when the
-// name is not an entity. "hellip" gives three characters.
+// The eight character entities with a replacement of their own (case-sensitive): its Windows-1251
+// text, or nullptr for any other name. "hellip" gives three characters.
 const char* LookupEntity(std::string_view name);
 
 }  // namespace kv

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "html/reader/entities.h"
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
 
@@ -481,56 +482,84 @@ void THtmlReader::ReadNumberValue(TAttribute& attribute) {
 void THtmlReader::ReadReference(TokenObj& out) {
     const int32_t index = SourceIndex;
     raw_.assign(1, '&');
-    auto take = [this] {
-        raw_ += static_cast<char>(CurChar);
-        ReadChar();
-    };
-    auto emitRaw = [&] {
-        for (char c : raw_) out.PushChar(static_cast<unsigned char>(c), index);
-    };
     ReadChar();
     if (CurChar == '#') {
-        take();
-        int digits = 0;
-        int32_t value = 0;
-        while (IsDigit(CurChar)) {
-            if (digits == 5) {  // a sixth digit: not a reference
-                take();
-                return emitRaw();
-            }
-            value = value * 10 + (CurChar - '0');
-            ++digits;
-            take();
-        }
-        if (CurChar == ';') take();
-        if (digits == 0) return emitRaw();
-        if (value > 255 && value <= 0xFFFF) {
-            out.PushChar(static_cast<char16_t>(value), index);
-        } else if (value == 9) {
-            out.PushChar(' ', index);
-        } else if (value == 10 || (value >= 32 && value <= 255)) {
-            out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(value)), index);
-        } else {
-            emitRaw();
-        }
-        return;
+        TakeRaw();
+        return ReadNumericReference(out, index);
     }
-    char name[7];
-    int length = 0;
+    char name[kMaxEntityName];
+    std::size_t length = 0;
     while (IsLetter(CurUpper) || IsDigit(CurUpper)) {
-        if (length == 6) {  // a seventh character: not a reference
-            take();
-            return emitRaw();
+        if (length == kMaxEntityName) {  // one more than the longest name: not a reference
+            TakeRaw();
+            return EmitRaw(out, index);
         }
         name[length++] = static_cast<char>(CurChar);
-        take();
+        TakeRaw();
     }
-    if (CurChar == ';') take();
-    const char* text = LookupEntity(std::string_view(name, length));
-    if (!text) return emitRaw();
-    for (int32_t k = 0; text[k]; ++k)
-        out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(text[k])),
-                     text[1] ? index + k : index);
+    if (CurChar == ';') TakeRaw();
+    const std::string_view entity(name, length);
+    // The eight names with a replacement of their own keep it (three dots for "hellip", each
+    // at its own index); every other name gives its character.
+    if (const char* text = LookupEntity(entity)) {
+        for (int32_t k = 0; text[k]; ++k)
+            out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(text[k])),
+                         text[1] ? index + k : index);
+    } else if (const char32_t ch = EntityChar(entity)) {
+        out.PushCode(ch, index);
+    } else {
+        EmitRaw(out, index);
+    }
+}
+
+void THtmlReader::TakeRaw() {
+    raw_ += static_cast<char>(CurChar);
+    ReadChar();
+}
+
+void THtmlReader::EmitRaw(TokenObj& out, int32_t index) const {
+    for (char c : raw_) out.PushChar(static_cast<unsigned char>(c), index);
+}
+
+// After "&#": decimal digits (at most seven) or "x" and hexadecimal ones (at most six). A code
+// point is the Unicode character, except 128..159, which old pages wrote meaning the Windows
+// code page's punctuation; 0, a surrogate or one above U+10FFFF gives U+FFFD; the other control
+// characters stay as written, since the section text gives some of them a meaning of its own.
+void THtmlReader::ReadNumericReference(TokenObj& out, int32_t index) {
+    const bool hex = CurChar == 'x' || CurChar == 'X';
+    if (hex) TakeRaw();
+    const int base = hex ? 16 : 10;
+    const int maxDigits = hex ? 6 : 7;
+    int digits = 0;
+    char32_t value = 0;
+    for (;;) {
+        int digit = -1;
+        if (IsDigit(CurChar))
+            digit = CurChar - '0';
+        else if (hex && CurUpper >= 'A' && CurUpper <= 'F')
+            digit = CurUpper - 'A' + 10;
+        if (digit < 0) break;
+        if (digits == maxDigits) {  // one digit too many: not a reference
+            TakeRaw();
+            return EmitRaw(out, index);
+        }
+        value = value * base + static_cast<char32_t>(digit);
+        ++digits;
+        TakeRaw();
+    }
+    if (CurChar == ';') TakeRaw();
+    if (digits == 0) return EmitRaw(out, index);
+    if (value == 9) {
+        out.PushChar(u' ', index);
+    } else if (value == 0 || (value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
+        out.PushChar(u'\uFFFD', index);
+    } else if (value >= 128 && value <= 159) {
+        out.PushChar(cp1251::toUnicode(static_cast<unsigned char>(value)), index);
+    } else if (value == 10 || value >= 32) {
+        out.PushCode(value, index);
+    } else {
+        EmitRaw(out, index);
+    }
 }
 
 // The end of the plain stretch that starts at `p` (before `stop`): plain bytes, and single

@@ -174,6 +174,9 @@ private:
     void ReadQuotedValue(TAttribute& attribute);
     void ReadNumberValue(TAttribute& attribute);
     void ReadReference(TokenObj& out);
+    void ReadNumericReference(TokenObj& out, int32_t index);
+    void TakeRaw();  // the current character joins the raw text of a reference
+    void EmitRaw(TokenObj& out, int32_t index) const;
     void ReadTextRun();
     const char* PlainEnd(const char* p, const char* stop) const;
 

@@ -38,6 +38,19 @@ std::vector<Tok> Tokenize(std::string_view html, TIDNameList* names = nullptr,
     return tokens;
 }
 
+// All text of the stream as the engine holds it (UTF-16).
+std::u16string Text16(std::string_view html) {
+    THtmlReader reader;
+    reader.Start(html);
+    reader.ReadChar();
+    std::u16string text;
+    do {
+        reader.NextToken();
+        if (reader.Symbol == syText) text += reader.Token.Text;
+    } while (reader.Symbol != syEof);
+    return text;
+}
+
 // All text of the stream, joined (the builder joins text tokens the same way).
 std::string Text(std::string_view html, bool keepSpaces = false) {
     std::string text;
@@ -158,11 +171,16 @@ TEST(Tokenizer, ADirectiveInsideADirectiveIsAComment) {
 TEST(Tokenizer, NamedReferences) {
     EXPECT_EQ(Text("&amp;&lt;&gt;&quot;"), "&<>\"");
     EXPECT_EQ(Text("&nbsp;"), "\xA0");
-    EXPECT_EQ(Text("&yuml;&copy&rsquo;&ndash;&trade;"), "\xFF\xA9'-\x99");
+    EXPECT_EQ(Text("&copy&rsquo;&ndash;&trade;"), "\xA9'-\x99");
+    // Every other name of the HTML 4 set gives its own character, not the Windows-1251 byte of
+    // its Latin-1 number; names run to eight letters.
+    EXPECT_EQ(Text16("&yuml;&eacute;&times;&alpha;&Omega;&rarr;&thetasym;&alefsym;&euro;"),
+              u"ÿé×αΩ→ϑℵ€");
     EXPECT_EQ(Text("&NBSP;"), "&NBSP;");  // names are case-sensitive
     EXPECT_EQ(Text("&foo;"), "&foo;");
     EXPECT_EQ(Text("a & b"), "a & b");
-    EXPECT_EQ(Text("&abcdefg;"), "&abcdefg;");  // seven characters: no reference
+    EXPECT_EQ(Text("&abcdefg;"), "&abcdefg;");
+    EXPECT_EQ(Text("&thetasymx;"), "&thetasymx;");  // nine characters: no reference
     // Every character of a reference carries the index of its "&"; hellip counts on.
     auto tokens = Tokenize("x&hellip;&amp;");
     EXPECT_EQ(tokens[1].text, "...");
@@ -178,13 +196,18 @@ TEST(Tokenizer, NumericReferences) {
     EXPECT_EQ(Text("&#9;"), " ");
     EXPECT_EQ(Text("&#10;"), "\n");
     EXPECT_EQ(Text("&#1;"), "&#1;");
-    EXPECT_EQ(Text("&#200;"), "\xC8");
-    EXPECT_EQ(Text("&#1040;&#1103;&#8212;"), kvtest::W("Ая—"));  // UTF-16 to Windows-1251
-    EXPECT_EQ(Text("&#19968;"), "?");                            // no Windows-1251 byte
-    EXPECT_EQ(Text("&#00065;"), "A");                            // five digits are accepted
-    EXPECT_EQ(Text("&#000065;"), "&#000065;");                   // six are not
+    EXPECT_EQ(Text("&#1040;&#1103;&#8212;"), kvtest::W("Ая—"));
+    // A number is a Unicode character (128..159 the code page's punctuation, as old pages meant);
+    // decimal up to seven digits, hexadecimal up to six; 0, a surrogate and anything above
+    // U+10FFFF give U+FFFD.
+    EXPECT_EQ(Text16("&#127;&#128;&#150;&#159;&#160;&#200;&#255;&#19968;&#x4E00;&#X1f600;"),
+              u"\x7F\u0402\u2013\u045F\u00A0\u00C8\u00FF\u4E00\u4E00\U0001F600");
+    EXPECT_EQ(Text16("&#0;&#55296;&#xDFFF;&#1114111;&#1114112;&#x10FFFF;&#x110000;"),
+              u"\uFFFD\uFFFD\uFFFD\U0010FFFF\uFFFD\U0010FFFF\uFFFD");
+    EXPECT_EQ(Text("&#0000065;&#x00041;"), "AA");           // seven and six digits are read
+    EXPECT_EQ(Text("&#00000065;"), "&#00000065;");          // eight are not
+    EXPECT_EQ(Text("&#x0000041;&#x;"), "&#x0000041;&#x;");  // nor seven hexadecimal ones
     EXPECT_EQ(Text("&#;"), "&#;");
-    EXPECT_EQ(Text("&#99999;"), "&#99999;");  // not a UTF-16 code unit
 }
 
 TEST(Tokenizer, AttributeValueForms) {

@@ -181,6 +181,10 @@ TEST(Unicode, Utf8ArticleFindsSelectsCopiesAndPaintsEveryCharacter) {
     const QImage glyphs = paint("<meta charset=utf-8><p>αβ→中</p>");
     EXPECT_NE(glyphs, paint("<p>" + std::string(4, '?') + "</p>"));
     EXPECT_EQ(glyphs, paint("<p>&#945;&#946;&#8594;&#20013;</p>"));
+    // Named entities give their own characters in a Windows-1251 article too.
+    const QImage named = paint("<meta charset=utf-8><p>αβ²→×é</p>");
+    EXPECT_NE(named, paint("<p>" + std::string(6, '?') + "</p>"));
+    EXPECT_EQ(named, paint("<p>&alpha;&beta;&sup2;&rarr;&times;&eacute;</p>"));
 }
 
 TEST(Unicode, FindWithoutCaseInAWindows1251Article) {
