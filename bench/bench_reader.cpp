@@ -65,8 +65,7 @@ const std::string& Article() {
     return text;
 }
 
-void Tokenize(benchmark::State& state) {
-    const std::string& text = Article();
+void TokenizeText(benchmark::State& state, const std::string& text) {
     kv::THtmlReader reader;
     kv::TIDNameList names;
     kv::TStyleList styles;
@@ -86,29 +85,16 @@ void Tokenize(benchmark::State& state) {
     benchmark::DoNotOptimize(tokens);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
+
+void Tokenize(benchmark::State& state) {
+    TokenizeText(state, Article());
+}
 BENCHMARK(Tokenize)->Unit(benchmark::kMillisecond);
 
 // The same article in UTF-8 (its Cyrillic letters two bytes each).
 void TokenizeUtf8(benchmark::State& state) {
     static const std::string text = kv::cp1251::toUtf8(Article());
-    kv::THtmlReader reader;
-    kv::TIDNameList names;
-    kv::TStyleList styles;
-    size_t tokens = 0;
-    for (auto _ : state) {
-        names.Clear();
-        styles.Clear();
-        reader.IDNames = &names;
-        reader.Start(text);
-        reader.ReadChar();
-        do {
-            reader.NextToken();
-            if (reader.Symbol == kv::sySTYLE) reader.ReadStyleElement(styles);
-            ++tokens;
-        } while (reader.Symbol != kv::syEof);
-    }
-    benchmark::DoNotOptimize(tokens);
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+    TokenizeText(state, text);
 }
 BENCHMARK(TokenizeUtf8)->Unit(benchmark::kMillisecond);
 

@@ -65,16 +65,19 @@ std::string TFontSpec::Describe() const {
     return result + " " + ColorName(Color);
 }
 
-int TTextMeasure::FitCount(std::string_view text, int width) const {
-    // Extents grow with the count. Gallop to a bound first so that a long run costs in
-    // proportion to what fits, not to its length; then binary search.
+namespace {
+
+// Extents grow with the count. Gallop to a bound first so that a long run costs in proportion to
+// what fits, not to its length; then binary search.
+template <typename View>
+int FitCountOf(const TTextMeasure& measure, View text, int width) {
     const int n = int(text.size());
     int low = 0, high = 1;
-    while (high < n && Extent(text.substr(0, high)) <= width) low = high, high *= 2;
+    while (high < n && measure.Extent(text.substr(0, high)) <= width) low = high, high *= 2;
     high = std::min(high, n);
     while (low < high) {
         const int probe = (low + high + 1) / 2;
-        if (Extent(text.substr(0, probe)) <= width)
+        if (measure.Extent(text.substr(0, probe)) <= width)
             low = probe;
         else
             high = probe - 1;
@@ -82,19 +85,14 @@ int TTextMeasure::FitCount(std::string_view text, int width) const {
     return low;
 }
 
+}  // namespace
+
+int TTextMeasure::FitCount(std::string_view text, int width) const {
+    return FitCountOf(*this, text, width);
+}
+
 int TTextMeasure::FitCount(std::u16string_view text, int width) const {
-    const int n = int(text.size());
-    int low = 0, high = 1;
-    while (high < n && Extent(text.substr(0, high)) <= width) low = high, high *= 2;
-    high = std::min(high, n);
-    while (low < high) {
-        const int probe = (low + high + 1) / 2;
-        if (Extent(text.substr(0, probe)) <= width)
-            low = probe;
-        else
-            high = probe - 1;
-    }
-    return low;
+    return FitCountOf(*this, text, width);
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text, const QRect* clip) {

@@ -6,6 +6,7 @@
 #include "html/reader/encoding.h"
 #include "html/reader/tokenizer.h"
 #include "platform/codec.h"
+#include "tests/reader/readtext.h"
 
 namespace kv {
 namespace {
@@ -97,17 +98,7 @@ TEST(Encoding, MislabelledBytesStayReadable) {
     }
 }
 
-std::u16string TextOf(std::string_view bytes) {
-    THtmlReader reader;
-    reader.Start(bytes);
-    reader.ReadChar();
-    std::u16string text;
-    do {
-        reader.NextToken();
-        if (reader.Symbol == syText) text += reader.Token.Text;
-    } while (reader.Symbol != syEof);
-    return text;
-}
+using kvtest::TextOf;
 
 TEST(Encoding, TextKeepsEveryCharacterAndBadBytesBecomeReplacements) {
     // Greek, an arrow, CJK and a character outside the BMP (two units at its first byte).

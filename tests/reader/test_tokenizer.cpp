@@ -8,6 +8,7 @@
 #include "platform/codec.h"
 #include "tests/common/testhost.h"
 #include "tests/common/testutil.h"
+#include "tests/reader/readtext.h"
 
 namespace kv {
 namespace {
@@ -36,19 +37,6 @@ std::vector<Tok> Tokenize(std::string_view html, TIDNameList* names = nullptr,
                           reader.TagAttributes->Items()});
     } while (reader.Symbol != syEof);
     return tokens;
-}
-
-// All text of the stream as the engine holds it (UTF-16).
-std::u16string Text16(std::string_view html) {
-    THtmlReader reader;
-    reader.Start(html);
-    reader.ReadChar();
-    std::u16string text;
-    do {
-        reader.NextToken();
-        if (reader.Symbol == syText) text += reader.Token.Text;
-    } while (reader.Symbol != syEof);
-    return text;
 }
 
 // All text of the stream, joined (the builder joins text tokens the same way).
@@ -174,7 +162,7 @@ TEST(Tokenizer, NamedReferences) {
     EXPECT_EQ(Text("&copy&rsquo;&ndash;&trade;"), "\xA9'-\x99");
     // Every other name of the HTML 4 set gives its own character, not the Windows-1251 byte of
     // its Latin-1 number; names run to eight letters.
-    EXPECT_EQ(Text16("&yuml;&eacute;&times;&alpha;&Omega;&rarr;&thetasym;&alefsym;&euro;"),
+    EXPECT_EQ(kvtest::TextOf("&yuml;&eacute;&times;&alpha;&Omega;&rarr;&thetasym;&alefsym;&euro;"),
               u"ÿé×αΩ→ϑℵ€");
     EXPECT_EQ(Text("&NBSP;"), "&NBSP;");  // names are case-sensitive
     EXPECT_EQ(Text("&foo;"), "&foo;");
@@ -200,9 +188,9 @@ TEST(Tokenizer, NumericReferences) {
     // A number is a Unicode character (128..159 the code page's punctuation, as old pages meant);
     // decimal up to seven digits, hexadecimal up to six; 0, a surrogate and anything above
     // U+10FFFF give U+FFFD.
-    EXPECT_EQ(Text16("&#127;&#128;&#150;&#159;&#160;&#200;&#255;&#19968;&#x4E00;&#X1f600;"),
+    EXPECT_EQ(kvtest::TextOf("&#127;&#128;&#150;&#159;&#160;&#200;&#255;&#19968;&#x4E00;&#X1f600;"),
               u"\x7F\u0402\u2013\u045F\u00A0\u00C8\u00FF\u4E00\u4E00\U0001F600");
-    EXPECT_EQ(Text16("&#0;&#55296;&#xDFFF;&#1114111;&#1114112;&#x10FFFF;&#x110000;"),
+    EXPECT_EQ(kvtest::TextOf("&#0;&#55296;&#xDFFF;&#1114111;&#1114112;&#x10FFFF;&#x110000;"),
               u"\uFFFD\uFFFD\uFFFD\U0010FFFF\uFFFD\U0010FFFF\uFFFD");
     EXPECT_EQ(Text("&#0000065;&#x00041;"), "AA");           // seven and six digits are read
     EXPECT_EQ(Text("&#00000065;"), "&#00000065;");          // eight are not
