@@ -250,18 +250,29 @@ void TEncodingSniffer::Feed(std::string_view block) {
     }
 }
 
+namespace {
+
+// The encoding a byte-order mark or a declared charset in the head of a file names, if any.
+bool EncodingOfHead(std::string_view head, TEncoding& encoding) {
+    if (head.starts_with("\xEF\xBB\xBF")) return (encoding = TEncoding::Utf8), true;
+    if (head.starts_with("\xFF\xFE")) return (encoding = TEncoding::Utf16LE), true;
+    if (head.starts_with("\xFE\xFF")) return (encoding = TEncoding::Utf16BE), true;
+    return EncodingOfLabel(DeclaredLabel(head), encoding);
+}
+
+}  // namespace
+
 TEncoding TEncodingSniffer::Result() const {
-    const std::string_view head = head_;
-    if (head.starts_with("\xEF\xBB\xBF")) return TEncoding::Utf8;
-    if (head.starts_with("\xFF\xFE")) return TEncoding::Utf16LE;
-    if (head.starts_with("\xFE\xFF")) return TEncoding::Utf16BE;
-    TEncoding declared{};
-    if (EncodingOfLabel(DeclaredLabel(head), declared)) return declared;
+    TEncoding encoding{};
+    if (EncodingOfHead(head_, encoding)) return encoding;
     if (!invalid_ && pending_.empty() && multiByte_) return TEncoding::Utf8;
     return TEncoding::Windows1251;
 }
 
 TEncoding DetectEncoding(std::string_view bytes) {
+    // A mark or a declared charset decides without the check of every byte.
+    TEncoding encoding{};
+    if (EncodingOfHead(bytes.substr(0, kHeadKept), encoding)) return encoding;
     TEncodingSniffer sniffer;
     sniffer.Feed(bytes);
     return sniffer.Result();
