@@ -286,6 +286,11 @@ protected:
 private:
     struct GlyphFace;
     const GlyphFace& Face();
+    // The advance of unit `i` as the layout measured it; `byte` is its Windows-1251 byte when
+    // `inPage`.
+    int UnitAdvance(const GlyphFace& face, std::u16string_view text, size_t i, bool& inPage,
+                    unsigned char& byte);
+    void DrawUnits(QPainter& p, const GlyphFace& face, std::u16string_view text, int x, int base);
     std::unique_ptr<QPainter> painter_;
     // Glyphs and advances of the fonts drawn so far (colours and lines aside).
     std::unordered_map<TFontSpec, std::unique_ptr<GlyphFace>, TFontSpecHash> faces_;

@@ -105,6 +105,51 @@ const TPainterCanvas::GlyphFace& TPainterCanvas::Face() {
     return *face;
 }
 
+// A character Windows-1251 has through the face's byte table, any other as the font measures it
+// (a surrogate pair's width on its first unit).
+int TPainterCanvas::UnitAdvance(const GlyphFace& face, std::u16string_view text, size_t i,
+                                bool& inPage, unsigned char& byte) {
+    inPage = cp1251::byteOf(text[i], byte);
+    if (inPage) return face.advances[byte];
+    if (QChar::isLowSurrogate(text[i]) && i > 0 && QChar::isHighSurrogate(text[i - 1])) return 0;
+    const size_t n = QChar::isHighSurrogate(text[i]) && i + 1 < text.size() ? 2 : 1;
+    return Measure().Extent(text.substr(i, n));
+}
+
+// One glyph run with every character at the place the layout measured for it: the layout's
+// widths are whole pixels per character, a string shaped at once would drift from them.
+void TPainterCanvas::DrawUnits(QPainter& p, const GlyphFace& face, std::u16string_view text, int x,
+                               int base) {
+    QVector<quint32> glyphs;
+    QVector<QPointF> positions;
+    glyphs.reserve(qsizetype(text.size()));
+    positions.reserve(qsizetype(text.size()));
+    int cx = x;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        bool inPage = false;
+        unsigned char byte = 0;
+        const int w = UnitAdvance(face, text, i, inPage, byte);
+        if (inPage && c != ' ' && face.glyphs[byte] != 0) {
+            glyphs.push_back(face.glyphs[byte]);
+            positions.push_back(QPointF(cx, base));
+        } else if (c != ' ' && c >= 32 && !QChar::isLowSurrogate(c)) {
+            // Not in this face: the toolkit finds a fallback face for the one character.
+            const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                              QChar::isLowSurrogate(text[i + 1]);
+            p.setFont(face.font);
+            p.drawText(QPoint(cx, base), cp1251::toQString(text.substr(i, pair ? 2 : 1)));
+        }
+        cx += w;
+    }
+    if (glyphs.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(face.raw);
+    run.setGlyphIndexes(glyphs);
+    run.setPositions(positions);
+    p.drawGlyphRun(QPointF(0, 0), run);
+}
+
 void TPainterCanvas::DoTextOut(int x, int y, std::u16string_view text, const QRect* clip) {
     if (text.empty()) return;
     const TTextMetrics m = Metrics();
@@ -116,59 +161,15 @@ void TPainterCanvas::DoTextOut(int x, int y, std::u16string_view text, const QRe
     p->save();
     if (clip) p->setClipRect(*clip, clipped_ ? Qt::IntersectClip : Qt::ReplaceClip);
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    const TTextMeasure& measure = Measure();
-    // The advance of each code unit as the layout measured it: a character Windows-1251 has
-    // through the face's byte table, any other as the font measures it (a surrogate pair's
-    // width on its first unit).
-    auto advance = [&](size_t i, bool& inPage, unsigned char& byte) {
-        inPage = cp1251::byteOf(text[i], byte);
-        if (inPage) return face.advances[byte];
-        const size_t n = QChar::isHighSurrogate(text[i]) && i + 1 < text.size() ? 2 : 1;
-        return QChar::isLowSurrogate(text[i]) && i > 0 && QChar::isHighSurrogate(text[i - 1])
-                   ? 0
-                   : measure.Extent(text.substr(i, n));
-    };
     int width = 0;
-    {
-        bool inPage = false;
-        unsigned char byte = 0;
-        for (size_t i = 0; i < text.size(); ++i) width += advance(i, inPage, byte);
-    }
+    bool inPage = false;
+    unsigned char byte = 0;
+    for (size_t i = 0; i < text.size(); ++i) width += UnitAdvance(face, text, i, inPage, byte);
     if (bkOpaque_ && bkColor_ != kNoColor)
         p->fillRect(QRect(x, top, width, m.Height), ToQColor(DeviceColor(bkColor_)));
     const QColor color = ToQColor(DeviceColor(font_.Color));
     p->setPen(color);
-    // One glyph run with every character at the place the layout measured for it: the layout's
-    // widths are whole pixels per character, a string shaped at once would drift from them.
-    QVector<quint32> glyphs;
-    QVector<QPointF> positions;
-    glyphs.reserve(qsizetype(text.size()));
-    positions.reserve(qsizetype(text.size()));
-    int cx = x;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        bool inPage = false;
-        unsigned char byte = 0;
-        const int w = advance(i, inPage, byte);
-        if (inPage && c != ' ' && face.glyphs[byte] != 0) {
-            glyphs.push_back(face.glyphs[byte]);
-            positions.push_back(QPointF(cx, base));
-        } else if (c != ' ' && c >= 32 && !QChar::isLowSurrogate(c)) {
-            // Not in this face: the toolkit finds a fallback face for the one character.
-            const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-                              QChar::isLowSurrogate(text[i + 1]);
-            p->setFont(face.font);
-            p->drawText(QPoint(cx, base), cp1251::toQString(text.substr(i, pair ? 2 : 1)));
-        }
-        cx += w;
-    }
-    if (!glyphs.isEmpty()) {
-        QGlyphRun run;
-        run.setRawFont(face.raw);
-        run.setGlyphIndexes(glyphs);
-        run.setPositions(positions);
-        p->drawGlyphRun(QPointF(0, 0), run);
-    }
+    DrawUnits(*p, face, text, x, base);
     if (font_.Underline || font_.StrikeOut) {
         const int thickness = std::max(1, m.Height / 14);
         if (font_.Underline) p->fillRect(QRect(x, base + 1, width, thickness), color);
