@@ -118,6 +118,13 @@ TEST(Encoding, TextKeepsEveryCharacterAndBadBytesBecomeReplacements) {
     EXPECT_EQ(TextOf("<meta charset=utf-8><p>Ok \xC1\xE0 end"), u"Ok \uFFFD\uFFFD end");
     EXPECT_EQ(TextOf("\xEF\xBB\xBF<p>\xC1\xE0"), u"\uFFFD\uFFFD");
     EXPECT_EQ(TextOf("\xEF\xBB\xBF<p>a\xE2\x86 b\xCE"), u"a\uFFFD\uFFFD b\uFFFD");
+    // A surrogate standing alone, in UTF-8 or UTF-16, is no character either; a pair is one.
+    EXPECT_EQ(TextOf("\xEF\xBB\xBF<p>\xED\xA0\x80x\xED\xBF\xBF"),
+              u"\uFFFD\uFFFD\uFFFDx\uFFFD\uFFFD\uFFFD");
+    EXPECT_EQ(TextOf(std::string("\xFF\xFE<\0p\0>\0\x00\xD8"
+                                 "a\0\x00\xDC\x3D\xD8\x00\xDE",
+                                 18)),
+              u"\uFFFDa\uFFFD\U0001F600");
     // Windows-1251 bytes read as they are.
     EXPECT_EQ(TextOf("<p>\xC1\xE0\xA0\x98"), u"\u0411\u0430\u00A0\u0098");
 }
