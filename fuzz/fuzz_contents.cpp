@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "app/contentindex.h"
 #include "app/contenttree.h"
@@ -14,14 +13,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    std::vector<std::string> whole;
+    std::string whole;
     kv::TopicScanner scanner(whole);
     scanner.Feed(text);
     scanner.Finish();
 
     // The same bytes in small blocks must give the same topics.
     const size_t block = size > 0 ? 1 + data[0] % 13 : 1;
-    std::vector<std::string> pieces;
+    std::string pieces;
     kv::TopicScanner blockScanner(pieces);
     for (size_t i = 0; i < size; i += block) blockScanner.Feed(text.substr(i, block));
     blockScanner.Finish();

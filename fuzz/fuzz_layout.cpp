@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         document.LinkAt(canvas, (y * 7) % 700, height / 2 + y, link);
         document.CursorAt(canvas, (y * 3) % 700, height / 2 + y, hit);
     }
-    document.SearchText(0, "ab", false);
+    document.SearchText(0, u"ab", false);
     document.SelectedText();
     int x = 0, y = 0;
     document.CursorToPoint(&canvas, 10, y, x);
