@@ -54,7 +54,7 @@ std::uint64_t Hash(std::string_view bytes) {
         h = mix(h, word);
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, bytes.data() + i, bytes.size() - i);
+    if (i < bytes.size()) std::memcpy(&tail, bytes.data() + i, bytes.size() - i);  // may be null
     return mix(mix(h, tail), 0x2545F4914F6CDD1Dull);
 }
 
