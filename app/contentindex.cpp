@@ -516,7 +516,7 @@ void TContentIndex::AddFailure(const fs::path& path) {
     std::error_code error;
     fs::path full = fs::absolute(path, error);
     if (error) full = path;
-    if (failures_++ == 0) firstFailure_ = cp1251::fromPath(full.lexically_normal());
+    if (failures_++ == 0) firstFailure_ = text::fromPath(full.lexically_normal());
 }
 
 std::string TContentIndex::FailureMessage() const {
@@ -574,10 +574,10 @@ void SaveContentsFile(const std::vector<std::string>& lines, const fs::path& fil
 
 void SaveContentsText(std::string_view text, const fs::path& file) {
     std::string pattern = file.native() + ".XXXXXX";
-    const std::string shownName = cp1251::fromPath(file);
+    const std::string shownName = text::fromPath(file);
     auto fail = [&](int error) {
         throw Exception("Cannot create file \"" + shownName + "\". " +
-                        cp1251::fromUtf8(std::strerror(error)));
+                        std::string(std::strerror(error)));
     };
     cache::FileHandle handle(::mkstemp(pattern.data()));
     if (handle.fd < 0) fail(errno);

@@ -59,8 +59,8 @@ std::string ReadContentsFile(const std::filesystem::path& file) {
     std::ostringstream text;
     if (in) text << in.rdbuf();
     if (!in || in.bad())
-        throw Exception("Cannot open file \"" + cp1251::fromPath(file) + "\". " +
-                        cp1251::fromUtf8(std::strerror(errno)));
+        throw Exception("Cannot open file \"" + text::fromPath(file) + "\". " +
+                        std::string(std::strerror(errno)));
     return text.str();
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/codec.h"
 #include "platform/errors.h"
 
 namespace kv {
@@ -51,7 +52,7 @@ void ReadContentsLines(std::string_view text, Node none, Add&& add, ParentOf&& p
             lastLevel = level;
         } else {
             throw Exception("Invalid level (" + std::to_string(level) + ") for item \"" +
-                            std::string(nodeText) + "\"");
+                            text::fromWindows1251(nodeText) + "\"");
         }
     }
 }

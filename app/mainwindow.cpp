@@ -73,7 +73,7 @@ TForm1::TForm1(ShellFolders folders)
 void TForm1::BuildTray() {
     Tray = new TTrayIcon(this);
     Tray->SetIcon(QIcon(QStringLiteral(":/pictures/icon.ico")));
-    Tray->SetHint(cp1251::fromQString(QStringLiteral("Кварнеля")));
+    Tray->SetHint(text::fromQString(QStringLiteral("Кварнеля")));
     Tray->SetShowHint(true);
     Tray->SetIconIndex(0);
     Tray->SetCycleInterval(0);
@@ -220,7 +220,7 @@ void TForm1::LoadContents() {
     };
     try {
         try {
-            SaveContentsText(index_.Text(), cp1251::toPath(ContentsFilePath()));
+            SaveContentsText(index_.Text(), text::toPath(ContentsFilePath()));
         } catch (const std::exception& failure) {
             // A state folder that cannot be written must not hide the encyclopedia: the
             // failure is reported once and the tree comes from the walked lines all the same.
@@ -251,19 +251,19 @@ void TForm1::OpenArticle(const std::string& path) {
 }
 
 bool TForm1::FindInArticle(const QString& phrase) {
-    return HtmlView1->Find(cp1251::toUtf16(phrase), false);
+    return HtmlView1->Find(text::toUtf16(phrase), false);
 }
 
 void TForm1::TreeView1Change(const QModelIndex& node) {
     if (!node.isValid()) return;
     const QModelIndex folderNode = node.parent().isValid() ? node.parent() : node;
-    currentFolder_ = cp1251::fromQString(folderNode.data().toString());
+    currentFolder_ = text::fromQString(folderNode.data().toString());
     Label2->setText(folderNode.data().toString());
     std::string topic = TContentsTreeView::NodeText(node);
     if (topic.starts_with('+')) topic.clear();
     if (topic.empty()) return;
     currentArticle_ = programFolder_ + "inside/" + currentFolder_ + "/index.htm#" + topic;
-    Label1->setText(cp1251::toQString(currentArticle_));
+    Label1->setText(text::toQString(currentArticle_));
     Notebook2->SetActivePage(QStringLiteral("content"));
     try {
         HtmlView1->LoadFromFile(currentArticle_);
@@ -288,7 +288,7 @@ void TForm1::ButtonLayer2Click() {
 void TForm1::ButtonLayer3Click() {
     // One job at a time: the running one keeps its pages, the second press is refused.
     if (HtmlView1->Printing()) return messages::showError("Printing in progress");
-    if (messages::ask(cp1251::fromUtf8("Распечатать текущий документ ?")) != messages::Answer::Yes)
+    if (messages::ask(std::string("Распечатать текущий документ ?")) != messages::Answer::Yes)
         return;
     try {
         HtmlView1->Print(0, 100);

@@ -125,7 +125,7 @@ void TForm4::FormCreate() {
 }
 
 std::string TForm4::HeaderText(const std::string& phrase) {
-    return " \"" + phrase + cp1251::fromUtf8("\" найденно в следующих разделах:");
+    return " \"" + phrase + std::string("\" найденно в следующих разделах:");
 }
 
 std::string TForm4::SizeText(const TSearchRec& entry) {
@@ -135,8 +135,8 @@ std::string TForm4::SizeText(const TSearchRec& entry) {
 
 void TForm4::containingKeyPress(int key) {
     if (key != 13) return;
-    const std::string phrase = cp1251::fromQString(containing->text());
-    FoundFiles->headerItem()->setText(colName, cp1251::toQString(HeaderText(phrase)));
+    const std::string phrase = text::fromQString(containing->text());
+    FoundFiles->headerItem()->setText(colName, text::toQString(HeaderText(phrase)));
     if (lastPhrase_ && *lastPhrase_ == phrase) return;
     lastPhrase_ = phrase;
     FoundFiles->clear();
@@ -192,9 +192,9 @@ void TForm4::FindFile1NewFolder() {
 
 void TForm4::AddHit(const std::string& folder, const TSearchRec& entry) {
     auto* row = new QTreeWidgetItem;
-    row->setText(colFile, cp1251::toQString(entry.Name));
-    row->setText(colFolder, cp1251::toQString(folder));
-    row->setText(colName, cp1251::toQString(FolderName(folder)));
+    row->setText(colFile, text::toQString(entry.Name));
+    row->setText(colFolder, text::toQString(folder));
+    row->setText(colName, text::toQString(FolderName(folder)));
     row->setText(colSize, QString::fromLatin1(SizeText(entry)));
     row->setText(colTime, TimeText(entry));
     FoundFiles->addTopLevelItem(row);  // the list keeps itself sorted by file name
@@ -221,8 +221,8 @@ void TForm4::FoundFilesClick() {
         if (!selected.isEmpty()) {
             const QTreeWidgetItem* row = selected.front();
             // The whole folder path: a cut one would name another folder or none.
-            path = HitPath(cp1251::fromQString(row->text(colFolder)),
-                           cp1251::fromQString(row->text(colFile)));
+            path = HitPath(text::fromQString(row->text(colFolder)),
+                           text::fromQString(row->text(colFile)));
         }
         main_->OpenArticle(path);
         main_->FindInArticle(containing->text());

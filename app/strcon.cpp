@@ -13,7 +13,7 @@ std::size_t offsetOf(std::size_t start) {
 }  // namespace
 
 std::string TStringCollection::UpperText(std::string_view text) const {
-    return cp1251::upperText(text);
+    return text::upperText(text);
 }
 
 std::size_t TStringCollection::FindText(std::string_view part, std::string_view text,

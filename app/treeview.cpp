@@ -128,7 +128,7 @@ QModelIndex TContentsTreeView::SelectedNode() const {
 }
 
 std::string TContentsTreeView::NodeText(const QModelIndex& node) {
-    return node.isValid() ? cp1251::fromQString(node.data().toString()) : std::string();
+    return node.isValid() ? text::fromQString(node.data().toString()) : std::string();
 }
 
 }  // namespace kv

@@ -69,12 +69,7 @@ void SearchCatalogueBuilder::Leave() {
 void SearchCatalogueBuilder::AddFile(std::string_view nativeName) {
     const std::size_t folder = path_.back();
     if (folder == kHidden || nativeName.empty() || nativeName.front() == '.') return;
-    // Article names are nearly all ASCII, the same in both encodings: no conversion for them.
-    const bool ascii = std::all_of(nativeName.begin(), nativeName.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    const std::string name = ascii ? std::string(nativeName) : cp1251::fromUtf8(nativeName);
-    if (!name.empty() && NameMatchesMask(name, mask_))
-        nodes_[folder].files.emplace_back(nativeName);
+    if (NameMatchesMask(nativeName, mask_)) nodes_[folder].files.emplace_back(nativeName);
 }
 
 SearchCatalogue SearchCatalogueBuilder::Finish() {

@@ -195,7 +195,7 @@ std::size_t CatalogueSearch::FirstFileFrom(std::size_t file, std::size_t endFold
 }
 
 std::string CatalogueSearch::FolderText(std::size_t folder) const {
-    return rootFolder_ + cp1251::fromUtf8(folders_[folder].native);
+    return rootFolder_ + folders_[folder].native;
 }
 
 // Under the lock: the claim number of the next file, or kNone when the lead is used up.
@@ -233,8 +233,7 @@ bool CatalogueSearch::Passes(Place place, ContentReader& reader, TSearchRec& rec
     const auto& folder = folders_[place.folder];
     const std::string& file = folder.files[place.file];
     const std::string native = folder.native + file;
-    return EntryPasses(work_, reader, root_, native.c_str(), cp1251::fromUtf8(file),
-                       FolderText(place.folder), rec);
+    return EntryPasses(work_, reader, root_, native.c_str(), file, FolderText(place.folder), rec);
 }
 
 void CatalogueSearch::Help() {
@@ -332,7 +331,7 @@ void CatalogueSearch::Run() {
 void RunCatalogueSearch(const SearchWork& work, SearchHost& host) {
     const std::string rootFolder = ExpandFolder(FolderPart(work.targets.front()));
     // Files are named from the root, which is looked up once.
-    const RootHandle handle(cp1251::toUtf8(rootFolder));
+    const RootHandle handle(rootFolder);
     if (handle.fd < 0) return;
     CatalogueSearch(work, host, handle.fd, rootFolder).Run();
 }

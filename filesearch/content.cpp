@@ -51,7 +51,7 @@ void CaseForms(const std::array<unsigned char, 256>& fold, unsigned char folded,
 }  // namespace
 
 PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic,
-                             bool alsoUtf8) {
+                             bool text) {
     for (int i = 0; i < 256; ++i) fold_[i] = static_cast<unsigned char>(i);
     if (ignoreCase) {
         for (int c = 'a'; c <= 'z'; ++c) fold_[c] = static_cast<unsigned char>(c - 32);
@@ -62,12 +62,23 @@ PhraseMatcher::PhraseMatcher(std::string_view phrase, bool ignoreCase, bool fold
         for (int c = 0xC0; c <= 0xDF; ++c) fold_[c] = static_cast<unsigned char>(c + 32);
         fold_[0xA8] = 0xB8;
     }
-    AddSingleByteForm(phrase);
-    // A phrase of ASCII only is the same in both encodings.
-    const bool ascii = std::all_of(phrase.begin(), phrase.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (alsoUtf8 && !ascii) AddUtf8Form(cp1251::toUtf8(phrase));
+    if (!text) {
+        AddSingleByteForm(phrase);
+    } else {
+        const PhraseForms forms = FormsOfPhrase(phrase);
+        if (forms.windows1251) AddSingleByteForm(*forms.windows1251);
+        if (forms.utf8) AddUtf8Form(*forms.utf8);
+    }
     for (const auto& form : forms_) length_ = std::max(length_, form.phrase.size());
+}
+
+PhraseForms FormsOfPhrase(std::string_view phrase) {
+    PhraseForms forms;
+    std::string windows = text::toWindows1251(phrase);
+    const bool ascii = text::isAscii(phrase);
+    if (ascii || text::fromWindows1251(windows) == phrase) forms.windows1251 = std::move(windows);
+    if (!ascii) forms.utf8 = std::string(phrase);
+    return forms;
 }
 
 void PhraseMatcher::AddSingleByteForm(std::string_view phrase) {

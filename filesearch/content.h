@@ -5,20 +5,30 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kv {
 
-// One phrase, prepared for fast search in byte blocks: in its own bytes (Windows-1251) and,
-// when asked, also in UTF-8, so that it is found in articles written in either encoding.
+// The byte forms of a phrase of text (UTF-8) in the encodings articles are written in: its
+// Windows-1251 bytes when the code page has every character of it, and its UTF-8 bytes when they
+// differ from those (a phrase of ASCII only is the same in both).
+struct PhraseForms {
+    std::optional<std::string> windows1251;
+    std::optional<std::string> utf8;
+};
+PhraseForms FormsOfPhrase(std::string_view text);
+
+// One phrase, prepared for fast search in byte blocks: as its own bytes or, for a phrase of text,
+// in each of its forms, so that it is found in articles written in either encoding.
 class PhraseMatcher {
 public:
     // ignoreCase folds a-z onto A-Z; with foldCyrillic as well, the letters А-Я onto а-я and Ё
-    // onto ё (in each encoding's bytes). foldCyrillic alone does nothing.
-    PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic,
-                  bool alsoUtf8 = false);
+    // onto ё (in each encoding's bytes). foldCyrillic alone does nothing. With `text` the phrase
+    // is UTF-8 text, searched in its forms; else it is bytes, searched as they are.
+    PhraseMatcher(std::string_view phrase, bool ignoreCase, bool foldCyrillic, bool text = false);
 
     // The longest form's length: what a block boundary may cut.
     size_t Length() const { return length_; }

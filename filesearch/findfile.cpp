@@ -119,14 +119,17 @@ void TFindFile::Execute() {
 }
 
 std::optional<std::vector<bool>> TFindFile::Candidates() const {
-    auto candidates = Index->Candidates(Containing);
-    if (!candidates || !AlsoUtf8) return candidates;
-    const std::string utf8 = cp1251::toUtf8(Containing);
-    if (utf8 == Containing) return candidates;
-    const auto more = Index->Candidates(utf8);
-    if (!more) return std::nullopt;
-    for (size_t d = 0; d < candidates->size(); ++d)
-        (*candidates)[d] = (*candidates)[d] || (*more)[d];
+    if (!AlsoUtf8) return Index->Candidates(Containing);
+    const PhraseForms forms = FormsOfPhrase(Containing);
+    std::optional<std::vector<bool>> candidates;
+    for (const auto& form : {forms.windows1251, forms.utf8}) {
+        if (!form) continue;
+        const auto more = Index->Candidates(*form);
+        if (!more) return std::nullopt;
+        if (!candidates) candidates = more;
+        for (size_t d = 0; d < candidates->size(); ++d)
+            (*candidates)[d] = (*candidates)[d] || (*more)[d];
+    }
     return candidates;
 }
 
@@ -136,7 +139,7 @@ bool TFindFile::CatalogueServes(const SearchWork& work) const {
     if (NamePart(target) != Catalogue->mask) return false;
     std::error_code error;
     const auto root =
-        std::filesystem::canonical(cp1251::toUtf8(ExpandFolder(FolderPart(target))), error);
+        std::filesystem::canonical(text::toPath(ExpandFolder(FolderPart(target))), error);
     return !error && root.native() == Catalogue->root;
 }
 

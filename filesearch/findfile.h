@@ -93,7 +93,8 @@ public:
     bool IgnoreCase = true;  // folds a-z only
     // With IgnoreCase, also fold the Windows-1251 letters А-Я onto а-я and Ё onto ё.
     bool FoldCyrillic = false;
-    // Also look for the phrase's UTF-8 bytes (Containing is Windows-1251), under the same folds.
+    // Containing is text (UTF-8), looked for in its Windows-1251 and its UTF-8 bytes under the
+    // same folds; else it is looked for as the bytes it is.
     bool AlsoUtf8 = false;
     bool Threaded = false;
     // An index of the files' trigrams, when one is ready: files it holds unchanged and rules

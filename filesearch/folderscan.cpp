@@ -45,7 +45,7 @@ public:
         while (const dirent* entry = readdir(dir_)) {
             const std::string_view native = entry->d_name;
             if (native == "." || native == "..") continue;
-            entries.push_back({std::string(native), cp1251::fromUtf8(native), entry->d_type});
+            entries.push_back({std::string(native), std::string(native), entry->d_type});
         }
     }
 

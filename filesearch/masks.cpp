@@ -152,9 +152,9 @@ std::string ExpandFolder(std::string_view folder) {
     namespace fs = std::filesystem;
     std::error_code error;
     fs::path full =
-        folder.empty() ? fs::current_path(error) : fs::absolute(cp1251::toPath(folder), error);
-    if (error) full = cp1251::toPath(folder);
-    std::string text = cp1251::fromPath(full.lexically_normal());
+        folder.empty() ? fs::current_path(error) : fs::absolute(text::toPath(folder), error);
+    if (error) full = text::toPath(folder);
+    std::string text = text::fromPath(full.lexically_normal());
     if (text.empty() || text.back() != '/') text += '/';
     return text;
 }

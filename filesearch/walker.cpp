@@ -15,7 +15,7 @@ public:
         : host_(host), pool_(work, host, work.scanThreads) {}
 
     void Walk(const std::string& folder, const std::string& mask) {
-        Walk(pool_.AddTarget(folder, cp1251::toUtf8(folder), mask));
+        Walk(pool_.AddTarget(folder, folder, mask));
     }
 
 private:

@@ -87,16 +87,12 @@ int FitCountOf(const TTextMeasure& measure, View text, int width) {
 
 }  // namespace
 
-int TTextMeasure::FitCount(std::string_view text, int width) const {
-    return FitCountOf(*this, text, width);
-}
-
 int TTextMeasure::FitCount(std::u16string_view text, int width) const {
     return FitCountOf(*this, text, width);
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text, const QRect* clip) {
-    DoTextOut(x, y, cp1251::toUtf16(text), clip);
+    DoTextOut(x, y, text::toUtf16(text), clip);
 }
 
 std::size_t TFontSpecHash::operator()(const TFontSpec& fontSpec) const {
@@ -146,9 +142,6 @@ public:
     }
     TTextMetrics Metrics() const override { return m_; }
     int Extent(std::string_view text) const override { return font_.TextExtent(text); }
-    int FitCount(std::string_view text, int width) const override {
-        return width < 0 ? 0 : font_.FitCount(text, width);
-    }
     int Extent(std::u16string_view text) const override { return font_.TextExtent(text); }
     int FitCount(std::u16string_view text, int width) const override {
         return width < 0 ? 0 : font_.FitCount(text, width);
@@ -171,11 +164,7 @@ public:
         m.Ascent = h_ - m.Descent;
         return m;
     }
-    int Extent(std::string_view text) const override { return int(text.size()) * w_; }
-    int FitCount(std::string_view text, int width) const override {
-        if (width < 0 || w_ <= 0) return 0;
-        return int(std::min<std::size_t>(text.size(), std::size_t(width / w_)));
-    }
+    int Extent(std::string_view text) const override { return Extent(text::toUtf16(text)); }
     int Extent(std::u16string_view text) const override { return int(text.size()) * w_; }
     int FitCount(std::u16string_view text, int width) const override {
         if (width < 0 || w_ <= 0) return 0;

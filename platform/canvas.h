@@ -70,11 +70,10 @@ class TTextMeasure {
 public:
     virtual ~TTextMeasure() = default;
     virtual TTextMetrics Metrics() const = 0;
-    // Width in pixels of a Windows-1251 run.
+    // Width in pixels of a UTF-8 run.
     virtual int Extent(std::string_view text) const = 0;
-    // How many leading characters of the run fit in `width` pixels (0 to text.size()).
-    virtual int FitCount(std::string_view text, int width) const;
-    // The same for UTF-16 runs (a character Windows-1251 has measures as its byte does).
+    // Width in pixels of a UTF-16 run (a character Windows-1251 has measures as its byte does),
+    // and how many leading units of it fit in `width` pixels (0 to text.size()).
     virtual int Extent(std::u16string_view text) const = 0;
     virtual int FitCount(std::u16string_view text, int width) const;
 };
@@ -191,7 +190,6 @@ public:
     const TTextMeasure& Measure(const TFontSpec& fontSpec) { return fonts_->Measure(fontSpec); }
     TTextMetrics Metrics() { return Measure().Metrics(); }
     int TextExtent(std::string_view text) { return Measure().Extent(text); }
-    int TextFit(std::string_view text, int width) { return Measure().FitCount(text, width); }
     int TextExtent(std::u16string_view text) { return Measure().Extent(text); }
     int TextFit(std::u16string_view text, int width) { return Measure().FitCount(text, width); }
     TFontEngine& Fonts() { return *fonts_; }

@@ -194,3 +194,70 @@ std::string lowerText(std::string_view text) {
 }
 
 }  // namespace kv::cp1251
+
+namespace kv::text {
+namespace {
+
+std::string foldText(std::string_view text, char16_t (*fold)(char16_t)) {
+    std::u16string units = toUtf16(text);
+    for (char16_t& unit : units) unit = fold(unit);
+    return fromUtf16(units);
+}
+
+}  // namespace
+
+void appendCharacter(std::string& text, char32_t ch) {
+    if (ch < 0x80) return void(text += static_cast<char>(ch));
+    if (ch >= 0x110000 || (ch >= 0xD800 && ch < 0xE000)) ch = 0xFFFD;
+    const int extra = ch < 0x800 ? 1 : (ch < 0x10000 ? 2 : 3);
+    text += static_cast<char>((0xF0 << (3 - extra) & 0xFF) | (ch >> (6 * extra)));
+    for (int k = extra - 1; k >= 0; --k) text += static_cast<char>(0x80 | ((ch >> (6 * k)) & 0x3F));
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+QString toQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string fromQString(const QString& text) {
+    return text.toStdString();
+}
+
+std::filesystem::path toPath(std::string_view text) {
+    return std::filesystem::path(std::string(text));
+}
+
+std::string fromPath(const std::filesystem::path& path) {
+    return path.native();
+}
+
+std::u16string toUtf16(std::string_view text) {
+    if (isAscii(text)) return std::u16string(text.begin(), text.end());
+    return cp1251::toUtf16(toQString(text));
+}
+
+std::string fromUtf16(std::u16string_view text) {
+    return cp1251::toQString(text).toStdString();
+}
+
+std::string upperText(std::string_view text) {
+    return isAscii(text) ? cp1251::upperText(text) : foldText(text, cp1251::upper16);
+}
+
+std::string lowerText(std::string_view text) {
+    return isAscii(text) ? cp1251::lowerText(text) : foldText(text, cp1251::lower16);
+}
+
+std::string fromWindows1251(std::string_view bytes) {
+    return cp1251::toUtf8(bytes);
+}
+
+std::string toWindows1251(std::string_view text) {
+    return cp1251::fromUtf8(text);
+}
+
+}  // namespace kv::text

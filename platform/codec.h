@@ -1,7 +1,8 @@
 #pragma once
-// Windows-1251 at the borders: every text inside the system is single-byte Windows-1251 in a
-// std::string; this module converts it for Qt, for file-system names (UTF-8 on disk) and for the
-// console (UTF-8). It also owns the Windows-1251 letter-case rules.
+// Text at the borders. Narrow text inside the system (file names, addresses, attribute values,
+// messages) is UTF-8 in a std::string; `text` converts it for Qt, the file system and UTF-16.
+// Windows-1251 stays where the system stores or compares bytes (articles, the contents file, the
+// file search): `cp1251` owns its table both ways and its letter-case rules.
 
 #include <QString>
 #include <filesystem>
@@ -14,6 +15,37 @@ namespace kv {
 std::string_view TrimView(std::string_view text);
 
 }  // namespace kv
+
+namespace kv::text {
+
+QString toQString(std::string_view text);
+std::string fromQString(const QString& text);
+// File-system names are the same UTF-8 bytes on disk.
+std::filesystem::path toPath(std::string_view text);
+std::string fromPath(const std::filesystem::path& path);
+// Bytes that form no character become U+FFFD.
+std::u16string toUtf16(std::string_view text);
+std::string fromUtf16(std::u16string_view text);
+inline QString toQString(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()),
+                   static_cast<qsizetype>(text.size()));
+}
+inline std::u16string toUtf16(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<size_t>(text.size()));
+}
+// Letter case: the Windows-1251 rules for the characters the code page has, Unicode's beyond.
+std::string upperText(std::string_view text);
+std::string lowerText(std::string_view text);
+// Windows-1251 bytes as UTF-8, and back ('?' for a character the code page lacks).
+std::string fromWindows1251(std::string_view bytes);
+std::string toWindows1251(std::string_view text);
+// Appends the UTF-8 bytes of one character.
+void appendCharacter(std::string& text, char32_t ch);
+// True when every byte is below 0x80.
+bool isAscii(std::string_view text);
+
+}  // namespace kv::text
 
 namespace kv::cp1251 {
 

@@ -37,7 +37,7 @@ bool HaveGui() {
 }
 
 std::string LowerKey(std::string_view name) {
-    return cp1251::lowerText(name);
+    return text::lowerText(name);
 }
 
 // Fonts are made on the interface thread; the lock only keeps the caches sound elsewhere.
@@ -120,8 +120,8 @@ std::string SelectedFace(std::string_view name) {
     if (auto it = g_faces.find(key); it != g_faces.end()) return it->second;
     std::string face(name);
     if (HaveGui()) {
-        QFont font(cp1251::toQString(name));
-        face = cp1251::fromQString(QFontInfo(font).family());
+        QFont font(text::toQString(name));
+        face = text::fromQString(QFontInfo(font).family());
     }
     if (g_faces.size() >= kCacheLimit) g_faces.clear();
     g_faces.emplace(key, face);
@@ -210,20 +210,11 @@ const TFontMetrics& TMyFont::Metrics() const {
 }
 
 int TMyFont::TextExtent(std::string_view text) const {
+    if (!text::isAscii(text)) return TextExtent(text::toUtf16(text));
     const auto& widths = Metrics().Widths;
     int total = 0;
     for (unsigned char c : text) total += widths[c];
     return total;
-}
-
-int TMyFont::FitCount(std::string_view text, int width) const {
-    const auto& widths = Metrics().Widths;
-    int total = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        total += widths[static_cast<unsigned char>(text[i])];
-        if (total > width) return static_cast<int>(i);
-    }
-    return static_cast<int>(text.size());
 }
 
 int TMyFont::UnitWidth(std::u16string_view text, size_t i) const {
@@ -286,7 +277,7 @@ int TMyFont::FitCount(std::u16string_view text, int width) const {
 
 QFont TMyFont::ToQFont() const {
     fonts::Install();
-    QFont font(cp1251::toQString(name_));
+    QFont font(text::toQString(name_));
     font.setPixelSize(PixelSize());
     font.setBold(Bold());
     font.setItalic(Italic());

@@ -91,12 +91,11 @@ public:
     int ExternalLeading() const { return Metrics().ExternalLeading; }
     int Overhang() const { return 0; }
     int CharWidth(unsigned char ch) const { return Metrics().Widths[ch]; }
-    // Width in pixels of Windows-1251 text.
+    // Width in pixels of UTF-8 text.
     int TextExtent(std::string_view text) const;
-    // The number of leading characters of `text` whose extent is at most `width`.
-    int FitCount(std::string_view text, int width) const;
 
-    // The same for UTF-16 text. A character Windows-1251 has measures as its byte does; a
+    // The width, and the number of leading units whose extent is at most `width`, of UTF-16
+    // text. A character Windows-1251 has measures as its byte does; a
     // surrogate pair's width goes to its first unit (the second measures 0).
     int TextExtent(std::u16string_view text) const;
     int FitCount(std::u16string_view text, int width) const;

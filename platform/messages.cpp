@@ -17,7 +17,7 @@ const QString kTitle = QStringLiteral("Кварнеля");
 
 Answer raise(Kind kind, std::string_view text) {
     if (const Hook& hook = currentHook()) return hook(kind, std::string(text));
-    const QString message = cp1251::toQString(text);
+    const QString message = text::toQString(text);
     QWidget* parent = QApplication::activeWindow();
     switch (kind) {
     case Kind::Error:

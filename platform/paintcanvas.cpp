@@ -98,8 +98,8 @@ const TPainterCanvas::GlyphFace& TPainterCanvas::Face() {
         face->glyphs.fill(0);
     const TTextMeasure& measure = Measure(key);
     for (int byte = 0; byte < 256; ++byte) {
-        const char one = static_cast<char>(byte);
-        face->advances[std::size_t(byte)] = measure.Extent(std::string_view(&one, 1));
+        const char16_t one = cp1251::toUnicode(static_cast<unsigned char>(byte));
+        face->advances[std::size_t(byte)] = measure.Extent(std::u16string_view(&one, 1));
         if (byte < 32) face->glyphs[std::size_t(byte)] = 0;  // control bytes draw nothing
     }
     return *face;
@@ -138,7 +138,7 @@ void TPainterCanvas::DrawUnits(QPainter& p, const GlyphFace& face, std::u16strin
             const bool pair = QChar::isHighSurrogate(c) && i + 1 < text.size() &&
                               QChar::isLowSurrogate(text[i + 1]);
             p.setFont(face.font);
-            p.drawText(QPoint(cx, base), cp1251::toQString(text.substr(i, pair ? 2 : 1)));
+            p.drawText(QPoint(cx, base), text::toQString(text.substr(i, pair ? 2 : 1)));
         }
         cx += w;
     }

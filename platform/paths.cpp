@@ -23,10 +23,10 @@ std::string programFolder() {
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) {
         const QStringList args = QCoreApplication::arguments();
-        if (!args.isEmpty()) return folderOf(cp1251::fromQString(args.first()));
+        if (!args.isEmpty()) return folderOf(text::fromQString(args.first()));
         return "./";
     }
-    return folderOf(cp1251::fromPath(exe));
+    return folderOf(text::fromPath(exe));
 }
 
 std::string windowsFolder() {
@@ -41,24 +41,24 @@ std::string windowsFolder() {
     fs::path folder = base / "kvarnelya";
     std::error_code ec;
     fs::create_directories(folder, ec);
-    std::string result = cp1251::fromPath(folder);
+    std::string result = text::fromPath(folder);
     if (result.empty() || result.back() != '/') result.push_back('/');
     return result;
 }
 
 bool setCurrentFolder(std::string_view folder) {
-    return ::chdir(cp1251::toPath(folder).c_str()) == 0;
+    return ::chdir(text::toPath(folder).c_str()) == 0;
 }
 
 namespace {
 
 std::optional<fs::path> matchInFolder(const fs::path& folder, const std::string& name) {
-    const std::string wanted = cp1251::upperText(cp1251::fromUtf8(name));
+    const std::string wanted = text::upperText(std::string(name));
     std::error_code ec;
     for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end;
          !ec && it != end; it.increment(ec)) {
         const std::string candidate = it->path().filename().native();
-        if (cp1251::upperText(cp1251::fromUtf8(candidate)) == wanted) return folder / candidate;
+        if (text::upperText(std::string(candidate)) == wanted) return folder / candidate;
     }
     return std::nullopt;
 }

@@ -160,7 +160,7 @@ void TTrayIcon::Notify(TNotifyCode code) {
                 });
     }
     platformIcon_->setIcon(record_.hIcon);
-    platformIcon_->setToolTip(cp1251::toQString(Tip()));
+    platformIcon_->setToolTip(text::toQString(Tip()));
     if (code == TNotifyCode::nimAdd) platformIcon_->show();
 }
 

@@ -13,7 +13,7 @@ bool IsGIF(const std::string& bytes) {
 }
 
 bool HasGIFExtension(const std::string& name) {
-    return name.size() >= 4 && cp1251::lowerText(name.substr(name.size() - 4)) == ".gif";
+    return name.size() >= 4 && text::lowerText(name.substr(name.size() - 4)) == ".gif";
 }
 
 std::unique_ptr<TBitmap> CornerMask(const TBitmap& bitmap) {
@@ -27,7 +27,7 @@ std::unique_ptr<TBitmap> CornerMask(const TBitmap& bitmap) {
 }  // namespace
 
 std::string TStringBitmapList::KeyOf(const std::string& name) {
-    return cp1251::upperText(TrimView(name));
+    return text::upperText(TrimView(name));
 }
 
 TBitmapItem* TStringBitmapList::Find(const std::string& name) {

@@ -69,7 +69,7 @@ std::string Extension(const std::string& fileName) {
     const auto slash = fileName.find_last_of("/\\");
     const auto dot = fileName.rfind('.');
     if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-    return cp1251::lowerText(fileName.substr(dot, 9));
+    return text::lowerText(fileName.substr(dot, 9));
 }
 
 // A PNG with its alpha channel as the mask (transparency 2: given by the file); without one,
@@ -112,18 +112,18 @@ std::string ResolveImageFile(const std::string& fileName) {
     if (fileName.empty()) return {};
     std::string name = fileName;
     std::replace(name.begin(), name.end(), '\\', '/');
-    const std::filesystem::path path = cp1251::toPath(name);
+    const std::filesystem::path path = text::toPath(name);
     std::error_code error;
     if (std::filesystem::is_regular_file(path, error)) return name;
     const auto found = paths::findCaseInsensitive(path);
     if (!found || !std::filesystem::is_regular_file(*found, error)) return {};
-    return cp1251::fromPath(*found);
+    return text::fromPath(*found);
 }
 
 bool ReadImageFile(const std::string& fileName, std::string& bytes) {
     const std::string name = ResolveImageFile(fileName);
     if (name.empty()) return false;
-    std::ifstream file(cp1251::toPath(name), std::ios::binary);
+    std::ifstream file(text::toPath(name), std::ios::binary);
     if (!file) return false;
     file.seekg(0, std::ios::end);
     const std::streamoff size = file.tellg();
@@ -137,7 +137,7 @@ bool ReadImageFile(const std::string& fileName, std::string& bytes) {
 int RecognizeImageFile(const std::string& fileName) {
     const std::string name = ResolveImageFile(fileName);
     if (name.empty()) return ikUnknown;
-    std::ifstream file(cp1251::toPath(name), std::ios::binary);
+    std::ifstream file(text::toPath(name), std::ios::binary);
     char head[11] = {};
     file.read(head, sizeof head);
     return RecognizeImage(reinterpret_cast<const std::uint8_t*>(head),

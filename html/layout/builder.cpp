@@ -80,7 +80,7 @@ bool THtmlBuilder::IsListSymbol(TSymbol s) {
 namespace {
 
 std::string ReadWholeFile(const std::string& fileName) {
-    const std::filesystem::path path = cp1251::toPath(fileName);
+    const std::filesystem::path path = text::toPath(fileName);
     std::error_code error;
     std::ifstream in;
     if (std::filesystem::is_regular_file(path, error)) in.open(path, std::ios::binary);
@@ -241,7 +241,7 @@ TBlock& THtmlBuilder::OpenBlock(std::string_view tag) {
     TBlock& ref = *block;
     target_->AppendSection(std::move(block));
     const std::string& id = stack_.Top().ElemId;
-    if (!id.empty()) doc_.IDNames.AddObject(cp1251::upperText(id), &ref);
+    if (!id.empty()) doc_.IDNames.AddObject(text::upperText(id), &ref);
     return ref;
 }
 
@@ -462,7 +462,7 @@ void THtmlBuilder::ReadLink() {
             SwitchFont();
         } else if (a.Symbol == atNAME && !a.Value.empty()) {
             SwitchFont();
-            std::string name = cp1251::upperText(a.Value);
+            std::string name = text::upperText(a.Value);
             if (name.size() > 1 && name[0] == '#') name.erase(0, 1);
             TSection& section = Section();
             section.KeepWhenEmpty = true;
@@ -523,7 +523,7 @@ void THtmlBuilder::ReadPanel() {
 void THtmlBuilder::ReadMap() {
     auto map = std::make_unique<TMapItem>();
     for (const TLayoutAttr& a : Attributes())
-        if (a.Symbol == atNAME) map->MapKey = cp1251::upperText(a.Value);
+        if (a.Symbol == atNAME) map->MapKey = text::upperText(a.Value);
     reader_.NextToken();
     int strays = 0;
     while (reader_.Symbol != syEof && reader_.Symbol != syMAPEnd && strays < 3) {

@@ -133,7 +133,7 @@ void THtmlBuilder::ReadSelect(TSelectControl& select) {
         } else if (s == syOPTIONEnd) {
             flush();
         } else if (s == syText && inOption && text.size() < kMaxOptionText) {
-            text += cp1251::fromUtf16(reader_.Token.Text);
+            text += text::fromUtf16(reader_.Token.Text);
         }
         reader_.NextToken();
     }
@@ -152,7 +152,7 @@ void THtmlBuilder::ReadTextArea(TTextAreaControl& area) {
             reader_.ReadChar();
             while (word.size() <= kEnd.size() && reader_.CurChar != ' ' && reader_.CurChar != 13 &&
                    reader_.CurChar != '>' && reader_.CurChar != kEndOfInput) {
-                word += char(reader_.CurChar);
+                text::appendCharacter(word, reader_.TakeCharacter());
                 reader_.ReadChar();
             }
             if (EqualNoCase(word, kEnd)) {
@@ -168,9 +168,9 @@ void THtmlBuilder::ReadTextArea(TTextAreaControl& area) {
         } else if (c == '&') {
             TokenObj reference;
             reader_.ReadCharReference(reference);
-            line += cp1251::fromUtf16(reference.Text);
+            line += text::fromUtf16(reference.Text);
         } else {
-            line += cp1251::fromUnicode(reader_.TakeCharacter());
+            text::appendCharacter(line, reader_.TakeCharacter());
             reader_.ReadChar();
         }
     }

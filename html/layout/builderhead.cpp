@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "html/layout/builder.h"
+#include "html/reader/encoding.h"
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
 #include "platform/paths.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr std::uintmax_t kMaxSheetSize = 4u * 1024 * 1024;
 
 bool ReadSheetFile(const std::string& name, std::string& text) {
-    std::filesystem::path path = cp1251::toPath(name);
+    std::filesystem::path path = text::toPath(name);
     if (auto real = paths::findCaseInsensitive(path)) path = *real;
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error) ||
@@ -30,6 +31,16 @@ bool ReadSheetFile(const std::string& name, std::string& text) {
     bytes << in.rdbuf();
     text = bytes.str();
     return true;
+}
+
+// A linked sheet in whatever encoding it is written (a mark, valid UTF-8, else Windows-1251) as
+// the UTF-8 the sheet parser reads.
+std::string SheetText(std::string_view bytes) {
+    const TEncoding encoding = DetectEncoding(bytes);
+    if (encoding == TEncoding::Windows1251) return text::fromWindows1251(bytes);
+    std::u32string characters;
+    DecodeText(bytes, encoding, [&](char32_t ch, int32_t) { characters += ch; });
+    return QString::fromStdU32String(characters).toStdString();
 }
 
 // CR LF, LF CR and LF become CR, as the document's own line ends do.
@@ -58,7 +69,7 @@ int CharsetOf(const std::string& content) {
     } kNames[] = {{"1252", 0},     {"8859-1", 0},   {"1253", 161},   {"8859-7", 161}, {"1250", 238},
                   {"8859-2", 238}, {"1251", 204},   {"8859-5", 204}, {"koi8-r", 204}, {"1254", 162},
                   {"8859-3", 162}, {"8859-9", 162}, {"1257", 186},   {"8859-4", 186}};
-    const std::string lower = cp1251::lowerText(content);
+    const std::string lower = text::lowerText(content);
     for (const auto& name : kNames)
         if (lower.find(name.text) != std::string::npos) return name.code;
     return -1;
@@ -88,7 +99,7 @@ bool THtmlBuilder::ReadHeadElement() {
 void THtmlBuilder::ReadTitle() {
     reader_.NextToken();
     while (reader_.Symbol == syText)
-        Title += cp1251::fromUtf16(reader_.Token.Text), reader_.NextToken();
+        Title += text::fromUtf16(reader_.Token.Text), reader_.NextToken();
     if (reader_.Symbol == syTITLEEnd) reader_.NextToken();
 }
 
@@ -105,9 +116,9 @@ void THtmlBuilder::ReadStyleLink() {
     std::string rel, rev, href;
     for (const TLayoutAttr& a : Attributes()) {
         if (a.Symbol == atREL)
-            rel = cp1251::lowerText(a.Value);
+            rel = text::lowerText(a.Value);
         else if (a.Symbol == atREV)
-            rev = cp1251::lowerText(a.Value);
+            rev = text::lowerText(a.Value);
         else if (a.Symbol == atHREF)
             href = a.Value;
     }
@@ -127,7 +138,7 @@ void THtmlBuilder::ReadStyleLink() {
     } catch (const Exception&) {
         return;
     }
-    const std::string sheet = NormaliseLineEnds(text);
+    const std::string sheet = NormaliseLineEnds(SheetText(text));
     TStringSheetSource source(sheet);
     ParseStyleSheet(doc_.Styles, source, base);
 }
@@ -142,7 +153,7 @@ void THtmlBuilder::ReadMeta() {
         else if (a.Symbol == atCONTENT)
             content = a.Value;
     }
-    if (cp1251::lowerText(httpEq) == "content-type") {
+    if (text::lowerText(httpEq) == "content-type") {
         if (const int code = CharsetOf(content); code >= 0) {
             stack_.Top().CharSetCode = std::uint8_t(code);
             SwitchFont();

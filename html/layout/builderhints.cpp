@@ -16,7 +16,7 @@ constexpr int kPreFontPoints[] = {7, 8, 10, 12, 15, 20, 30};
 // VALIGN of a row or cell; the first lines of cells aligned on their baselines start at the
 // top; an unknown value keeps `current`.
 TCellVAlign CellVAlign(const std::string& value, TCellVAlign current) {
-    const std::string v = cp1251::lowerText(value);
+    const std::string v = text::lowerText(value);
     if (v == "top" || v == "baseline") return cvTop;
     if (v == "middle" || v == "center") return cvMiddle;
     if (v == "bottom") return cvBottom;
@@ -48,7 +48,7 @@ void WidthHint(const std::string& value, int& width, bool& percent) {
 
 // An ALIGN value of an image or a panel; an unknown one keeps `current`.
 std::uint8_t ObjectAlign(const std::string& value, std::uint8_t current) {
-    const std::string a = cp1251::upperText(value);
+    const std::string a = text::upperText(value);
     if (a == "TOP") return alTop;
     if (a == "MIDDLE" || a == "ABSMIDDLE") return alMiddle;
     if (a == "LEFT") return alLeftFloat;
@@ -65,7 +65,7 @@ int ObjectSpace(int value) {
 }
 
 std::uint8_t ControlAlign(const std::string& value) {
-    const std::string v = cp1251::lowerText(value);
+    const std::string v = text::lowerText(value);
     if (v == "top" || v == "texttop") return caTop;
     if (v == "middle" || v == "absmiddle" || v == "center") return caMiddle;
     if (v == "bottom" || v == "absbottom") return caBottom;
@@ -85,7 +85,7 @@ bool AttrColor(std::string_view value, TColor& color) {
 }
 
 void AlignHint(std::string_view value, TProperties& style) {
-    const std::string align = cp1251::lowerText(value);
+    const std::string align = text::lowerText(value);
     if (align == "left" || align == "center" || align == "right")
         style.SetIfUnset(piTextAlign, align);
 }
@@ -136,7 +136,7 @@ bool HasClear(const TLayoutAttrs& attributes) {
 void ClearHints(const TLayoutAttrs& attributes, TProperties& style) {
     for (const TLayoutAttr& a : attributes)
         if (a.Symbol == atCLEAR) {
-            const std::string v = cp1251::lowerText(a.Value);
+            const std::string v = text::lowerText(a.Value);
             style.SetIfUnset(piClear, std::string(v == "left" || v == "right" ? v : "both"));
         }
 }
@@ -148,7 +148,7 @@ TRuleLook RuleHints(const TLayoutAttrs& attributes) {
         case atSIZE: rule.Size = std::clamp(AttrNumber(a.Value), 1, 100); break;
         case atWIDTH: WidthHint(a.Value, rule.WidthAttr, rule.WidthPercent); break;
         case atALIGN: {
-            const std::string v = cp1251::lowerText(a.Value);
+            const std::string v = text::lowerText(a.Value);
             rule.Align = v == "left" ? haLeft : v == "right" ? haRight : haCenter;
             break;
         }
@@ -213,7 +213,7 @@ TTableLook TableHints(const TLayoutAttrs& attributes) {
         case atCELLSPACING: table.Spacing = std::clamp(v, 0, 100); break;
         case atWIDTH: WidthHint(a.Value, table.WidthAttr, table.WidthPercent); break;
         case atALIGN: {
-            const std::string al = cp1251::lowerText(a.Value);
+            const std::string al = text::lowerText(a.Value);
             table.Align = al == "center" ? haCenter : al == "right" ? haRight : haLeft;
             table.Floating = al == "left" || al == "right";
             break;
@@ -232,7 +232,7 @@ TRowHints RowHints(const TLayoutAttrs& attributes) {
     for (const TLayoutAttr& a : attributes) {
         TColor color = 0;
         if (a.Symbol == atALIGN) {
-            const std::string v = cp1251::lowerText(a.Value);
+            const std::string v = text::lowerText(a.Value);
             if (v == "left" || v == "center" || v == "right") row.TextAlign = v;
         } else if (a.Symbol == atBGCOLOR && AttrColor(a.Value, color)) {
             row.Background = color;
@@ -270,7 +270,7 @@ void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& st
 
 bool CaptionBelow(const TLayoutAttrs& attributes, bool current) {
     for (const TLayoutAttr& a : attributes)
-        if (a.Symbol == atALIGN) current = cp1251::lowerText(a.Value) == "bottom";
+        if (a.Symbol == atALIGN) current = text::lowerText(a.Value) == "bottom";
     return current;
 }
 

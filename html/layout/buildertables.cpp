@@ -26,7 +26,7 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     // The table itself answers for its id, not the first text inside it.
     for (const TLayoutAttr& a : attrs)
         if (a.Symbol == atID && !a.Value.empty())
-            doc_.IDNames.AddObject(cp1251::upperText(a.Value), &ref);
+            doc_.IDNames.AddObject(text::upperText(a.Value), &ref);
     TSet cellEnd =
         Set({syTD, syTH, syTR, syTREnd, syTDEnd, syTHEnd, syCAPTION, syCAPTIONEnd, syTABLEEnd});
     cellEnd |= terminators;

@@ -32,8 +32,8 @@ int NumberAttr(const TLayoutAttrs& attributes, TAttrSymbol symbol, int low, int 
 }
 
 // Captions of buttons that have no VALUE.
-const char* const kSubmitCaption = "\xCE\xF2\xEF\xF0\xE0\xE2\xE8\xF2\xFC";  // "Отправить"
-const char* const kResetCaption = "\xD1\xE1\xF0\xEE\xF1\xE8\xF2\xFC";       // "Сбросить"
+const char* const kSubmitCaption = "Отправить";
+const char* const kResetCaption = "Сбросить";
 
 }  // namespace
 
@@ -228,7 +228,7 @@ TTextAreaControl::TTextAreaControl(const TLayoutAttrs& attributes, const TContro
     : TFormControlObj(ckTextArea, attributes, look, font) {
     Rows = NumberAttr(attributes, atROWS, 1, 200, 2);
     Cols = NumberAttr(attributes, atCOLS, 1, 500, 20);
-    if (const std::string* v = Attr(attributes, atWRAP)) Wrap = cp1251::lowerText(*v);
+    if (const std::string* v = Attr(attributes, atWRAP)) Wrap = text::lowerText(*v);
     Value.clear();
 }
 
@@ -277,7 +277,7 @@ std::unique_ptr<TFormControlObj> MakeFormControl(std::string_view tag,
     if (tag == "select") return std::make_unique<TSelectControl>(attributes, look, font);
     if (tag == "textarea") return std::make_unique<TTextAreaControl>(attributes, look, font);
     const std::string* typeAttr = Attr(attributes, atTYPE);
-    const std::string type = typeAttr ? cp1251::lowerText(typeAttr->substr(0, 20)) : "";
+    const std::string type = typeAttr ? text::lowerText(typeAttr->substr(0, 20)) : "";
     if (type == "password")
         return std::make_unique<TEditControl>(ckPassword, attributes, look, font);
     if (type == "file") return std::make_unique<TEditControl>(ckFile, attributes, look, font);

@@ -114,7 +114,7 @@ struct TDrawScope {
 
 void TEditControl::SizeFor(TCanvas& canvas) {
     const TBoxMetrics m = MetricsOf(canvas, Font);
-    ButtonWidth = Kind == ckFile ? canvas.Measure(Font).Extent("\xCE\xE1\xE7\xEE\xF0...") + 16 : 0;
+    ButtonWidth = Kind == ckFile ? canvas.Measure(Font).Extent("Обзор...") + 16 : 0;
     Width = Clamp(Size * m.CharWidth + 2 * kEdge + (ButtonWidth ? ButtonWidth + 4 : 0));
     Height = Clamp(m.Height + 2 * kEdge);
 }
@@ -132,8 +132,8 @@ void TEditControl::Draw(TCanvas& canvas, int x, int y) const {
     if (ButtonWidth) {
         const QRect button(x + Width - ButtonWidth, y, ButtonWidth, Height);
         Raised(canvas, button);
-        DrawText(canvas, Font, kInk, button.left() + 8, y + (Height - m.Height) / 2,
-                 "\xCE\xE1\xE7\xEE\xF0...", button.adjusted(2, 2, -2, -2));
+        DrawText(canvas, Font, kInk, button.left() + 8, y + (Height - m.Height) / 2, "Обзор...",
+                 button.adjusted(2, 2, -2, -2));
     }
 }
 

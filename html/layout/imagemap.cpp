@@ -51,7 +51,7 @@ std::vector<int> ParseCoords(std::string_view coords) {
 }
 
 std::string MapKeyOf(std::string_view usemap) {
-    std::string key = cp1251::upperText(TrimView(usemap));
+    std::string key = text::upperText(TrimView(usemap));
     if (key.size() > 1 && key.front() == '#') key.erase(0, 1);
     return key;
 }
@@ -78,7 +78,7 @@ void TMapItem::AddArea(const TLayoutAttrs& attributes) {
         if (attr.Symbol == atHREF)
             area.Url = attr.Value;
         else if (attr.Symbol == atSHAPE)
-            shape = cp1251::lowerText(attr.Value).substr(0, 4);
+            shape = text::lowerText(attr.Value).substr(0, 4);
         else if (attr.Symbol == atCOORDS)
             coords = attr.Value;
         else if (attr.Symbol == atNOHREF)

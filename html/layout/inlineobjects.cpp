@@ -226,7 +226,7 @@ void TImageObj::SetImage(std::shared_ptr<const TLayoutImage> image) {
 
 void TImageObj::Fetch() {
     const std::string name = document_->ExpandImageName(Source);
-    const std::string key = cp1251::upperText(name);
+    const std::string key = text::upperText(name);
     if (document_->IsPending(key)) {
         state_ = bsWait;
         document_->AddPending(key, this);

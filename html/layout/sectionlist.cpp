@@ -13,7 +13,7 @@
 namespace kv {
 
 std::string ImageKey(std::string_view name) {
-    return cp1251::upperText(TrimView(name));
+    return text::upperText(TrimView(name));
 }
 
 // ---------------------------------------------------------------- life

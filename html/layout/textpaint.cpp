@@ -379,12 +379,11 @@ const TSectionBase* TSection::TextSectionAt(int cursor) const {
 // ---------------------------------------------------------------- search, source, copy
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (cp1251::lower(static_cast<unsigned char>(a[i])) !=
-            cp1251::lower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    if (!text::isAscii(a) || !text::isAscii(b)) return text::lowerText(a) == text::lowerText(b);
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return cp1251::upperLatin(static_cast<unsigned char>(x)) ==
+               cp1251::upperLatin(static_cast<unsigned char>(y));
+    });
 }
 
 namespace {

@@ -149,7 +149,7 @@ TFormControlObj* TSection::AppendControl(std::string_view tag, ThtmlForm& form,
     TFormControlObj& control = form.AddControl(
         MakeFormControl(tag, attributes, ControlHints(attributes), FontRuns.Last()->NormalFont()));
     Document->FormControlList.push_back(&control);
-    if (!control.Id.empty()) Document->RegisterId(cp1251::upperText(control.Id), &control);
+    if (!control.Id.empty()) Document->RegisterId(text::upperText(control.Id), &control);
     if (control.Kind == ckImage) {
         TImageObj* image = AppendImage(attributes, sourcePos, noBreak);
         image->SubmitControl = &control;

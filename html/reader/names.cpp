@@ -11,11 +11,9 @@ namespace kv {
 namespace {
 
 // Two names are one when their folded forms are equal; the folded forms, compared byte by byte
-// as unsigned, order names as CompareTextNoCase does.
+// as unsigned, order the list.
 std::string Folded(std::string_view name) {
-    std::string key(name);
-    for (char& c : key) c = static_cast<char>(cp1251::lower(static_cast<unsigned char>(c)));
-    return key;
+    return text::lowerText(name);
 }
 
 // The first eight bytes of a folded name as a number that orders as the bytes do (shorter
@@ -30,13 +28,7 @@ uint64_t Prefix(const std::string& key) {
 }  // namespace
 
 int CompareTextNoCase(std::string_view a, std::string_view b) {
-    const size_t common = std::min(a.size(), b.size());
-    for (size_t i = 0; i < common; ++i) {
-        const int ca = cp1251::lower(static_cast<unsigned char>(a[i]));
-        const int cb = cp1251::lower(static_cast<unsigned char>(b[i]));
-        if (ca != cb) return ca - cb;
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+    return Folded(a).compare(Folded(b));
 }
 
 int TIDNameList::Sorted(int index) const {
@@ -57,12 +49,12 @@ int TIDNameList::Sorted(int index) const {
 
 bool TIDNameList::IndexOf(std::string_view name, int& index) const {
     if (!entries_.empty()) Sorted(0);
-    auto it = std::lower_bound(order_.begin(), order_.end(), name,
-                               [this](int entry, std::string_view key) {
-                                   return CompareTextNoCase(entries_[entry].name, key) < 0;
-                               });
+    const std::string key = Folded(name);
+    auto it = std::lower_bound(
+        order_.begin(), order_.end(), key,
+        [this](int entry, const std::string& wanted) { return entries_[entry].key < wanted; });
     index = static_cast<int>(it - order_.begin());
-    return it != order_.end() && CompareTextNoCase(entries_[*it].name, name) == 0;
+    return it != order_.end() && entries_[*it].key == key;
 }
 
 void TIDNameList::Release(Entry& entry) {
@@ -132,6 +124,13 @@ TIDObject* TIDNameList::Find(std::string_view name) const {
     const std::string key = Folded(name);
     const int entry = slots_[Slot(key, std::hash<std::string_view>()(key))];
     return entry < 0 ? nullptr : entries_[entry].object;
+}
+
+TIDObject* TIDNameList::FindAsWindows1251(std::string_view name) const {
+    const std::string wanted = cp1251::lowerText(text::toWindows1251(name));
+    for (int i = 0; i < Count(); ++i)
+        if (cp1251::lowerText(text::toWindows1251(Name(i))) == wanted) return Object(i);
+    return nullptr;
 }
 
 }  // namespace kv

@@ -42,7 +42,7 @@ public:
     int SourcePos;
 };
 
-// Ordered by name, compared without regard to case (Windows-1251 letters included); no two
+// Ordered by name, compared without regard to case (every letter); no two
 // entries share a name: the last registration of a name wins. TChPosObj entries are owned and
 // freed with their entry; other objects belong to the document.
 //
@@ -61,6 +61,9 @@ public:
     void Clear();
     // The object of a name, or nullptr.
     TIDObject* Find(std::string_view name) const;
+    // The object of the first name (in sorted order) whose Windows-1251 form, with "?" for each
+    // character the code page lacks, is `name`'s, or nullptr. Looks at every name.
+    TIDObject* FindAsWindows1251(std::string_view name) const;
     // Binary search: true and the index of the name, or false and the index to insert at.
     bool IndexOf(std::string_view name, int& index) const;
 
@@ -92,7 +95,7 @@ private:
     TReaderDocument* document_;
 };
 
-// Case-insensitive comparison of Windows-1251 texts (<0, 0, >0).
+// Comparison of texts without regard to case (<0, 0, >0).
 int CompareTextNoCase(std::string_view a, std::string_view b);
 
 }  // namespace kv

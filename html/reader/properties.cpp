@@ -87,7 +87,7 @@ std::string LowerKeyPart(std::string_view mark, std::string_view text) {
     const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
         return static_cast<unsigned char>(c) < 0x80 && !(c >= 'A' && c <= 'Z');
     });
-    part += plain ? std::string(text) : cp1251::lowerText(text);
+    part += plain ? std::string(text) : text::lowerText(text);
     return part;
 }
 
@@ -429,7 +429,7 @@ TMyFont TProperties::MakeFont() const {
             item.back() == item.front())
             item = TrimView(item.substr(1, item.size() - 2));
         if (item.empty()) continue;
-        const std::string lower = cp1251::lowerText(item);
+        const std::string lower = text::lowerText(item);
         face = lower == "serif"        ? "Times New Roman"
                : lower == "monospace"  ? "Courier New"
                : lower == "sans-serif" ? "Arial"

@@ -22,7 +22,7 @@ bool TStyleList::TSortKey::operator<(const TSortKey& other) const {
 // (the tenth rule of a sheet still comes after the ninth).
 TStyleList::TSortKey TStyleList::TSortKey::Make(std::string_view key) {
     TSortKey sort;
-    const std::string lower = cp1251::lowerText(key);
+    const std::string lower = text::lowerText(key);
     const size_t space = lower.find(' ');
     sort.element = lower.substr(0, space);
     if (space == std::string::npos) return sort;
@@ -51,7 +51,7 @@ void SplitElement(std::string_view key, TProperties& entry) {
     size_t start = 0;
     for (size_t i = 0; i <= element.size(); ++i) {
         if (i == element.size() || element[i] == '.' || element[i] == '#' || element[i] == ':') {
-            if (target) *target = cp1251::lowerText(element.substr(start, i - start));
+            if (target) *target = text::lowerText(element.substr(start, i - start));
             if (i == element.size()) break;
             target = element[i] == '.'   ? &entry.ElemClass
                      : element[i] == '#' ? &entry.ElemId

@@ -16,8 +16,9 @@ constexpr size_t kMaxParts = 10;  // simple selectors of one contextual selector
 
 using Setter = std::function<void(std::string_view property, std::string_view value)>;
 
+// Every byte of a UTF-8 sequence counts: names may hold any letter.
 bool IsLetter(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0;
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
 }
 bool IsDigit(unsigned char c) {
     return c >= '0' && c <= '9';
@@ -252,9 +253,9 @@ public:
                     value += static_cast<char>(ch);
                     Next();
                 }
-                const std::string lowerValue = cp1251::lowerText(TrimView(value));
+                const std::string lowerValue = text::lowerText(TrimView(value));
                 const std::string_view plain = WithoutImportant(lowerValue);
-                Declare(cp1251::lowerText(name), StripQuotes(plain), base, set);
+                Declare(text::lowerText(name), StripQuotes(plain), base, set);
             }
             SkipSpaces();
             if (ch == ';') Next();
@@ -319,9 +320,10 @@ private:
         for (;;) {
             std::string selector;
             while (IsSelectorChar(ch)) {
-                selector += static_cast<char>(cp1251::lower(ch));
+                selector += static_cast<char>(ch);
                 Next();
             }
+            selector = text::lowerText(selector);
             // A combinator or condition the cascade cannot match ("div > p", "[title]",
             // "a + b") drops the whole rule, as CSS drops a rule it cannot read.
             if ((ch != ',' && ch != '{' && !Stop()) || !Understood(TrimView(selector)))
@@ -386,7 +388,7 @@ unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::str
 }
 
 void ParseInlineStyle(std::string_view text, TProperties& props) {
-    const std::string lower = cp1251::lowerText(text);
+    const std::string lower = text::lowerText(text);
     TStringSheetSource source(lower);
     SheetParser parser(source, true);
     parser.Next();
@@ -431,7 +433,7 @@ std::string CombineUrl(std::string_view base, std::string_view relative) {
 }
 
 bool IsFullUrl(std::string_view text) {
-    return Contains(text, "://") || Contains(cp1251::lowerText(text), "mailto:");
+    return Contains(text, "://") || Contains(text::lowerText(text), "mailto:");
 }
 
 namespace {

@@ -389,7 +389,7 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, b
         ReadNumberValue(attribute);
     } else {
         while (CurChar != ' ' && CurChar != 13 && CurChar != kEndOfInput && CurChar != '>') {
-            attribute.StrValue += static_cast<char>(CurChar);
+            AppendValueByte(attribute.StrValue, CurChar);
             ReadChar();
         }
     }
@@ -399,26 +399,36 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, b
     return true;
 }
 
-// A value read from UTF-8 bytes becomes Windows-1251, as every value is.
+// A value read from UTF-8 bytes keeps them; a sequence that forms no character becomes U+FFFD,
+// so that every value inside the system is valid UTF-8.
 void THtmlReader::FinishValue(TAttribute& attribute) {
     const std::string& value = attribute.StrValue;
-    if (std::all_of(value.begin(), value.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return;
-    std::string bytes;
-    bytes.reserve(value.size());
     const auto* p = reinterpret_cast<const unsigned char*>(value.data());
     const auto* end = p + value.size();
+    while (p < end && *p < 0x80) ++p;
+    if (p == end) return;
+    std::string checked(value, 0, static_cast<size_t>(p - (end - value.size())));
     while (p < end) {
         char32_t ch = 0xFFFD;
         const int length = Utf8Sequence(p, end, ch);
+        if (length > 0)
+            checked.append(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
+        else
+            checked += "\xEF\xBF\xBD";
         p += std::max(length, 1);
-        unsigned char byte = '?';
-        if (length <= 0 || ch > 0xFFFF || !cp1251::byteOf(static_cast<char16_t>(ch), byte))
-            byte = '?';
-        bytes.push_back(static_cast<char>(byte));
     }
-    attribute.StrValue = std::move(bytes);
+    attribute.StrValue = std::move(checked);
+}
+
+// Value bytes of a Windows-1251 document become UTF-8 as they are read.
+void THtmlReader::AppendValueBytes(std::string& value, const char* bytes, size_t count) const {
+    if (utf8_) return void(value.append(bytes, count));
+    for (size_t i = 0; i < count; ++i) AppendValueByte(value, static_cast<unsigned char>(bytes[i]));
+}
+
+void THtmlReader::AppendValueByte(std::string& value, unsigned char byte) const {
+    if (byte < 0x80 || utf8_) return void(value += static_cast<char>(byte));
+    text::appendCharacter(value, cp1251::toUnicode(byte));
 }
 
 void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
@@ -434,7 +444,7 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
             while (p < end_ && kValueByte[static_cast<unsigned char>(*p)] &&
                    static_cast<unsigned char>(*p) != quote)
                 ++p;
-            attribute.StrValue.append(start, static_cast<size_t>(p - start));
+            AppendValueBytes(attribute.StrValue, start, static_cast<size_t>(p - start));
             SourceIndex += static_cast<int32_t>(p - pos_);
             pos_ = p;
             ReadChar();
@@ -443,12 +453,9 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
         } else if (CurChar == '&') {
             scratch_.Clear();
             ReadReference(scratch_);
-            if (utf8_)
-                attribute.StrValue += cp1251::toQString(scratch_.Text).toStdString();
-            else
-                attribute.StrValue += cp1251::fromUtf16(scratch_.Text);
+            attribute.StrValue += text::fromUtf16(scratch_.Text);
         } else {
-            attribute.StrValue += static_cast<char>(CurChar);
+            AppendValueByte(attribute.StrValue, CurChar);
             ReadChar();
         }
     }
@@ -464,7 +471,7 @@ void THtmlReader::ReadQuotedValue(TAttribute& attribute) {
 
 void THtmlReader::ReadNumberValue(TAttribute& attribute) {
     do {
-        attribute.StrValue += static_cast<char>(CurChar);
+        AppendValueByte(attribute.StrValue, CurChar);
         ReadChar();
     } while (CurChar != ' ' && CurChar != 13 && CurChar != kEndOfInput && CurChar != '%' &&
              CurChar != '>');
@@ -620,14 +627,31 @@ void THtmlReader::ReadTextRun() {
 }
 
 void THtmlReader::ReadStyleElement(TStyleList& styles) {
+    // The sheet parser reads UTF-8: a Windows-1251 byte is handed on as its UTF-8 bytes.
     struct ReaderSource : TSheetSource {
         explicit ReaderSource(THtmlReader& reader) : reader(reader) {}
         unsigned char Next() override {
+            if (!pending.empty()) return Take();
             reader.ReadCharBasic();
-            return reader.CurChar;
+            if (reader.CurChar < 0x80 || reader.utf8_) return reader.CurChar;
+            reader.AppendValueByte(pending, reader.CurChar);
+            return Take();
         }
-        unsigned char Peek() override { return reader.LookAhead(); }
+        unsigned char Peek() override {
+            if (!pending.empty()) return static_cast<unsigned char>(pending.front());
+            const unsigned char next = reader.LookAhead();
+            if (next < 0x80 || reader.utf8_) return next;
+            std::string bytes;
+            reader.AppendValueByte(bytes, next);
+            return static_cast<unsigned char>(bytes.front());
+        }
+        unsigned char Take() {
+            const auto byte = static_cast<unsigned char>(pending.front());
+            pending.erase(0, 1);
+            return byte;
+        }
         THtmlReader& reader;
+        std::string pending;  // the rest of a character's UTF-8 bytes
     } source(*this);
     CurUpper = ParseStyleSheet(styles, source, "");
 }

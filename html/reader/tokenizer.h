@@ -163,6 +163,8 @@ private:
     unsigned char ReadOtherChar();
     char32_t TakeSequence();
     void FinishValue(TAttribute& attribute);
+    void AppendValueBytes(std::string& value, const char* bytes, size_t count) const;
+    void AppendValueByte(std::string& value, unsigned char byte) const;
     void Decode(std::string_view text);
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();

@@ -144,13 +144,13 @@ const TAttribute* TAttributeList::FirstOf(TAttrSymbol symbol) const {
 
 std::string TAttributeList::ClassValue() const {
     const TAttribute* attribute = FirstOf(atCLASS);
-    return attribute ? cp1251::lowerText(attribute->StrValue) : std::string();
+    return attribute ? text::lowerText(attribute->StrValue) : std::string();
 }
 
 const std::string& TAttributeList::IdValue() const {
     if (!idCached_) {
         const TAttribute* attribute = FirstOf(atID);
-        cachedId_ = attribute ? cp1251::lowerText(attribute->StrValue) : std::string();
+        cachedId_ = attribute ? text::lowerText(attribute->StrValue) : std::string();
         idCached_ = true;
     }
     return cachedId_;

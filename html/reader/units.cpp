@@ -252,7 +252,7 @@ bool ParseColor(std::string_view input, bool needHash, TColor& color) {
     thread_local bool haveLast = false;
     thread_local bool lastWasBareHex = false;  // valid only for callers that allow no "#"
 
-    const std::string text = cp1251::lowerText(TrimView(input));
+    const std::string text = text::lowerText(TrimView(input));
     if (haveLast && text == lastText && !(lastWasBareHex && needHash)) {
         color = lastColor;
         return true;

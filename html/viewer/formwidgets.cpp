@@ -22,10 +22,10 @@ namespace kv {
 namespace {
 
 QString Q(const std::string& text) {
-    return cp1251::toQString(text);
+    return text::toQString(text);
 }
 std::string W(const QString& text) {
-    return cp1251::fromQString(text);
+    return text::fromQString(text);
 }
 
 // Tells the document when a control's widget receives the focus.
@@ -122,7 +122,7 @@ QWidget* TFormWidgets::Window::MakeEdit(QWidget* panel) {
     auto* row = new QHBoxLayout(outer);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
-    auto* browse = new QPushButton(Q("\xCE\xE1\xE7\xEE\xF0..."));
+    auto* browse = new QPushButton(Q("Обзор..."));
     row->addWidget(edit_, 1);
     row->addWidget(browse);
     QLineEdit* edit = edit_;

@@ -139,7 +139,7 @@ void THtmlView::SetDefOverLinkColor(TColor color) {
 }
 
 void THtmlView::SetDefPreFontName(const std::string& name) {
-    if (cp1251::upperText(name) == cp1251::upperText(doc_.Settings().PreFontName)) return;
+    if (text::upperText(name) == text::upperText(doc_.Settings().PreFontName)) return;
     defPreFontName_ = name;
     doc_.SetPreFontName(name);
 }
@@ -217,7 +217,7 @@ void THtmlView::Load(const std::string& name, TFileKind kind) {
         const std::string dest = hash == std::string::npos ? "" : name.substr(hash + 1, 255);
         refreshDelay_ = 0;
         TProcessingScope processing(*this);
-        std::filesystem::path path = cp1251::toPath(file);
+        std::filesystem::path path = text::toPath(file);
         std::error_code error;
         if (!std::filesystem::is_regular_file(path, error)) {
             // Articles were written on a case-insensitive file system.
@@ -232,7 +232,7 @@ void THtmlView::Load(const std::string& name, TFileKind kind) {
         const std::string previous = currentFile_, previousTitle = title_;
         const TFileKind previousKind = currentFileKind_;
         const int previousPosition = Position();
-        currentFile_ = cp1251::fromPath(std::filesystem::absolute(path, error).lexically_normal());
+        currentFile_ = text::fromPath(std::filesystem::absolute(path, error).lexically_normal());
         currentFileKind_ = kind;
         doc_.SetBaseFolder(currentFile_.substr(0, currentFile_.find_last_of('/') + 1));
         THtmlBuilder builder(doc_);
@@ -299,14 +299,14 @@ void THtmlView::FinishLoad(const THtmlBuilder& builder, const std::string& dest,
 }
 
 void THtmlView::MetaHandler(const std::string& httpEq, const std::string& content) {
-    if (!OnMetaRefresh || cp1251::lowerText(httpEq) != "refresh") return;
+    if (!OnMetaRefresh || text::lowerText(httpEq) != "refresh") return;
     const std::string number(TrimView(content.substr(0, content.find(';'))));
     int delay = -1;
     if (!number.empty() && number.size() < 9 &&
         std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
         delay = std::stoi(number);
     if (delay < 0) return;
-    const std::size_t url = cp1251::lowerText(content).find("url=");
+    const std::size_t url = text::lowerText(content).find("url=");
     refreshURL_ = url == std::string::npos ? "" : content.substr(url + 4);
     refreshDelay_ = std::max(delay, 1);
 }
@@ -335,7 +335,10 @@ bool THtmlView::PositionTo(const std::string& dest) {
     std::string_view name = dest;
     if (!name.empty() && name.front() == '#') name.remove_prefix(1);
     if (name.empty()) return false;
-    TIDObject* object = doc_.IDNames.Find(cp1251::upperText(name));
+    TIDObject* object = doc_.IDNames.Find(name);
+    // The contents file keeps topics in Windows-1251: a character it lacks reads "?" there.
+    if (!object && name.find('?') != std::string_view::npos)
+        object = doc_.IDNames.FindAsWindows1251(name);
     if (!object) return false;
     ScrollTo(object->AnchorY());
     SetHScrollPos(0);

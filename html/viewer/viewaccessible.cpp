@@ -187,7 +187,7 @@ public:
     }
     QString text(QAccessible::Text type) const override {
         if (type == QAccessible::Name && !View()->DocumentTitle().empty())
-            return cp1251::toQString(View()->DocumentTitle());
+            return text::toQString(View()->DocumentTitle());
         return QAccessibleWidget::text(type);
     }
     QAccessible::State state() const override {
@@ -495,7 +495,7 @@ QString TArticleLink::text(QAccessible::Text type) const {
     case QAccessible::Name:
         return article_->Text().Text().mid(link->Start, link->End - link->Start).trimmed();
     case QAccessible::Description:
-    case QAccessible::Value: return cp1251::toQString(link->Url);
+    case QAccessible::Value: return text::toQString(link->Url);
     default: return {};
     }
 }

@@ -17,8 +17,9 @@ namespace kv {
 namespace {
 
 // %XX escapes become their bytes; decoding stops at a '%' that starts the text, that has fewer
-// than two characters after it or that is not followed by two hexadecimal digits.
-std::string DecodeEscapes(std::string_view text) {
+// than two characters after it or that is not followed by two hexadecimal digits. Escaped bytes
+// that form no UTF-8 are Windows-1251, as old documents wrote them.
+std::string DecodeEscapes(std::string_view text, bool windows1251 = false) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '%') {
@@ -32,9 +33,14 @@ std::string DecodeEscapes(std::string_view text) {
             out += text.substr(i);
             break;
         }
-        out += char(hi * 16 + lo);
+        const auto byte = static_cast<unsigned char>(hi * 16 + lo);
+        if (windows1251)
+            text::appendCharacter(out, cp1251::toUnicode(byte));
+        else
+            out += static_cast<char>(byte);
         i += 2;
     }
+    if (!windows1251 && text::toQString(out).toStdString() != out) return DecodeEscapes(text, true);
     return out;
 }
 
@@ -52,7 +58,7 @@ std::string FileUrlPath(std::string s, bool& rooted) {
         const std::size_t slash = s.find('/', 2);
         const std::string host = s.substr(2, slash == std::string::npos ? slash : slash - 2);
         const std::string path = slash == std::string::npos ? "/" : s.substr(slash);
-        s = host.empty() || cp1251::lowerText(host) == "localhost" ? path : "//" + host + path;
+        s = host.empty() || text::lowerText(host) == "localhost" ? path : "//" + host + path;
     }
     const bool drive = s.size() > 2 && s[0] == '/' && IsLatinLetter(s[1]) &&
                        (s[2] == '|' || s[2] == ':') && (s.size() == 3 || s[3] == '/');
@@ -68,7 +74,7 @@ std::string ToFilePath(std::string_view name, bool* rooted = nullptr) {
     std::string s = DecodeEscapes(name);
     std::replace(s.begin(), s.end(), '\\', '/');
     bool fromRoot = false;
-    if (cp1251::lowerText(s.substr(0, 5)) == "file:") s = FileUrlPath(std::move(s), fromRoot);
+    if (text::lowerText(s.substr(0, 5)) == "file:") s = FileUrlPath(std::move(s), fromRoot);
     if (rooted) *rooted = fromRoot;
     std::replace(s.begin(), s.end(), '|', ':');
     return s;
@@ -76,12 +82,11 @@ std::string ToFilePath(std::string_view name, bool* rooted = nullptr) {
 
 std::string FullPath(const std::string& path) {
     std::error_code error;
-    return cp1251::fromPath(
-        std::filesystem::absolute(cp1251::toPath(path), error).lexically_normal());
+    return text::fromPath(std::filesystem::absolute(text::toPath(path), error).lexically_normal());
 }
 
 bool SameNoCase(const std::string& a, const std::string& b) {
-    return cp1251::upperText(a) == cp1251::upperText(b);
+    return text::upperText(a) == text::upperText(b);
 }
 
 }  // namespace
@@ -132,7 +137,7 @@ void THtmlView::LinkClick() {
     const std::size_t slash = s.find_last_of('/');
     const std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash)
                                 ? ""
-                                : cp1251::upperText(s.substr(dot, 5));
+                                : text::upperText(s.substr(dot, 5));
     try {
         if (ext == ".HTM" || ext == ".HTML") {
             if (s != currentFile_) {
@@ -182,10 +187,10 @@ void THtmlView::MarkVisitedLinks() {
     if (visited_.empty()) return;
     std::vector<std::string> upper;
     upper.reserve(visited_.size());
-    for (const std::string& address : visited_) upper.push_back(cp1251::upperText(address));
+    for (const std::string& address : visited_) upper.push_back(text::upperText(address));
     for (TFontObj* run : doc_.LinkRuns) {
         if (!run->HasUrl()) continue;
-        const std::string address = cp1251::upperText(LinkAddress(*run));
+        const std::string address = text::upperText(LinkAddress(*run));
         if (std::find(upper.begin(), upper.end(), address) != upper.end()) run->SetVisited(true);
     }
 }

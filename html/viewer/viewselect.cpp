@@ -205,7 +205,7 @@ void THtmlView::RightClick(int x, int y) {
 // ---------------------------------------------------------------- words
 
 std::string THtmlView::WordAt(int x, int y, int& start, int& end) {
-    return cp1251::fromUtf16(WordAtUnicode(x, y, start, end));
+    return text::fromUtf16(WordAtUnicode(x, y, start, end));
 }
 
 std::u16string THtmlView::WordAtUnicode(int x, int y, int& start, int& end) {
@@ -297,7 +297,7 @@ void THtmlView::AutoScrollTick() {
 // ---------------------------------------------------------------- find and copy
 
 bool THtmlView::Find(const std::string& phrase, bool matchCase) {
-    return Find(cp1251::toUtf16(phrase), matchCase);
+    return Find(text::toUtf16(phrase), matchCase);
 }
 
 bool THtmlView::Find(std::u16string_view phrase, bool matchCase) {
@@ -317,7 +317,7 @@ bool THtmlView::Find(std::u16string_view phrase, bool matchCase) {
 }
 
 std::string THtmlView::SelText() {
-    return cp1251::fromUtf16(doc_.SelectedText());
+    return text::fromUtf16(doc_.SelectedText());
 }
 
 std::u16string THtmlView::SelTextUnicode() {
@@ -334,7 +334,7 @@ void THtmlView::SelectAll() {
 void THtmlView::CopyToClipboard() {
     const std::u16string text = SelTextUnicode();
     if (text.empty()) return;
-    QApplication::clipboard()->setText(cp1251::toQString(text));
+    QApplication::clipboard()->setText(text::toQString(text));
 }
 
 }  // namespace kv

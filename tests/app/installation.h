@@ -16,8 +16,8 @@ struct Installation {
     CurrentFolderGuard guard;
 
     kv::ShellFolders Folders() const {
-        return {kv::cp1251::fromPath(program.Path()) + "/",
-                kv::cp1251::fromPath(windows.Path()) + "/",
+        return {kv::text::fromPath(program.Path()) + "/",
+                kv::text::fromPath(windows.Path()) + "/",
                 {} /* no walk cache */};
     }
     // Writes inside/<folder>/index.htm (texts in UTF-8, stored as Windows-1251).

@@ -26,7 +26,7 @@ namespace {
 std::vector<std::string> Walk(const kvtest::TempFolder& folder) {
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex index;
-    index.Walk(kv::cp1251::fromPath(folder.Path()));
+    index.Walk(kv::text::fromPath(folder.Path()));
     return index.Lines();
 }
 
@@ -138,7 +138,7 @@ TEST(ContentWalk, MissingContentFolderWarnsOnceAndWalksTheCurrentFolder) {
     fs::current_path(start.Path());
     kvtest::MessageRecorder boxes;
     kv::TContentIndex index;
-    index.GenerateMainTree(kv::cp1251::fromPath(start.Path() / "nothing") + "/");
+    index.GenerateMainTree(kv::text::fromPath(start.Path() / "nothing") + "/");
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].kind, kv::messages::Kind::Warning);
     EXPECT_EQ(boxes.Boxes()[0].text, "Cannot find directory");
@@ -155,7 +155,7 @@ TEST(ContentWalk, UnreadableEntriesAreSkippedAndCounted) {
     fs::create_directory_symlink(root.Path() / "gone", root.Path() / "Г");
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex index;
-    index.Walk(kv::cp1251::fromPath(root.Path()));
+    index.Walk(kv::text::fromPath(root.Path()));
     // Both good articles are listed whatever the order; the broken ones are counted once each.
     const auto& lines = index.Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), " one"), lines.end());
@@ -254,7 +254,7 @@ TEST(ContentWalk, FolderNamesConvertLikeEveryOtherName) {
     std::vector<std::string> expected;
     for (const auto& name : names) {
         fs::create_directory(root.Path() / name);
-        expected.push_back(kv::cp1251::fromPath(name));
+        expected.push_back(kv::cp1251::fromUtf8(name));
     }
     auto lines = Walk(root);
     // The temporary folder cannot remove names that are not UTF-8.
@@ -298,7 +298,7 @@ TEST(ContentWalk, ManyFoldersComeOutInOneWalksOrderWithTheFirstFailureFirst) {
     walk(root.Path());
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex index;
-    index.Walk(kv::cp1251::fromPath(root.Path()));
+    index.Walk(kv::text::fromPath(root.Path()));
     EXPECT_EQ(index.Lines(), expected);
     EXPECT_EQ(index.FailureCount(), failures);
     EXPECT_EQ(index.FirstFailure(), firstFailure);
@@ -318,14 +318,14 @@ CachedWalkResult CachedWalk(const fs::path& root, const fs::path& cache,
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex index;
     index.UseCache(cache, settle);
-    index.Walk(kv::cp1251::fromPath(root));
+    index.Walk(kv::text::fromPath(root));
     return {index.Lines(), index.ArticlesRead(), index.ArticlesFromCache(), index.FoldersListed()};
 }
 
 std::vector<std::string> FullWalk(const fs::path& root) {
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex index;
-    index.Walk(kv::cp1251::fromPath(root));
+    index.Walk(kv::text::fromPath(root));
     return index.Lines();
 }
 
@@ -489,7 +489,7 @@ IndexedWalk WalkAndIndex(const fs::path& root, const fs::path& cache) {
     kvtest::CurrentFolderGuard guard;
     kv::TContentIndex walk;
     walk.UseCache(cache, {});
-    walk.Walk(kv::cp1251::fromPath(root));
+    walk.Walk(kv::text::fromPath(root));
     kv::UpdateSearchIndex(walk, cache);
     auto index = std::make_shared<kv::cache::TrigramIndex>();
     EXPECT_TRUE(index->Load(cache, walk.Root()));
@@ -500,7 +500,7 @@ IndexedWalk WalkAndIndex(const fs::path& root, const fs::path& cache) {
 std::vector<std::string> SearchEvents(const fs::path& root, const std::string& phrase,
                                       const IndexedWalk* indexed, bool threaded = false) {
     kv::TFindFile finder;
-    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root), phrase);
+    kv::SetUpArticleSearch(finder, kv::text::fromPath(root), phrase);
     finder.Threaded = threaded;
     if (indexed) {
         finder.Index = indexed->index;
@@ -519,7 +519,8 @@ std::vector<std::string> SearchEvents(const fs::path& root, const std::string& p
 
 void ExpectIndexedEqualsScan(const fs::path& root, const IndexedWalk& indexed) {
     for (const char* phrase : {"fox", "QUICK BROWN", "москва", "ЁЛКА", "fo", "nowhere at all"}) {
-        EXPECT_EQ(SearchEvents(root, W(phrase), &indexed), SearchEvents(root, W(phrase), nullptr))
+        EXPECT_EQ(SearchEvents(root, std::string(phrase), &indexed),
+                  SearchEvents(root, std::string(phrase), nullptr))
             << phrase;
     }
 }
@@ -546,7 +547,7 @@ TEST(ContentWalkCache, IndexedSearchTakesTheWalksFilesAndFindsWhatTheScanFinds) 
               SearchEvents(root.Path(), "fox", nullptr));
     {  // Abort from the first hit's report: no second hit follows.
         kv::TFindFile finder;
-        kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "fox");
+        kv::SetUpArticleSearch(finder, kv::text::fromPath(root.Path()), "fox");
         finder.Index = indexed.index;
         finder.Catalogue = indexed.catalogue;
         int hits = 0;
@@ -590,7 +591,7 @@ TEST(ContentWalkCache, SearchIndexOfAnUnchangedFolderIsNotWrittenAgain) {
         kvtest::CurrentFolderGuard guard;
         auto index = std::make_unique<kv::TContentIndex>();
         index->UseCache(cache.Path(), {});
-        index->Walk(kv::cp1251::fromPath(root.Path()));
+        index->Walk(kv::text::fromPath(root.Path()));
         return index;
     };
     auto walked = walk();

@@ -131,7 +131,7 @@ TEST(HideIntoTray, ClosesWindowsUnchecksBoxesThenHidesInThatOrder) {
                                         "box2 unchecked", "main hidden"}));
     EXPECT_TRUE(shell.OnlyMainHidden());
     EXPECT_TRUE(shell.Main().Tray->InArea());
-    EXPECT_EQ(shell.Main().Tray->Tip(), kvtest::W("Кварнеля"));
+    EXPECT_EQ(shell.Main().Tray->Tip(), "Кварнеля");
 
     // A click on the icon brings the window back as it was, boxes unchecked, others hidden.
     shell.Main().Tray->HandleCallback(kv::TTrayMessage::tmLeftDown);

@@ -47,7 +47,7 @@ struct Shell {
     }
     std::string Page() { return Main().Notebook2->ActivePage().toStdString(); }
     std::string ArticleFile(const char* folder) {
-        return Main().ProgramFolder() + "inside/" + W(folder) + "/index.htm";
+        return Main().ProgramFolder() + "inside/" + std::string(folder) + "/index.htm";
     }
 };
 
@@ -63,10 +63,10 @@ TEST(Navigation, TopicOpensItsFolderArticleAtTheAnchor) {
     kv::TForm1& main = shell.Main();
     shell.Pick(*main.TreeView1, "Сад");
     EXPECT_EQ(shell.Page(), "content");
-    EXPECT_EQ(main.CurrentFolder(), W("Яблоко"));
-    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + W("Сад"));
+    EXPECT_EQ(main.CurrentFolder(), "Яблоко");
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + "Сад");
     EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));
-    const kv::TIDObject* anchor = main.HtmlView1->Document().IDNames.Find(W("САД"));
+    const kv::TIDObject* anchor = main.HtmlView1->Document().IDNames.Find("САД");
     ASSERT_NE(anchor, nullptr);
     EXPECT_GT(main.HtmlView1->VScrollPos(), 0);
     EXPECT_EQ(main.HtmlView1->VScrollPos(),
@@ -83,7 +83,7 @@ TEST(Navigation, TopLevelNodeOpensTheArticleWithTheFolderNameAsFragment) {
     kv::TForm1& main = shell.Main();
     shell.Pick(*main.TreeView1, "Груша");
     EXPECT_EQ(shell.Page(), "content");
-    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Груша") + "#" + W("Груша"));
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Груша") + "#" + "Груша");
     EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Груша"));
     EXPECT_EQ(main.HtmlView1->VScrollPos(), 0);  // no such anchor: the top of the new file
 }
@@ -110,7 +110,7 @@ TEST(Navigation, MissingArticleKeepsThePreviousDocumentSilently) {
     shell.Pick(*main.TreeView1, "История");
     EXPECT_EQ(shell.Page(), "content");
     EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Груша"));
-    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + W("История"));
+    EXPECT_EQ(main.CurrentArticle(), shell.ArticleFile("Яблоко") + "#" + "История");
     EXPECT_TRUE(shell.boxes.Boxes().empty());
 }
 
@@ -120,7 +120,7 @@ TEST(Navigation, ContentsWindowPickOpensTheArticleInTheMainWindow) {
     ASSERT_EQ(shell.Page(), "mainmenu");
     shell.Pick(*shell.windows->Form3->TreeView1, "Сорта");
     EXPECT_EQ(shell.Page(), "content");
-    EXPECT_EQ(main.CurrentFolder(), W("Яблоко"));
+    EXPECT_EQ(main.CurrentFolder(), "Яблоко");
     EXPECT_EQ(main.HtmlView1->CurrentFile(), shell.ArticleFile("Яблоко"));
 }
 

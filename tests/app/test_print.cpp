@@ -39,14 +39,14 @@ struct PrintingShell {
         kv::ShowMainWindow(*windows);
         QCoreApplication::processEvents();
         pdf = std::make_unique<kvtest::PdfPrinter>(setup.windows, 96);
-        Main().HtmlView1->LoadFromFile(Main().ProgramFolder() + "inside/" + W("Статья") +
+        Main().HtmlView1->LoadFromFile(Main().ProgramFolder() + "inside/" + "Статья" +
                                        "/index.htm");
     }
     ~PrintingShell() { kv::messages::setHook(previous); }
     kv::TForm1& Main() { return *windows->Form1; }
 };
 
-const std::string kQuestion = W("Распечатать текущий документ ?");
+const std::string kQuestion = "Распечатать текущий документ ?";
 
 TEST(PrintQuestion, NoPrintsNothingAndYesPrintsTheFirstHundredPages) {
     PrintingShell shell(5000);  // about 145 pages

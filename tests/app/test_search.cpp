@@ -60,7 +60,7 @@ struct SearchShell {
     }
     int Rows() { return Search().FoundFiles->topLevelItemCount(); }
     std::string Cell(int row, int column) {
-        return kv::cp1251::fromQString(Search().FoundFiles->topLevelItem(row)->text(column));
+        return kv::text::fromQString(Search().FoundFiles->topLevelItem(row)->text(column));
     }
     std::multiset<std::string> FolderNames() {
         std::multiset<std::string> names;
@@ -68,7 +68,7 @@ struct SearchShell {
         return names;
     }
     std::string Header() {
-        return kv::cp1251::fromQString(Search().FoundFiles->headerItem()->text(TForm4::colName));
+        return kv::text::fromQString(Search().FoundFiles->headerItem()->text(TForm4::colName));
     }
     std::string Inside() { return Main().ProgramFolder() + "inside"; }
     // Runs step from inside the running search's hit handler (where pending messages run)
@@ -103,7 +103,7 @@ auto ManyArticles(int count) {
 void IndexArticles(const kvtest::Installation& setup, const std::filesystem::path& cache) {
     kv::TContentIndex walk;
     walk.UseCache(cache, {});
-    walk.Walk(kv::cp1251::fromPath(setup.program.Path() / "inside"));
+    walk.Walk(kv::text::fromPath(setup.program.Path() / "inside"));
     kv::cache::TrigramIndexBuilder::Update(cache, walk.Root(), walk.Articles(), {});
 }
 
@@ -138,17 +138,17 @@ TEST(SearchWindow, CreatedWithItsColoursAnEmptyHeaderAndNoSearchMade) {
 TEST(SearchWindow, EnterListsEveryHitWithItsSubItems) {
     SearchShell shell(Fruit);
     shell.Enter("поиск");
-    EXPECT_EQ(shell.Header(), W(" \"поиск\" найденно в следующих разделах:"));
+    EXPECT_EQ(shell.Header(), " \"поиск\" найденно в следующих разделах:");
     ASSERT_EQ(shell.Rows(), 2);
-    EXPECT_EQ(shell.FolderNames(), (std::multiset<std::string>{W("Яблоко"), W("Яблоко")}));
+    EXPECT_EQ(shell.FolderNames(), (std::multiset<std::string>{"Яблоко", "Яблоко"}));
     EXPECT_EQ(shell.Cell(0, TForm4::colFile), "index.htm");  // sorted by file name
     EXPECT_EQ(shell.Cell(1, TForm4::colFile), "sorta.htm");
-    EXPECT_EQ(shell.Cell(0, TForm4::colFolder), shell.Inside() + W("/Яблоко"));
+    EXPECT_EQ(shell.Cell(0, TForm4::colFolder), shell.Inside() + "/Яблоко");
     EXPECT_EQ(shell.Cell(0, TForm4::colSize), "1KB");  // under 1 KB, rounded up
     EXPECT_EQ(shell.Cell(1, TForm4::colSize), "3KB");  // just over 2 KB
     EXPECT_FALSE(shell.Cell(0, TForm4::colTime).empty());
     EXPECT_TRUE(shell.Search().Label1->isHidden());  // shown from the first hit to completion
-    EXPECT_EQ(shell.Search().LastSearchedPhrase(), W("поиск"));
+    EXPECT_EQ(shell.Search().LastSearchedPhrase(), "поиск");
 }
 
 TEST(SearchWindow, SizeTextRoundsUpToWholeKilobytesAndNamesFolders) {
@@ -170,7 +170,7 @@ TEST(SearchWindow, EnterTwiceWithTheSamePhraseSearchesOnceButRewritesTheHeader) 
     shell.Search().FoundFiles->headerItem()->setText(TForm4::colName, QStringLiteral("x"));
     shell.Enter("Груши");
     EXPECT_EQ(shell.Rows(), 1);  // no second search: the new hit is not listed
-    EXPECT_EQ(shell.Header(), W(" \"Груши\" найденно в следующих разделах:"));
+    EXPECT_EQ(shell.Header(), " \"Груши\" найденно в следующих разделах:");
     shell.Enter("груши");  // another phrase (exact comparison) searches again
     EXPECT_EQ(shell.Rows(), 2);
 }
@@ -178,9 +178,9 @@ TEST(SearchWindow, EnterTwiceWithTheSamePhraseSearchesOnceButRewritesTheHeader) 
 TEST(SearchWindow, EmptyPhraseListsEveryArticleFile) {
     SearchShell shell(Fruit);
     shell.Enter("");
-    EXPECT_EQ(shell.Header(), W(" \"\" найденно в следующих разделах:"));
+    EXPECT_EQ(shell.Header(), " \"\" найденно в следующих разделах:");
     EXPECT_EQ(shell.FolderNames(),
-              (std::multiset<std::string>{W("Груша"), W("Слива"), W("Яблоко"), W("Яблоко")}));
+              (std::multiset<std::string>{"Груша", "Слива", "Яблоко", "Яблоко"}));
 }
 
 // Latin and Cyrillic case both fold, and the window finds what `kvtool search` finds.
@@ -193,13 +193,13 @@ TEST(SearchWindow, PhraseInAnotherLetterCaseFindsTheSameFilesAsTheCommandLine) {
             listed.insert(
                 kv::HitPath(shell.Cell(row, TForm4::colFolder), shell.Cell(row, TForm4::colFile)));
         std::set<std::string> found;
-        kv::ArticleSearch command{shell.Inside(), W(phrase)};
+        kv::ArticleSearch command{shell.Inside(), std::string(phrase)};
         kv::RunArticleSearch(command, [&found](const std::string& path) { found.insert(path); });
         EXPECT_EQ(listed, found) << phrase;
         EXPECT_FALSE(listed.empty()) << phrase;
     }
     shell.Enter("abc");
-    EXPECT_EQ(shell.FolderNames(), (std::multiset<std::string>{W("Груша"), W("Яблоко")}));
+    EXPECT_EQ(shell.FolderNames(), (std::multiset<std::string>{"Груша", "Яблоко"}));
 }
 
 TEST(SearchWindow, ClickDuringASearchStopsItKeepsTheHitsAndOpensTheClickedOne) {
@@ -247,7 +247,7 @@ TEST(SearchWindow, ClickBelowTheRowsDoesNotReopenTheLastHit) {
     ASSERT_TRUE(plum.isValid());
     shell.Main().TreeView1Change(plum);  // an article without the phrase
     const std::string shown = shell.Main().HtmlView1->CurrentFile();
-    ASSERT_EQ(shown, shell.Inside() + "/" + W("Слива") + "/index.htm");
+    ASSERT_EQ(shown, shell.Inside() + "/" + "Слива" + "/index.htm");
     shell.Main().ButtonLayer1Click();
     shell.ClickRow(-1);
     EXPECT_TRUE(shell.Search().FoundFiles->selectedItems().isEmpty());
@@ -269,11 +269,11 @@ TEST(SearchWindow, EnterDuringASearchRestartsWithTheNewPhrase) {
     });
     shell.Enter("альфа");
     EXPECT_GE(alphaRowsSeen, 2);
-    EXPECT_EQ(shell.Header(), W(" \"бета\" найденно в следующих разделах:"));
+    EXPECT_EQ(shell.Header(), " \"бета\" найденно в следующих разделах:");
     std::multiset<std::string> expected;
-    for (int i = 0; i < 40; i += 5) expected.insert(W("Статья " + std::to_string(i)));
+    for (int i = 0; i < 40; i += 5) expected.insert(std::string("Статья " + std::to_string(i)));
     EXPECT_EQ(shell.FolderNames(), expected);
-    EXPECT_EQ(shell.Search().LastSearchedPhrase(), W("бета"));
+    EXPECT_EQ(shell.Search().LastSearchedPhrase(), "бета");
     EXPECT_FALSE(shell.Search().FindFile1.Busy());
 }
 
@@ -287,7 +287,7 @@ TEST(SearchWindow, EnterBackAndForthDuringASearchListsTheLastPhraseOnly) {
     });
     shell.Enter("альфа");
     EXPECT_EQ(shell.Rows(), 20);
-    EXPECT_EQ(shell.Header(), W(" \"альфа\" найденно в следующих разделах:"));
+    EXPECT_EQ(shell.Header(), " \"альфа\" найденно в следующих разделах:");
 }
 
 TEST(SearchWindow, ClosingOrEscStopsASearchAndTheListKeepsItsHits) {
@@ -447,7 +447,7 @@ TEST(SearchWindow, IndexedSearchJudgesRuledOutArticlesAsTheStartUpWalkSawThem) {
     shell.setup.Article("Слива", "<p>Груши и сливы.</p>");
     shell.Enter("груши");
     ASSERT_EQ(shell.Rows(), 1);
-    EXPECT_EQ(shell.Cell(0, TForm4::colName), W("Груша"));
+    EXPECT_EQ(shell.Cell(0, TForm4::colName), "Груша");
 }
 
 // Find further with a phrase the code page lacks selects it in a UTF-8 article.

@@ -110,10 +110,10 @@ TEST(Startup, UnreadableArticleIsSkippedAndReportedOnceAfterTheTreeLoads) {
     auto windows = kv::CreateWindowSet(setup.Folders());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].kind, kv::messages::Kind::Error);
-    EXPECT_NE(boxes.Boxes()[0].text.find(W("Битая/index.htm")), std::string::npos);
+    EXPECT_NE(boxes.Boxes()[0].text.find("Битая/index.htm"), std::string::npos);
     // The full path, not one relative to the content folder.
-    EXPECT_NE(boxes.Boxes()[0].text.find(kv::cp1251::fromPath(setup.program.Path()) + "/inside/" +
-                                         W("Битая/index.htm")),
+    EXPECT_NE(boxes.Boxes()[0].text.find(kv::text::fromPath(setup.program.Path()) + "/inside/" +
+                                         "Битая/index.htm"),
               std::string::npos)
         << boxes.Boxes()[0].text;
     EXPECT_EQ(boxes.Boxes()[0].text.find("./"), std::string::npos);
@@ -145,7 +145,7 @@ TEST(Startup, InvalidLevelIsReportedAndStartupGoesOn) {
     kvtest::MessageRecorder boxes;
     auto windows = kv::CreateWindowSet(setup.Folders());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_EQ(boxes.Boxes()[0].text, W("Invalid level (3) for item \"с отступом\""));
+    EXPECT_EQ(boxes.Boxes()[0].text, "Invalid level (3) for item \"с отступом\"");
     EXPECT_EQ(Dump(*windows->Form1->TreeView1), "Папка\n  Хорошо\n");
     EXPECT_EQ(Dump(*windows->Form3->TreeView1), "Папка\n  Хорошо\n");
 }

@@ -68,7 +68,7 @@ inline void RunEventsFor(int ms) {
 }
 
 inline std::string Location(const TempFolder& folder) {
-    return kv::cp1251::fromPath(folder.Path());
+    return kv::text::fromPath(folder.Path());
 }
 
 }  // namespace kvtest

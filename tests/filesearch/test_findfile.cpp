@@ -373,7 +373,7 @@ TEST_F(FindFileSearch, VanishedFoldersAndFilesAreSkipped) {
     auto newFolder = finder.OnNewFolder;
     finder.OnNewFolder = [&](TFindFile* sender, const std::string& folder, bool& ignore) {
         newFolder(sender, folder, ignore);
-        if (folder.ends_with("/gone")) fs::remove_all(kv::cp1251::toPath(folder));
+        if (folder.ends_with("/gone")) fs::remove_all(kv::text::toPath(folder));
     };
     bool removed = false;
     finder.OnFound = [&](TFindFile* sender, const std::string& folder, const TSearchRec& entry) {

@@ -42,7 +42,7 @@ kv::cache::IndexUpdate BuildIndex(const fs::path& root, const fs::path& cache) {
 std::vector<std::string> Search(const fs::path& root, const std::string& phrase, bool foldCyrillic,
                                 std::shared_ptr<const kv::cache::TrigramIndex> index) {
     kv::TFindFile finder;
-    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root), phrase, foldCyrillic);
+    kv::SetUpArticleSearch(finder, kv::text::fromPath(root), phrase, foldCyrillic);
     finder.Index = std::move(index);
     kvtest::SearchRecorder recorder;
     recorder.Attach(finder);
@@ -78,7 +78,7 @@ void ExpectIndexedEqualsScan(const fs::path& root,
                              const std::shared_ptr<const kv::cache::TrigramIndex>& index) {
     for (const char* utf8 : kPhrases) {
         for (const bool foldCyrillic : {true, false}) {
-            const std::string phrase = W(utf8);
+            const std::string phrase = std::string(utf8);
             EXPECT_EQ(Search(root, phrase, foldCyrillic, index),
                       Search(root, phrase, foldCyrillic, nullptr))
                 << utf8 << (foldCyrillic ? " folded" : " exact");
@@ -143,7 +143,7 @@ TEST(SearchIndex, AbortDuringAnIndexedSearchStopsAfterTheCurrentHit) {
         Put(root.Path() / ("A" + std::to_string(i)) / "index.htm", i % 2 ? "phrase here" : "other");
     BuildIndex(root.Path(), cache.Path());
     kv::TFindFile finder;
-    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "PHRASE");
+    kv::SetUpArticleSearch(finder, kv::text::fromPath(root.Path()), "PHRASE");
     finder.Index = LoadIndex(root.Path(), cache.Path());
     kvtest::SearchRecorder recorder;
     recorder.Attach(finder);
@@ -180,7 +180,8 @@ TEST(SearchIndex, PhraseIsFoundInEitherEncodingByScanAndByIndex) {
                  {"qUICK", true, 2}};
     for (const auto& c : cases) {
         for (const auto& used : {index, std::shared_ptr<const kv::cache::TrigramIndex>()}) {
-            EXPECT_EQ(Search(root.Path(), W(c.phrase), c.foldCyrillic, used).size(), c.hits)
+            EXPECT_EQ(Search(root.Path(), std::string(c.phrase), c.foldCyrillic, used).size(),
+                      c.hits)
                 << c.phrase << (used ? " indexed" : " scanned");
         }
     }
@@ -216,7 +217,7 @@ std::vector<std::string> SearchWithCatalogue(const std::string& spelling) {
     Put(root.Path() / "B/index.htm", "gone");
     Put(root.Path() / "D/index.htm", "a needle now");
     kv::TFindFile finder;
-    kv::SetUpArticleSearch(finder, kv::cp1251::fromPath(root.Path()), "NEEDLE");
+    kv::SetUpArticleSearch(finder, kv::text::fromPath(root.Path()), "NEEDLE");
     finder.Index = index;
     finder.Catalogue = catalogue;
     finder.Documents = std::make_shared<const std::vector<std::int32_t>>(

@@ -95,8 +95,8 @@ class TargetList : public ::testing::Test {
 protected:
     void SetUp() override {
         folder_.MakeFolder("Sub");
-        ASSERT_TRUE(paths::setCurrentFolder(cp1251::fromPath(folder_.Path())));
-        current_ = cp1251::fromPath(std::filesystem::current_path()) + "/";
+        ASSERT_TRUE(paths::setCurrentFolder(text::fromPath(folder_.Path())));
+        current_ = text::fromPath(std::filesystem::current_path()) + "/";
     }
     kvtest::CurrentFolderGuard guard_;
     kvtest::TempFolder folder_;

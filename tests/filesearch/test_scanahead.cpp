@@ -258,7 +258,7 @@ std::set<std::string> FoldersLeadingToThePhrase(const fs::path& root) {
         if (path.extension() != ".htm" ||
             kvtest::ReadFile(path).find("Phrase") == std::string::npos)
             continue;
-        for (fs::path up = path.parent_path(); folders.insert(cp1251::fromPath(up)).second;
+        for (fs::path up = path.parent_path(); folders.insert(text::fromPath(up)).second;
              up = up.parent_path()) {
             if (up == root) break;
         }

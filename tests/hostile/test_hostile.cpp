@@ -84,7 +84,7 @@ struct HostileFixture : ::testing::Test {
         view.SetScrollBars(kv::TScrollStyle::ssBoth);
         view.resize(600, 400);
         view.show();
-        normal = kv::cp1251::fromPath(
+        normal = kv::text::fromPath(
             folder.Write("normal.htm",
                          "<title>Normal</title><h1>Normal article</h1><p>Plain words and a "
                          "<a href=\"#x\">link</a>.<a name=x></a><p>The end."));
@@ -106,7 +106,7 @@ struct HostileFixture : ::testing::Test {
         const qint64 processorStart = ProcessorMilliseconds();
         std::string refusal;
         try {
-            view.LoadFromFile(kv::cp1251::fromPath(PathOf(name)));
+            view.LoadFromFile(kv::text::fromPath(PathOf(name)));
             QCoreApplication::processEvents();
             view.SetVScrollPos(view.DocHeight() / 2);
             QCoreApplication::processEvents();
@@ -266,7 +266,7 @@ TEST_F(HostileFixture, PictureFilesClaimingHugeSizes) {
     // The same files opened as lone pictures.
     for (const char* name : {"huge.png", "huge.gif", "huge.bmp", "huge.jpg"}) {
         try {
-            view.LoadImageFile(kv::cp1251::fromPath(PathOf(name)));
+            view.LoadImageFile(kv::text::fromPath(PathOf(name)));
         } catch (const kv::Exception&) {
         }
         QCoreApplication::processEvents();

@@ -26,7 +26,7 @@ TBitmap Picture() {
 }
 
 std::string Path(const kvtest::TempFolder& folder, const std::string& name) {
-    return kv::cp1251::fromPath(folder.Path() / name);
+    return kv::text::fromPath(folder.Path() / name);
 }
 
 std::string TransparentGif(bool commentFirst, int frames = 1) {
@@ -251,7 +251,7 @@ TEST(ImageCache, SharedKeysAgeingAndCapacity) {
     kv::TStringBitmapList cache;
     EXPECT_EQ(4, cache.MaxCache());
     cache.SetCapacity(5);
-    const std::string dir = kv::cp1251::fromPath(folder.Path()) + "/";
+    const std::string dir = kv::text::fromPath(folder.Path()) + "/";
     const Fetch first = Get(cache, dir + "Pic.GIF");
     ASSERT_TRUE(first.image.Bitmap);  // a still GIF becomes a bitmap
     EXPECT_EQ(2, first.transparency);
@@ -289,7 +289,7 @@ TEST(ImageCache, GetImageFromFiles) {
     folder.Write("b.bmp", kvtest::EncodeBmp(Picture()));
     folder.Write("fake.gif", kvtest::EncodeBmp(Picture()));  // a BMP under a GIF name
     folder.Write("p.png", "\x89PNG\r\n\x1A\n0123456789abcdefghij");
-    const std::string dir = kv::cp1251::fromPath(folder.Path()) + "/";
+    const std::string dir = kv::text::fromPath(folder.Path()) + "/";
     kv::TStringBitmapList cache;
     const Fetch anim = Get(cache, dir + "anim.gif", 1);
     ASSERT_TRUE(anim.image.Gif);

@@ -29,7 +29,7 @@ QImage AlphaPicture() {
 }
 
 std::string Path(const kvtest::TempFolder& folder, const std::string& name) {
-    return kv::cp1251::fromPath(folder.Path() / name);
+    return kv::text::fromPath(folder.Path() / name);
 }
 
 std::uint32_t Crc32(const std::string& bytes) {

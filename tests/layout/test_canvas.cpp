@@ -17,9 +17,9 @@ TEST(Canvas, TestFontHasFixedMetrics) {
     EXPECT_EQ(m.Height, 13);
     EXPECT_EQ(m.Ascent + m.Descent, m.Height);
     EXPECT_EQ(canvas.TextExtent("abcd"), 24);
-    EXPECT_EQ(canvas.TextFit("abcdefgh", 25), 4);
-    EXPECT_EQ(canvas.TextFit("abcdefgh", -5), 0);
-    EXPECT_EQ(canvas.TextFit("ab", 1000), 2);
+    EXPECT_EQ(canvas.TextFit(u"abcdefgh", 25), 4);
+    EXPECT_EQ(canvas.TextFit(u"abcdefgh", -5), 0);
+    EXPECT_EQ(canvas.TextFit(u"ab", 1000), 2);
     font.Bold = true;
     canvas.SetFont(font);
     EXPECT_EQ(canvas.TextExtent("abcd"), 28);

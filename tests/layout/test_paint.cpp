@@ -36,10 +36,9 @@ QImage PerCharacter(const TFontSpec& font, std::string_view text, int x, int top
     const int base = top + measure.Metrics().Ascent;
     int cx = x;
     for (char c : text) {
-        if (c != ' ')
-            p.drawText(QPoint(cx, base),
-                       QString(QChar(cp1251::toUnicode(static_cast<unsigned char>(c)))));
-        cx += measure.Extent(std::string_view(&c, 1));
+        const char16_t unit = cp1251::toUnicode(static_cast<unsigned char>(c));
+        if (c != ' ') p.drawText(QPoint(cx, base), QString(QChar(unit)));
+        cx += measure.Extent(std::u16string_view(&unit, 1));
     }
     return image;
 }
@@ -61,7 +60,7 @@ TEST(TextPaint, OneRunPerCallInksTheColumnsOfPerCharacterPlacement) {
         const std::string text = kvtest::W("Кварнеля: lil WWW iii, ёлка — 1999 г.");
         TImageCanvas canvas(400, 40);
         canvas.SetFont(font);
-        canvas.TextOut(5, 8, text);
+        canvas.TextOut(5, 8, cp1251::toUtf16(text));
         const QImage ours = canvas.Image();
         const QImage reference = PerCharacter(font, text, 5, 8, ours.size());
         EXPECT_EQ(InkColumns(ours), InkColumns(reference)) << face;

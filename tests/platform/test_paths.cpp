@@ -13,7 +13,7 @@ TEST(Paths, ProgramFolderIsTheExecutablesFolderWithASlash) {
     const std::string folder = paths::programFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
-    EXPECT_TRUE(fs::exists(cp1251::toPath(folder + "test_platform")));
+    EXPECT_TRUE(fs::exists(text::toPath(folder + "test_platform")));
     EXPECT_EQ(paths::folderOf("/opt/kv/kvarnelya"), "/opt/kv/");
     EXPECT_EQ(paths::folderOf("kvarnelya"), "./");
 }
@@ -24,7 +24,7 @@ TEST(Paths, WindowsFolderFollowsXdgStateHomeAndIsCreated) {
     setenv("XDG_STATE_HOME", (temp.Path() / "state").c_str(), 1);
     const std::string folder = paths::windowsFolder();
     setenv("XDG_STATE_HOME", saved.c_str(), 1);
-    EXPECT_EQ(folder, cp1251::fromPath(temp.Path() / "state" / "kvarnelya") + "/");
+    EXPECT_EQ(folder, text::fromPath(temp.Path() / "state" / "kvarnelya") + "/");
     EXPECT_TRUE(fs::is_directory(temp.Path() / "state" / "kvarnelya"));
 }
 
@@ -32,9 +32,9 @@ TEST(Paths, CurrentFolderChangeWithCyrillicName) {
     kvtest::TempFolder temp;
     kvtest::CurrentFolderGuard guard;
     temp.MakeFolder("Папка");
-    EXPECT_TRUE(paths::setCurrentFolder(cp1251::fromPath(temp.Path()) + "/" + kvtest::W("Папка")));
+    EXPECT_TRUE(paths::setCurrentFolder(text::fromPath(temp.Path()) + "/Папка"));
     EXPECT_EQ(fs::current_path(), temp.Path() / "Папка");
-    EXPECT_FALSE(paths::setCurrentFolder(cp1251::fromPath(temp.Path()) + "/missing"));
+    EXPECT_FALSE(paths::setCurrentFolder(text::fromPath(temp.Path()) + "/missing"));
 }
 
 TEST(Paths, CaseInsensitiveLookupOfFilesAuthoredOnWindows) {

@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 
+#include "platform/codec.h"
 #include "platform/font.h"
 #include "tests/common/testutil.h"
 
@@ -43,17 +44,19 @@ TEST(Fonts, MetricsAtNinetySixPixelsPerInch) {
 
 TEST(Fonts, ExtentsAreSumsOfTheWidthTable) {
     const TMyFont font("Times New Roman", 10);
-    const std::string text = kvtest::W("Привет, world!");
+    const std::string bytes = kvtest::W("Привет, world!");
+    const std::u16string text = kv::cp1251::toUtf16(bytes);
     int sum = 0;
-    for (unsigned char c : text) sum += font.CharWidth(c);
+    for (unsigned char c : bytes) sum += font.CharWidth(c);
     EXPECT_EQ(font.TextExtent(text), sum);
+    EXPECT_EQ(font.TextExtent("Привет, world!"), sum);  // UTF-8 measures as its characters
     EXPECT_GT(font.CharWidth('W'), font.CharWidth('i'));
     EXPECT_GT(font.CharWidth(static_cast<unsigned char>(kvtest::W("Ж")[0])), 0);
     EXPECT_EQ(font.TextExtent(""), 0);
     EXPECT_EQ(font.FitCount(text, sum), static_cast<int>(text.size()));
     EXPECT_EQ(font.FitCount(text, sum - 1), static_cast<int>(text.size()) - 1);
     EXPECT_EQ(font.FitCount(text, 0), 0);
-    const int firstTwo = font.CharWidth(text[0]) + font.CharWidth(text[1]);
+    const int firstTwo = font.CharWidth(bytes[0]) + font.CharWidth(bytes[1]);
     EXPECT_EQ(font.FitCount(text, firstTwo), 2);
     // Bold is wider; underline does not change the widths.
     const TMyFont large("Times New Roman", 24);

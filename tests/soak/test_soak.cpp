@@ -122,7 +122,7 @@ struct SoakCorpus {
         std::mt19937 random(20261209);
         for (int n = 0; n < kArticles; ++n) {
             const std::string name = "a" + std::to_string(n) + ".htm";
-            files.push_back(kv::cp1251::fromPath(folder.Write(name, Article(n, images, random))));
+            files.push_back(kv::text::fromPath(folder.Write(name, Article(n, images, random))));
         }
     }
 };

@@ -94,7 +94,7 @@ TEST(AccessibleArticle, SelectionGeometryAndLinks) {
     ASSERT_TRUE(reader.text);
     const QString all = reader.All();
 
-    ASSERT_TRUE(f.view.Find(cp1251::fromUtf8("фраза"), false));
+    ASSERT_TRUE(f.view.Find("фраза", false));
     int start = -1, end = -1;
     reader.text->selection(0, &start, &end);
     EXPECT_EQ(all.mid(start, end - start), QStringLiteral("фраза"));
@@ -103,7 +103,7 @@ TEST(AccessibleArticle, SelectionGeometryAndLinks) {
     const int last = int(all.lastIndexOf(QStringLiteral("конец")));
     reader.text->setCursorPosition(last);
     EXPECT_EQ(reader.text->cursorPosition(), last);
-    EXPECT_FALSE(f.view.Find(cp1251::fromUtf8("фраза"), false));
+    EXPECT_FALSE(f.view.Find("фраза", false));
 
     // Character rectangles are screen rectangles and grow with the zoom.
     const QRect first = reader.text->characterRect(0);

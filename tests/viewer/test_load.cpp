@@ -28,11 +28,11 @@ TEST(ViewerLoad, FragmentsFindTheirAnchorWithoutRegardToCase) {
         f.view.LoadFromFile(file + dest);
         EXPECT_EQ(f.view.VScrollPos(), top) << dest;
     }
-    f.view.LoadFromFile(cyrillic + W("#тема"));
+    f.view.LoadFromFile(cyrillic + "#тема");
     const int cyrillicTop = f.view.VScrollPos();
     EXPECT_GT(cyrillicTop, top);
     f.view.LoadFromFile(file);
-    f.view.LoadFromFile(cyrillic + W("#ТЕМА"));
+    f.view.LoadFromFile(cyrillic + "#ТЕМА");
     EXPECT_EQ(f.view.VScrollPos(), cyrillicTop);
     // A lone '#': no anchor, and a new file opens at its top.
     f.view.LoadFromFile(file + "#");
@@ -186,7 +186,7 @@ TEST(ViewerLoad, ImageAndTextKinds) {
     picture.fill(Qt::red);
     const std::filesystem::path image = f.folder.Path() / "a&b \"q\".bmp";
     ASSERT_TRUE(picture.save(QString::fromStdString(image.string()), "BMP"));
-    f.view.LoadImageFile(cp1251::fromPath(image));
+    f.view.LoadImageFile(text::fromPath(image));
     EXPECT_EQ(f.view.CurrentFileKind(), TFileKind::ftImage);
     EXPECT_GE(f.view.DocHeight(), 70);
     f.view.LoadTextFile(f.Write("t.txt", "one <b>\ntwo\nthree\n"));

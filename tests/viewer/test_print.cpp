@@ -287,7 +287,7 @@ TEST(PrintWhileRunning, TheViewerGoingEndsTheJobWithoutTouchingIt) {
     PdfPrinter pdf(folder);
     auto* view = new THtmlView(nullptr);
     view->resize(400, 300);
-    view->LoadFromFile(cp1251::fromPath(folder.Write("a.htm", Article(kTwoPages * 3))));
+    view->LoadFromFile(text::fromPath(folder.Write("a.htm", Article(kTwoPages * 3))));
     bool asked = false;
     view->OnPrintProgress = [&asked](THtmlView* sender, int page, bool&) {
         if (page == 1 && !asked) asked = true, DuringTheJob(nullptr, [sender] { delete sender; });

@@ -22,7 +22,7 @@ std::string Selected(THtmlView& view) {
     for (int p = doc.SelStart(); p < doc.SelEnd(); ++p) {
         char16_t ch = 0;
         const TFontObj* font = nullptr;
-        if (doc.CharAt(p, ch, font)) text += cp1251::fromUtf16(std::u16string_view(&ch, 1));
+        if (doc.CharAt(p, ch, font)) text += text::fromUtf16(std::u16string_view(&ch, 1));
     }
     return text;
 }
@@ -46,12 +46,12 @@ TEST(Words, DoubleClickSelectsACyrillicWordWithoutTheCommaAndSkipsYo) {
     f.view.OnMouseDouble = [&](THtmlView*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
         ++doubles;
     };
-    DoubleClick(f.view, PointOf(f.view, W("ово")));
-    EXPECT_EQ(Selected(f.view), W("Слово"));
+    DoubleClick(f.view, PointOf(f.view, "ово"));
+    EXPECT_EQ(Selected(f.view), "Слово");
     EXPECT_EQ(f.view.CaretPos(), f.view.Document().SelStart());
     // Ё and ё are no word characters: the word starts after it.
-    DoubleClick(f.view, PointOf(f.view, W("жик")));
-    EXPECT_EQ(Selected(f.view), W("жик"));
+    DoubleClick(f.view, PointOf(f.view, "жик"));
+    EXPECT_EQ(Selected(f.view), "жик");
     DoubleClick(f.view, PointOf(f.view, "42x"));
     EXPECT_EQ(Selected(f.view), "42x");
     EXPECT_EQ(doubles, 3);
@@ -59,8 +59,8 @@ TEST(Words, DoubleClickSelectsACyrillicWordWithoutTheCommaAndSkipsYo) {
     int start = -1, end = -1;
     const QPoint last = PointOf(f.view, "x.");
     EXPECT_EQ(f.view.WordAt(last.x() - 12, last.y(), start, end), "42x");
-    const QPoint next = PointOf(f.view, W("Сосед"));
-    EXPECT_EQ(f.view.WordAt(next.x(), next.y(), start, end), W("Соседний"));
+    const QPoint next = PointOf(f.view, "Сосед");
+    EXPECT_EQ(f.view.WordAt(next.x(), next.y(), start, end), "Соседний");
 }
 
 TEST(Words, NoSelectKeepsTheSelectionOnDoubleClick) {
@@ -74,16 +74,16 @@ TEST(Words, NoSelectKeepsTheSelectionOnDoubleClick) {
 TEST(Selection, DragSelectsAndCopiesAsUnicode) {
     ViewerFixture f;
     f.view.LoadFromFile(f.Write("p.htm", W("<p>Первая строка текста.</p><p>Вторая.</p>")));
-    const QPoint from = PointOf(f.view, W("строка")), to = PointOf(f.view, W("Вторая"));
+    const QPoint from = PointOf(f.view, "строка"), to = PointOf(f.view, "Вторая");
     f.view.HtmlMouseDown(Qt::LeftButton, Qt::NoModifier, from.x() - 2, from.y());
     f.view.HtmlMouseMove(Qt::LeftButton, Qt::NoModifier, to.x() + 10, to.y());
     f.view.HtmlMouseUp(Qt::LeftButton, Qt::NoModifier, to.x() + 10, to.y());
-    EXPECT_EQ(f.view.SelText(), W("строка текста.\nВ"));
+    EXPECT_EQ(f.view.SelText(), "строка текста.\nВ");
     QApplication::clipboard()->clear();
     Key(f.view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QString::fromUtf8("строка текста.\nВ"));
     Key(f.view, Qt::Key_A, Qt::ControlModifier);
-    EXPECT_EQ(f.view.SelText(), W("Первая строка текста.\nВторая.\n"));
+    EXPECT_EQ(f.view.SelText(), "Первая строка текста.\nВторая.\n");
     QApplication::clipboard()->clear();
     Key(f.view, Qt::Key_Insert, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(),
@@ -122,9 +122,9 @@ TEST(Find, CyrillicInAnotherCaseInsideATableAndLongPhrases) {
     f.view.LoadFromFile(f.Write("p.htm", W("<table><tr><td>x</td><td>Большая Медведица</td></tr>"
                                            "</table><p>") +
                                              "a" + tail + "b</p>"));
-    ASSERT_TRUE(f.view.Find(W("большая медведица"), false));
-    EXPECT_EQ(Selected(f.view), W("Большая Медведица"));
-    EXPECT_EQ(f.view.SelText(), W("Большая Медведица\n"));  // to the line end
+    ASSERT_TRUE(f.view.Find("большая медведица", false));
+    EXPECT_EQ(Selected(f.view), "Большая Медведица");
+    EXPECT_EQ(f.view.SelText(), "Большая Медведица\n");  // to the line end
     // A phrase longer than 260 characters is searched whole.
     ASSERT_TRUE(f.view.Find("A" + tail + "B", false));
     EXPECT_EQ(Selected(f.view), "a" + tail + "b");
@@ -191,7 +191,7 @@ TEST(Unicode, FindWithoutCaseInAWindows1251Article) {
     ViewerFixture f;
     f.view.LoadFromFile(f.Write("w.htm", W("<p>Озеро и ЁЖИК</p>")));
     ASSERT_TRUE(f.view.Find(u"озеро", false));
-    EXPECT_EQ(f.view.SelText(), W("Озеро"));
+    EXPECT_EQ(f.view.SelText(), "Озеро");
     ASSERT_TRUE(f.view.Find(u"ёжик", false));
-    EXPECT_EQ(f.view.SelText(), W("ЁЖИК\n"));
+    EXPECT_EQ(f.view.SelText(), "ЁЖИК\n");
 }

@@ -62,7 +62,7 @@ int RightInk(const QImage& picture) {
 // The document's line top of the first character of a text.
 int LineTopOf(THtmlView& view, const std::string& text) {
     TSectionList& doc = view.Document();
-    const int at = doc.SearchText(0, kv::cp1251::toUtf16(text), true);
+    const int at = doc.SearchText(0, kv::text::toUtf16(text), true);
     int y = -1, x = 0;
     if (at >= 0) doc.CursorToPoint(nullptr, at, y, x);
     return y;
@@ -72,7 +72,7 @@ int LineTopOf(THtmlView& view, const std::string& text) {
 // first occurrence of a text, in the middle of its line's first rows, at the viewer's zoom.
 QPoint PanelPoint(THtmlView& view, const std::string& text, int offset = 0) {
     TSectionList& doc = view.Document();
-    const int at = doc.SearchText(0, kv::cp1251::toUtf16(text), true);
+    const int at = doc.SearchText(0, kv::text::toUtf16(text), true);
     TImageCanvas measure(1, 1);
     int y = 0, x = 0;
     if (at < 0 || !doc.CursorToPoint(&measure, at + offset, y, x)) return QPoint(-1, -1);

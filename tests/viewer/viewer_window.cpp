@@ -36,12 +36,12 @@ int main(int argc, char* argv[]) {
     view.OnProcessing = [&](kv::THtmlView*, bool on) {
         if (!on)
             QTimer::singleShot(0, &view, [&] {
-                std::cout << "shown " << kv::cp1251::toUtf8(view.CurrentFile()) << " top "
-                          << view.VScrollPos() << std::endl;
+                std::cout << "shown " << view.CurrentFile() << " top " << view.VScrollPos()
+                          << std::endl;
             });
     };
     view.show();
-    view.LoadFromFile(kv::cp1251::fromUtf8(argv[1]));
+    view.LoadFromFile(argv[1]);
     QTimer::singleShot(300, &view, [&] {
         kv::TSectionList& doc = view.Document();
         // The first paragraph: from its first character to the last one of its line(s).

@@ -28,7 +28,7 @@ struct ViewerFixture {
 
     // Writes a Windows-1251 file below the folder; returns its Windows-1251 path.
     std::string Write(const std::string& name, const std::string& bytes) {
-        return cp1251::fromPath(folder.Write(name, bytes));
+        return text::fromPath(folder.Write(name, bytes));
     }
 };
 
@@ -46,7 +46,7 @@ inline QPoint PointOf(THtmlView& view, std::u16string_view text, int n = 1) {
 }
 
 inline QPoint PointOf(THtmlView& view, const std::string& text, int n = 1) {
-    return PointOf(view, kv::cp1251::toUtf16(text), n);
+    return PointOf(view, kv::text::toUtf16(text), n);
 }
 
 // A click of the left button: press and release at one point.

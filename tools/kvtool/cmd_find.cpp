@@ -22,9 +22,9 @@ int Find(const Args& args) {
         } else if (args[i] == "--times") {
             if (!IntOption(args, i, times)) return 2;
         } else if (file.empty()) {
-            file = kv::cp1251::fromUtf8(args[i]);
+            file = std::string(args[i]);
         } else {
-            phrase = kv::cp1251::fromUtf8(args[i]);
+            phrase = std::string(args[i]);
             havePhrase = true;
         }
     }

@@ -35,7 +35,7 @@ int Forms(const Args& args) {
             if (!IntOption(args, i, width)) return 2;
             width = std::clamp(width, 1, 8000);
         } else {
-            file = kv::cp1251::fromUtf8(args[i]);
+            file = std::string(args[i]);
         }
     }
     if (file.empty()) return PrintError("usage: kvtool forms FILE [--width W]\n"), 2;

@@ -15,7 +15,7 @@ int Gif(const Args& args) {
     }
     kv::TGIFImage gif;
     gif.SetKeepIndexes(true);
-    if (!gif.LoadFromFile(kv::cp1251::fromUtf8(args[0]))) {
+    if (!gif.LoadFromFile(std::string(args[0]))) {
         Print("error \"" + gif.LastError() + "\"\n");
         return 1;
     }

@@ -61,7 +61,7 @@ int Image(const Args& args) {
     bool pending = false, cached = false;
     const kv::TBitmap* mask = nullptr;
     const kv::TImageRef image =
-        cache.GetImage(kv::cp1251::fromUtf8(file), {}, transparency, pending, cached, mask);
+        cache.GetImage(std::string(file), {}, transparency, pending, cached, mask);
     kv::TBitmap canvas;
     int code = 0;
     if (image) {
@@ -77,7 +77,7 @@ int Image(const Args& args) {
         code = 1;
     }
     if (!canvas.ToQImage().save(QString::fromStdString(out), "PNG")) {
-        PrintError("kvtool: cannot write " + kv::cp1251::fromUtf8(out) + "\n");
+        PrintError("kvtool: cannot write " + std::string(out) + "\n");
         return 1;
     }
     return code;

@@ -45,7 +45,7 @@ int Index(const Args& args) {
     }
     kv::TContentIndex index;
     if (useCache) index.UseCache(kv::cache::DefaultFolder());
-    index.Walk(kv::cp1251::fromUtf8(folder));
+    index.Walk(std::string(folder));
     if (index.FailureCount() > 0) PrintError("kvtool: " + index.FailureMessage() + "\n");
     if (useCache) kv::UpdateSearchIndex(index, kv::cache::DefaultFolder());
 
@@ -61,14 +61,14 @@ int Index(const Args& args) {
             status = 1;
         }
         for (const auto& root : contents.Roots()) printTree(*root, 0, text);
-        Print(text);
+        Print(kv::text::fromWindows1251(text));  // the contents text is Windows-1251
         return status;
     }
     for (const auto& line : index.Lines()) {
         text += line;
         text += '\n';
     }
-    Print(text);
+    Print(kv::text::fromWindows1251(text));
     return 0;
 }
 

@@ -54,7 +54,7 @@ int Layout(const Args& args) {
         } else if (args[i] == "--sections") {
             sections = true;
         } else {
-            file = kv::cp1251::fromUtf8(args[i]);
+            file = std::string(args[i]);
         }
     }
     if (file.empty()) return PrintError("usage: kvtool layout FILE --width W [--sections]\n"), 2;

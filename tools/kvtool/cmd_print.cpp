@@ -24,7 +24,7 @@ int PrintPdf(const Args& args) {
         } else if (args[i] == "-o" && i + 1 < args.size()) {
             out = args[++i];
         } else {
-            file = kv::cp1251::fromUtf8(args[i]);
+            file = std::string(args[i]);
         }
     }
     if (file.empty() || out.empty())

@@ -70,7 +70,7 @@ int Render(const Args& args) {
         } else if (args[i] == "-o" && i + 1 < args.size()) {
             out = args[++i];
         } else {
-            file = kv::cp1251::fromUtf8(args[i]);
+            file = std::string(args[i]);
         }
     }
     if (file.empty() || out.empty())
@@ -86,7 +86,7 @@ int Render(const Args& args) {
     if (const std::size_t hash = file.find('#'); hash != std::string::npos &&
                                                  hash + 1 < file.size() &&
                                                  !view.PositionTo(file.substr(hash + 1)))
-        PrintError("kvtool: no anchor " + kv::cp1251::upperText(file.substr(hash + 1)) + "\n");
+        PrintError("kvtool: no anchor " + kv::text::upperText(file.substr(hash + 1)) + "\n");
     QImage picture;
     if (full) {
         view.ScrollTo(0);

@@ -56,8 +56,8 @@ int Search(const Args& args) {
         return 2;
     }
     if (useCache) UseSearchIndex(operands[0], search);
-    search.folder = kv::cp1251::fromUtf8(operands[0]);
-    search.phrase = kv::cp1251::fromUtf8(operands[1]);
+    search.folder = std::string(operands[0]);
+    search.phrase = std::string(operands[1]);
     kv::RunArticleSearch(search, [](const std::string& path) { Print(path + "\n"); });
     return 0;
 }

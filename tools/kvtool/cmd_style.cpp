@@ -87,7 +87,7 @@ int Style(const Args& args) {
     }
     std::string text;
     if (!ReadWholeFile(file, text)) {
-        PrintError("kvtool: cannot read " + kv::cp1251::fromUtf8(file) + "\n");
+        PrintError("kvtool: cannot read " + std::string(file) + "\n");
         return 1;
     }
     kv::TStyleList styles;

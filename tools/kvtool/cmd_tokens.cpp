@@ -12,11 +12,14 @@
 namespace kvtool {
 namespace {
 
-// Bytes below 32 and 160 as \xNN; quote and backslash escaped inside quotes.
+// Bytes below 32 and the no-break space as \xNN; quote and backslash escaped inside quotes.
 std::string Escape(std::string_view text) {
     std::string out;
-    for (unsigned char c : text) {
-        if (c < 32 || c == 160) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        const bool noBreak = text.substr(i, 2) == "\xC2\xA0";
+        if (noBreak) c = 0xA0, ++i;
+        if (c < 32 || noBreak) {
             char hex[8];
             std::snprintf(hex, sizeof hex, "\\x%02X", c);
             out += hex;
@@ -31,7 +34,7 @@ std::string Escape(std::string_view text) {
 }
 
 std::string TagName(std::string_view lowerName, int headingLevel) {
-    std::string name = kv::cp1251::upperText(lowerName);
+    std::string name = kv::text::upperText(lowerName);
     if (name == "H") name += std::to_string(headingLevel);
     return name;
 }
@@ -52,10 +55,10 @@ void PrintToken(const kv::THtmlReader& reader, std::string& out) {
         out += "end " + TagName(EndName(symbol), reader.HeadingLevel);
     } else if (symbol == syText) {
         out += "text " + std::to_string(reader.Token.Indexes.front()) + " \"" +
-               Escape(cp1251::fromUtf16(reader.Token.Text)) + '"';
+               Escape(text::fromUtf16(reader.Token.Text)) + '"';
     } else if (symbol == syOther) {
         out += "other " + std::to_string(reader.Token.Indexes.front()) + ' ' +
-               Escape(cp1251::fromUtf16(reader.Token.Text));
+               Escape(text::fromUtf16(reader.Token.Text));
     } else if (symbol == syUnknown) {
         out += "unknown";
     } else {
@@ -67,7 +70,7 @@ void PrintToken(const kv::THtmlReader& reader, std::string& out) {
 }  // namespace
 
 bool ReadWholeFile(const std::string& name, std::string& text) {
-    std::ifstream file(kv::cp1251::toPath(kv::cp1251::fromUtf8(name)), std::ios::binary);
+    std::ifstream file(kv::text::toPath(std::string(name)), std::ios::binary);
     if (!file) return false;
     std::ostringstream buffer;
     buffer << file.rdbuf();
@@ -82,7 +85,7 @@ int Tokens(const Args& args) {
     }
     std::string text;
     if (!ReadWholeFile(args[0], text)) {
-        PrintError("kvtool: cannot read " + kv::cp1251::fromUtf8(args[0]) + "\n");
+        PrintError("kvtool: cannot read " + std::string(args[0]) + "\n");
         return 1;
     }
     kv::THtmlReader reader;

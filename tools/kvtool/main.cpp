@@ -12,10 +12,10 @@
 namespace kvtool {
 
 void Print(const std::string& text) {
-    std::cout << kv::cp1251::toUtf8(text);
+    std::cout << std::string(text);
 }
 void PrintError(const std::string& text) {
-    std::cerr << kv::cp1251::toUtf8(text);
+    std::cerr << std::string(text);
 }
 
 bool IntOption(const Args& args, std::size_t& i, int& value) {
