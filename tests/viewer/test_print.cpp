@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QStringEncoder>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 #include "html/layout/blocks.h"
 #include "html/viewer/printgeometry.h"
@@ -503,6 +505,47 @@ TEST(PrintedPages, NoPageWithoutInk) {
         f.view.Print(0, 100);
         EXPECT_EQ(f.pdf.Pages(), delta <= 0 ? 1 : 2) << delta;
     }
+}
+
+// Article bytes in Windows-1251: every character the code page has as its byte, any other as
+// `other` writes it (given its code point).
+QByteArray Windows1251(const QString& text, const std::function<QString(char32_t)>& other) {
+    QByteArray bytes;
+    for (const char32_t c : text.toUcs4()) {
+        QStringEncoder encoder("windows-1251");
+        const QByteArray one = encoder.encode(QString::fromUcs4(&c, 1));
+        bytes += encoder.hasError() ? other(c).toLatin1() : one;
+    }
+    return bytes;
+}
+
+TEST(PrintedPages, AUtf8ArticlePrintsEveryCharacterAsItsWindows1251TwinWithReferences) {
+    // Greek, an arrow, two named entities, a character beyond the first 64K (in the article's
+    // own face) and one that only a fallback face has; each ends a line of Cyrillic.
+    const std::u32string_view lacking = U"αβγ→×²𝔸中";
+    QString text = QString::fromUtf16(u"<h2>Озеро Байкал</h2>");
+    for (const char32_t c : lacking)
+        text += QString::fromUtf16(u"<p>Ёж ") + QString::fromUcs4(&c, 1);
+    const auto print = [](const QByteArray& html) {
+        PrintFixture f(html.toStdString(), 96);
+        f.view.Print(0, 100);
+        return PagePictures(f, "page");
+    };
+    const std::vector<QImage> utf8 =
+        print("<meta charset=\"utf-8\">" +
+              QString(text).replace(u'×', "&times;").replace(u'²', "&sup2;").toUtf8());
+    ASSERT_EQ(utf8.size(), 1u);
+    ASSERT_FALSE(utf8[0].isNull());
+    const auto reference = [](char32_t c) { return QString("&#%1;").arg(quint32(c)); };
+    EXPECT_TRUE(utf8 == print(Windows1251(text, reference)));
+    // Each of them prints its own glyph: not a "?", not nothing, not the empty box of a character
+    // no face has, not the replacement character.
+    for (const char32_t missing : lacking)
+        for (const QString stand : {"?", "&nbsp;", "&#57344;", "&#65533;"}) {
+            const auto instead = [&](char32_t c) { return c == missing ? stand : reference(c); };
+            EXPECT_FALSE(utf8 == print(Windows1251(text, instead)))
+                << "U+" << std::hex << quint32(missing) << " " << stand.toStdString();
+        }
 }
 
 }  // namespace
