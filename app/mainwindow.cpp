@@ -73,7 +73,7 @@ TForm1::TForm1(ShellFolders folders)
 void TForm1::BuildTray() {
     Tray = new TTrayIcon(this);
     Tray->SetIcon(QIcon(QStringLiteral(":/pictures/icon.ico")));
-    Tray->SetHint(text::fromQString(QStringLiteral("Кварнеля")));
+    Tray->SetHint("Кварнеля");
     Tray->SetShowHint(true);
     Tray->SetIconIndex(0);
     Tray->SetCycleInterval(0);
@@ -288,7 +288,7 @@ void TForm1::ButtonLayer2Click() {
 void TForm1::ButtonLayer3Click() {
     // One job at a time: the running one keeps its pages, the second press is refused.
     if (HtmlView1->Printing()) return messages::showError("Printing in progress");
-    if (messages::ask(std::string("Распечатать текущий документ ?")) != messages::Answer::Yes)
+    if (messages::ask("Распечатать текущий документ ?") != messages::Answer::Yes)
         return;
     try {
         HtmlView1->Print(0, 100);

@@ -125,7 +125,7 @@ void TForm4::FormCreate() {
 }
 
 std::string TForm4::HeaderText(const std::string& phrase) {
-    return " \"" + phrase + std::string("\" найденно в следующих разделах:");
+    return " \"" + phrase + "\" найденно в следующих разделах:";
 }
 
 std::string TForm4::SizeText(const TSearchRec& entry) {

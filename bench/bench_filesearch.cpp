@@ -90,7 +90,7 @@ void Generate(const fs::path& inside, int count) {
 }
 
 std::string Inside() {
-    return kv::cp1251::fromPath(g_content / "inside");
+    return kv::text::fromPath(g_content / "inside");
 }
 
 // CPU seconds (user + system) of this process or of its finished children.
@@ -128,7 +128,7 @@ void TimeSearch(benchmark::State& state, const kv::ArticleSearch& search) {
 void Search(benchmark::State& state, const char* phrase, bool foldCyrillic, bool threaded) {
     kv::ArticleSearch search;
     search.folder = Inside();
-    search.phrase = kv::cp1251::fromUtf8(phrase);
+    search.phrase = phrase;
     search.foldCyrillic = foldCyrillic;
     search.threaded = threaded;
     TimeSearch(state, search);
@@ -197,7 +197,7 @@ BENCHMARK(BM_IndexLoad)->Unit(benchmark::kMillisecond)->UseRealTime();
 void IndexedSearch(benchmark::State& state, const char* phrase) {
     kv::ArticleSearch search;
     search.folder = Inside();
-    search.phrase = kv::cp1251::fromUtf8(phrase);
+    search.phrase = phrase;
     search.index = g_index;
     search.catalogue = g_catalogue;
     search.documents = g_documents;
@@ -310,8 +310,8 @@ void BM_LargeFileMemory(benchmark::State& state) {
         for (int i = 0; i < 256; ++i) out << block;
     }
     kv::ArticleSearch search;
-    search.folder = kv::cp1251::fromPath(big.parent_path());
-    search.phrase = kv::cp1251::fromUtf8(kNowherePhrase);
+    search.folder = kv::text::fromPath(big.parent_path());
+    search.phrase = kNowherePhrase;
     const long before = MaxRssKb();
     for (auto _ : state) kv::RunArticleSearch(search, [](const std::string&) {});
     state.counters["rss_growth_kb"] = static_cast<double>(MaxRssKb() - before);

@@ -103,7 +103,7 @@ void Generate(const fs::path& inside, int count) {
 }
 
 std::string ContentFolder() {
-    return kv::cp1251::fromPath(g_program / "inside") + "/";
+    return kv::text::fromPath(g_program / "inside") + "/";
 }
 
 fs::path CacheFolder(bool cached) {
@@ -163,8 +163,8 @@ BENCHMARK(BM_ResortMainTree)->Unit(benchmark::kMillisecond)->UseRealTime();
 // it); 2: the first start, the cache folder emptied before each run (the walk reads every
 // article and writes the cache).
 void BM_StartupToShownMainWindow(benchmark::State& state) {
-    const std::string program = kv::cp1251::fromPath(g_program) + "/";
-    const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
+    const std::string program = kv::text::fromPath(g_program) + "/";
+    const std::string windows = kv::text::fromPath(g_program / "state") + "/";
     const fs::path cache = CacheFolder(state.range(0) != 0);
     fs::create_directories(g_program / "state");
     if (state.range(0) == 1) kv::CreateWindowSet({program, windows, cache});
@@ -197,8 +197,8 @@ BENCHMARK(BM_StartupToShownMainWindow)
 // The start-up of an unchanged folder with nothing in the page cache: to the shown window
 // (argument 0), and on to the search's index checked and handed over (argument 1).
 void BM_ColdStartup(benchmark::State& state) {
-    const std::string program = kv::cp1251::fromPath(g_program) + "/";
-    const std::string windows = kv::cp1251::fromPath(g_program / "state") + "/";
+    const std::string program = kv::text::fromPath(g_program) + "/";
+    const std::string windows = kv::text::fromPath(g_program / "state") + "/";
     const fs::path cache = CacheFolder(true);
     fs::create_directories(g_program / "state");
     {  // the cache and the search's index, up to date
@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
     kv::messages::setHook([](kv::messages::Kind, const std::string& text) {
-        fprintf(stderr, "message: %s\n", kv::cp1251::toUtf8(text).c_str());
+        fprintf(stderr, "message: %s\n", text.c_str());
         return kv::messages::Answer::Ok;
     });
     g_program = fs::temp_directory_path() / "kv_bench_index";

@@ -38,7 +38,7 @@ void BM_PrintGenerated(benchmark::State& state) {
     view.SetDefFontSize(10);
     view.SetScrollBars(kv::TScrollStyle::ssVertical);
     view.resize(681, 457);
-    view.LoadFromFile(kv::cp1251::fromPath(article));
+    view.LoadFromFile(kv::text::fromPath(article));
 
     kv::TPrinterSelection pdf;
     pdf.Kind = kv::TPrinterSelection::TKind::pkPdf;

@@ -113,8 +113,8 @@ bool AwaitIndex(kv::TWindowSet& windows) {
 void WindowSearch(benchmark::State& state, const char* phrase, bool indexed) {
     const fs::path cache = indexed ? g_content / "cache" : fs::path();
     const auto windows =
-        kv::CreateWindowSet({kv::cp1251::fromPath(g_content / "program") + "/",
-                             kv::cp1251::fromPath(g_content / "state") + "/", cache});
+        kv::CreateWindowSet({kv::text::fromPath(g_content / "program") + "/",
+                             kv::text::fromPath(g_content / "state") + "/", cache});
     if (indexed && !AwaitIndex(*windows)) state.SkipWithError("no index");
     kv::TForm4& search = *windows->Form4;
     search.show();
@@ -127,7 +127,7 @@ void WindowSearch(benchmark::State& state, const char* phrase, bool indexed) {
     double first = 0, total = 0, grep = 0, hits = 0;
     std::vector<double> gapsMs;  // the longest gap of each iteration
     for (auto _ : state) {
-        search.containing->setText(kv::cp1251::toQString(kv::cp1251::fromUtf8(phrase)));
+        search.containing->setText(kv::text::toQString(phrase));
         firstHit = {};
         search.FormCreate();  // no search made yet: Enter with the same phrase searches again
         gaps.Start();

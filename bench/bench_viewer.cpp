@@ -68,7 +68,7 @@ std::string GeneratedFile(std::int64_t kilobytes) {
         folder.path().toStdString() + "/a" + std::to_string(kilobytes) + ".htm";
     if (!std::filesystem::exists(path))
         std::ofstream(path, std::ios::binary) << kvbench::Article(kilobytes);
-    return kv::cp1251::fromPath(path);
+    return kv::text::fromPath(path);
 }
 
 void BM_OpenGenerated(benchmark::State& state) {
@@ -80,7 +80,7 @@ BENCHMARK(BM_OpenGenerated)->Arg(50)->Arg(2048)->Unit(benchmark::kMillisecond);
 
 // The largest index.htm of the sample encyclopedia, at its middle anchor.
 void BM_OpenSample(benchmark::State& state) {
-    const std::filesystem::path inside = kv::cp1251::toPath(kv::paths::programFolder() + "inside");
+    const std::filesystem::path inside = kv::text::toPath(kv::paths::programFolder() + "inside");
     std::filesystem::path largest;
     std::error_code error;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(inside, error))
@@ -91,12 +91,12 @@ void BM_OpenSample(benchmark::State& state) {
         state.SkipWithError("no sample articles beside the program");
         return;
     }
-    const std::string file = kv::cp1251::fromPath(largest);
+    const std::string file = kv::text::fromPath(largest);
     Viewer probe;
     probe.view.LoadFromFile(file);
     const kv::TIDNameList& names = probe.view.Document().IDNames;
     const std::string anchor = names.Count() ? names.Name(names.Count() / 2) : "";
-    state.SetLabel(kv::cp1251::toUtf8(kv::cp1251::fromPath(largest.parent_path().filename())) +
+    state.SetLabel(kv::text::fromPath(largest.parent_path().filename()) +
                    " " + std::to_string(std::filesystem::file_size(largest) / 1024) + " KB");
     Run(state, file, anchor);
 }

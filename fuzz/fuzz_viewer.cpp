@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     view.SetBorderStyle(kv::THTMLBorderStyle(data[1] % 3));
     view.resize(30 + data[2] * 3, 30 + data[3] * 2);
     try {
-        view.LoadFromFile(kv::cp1251::fromPath(path) + "#" +
+        view.LoadFromFile(kv::text::fromPath(path) + "#" +
                           std::string(1, char('a' + data[4] % 26)));
     } catch (const kv::Exception&) {
         // Failures of the builder are the caller's to report.
