@@ -70,22 +70,24 @@ const char* TokenObj::AppendUtf8(const char* text, const char* stop, const char*
     int32_t* out = Indexes.data() + first;
     size_t n = 0;
     const auto* p = begin;
-    while (p < last && n + (*p >= 0xF0 ? 2 : 1) <= maxUnits) {
+    while (p < last && n < maxUnits) {
+        const unsigned lead = *p;
         const int32_t index = firstIndex + static_cast<int32_t>(p - begin);
-        if (*p < 0x80) {
-            chars[n] = *p++;
+        // ASCII and two-byte characters (Cyrillic, Greek), nearly all of a text, take the
+        // short path; only other sequences and bad bytes go through the full check.
+        const unsigned next = p + 1 < end ? p[1] : 0u;
+        const bool two = lead - 0xC2u <= 0xDFu - 0xC2u && (next & 0xC0u) == 0x80u;
+        if (lead < 0x80 || two) {
+            chars[n] = static_cast<char16_t>(two ? (lead & 0x1Fu) << 6 | (next & 0x3Fu) : lead);
             out[n++] = index;
+            p += two ? 2 : 1;
             continue;
         }
+        if (lead >= 0xF0 && n + 2 > maxUnits) break;  // a pair of units does not fit
         char32_t ch = 0xFFFD;
-        if (*p >= 0xC2 && *p <= 0xDF && p + 1 < end && (p[1] & 0xC0) == 0x80) {
-            ch = char32_t(*p & 0x1F) << 6 | (p[1] & 0x3F);  // two bytes: Cyrillic, Greek
-            p += 2;
-        } else {
-            const int length = Utf8Sequence(p, end, ch);
-            if (length <= 0) ch = 0xFFFD;
-            p += std::max(length, 1);
-        }
+        const int length = Utf8Sequence(p, end, ch);
+        if (length <= 0) ch = 0xFFFD;
+        p += std::max(length, 1);
         if (ch >= 0x10000) {
             chars[n] = static_cast<char16_t>(0xD7C0 + (ch >> 10));
             out[n++] = index;

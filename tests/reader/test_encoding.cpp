@@ -48,6 +48,39 @@ TEST(Encoding, FirstMatchWins) {
     EXPECT_EQ(sniffer.Result(), Utf8);
 }
 
+// The byte check goes eight bytes at a time: every edge must hold at every place in a word.
+TEST(Encoding, ByteCheckHoldsAtEveryOffset) {
+    const std::string letter = "\xD0\x91";  // "Б"
+    for (size_t n = 0; n <= 17; ++n) {
+        const std::string ascii(n, 'a');
+        EXPECT_EQ(DetectEncoding(ascii), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii), Utf8) << n;  // at the very start
+        EXPECT_EQ(DetectEncoding(ascii + letter), Utf8) << n;  // at the very end
+        EXPECT_EQ(DetectEncoding(ascii + "\xF0\x9F\x98\x80" + ascii), Utf8) << n;
+        EXPECT_EQ(DetectEncoding(ascii + "\xE2\x86\x92" + ascii), Utf8) << n;
+        // Only the last byte is wrong, or the last sequence is cut.
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xFF"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\x91"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xD0"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xE2\x86"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xF0\x9F\x98"), Windows1251) << n;
+        // A lead byte whose continuation comes only after a stretch of ASCII.
+        EXPECT_EQ(DetectEncoding(ascii + "\xD0" + std::string(16, 'a') + "\x91"), Windows1251) << n;
+        // Windows-1251 letters after valid UTF-8: "Ба" in the code page is no sequence.
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xC1\xE0" + ascii), Windows1251) << n;
+    }
+    // A file fed in blocks cut at every byte decides as a whole file does.
+    const std::string text = "ab\xD0\x91\xE2\x86\x92 \xF0\x9F\x98\x80 12345678\xD0\xAF";
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        for (const std::string& tail : {std::string(), std::string("\xD0")}) {
+            TEncodingSniffer sniffer;
+            sniffer.Feed(text.substr(0, cut));
+            sniffer.Feed(text.substr(cut) + tail);
+            EXPECT_EQ(sniffer.Result(), tail.empty() ? Utf8 : Windows1251) << cut;
+        }
+    }
+}
+
 struct Read {
     TEncoding encoding;
     std::string text;
