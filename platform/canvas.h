@@ -77,6 +77,9 @@ public:
     // The same for UTF-16 runs (a character Windows-1251 has measures as its byte does).
     virtual int Extent(std::u16string_view text) const = 0;
     virtual int FitCount(std::u16string_view text, int width) const;
+    // The same with the extent of the characters that fit, from one pass where the backend
+    // can make it.
+    virtual int FitCount(std::u16string_view text, int width, int& extent) const;
 };
 
 struct TFontSpecHash {
@@ -105,10 +108,18 @@ protected:
     virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const = 0;
 
 private:
+    // Colour does not change a measure: the cache hashes and compares the rest only, so a spec
+    // is looked up as it is, without a copy.
+    struct TShapeHash {
+        std::size_t operator()(const TFontSpec& fontSpec) const;
+    };
+    struct TSameShape {
+        bool operator()(const TFontSpec& a, const TFontSpec& b) const;
+    };
     // Hashed: building a long article asks for a font at every style change.
-    std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TFontSpecHash> cache_;
-    std::deque<TFontSpec> order_;  // oldest first, for eviction
-    TFontSpec lastKey_;
+    std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TShapeHash, TSameShape> cache_;
+    std::deque<TFontSpec> order_;         // oldest first, for eviction
+    const TFontSpec* lastKey_ = nullptr;  // the key in the cache of the last measure asked for
     const TTextMeasure* last_ = nullptr;
 };
 
