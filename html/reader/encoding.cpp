@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -265,29 +266,63 @@ inline uint64_t Step(uint64_t state, unsigned char byte) {
     return kUtf8Rows[byte] >> (state & 63);
 }
 
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+// Eight bytes (read little-endian) of ASCII and two-byte sequences, the bulk of Cyrillic text,
+// checked together with bit tests: every lead C2..DF must be followed by a continuation byte
+// and every continuation byte must follow one (or, first in the word, the lead that ended the
+// word before: `pending`). False when the word holds anything else, a longer sequence or an
+// error, which the state machine then reads byte by byte; else `pending` tells whether the
+// word ends with a lead.
+bool TwoByteWord(uint64_t word, bool& pending) {
+    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+    const uint64_t high = word & kHighBits;
+    const uint64_t bit6 = (word << 1) & kHighBits;
+    const uint64_t bit5 = (word << 2) & kHighBits;
+    const uint64_t leads = high & bit6;
+    const uint64_t continuations = high & ~bit6;
+    // C0 and C1 lead nothing: their bits 1..4 are all clear.
+    const uint64_t payload = word & 0x1E1E1E1E1E1E1E1Eu;
+    const uint64_t badLeads = leads & ~((payload + kLow) & kHighBits);
+    if ((leads & bit5) != 0 || badLeads != 0) return false;
+    if (continuations != ((leads << 8) | (pending ? 0x80u : 0u))) return false;
+    pending = (leads >> 56) != 0;
+    return true;
+}
+
 }  // namespace
 
 TEncodingSniffer::TEncodingSniffer() : state_(usAccept) {}
 
 void TEncodingSniffer::Feed(std::string_view block) {
     if (head_.size() < kHeadKept) head_.append(block.substr(0, kHeadKept - head_.size()));
-    constexpr uint64_t kHigh = 0x8080808080808080u;
     const auto* p = reinterpret_cast<const unsigned char*>(block.data());
     const auto* end = p + block.size();
     uint64_t state = state_;
-    // Eight bytes at a time: ASCII between characters is skipped whole; an error ends the check.
+    bool multiByte = multiByte_;
+    // Eight bytes at a time: ASCII between characters is skipped whole, two-byte text checked
+    // whole; an error ends the check.
     for (; end - p >= 8 && (state & 63) != usError; p += 8) {
         uint64_t word = 0;
         std::memcpy(&word, p, 8);
-        if ((word & kHigh) == 0 && (state & 63) == usAccept) continue;
-        multiByte_ = multiByte_ || (word & kHigh) != 0;
+        const bool between = (state & 63) == usAccept;
+        if ((word & kHighBits) == 0 && between) continue;
+        multiByte = multiByte || (word & kHighBits) != 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            bool pending = !between;
+            if ((between || (state & 63) == usOneMore) && TwoByteWord(word, pending)) {
+                state = pending ? usOneMore : usAccept;
+                continue;
+            }
+        }
         for (int i = 0; i < 8; ++i) state = Step(state, p[i]);
     }
     for (; p < end && (state & 63) != usError; ++p) {
-        multiByte_ = multiByte_ || *p >= 0x80;
+        multiByte = multiByte || *p >= 0x80;
         state = Step(state, *p);
     }
     state_ = state & 63;
+    multiByte_ = multiByte;
 }
 
 namespace {

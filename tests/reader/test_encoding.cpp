@@ -69,6 +69,27 @@ TEST(Encoding, ByteCheckHoldsAtEveryOffset) {
         // Windows-1251 letters after valid UTF-8: "Ба" in the code page is no sequence.
         EXPECT_EQ(DetectEncoding(letter + ascii + "\xC1\xE0" + ascii), Windows1251) << n;
     }
+    // Two-byte text with one byte spoiled at every place decides as the sequence check says.
+    auto valid = [](std::string_view bytes) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        const auto* end = p + bytes.size();
+        for (char32_t ch = 0; p < end;) {
+            const int length = Utf8Sequence(p, end, ch);
+            if (length <= 0) return false;
+            p += length;
+        }
+        return true;
+    };
+    std::string words;
+    for (int i = 0; i < 5; ++i) words += letter;
+    words += "\xE2\x86\x92" + words + " " + letter + letter;
+    for (size_t at = 0; at < words.size(); ++at) {
+        for (const char bad : std::string("a\x80\xBF\xC0\xC1\xC2\xDF\xE0\xED\xF0\xF4\xFF")) {
+            std::string spoiled = words;
+            spoiled[at] = bad;
+            EXPECT_EQ(DetectEncoding(spoiled), valid(spoiled) ? Utf8 : Windows1251) << at;
+        }
+    }
     // A file fed in blocks cut at every byte decides as a whole file does.
     const std::string text = "ab\xD0\x91\xE2\x86\x92 \xF0\x9F\x98\x80 12345678\xD0\xAF";
     for (size_t cut = 0; cut <= text.size(); ++cut) {
