@@ -131,23 +131,29 @@ bool TFontEngine::TSameShape::operator()(const TFontSpec& a, const TFontSpec& b)
 }
 
 const TTextMeasure& TFontEngine::Measure(const TFontSpec& fontSpec) {
-    // Layout asks for the font of every piece of text it measures, mostly the same as before.
-    if (last_ && TSameShape()(fontSpec, *lastKey_)) return *last_;
-    auto it = cache_.find(fontSpec);
-    if (it == cache_.end()) {
-        if (cache_.size() >= 256) {
-            cache_.erase(order_.front());
-            order_.pop_front();
+    // Layout asks for the font of every piece of text it measures, mostly one of the last few.
+    auto recent = std::find_if(recent_.begin(), recent_.end(), [&](const TRecent& r) {
+        return r.key && TSameShape()(fontSpec, *r.key);
+    });
+    if (recent == recent_.end()) {
+        auto it = cache_.find(fontSpec);
+        if (it == cache_.end()) {
+            if (cache_.size() >= 256) {
+                recent_.fill({});  // the evicted key may be one of them
+                cache_.erase(order_.front());
+                order_.pop_front();
+            }
+            TFontSpec key = fontSpec;
+            key.Color = 0;
+            key.BackColor = kNoColor;
+            it = cache_.emplace(key, Make(key)).first;
+            order_.push_back(std::move(key));
         }
-        TFontSpec key = fontSpec;
-        key.Color = 0;
-        key.BackColor = kNoColor;
-        it = cache_.emplace(key, Make(key)).first;
-        order_.push_back(std::move(key));
+        recent = recent_.end() - 1;
+        *recent = {&it->first, it->second.get()};
     }
-    lastKey_ = &it->first;
-    last_ = it->second.get();
-    return *last_;
+    std::rotate(recent_.begin(), recent, recent + 1);  // newest first
+    return *recent_.front().measure;
 }
 
 // ---------------------------------------------------------------- Qt fonts

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -118,9 +119,14 @@ private:
     };
     // Hashed: building a long article asks for a font at every style change.
     std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TShapeHash, TSameShape> cache_;
-    std::deque<TFontSpec> order_;         // oldest first, for eviction
-    const TFontSpec* lastKey_ = nullptr;  // the key in the cache of the last measure asked for
-    const TTextMeasure* last_ = nullptr;
+    std::deque<TFontSpec> order_;  // oldest first, for eviction
+    // The measures asked for last, newest first, with their keys in the cache: text goes back
+    // and forth between a few fonts (plain, bold, a link).
+    struct TRecent {
+        const TFontSpec* key = nullptr;
+        const TTextMeasure* measure = nullptr;
+    };
+    std::array<TRecent, 4> recent_{};
 };
 
 // Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the

@@ -168,7 +168,10 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     line.CharCount = n;
     LineHeights(line, state.y);
     const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
-    const int trimmed = MeasureText(canvas, start, true, n);
+    // The width of the text matters to centred and right-aligned lines and to those that never
+    // wrap; a left-aligned line is not measured again.
+    const bool leftWrapped = Alignment != haCenter && Alignment != haRight && Wraps();
+    const int trimmed = leftWrapped ? 0 : MeasureText(canvas, start, true, n);
     switch (Alignment) {
     case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
     case haRight: line.IndentX = r - x - trimmed; break;
