@@ -183,5 +183,45 @@ TEST(Encoding, TextKeepsEveryCharacterAndBadBytesBecomeReplacements) {
     EXPECT_EQ(TextOf("<p>\xC1\xE0\xA0\x98"), u"\u0411\u0430\u00A0\u0098");
 }
 
+// Letters are read four at a time where they can be: both ends of the two-byte range, words
+// longer than a text token, and a lead that starts no character at every place of a word.
+TEST(Encoding, TwoByteLettersKeepTheirCharactersAndIndexes) {
+    const std::string letters[] = {"\xC2\xA9", "\xD0\xAF", "\xDF\xBF"};
+    const char16_t units[] = {u'\u00A9', u'\u042F', u'\u07FF'};
+    std::string html = "<p>";
+    std::u16string expected;
+    std::vector<int32_t> expectedIndexes;
+    for (int i = 0; i < 150; ++i) {
+        expectedIndexes.push_back(static_cast<int32_t>(html.size()));
+        html += letters[i % 3];
+        expected += units[i % 3];
+    }
+    THtmlReader reader;
+    reader.Start(html);
+    reader.ReadChar();
+    std::u16string text;
+    std::vector<int32_t> indexes;
+    do {
+        reader.NextToken();
+        EXPECT_LE(reader.Token.Length(), 100);
+        if (reader.Symbol != syText) continue;
+        text += reader.Token.Text;
+        indexes.insert(indexes.end(), reader.Token.Indexes.begin(), reader.Token.Indexes.end());
+    } while (reader.Symbol != syEof);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(indexes, expectedIndexes);
+    for (const char* bad : {"\xC1\xBF", "\xE2\x86", "\xF8\x80"}) {
+        for (int at = 0; at < 8; ++at) {
+            std::string word = "<meta charset=utf-8><p>";
+            std::u16string want;
+            for (int i = 0; i < 12; ++i) {
+                word += i == at ? bad : "\xD0\xAF";
+                want += i == at ? u"\uFFFD\uFFFD" : u"\u042F";
+            }
+            EXPECT_EQ(TextOf(word), want) << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kv
