@@ -271,10 +271,10 @@ constexpr uint64_t kHighBits = 0x8080808080808080u;
 // Eight bytes (read little-endian) of ASCII and two-byte sequences, the bulk of Cyrillic text,
 // checked together with bit tests: every lead C2..DF must be followed by a continuation byte
 // and every continuation byte must follow one (or, first in the word, the lead that ended the
-// word before: `pending`). False when the word holds anything else, a longer sequence or an
-// error, which the state machine then reads byte by byte; else `pending` tells whether the
-// word ends with a lead.
-bool TwoByteWord(uint64_t word, bool& pending) {
+// word before: `carry` is 0x80 then, else 0). False when the word holds anything else, a longer
+// sequence or an error, which the state machine then reads byte by byte; else `carry` tells in
+// the same way whether the word ends with a lead.
+bool TwoByteWord(uint64_t word, uint64_t& carry) {
     constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
     const uint64_t high = word & kHighBits;
     const uint64_t bit6 = (word << 1) & kHighBits;
@@ -285,8 +285,8 @@ bool TwoByteWord(uint64_t word, bool& pending) {
     const uint64_t payload = word & 0x1E1E1E1E1E1E1E1Eu;
     const uint64_t badLeads = leads & ~((payload + kLow) & kHighBits);
     if ((leads & bit5) != 0 || badLeads != 0) return false;
-    if (continuations != ((leads << 8) | (pending ? 0x80u : 0u))) return false;
-    pending = (leads >> 56) != 0;
+    if (continuations != ((leads << 8) | carry)) return false;
+    carry = leads >> 56;
     return true;
 }
 
@@ -309,9 +309,11 @@ void TEncodingSniffer::Feed(std::string_view block) {
         if ((word & kHighBits) == 0 && between) continue;
         multiByte = multiByte || (word & kHighBits) != 0;
         if constexpr (std::endian::native == std::endian::little) {
-            bool pending = !between;
-            if ((between || (state & 63) == usOneMore) && TwoByteWord(word, pending)) {
-                state = pending ? usOneMore : usAccept;
+            // Computed, not chosen: whether a word ends inside a letter is as good as random.
+            const bool inside = (state & 63) == usOneMore;
+            uint64_t carry = uint64_t(inside) << 7;
+            if ((between || inside) && TwoByteWord(word, carry)) {
+                state = usAccept + (carry >> 7) * (usOneMore - usAccept);
                 continue;
             }
         }
