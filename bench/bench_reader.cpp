@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "html/reader/encoding.h"
 #include "html/reader/properties.h"
 #include "html/reader/tokenizer.h"
 #include "platform/codec.h"
@@ -104,6 +105,14 @@ void TokenizeUtf8Declared(benchmark::State& state) {
     TokenizeText(state, text);
 }
 BENCHMARK(TokenizeUtf8Declared)->Unit(benchmark::kMillisecond);
+
+// The encoding check alone on the unlabelled UTF-8 copy: every byte is looked at.
+void DetectUtf8(benchmark::State& state) {
+    static const std::string text = kv::cp1251::toUtf8(Article());
+    for (auto _ : state) benchmark::DoNotOptimize(kv::DetectEncoding(text));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(DetectUtf8)->Unit(benchmark::kMillisecond);
 
 void TokenizeAndCascade(benchmark::State& state) {
     const std::string& text = Article();

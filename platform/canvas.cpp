@@ -91,6 +91,12 @@ int TTextMeasure::FitCount(std::u16string_view text, int width) const {
     return FitCountOf(*this, text, width);
 }
 
+int TTextMeasure::FitCount(std::u16string_view text, int width, int& extent) const {
+    const int fit = FitCount(text, width);
+    extent = Extent(text.substr(0, std::size_t(fit)));
+    return fit;
+}
+
 void TCanvas::TextOut(int x, int y, std::string_view text, const QRect* clip) {
     DoTextOut(x, y, text::toUtf16(text), clip);
 }
@@ -105,23 +111,45 @@ std::size_t TFontSpecHash::operator()(const TFontSpec& fontSpec) const {
     return h ^ (std::size_t(fontSpec.Color) * 31 + fontSpec.BackColor);
 }
 
+std::size_t TFontEngine::TShapeHash::operator()(const TFontSpec& fontSpec) const {
+    const std::size_t h = std::hash<std::string>()(fontSpec.Name);
+    const std::size_t bits = std::size_t(fontSpec.Size) << 8 | std::size_t(fontSpec.Charset) << 4 |
+                             std::size_t(fontSpec.Bold) | std::size_t(fontSpec.Italic) << 1 |
+                             std::size_t(fontSpec.Underline) << 2 |
+                             std::size_t(fontSpec.StrikeOut) << 3;
+    return h ^ (bits + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+}
+
+bool TFontEngine::TSameShape::operator()(const TFontSpec& a, const TFontSpec& b) const {
+    return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic &&
+           a.Underline == b.Underline && a.StrikeOut == b.StrikeOut && a.Charset == b.Charset &&
+           a.Name == b.Name;
+}
+
 const TTextMeasure& TFontEngine::Measure(const TFontSpec& fontSpec) {
-    TFontSpec key = fontSpec;
-    key.Color = 0;
-    key.BackColor = kNoColor;  // colour does not change a measure
-    if (last_ && key == lastKey_) return *last_;
-    auto it = cache_.find(key);
-    if (it == cache_.end()) {
-        if (cache_.size() >= 256) {
-            cache_.erase(order_.front());
-            order_.pop_front();
+    // Layout asks for the font of every piece of text it measures, mostly one of the last few.
+    auto recent = std::find_if(recent_.begin(), recent_.end(), [&](const TRecent& r) {
+        return r.key && TSameShape()(fontSpec, *r.key);
+    });
+    if (recent == recent_.end()) {
+        auto it = cache_.find(fontSpec);
+        if (it == cache_.end()) {
+            if (cache_.size() >= 256) {
+                recent_.fill({});  // the evicted key may be one of them
+                cache_.erase(order_.front());
+                order_.pop_front();
+            }
+            TFontSpec key = fontSpec;
+            key.Color = 0;
+            key.BackColor = kNoColor;
+            it = cache_.emplace(key, Make(key)).first;
+            order_.push_back(std::move(key));
         }
-        it = cache_.emplace(key, Make(key)).first;
-        order_.push_back(key);
+        recent = recent_.end() - 1;
+        *recent = {&it->first, it->second.get()};
     }
-    lastKey_ = std::move(key);
-    last_ = it->second.get();
-    return *last_;
+    std::rotate(recent_.begin(), recent, recent + 1);  // newest first
+    return *recent_.front().measure;
 }
 
 // ---------------------------------------------------------------- Qt fonts
@@ -145,6 +173,10 @@ public:
     int Extent(std::u16string_view text) const override { return font_.TextExtent(text); }
     int FitCount(std::u16string_view text, int width) const override {
         return width < 0 ? 0 : font_.FitCount(text, width);
+    }
+    int FitCount(std::u16string_view text, int width, int& extent) const override {
+        extent = 0;
+        return width < 0 ? 0 : font_.FitCount(text, width, extent);
     }
 
 private:

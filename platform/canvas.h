@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QRect>
 #include <QRegion>
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -76,6 +77,9 @@ public:
     // and how many leading units of it fit in `width` pixels (0 to text.size()).
     virtual int Extent(std::u16string_view text) const = 0;
     virtual int FitCount(std::u16string_view text, int width) const;
+    // The same with the extent of the characters that fit, from one pass where the backend
+    // can make it.
+    virtual int FitCount(std::u16string_view text, int width, int& extent) const;
 };
 
 struct TFontSpecHash {
@@ -104,11 +108,24 @@ protected:
     virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const = 0;
 
 private:
+    // Colour does not change a measure: the cache hashes and compares the rest only, so a spec
+    // is looked up as it is, without a copy.
+    struct TShapeHash {
+        std::size_t operator()(const TFontSpec& fontSpec) const;
+    };
+    struct TSameShape {
+        bool operator()(const TFontSpec& a, const TFontSpec& b) const;
+    };
     // Hashed: building a long article asks for a font at every style change.
-    std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TFontSpecHash> cache_;
+    std::unordered_map<TFontSpec, std::unique_ptr<TTextMeasure>, TShapeHash, TSameShape> cache_;
     std::deque<TFontSpec> order_;  // oldest first, for eviction
-    TFontSpec lastKey_;
-    const TTextMeasure* last_ = nullptr;
+    // The measures asked for last, newest first, with their keys in the cache: text goes back
+    // and forth between a few fonts (plain, bold, a link).
+    struct TRecent {
+        const TFontSpec* key = nullptr;
+        const TTextMeasure* measure = nullptr;
+    };
+    std::array<TRecent, 4> recent_{};
 };
 
 // Real faces (the system's TMyFont: fontconfig aliases, advance tables at 96 ppi). Also builds the

@@ -265,13 +265,23 @@ int TMyFont::TextExtent(std::u16string_view text) const {
 }
 
 int TMyFont::FitCount(std::u16string_view text, int width) const {
+    int extent = 0;
+    return FitCount(text, width, extent);
+}
+
+int TMyFont::FitCount(std::u16string_view text, int width, int& extent) const {
     const TFontMetrics& metrics = Metrics();
     int total = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const int one = TableWidth(metrics, text[i]);
-        total += one >= 0 ? one : UnitWidth(text, i);
-        if (total > width) return static_cast<int>(i);
+        const int next = total + (one >= 0 ? one : UnitWidth(text, i));
+        if (next > width) {
+            extent = total;
+            return static_cast<int>(i);
+        }
+        total = next;
     }
+    extent = total;
     return static_cast<int>(text.size());
 }
 

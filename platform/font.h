@@ -99,6 +99,8 @@ public:
     // surrogate pair's width goes to its first unit (the second measures 0).
     int TextExtent(std::u16string_view text) const;
     int FitCount(std::u16string_view text, int width) const;
+    // The same with the extent of the characters that fit in `extent`.
+    int FitCount(std::u16string_view text, int width, int& extent) const;
     // The advance of the code unit at `i` of `text` as the two forms above count it.
     int UnitWidth(std::u16string_view text, size_t i) const;
     int PixelSize() const { return fonts::PointsToPixels(size_); }

@@ -20,6 +20,26 @@ struct TSection::TLayoutState {
 
 // ---------------------------------------------------------------- line breaking
 
+namespace {
+
+// Characters measured at a time while a line is fitted: a piece of one font may run to the end
+// of a long paragraph, and only a line's worth of it is wanted.
+constexpr int kFitStretch = 64;
+
+// How many characters of `piece` (at p) fit in `room`, from one pass over them; their width
+// goes to `used` when all of them fit.
+int FitPiece(TCanvas& canvas, const TFontList& runs, int p, std::u16string_view piece, int room,
+             int& used) {
+    int overhang = 0;
+    const TFontObj* run = runs.FontAt(p, overhang);
+    int extent = 0;
+    const int fit = canvas.Measure(run->CurrentFont()).FitCount(piece, room + overhang, extent);
+    if (fit >= int(piece.size())) used += extent - overhang;
+    return fit;
+}
+
+}  // namespace
+
 int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& floatsAfter,
                        int& floatHeight, IndentManager& indents, int y, int max,
                        TLayoutState& state) {
@@ -56,14 +76,17 @@ int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& f
             atStart = false;
             continue;
         }
-        const int length = std::min(CharsInPiece(p, start + max), max - result);
-        const int fit = FitRun(canvas, p, length, available - used, used);
+        const int length = CharsInPiece(p, std::min(start + max, p + kFitStretch));
+        const std::u16string_view piece = std::u16string_view(Text).substr(p, length);
+        const int fit = FitPiece(canvas, FontRuns, p, piece, available - used, used);
         result += fit;
         atStart = false;
         if (fit < length) break;
     }
     result = std::min(result, max);
-    const std::size_t brk = std::u16string_view(Text).substr(start, max).find(char16_t(chBreak));
+    // A forced break within what fits ends the line after it (one just past it counts too).
+    const std::size_t brk =
+        std::u16string_view(Text).substr(start, std::min(result + 1, max)).find(char16_t(chBreak));
     if (brk != std::u16string_view::npos && result >= int(brk)) result = int(brk) + 1;
     return result;
 }
@@ -145,7 +168,10 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     line.CharCount = n;
     LineHeights(line, state.y);
     const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
-    const int trimmed = MeasureText(canvas, start, true, n);
+    // The width of the text matters to centred and right-aligned lines and to those that never
+    // wrap; a left-aligned line is not measured again.
+    const bool leftWrapped = Alignment != haCenter && Alignment != haRight && Wraps();
+    const int trimmed = leftWrapped ? 0 : MeasureText(canvas, start, true, n);
     switch (Alignment) {
     case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
     case haRight: line.IndentX = r - x - trimmed; break;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
 #include <utility>
@@ -210,44 +211,120 @@ bool EncodingOfLabel(std::string_view label, TEncoding& encoding) {
     return false;
 }
 
+namespace {
+
+// The UTF-8 check as a state machine whose every state is a bit offset into a 64-bit row per
+// byte: the next state is the row shifted by the current one, so a byte costs one load and one
+// shift, with no branch. The states: an error (0, which every state reaches and never leaves),
+// between characters, and those inside a sequence, waiting for so many continuation bytes and
+// for the narrower range the second byte has after E0, ED, F0 and F4 (no overlong form, no
+// surrogate, nothing above U+10FFFF).
+enum TUtf8State : uint64_t {
+    usError = 0,
+    usAccept = 6,
+    usOneMore = 12,
+    usTwoMore = 18,
+    usAfterE0 = 24,
+    usAfterED = 30,
+    usAfterF0 = 36,
+    usAfterF1 = 42,  // F1..F3
+    usAfterF4 = 48,
+};
+
+constexpr uint64_t Move(TUtf8State from, TUtf8State to) {
+    return uint64_t(to) << from;
+}
+
+constexpr uint64_t Utf8Row(int b) {
+    if (b < 0x80) return Move(usAccept, usAccept);
+    if (b < 0xC0) {  // a continuation byte
+        return Move(usOneMore, usAccept) | Move(usTwoMore, usOneMore) | Move(usAfterF1, usTwoMore) |
+               (b >= 0xA0 ? Move(usAfterE0, usOneMore) : 0) |
+               (b < 0xA0 ? Move(usAfterED, usOneMore) : 0) |
+               (b >= 0x90 ? Move(usAfterF0, usTwoMore) : 0) |
+               (b < 0x90 ? Move(usAfterF4, usTwoMore) : 0);
+    }
+    if (b >= 0xC2 && b <= 0xDF) return Move(usAccept, usOneMore);
+    if (b == 0xE0) return Move(usAccept, usAfterE0);
+    if (b == 0xED) return Move(usAccept, usAfterED);
+    if (b >= 0xE1 && b <= 0xEF) return Move(usAccept, usTwoMore);
+    if (b == 0xF0) return Move(usAccept, usAfterF0);
+    if (b >= 0xF1 && b <= 0xF3) return Move(usAccept, usAfterF1);
+    if (b == 0xF4) return Move(usAccept, usAfterF4);
+    return 0;  // C0, C1, F5..FF lead nothing
+}
+
+constexpr auto kUtf8Rows = [] {
+    std::array<uint64_t, 256> rows{};
+    for (int b = 0; b < 256; ++b) rows[size_t(b)] = Utf8Row(b);
+    return rows;
+}();
+
+// Only the low six bits of the state count (a 64-bit shift takes no more), so the masking costs
+// nothing on the chain from byte to byte.
+inline uint64_t Step(uint64_t state, unsigned char byte) {
+    return kUtf8Rows[byte] >> (state & 63);
+}
+
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+// Eight bytes (read little-endian) of ASCII and two-byte sequences, the bulk of Cyrillic text,
+// checked together with bit tests: every lead C2..DF must be followed by a continuation byte
+// and every continuation byte must follow one (or, first in the word, the lead that ended the
+// word before: `carry` is 0x80 then, else 0). False when the word holds anything else, a longer
+// sequence or an error, which the state machine then reads byte by byte; else `carry` tells in
+// the same way whether the word ends with a lead.
+bool TwoByteWord(uint64_t word, uint64_t& carry) {
+    constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Fu;
+    const uint64_t high = word & kHighBits;
+    const uint64_t bit6 = (word << 1) & kHighBits;
+    const uint64_t bit5 = (word << 2) & kHighBits;
+    const uint64_t leads = high & bit6;
+    const uint64_t continuations = high & ~bit6;
+    // C0 and C1 lead nothing: their bits 1..4 are all clear.
+    const uint64_t payload = word & 0x1E1E1E1E1E1E1E1Eu;
+    const uint64_t badLeads = leads & ~((payload + kLow) & kHighBits);
+    if ((leads & bit5) != 0 || badLeads != 0) return false;
+    if (continuations != ((leads << 8) | carry)) return false;
+    carry = leads >> 56;
+    return true;
+}
+
+}  // namespace
+
+TEncodingSniffer::TEncodingSniffer() : state_(usAccept) {}
+
 void TEncodingSniffer::Feed(std::string_view block) {
     if (head_.size() < kHeadKept) head_.append(block.substr(0, kHeadKept - head_.size()));
-    if (invalid_) return;
-    std::string joined;
-    if (!pending_.empty()) {
-        joined = std::exchange(pending_, {}) + std::string(block);
-        block = joined;
-    }
-    const auto* begin = reinterpret_cast<const unsigned char*>(block.data());
-    const auto* end = begin + block.size();
-    for (const unsigned char* p = begin; p < end;) {
+    const auto* p = reinterpret_cast<const unsigned char*>(block.data());
+    const auto* end = p + block.size();
+    uint64_t state = state_;
+    bool multiByte = multiByte_;
+    // Eight bytes at a time: ASCII between characters is skipped whole, two-byte text checked
+    // whole; an error ends the check.
+    for (; end - p >= 8 && (state & 63) != usError; p += 8) {
         uint64_t word = 0;
-        if (end - p >= 8 && (std::memcpy(&word, p, 8), (word & 0x8080808080808080u) == 0)) {
-            p += 8;  // eight ASCII bytes
-            continue;
+        std::memcpy(&word, p, 8);
+        const bool between = (state & 63) == usAccept;
+        if ((word & kHighBits) == 0 && between) continue;
+        multiByte = multiByte || (word & kHighBits) != 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Computed, not chosen: whether a word ends inside a letter is as good as random.
+            const bool inside = (state & 63) == usOneMore;
+            uint64_t carry = uint64_t(inside) << 7;
+            if ((between || inside) && TwoByteWord(word, carry)) {
+                state = usAccept + (carry >> 7) * (usOneMore - usAccept);
+                continue;
+            }
         }
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        if (*p >= 0xC2 && *p <= 0xDF && end - p >= 2 && (p[1] & 0xC0) == 0x80) {
-            multiByte_ = true;  // a two-byte character (Cyrillic, Greek), checked inline
-            p += 2;
-            continue;
-        }
-        char32_t ch = 0;
-        const int length = Utf8Sequence(p, end, ch);
-        if (length < 0) {
-            pending_.assign(reinterpret_cast<const char*>(p), static_cast<size_t>(end - p));
-            return;
-        }
-        if (length == 0) {
-            invalid_ = true;
-            return;
-        }
-        multiByte_ = true;
-        p += length;
+        for (int i = 0; i < 8; ++i) state = Step(state, p[i]);
     }
+    for (; p < end && (state & 63) != usError; ++p) {
+        multiByte = multiByte || *p >= 0x80;
+        state = Step(state, *p);
+    }
+    state_ = state & 63;
+    multiByte_ = multiByte;
 }
 
 namespace {
@@ -265,7 +342,9 @@ bool EncodingOfHead(std::string_view head, TEncoding& encoding) {
 TEncoding TEncodingSniffer::Result() const {
     TEncoding encoding{};
     if (EncodingOfHead(head_, encoding)) return encoding;
-    if (!invalid_ && pending_.empty() && multiByte_) return TEncoding::Utf8;
+    // Valid bytes with one above ASCII hold a multi-byte sequence; a sequence cut by the end of
+    // the file is no valid one.
+    if (state_ == usAccept && multiByte_) return TEncoding::Utf8;
     return TEncoding::Windows1251;
 }
 

@@ -34,13 +34,13 @@ bool EncodingOfLabel(std::string_view label, TEncoding& encoding);
 // Decides the encoding of a file whose bytes come in blocks of any size (Feed each in order).
 class TEncodingSniffer {
 public:
+    TEncodingSniffer();
     void Feed(std::string_view block);
     TEncoding Result() const;
 
 private:
-    std::string head_;     // the first bytes, where the mark and the charset are looked for
-    std::string pending_;  // a sequence cut at the end of the last block
-    bool invalid_ = false;
+    std::string head_;  // the first bytes, where the mark and the charset are looked for
+    uint64_t state_;    // where the UTF-8 check stands (a sequence may go on in the next block)
     bool multiByte_ = false;
 };
 

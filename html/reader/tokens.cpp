@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "html/reader/encoding.h"
@@ -31,6 +32,18 @@ const std::array<char16_t, 256>& Cp1251Units() {
         return units;
     }();
     return table;
+}
+
+// Eight bytes (read little-endian) that are four two-byte characters, the letters of a Cyrillic
+// word, give their four UTF-16 units in the same lanes; false when they are anything else.
+bool FourTwoByteUnits(uint64_t word, uint64_t& units) {
+    // Leads 110xxxxx (not C0 or C1, which lead nothing), each followed by a 10xxxxxx.
+    constexpr uint64_t kShape = 0xC0E0C0E0C0E0C0E0u, kTwoByte = 0x80C080C080C080C0u;
+    constexpr uint64_t kLeadBits = 0x001E001E001E001Eu, kLeadHigh = 0x0080008000800080u;
+    if ((word & kShape) != kTwoByte) return false;
+    if ((((word & kLeadBits) + 0x007F007F007F007Fu) & kLeadHigh) != kLeadHigh) return false;
+    units = (word & 0x001F001F001F001Fu) << 6 | ((word >> 8) & 0x003F003F003F003Fu);
+    return true;
 }
 
 }  // namespace
@@ -70,22 +83,35 @@ const char* TokenObj::AppendUtf8(const char* text, const char* stop, const char*
     int32_t* out = Indexes.data() + first;
     size_t n = 0;
     const auto* p = begin;
-    while (p < last && n + (*p >= 0xF0 ? 2 : 1) <= maxUnits) {
+    while (p < last && n < maxUnits) {
+        const unsigned lead = *p;
         const int32_t index = firstIndex + static_cast<int32_t>(p - begin);
-        if (*p < 0x80) {
-            chars[n] = *p++;
+        if constexpr (std::endian::native == std::endian::little) {
+            uint64_t word = 0, units = 0;
+            if (last - p >= 8 && n + 4 <= maxUnits && (std::memcpy(&word, p, 8), true) &&
+                FourTwoByteUnits(word, units)) {
+                std::memcpy(chars + n, &units, 8);
+                for (int32_t k = 0; k < 4; ++k) out[n + size_t(k)] = index + 2 * k;
+                n += 4;
+                p += 8;
+                continue;
+            }
+        }
+        // ASCII and two-byte characters (Cyrillic, Greek), nearly all of a text, take the
+        // short path; only other sequences and bad bytes go through the full check.
+        const unsigned next = p + 1 < end ? p[1] : 0u;
+        const bool two = lead - 0xC2u <= 0xDFu - 0xC2u && (next & 0xC0u) == 0x80u;
+        if (lead < 0x80 || two) {
+            chars[n] = static_cast<char16_t>(two ? (lead & 0x1Fu) << 6 | (next & 0x3Fu) : lead);
             out[n++] = index;
+            p += two ? 2 : 1;
             continue;
         }
+        if (lead >= 0xF0 && n + 2 > maxUnits) break;  // a pair of units does not fit
         char32_t ch = 0xFFFD;
-        if (*p >= 0xC2 && *p <= 0xDF && p + 1 < end && (p[1] & 0xC0) == 0x80) {
-            ch = char32_t(*p & 0x1F) << 6 | (p[1] & 0x3F);  // two bytes: Cyrillic, Greek
-            p += 2;
-        } else {
-            const int length = Utf8Sequence(p, end, ch);
-            if (length <= 0) ch = 0xFFFD;
-            p += std::max(length, 1);
-        }
+        const int length = Utf8Sequence(p, end, ch);
+        if (length <= 0) ch = 0xFFFD;
+        p += std::max(length, 1);
         if (ch >= 0x10000) {
             chars[n] = static_cast<char16_t>(0xD7C0 + (ch >> 10));
             out[n++] = index;

@@ -48,6 +48,60 @@ TEST(Encoding, FirstMatchWins) {
     EXPECT_EQ(sniffer.Result(), Utf8);
 }
 
+// The byte check goes eight bytes at a time: every edge must hold at every place in a word.
+TEST(Encoding, ByteCheckHoldsAtEveryOffset) {
+    const std::string letter = "\xD0\x91";  // "Б"
+    for (size_t n = 0; n <= 17; ++n) {
+        const std::string ascii(n, 'a');
+        EXPECT_EQ(DetectEncoding(ascii), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii), Utf8) << n;  // at the very start
+        EXPECT_EQ(DetectEncoding(ascii + letter), Utf8) << n;  // at the very end
+        EXPECT_EQ(DetectEncoding(ascii + "\xF0\x9F\x98\x80" + ascii), Utf8) << n;
+        EXPECT_EQ(DetectEncoding(ascii + "\xE2\x86\x92" + ascii), Utf8) << n;
+        // Only the last byte is wrong, or the last sequence is cut.
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xFF"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\x91"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xD0"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xE2\x86"), Windows1251) << n;
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xF0\x9F\x98"), Windows1251) << n;
+        // A lead byte whose continuation comes only after a stretch of ASCII.
+        EXPECT_EQ(DetectEncoding(ascii + "\xD0" + std::string(16, 'a') + "\x91"), Windows1251) << n;
+        // Windows-1251 letters after valid UTF-8: "Ба" in the code page is no sequence.
+        EXPECT_EQ(DetectEncoding(letter + ascii + "\xC1\xE0" + ascii), Windows1251) << n;
+    }
+    // Two-byte text with one byte spoiled at every place decides as the sequence check says.
+    auto valid = [](std::string_view bytes) {
+        const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+        const auto* end = p + bytes.size();
+        for (char32_t ch = 0; p < end;) {
+            const int length = Utf8Sequence(p, end, ch);
+            if (length <= 0) return false;
+            p += length;
+        }
+        return true;
+    };
+    std::string words;
+    for (int i = 0; i < 5; ++i) words += letter;
+    words += "\xE2\x86\x92" + words + " " + letter + letter;
+    for (size_t at = 0; at < words.size(); ++at) {
+        for (const char bad : std::string("a\x80\xBF\xC0\xC1\xC2\xDF\xE0\xED\xF0\xF4\xFF")) {
+            std::string spoiled = words;
+            spoiled[at] = bad;
+            EXPECT_EQ(DetectEncoding(spoiled), valid(spoiled) ? Utf8 : Windows1251) << at;
+        }
+    }
+    // A file fed in blocks cut at every byte decides as a whole file does.
+    const std::string text = "ab\xD0\x91\xE2\x86\x92 \xF0\x9F\x98\x80 12345678\xD0\xAF";
+    for (size_t cut = 0; cut <= text.size(); ++cut) {
+        for (const std::string& tail : {std::string(), std::string("\xD0")}) {
+            TEncodingSniffer sniffer;
+            sniffer.Feed(text.substr(0, cut));
+            sniffer.Feed(text.substr(cut) + tail);
+            EXPECT_EQ(sniffer.Result(), tail.empty() ? Utf8 : Windows1251) << cut;
+        }
+    }
+}
+
 struct Read {
     TEncoding encoding;
     std::string text;
@@ -127,6 +181,46 @@ TEST(Encoding, TextKeepsEveryCharacterAndBadBytesBecomeReplacements) {
               u"\uFFFDa\uFFFD\U0001F600");
     // Windows-1251 bytes read as they are.
     EXPECT_EQ(TextOf("<p>\xC1\xE0\xA0\x98"), u"\u0411\u0430\u00A0\u0098");
+}
+
+// Letters are read four at a time where they can be: both ends of the two-byte range, words
+// longer than a text token, and a lead that starts no character at every place of a word.
+TEST(Encoding, TwoByteLettersKeepTheirCharactersAndIndexes) {
+    const std::string letters[] = {"\xC2\xA9", "\xD0\xAF", "\xDF\xBF"};
+    const char16_t units[] = {u'\u00A9', u'\u042F', u'\u07FF'};
+    std::string html = "<p>";
+    std::u16string expected;
+    std::vector<int32_t> expectedIndexes;
+    for (int i = 0; i < 150; ++i) {
+        expectedIndexes.push_back(static_cast<int32_t>(html.size()));
+        html += letters[i % 3];
+        expected += units[i % 3];
+    }
+    THtmlReader reader;
+    reader.Start(html);
+    reader.ReadChar();
+    std::u16string text;
+    std::vector<int32_t> indexes;
+    do {
+        reader.NextToken();
+        EXPECT_LE(reader.Token.Length(), 100);
+        if (reader.Symbol != syText) continue;
+        text += reader.Token.Text;
+        indexes.insert(indexes.end(), reader.Token.Indexes.begin(), reader.Token.Indexes.end());
+    } while (reader.Symbol != syEof);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(indexes, expectedIndexes);
+    for (const char* bad : {"\xC1\xBF", "\xE2\x86", "\xF8\x80"}) {
+        for (int at = 0; at < 8; ++at) {
+            std::string word = "<meta charset=utf-8><p>";
+            std::u16string want;
+            for (int i = 0; i < 12; ++i) {
+                word += i == at ? bad : "\xD0\xAF";
+                want += i == at ? u"\uFFFD\uFFFD" : u"\u042F";
+            }
+            EXPECT_EQ(TextOf(word), want) << at;
+        }
+    }
 }
 
 }  // namespace

@@ -58,6 +58,15 @@ TEST(Fonts, ExtentsAreSumsOfTheWidthTable) {
     EXPECT_EQ(font.FitCount(text, 0), 0);
     const int firstTwo = font.CharWidth(bytes[0]) + font.CharWidth(bytes[1]);
     EXPECT_EQ(font.FitCount(text, firstTwo), 2);
+    // The UTF-16 fit also gives the extent of what fits: all at the exact sum, one fewer below.
+    const std::u16string wide = u"Привет, world!";
+    int extent = -1;
+    EXPECT_EQ(font.FitCount(wide, sum, extent), static_cast<int>(wide.size()));
+    EXPECT_EQ(extent, sum);
+    EXPECT_EQ(font.FitCount(wide, sum - 1, extent), static_cast<int>(wide.size()) - 1);
+    EXPECT_EQ(extent, sum - font.CharWidth('!'));
+    EXPECT_EQ(font.FitCount(wide, 0, extent), 0);
+    EXPECT_EQ(extent, 0);
     // Bold is wider; underline does not change the widths.
     const TMyFont large("Times New Roman", 24);
     TMyFont bold = large;
