@@ -65,6 +65,27 @@ TEST_F(Sheets, StreamRequestHandlerServesTheSheet) {
     EXPECT_EQ(LastTextColor(d) & 0xFFFFFF, 0xFF0000u);
 }
 
+// Class names in any letters match whatever encoding the article and its sheets are written in.
+TEST_F(Sheets, ClassNamesMatchAcrossTheEncodingsOfArticlesAndSheets) {
+    folder.Write("w.css", kvtest::W(".Важно { color: #00ff00 }"));
+    folder.Write("u.css", ".Важно { color: #0000ff }");
+    const struct {
+        std::string head;
+        TColor color;
+    } sheets[] = {{"<style>.ВАЖНО{color:#ff0000}</style>", 0x0000FF},
+                  {"<link rel=stylesheet href=w.css>", 0x00FF00},
+                  {"<link rel=stylesheet href=u.css>", 0xFF0000}};
+    for (const auto& sheet : sheets) {
+        const std::string body = sheet.head + "<p class=\"важно\">a</p>";
+        for (const std::string& html : {"<meta charset=utf-8>" + body, kvtest::W(body)}) {
+            FormDoc doc;
+            doc.doc.SetBaseFolder(d.doc.BaseFolder());
+            doc.Load(html);
+            EXPECT_EQ(LastTextColor(doc) & 0xFFFFFF, sheet.color) << html;
+        }
+    }
+}
+
 struct MetaCall {
     std::string httpEq, name, content;
 };

@@ -340,3 +340,34 @@ TEST(LinkClick, CyrillicFileNamesOfLinksAndImagesOpenFromBothEncodings) {
         EXPECT_EQ(f.view.CurrentFile(), lake) << page;
     }
 }
+
+// Characters Windows-1251 lacks survive in a title, a link's file name, a form value and an
+// anchor, whether written as UTF-8 or as references in a Windows-1251 article.
+TEST(LinkClick, TitlesAddressesValuesAndAnchorsKeepCharactersTheCodePageLacks) {
+    ViewerFixture f;
+    const std::string omega = f.Write("Ωmega.htm", Article(80, 60, "Ωδή"));
+    const std::string utf8 =
+        "<meta charset=utf-8><title>Δέλτα → x</title>"
+        "<p><a href=\"Ωmega.htm\">follow</a><form><input name=a "
+        "value=\"αβ\"></form>";
+    const std::string windows =
+        "<title>&Delta;&#941;&lambda;&tau;&alpha; &rarr; x</title>"
+        "<p><a href=\"&Omega;mega.htm\">follow</a><form><input name=a "
+        "value=\"&alpha;&#x3B2;\"></form>";
+    for (const std::string& page : {f.Write("u.htm", utf8), f.Write("w.htm", windows)}) {
+        f.view.LoadFromFile(page);
+        EXPECT_EQ(f.view.DocumentTitle(), "Δέλτα → x") << page;
+        ASSERT_EQ(f.view.Document().Forms.size(), 1u);
+        EXPECT_EQ(f.view.Document().Forms[0]->Results(), std::vector<std::string>{"a=αβ"});
+        Click(f.view, PointOf(f.view, "follow"));
+        EXPECT_EQ(f.view.CurrentFile(), omega) << page;
+    }
+    // The anchor by its name, and by the name the contents file keeps ("?" for a character the
+    // code page lacks).
+    for (const char* name : {"#ΩΔΉ", "#ωδή", "#???", "#??"}) {
+        f.view.LoadFromFile(f.folder.Path().string() + "/u.htm");
+        ASSERT_EQ(f.view.VScrollPos(), 0);
+        f.view.LoadFromFile(omega + name);
+        EXPECT_EQ(f.view.VScrollPos() > 0, std::string(name) != "#??") << name;
+    }
+}
