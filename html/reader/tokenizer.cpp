@@ -422,13 +422,15 @@ void THtmlReader::FinishValue(TAttribute& attribute) {
 
 // Value bytes of a Windows-1251 document become UTF-8 as they are read.
 void THtmlReader::AppendValueBytes(std::string& value, const char* bytes, size_t count) const {
-    if (utf8_) return void(value.append(bytes, count));
-    for (size_t i = 0; i < count; ++i) AppendValueByte(value, static_cast<unsigned char>(bytes[i]));
-}
-
-void THtmlReader::AppendValueByte(std::string& value, unsigned char byte) const {
-    if (byte < 0x80 || utf8_) return void(value += static_cast<char>(byte));
-    text::appendCharacter(value, cp1251::toUnicode(byte));
+    const char* end = bytes + count;
+    while (bytes < end) {
+        const char* plain = bytes;
+        while (plain < end && (utf8_ || static_cast<unsigned char>(*plain) < 0x80)) ++plain;
+        value.append(bytes, static_cast<size_t>(plain - bytes));
+        if (plain == end) break;
+        text::appendCharacter(value, cp1251::toUnicode(static_cast<unsigned char>(*plain)));
+        bytes = plain + 1;
+    }
 }
 
 void THtmlReader::ReadQuotedValue(TAttribute& attribute) {

@@ -164,7 +164,11 @@ private:
     char32_t TakeSequence();
     void FinishValue(TAttribute& attribute);
     void AppendValueBytes(std::string& value, const char* bytes, size_t count) const;
-    void AppendValueByte(std::string& value, unsigned char byte) const;
+    void AppendValueByte(std::string& value, unsigned char byte) const {
+        if (byte < 0x80 || utf8_) [[likely]]
+            return void(value += static_cast<char>(byte));
+        text::appendCharacter(value, cp1251::toUnicode(byte));
+    }
     void Decode(std::string_view text);
     [[noreturn]] void OpenCommentError();
     void SkipMarkup();
