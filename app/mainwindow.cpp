@@ -288,8 +288,7 @@ void TForm1::ButtonLayer2Click() {
 void TForm1::ButtonLayer3Click() {
     // One job at a time: the running one keeps its pages, the second press is refused.
     if (HtmlView1->Printing()) return messages::showError("Printing in progress");
-    if (messages::ask("Распечатать текущий документ ?") != messages::Answer::Yes)
-        return;
+    if (messages::ask("Распечатать текущий документ ?") != messages::Answer::Yes) return;
     try {
         HtmlView1->Print(0, 100);
     } catch (const std::exception& e) {

@@ -96,8 +96,8 @@ void BM_OpenSample(benchmark::State& state) {
     probe.view.LoadFromFile(file);
     const kv::TIDNameList& names = probe.view.Document().IDNames;
     const std::string anchor = names.Count() ? names.Name(names.Count() / 2) : "";
-    state.SetLabel(kv::text::fromPath(largest.parent_path().filename()) +
-                   " " + std::to_string(std::filesystem::file_size(largest) / 1024) + " KB");
+    state.SetLabel(kv::text::fromPath(largest.parent_path().filename()) + " " +
+                   std::to_string(std::filesystem::file_size(largest) / 1024) + " KB");
     Run(state, file, anchor);
 }
 BENCHMARK(BM_OpenSample)->Unit(benchmark::kMillisecond);
