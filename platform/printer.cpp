@@ -157,7 +157,7 @@ void TvwPrinter::CheckPrinting() const {
 void TvwPrinter::BeginDoc() {
     if (printing_) throw EPrinter("Printing in progress");
     SetState(2);
-    const QString name = text::toQString(std::string_view(Title).substr(0, 31));
+    const QString name = text::toQString(Title).left(31);  // characters, not UTF-8 bytes
     if (auto* printer = dynamic_cast<QPrinter*>(device_.get()))
         printer->setDocName(name);
     else if (auto* writer = dynamic_cast<QPdfWriter*>(device_.get()))
