@@ -150,14 +150,6 @@ std::string fromUtf8(std::string_view utf8) {
     return fromQString(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
-std::filesystem::path toPath(std::string_view text) {
-    return std::filesystem::path(toUtf8(text));
-}
-
-std::string fromPath(const std::filesystem::path& path) {
-    return fromUtf8(path.native());
-}
-
 unsigned char upper(unsigned char ch) {
     return caseTables().up[ch];
 }
@@ -237,11 +229,11 @@ std::string fromPath(const std::filesystem::path& path) {
 
 std::u16string toUtf16(std::string_view text) {
     if (isAscii(text)) return std::u16string(text.begin(), text.end());
-    return cp1251::toUtf16(toQString(text));
+    return toUtf16(toQString(text));
 }
 
 std::string fromUtf16(std::u16string_view text) {
-    return cp1251::toQString(text).toStdString();
+    return toQString(text).toStdString();
 }
 
 std::string upperText(std::string_view text) {

@@ -59,24 +59,12 @@ std::string fromQString(const QString& text);
 std::string toUtf8(std::string_view text);
 std::string fromUtf8(std::string_view utf8);
 
-// File-system names: Windows-1251 inside, UTF-8 on disk.
-std::filesystem::path toPath(std::string_view text);
-std::string fromPath(const std::filesystem::path& path);
-
 // The Windows-1251 byte of a UTF-16 code unit; false when the code page lacks it.
 bool byteOf(char16_t ch, unsigned char& byte);
 // Windows-1251 text as UTF-16, and back ('?' for a character the code page lacks, one for a
 // surrogate pair).
 std::u16string toUtf16(std::string_view text);
 std::string fromUtf16(std::u16string_view text);
-inline QString toQString(std::u16string_view text) {
-    return QString(reinterpret_cast<const QChar*>(text.data()),
-                   static_cast<qsizetype>(text.size()));
-}
-inline std::u16string toUtf16(const QString& text) {
-    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                          static_cast<size_t>(text.size()));
-}
 
 // Letter case of Windows-1251: Latin, Russian (Ё/ё included) and the other Cyrillic letters.
 unsigned char upper(unsigned char ch);
