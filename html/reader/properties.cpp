@@ -112,9 +112,10 @@ std::string UrlInside(std::string_view text) {
     return std::string(text);
 }
 
-// Ancestor parts tried before a rule counts as not matching: a sheet of many ">" parts on a deep
-// document must not make the cascade search every way to place them.
-constexpr int kMaxContextSteps = 4096;
+// Ancestor records tried before a rule counts as not matching: a sheet of many ">" parts on a deep
+// document must not make the cascade search every way to place them. A rule without ">" tries
+// each record at most once, far fewer than this.
+constexpr int kMaxContextSteps = 1 << 14;
 
 // Whether the ancestor parts from `next` on match within the stack below `depth` (the element the
 // previous part matched). A child part must match the record just below; a descendant part may
@@ -124,7 +125,7 @@ bool AncestorsMatch(std::span<const TSimpleSelector> parts, size_t next, size_t 
     if (next == parts.size()) return true;
     const TSimpleSelector& part = parts[next];
     if (part.child)
-        return depth > 0 && --budget > 0 && PartMatches(part, *stack[depth - 1]) &&
+        return depth > 0 && PartMatches(part, *stack[depth - 1]) &&
                AncestorsMatch(parts, next + 1, depth - 1, stack, budget);
     const bool later = std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(next) + 1,
                                    parts.end(), [](const TSimpleSelector& p) { return p.child; });

@@ -158,6 +158,11 @@ TEST_F(Cascade, ChildRulesMatchOnlyTheParent) {
     stack.PushRoot(styles);
     Push("i");
     EXPECT_EQ(Color(Push("b")), 0);  // misplaced ">" drops the rule
+    // Every way to place seven DIVs among 300 fails at SPAN: the search gives up, it does not hang.
+    Sheet("div > span div div div div div div div em { color: red }");
+    stack.PushRoot(styles);
+    for (int i = 0; i < 300; ++i) Push("div");
+    EXPECT_EQ(Color(Push("em")), 0);
 }
 
 TEST_F(Cascade, NestedListsTakeTheirDefaultBullets) {
