@@ -27,7 +27,12 @@ bool TakeApart(const TProperties& entry, TContextualRule& rule) {
     while (digits < parts[1].size() && parts[1][digits] >= '0' && parts[1][digits] <= '9') ++digits;
     parts[1].remove_prefix(digits);
     if (parts[1].empty()) parts.erase(parts.begin() + 1);
-    for (size_t k = 1; k < parts.size(); ++k) rule.ancestors.push_back(SplitSimple(parts[k]));
+    for (size_t k = 1; k < parts.size(); ++k) {
+        const bool child = parts[k].starts_with('>');
+        if (child) parts[k].remove_prefix(1);
+        rule.ancestors.push_back(SplitSimple(parts[k]));
+        rule.ancestors.back().child = child;
+    }
     return true;
 }
 

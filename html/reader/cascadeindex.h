@@ -17,6 +17,7 @@ namespace kv {
 // tag.class#id:pseudo split into its parts.
 struct TSimpleSelector {
     std::string_view tag, cls, id, pseudo;
+    bool child = false;  // an ancestor part written before ">": the parent of the part after it
 };
 TSimpleSelector SplitSimple(std::string_view text);
 // The selector part matches an element's record (an ancestor on the stack).

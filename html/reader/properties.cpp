@@ -112,6 +112,32 @@ std::string UrlInside(std::string_view text) {
     return std::string(text);
 }
 
+// Ancestor records tried before a rule counts as not matching: a sheet of many ">" parts on a deep
+// document must not make the cascade search every way to place them. A rule without ">" tries
+// each record at most once, far fewer than this.
+constexpr int kMaxContextSteps = 1 << 14;
+
+// Whether the ancestor parts from `next` on match within the stack below `depth` (the element the
+// previous part matched). A child part must match the record just below; a descendant part may
+// match any record below, and when a child part follows, each such record is tried in turn.
+bool AncestorsMatch(std::span<const TSimpleSelector> parts, size_t next, size_t depth,
+                    std::span<const std::unique_ptr<TProperties>> stack, int& budget) {
+    if (next == parts.size()) return true;
+    const TSimpleSelector& part = parts[next];
+    if (part.child)
+        return depth > 0 && PartMatches(part, *stack[depth - 1]) &&
+               AncestorsMatch(parts, next + 1, depth - 1, stack, budget);
+    const bool later = std::any_of(parts.begin() + static_cast<std::ptrdiff_t>(next) + 1,
+                                   parts.end(), [](const TSimpleSelector& p) { return p.child; });
+    for (size_t k = depth; k-- > 0 && --budget > 0;) {
+        if (!PartMatches(part, *stack[k])) continue;
+        if (AncestorsMatch(parts, next + 1, k, stack, budget)) return true;
+        // With only descendant parts beyond, a farther match cannot do better than the nearest.
+        if (!later) return false;
+    }
+    return false;
+}
+
 // Whether a contextual rule for this element's tag holds: its own class, id and pseudo-class
 // (where given), and its ancestors as written, matched from the parent outwards in order.
 bool ContextMatches(const TContextualRule& rule, std::string_view cls, std::string_view id,
@@ -121,11 +147,8 @@ bool ContextMatches(const TContextualRule& rule, std::string_view cls, std::stri
     if (!(own.cls.empty() || own.cls == cls) || !(own.id.empty() || own.id == id) ||
         !(own.pseudo.empty() || own.pseudo == pseudo))
         return false;
-    size_t next = 0;
-    const size_t wanted = rule.ancestors.size();
-    for (size_t k = ancestors.size(); k-- > 0 && next < wanted;)
-        if (PartMatches(rule.ancestors[next], *ancestors[k])) ++next;
-    return next == wanted;
+    int budget = kMaxContextSteps;
+    return AncestorsMatch(rule.ancestors, 0, ancestors.size(), ancestors, budget);
 }
 
 }  // namespace

@@ -30,6 +30,22 @@ bool IsSelectorChar(unsigned char c) {
     return IsNameChar(c) || c == '_' || c == ' ' || c == '#' || c == '.' || c == ':';
 }
 
+// Every ">" stands between two simple selectors ("a > b", not "> b", "a >" or "a > > b").
+bool CombinatorsPlaced(std::string_view selector) {
+    bool afterPart = false;  // the last word was a simple selector
+    size_t i = 0;
+    while (i < selector.size()) {
+        while (i < selector.size() && selector[i] == ' ') ++i;
+        const size_t start = i;
+        while (i < selector.size() && selector[i] != ' ') ++i;
+        if (i == start) break;
+        const bool combinator = selector.substr(start, i - start) == ">";
+        if (combinator && !afterPart) return false;
+        afterPart = !combinator;
+    }
+    return afterPart || selector.empty();
+}
+
 // A selector the cascade can match: element, class and id names with the pseudo-classes of
 // links; anything else (an unknown pseudo-class, an empty name) would style the wrong elements.
 bool Understood(std::string_view selector) {
@@ -49,7 +65,26 @@ bool Understood(std::string_view selector) {
              !IsSelectorChar(static_cast<unsigned char>(selector[i + 1])) ||
              selector[i + 1] == ' '))
             return false;
-    return true;
+    return CombinatorsPlaced(selector);
+}
+
+// Whether an @media block applies: a plain list of media types ("screen, print", "only all")
+// naming "all", or "screen" on screen and "print" in print; an empty list means all. A media
+// query with conditions is not understood and so applies nowhere.
+bool MediaApplies(std::string_view prelude, bool forPrint) {
+    const std::string list = text::lowerText(TrimView(prelude));
+    if (list.empty()) return true;
+    const std::string_view wanted = forPrint ? "print" : "screen";
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = list.find(',', start);
+        std::string_view type = TrimView(std::string_view(list).substr(
+            start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (type.substr(0, 5) == "only ") type = TrimView(type.substr(5));
+        if (type == "all" || type == wanted) return true;
+        if (comma == std::string::npos) return false;
+        start = comma + 1;
+    }
 }
 
 // A trailing "!important" is no part of the value.
@@ -230,7 +265,8 @@ void Declare(std::string_view name, std::string_view value, std::string_view bas
 
 class SheetParser {
 public:
-    SheetParser(TSheetSource& source, bool inlineStyle) : source_(source), inline_(inlineStyle) {}
+    SheetParser(TSheetSource& source, bool inlineStyle, bool forPrint = false)
+        : source_(source), inline_(inlineStyle), print_(forPrint) {}
 
     void Next() { ch = Read(); }
 
@@ -270,9 +306,9 @@ public:
             Next();
         while (!Stop()) {
             if (ch == '@') {
-                SkipAtRule();
+                ReadAtRule(styles, base);
             } else {
-                ReadRule(styles, base);
+                ReadRule(styles, base, false);
             }
             while (ch == ' ' || ch == '-' || ch == '>') Next();
         }
@@ -303,9 +339,49 @@ private:
         while (ch == ' ') Next();
     }
 
+    // An @media block whose media apply is read rule by rule; any other at-rule is skipped.
+    void ReadAtRule(TStyleList& styles, std::string_view base) {
+        Next();
+        std::string name;
+        while (IsNameChar(ch)) {
+            name += static_cast<char>(ch);
+            Next();
+        }
+        std::string prelude;
+        while (!Stop() && ch != ';' && ch != '{') {
+            prelude += static_cast<char>(ch);
+            Next();
+        }
+        if (ch == ';') return Next();
+        if (ch != '{') return;
+        if (text::lowerText(name) != "media" || !MediaApplies(prelude, print_)) return SkipBlock();
+        Next();
+        ReadBlockRules(styles, base);
+    }
+
+    // The rules of an @media block up to its "}" (consumed). A nested at-rule is skipped whole,
+    // so no nesting depth can exhaust the stack.
+    void ReadBlockRules(TStyleList& styles, std::string_view base) {
+        for (;;) {
+            SkipSpaces();
+            if (Stop()) return;
+            if (ch == '}') return Next();
+            if (ch == '@') {
+                SkipAtRule();
+            } else {
+                ReadRule(styles, base, true);
+            }
+        }
+    }
+
     void SkipAtRule() {
         while (!Stop() && ch != ';' && ch != '{') Next();
         if (ch == ';') return Next();
+        SkipBlock();
+    }
+
+    // From "{" to its matching "}" (consumed), or to the end of the sheet.
+    void SkipBlock() {
         int depth = 0;
         while (!Stop()) {
             if (ch == '{') ++depth;
@@ -314,18 +390,20 @@ private:
         }
     }
 
-    void ReadRule(TStyleList& styles, std::string_view base) {
+    // Reads one rule; inside a block a "}" before the rule's "{" ends the rule (and the block).
+    void ReadRule(TStyleList& styles, std::string_view base, bool inBlock) {
         std::vector<std::string> selectors;
         bool understood = true;
         for (;;) {
             std::string selector;
-            while (IsSelectorChar(ch)) {
-                selector += static_cast<char>(ch);
+            while (IsSelectorChar(ch) || ch == '>') {
+                // The child combinator stands alone between spaces, however it was written.
+                selector += ch == '>' ? std::string(" > ") : std::string(1, static_cast<char>(ch));
                 Next();
             }
             selector = text::lowerText(selector);
-            // A combinator or condition the cascade cannot match ("div > p", "[title]",
-            // "a + b") drops the whole rule, as CSS drops a rule it cannot read.
+            // A combinator or condition the cascade cannot match ("[title]", "a + b") drops the
+            // whole rule, as CSS drops a rule it cannot read.
             if ((ch != ',' && ch != '{' && !Stop()) || !Understood(TrimView(selector)))
                 understood = false;
             const std::string key = SelectorKey(TrimView(selector), styles);
@@ -333,7 +411,7 @@ private:
             if (ch != ',') break;
             Next();
         }
-        while (ch != '{' && !Stop()) Next();
+        while (ch != '{' && !Stop() && !(inBlock && ch == '}')) Next();
         if (ch != '{') return;
         Next();
         if (!understood) selectors.clear();
@@ -344,15 +422,21 @@ private:
     }
 
     // "div p" becomes "p 1<sequence>div": the element first, then the number of ancestors and
-    // the rule's sequence number, then the ancestors from the nearest outwards.
+    // the rule's sequence number, then the ancestors from the nearest outwards. An ancestor
+    // written before ">" ("div > p") is marked ">div": it must be the parent of the part after it.
     static std::string SelectorKey(std::string_view selector, TStyleList& styles) {
-        std::vector<std::string_view> parts;
+        std::vector<std::string> parts;
         size_t i = 0;
         while (i < selector.size()) {
             while (i < selector.size() && selector[i] == ' ') ++i;
             const size_t start = i;
             while (i < selector.size() && selector[i] != ' ') ++i;
-            if (i > start) parts.push_back(selector.substr(start, i - start));
+            const std::string_view part = selector.substr(start, i - start);
+            if (part == ">" && !parts.empty()) {
+                parts.back().insert(0, 1, '>');
+            } else if (!part.empty()) {
+                parts.emplace_back(part);
+            }
         }
         if (parts.size() > kMaxParts) return {};  // deeper than the cascade matches
         if (parts.size() <= 1) return std::string(selector);
@@ -367,6 +451,7 @@ private:
 
     TSheetSource& source_;
     bool inline_;
+    bool print_;  // the document is printed, not shown on screen
 };
 
 }  // namespace
@@ -381,8 +466,9 @@ unsigned char TStringSheetSource::Peek() {
     return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : kEnd;
 }
 
-unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base) {
-    SheetParser parser(source, false);
+unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base,
+                              bool forPrint) {
+    SheetParser parser(source, false, forPrint);
     parser.ReadSheet(styles, base);
     return cp1251::upperLatin(parser.ch);
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The style-sheet parser: the content of a STYLE element, a linked sheet, or a STYLE attribute.
-// A small subset: simple and contextual selectors, declarations, the shorthands margin, padding,
-// border-width, border(-top/-right/-bottom/-left), font, background and list-style, comments;
-// at-rules are skipped. It never fails: what it does not understand is skipped.
+// A small subset: simple selectors joined by descendant and child combinators, declarations, the
+// shorthands margin, padding, border-width, border(-top/-right/-bottom/-left), font, background
+// and list-style, comments, @media blocks; other at-rules are skipped. It never fails: what it
+// does not understand is skipped.
 
 #include <string>
 #include <string_view>
@@ -36,8 +37,10 @@ private:
 
 // Reads rules into `styles` until the end of input or a "<" (the STYLE end tag) and returns the
 // upper-cased character it stopped at. url() values are resolved against `base` (the folder or
-// URL of a linked sheet; empty for a STYLE element).
-unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base);
+// URL of a linked sheet; empty for a STYLE element). @media blocks for the screen apply, or,
+// with `forPrint`, those for print.
+unsigned char ParseStyleSheet(TStyleList& styles, TSheetSource& source, std::string_view base,
+                              bool forPrint = false);
 
 // Reads the declarations of a STYLE attribute into `props`.
 void ParseInlineStyle(std::string_view text, TProperties& props);

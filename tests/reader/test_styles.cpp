@@ -122,6 +122,49 @@ TEST_F(Cascade, ContextualRulesMatchAnyAncestor) {
     EXPECT_EQ(Color(Push("ul")), 0xFF0000);  // the more specific rule is read later
 }
 
+TEST_F(Cascade, ChildRulesMatchOnlyTheParent) {
+    Sheet(
+        "body > div.chapter { color: red } ul>li { color: green } "
+        "div#main >p.x { color: blue } div > p span { color: white } > b, i > { color: red }");
+    Push("body");
+    EXPECT_EQ(Color(Push("div", "chapter")), 0x0000FF);
+    stack.PushRoot(styles);
+    Push("body");
+    Push("span");
+    EXPECT_EQ(Color(Push("div", "chapter")), 0);  // a grandchild of BODY
+    stack.PushRoot(styles);
+    EXPECT_EQ(Color(Push("li")), 0);  // no parent but the root
+    stack.PushRoot(styles);
+    Push("ul");
+    EXPECT_EQ(Color(Push("li")), 0x008000);
+    stack.PushRoot(styles);
+    Push("ul");
+    Push("div");
+    EXPECT_EQ(Color(Push("li")), 0);
+    stack.PushRoot(styles);
+    Push("div", "", "main");
+    EXPECT_EQ(Color(Push("p", "x")), 0xFF0000);
+    stack.Pop("p");
+    EXPECT_EQ(Color(Push("p")), 0);
+    stack.PushRoot(styles);
+    Push("div");
+    EXPECT_EQ(Color(Push("p", "x")), 0);
+    // The nearest P is inside a P, not a DIV; the outer one is the DIV's child.
+    stack.PushRoot(styles);
+    Push("div");
+    Push("p");
+    Push("p");
+    EXPECT_EQ(Color(Push("span")), 0xFFFFFF);
+    stack.PushRoot(styles);
+    Push("i");
+    EXPECT_EQ(Color(Push("b")), 0);  // misplaced ">" drops the rule
+    // Every way to place seven DIVs among 300 fails at SPAN: the search gives up, it does not hang.
+    Sheet("div > span div div div div div div div em { color: red }");
+    stack.PushRoot(styles);
+    for (int i = 0; i < 300; ++i) Push("div");
+    EXPECT_EQ(Color(Push("em")), 0);
+}
+
 TEST_F(Cascade, NestedListsTakeTheirDefaultBullets) {
     EXPECT_EQ(Push("ul").ListStyleIndex(), 3);  // disc
     EXPECT_EQ(Push("ul").ListStyleIndex(), 1);  // circle

@@ -84,11 +84,66 @@ TEST(Sheet, SelectorsCommentsAndAtRules) {
     EXPECT_NE(styles.Find("p.note:hover"), nullptr);
     EXPECT_EQ(styles.Find("p.note:hover")->ElemPseudo, "hover");
     EXPECT_NE(styles.Find("#top"), nullptr);
-    EXPECT_EQ(styles.Find("div"), nullptr);  // ">" drops the rule, it does not style every DIV
-    ASSERT_EQ(styles.Count(), 5);
+    EXPECT_EQ(styles.Find("div"), nullptr);  // ">" styles the P, not every DIV
+    ASSERT_EQ(styles.Count(), 6);
     EXPECT_EQ(styles.Entry(0).ElemTag, "#top");
-    EXPECT_EQ(styles.Entry(1).ElemTag, "a 210li ul");  // 2 ancestors, sequence 10
-    EXPECT_EQ(styles.Sequence, 11);
+    EXPECT_EQ(styles.Entry(1).ElemTag, "a 211li ul");  // 2 ancestors, sequence 11
+    EXPECT_NE(styles.Find("p 110>div"), nullptr);
+    EXPECT_EQ(styles.Sequence, 12);
+}
+
+// An @media block: whether its rules apply on screen and in print, and that the rule after it is
+// read either way.
+struct MediaCase {
+    const char* sheet;
+    bool screen, print;
+};
+
+class MediaBlock : public ::testing::TestWithParam<MediaCase> {};
+
+TEST_P(MediaBlock, AppliesOnlyToItsMedia) {
+    for (const bool forPrint : {false, true}) {
+        TStyleList styles;
+        const std::string sheet = std::string(GetParam().sheet) + " i { color: red }";
+        TStringSheetSource source(sheet);
+        ParseStyleSheet(styles, source, "", forPrint);
+        const bool wanted = forPrint ? GetParam().print : GetParam().screen;
+        EXPECT_EQ(Text(styles, "p", piColor), wanted ? std::to_string(0x0000FF) : "<no entry>")
+            << (forPrint ? "print" : "screen");
+        EXPECT_EQ(Text(styles, "i", piColor), std::to_string(0x0000FF));
+        EXPECT_EQ(styles.Find("x"), nullptr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sheet, MediaBlock,
+    ::testing::Values(
+        MediaCase{"@media screen { p { color: red } }", true, false},
+        MediaCase{"@MEDIA All{p{color:red}}", true, true},
+        MediaCase{"@media print { p { color: red } }", false, true},
+        MediaCase{"@media handheld, PRINT ,Screen { p { color: red } }", true, true},
+        MediaCase{"@media only screen { p { color: red } }", true, false},
+        MediaCase{"@media { p { color: red } }", true, true},
+        MediaCase{"@media tv, aural { p { color: red } }", false, false},
+        MediaCase{"@media screen and (max-width: 600px) { p { color: red } }", false, false},
+        MediaCase{"@media print { p { color: red } @page { x { } } }", false, true},
+        MediaCase{"@media screen { junk } p { color: red }", true, true},
+        MediaCase{"@media all { @font-face { x { } } p { color: red } ;; }", true, true}));
+
+TEST(StyleElement, AnUnterminatedMediaBlockEndsAtTheEndTag) {
+    for (const char* text : {"<style>@media screen { p { color: red } </style><i>",
+                             "<style>@media print { p { color: red } x { </style><i>"}) {
+        TStyleList styles;
+        THtmlReader reader;
+        reader.Start(text);
+        reader.ReadChar();
+        reader.NextToken();
+        reader.ReadStyleElement(styles);
+        reader.NextToken();
+        EXPECT_EQ(reader.Symbol, sySTYLEEnd) << text;
+        reader.NextToken();
+        EXPECT_EQ(reader.Symbol, syI) << text;
+    }
 }
 
 TEST(Sheet, DeclarationValues) {
@@ -226,7 +281,7 @@ TEST(Selectors, RulesWithCombinatorsOrConditionsAreDroppedWhole) {
     Parse(styles,
           "div > span{color:red} a + b{color:red} p ~ i{color:red} [title]{color:red}"
           " td[x]{color:red} li:first-child{color:red} *{color:red}"
-          " h1, div>p {color:red} em{color:blue}");
+          " h1, div+p {color:red} em{color:blue}");
     for (const char* key : {"div", "a", "p", "td", "li", "h1", "span", ""})
         EXPECT_EQ(Text(styles, key, piColor), "<no entry>") << key;
     EXPECT_EQ(Text(styles, "em", piColor), std::to_string(0xFF0000));  // the next rule stands
