@@ -496,7 +496,10 @@ void THtmlBuilder::ReadImage() {
     TLayoutAttrs attrs = Attributes();
     const int pos = reader_.SourceIndex;
     TSection& section = Section();
-    section.AppendImage(attrs, pos, reader_.NoBreakRun);
+    TImageObj* image = section.AppendImage(attrs, pos, reader_.NoBreakRun);
+    TObjectLook look = ObjectHints(attrs);
+    ObjectStyleHints(stack_.Top(), look);  // the style wins over the attributes
+    image->TakeLook(look);
     stack_.Pop("img");
 }
 

@@ -1,6 +1,7 @@
 #include "html/layout/builderhints.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "html/reader/units.h"
@@ -181,6 +182,55 @@ TObjectLook ObjectHints(const TLayoutAttrs& attributes) {
         }
     }
     return look;
+}
+
+namespace {
+
+// A CSS width or height of a picture: false when the style gives none or "auto". A percentage
+// is kept as one (the column is known only at layout); pixels and em are turned into pixels.
+bool StyleObjectSize(const TProperties& style, int index, int& size, bool& percent) {
+    const std::string_view text = style.TextOf(index);
+    if (text.ends_with('%')) {
+        const TNumberAndUnit split = SplitNumberAndUnit(text);
+        if (!split.hasNumber || split.number < 0) return false;
+        size = ObjectSize(int(std::lround(std::min(split.number, 1000.0)))), percent = true;
+        return true;
+    }
+    const int pixels = style.LengthOf(index, 0, kUnset);
+    if (pixels == kUnset || pixels == kAutoParagraphSpace || pixels < 0) return false;
+    size = ObjectSize(pixels), percent = false;
+    return true;
+}
+
+// CSS vertical-align of a picture as the ALIGN value that places it the same; `current` when
+// the value names none of them.
+std::uint8_t StyleObjectAlign(std::string_view value, std::uint8_t current) {
+    if (value == "top" || value == "text-top") return alTop;
+    if (value == "middle") return alMiddle;
+    if (value == "bottom" || value == "baseline" || value == "text-bottom") return alBottom;
+    return current;
+}
+
+}  // namespace
+
+void ObjectStyleHints(const TProperties& style, TObjectLook& look) {
+    bool percent = false;
+    int size = 0;
+    if (StyleObjectSize(style, piWidth, size, percent))
+        look.Width = size, look.WidthPercent = percent && size > 0;
+    // A percentage height against a column of no fixed height means "auto".
+    if (StyleObjectSize(style, piHeight, size, percent) && !percent) look.Height = size;
+    const TSide side = style.FloatSide();
+    const bool floated = look.Align == alLeftFloat || look.Align == alRightFloat;
+    if (side == sdLeft)
+        look.Align = alLeftFloat;
+    else if (side == sdRight)
+        look.Align = alRightFloat;
+    else if (floated && style.TextOf(piFloat) == "none")
+        look.Align = alBottom;
+    // A floating picture stands beside the lines, not on one.
+    if (look.Align != alLeftFloat && look.Align != alRightFloat)
+        look.Align = StyleObjectAlign(style.TextOf(piVerticalAlign), look.Align);
 }
 
 TControlLook ControlHints(const TLayoutAttrs& attributes) {

@@ -39,6 +39,10 @@ TRuleLook RuleHints(const TLayoutAttrs& attributes);
 
 // IMG and PANEL: ALIGN, WIDTH, HEIGHT, BORDER, HSPACE and VSPACE.
 TObjectLook ObjectHints(const TLayoutAttrs& attributes);
+// IMG: what the element's style says over the attributes: CSS width and height (pixels, em, a
+// percentage of the column for the width), float left or right and vertical-align as the ALIGN
+// they equal.
+void ObjectStyleHints(const TProperties& style, TObjectLook& look);
 
 // INPUT, SELECT and TEXTAREA: ALIGN, HSPACE and VSPACE; of a repeated one the first counts.
 TControlLook ControlHints(const TLayoutAttrs& attributes);

@@ -183,8 +183,8 @@ void TImageObj::TakeLook(const TObjectLook& look) {
     if (look.Height >= 0) HeightAttr = std::max(1, look.Height);
     if (look.HSpace >= 0)
         SpaceLeft = SpaceRight = look.HSpace;
-    else if (Floats())
-        SpaceLeft = SpaceRight = 3;
+    else
+        SpaceLeft = SpaceRight = Floats() ? 3 : 0;
     if (look.VSpace >= 0) SpaceTop = SpaceBottom = look.VSpace;
 }
 
@@ -280,7 +280,13 @@ void TImageObj::ComputeSize(TCanvas& canvas, int availableWidth, bool placeholde
     naturalH = std::max(1, Clamp(naturalH));
     if (WidthIsPercent) {
         DrawnWidth = Clamp(std::llround(double(std::max(0, availableWidth)) * WidthAttr / 100.0));
-        DrawnHeight = HeightAttr ? HeightAttr : naturalH;
+        // Without a height the picture keeps its proportions; a placeholder keeps its box.
+        if (HeightAttr)
+            DrawnHeight = HeightAttr;
+        else if (placeholder)
+            DrawnHeight = naturalH;
+        else
+            DrawnHeight = Clamp(static_cast<long long>(DrawnWidth) * naturalH / naturalW);
     } else if (placeholder) {
         if (WidthAttr && HeightAttr) {
             DrawnWidth = WidthAttr, DrawnHeight = HeightAttr, SizeFixed = true;

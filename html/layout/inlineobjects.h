@@ -124,6 +124,8 @@ public:
     void Draw(TCanvas& canvas, int x, const TFontObj* run, int baselineY, int lineTopY);
     void SetHoverOn(bool on);
     int TopY() const override { return DrawY; }
+    // Takes alignment, size, border and spaces; again when the element's style changes them.
+    void TakeLook(const TObjectLook& look);
 
     // The image came after all (the viewer's pending images): shows it at the next layout.
     void SetImage(std::shared_ptr<const TLayoutImage> image);
@@ -151,7 +153,6 @@ public:
 
 private:
     void ReadAttributes(const TLayoutAttrs& attributes);
-    void TakeLook(const TObjectLook& look);
     void Fetch();
     void ComputeSize(TCanvas& canvas, int availableWidth, bool placeholder);
     void Blit(TCanvas& canvas, const QRect& box, bool placeholder);

@@ -100,9 +100,10 @@ TEST(ImageObj, SizesKeepAspectRatioAndPercentagesFollowTheWidth) {
     TTestImage percent(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "50%"}}), 0);
     percent.Size(canvas, 600, nullptr);
     EXPECT_EQ(percent.ObjWidth, 300);
-    EXPECT_EQ(percent.ObjHeight, 100);
+    EXPECT_EQ(percent.ObjHeight, 150);  // the height keeps the proportions
     percent.Size(canvas, 301, nullptr);
     EXPECT_EQ(percent.ObjWidth, 151);
+    EXPECT_EQ(percent.ObjHeight, 75);
     EXPECT_EQ(host.fetches, 3);  // fetched once per image
     TTestImage huge(host, Attrs({{"SRC", "a.gif"}, {"WIDTH", "2147483647"}}), 0);
     huge.Size(canvas, 600, nullptr);
