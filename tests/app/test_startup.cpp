@@ -304,7 +304,7 @@ TEST(Startup, SearchIndexIsBuiltAfterTheMainWindowIsShownAndHandedToTheSearch) {
         if (windows->Indexer->Done()) wait.quit();
     });
     poll.start(5);
-    QTimer::singleShot(10000, &wait, &QEventLoop::quit);
+    QTimer::singleShot(30000, &wait, &QEventLoop::quit);  // slow under a sanitizer and load
     wait.exec();
     ASSERT_TRUE(windows->Indexer->Done());
     EXPECT_NE(windows->Form4->FindFile1.Index, nullptr);
