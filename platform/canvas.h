@@ -108,7 +108,7 @@ protected:
     virtual std::unique_ptr<TTextMeasure> Make(const TFontSpec& fontSpec) const = 0;
 
 private:
-    // Colour does not change a measure: the cache hashes and compares the rest only, so a spec
+    // Colour does not change a measure: the cache hashes and compares the rest only, so a font
     // is looked up as it is, without a copy.
     struct TShapeHash {
         std::size_t operator()(const TFontSpec& fontSpec) const;

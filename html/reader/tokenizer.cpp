@@ -403,18 +403,15 @@ bool THtmlReader::ReadAttribute(TAttribute& attribute, std::string& upperName, b
 // so that every value inside the system is valid UTF-8.
 void THtmlReader::FinishValue(TAttribute& attribute) {
     const std::string& value = attribute.StrValue;
-    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
-    const auto* end = p + value.size();
-    while (p < end && *p < 0x80) ++p;
+    const auto* begin = reinterpret_cast<const unsigned char*>(value.data());
+    const auto* end = begin + value.size();
+    const auto* p = std::find_if(begin, end, [](unsigned char c) { return c >= 0x80; });
     if (p == end) return;
-    std::string checked(value, 0, static_cast<size_t>(p - (end - value.size())));
+    std::string checked(value, 0, static_cast<size_t>(p - begin));
     while (p < end) {
         char32_t ch = 0xFFFD;
         const int length = Utf8Sequence(p, end, ch);
-        if (length > 0)
-            checked.append(reinterpret_cast<const char*>(p), static_cast<size_t>(length));
-        else
-            checked += "\xEF\xBF\xBD";
+        text::appendCharacter(checked, length > 0 ? ch : 0xFFFD);
         p += std::max(length, 1);
     }
     attribute.StrValue = std::move(checked);
@@ -422,14 +419,14 @@ void THtmlReader::FinishValue(TAttribute& attribute) {
 
 // Value bytes of a Windows-1251 document become UTF-8 as they are read.
 void THtmlReader::AppendValueBytes(std::string& value, const char* bytes, size_t count) const {
+    if (utf8_) return void(value.append(bytes, count));
     const char* end = bytes + count;
     while (bytes < end) {
-        const char* plain = bytes;
-        while (plain < end && (utf8_ || static_cast<unsigned char>(*plain) < 0x80)) ++plain;
-        value.append(bytes, static_cast<size_t>(plain - bytes));
-        if (plain == end) break;
-        text::appendCharacter(value, cp1251::toUnicode(static_cast<unsigned char>(*plain)));
-        bytes = plain + 1;
+        const char* ascii = std::find_if(bytes, end, [](char c) { return c & 0x80; });
+        value.append(bytes, static_cast<size_t>(ascii - bytes));
+        if (ascii == end) break;
+        text::appendCharacter(value, cp1251::toUnicode(static_cast<unsigned char>(*ascii)));
+        bytes = ascii + 1;
     }
 }
 
