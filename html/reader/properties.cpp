@@ -54,6 +54,9 @@ constexpr std::string_view kPropertyNames[kStyledProperties] = {
     "list-style-image",
     "float",
     "clear",
+    "white-space",
+    "text-indent",
+    "border-collapse",
 };
 
 constexpr bool IsLengthIndex(int index) {

@@ -30,8 +30,8 @@ class TCascadeIndex;
 
 inline constexpr int kUnset = -12345678;               // a length not given
 inline constexpr int kAutoParagraphSpace = -12348766;  // one paragraph space (block layout)
-inline constexpr int kPropertyCount = 51;              // 42 properties + 9 link-state slots
-inline constexpr int kStyledProperties = 42;
+inline constexpr int kPropertyCount = 54;              // 45 properties + 9 link-state slots
+inline constexpr int kStyledProperties = 45;
 
 enum TPropIndex : uint8_t {
     piFontFamily,
@@ -76,6 +76,9 @@ enum TPropIndex : uint8_t {
     piListStyleImage,
     piFloat,
     piClear,
+    piWhiteSpace,
+    piTextIndent,
+    piBorderCollapse,
     // link-state slots
     piLinkColor,
     piLinkBackground,
