@@ -4,8 +4,8 @@
 #
 #   scripts/compare_browser.sh PAGE.htm OUT.png [--width 665] [--height 800]
 #
-# Chromium (Debian's "chromium") is installed on demand; it is no test dependency. The page is
-# read as Windows-1251 by both (Chromium is told so through a copy with a charset line).
+# Chromium (Debian's "chromium") is installed on demand; it is no test dependency. Chromium reads
+# the page in the encoding our tokenizer finds for it (told through a copy with a charset line).
 set -euo pipefail
 
 usage() {
@@ -50,7 +50,9 @@ QT_QPA_PLATFORM=offscreen "$kvtool" render "$page_abs" --width "$width" --height
 # Chromium's: a copy beside the page (so relative images resolve) that names the charset.
 copy=$page_dir/.compare_browser_$$.htm
 trap 'rm -rf "$work" "$copy"' EXIT
-{ printf '<meta charset="windows-1251">'; cat "$page_abs"; } >"$copy"
+encoding=$(QT_QPA_PLATFORM=offscreen "$kvtool" tokens "$page_abs" | head -1)
+encoding=${encoding#encoding }
+{ printf '<meta charset="%s">' "${encoding:-windows-1251}"; cat "$page_abs"; } >"$copy"
 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
     --user-data-dir="$work/profile" --hide-scrollbars \

@@ -41,6 +41,10 @@ public:
     void LoadPlainTextFile(const std::string& fileName);
     void LoadPlainText(std::string_view text);
 
+    // Builds the document for a printout: style rules for print media apply, those for the
+    // screen only do not.
+    void SetForPrint(bool forPrint) { reader_.ForPrint = forPrint; }
+
     std::string Title, Base, BaseTarget;
 
 private:

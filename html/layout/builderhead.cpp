@@ -113,7 +113,7 @@ void THtmlBuilder::ReadBase() {
 }
 
 void THtmlBuilder::ReadStyleLink() {
-    std::string rel, rev, href;
+    std::string rel, rev, href, media;
     for (const TLayoutAttr& a : Attributes()) {
         if (a.Symbol == atREL)
             rel = text::lowerText(a.Value);
@@ -121,8 +121,11 @@ void THtmlBuilder::ReadStyleLink() {
             rev = text::lowerText(a.Value);
         else if (a.Symbol == atHREF)
             href = a.Value;
+        else if (a.Symbol == atMEDIA)
+            media = a.Value;
     }
     if ((rel != "stylesheet" && rev != "stylesheet") || href.empty()) return;
+    if (!MediaRulesApply(doc_.Styles, media, reader_.ForPrint)) return;
     std::string text, base;
     try {
         TDocumentHost& host = doc_.Host();
@@ -140,7 +143,7 @@ void THtmlBuilder::ReadStyleLink() {
     }
     const std::string sheet = NormaliseLineEnds(SheetText(text));
     TStringSheetSource source(sheet);
-    ParseStyleSheet(doc_.Styles, source, base);
+    ParseStyleSheet(doc_.Styles, source, base, reader_.ForPrint);
 }
 
 void THtmlBuilder::ReadMeta() {

@@ -23,8 +23,9 @@ TSectionList::TSectionList(TFontEngine& fonts)
       cache_(std::make_shared<std::map<std::string, std::shared_ptr<const TLayoutImage>>>()),
       fonts_(&fonts) {}
 
-TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
+TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts, bool withContent)
     : TCell(this), cache_(source.cache_), fonts_(&fonts) {
+    if (!withContent) SetDefaults(source.settings_);
     viewImages_ = source.viewImages_;
     printCopy_ = true;
     settings_ = source.settings_;
@@ -32,6 +33,7 @@ TSectionList::TSectionList(const TSectionList& source, TFontEngine& fonts)
     BackgroundColor = source.BackgroundColor;
     baseFolder_ = source.baseFolder_;
     OwnerTag = source.OwnerTag;
+    if (!withContent) return;
     // The copy draws the controls with the values they hold now; it never has live widgets.
     std::vector<std::pair<const TFormControlObj*, TFormControlObj*>> copies;
     for (const auto& form : source.Forms) Forms.push_back(form->CloneFor(this, copies));

@@ -50,8 +50,9 @@ class TSectionList : public TCell, public TImageHost, public TReaderDocument {
 public:
     explicit TSectionList(TFontEngine& fonts);
     // A print copy: settings and the pictures fetched so far shared, every section cloned; its
-    // host and image cache are its own.
-    TSectionList(const TSectionList& source, TFontEngine& fonts);
+    // host and image cache are its own. Without `withContent` it is empty, with the source's
+    // default style, to be built again for print.
+    TSectionList(const TSectionList& source, TFontEngine& fonts, bool withContent = true);
     ~TSectionList() override;
 
     // ---- building

@@ -277,7 +277,8 @@ public:
     bool HasLinkColor = false;
     bool HasVisitedColor = false;
     bool HasHoverColor = false;
-    int Sequence = 10;  // next number for a contextual key (the defaults use 1 to 5)
+    bool HasMediaRules = false;  // some rules apply on screen only or in print only
+    int Sequence = 10;           // next number for a contextual key (the defaults use 1 to 5)
 
 private:
     TEntries entries_;

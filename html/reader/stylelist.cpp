@@ -70,7 +70,7 @@ void TStyleList::Clear() {
     index_.reset();
     entries_.clear();
     root_ = nullptr;
-    HasLinkColor = HasVisitedColor = HasHoverColor = false;
+    HasLinkColor = HasVisitedColor = HasHoverColor = HasMediaRules = false;
     Sequence = 10;
 }
 

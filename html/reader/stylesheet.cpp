@@ -68,9 +68,14 @@ bool Understood(std::string_view selector) {
     return CombinatorsPlaced(selector);
 }
 
-// Whether an @media block applies: a plain list of media types ("screen, print", "only all")
-// naming "all", or "screen" on screen and "print" in print; an empty list means all. A media
-// query with conditions is not understood and so applies nowhere.
+}  // namespace
+
+bool MediaRulesApply(TStyleList& styles, std::string_view media, bool forPrint) {
+    const bool applies = MediaApplies(media, forPrint);
+    if (applies != MediaApplies(media, !forPrint)) styles.HasMediaRules = true;
+    return applies;
+}
+
 bool MediaApplies(std::string_view prelude, bool forPrint) {
     const std::string list = text::lowerText(TrimView(prelude));
     if (list.empty()) return true;
@@ -86,6 +91,8 @@ bool MediaApplies(std::string_view prelude, bool forPrint) {
         start = comma + 1;
     }
 }
+
+namespace {
 
 // A trailing "!important" is no part of the value.
 std::string_view WithoutImportant(std::string_view value) {
@@ -354,7 +361,8 @@ private:
         }
         if (ch == ';') return Next();
         if (ch != '{') return;
-        if (text::lowerText(name) != "media" || !MediaApplies(prelude, print_)) return SkipBlock();
+        if (text::lowerText(name) != "media") return SkipBlock();
+        if (!MediaRulesApply(styles, prelude, print_)) return SkipBlock();
         Next();
         ReadBlockRules(styles, base);
     }

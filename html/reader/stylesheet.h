@@ -35,6 +35,15 @@ private:
     size_t pos_ = 0;
 };
 
+// Whether a list of media types applies (an @media prelude or a MEDIA attribute: "screen, print",
+// "only all"): one naming "all", or "screen" on screen and "print" in print; an empty list means
+// all. A media query with conditions is not understood and so applies nowhere.
+bool MediaApplies(std::string_view prelude, bool forPrint);
+
+// The same, noting in `styles.HasMediaRules` when screen and print differ on the list: a printout
+// of the document then builds it again for print.
+bool MediaRulesApply(TStyleList& styles, std::string_view media, bool forPrint);
+
 // Reads rules into `styles` until the end of input or a "<" (the STYLE end tag) and returns the
 // upper-cased character it stopped at. url() values are resolved against `base` (the folder or
 // URL of a linked sheet; empty for a STYLE element). @media blocks for the screen apply, or,

@@ -64,7 +64,7 @@ inline constexpr int kTagsWithEnd = 51;
     X(NOSHADE, "NOSHADE") X(HTTP_EQUIV, "HTTP-EQUIV") X(CONTENT, "CONTENT")                     \
     X(ENCTYPE, "ENCTYPE") X(VLINK, "VLINK") X(OLINK, "OLINK") X(ACTIVE, "ACTIVE")               \
     X(VSPACE, "VSPACE") X(CLASS, "CLASS") X(ID, "ID") X(STYLE, "STYLE") X(REL, "REL")           \
-    X(REV, "REV") X(NOWRAP, "NOWRAP")
+    X(REV, "REV") X(NOWRAP, "NOWRAP") X(MEDIA, "MEDIA")
 
 enum TAttrSymbol : uint8_t {
     atHREF, atNAME, atSRC, atALT, atALIGN, atTEXT, atBGCOLOR, atLINK, atBACKGROUND, atCOLSPAN,
@@ -74,12 +74,12 @@ enum TAttrSymbol : uint8_t {
     atUSEMAP, atSHAPE, atCOORDS, atNOHREF, atHEIGHT, atPLAIN, atTARGET, atNORESIZE, atSCROLLING,
     atHSPACE, atLANGUAGE, atFRAMEBORDER, atMARGINWIDTH, atMARGINHEIGHT, atLOOP, atONCLICK, atWRAP,
     atNOSHADE, atHTTP_EQUIV, atCONTENT, atENCTYPE, atVLINK, atOLINK, atACTIVE, atVSPACE, atCLASS,
-    atID, atSTYLE, atREL, atREV, atNOWRAP,
+    atID, atSTYLE, atREL, atREV, atNOWRAP, atMEDIA,
     atOther,  // a name that is not in the table
 };
 // clang-format on
 
-inline constexpr int kAttributeTableSize = 68;
+inline constexpr int kAttributeTableSize = 69;
 
 // The start symbol of an upper-cased tag name, or syNone.
 TSymbol LookupTag(std::string_view upperName);

@@ -11,6 +11,7 @@
 #include <numeric>
 
 #include "html/reader/entities.h"
+#include "html/reader/properties.h"
 #include "html/reader/stylesheet.h"
 #include "platform/codec.h"
 
@@ -652,7 +653,13 @@ void THtmlReader::ReadStyleElement(TStyleList& styles) {
         THtmlReader& reader;
         std::string pending;  // the rest of a character's UTF-8 bytes
     } source(*this);
-    CurUpper = ParseStyleSheet(styles, source, "");
+    const TAttribute* media = TagAttributes ? TagAttributes->FirstOf(atMEDIA) : nullptr;
+    if (!media || MediaRulesApply(styles, media->StrValue, ForPrint)) {
+        CurUpper = ParseStyleSheet(styles, source, "", ForPrint);
+        return;
+    }
+    TStyleList skipped;
+    CurUpper = ParseStyleSheet(skipped, source, "", ForPrint);
 }
 
 }  // namespace kv

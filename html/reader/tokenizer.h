@@ -130,7 +130,8 @@ public:
     }
 
     // Reads the content of a STYLE element (the reader stands at the ">" of its start tag) into
-    // `styles`, up to the "<" of the end tag, which becomes the current character.
+    // `styles`, up to the "<" of the end tag, which becomes the current character. A sheet whose
+    // MEDIA attribute does not apply is read past, not applied.
     void ReadStyleElement(TStyleList& styles);
 
     // The current character (after normalisation) and its upper case (a-z only change).
@@ -147,6 +148,7 @@ public:
     bool ReadingScript = false;  // script text: comments are not recognised
     bool KeepSpaces = false;     // preformatted text: white space is kept
     bool NoBreakRun = false;     // collapsed white space becomes character 5
+    bool ForPrint = false;       // the document is built for a printout: print media apply
 
     TIDNameList* IDNames = nullptr;  // element ids are registered here (not owned)
     TDocumentHost* Host = nullptr;  // include directives go to it when it has a handler (not owned)

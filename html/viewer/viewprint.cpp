@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QPointer>
 
+#include "html/layout/builder.h"
 #include "html/viewer/htmlview.h"
 #include "html/viewer/printgeometry.h"
 #include "html/viewer/viewhost.h"
@@ -71,6 +72,7 @@ private:
     };
 
     void MakeCopy();
+    std::unique_ptr<TSectionList> BuildForPrint();
     TPrintGeometry Measure();
     // The document y below which nothing leaves ink.
     int InkBottom(TInkCanvas& ink, int height);
@@ -119,10 +121,30 @@ void THtmlView::Print(int fromPage, int toPage) {
 // ---------------------------------------------------------------- the job
 
 void THtmlView::TPrintJob::MakeCopy() {
-    copy_ = std::make_unique<TSectionList>(view_->doc_, view_->doc_.Fonts());
+    const TSectionList& doc = view_->doc_;
+    if (doc.Styles.HasMediaRules && view_->currentFileKind_ == TFileKind::ftHTML)
+        copy_ = BuildForPrint();
+    if (!copy_) copy_ = std::make_unique<TSectionList>(doc, doc.Fonts());
     copy_->SetScrollTop(0);
     copy_->SetBackgroundColor(0xFFFFFF);
     copy_->SetHost(&copyHost_);
+}
+
+// The article read again with the style rules for print. Form controls show the values the page
+// gives them, not what was typed. nullptr when the file cannot be read any more: the copy of the
+// screen's document prints instead.
+std::unique_ptr<TSectionList> THtmlView::TPrintJob::BuildForPrint() {
+    auto copy = std::make_unique<TSectionList>(view_->doc_, view_->doc_.Fonts(), false);
+    copy->SetHost(&copyHost_);
+    THtmlBuilder builder(*copy);
+    builder.SetForPrint(true);
+    try {
+        builder.LoadHtmlFile(view_->currentFile_);
+    } catch (const Exception&) {
+        return nullptr;
+    }
+    copy->BackgroundImage();
+    return copy;
 }
 
 TPrintGeometry THtmlView::TPrintJob::Measure() {

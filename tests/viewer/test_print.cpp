@@ -550,3 +550,44 @@ TEST(PrintedPages, AUtf8ArticlePrintsEveryCharacterAsItsWindows1251TwinWithRefer
 
 }  // namespace
 }  // namespace kv
+
+namespace kv {
+namespace {
+
+TEST(PrintedPages, RulesForPrintApplyToThePrintoutOnlyAndScreenRulesToTheScreenOnly) {
+    // The rule makes the paragraph's text taller: its height tells on screen, its ink in print.
+    const std::string rule = "p.x { font-size: 30pt; color: #FF0000 }", body = "<p class=x>Ёж";
+    struct Case {
+        std::string head;
+        bool screen, print;
+    } cases[] = {
+        {"<style>@media print { " + rule + " }</style>", false, true},
+        {"<style media=\"print\">" + rule + "</style>", false, true},
+        {"<link rel=stylesheet media=print href=\"rule.css\">", false, true},
+        {"<style media=\"screen\">" + rule + "</style>", true, false},
+        {"<link rel=stylesheet media=\"screen, print\" href=\"rule.css\">", true, true},
+    };
+    PrintFixture f("<p>");
+    f.Write("rule.css", rule);
+    const auto shown = [&](const std::string& html) {
+        f.view.LoadFromFile(f.Write("b.htm", html));
+        return LastText(f.view.Document().Sections)->FlowHeight;
+    };
+    const auto printed = [&](const std::string& html) {
+        f.view.LoadFromFile(f.Write("b.htm", html));
+        f.view.Print(0, 100);
+        return PagePictures(f, "page");
+    };
+    const int plainHeight = shown(body), ruledHeight = shown("<style>" + rule + "</style>" + body);
+    ASSERT_NE(plainHeight, ruledHeight);
+    const auto plainPrint = printed(body),
+               ruledPrint = printed("<style>" + rule + "</style>" + body);
+    ASSERT_FALSE(plainPrint == ruledPrint);
+    for (const Case& c : cases) {
+        EXPECT_EQ(shown(c.head + body), c.screen ? ruledHeight : plainHeight) << c.head;
+        EXPECT_TRUE(printed(c.head + body) == (c.print ? ruledPrint : plainPrint)) << c.head;
+    }
+}
+
+}  // namespace
+}  // namespace kv
