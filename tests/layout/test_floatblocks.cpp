@@ -195,6 +195,54 @@ TEST(FloatBlocks, TableWithAFloatStyleFloatsAsABlock) {
     EXPECT_TRUE(floatRecord);
 }
 
+// A page header: a logo line in a block of fixed height, then a right float of links. The
+// logo line is 152 pixels wide (the picture and its link frame), the links 24 characters (144
+// pixels), the bar between them after 17.
+std::string Header() {
+    return "<div style=\"height:49px\"><a href=\"/\"><img src=\"logo.bmp\" width=150 height=40 "
+           "alt=\"Лого\"></a>\n<div style=\"float:right\"><a href=\"a.htm\">Домашняя "
+           "страница</a> | <a href=\"b.htm\">Вики</a></div></div><p>after</p>";
+}
+
+TEST(FloatBlocks, AFloatAfterALineStandsBesideItWhenItFitsElseBelow) {
+    // 296 leaves exactly the links' width beside the logo; 295 is a pixel short.
+    for (int width : {800, 296, 295, 200}) {
+        Floats f(Header(), width);
+        const auto floats = f.Floating();
+        ASSERT_EQ(floats.size(), 1u) << width;
+        const TBlock& links = *floats[0];
+        EXPECT_EQ(links.X + links.ContentWidth, width) << width;  // at the right edge
+        const Painted bar = f.Find(" | ");
+        EXPECT_EQ(bar.y, links.PaintTop) << width;  // painted where it stands
+        EXPECT_EQ(bar.x, width - 144 + 17 * 6) << width;
+        const bool beside = width >= 296;
+        if (beside)
+            EXPECT_EQ(links.PaintTop, 0) << width;  // the logo line's top
+        else
+            EXPECT_GE(links.PaintTop, 40) << width;  // below the logo line, past the 49 px
+        EXPECT_EQ(f.Find("after").y, 49) << width;   // the block keeps its height
+        EXPECT_GE(f.height, links.PaintTop + links.BoxHeight) << width;
+    }
+    // A float after a forced break starts a line of its own: below, as after block content.
+    Floats br("x<br><div style=\"float:right\">f</div>");
+    EXPECT_EQ(br.Floating()[0]->PaintTop, 13);
+    // A right-aligned line leaves its left free: a left float rises beside it.
+    Floats left("<div style=\"text-align:right\">x\n<div style=\"float:left\">f</div></div>");
+    EXPECT_EQ(left.Floating()[0]->PaintTop, 0);
+    EXPECT_EQ(left.Find("f").y, 0);
+}
+
+TEST(FloatBlocks, ContentOverflowingAFixedHeightStaysVisible) {
+    Floats f("<div style=\"height:5px\">a<br>b<br>c</div><p>next</p>");
+    EXPECT_EQ(f.Find("c").y, 26);    // drawn below the box
+    EXPECT_EQ(f.Find("next").y, 5);  // the flow goes on below the given height
+    EXPECT_GE(f.height, 39);         // and the document reaches the overflow
+    Floats exact("<div style=\"height:39px\">a<br>b<br>c</div><p>next</p>");
+    EXPECT_EQ(exact.Find("next").y, 39);
+    Floats percent("<div style=\"height:10%\">a<br>b</div><p>next</p>");
+    EXPECT_EQ(percent.Find("next").y, 26);  // a percentage of an open height means "auto"
+}
+
 TEST(FloatBlocks, HostileSizesNeitherHangNorEscapeTheCell) {
     const std::string html =
         "<div style=\"float:left;width:120px;margin:-3000px\">a<br>b</div>"
