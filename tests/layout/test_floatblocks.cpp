@@ -48,10 +48,10 @@ struct Floats {
             if (b->Box.Float) out.push_back(b);
         return out;
     }
-    // The text drawn, one entry per text call.
-    std::vector<Painted> Texts() {
+    // The text drawn in the top `rows` of the document, one entry per text call.
+    std::vector<Painted> Texts(int rows = 5000) {
         canvas.ClearLines();
-        doc.Paint(canvas, QRect(0, 0, 1000, 5000), 0, 0);
+        doc.Paint(canvas, QRect(0, 0, 1000, rows), 0, 0);
         std::vector<Painted> out;
         for (const std::string& line : canvas.Lines()) {
             if (line.rfind("TEXT ", 0) != 0) continue;
@@ -64,8 +64,8 @@ struct Floats {
         }
         return out;
     }
-    Painted Find(const std::string& word) {
-        for (const Painted& p : Texts())
+    Painted Find(const std::string& word, int rows = 5000) {
+        for (const Painted& p : Texts(rows))
             if (p.text.find(word) != std::string::npos) return p;
         return {-1, -1, ""};
     }
@@ -222,6 +222,7 @@ TEST(FloatBlocks, AFloatAfterALineStandsBesideItWhenItFitsElseBelow) {
             EXPECT_GE(links.PaintTop, 40) << width;  // below the logo line, past the 49 px
         EXPECT_EQ(f.Find("after").y, 49) << width;   // the block keeps its height
         EXPECT_GE(f.height, links.PaintTop + links.BoxHeight) << width;
+        if (beside) EXPECT_EQ(f.Find(" | ", 20).y, 0) << width;  // also in a strip above 45
     }
     // A float after a forced break starts a line of its own: below, as after block content.
     Floats br("x<br><div style=\"float:right\">f</div>");
