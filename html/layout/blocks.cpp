@@ -30,7 +30,9 @@ int GivenHeight(const TProperties& p) {
     if (p.TextOf(piHeight).ends_with('%')) return -1;
     const int height = p.LengthOf(piHeight, 0, kUnset);
     if (height == kUnset || height == kAutoParagraphSpace || height < 0) return -1;
-    return std::min(height, kMaxExtent);
+    // Bounded well below the extent limit: a long run of tall empty blocks must not overflow
+    // the document's y.
+    return std::min(height, 10000);
 }
 
 }  // namespace
