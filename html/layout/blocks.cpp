@@ -24,6 +24,17 @@ bool Overlaps(int top, int bottom, const QRect& clip, int s) {
     return bottom - s > clip.top() && top - s <= clip.bottom();
 }
 
+// A height in pixels, or -1 for "auto": a percentage refers to a container whose height
+// depends on its content, which CSS reads as "auto" too.
+int GivenHeight(const TProperties& p) {
+    if (p.TextOf(piHeight).ends_with('%')) return -1;
+    const int height = p.LengthOf(piHeight, 0, kUnset);
+    if (height == kUnset || height == kAutoParagraphSpace || height < 0) return -1;
+    // Bounded well below the extent limit: a long run of tall empty blocks must not overflow
+    // the document's y.
+    return std::min(height, 10000);
+}
+
 }  // namespace
 
 TBoxStyle TBoxStyle::From(const TProperties& p, int containerWidth, int autoSpace) {
@@ -46,6 +57,7 @@ TBoxStyle TBoxStyle::From(const TProperties& p, int containerWidth, int autoSpac
     b.Background = p.OwnBackgroundColor();
     const int width = p.LengthOf(piWidth, containerWidth, kUnset);
     if (width != kUnset && width > 0) b.Width = std::min(width, kMaxExtent);
+    b.Height = GivenHeight(p);
     const TSide side = p.FloatSide();
     b.Float = side == sdLeft ? alLeftFloat : side == sdRight ? alRightFloat : 0;
     b.Clear = p.ClearSide();
@@ -115,6 +127,7 @@ int TBlock::LayoutFloat(const TLayoutContext& lc, int y, int width, int& maxWidt
     wanted = std::max(0, wanted) + extra;
     // Beside the floats already there if it fits, else below them; a block wider than the
     // whole row is narrowed to it.
+    y = FloatTop(lc, y, wanted);
     int free = 0;
     for (int guard = 0; guard < 10000; ++guard) {
         free = std::max(0, std::min(width, indents.RightSide(y) - indents.LeftIndent(y)));
@@ -129,6 +142,15 @@ int TBlock::LayoutFloat(const TLayoutContext& lc, int y, int width, int& maxWidt
                             BoxHeight);
     maxWidth = outer;
     return BoxHeight;
+}
+
+int TBlock::FloatTop(const TLayoutContext& lc, int y, int wanted) const {
+    const TLineBefore* line = lc.LineBefore;
+    if (!line || Box.Clear != sdNone) return y;
+    const IndentManager& indents = lc.Indents;
+    const int room = Box.Float == alRightFloat ? indents.RightSide(line->Top) - line->Right
+                                               : line->Left - indents.LeftIndent(line->Top);
+    return wanted <= room ? line->Top : y;
 }
 
 int TBlock::LayoutBox(const TLayoutContext& lc, int x, int y, int width, int& maxWidth) {
@@ -162,10 +184,12 @@ int TBlock::LayoutBox(const TLayoutContext& lc, int x, int y, int width, int& ma
     }
     Length = lc.Cursor - FirstCursor;
     Content.CursorCount = Length;
-    BoxHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + contentHeight + Box.PadBottom +
+    // A given height is what the box takes; content beyond it overflows and stays visible.
+    const int shownHeight = Box.Height >= 0 ? Box.Height : contentHeight;
+    BoxHeight = Box.MarginTop + Box.BorderTop + Box.PadTop + shownHeight + Box.PadBottom +
                 Box.BorderBottom + Box.MarginBottom;
     FlowHeight = BoxHeight;
-    int paintBottom = y + BoxHeight;
+    int paintBottom = std::max(y + BoxHeight, contentTop + contentHeight);
     for (const auto& section : Content.Sections)
         paintBottom = std::max(paintBottom, section->PaintBottom);
     PaintHeight = paintBottom - y;
@@ -204,7 +228,9 @@ int TBlock::Paint(TCanvas& canvas, TPaintContext& pc, IndentManager& indents, in
     }
     PaintMarker(canvas, x + ContentLeft, s);
     for (const auto& section : Content.Sections) {
-        if (section->Top - s > clip.bottom() && !canvas.IsPrinter()) break;
+        // A float may paint above where it was met: it rises beside the line before it.
+        if (std::min(section->Top, section->PaintTop) - s > clip.bottom() && !canvas.IsPrinter())
+            break;
         section->Paint(canvas, pc, indents, x);
     }
     return Top + FlowHeight;

@@ -23,6 +23,7 @@ struct TBoxStyle {
     TColor Background = kNoColor;
     TColor BorderColor = 0x808080;
     int Width = -1;          // given width in pixels, or -1
+    int Height = -1;         // given content height in pixels, or -1; content may overflow it
     std::uint8_t Float = 0;  // 0, alLeftFloat or alRightFloat
     TSide Clear = sdNone;    // starts below the floats of that side
 
@@ -64,6 +65,9 @@ protected:
     // edge of the free row at y (below other floats when it does not fit beside them), with a
     // float record for the text that follows. Takes no height in the flow.
     int LayoutFloat(const TLayoutContext& lc, int y, int width, int& maxWidth);
+    // Where a float of outer width `wanted` starts: at the top of the line of inline content
+    // just before it when it fits beside that line, else at y (below the line).
+    int FloatTop(const TLayoutContext& lc, int y, int wanted) const;
 
     // Marker drawing of list items, which take the first baseline of their content.
     virtual bool HasMarker() const { return false; }

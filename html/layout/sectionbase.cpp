@@ -1,6 +1,7 @@
 #include "html/layout/sectionbase.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "html/layout/sectionlist.h"
 #include "html/layout/textsection.h"
@@ -140,6 +141,21 @@ void DropLinkRuns(std::vector<TFontObj*>& linkRuns, const TFontList& runs) {
     }
 }
 
+// The last line of a text section, unless it ends in a forced break (what follows starts a
+// new line) or holds nothing.
+std::optional<TLineBefore> LastLineOf(const TSectionBase& section, TCanvas& canvas) {
+    const auto* text = dynamic_cast<const TSection*>(&section);
+    if (!text || text->LineList.empty()) return std::nullopt;
+    const LineRec& line = text->LineList.back();
+    if (line.CharCount <= 0 || text->Text[line.FirstChar + line.CharCount - 1] == char16_t(chBreak))
+        return std::nullopt;
+    TLineBefore before;
+    before.Top = line.PaintedY - line.ExtraAbove;
+    before.Left = text->LayoutX + line.IndentX;
+    before.Right = before.Left + text->MeasureText(canvas, line.FirstChar, true, line.CharCount);
+    return before;
+}
+
 }  // namespace
 
 void TCellBasic::AppendSection(std::unique_ptr<TSectionBase> section) {
@@ -173,8 +189,13 @@ int TCellBasic::LayoutSections(const TLayoutContext& lc, int x, int y, int width
         const int collapse =
             section.Floats() ? 0 : std::min(previousBottom, std::max(0, section.MarginTopValue()));
         int sectionWidth = 0;
+        // A float may rise beside the line of inline content just before it.
+        const std::optional<TLineBefore> line =
+            section.Floats() && i > 0 ? LastLineOf(*Sections[i - 1], lc.Canvas) : std::nullopt;
         try {
-            height += section.Layout(lc, x, y + height - collapse, width, sectionWidth) - collapse;
+            height += section.Layout(lc.WithLineBefore(line ? &*line : nullptr), x,
+                                     y + height - collapse, width, sectionWidth) -
+                      collapse;
         } catch (const EProcessError& failure) {
             // Reported and dropped; the rest of the document lays out normally.
             Owner->Host().ReportFailure(failure.what());
@@ -202,8 +223,10 @@ int TCellBasic::PaintSections(TCanvas& canvas, TPaintContext& pc, IndentManager&
                               int y) {
     int bottom = y;
     for (const auto& section : Sections) {
-        // Tops only grow down the list: nothing below the clip is visited.
-        if (section->Top - pc.ScrollTop > pc.Clip.bottom() && !canvas.IsPrinter()) break;
+        // Tops only grow down the list (a float rises no higher than the line before it):
+        // nothing below the clip is visited.
+        const int top = std::min(section->Top, section->PaintTop);
+        if (top - pc.ScrollTop > pc.Clip.bottom() && !canvas.IsPrinter()) break;
         bottom = section->Paint(canvas, pc, indents, x);
     }
     return bottom;

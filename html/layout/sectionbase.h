@@ -41,6 +41,13 @@ struct TCursorHit {
 class TSectionBase;
 class TImageObj;
 
+// The last line of the inline content met just before a float in the same list: the float may
+// start at the line's top on the side the line leaves free. Cell-relative x, document y.
+struct TLineBefore {
+    int Top = 0;
+    int Left = 0, Right = 0;  // where the line's content begins and ends
+};
+
 // What one layout carries down the section tree besides the geometry of the call. A cell with
 // other indents, origin, cursor or baseline target lays its content out with a changed copy.
 struct TLayoutContext {
@@ -54,6 +61,8 @@ struct TLayoutContext {
     // Receives the first text line's baseline while it holds 0 (a list item's marker); nullptr
     // when nobody asks.
     int* FirstBaseline = nullptr;
+    // Set for a floating section that follows a line of inline content; nested layouts drop it.
+    const TLineBefore* LineBefore = nullptr;
 
     TLayoutContext WithIndents(IndentManager& indents) const {
         return {Canvas, indents, Cursor, ViewHeight, OriginX, FirstBaseline};
@@ -66,6 +75,9 @@ struct TLayoutContext {
     }
     TLayoutContext WithBaseline(int* baseline) const {
         return {Canvas, Indents, Cursor, ViewHeight, OriginX, baseline};
+    }
+    TLayoutContext WithLineBefore(const TLineBefore* line) const {
+        return {Canvas, Indents, Cursor, ViewHeight, OriginX, FirstBaseline, line};
     }
 };
 

@@ -125,7 +125,9 @@ int TSectionList::DoLayout(TCanvas& canvas, int width, int viewHeight, int& maxW
     for (TFormControlObj* control : FormControlList) control->ShownFlag = false;
     int cursor = 0;
     const TLayoutContext lc{canvas, *Indents, cursor, viewHeight};
-    const int height = LayoutCell(lc, 0, width, maxWidth);
+    int height = LayoutCell(lc, 0, width, maxWidth);
+    // Content overflowing a block of fixed height is still scrolled to.
+    for (const auto& section : Sections) height = std::max(height, section->PaintBottom);
     // Every layout starts the animations afresh: first frame, animation turned off and on,
     // which restarts the pass count and the frame clock.
     for (TAnimatedImage* image : AnimatedImages) {

@@ -48,10 +48,10 @@ struct Floats {
             if (b->Box.Float) out.push_back(b);
         return out;
     }
-    // The text drawn, one entry per text call.
-    std::vector<Painted> Texts() {
+    // The text drawn in the top `rows` of the document, one entry per text call.
+    std::vector<Painted> Texts(int rows = 5000) {
         canvas.ClearLines();
-        doc.Paint(canvas, QRect(0, 0, 1000, 5000), 0, 0);
+        doc.Paint(canvas, QRect(0, 0, 1000, rows), 0, 0);
         std::vector<Painted> out;
         for (const std::string& line : canvas.Lines()) {
             if (line.rfind("TEXT ", 0) != 0) continue;
@@ -64,8 +64,8 @@ struct Floats {
         }
         return out;
     }
-    Painted Find(const std::string& word) {
-        for (const Painted& p : Texts())
+    Painted Find(const std::string& word, int rows = 5000) {
+        for (const Painted& p : Texts(rows))
             if (p.text.find(word) != std::string::npos) return p;
         return {-1, -1, ""};
     }
@@ -195,13 +195,63 @@ TEST(FloatBlocks, TableWithAFloatStyleFloatsAsABlock) {
     EXPECT_TRUE(floatRecord);
 }
 
+// A page header: a logo line in a block of fixed height, then a right float of links. The
+// logo line is 152 pixels wide (the picture and its link frame), the links 24 characters (144
+// pixels), the bar between them after 17.
+std::string Header() {
+    return "<div style=\"height:49px\"><a href=\"/\"><img src=\"logo.bmp\" width=150 height=40 "
+           "alt=\"Лого\"></a>\n<div style=\"float:right\"><a href=\"a.htm\">Домашняя "
+           "страница</a> | <a href=\"b.htm\">Вики</a></div></div><p>after</p>";
+}
+
+TEST(FloatBlocks, AFloatAfterALineStandsBesideItWhenItFitsElseBelow) {
+    // 296 leaves exactly the links' width beside the logo; 295 is a pixel short.
+    for (int width : {800, 296, 295, 200}) {
+        Floats f(Header(), width);
+        const auto floats = f.Floating();
+        ASSERT_EQ(floats.size(), 1u) << width;
+        const TBlock& links = *floats[0];
+        EXPECT_EQ(links.X + links.ContentWidth, width) << width;  // at the right edge
+        const Painted bar = f.Find(" | ");
+        EXPECT_EQ(bar.y, links.PaintTop) << width;  // painted where it stands
+        EXPECT_EQ(bar.x, width - 144 + 17 * 6) << width;
+        EXPECT_EQ(f.Find("after").y, 49) << width;  // the block keeps its height
+        EXPECT_GE(f.height, links.PaintTop + links.BoxHeight) << width;
+        if (width < 296) {
+            EXPECT_GE(links.PaintTop, 40) << width;  // below the logo line, past the 49 px
+            continue;
+        }
+        EXPECT_EQ(links.PaintTop, 0) << width;       // the logo line's top
+        EXPECT_EQ(f.Find(" | ", 20).y, 0) << width;  // painted also in a strip above 45
+    }
+    // A float after a forced break starts a line of its own: below, as after block content.
+    Floats br("x<br><div style=\"float:right\">f</div>");
+    EXPECT_EQ(br.Floating()[0]->PaintTop, 13);
+    // A right-aligned line leaves its left free: a left float rises beside it.
+    Floats left("<div style=\"text-align:right\">x\n<div style=\"float:left\">f</div></div>");
+    EXPECT_EQ(left.Floating()[0]->PaintTop, 0);
+    EXPECT_EQ(left.Find("f").y, 0);
+}
+
+TEST(FloatBlocks, ContentOverflowingAFixedHeightStaysVisible) {
+    Floats f("<div style=\"height:5px\">a<br>b<br>c</div><p>next</p>");
+    EXPECT_EQ(f.Find("c").y, 26);    // drawn below the box
+    EXPECT_EQ(f.Find("next").y, 5);  // the flow goes on below the given height
+    EXPECT_GE(f.height, 39);         // and the document reaches the overflow
+    Floats exact("<div style=\"height:39px\">a<br>b<br>c</div><p>next</p>");
+    EXPECT_EQ(exact.Find("next").y, 39);
+    Floats percent("<div style=\"height:10%\">a<br>b</div><p>next</p>");
+    EXPECT_EQ(percent.Find("next").y, 26);  // a percentage of an open height means "auto"
+}
+
 TEST(FloatBlocks, HostileSizesNeitherHangNorEscapeTheCell) {
     const std::string html =
         "<div style=\"float:left;width:120px;margin:-3000px\">a<br>b</div>"
         "<p style=\"float:right;margin:-40px;padding:-5px\">right</p>"
         "<div style=\"float:right;width:99999px\">wide</div>text"
         "<div style=\"float:left\"><div style=\"float:right\">in</div></div>"
-        "<p style=\"clear:both\">below</p><br clear=right>end";
+        "<p style=\"clear:both\">below</p><br clear=right>end"
+        "<div style=\"height:-5px\">n</div><div style=\"height:99999999px\">h</div>";
     for (int width : {-200, 0, 1, 50, 400}) {
         Floats f(html, width);
         EXPECT_GE(f.height, 0);
