@@ -53,7 +53,8 @@ TEST(PreCss, NowrapKeepsALineWholeUntilNormalLetsItBreak) {
 TEST(PreCss, GenericFamiliesDrawWithInstalledCyrillicFaces) {
     for (const char* generic : {"serif", "sans-serif", "monospace", "cursive", "fantasy"}) {
         TProperties props;
-        props.Values[piFontFamily] = std::string("'No Such Face', ") + generic;
+        // Unknown names are passed over; the generic family ends the search.
+        props.Values[piFontFamily] = std::string("'No Such Face', ") + generic + ", Arial";
         props.Values[piFontSize] = 10.0;
         const TMyFont font = props.MakeFont();
         // The face asked for is the face drawn with: the system has that family.
