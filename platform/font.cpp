@@ -32,6 +32,18 @@ constexpr Alias kAliases[] = {
     {"Courier New", {"Liberation Mono", "DejaVu Sans Mono"}},
 };
 
+struct Generic {
+    const char* family;
+    const char* windowsFace;  // what the family meant before fontconfig was asked
+    bool fixedPitch;
+};
+constexpr Generic kGenerics[] = {
+    {"serif", "Times New Roman", false}, {"sans-serif", "Arial", false},
+    {"monospace", "Courier New", true},  {"cursive", "Lucida Handwriting", false},
+    {"fantasy", "fantasy", false},
+};
+constexpr size_t kGenericCount = std::size(kGenerics);
+
 bool HaveGui() {
     return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
@@ -94,6 +106,40 @@ std::shared_ptr<const TFontMetrics> Measure(const TMyFont& font) {
     return metrics;
 }
 
+bool FixedPitch(FcPattern* font) {
+    int spacing = FC_PROPORTIONAL;
+    return FcPatternGetInteger(font, FC_SPACING, 0, &spacing) == FcResultMatch &&
+           (spacing == FC_MONO || spacing == FC_CHARCELL);
+}
+
+// The first face of fontconfig's ranking for `generic` in Russian that has "Ж" (and a fixed
+// pitch when asked); empty when none has.
+std::string AskFontconfig(const Generic& generic) {
+    FcPattern* pattern = FcPatternCreate();
+    if (!pattern) return {};
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic.family));
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ru"));
+    if (generic.fixedPitch) FcPatternAddInteger(pattern, FC_SPACING, FC_MONO);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcFontSet* set = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    std::string face;
+    for (int i = 0; set && i < set->nfont && face.empty(); ++i) {
+        FcPattern* font = set->fonts[i];
+        FcCharSet* chars = nullptr;
+        FcChar8* family = nullptr;
+        if (FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) != FcResultMatch ||
+            !FcCharSetHasChar(chars, 0x0416) || (generic.fixedPitch && !FixedPitch(font)))
+            continue;
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) == FcResultMatch)
+            face = reinterpret_cast<const char*>(family);
+    }
+    if (set) FcFontSetDestroy(set);
+    FcPatternDestroy(pattern);
+    return face;
+}
+
 }  // namespace
 
 namespace fonts {
@@ -141,6 +187,24 @@ bool FaceAvailable(std::string_view name) {
     lastName = std::string(name);
     lastAnswer = available;
     return available;
+}
+
+std::string_view GenericFace(std::string_view family) {
+    size_t index = 0;
+    while (index < kGenericCount && family != kGenerics[index].family) ++index;
+    if (index == kGenericCount) return {};
+    if (!HaveGui()) return kGenerics[index].windowsFace;
+    // Asked once: the installed fonts do not change while the reader runs.
+    static const std::array<std::string, kGenericCount> faces = [] {
+        Install();
+        std::array<std::string, kGenericCount> answer;
+        for (size_t i = 0; i < kGenericCount; ++i) {
+            answer[i] = AskFontconfig(kGenerics[i]);
+            if (answer[i].empty()) answer[i] = kGenerics[i].windowsFace;
+        }
+        return answer;
+    }();
+    return faces[index];
 }
 
 int PointsToPixels(int points) {

@@ -31,6 +31,11 @@ std::string SelectedFace(std::string_view name);
 // True when asking for `name` gives that face: the face the system selects is the name
 // (case-insensitively), or the name is one of the aliased Windows faces above.
 bool FaceAvailable(std::string_view name);
+// The face to draw a generic family with ("serif", "sans-serif", "monospace", "cursive",
+// "fantasy"; lower case): the first installed face fontconfig ranks for the family and Russian
+// text that has Cyrillic glyphs (and, for "monospace", a fixed pitch). Without font services, the
+// Windows face the family stood for. Empty for any other name. Each family is asked once a run.
+std::string_view GenericFace(std::string_view family);
 // Pixel size of a size in points at 96 ppi (rounded, at least 1).
 int PointsToPixels(int points);
 

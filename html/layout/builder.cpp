@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "html/layout/builderhints.h"
 #include "platform/canvas.h"
@@ -14,6 +15,16 @@ namespace kv {
 namespace {
 
 constexpr int kMaxStack = 200;
+
+// A PRE of its own box (a background, border, padding, margin, width or float set off from the
+// prose) is a block; a plain one stays a run of preformatted sections, as it has always been.
+bool OwnsBox(const TProperties& props) {
+    const TBoxStyle box = TBoxStyle::From(props, 0, std::max(1, props.EmPixels));
+    return box.MarginTop || box.MarginRight || box.MarginBottom || box.MarginLeft || box.PadTop ||
+           box.PadRight || box.PadBottom || box.PadLeft || box.BorderTop || box.BorderRight ||
+           box.BorderBottom || box.BorderLeft || box.Background != kNoColor || box.Width >= 0 ||
+           box.Float;
+}
 
 }  // namespace
 
@@ -326,12 +337,20 @@ void THtmlBuilder::ReadDivision(bool center, const TSet& terminators) {
     } else {
         target_ = &OpenBlock("div").Content;
     }
-    reader_.NextToken();
     TSet inner = terminators;
     inner.set(center ? syCENTEREnd : syDIVEnd);
-    NewSection();
-    ReadBody(inner);
-    FinishSection();
+    const bool noBreak = std::exchange(reader_.NoBreakRun, NoBreakOfTop(reader_.NoBreakRun));
+    if (!center && PreSpaces()) {
+        reader_.KeepSpaces = true;
+        reader_.NextToken();
+        ReadPreLines(inner, syDIV);
+    } else {
+        reader_.NextToken();
+        NewSection();
+        ReadBody(inner);
+        FinishSection();
+    }
+    reader_.NoBreakRun = noBreak;
     stack_.Pop(center ? "center" : "div");
     target_ = saved;
     if (center) --centerDepth_;
@@ -545,14 +564,25 @@ void THtmlBuilder::ReadMap() {
 void THtmlBuilder::ReadPre() {
     FinishSection();
     PushTag("pre");
+    TCellBasic* saved = target_;
+    if (OwnsBox(stack_.Top())) target_ = &OpenBlock("pre").Content;
     reader_.KeepSpaces = true;
+    reader_.NextToken();
+    ReadPreLines(Set({syPREEnd}));
+    stack_.Pop("pre");
+    target_ = saved;
+    NewSection();
+    if (reader_.Symbol == syPREEnd) reader_.NextToken();
+}
+
+void THtmlBuilder::ReadPreLines(const TSet& stops, TSymbol nested) {
     inPre_ = true;
     NewSection();
-    reader_.NextToken();
     bool afterBreak = false;
-    while (reader_.Symbol != syPREEnd && reader_.Symbol != syTDEnd && reader_.Symbol != syTHEnd &&
-           reader_.Symbol != syEof) {
+    int depth = 0;
+    while (reader_.Symbol != syTDEnd && reader_.Symbol != syTHEnd && reader_.Symbol != syEof) {
         const TSymbol s = reader_.Symbol;
+        if (stops[s] && depth == 0) break;
         if (s == syText) {
             const TokenObj& token = reader_.Token;
             std::size_t start = 0;
@@ -585,15 +615,24 @@ void THtmlBuilder::ReadPre() {
             afterBreak = false;
             if (!ReadInline()) reader_.NextToken();
         } else {
+            if (nested != syEof && s == nested) ++depth;
+            if (depth > 0 && s == EndOf(nested)) --depth;
             reader_.NextToken();
         }
     }
     FinishSection();
-    stack_.Pop("pre");
     reader_.KeepSpaces = false;
     inPre_ = false;
-    NewSection();
-    if (reader_.Symbol == syPREEnd) reader_.NextToken();
+}
+
+bool THtmlBuilder::PreSpaces() {
+    const std::string_view space = stack_.Top().TextOf(piWhiteSpace);
+    return space == "pre" || space == "pre-wrap";
+}
+
+bool THtmlBuilder::NoBreakOfTop(bool noBreak) {
+    const std::string_view space = stack_.Top().TextOf(piWhiteSpace);
+    return space.empty() ? noBreak : space == "nowrap";
 }
 
 }  // namespace kv

@@ -92,6 +92,15 @@ private:
     void FinishCell(const TTableRead& table);
     void ReadBetweenCells(TTableRead& table);
     void ReadPre();
+    // Reads preformatted lines, from the current token (read with spaces kept) until a symbol
+    // of `stops`, a cell's end or the end of input; then spaces collapse again. With `nested`,
+    // tags of that symbol open elements whose end tags are passed over rather than stopping.
+    void ReadPreLines(const TSet& stops, TSymbol nested = syEof);
+    // The top element's white-space: "pre" (or "pre-wrap") reads its content as preformatted
+    // lines; "nowrap" keeps its lines unbroken, another value lets them break, none leaves
+    // `noBreak` as it is.
+    bool PreSpaces();
+    bool NoBreakOfTop(bool noBreak);
     void ReadMap();
     void ReadBodyTag();
     void ReadLink();

@@ -14,29 +14,43 @@ void THtmlBuilder::ReadParagraph(const TSet& terminators) {
     // are the paragraph's own, not those of the next tag.
     TLayoutAttrs attrs = Attributes();
     auto own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
+    // The style is known before the content is read: white-space decides how its spaces read.
+    PushTag("p", "", own.get());
+    const bool noBreak = reader_.NoBreakRun;
+    reader_.NoBreakRun = NoBreakOfTop(noBreak);
+    reader_.KeepSpaces = PreSpaces();
     reader_.NextToken();
     while (reader_.Symbol == syP || reader_.Symbol == syPEnd) {
         if (reader_.Symbol == syP) {
             attrs = Attributes();
             own = std::exchange(reader_.TagAttributes, std::make_unique<TAttributeList>());
+            stack_.Pop("p");
+            PushTag("p", "", own.get());
+            reader_.NoBreakRun = NoBreakOfTop(noBreak);
+            reader_.KeepSpaces = PreSpaces();
         }
         reader_.NextToken();
     }
-    PushTag("p", "", own.get());
     AlignHints(attrs, stack_.Top());
     TCellBasic* saved = target_;
     target_ = &OpenBlock("p").Content;
-    NewSection();
-    while (!terminators[reader_.Symbol] && reader_.Symbol != syEof) {
-        const TSymbol s = reader_.Symbol;
-        if (s == syH || s == syHR || s == syPRE) break;  // block-level: ends the paragraph
-        if (s == syUnknown) {
-            reader_.NextToken();
-            continue;
+    if (reader_.KeepSpaces) {
+        TSet stops = terminators | Set({syP, syPEnd, syH, syHR, syPRE});
+        ReadPreLines(stops);
+    } else {
+        NewSection();
+        while (!terminators[reader_.Symbol] && reader_.Symbol != syEof) {
+            const TSymbol s = reader_.Symbol;
+            if (s == syH || s == syHR || s == syPRE) break;  // block-level: ends the paragraph
+            if (s == syUnknown) {
+                reader_.NextToken();
+                continue;
+            }
+            if (!IsInline(s) || !ReadInline()) break;
         }
-        if (!IsInline(s) || !ReadInline()) break;
+        FinishSection();
     }
-    FinishSection();
+    reader_.NoBreakRun = noBreak;
     stack_.Pop("p");
     target_ = saved;
     NewSection();

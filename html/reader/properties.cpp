@@ -456,12 +456,9 @@ TMyFont TProperties::MakeFont() const {
             item = TrimView(item.substr(1, item.size() - 2));
         if (item.empty()) continue;
         const std::string lower = text::lowerText(item);
-        face = lower == "serif"        ? "Times New Roman"
-               : lower == "monospace"  ? "Courier New"
-               : lower == "sans-serif" ? "Arial"
-               : lower == "cursive"    ? "Lucida Handwriting"
-                                       : std::string(item);
-        if (fonts::FaceAvailable(face)) break;
+        const std::string_view generic = fonts::GenericFace(lower);
+        face = generic.empty() ? std::string(item) : std::string(generic);
+        if (!generic.empty() || fonts::FaceAvailable(face)) break;  // a generic face is installed
     }
     if (!face.empty()) font.SetName(face);
     return font;

@@ -418,7 +418,7 @@ TEST(Readers, MakeFontWalksTheFamilyList) {
     props.CharSetCode = 204;
     props.TextBackground = 0xABCDEF;
     TMyFont font = props.MakeFont();
-    EXPECT_EQ(font.Name(), "Times New Roman");
+    EXPECT_EQ(font.Name(), fonts::GenericFace("serif"));
     EXPECT_EQ(font.Size(), 12);
     EXPECT_TRUE(font.Bold());
     EXPECT_TRUE(font.Italic());
