@@ -195,7 +195,7 @@ void TSection::PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line
             const int gap = SpaceShare(line, space++);
             const TFontSpec& font = run->CurrentFont();
             const TColor back = selected ? font.Color : font.BackColor;
-            if (back != kNoColor && !pc.PrintCopy)
+            if (back != kNoColor)
                 canvas.FillRect(QRect(cx, line.PaintedY - pc.ScrollTop, gap, line.TextHeight),
                                 back);
             cx += gap;
