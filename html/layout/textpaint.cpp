@@ -354,7 +354,8 @@ bool TSection::ObjectAt(int x, int y, TImageHit& hit) {
 }
 
 int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    if (x < DocX || LineList.empty()) return -1;
+    // A hanging first line starts left of the section.
+    if (LineList.empty() || x < std::min(DocX, LineList.front().PaintedX)) return -1;
     int top = Top;
     const LineRec* found = nullptr;
     for (const LineRec& line : LineList) {

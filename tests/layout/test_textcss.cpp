@@ -72,7 +72,11 @@ TEST(TextCss, TextIndentMovesOnlyTheBlocksFirstLine) {
     EXPECT_EQ(TextX(widePainted, "bbb"), 0) << widePainted;
     EXPECT_EQ(firstX("<p style='text-indent:50%'>aaa</p>", "aaa"), 50);
     // A hanging indent reaches into the margin, never past the page's edge.
-    EXPECT_EQ(firstX("<div style='margin-left:30px;text-indent:-20px'>aaa</div>", "aaa"), 10);
+    Page hanging("<div style='margin-left:30px;text-indent:-20px'>aaa</div>");
+    EXPECT_EQ(TextX(hanging.Paint(), "aaa"), 10);
+    TSection& h = *hanging.Texts().front();
+    TCursorHit hit;
+    EXPECT_EQ(h.CursorAt(hanging.canvas, 17, h.Top + 1, hit), h.FirstCursor + 1);  // left of it
     EXPECT_EQ(firstX("<div style='margin-left:30px;text-indent:-99px'>aaa</div>", "aaa"), 0);
     // An em is the declaring element's and is inherited as that length.
     EXPECT_EQ(
