@@ -41,8 +41,9 @@ inline bool IsImageChar(char16_t c) {
 // during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
     int FirstChar = 0;        // index into the section's Text of the line's first character
-    int ExtraAbove = 0;       // pixels above the text for taller inline objects
-    int ExtraBelow = 0;       // pixels below the text for inline objects hanging lower
+    int ExtraAbove = 0;       // pixels above the text: half the leading (negative when the line
+                              // height is under the font's) or room for taller inline objects
+    int ExtraBelow = 0;       // pixels below the text: the other half, or objects hanging lower
     int TextHeight = 0;       // the tallest run's font height
     int LinePaintHeight = 0;  // pixels the line paints over, floats beside it included
     int CharCount = 0;        // characters on the line
