@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "html/layout/builderhints.h"
+#include "html/reader/units.h"
 #include "platform/canvas.h"
 #include "platform/codec.h"
 
@@ -213,6 +214,23 @@ void THtmlBuilder::PushTag(std::string_view tag, std::string_view pseudo, TAttri
     stack_.Push(doc_.Styles, tag, cls, id, inlineStyle, pseudo);
 }
 
+namespace {
+
+// The element that gave an inherited value: an em or percent length is computed with its font
+// and handed down as that length.
+const TProperties& Declaring(TPropStack& stack, int index) {
+    for (int i = stack.Count() - 1; i > 0; --i)
+        if (stack[i].SetHere[index]) return stack[i];
+    return stack.Top();
+}
+
+bool IsBareNumber(std::string_view text) {
+    const TNumberAndUnit split = SplitNumberAndUnit(text);
+    return split.hasNumber && split.unit.empty();
+}
+
+}  // namespace
+
 TSectionStyle THtmlBuilder::StyleOfTop() const {
     TPropStack& stack = const_cast<TPropStack&>(stack_);
     const TProperties& p = stack.Top();
@@ -220,9 +238,26 @@ TSectionStyle THtmlBuilder::StyleOfTop() const {
     const TMyFont font = p.MakeFont();
     style.Font = TQtFontEngine::SpecOf(font);
     const std::string_view align = p.TextOf(piTextAlign);
-    style.Alignment = align == "center" ? haCenter : align == "right" ? haRight : haLeft;
+    style.Alignment = align == "center"    ? haCenter
+                      : align == "right"   ? haRight
+                      : align == "justify" ? haJustify
+                                           : haLeft;
     style.ClearSide = p.ClearSide();
-    style.LineHeight = std::max(0, p.LineHeightFor(font.Height()));
+    // A factor is inherited as itself and multiplies this element's font size.
+    const TProperties& height = Declaring(stack, piLineHeight);
+    style.LineHeightScales = IsBareNumber(height.TextOf(piLineHeight));
+    style.LineHeight = std::max(
+        0, style.LineHeightScales ? p.LineHeightFor(p.EmPixels) : height.LineHeightFor(p.EmPixels));
+    // Only the first line of the block's text is indented: not text after a block inside it.
+    if (target_ && target_->Sections.empty()) {
+        const TProperties& indent = Declaring(stack, piTextIndent);
+        const TNumberAndUnit split = SplitNumberAndUnit(indent.TextOf(piTextIndent));
+        if (split.hasNumber && split.unit == "%")
+            style.IndentPercent = std::clamp(split.number, -1000.0, 1000.0);
+        else
+            style.IndentPixels =
+                std::clamp(indent.LengthOf(piTextIndent, 0, 0), -kMaxExtent, kMaxExtent);
+    }
     return style;
 }
 

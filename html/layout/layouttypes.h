@@ -14,8 +14,9 @@ enum : std::uint8_t {
     alRightFloat = 6,
 };
 
-// Horizontal alignment of text lines, a rule or a table.
-enum THAlign : std::uint8_t { haLeft = 1, haCenter = 2, haRight = 3 };
+// Horizontal alignment of text lines, a rule or a table. Justified lines are stretched to both
+// edges, but for the last of a paragraph and those that end in a forced break.
+enum THAlign : std::uint8_t { haLeft = 1, haCenter = 2, haRight = 3, haJustify = 4 };
 
 // Vertical alignment of the content of a table cell.
 enum TCellVAlign : std::uint8_t { cvTop = 1, cvMiddle = 2, cvBottom = 3 };

@@ -2,6 +2,7 @@
 // images placed at the side, every line's height, baseline and document position.
 
 #include <algorithm>
+#include <cmath>
 
 #include "html/layout/sectionlist.h"
 #include "html/layout/textsection.h"
@@ -15,6 +16,8 @@ struct TSection::TLayoutState {
     int y0 = 0;       // the section's top
     int originX = 0;  // document x of the cell's origin
     int floatBottom = 0;
+    int indent = 0;                           // the first line's indent, resolved for this width
+    bool indentPending = false;               // no line with text finished yet
     std::vector<const TFloatingObj*> placed;  // floats placed during this layout
 };
 
@@ -40,11 +43,18 @@ int FitPiece(TCanvas& canvas, const TFontList& runs, int p, std::u16string_view 
 
 }  // namespace
 
+int TSection::FirstLineIndent(int l, int r, const TLayoutState& state) const {
+    if (!state.indentPending) return 0;
+    // A hanging indent may reach into the margin but not past the document's left edge; a wide
+    // one still leaves the first word its line, from the right edge on.
+    return std::clamp(state.indent, -(state.originX + l), std::max(0, r - l));
+}
+
 int TSection::FitCount(TCanvas& canvas, int start, std::vector<TFloatingObj*>& floatsAfter,
                        int& floatHeight, IndentManager& indents, int y, int max,
                        TLayoutState& state) {
-    const int available =
-        Wraps() ? indents.RightEdgeForText(y) - indents.LeftEdgeForText(y) : kMaxExtent;
+    const int l = indents.LeftEdgeForText(y), r = indents.RightEdgeForText(y);
+    const int available = Wraps() ? r - l - FirstLineIndent(l, r, state) : kMaxExtent;
     int used = 0, result = 0;
     bool atStart = true;
     while (result < max) {
@@ -134,8 +144,15 @@ void TSection::LineHeights(LineRec& line, int y) {
         }
     }
     int above = 0, below = 0;
-    if (line.TextHeight < LineHeight) {
-        const int d = LineHeight - line.TextHeight;
+    if (LineHeight > 0) {
+        // Half the leading above the text, half below; a line height under the font's own
+        // draws the lines closer than the text is high.
+        int height = LineHeight;
+        const int base = FontRuns.Count() > 0 ? FontRuns[0].FontHeight : 0;
+        if (LineHeightScales && base > 0 && line.TextHeight > base)
+            height =
+                int(std::min<long long>(kMaxExtent, 1LL * LineHeight * line.TextHeight / base));
+        const int d = height - line.TextHeight;
         above = d / 2;
         below = d - above;
     }
@@ -167,14 +184,22 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     line.FirstChar = start;
     line.CharCount = n;
     LineHeights(line, state.y);
-    const int l = indents.LeftEdgeForText(state.y), r = indents.RightEdgeForText(state.y);
-    // The width of the text matters to centred and right-aligned lines and to those that never
-    // wrap; a left-aligned line is not measured again.
-    const bool leftWrapped = Alignment != haCenter && Alignment != haRight && Wraps();
+    const int r = indents.RightEdgeForText(state.y);
+    int l = indents.LeftEdgeForText(state.y);
+    line.FirstIndent = FirstLineIndent(l, r, state);
+    l += line.FirstIndent;
+    if (line.CharCount > 0) state.indentPending = false;
+    // The width of the text matters to centred, right-aligned and justified lines and to those
+    // that never wrap; a left-aligned line is not measured again.
+    const bool leftWrapped = Alignment == haLeft && Wraps();
     const int trimmed = leftWrapped ? 0 : MeasureText(canvas, start, true, n);
     switch (Alignment) {
     case haCenter: line.IndentX = (l + r - trimmed) / 2 - x; break;
     case haRight: line.IndentX = r - x - trimmed; break;
+    case haJustify:
+        line.IndentX = l - x;
+        if (Wraps()) Justify(line, r - l - trimmed);
+        break;
     default: line.IndentX = l - x; break;  // haLeft
     }
     line.AvailWidth = r - l;
@@ -201,6 +226,18 @@ void TSection::FinishLine(TCanvas& canvas, int start, int n, IndentManager& inde
     LineList.push_back(line);
 }
 
+void TSection::Justify(LineRec& line, int stretch) {
+    const int end = line.FirstChar + line.CharCount;
+    int last = end - 1;  // the line's last character that is not a space
+    while (last >= line.FirstChar && Text[last] == ' ') --last;
+    // The paragraph's last line and one ended by a forced break keep their natural spacing.
+    if (stretch <= 0 || last < line.FirstChar || end >= int(Text.size()) ||
+        Text[last] == char16_t(chBreak))
+        return;
+    line.Spaces = int(std::count(Text.begin() + line.FirstChar, Text.begin() + last, u' '));
+    line.Stretch = line.Spaces > 0 ? stretch : 0;
+}
+
 void TSection::PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTop, int originX) {
     const int baseline = lineTop + line.ExtraAbove + line.TextHeight - line.MaxDescent;
     for (int i = 0; i < Objects.Count(); ++i) {
@@ -215,8 +252,7 @@ void TSection::PlaceLineObjects(TCanvas& canvas, const LineRec& line, int lineTo
             image->Place(originX + image->FloatX, run, baseline, image->DrawY);
             continue;
         }
-        const int x =
-            line.PaintedX + MeasureText(canvas, line.FirstChar, false, image->Pos - line.FirstChar);
+        const int x = line.PaintedX + LineOffset(canvas, line, image->Pos - line.FirstChar);
         image->Place(x + image->SpaceLeft, run, baseline, lineTop);
     }
 }
@@ -342,6 +378,9 @@ int TSection::Layout(const TLayoutContext& lc, int x, int y, int width, int& max
     TLayoutState state;
     state.y = state.y0 = y;
     state.originX = lc.OriginX;
+    state.indentPending = IndentPixels != 0 || IndentPercent != 0;
+    const double indent = IndentPixels + IndentPercent * width / 100;
+    state.indent = int(std::lround(std::clamp<double>(indent, -kMaxExtent, kMaxExtent)));
     if (Text.empty()) {
         FlowHeight = PaintHeight = ClearDistance(indents, y);
         BoxBottom = PaintBottom = y + FlowHeight;

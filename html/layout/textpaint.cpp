@@ -38,7 +38,25 @@ void QueueFloatsReaching(TPaintContext& pc, TSection& section, const LineRec& li
     }
 }
 
+// What the k-th space of a justified line gains, counted from 0: shares of the stretch that add
+// up to it exactly, so the line ends on the right edge.
+int SpaceShare(const LineRec& line, int k) {
+    return int(1LL * line.Stretch * (k + 1) / line.Spaces - 1LL * line.Stretch * k / line.Spaces);
+}
+
+// The stretch given to the first k spaces of a line.
+int StretchBefore(const LineRec& line, int k) {
+    return line.Spaces > 0 ? int(1LL * line.Stretch * std::min(k, line.Spaces) / line.Spaces) : 0;
+}
+
 }  // namespace
+
+int TSection::LineOffset(TCanvas& canvas, const LineRec& line, int count) const {
+    const int width = MeasureText(canvas, line.FirstChar, false, count);
+    if (line.Stretch == 0 || count <= 0) return width;
+    const auto from = Text.begin() + line.FirstChar;
+    return width + StretchBefore(line, int(std::count(from, from + count, u' ')));
+}
 
 // ---------------------------------------------------------------- painting
 
@@ -148,6 +166,7 @@ void TSection::PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line
     const int dx = x - DocX;  // layout placed everything in document coordinates
     int cx = x + line.IndentX;
     const int end = line.FirstChar + line.CharCount;
+    int space = 0;  // spaces of a justified line passed so far
     for (int p = line.FirstChar; p < end;) {
         const char16_t c = Text[p];
         if (c == chControl || c == chNoBreakControl) {
@@ -167,9 +186,20 @@ void TSection::PaintLine(TCanvas& canvas, TPaintContext& pc, const LineRec& line
         const TFontObj* run = FontRuns.FontAt(p, overhang);
         bool selected = false;
         const int selectionRun = SelectionRun(pc, p, selected);
-        const int n = std::max(1, std::min(CharsInPiece(p, end), selectionRun));
+        int n = std::max(1, std::min(CharsInPiece(p, end), selectionRun));
+        const int gapAt = space < line.Spaces ? int(Text.find(u' ', p)) : -1;
+        if (gapAt >= 0 && gapAt < p + n) n = gapAt - p + 1;  // a widened space ends the piece
         PaintText(canvas, pc, p, n, *run, selected, cx, baseline, p + n == end);
         p += n;
+        if (gapAt == p - 1) {
+            const int gap = SpaceShare(line, space++);
+            const TFontSpec& font = run->CurrentFont();
+            const TColor back = selected ? font.Color : font.BackColor;
+            if (back != kNoColor)
+                canvas.FillRect(QRect(cx, line.PaintedY - pc.ScrollTop, gap, line.TextHeight),
+                                back);
+            cx += gap;
+        }
     }
     y += line.ExtraBelow;
 }
@@ -248,7 +278,7 @@ int TSection::FitRun(TCanvas& canvas, int p, int n, int room, int& used) const {
 }
 
 int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
-    int used = 0, count = 0;
+    int used = 0, count = 0, space = 0;
     const int end = line.FirstChar + line.CharCount;
     for (int p = line.FirstChar; p < end;) {
         const char16_t c = Text[p];
@@ -258,11 +288,18 @@ int TSection::CharsBeforeX(TCanvas& canvas, const LineRec& line, int dx) const {
             used += w, ++count, ++p;
             continue;
         }
-        const int n = std::max(1, CharsInPiece(p, end));
+        int n = std::max(1, CharsInPiece(p, end));
+        const int gapAt = space < line.Spaces ? int(Text.find(u' ', p)) : -1;
+        if (gapAt >= 0 && gapAt < p + n) n = gapAt - p + 1;
         const int fit = FitRun(canvas, p, n, dx - used, used);
         count += fit;
         if (fit < n) return count;
         p += n;
+        if (gapAt == p - 1) {
+            // A widened space is under x as long as x is within its widening.
+            used += SpaceShare(line, space++);
+            if (used > dx) return count - 1;
+        }
     }
     return count;
 }
@@ -317,7 +354,8 @@ bool TSection::ObjectAt(int x, int y, TImageHit& hit) {
 }
 
 int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
-    if (x < DocX || LineList.empty()) return -1;
+    // A hanging first line starts left of the section.
+    if (LineList.empty() || x < std::min(DocX, LineList.front().PaintedX)) return -1;
     int top = Top;
     const LineRec* found = nullptr;
     for (const LineRec& line : LineList) {
@@ -336,9 +374,9 @@ int TSection::CursorAt(TCanvas& canvas, int x, int y, TCursorHit& hit) {
         return FirstCursor + found->FirstChar;
     }
     int c = CharsBeforeX(canvas, *found, x - found->PaintedX);
-    int caret = found->PaintedX + MeasureText(canvas, found->FirstChar, false, c);
+    int caret = found->PaintedX + LineOffset(canvas, *found, c);
     if (c < found->CharCount) {
-        const int w = MeasureText(canvas, found->FirstChar + c, false, 1);
+        const int w = LineOffset(canvas, *found, c + 1) - (caret - found->PaintedX);
         if (caret + w / 2 < x) ++c, caret += w;
     }
     hit.InText = c < found->CharCount;
@@ -353,8 +391,7 @@ bool TSection::CursorToPoint(TCanvas* canvas, int cursor, int& y, int& x) const 
     for (const LineRec& line : LineList) {
         if (c >= line.FirstChar && c < line.FirstChar + line.CharCount) {
             y = top;
-            x = line.PaintedX +
-                (canvas ? MeasureText(*canvas, line.FirstChar, false, c - line.FirstChar) : 0);
+            x = line.PaintedX + (canvas ? LineOffset(*canvas, line, c - line.FirstChar) : 0);
             return true;
         }
         top += line.Height();
@@ -453,7 +490,7 @@ void TSection::CopySelection(int selStart, int selEnd, std::u16string& out) cons
         const int ls = line.FirstChar, le = line.FirstChar + line.CharCount;
         if (line.CharCount == 0 || le <= ss || ls >= se) continue;
         if (ss <= ls)
-            for (int i = 0; i < line.IndentX / 35; ++i) out += u"   ";
+            for (int i = 0; i < (line.IndentX - line.FirstIndent) / 35; ++i) out += u"   ";
         for (int p = std::max(ss, ls); p < std::min(se, le); ++p) {
             const char16_t c = Text[p];
             if (IsPlaceholder(c) || c == chBreak) continue;

@@ -24,7 +24,10 @@ TSection::TSection(TSectionList* document, const TSectionStyle& style)
       BaseFont(style.Font),
       Alignment(style.Alignment),
       ClearSide(style.ClearSide),
-      LineHeight(style.LineHeight) {
+      LineHeight(style.LineHeight),
+      LineHeightScales(style.LineHeightScales),
+      IndentPixels(style.IndentPixels),
+      IndentPercent(style.IndentPercent) {
     NewRun(style.Font);
 }
 
@@ -36,6 +39,9 @@ TSection::TSection(const TSection& source, TSectionList* document)
       Alignment(source.Alignment),
       ClearSide(source.ClearSide),
       LineHeight(source.LineHeight),
+      LineHeightScales(source.LineHeightScales),
+      IndentPixels(source.IndentPixels),
+      IndentPercent(source.IndentPercent),
       KeepWhenEmpty(source.KeepWhenEmpty),
       sealed_(source.sealed_) {
     Length = source.Length;
@@ -345,7 +351,8 @@ void TSection::WidthRange(TCanvas& canvas, int& minWidth, int& maxWidth) {
     for (int start = 0; start < n;) {
         int end = start;
         while (end < n && Text[end] != char16_t(chBreak)) ++end;
-        widestLine = std::max(widestLine, MeasureText(canvas, start, false, end - start));
+        const int indent = start == 0 ? std::max(0, IndentPixels) : 0;  // the first line's
+        widestLine = std::max(widestLine, indent + MeasureText(canvas, start, false, end - start));
         start = end + 1;
     }
     auto separator = [&](int i) {

@@ -41,8 +41,9 @@ inline bool IsImageChar(char16_t c) {
 // during layout; paint and hit tests only read them. Heights and widths are pixels, no frame.
 struct LineRec {
     int FirstChar = 0;        // index into the section's Text of the line's first character
-    int ExtraAbove = 0;       // pixels above the text for taller inline objects
-    int ExtraBelow = 0;       // pixels below the text for inline objects hanging lower
+    int ExtraAbove = 0;       // pixels above the text: half the leading (negative when the line
+                              // height is under the font's) or room for taller inline objects
+    int ExtraBelow = 0;       // pixels below the text: the other half, or objects hanging lower
     int TextHeight = 0;       // the tallest run's font height
     int LinePaintHeight = 0;  // pixels the line paints over, floats beside it included
     int CharCount = 0;        // characters on the line
@@ -51,6 +52,9 @@ struct LineRec {
     int PaintedX = 0;         // document x of the line's start
     int AvailWidth = 0;       // width between the indents at the line's y
     int PaintedY = 0;         // document y of the line's text top (below ExtraAbove)
+    int Spaces = 0;           // a justified line: the spaces that share the stretch
+    int Stretch = 0;          // a justified line: pixels added over its spaces
+    int FirstIndent = 0;      // the first line's own indent, included in IndentX
     int Height() const { return TextHeight + ExtraAbove + ExtraBelow; }
 };
 
@@ -64,7 +68,10 @@ struct TSectionStyle {
     TFontSpec Font;
     THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
-    int LineHeight = 0;  // minimum line height in pixels
+    int LineHeight = 0;             // line height in pixels; 0: as the fonts give it
+    bool LineHeightScales = false;  // given as a factor: taller text on a line scales it
+    int IndentPixels = 0;           // the first line's indent ...
+    double IndentPercent = 0;       // ... plus this share of the section's width
 };
 
 class TSection : public TSectionBase {
@@ -117,6 +124,9 @@ public:
     // Width of `count` characters from `start`; with trim, trailing breaks and spaces are not
     // counted (at least one character is).
     int MeasureText(TCanvas& canvas, int start, bool trim, int count) const;
+    // x of the character `count` places into the line, from the line's start: the width of
+    // what precedes it and the stretch a justified line gave the spaces among that.
+    int LineOffset(TCanvas& canvas, const LineRec& line, int count) const;
     // The control standing at character p, or nullptr.
     TFormControlObj* ControlAt(int p) const;
 
@@ -132,6 +142,9 @@ public:
     THAlign Alignment = haLeft;
     TSide ClearSide = sdNone;
     int LineHeight = 0;
+    bool LineHeightScales = false;
+    int IndentPixels = 0;
+    double IndentPercent = 0;
     int PaintX = 0;      // screen x of the section during a paint
     int DocX = 0;        // document x of the section's origin, set by layout
     int LayoutX = 0;     // x given to the last layout, relative to the cell
@@ -147,6 +160,10 @@ protected:
                     TLayoutState& state, const std::vector<TFloatingObj*>& floatsAfter,
                     int floatHeight);
     void BlankLine(int start, int height, TLayoutState& state);
+    // The indent of the line about to be fitted between the edges l and r.
+    int FirstLineIndent(int l, int r, const TLayoutState& state) const;
+    // Spreads `stretch` pixels over the spaces of a line that is not its paragraph's last.
+    void Justify(LineRec& line, int stretch);
     void LineHeights(LineRec& line, int y);
     int WordEnd(int j) const;
     int ClearDistance(const IndentManager& indents, int y) const;

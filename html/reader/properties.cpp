@@ -512,18 +512,20 @@ TColor TProperties::OwnColor() const {
 }
 
 int TProperties::LineHeightFor(int fontHeight) const {
+    // Lines taller than this are nonsense; a negative height is no height ("normal").
+    static constexpr double kTallest = 32000;
+    const auto bounded = [](double height) {
+        return height > 0 ? static_cast<int>(std::lround(std::min(height, kTallest))) : 0;
+    };
     const TPropValue& value = Values[piLineHeight];
-    if (const auto* real = std::get_if<double>(&value))
-        return static_cast<int>(std::lround(*real * fontHeight));
-    if (const auto* number = std::get_if<int>(&value)) return *number * fontHeight;
+    if (const auto* real = std::get_if<double>(&value)) return bounded(*real * fontHeight);
+    if (const auto* number = std::get_if<int>(&value)) return bounded(double(*number) * fontHeight);
     const std::string_view text = TextOf(piLineHeight);
     if (text.empty()) return 0;
     const TNumberAndUnit split = SplitNumberAndUnit(text);
-    if (split.hasNumber && split.unit.empty()) {
-        const double height = split.number * fontHeight;
-        return std::fabs(height) < 1e9 ? static_cast<int>(std::lround(height)) : 0;
-    }
-    return ConvertLength(text, false, EmPixels, 0, EmPixels, ExPixels);
+    if (split.hasNumber && split.unit.empty()) return bounded(split.number * fontHeight);
+    // "%" and "em" of this element's font size; "normal" and other words give 0.
+    return bounded(ConvertLength(text, false, EmPixels, 0, EmPixels, ExPixels));
 }
 
 int TProperties::ZIndex() const {

@@ -413,9 +413,9 @@ std::optional<QRect> TArticleAccessible::DocRect(int offset) const {
     int top = section->Top;
     for (const LineRec& line : section->LineList) {
         if (c >= line.FirstChar && c < line.FirstChar + line.CharCount) {
-            const int x = line.PaintedX + section->MeasureText(*measure_, line.FirstChar, false,
-                                                               c - line.FirstChar);
-            const int width = section->MeasureText(*measure_, c, false, 1);
+            const int before = section->LineOffset(*measure_, line, c - line.FirstChar);
+            const int x = line.PaintedX + before;
+            const int width = section->LineOffset(*measure_, line, c - line.FirstChar + 1) - before;
             return QRect(x, top, std::max(width, 1), line.Height());
         }
         top += line.Height();
