@@ -50,7 +50,7 @@ QT_QPA_PLATFORM=offscreen "$kvtool" render "$page_abs" --width "$width" --height
 # Chromium's: a copy beside the page (so relative images resolve) that names the charset.
 copy=$page_dir/.compare_browser_$$.htm
 trap 'rm -rf "$work" "$copy"' EXIT
-encoding=$(QT_QPA_PLATFORM=offscreen "$kvtool" tokens "$page_abs" | head -1)
+encoding=$(QT_QPA_PLATFORM=offscreen "$kvtool" tokens "$page_abs" | head -1) || true  # head closes the pipe early
 encoding=${encoding#encoding }
 { printf '<meta charset="%s">' "${encoding:-windows-1251}"; cat "$page_abs"; } >"$copy"
 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
