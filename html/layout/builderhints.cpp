@@ -298,7 +298,11 @@ void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& st
         TColor color = 0;
         switch (a.Symbol) {
         case atALIGN: AlignHint(a.Value, style); break;
-        case atVALIGN: cell.VAlign = CellVAlign(a.Value, cell.VAlign); break;
+        case atVALIGN:
+            // The cell's own VALIGN over the row's baseline style.
+            cell.VAlign = CellVAlign(a.Value, cell.VAlign);
+            cell.AlignBaseline = false;
+            break;
         case atCOLSPAN: cell.ColSpan = std::clamp(AttrNumber(a.Value), 1, 100); break;
         // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
         case atROWSPAN: cell.RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534); break;
@@ -368,11 +372,12 @@ TEdges StyleEdges(const TProperties& style, const TEdge& hint) {
     return edges;
 }
 
-TCellVAlign StyleVAlign(const TProperties& style, TCellVAlign current) {
-    TVAlign align = vaTop;
-    if (!style.VerticalAlign(align)) return current;
-    // The first lines of cells aligned on their baselines start at the top, as with VALIGN.
-    return align == vaMiddle ? cvMiddle : align == vaBottom ? cvBottom : cvTop;
+// The style's vertical alignment over `align`; `baseline` tells whether it is "baseline".
+void StyleVAlign(const TProperties& style, TCellVAlign& align, bool& baseline) {
+    TVAlign value = vaTop;
+    if (!style.VerticalAlign(value)) return;
+    baseline = value == vaBaseline;
+    align = value == vaMiddle ? cvMiddle : value == vaBottom ? cvBottom : cvTop;
 }
 
 // A background colour the element's own style gives ("transparent" too); false when none.
@@ -412,14 +417,14 @@ void TableStyleHints(const TProperties& style, TTableLook& table) {
 
 void RowStyleHints(const TProperties& style, TRowHints& row) {
     StyleBackground(style, row.Background);
-    row.VAlign = StyleVAlign(style, row.VAlign);
+    StyleVAlign(style, row.VAlign, row.Baseline);
     // The row's own text alignment reaches its cells by inheritance, over its ALIGN.
     if (style.SetHere[piTextAlign]) row.TextAlign.clear();
 }
 
 void CellStyleHints(const TProperties& style, const TTableBlock& table, TTableCell& cell) {
     StyleBackground(style, cell.Background);
-    cell.VAlign = StyleVAlign(style, cell.VAlign);
+    StyleVAlign(style, cell.VAlign, cell.AlignBaseline);
     const TColor color = cell.BorderColor != kNoColor ? cell.BorderColor : table.BorderColor;
     cell.Edges = StyleEdges(style, table.Border > 0 ? TEdge{1, esSolid, color} : TEdge{});
     for (int side = bsTop; side <= bsLeft; ++side) {

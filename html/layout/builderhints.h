@@ -59,6 +59,7 @@ void TableStyleHints(const TProperties& style, TTableLook& table);
 // TR: what the row gives its cells and its own background.
 struct TRowHints {
     TCellVAlign VAlign = cvMiddle;
+    bool Baseline = false;  // the style aligns the cells on their first baselines
     std::string TextAlign;  // "left", "center", "right" or "" (none given)
     TColor Background = kNoColor;
 };

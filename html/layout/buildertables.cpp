@@ -104,6 +104,7 @@ void THtmlBuilder::ReadTableCell(TTableRead& table) {
     PushTag(header ? "th" : "td");
     auto cell = std::make_unique<TTableCell>(&doc_);
     cell->VAlign = table.Row.VAlign;
+    cell->AlignBaseline = table.Row.Baseline;
     TProperties& style = stack_.Top();
     CellHints(Attributes(), *cell, style);
     CellStyleHints(style, ref, *cell);

@@ -50,6 +50,7 @@ std::unique_ptr<TSectionBase> TTableBlock::CloneFor(TSectionList* document) cons
             c->BorderColor = cell->BorderColor;
             c->WidthAttr = cell->WidthAttr, c->WidthPercent = cell->WidthPercent;
             c->VAlign = cell->VAlign, c->NoWrap = cell->NoWrap;
+            c->AlignBaseline = cell->AlignBaseline;
             c->Edges = cell->Edges, c->Pad = cell->Pad;
             for (const auto& section : cell->Cell.Sections)
                 c->Cell.Sections.push_back(section->CloneFor(document));
@@ -268,11 +269,26 @@ void TTableBlock::DistributeSpans(const TGaps& gaps) {
 // A cell lays out from its own origin; what it places keeps to document x through the context.
 void TTableBlock::LayoutCell(const TLayoutContext& lc, TTableCell& cell, int top, int shift) const {
     const int left = cell.Inset(bsLeft), above = cell.Inset(bsTop);
-    int cellMax = 0;
+    int cellMax = 0, baseline = 0;
     cell.ContentTop = top + above;
-    cell.ContentHeight =
-        cell.Cell.LayoutCell(lc.WithOrigin(lc.OriginX + cell.Left + left), top + above + shift,
-                             std::max(0, cell.Width - left - cell.Inset(bsRight)), cellMax);
+    const TLayoutContext inner = lc.WithOrigin(lc.OriginX + cell.Left + left);
+    // A cell aligned on the baseline measures its own first line.
+    cell.ContentHeight = cell.Cell.LayoutCell(
+        cell.AlignBaseline ? inner.WithBaseline(&baseline) : inner, top + above + shift,
+        std::max(0, cell.Width - left - cell.Inset(bsRight)), cellMax);
+    cell.BaselineOffset = baseline > 0 ? baseline - (top + above + shift) : 0;
+}
+
+// The lowest first baseline of the row's baseline-aligned cells, from the row's top.
+int TTableBlock::RowBaseline(const TTableRow& row) {
+    int base = 0;
+    for (const auto& cell : row.Cells)
+        if (cell->AlignBaseline) base = std::max(base, cell->Inset(bsTop) + cell->BaselineOffset);
+    return base;
+}
+
+int TTableBlock::BaselineShift(const TTableCell& cell, int rowBaseline) {
+    return rowBaseline - cell.Inset(bsTop) - cell.BaselineOffset;
 }
 
 void TTableBlock::LayoutCells(const TLayoutContext& lc, const std::vector<int>& widths,
@@ -299,6 +315,11 @@ void TTableBlock::LayoutCells(const TLayoutContext& lc, const std::vector<int>& 
                 row.Height = std::max(
                     row.Height, cell->ContentHeight + cell->Inset(bsTop) + cell->Inset(bsBottom));
         }
+        const int base = RowBaseline(row);
+        for (const auto& cell : row.Cells)
+            if (cell->AlignBaseline && cell->Rows == 1)
+                row.Height = std::max(row.Height, BaselineShift(*cell, base) + cell->ContentHeight +
+                                                      cell->Inset(bsTop) + cell->Inset(bsBottom));
         rowY += row.Height + gaps.Y[r + 1];
     }
     DistributeSpans(gaps);
@@ -308,11 +329,13 @@ void TTableBlock::LayoutCells(const TLayoutContext& lc, const std::vector<int>& 
     // and image its final place, which paint and hit tests only read.
     for (std::size_t r = 0; r < Rows.size(); ++r) {
         TTableRow& row = Rows[r];
+        const int base = RowBaseline(row);
         for (auto& cell : row.Cells) {
             cell->Height = SpanHeight(*cell, r, gaps);
             const int free =
                 cell->Height - cell->Inset(bsTop) - cell->Inset(bsBottom) - cell->ContentHeight;
-            const int shift = cell->VAlign == cvTop      ? 0
+            const int shift = cell->AlignBaseline        ? BaselineShift(*cell, base)
+                              : cell->VAlign == cvTop    ? 0
                               : cell->VAlign == cvBottom ? free
                                                          : free / 2;
             if (row.Top != rowY || shift != 0) {

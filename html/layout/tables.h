@@ -36,6 +36,7 @@ public:
     int WidthAttr = 0;
     bool WidthPercent = false;
     TCellVAlign VAlign = cvMiddle;
+    bool AlignBaseline = false;  // its first line on the row's baseline (from the style)
     bool NoWrap = false;
     TEdges Edges{};            // its own border: the style's, else the table's BORDER rule
     std::array<int, 4> Pad{};  // padding: the style's, else CELLPADDING
@@ -44,6 +45,7 @@ public:
     int Col = 0, Rows = 1, Height = 0, CursorStart = 0;
     int Left = 0, Width = 0, ContentHeight = 0, ContentTop = 0;
     TEdges Drawn{};
+    int BaselineOffset = 0;  // the first baseline below the content's top, 0 for none
     int Inset(TBoxSide side) const { return Drawn[side].Width + Pad[side]; }
 };
 
@@ -116,6 +118,8 @@ private:
     void LayoutCell(const TLayoutContext& lc, TTableCell& cell, int top, int shift) const;
     void DistributeSpans(const TGaps& gaps);
     int SpanHeight(const TTableCell& cell, std::size_t row, const TGaps& gaps) const;
+    static int RowBaseline(const TTableRow& row);
+    static int BaselineShift(const TTableCell& cell, int rowBaseline);
     // The framed grid's top and bottom (captions stand outside it).
     struct TGrid {
         int Top, Bottom;

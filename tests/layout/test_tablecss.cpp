@@ -28,6 +28,10 @@ struct TStyledTwin {
     const char* twinCells;
 };
 
+void PrintTo(const TStyledTwin& twin, std::ostream* out) {
+    *out << twin.name;
+}
+
 class StyledTableTwin : public ::testing::TestWithParam<TStyledTwin> {};
 
 TEST_P(StyledTableTwin, PaintsAsItsAttributeTwin) {
@@ -79,6 +83,19 @@ INSTANTIATE_TEST_SUITE_P(
                     "<tr valign=bottom style='vertical-align:top'><td>a<td>b<br>c</tr>", "",
                     "<tr valign=top><td>a<td>b<br>c</tr>"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Cells aligned on the baseline put their first lines on one baseline: the text below a deep
+// padding stays, the other cell's moves down to it, whichever of row and cell says so.
+TEST(TableCss, BaselineCellsShareTheirFirstBaseline) {
+    const char* cells = "<tr><td style='padding-top:20px'>a<td>b<br>c</tr>";
+    for (const char* sheet : {"tr{vertical-align:baseline}", "td{vertical-align:baseline}"}) {
+        Built top(Table("td{vertical-align:top}", "", cells), 300);
+        Built base(Table(sheet, "", cells), 300);
+        const std::string t = top.Paint(), b = base.Paint();
+        EXPECT_EQ(test::TextY(b, "a"), test::TextY(t, "a")) << sheet;
+        EXPECT_EQ(test::TextY(b, "b"), test::TextY(b, "a")) << sheet;
+    }
+}
 
 // Each side takes its own width, style and colour; the border takes its room in the layout.
 TEST(TableCss, PerSideBorderIsDrawnAndTakesItsRoom) {
