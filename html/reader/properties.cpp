@@ -347,16 +347,19 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
                       i = hasId ? LowerKeyPart("#", id) : "",
                       p = hasPseudo ? LowerKeyPart(":", pseudo) : "";
     std::string key;
+    bool inherit = false;  // a merged entry holds an "inherit" value
     auto merge = [&](std::initializer_list<const std::string*> parts) {
         key.clear();
         for (const std::string* part : parts) key += *part;
         if (key.find(' ') != std::string::npos) {
             // A key with a space reads as a contextual one: only the sort-key search finds
             // what it means.
-            for (const auto& [sort, entry] : styles.Range(key)) Merge(*entry);
+            for (const auto& [sort, entry] : styles.Range(key))
+                Merge(*entry), inherit |= entry->HoldsInherit;
             return;
         }
-        for (const TProperties* entry : index.Plain(key)) Merge(*entry);
+        for (const TProperties* entry : index.Plain(key))
+            Merge(*entry), inherit |= entry->HoldsInherit;
     };
     merge({&t});
     if (hasClass) merge({&c});
@@ -375,10 +378,11 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
 
     // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
     for (const TContextualRule& rule : index.Contextual(t))
-        if (ContextMatches(rule, cls, id, pseudo, ancestors)) Merge(*rule.entry);
+        if (ContextMatches(rule, cls, id, pseudo, ancestors))
+            Merge(*rule.entry), inherit |= rule.entry->HoldsInherit;
 
-    if (inlineProps) Merge(*inlineProps);
-    TakeInherited(ancestors.empty() ? nullptr : ancestors.back().get());
+    if (inlineProps) Merge(*inlineProps), inherit |= inlineProps->HoldsInherit;
+    if (inherit) TakeInherited(ancestors.empty() ? nullptr : ancestors.back().get());
     if (const auto* text = std::get_if<std::string>(&Values[piFontSize]))
         Values[piFontSize] = ConvertFontSize(*text, baseSize, styles.DefaultFontSize());
     ElemTag = tag;
@@ -417,6 +421,7 @@ int TProperties::SetProperty(std::string_view name, std::string_view value) {
     if (value == "inherit") {
         // Kept as a word: the cascade puts the parent's value in its place.
         Values[index] = std::string(value);
+        HoldsInherit = true;
         if (index == piBorderStyle)
             for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) Values[i] = Values[index];
         return index;

@@ -151,6 +151,7 @@ public:
     int ExPixels = 0;  // EmPixels / 2
     std::array<TPropValue, kPropertyCount> Values;
     std::array<bool, kPropertyCount> SetHere{};  // given by a rule or attribute of the element
+    bool HoldsInherit = false;                   // a declaration of this entry is "inherit"
 
     void CopyValues(const TProperties& other) { Values = other.Values; }
     void CopyRoot(const TProperties& defaults);
