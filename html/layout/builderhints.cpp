@@ -298,7 +298,11 @@ void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& st
         TColor color = 0;
         switch (a.Symbol) {
         case atALIGN: AlignHint(a.Value, style); break;
-        case atVALIGN: cell.VAlign = CellVAlign(a.Value, cell.VAlign); break;
+        case atVALIGN:
+            // The cell's own VALIGN over the row's baseline style.
+            cell.VAlign = CellVAlign(a.Value, cell.VAlign);
+            cell.AlignBaseline = false;
+            break;
         case atCOLSPAN: cell.ColSpan = std::clamp(AttrNumber(a.Value), 1, 100); break;
         // Layout clamps the span to the rows the table has; 0 is 1, as browsers had it.
         case atROWSPAN: cell.RowSpan = std::clamp(AttrNumber(a.Value), 1, 65534); break;
@@ -315,6 +319,119 @@ void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& st
             break;
         default: break;
         }
+    }
+}
+
+namespace {
+
+// A border style word; `current` when it names none.
+TEdgeStyle EdgeStyle(std::string_view value, TEdgeStyle current) {
+    if (value == "none") return esNone;
+    if (value == "hidden") return esHidden;
+    if (value == "dashed") return esDashed;
+    if (value == "dotted") return esDotted;
+    if (value == "double") return esDouble;
+    // The shaded styles are drawn flat.
+    for (std::string_view solid : {"solid", "groove", "ridge", "inset", "outset"})
+        if (value == solid) return esSolid;
+    return current;
+}
+
+// A border width: a keyword or a length; `current` when the style gives none.
+int EdgeWidth(const TProperties& style, int index, int current) {
+    const std::string_view text = style.TextOf(index);
+    if (text == "thin") return 1;
+    if (text == "medium") return 3;
+    if (text == "thick") return 5;
+    const int width = style.LengthOf(index, 0, kUnset);
+    if (width == kUnset || width == kAutoParagraphSpace || width < 0) return current;
+    return std::min(width, 100);
+}
+
+// A side's colour: its own, else the border's, else the attribute's, else the text colour.
+TColor EdgeColor(const TProperties& style, int side, TColor current) {
+    for (int index : {piBorderTopColor + side, int(piBorderColor)}) {
+        const int color = style.IntOf(index, int(kNoColor));
+        if (color != int(kNoColor)) return TColor(color);
+    }
+    return current != kNoColor ? current : TColor(style.IntOf(piColor, 0));
+}
+
+// The border the style gives each side, over what the attributes gave (`hint`).
+TEdges StyleEdges(const TProperties& style, const TEdge& hint) {
+    TEdges edges;
+    for (int side = bsTop; side <= bsLeft; ++side) {
+        TEdge& e = edges[std::size_t(side)];
+        e.Style = EdgeStyle(style.TextOf(piBorderTopStyle + side), hint.Style);
+        // A style without a width is a medium border.
+        const int width =
+            EdgeWidth(style, piBorderTopWidth + side, hint.Width > 0 ? hint.Width : 3);
+        e.Width = e.Style == esNone || e.Style == esHidden ? 0 : width;
+        e.Color = e.Width > 0 ? EdgeColor(style, side, hint.Color) : hint.Color;
+    }
+    return edges;
+}
+
+// The style's vertical alignment over `align`; `baseline` tells whether it is "baseline".
+void StyleVAlign(const TProperties& style, TCellVAlign& align, bool& baseline) {
+    TVAlign value = vaTop;
+    if (!style.VerticalAlign(value)) return;
+    baseline = value == vaBaseline;
+    align = value == vaMiddle ? cvMiddle : value == vaBottom ? cvBottom : cvTop;
+}
+
+// A background colour the element's own style gives ("transparent" too); false when none.
+bool StyleBackground(const TProperties& style, TColor& color) {
+    if (!style.SetHere[piBackgroundColor]) return false;
+    const int value = style.IntOf(piBackgroundColor, kUnset);
+    if (value == kUnset) return false;
+    color = TColor(value);
+    return true;
+}
+
+// "2px" or "2px 4px": the horizontal and the vertical spacing.
+void Spacings(std::string_view text, int emPixels, int& x, int& y) {
+    const std::size_t space = text.find(' ');
+    const int fallback = kUnset;
+    const int h = ConvertLength(text.substr(0, space), false, 0, fallback, emPixels, emPixels / 2);
+    const int v = space == std::string_view::npos
+                      ? h
+                      : ConvertLength(TrimView(text.substr(space)), false, 0, fallback, emPixels,
+                                      emPixels / 2);
+    if (h == kUnset || v == kUnset || h < 0 || v < 0) return;
+    x = std::min(h, 100), y = std::min(v, 100);
+}
+
+}  // namespace
+
+void TableStyleHints(const TProperties& style, TTableLook& table) {
+    table.SpacingY = table.Spacing;
+    const TEdge hint = table.Border > 0 ? TEdge{table.Border, esSolid, table.BorderColor} : TEdge{};
+    table.Frame = StyleEdges(style, hint);
+    // The attribute table starts over with its own spacing and separate borders.
+    if (style.SetHere[piBorderSpacing])
+        Spacings(style.TextOf(piBorderSpacing), style.EmPixels, table.Spacing, table.SpacingY);
+    if (style.SetHere[piBorderCollapse])
+        table.Collapse = style.TextOf(piBorderCollapse) == "collapse";
+}
+
+void RowStyleHints(const TProperties& style, TRowHints& row) {
+    StyleBackground(style, row.Background);
+    StyleVAlign(style, row.VAlign, row.Baseline);
+    // The row's own text alignment reaches its cells by inheritance, over its ALIGN.
+    if (style.SetHere[piTextAlign]) row.TextAlign.clear();
+}
+
+void CellStyleHints(const TProperties& style, const TTableBlock& table, TTableCell& cell) {
+    StyleBackground(style, cell.Background);
+    StyleVAlign(style, cell.VAlign, cell.AlignBaseline);
+    const TColor color = cell.BorderColor != kNoColor ? cell.BorderColor : table.BorderColor;
+    cell.Edges = StyleEdges(style, table.Border > 0 ? TEdge{1, esSolid, color} : TEdge{});
+    for (int side = bsTop; side <= bsLeft; ++side) {
+        const int pad = style.LengthOf(piPaddingTop + side, 0, kUnset);
+        cell.Pad[std::size_t(side)] = pad == kUnset || pad == kAutoParagraphSpace || pad < 0
+                                          ? table.Padding
+                                          : std::min(pad, 1000);
     }
 }
 

@@ -52,9 +52,14 @@ TControlLook ControlHints(const TLayoutAttrs& attributes);
 void TableBackgroundHint(const TLayoutAttrs& attributes, TProperties& style);
 TTableLook TableHints(const TLayoutAttrs& attributes);
 
+// TABLE: what the style says over the attributes: its border, border-spacing and
+// border-collapse.
+void TableStyleHints(const TProperties& style, TTableLook& table);
+
 // TR: what the row gives its cells and its own background.
 struct TRowHints {
     TCellVAlign VAlign = cvMiddle;
+    bool Baseline = false;  // the style aligns the cells on their first baselines
     std::string TextAlign;  // "left", "center", "right" or "" (none given)
     TColor Background = kNoColor;
 };
@@ -62,6 +67,11 @@ TRowHints RowHints(const TLayoutAttrs& attributes);
 
 // TD and TH: alignment, spans, colours, no-wrap and width.
 void CellHints(const TLayoutAttrs& attributes, TTableCell& cell, TProperties& style);
+
+// TR, TD and TH: what the style says over the attributes: background, vertical alignment, and
+// for cells border (over the table's BORDER rule) and padding (over CELLPADDING).
+void RowStyleHints(const TProperties& style, TRowHints& row);
+void CellStyleHints(const TProperties& style, const TTableBlock& table, TTableCell& cell);
 
 // CAPTION ALIGN: whether the caption stands below the grid (`current` when not given).
 bool CaptionBelow(const TLayoutAttrs& attributes, bool current);

@@ -16,8 +16,9 @@ void THtmlBuilder::ReadTable(const TSet& terminators) {
     PushTag("table");
     const TLayoutAttrs attrs = Attributes();
     TableBackgroundHint(attrs, stack_.Top());
-    auto block = std::make_unique<TTableBlock>(&doc_, TableHints(attrs),
-                                               TBoxStyle::From(stack_.Top(), 0, 0));
+    TTableLook look = TableHints(attrs);
+    TableStyleHints(stack_.Top(), look);
+    auto block = std::make_unique<TTableBlock>(&doc_, look, TBoxStyle::From(stack_.Top(), 0, 0));
     TTableBlock& ref = *block;
     // The document owns the table from the start: a parse error inside a cell leaves every
     // cell the builder points to alive.
@@ -87,8 +88,9 @@ void THtmlBuilder::ReadTableRow(TTableRead& table) {
     FinishCell(table);
     table.Table.Rows.emplace_back();
     table.Row = RowHints(Attributes());
-    table.Table.Rows.back().Background = table.Row.Background;
     PushTag("tr");
+    RowStyleHints(stack_.Top(), table.Row);
+    table.Table.Rows.back().Background = table.Row.Background;
     reader_.NextToken();
 }
 
@@ -102,8 +104,10 @@ void THtmlBuilder::ReadTableCell(TTableRead& table) {
     PushTag(header ? "th" : "td");
     auto cell = std::make_unique<TTableCell>(&doc_);
     cell->VAlign = table.Row.VAlign;
+    cell->AlignBaseline = table.Row.Baseline;
     TProperties& style = stack_.Top();
     CellHints(Attributes(), *cell, style);
+    CellStyleHints(style, ref, *cell);
     if (!table.Row.TextAlign.empty()) style.SetIfUnset(piTextAlign, table.Row.TextAlign);
     if (style.TextOf(piTextAlign) == "none")
         style.SetIfUnset(piTextAlign, std::string(header ? "center" : "left"));
@@ -129,6 +133,7 @@ void THtmlBuilder::ReadCaption(TTableRead& table) {
     ref.Rows.back().Caption = true;
     auto cell = std::make_unique<TTableCell>(&doc_);
     cell->ColSpan = 0;
+    CellStyleHints(stack_.Top(), ref, *cell);
     target_ = &cell->Cell;
     ref.Rows.back().Cells.push_back(std::move(cell));
     NewSection();

@@ -57,6 +57,11 @@ constexpr std::string_view kPropertyNames[kStyledProperties] = {
     "white-space",
     "text-indent",
     "border-collapse",
+    "border-spacing",
+    "border-top-color",
+    "border-right-color",
+    "border-bottom-color",
+    "border-left-color",
 };
 
 constexpr bool IsLengthIndex(int index) {
@@ -67,7 +72,7 @@ constexpr bool IsLengthIndex(int index) {
 constexpr bool IsNotInherited(int index) {
     return index == piBorderStyle || index == piBackgroundColor || index == piBorderColor ||
            (index >= piBackgroundImage && index <= piPosition) || index == piFloat ||
-           index == piClear;
+           index == piClear || (index >= piBorderTopColor && index <= piBorderLeftColor);
 }
 
 bool IsEmpty(const TPropValue& value) {
@@ -342,16 +347,19 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
                       i = hasId ? LowerKeyPart("#", id) : "",
                       p = hasPseudo ? LowerKeyPart(":", pseudo) : "";
     std::string key;
+    bool inherit = false;  // a merged entry holds an "inherit" value
     auto merge = [&](std::initializer_list<const std::string*> parts) {
         key.clear();
         for (const std::string* part : parts) key += *part;
         if (key.find(' ') != std::string::npos) {
             // A key with a space reads as a contextual one: only the sort-key search finds
             // what it means.
-            for (const auto& [sort, entry] : styles.Range(key)) Merge(*entry);
+            for (const auto& [sort, entry] : styles.Range(key))
+                Merge(*entry), inherit |= entry->HoldsInherit;
             return;
         }
-        for (const TProperties* entry : index.Plain(key)) Merge(*entry);
+        for (const TProperties* entry : index.Plain(key))
+            Merge(*entry), inherit |= entry->HoldsInherit;
     };
     merge({&t});
     if (hasClass) merge({&c});
@@ -370,15 +378,29 @@ void TProperties::ApplyRules(const TStyleList& styles, std::string_view tag, std
 
     // Contextual keys of this element: "tag <count><sequence>ancestor ancestor...".
     for (const TContextualRule& rule : index.Contextual(t))
-        if (ContextMatches(rule, cls, id, pseudo, ancestors)) Merge(*rule.entry);
+        if (ContextMatches(rule, cls, id, pseudo, ancestors))
+            Merge(*rule.entry), inherit |= rule.entry->HoldsInherit;
 
-    if (inlineProps) Merge(*inlineProps);
+    if (inlineProps) Merge(*inlineProps), inherit |= inlineProps->HoldsInherit;
+    if (inherit) TakeInherited(ancestors.empty() ? nullptr : ancestors.back().get());
     if (const auto* text = std::get_if<std::string>(&Values[piFontSize]))
         Values[piFontSize] = ConvertFontSize(*text, baseSize, styles.DefaultFontSize());
     ElemTag = tag;
     ElemClass = cls;
     ElemId = id;
     ElemPseudo = pseudo;
+}
+
+void TProperties::TakeInherited(const TProperties* parent) {
+    for (int i = 0; i < kPropertyCount; ++i) {
+        if (!SetHere[i]) continue;
+        const auto* text = std::get_if<std::string>(&Values[i]);
+        if (!text || *text != "inherit") continue;
+        if (parent)
+            Values[i] = parent->Values[i];
+        else
+            Values[i] = IsLengthIndex(i) ? TPropValue(kUnset) : TPropValue();
+    }
 }
 
 void TProperties::SetIfUnset(int index, TPropValue value) {
@@ -396,6 +418,14 @@ void TProperties::TakeTextBackground() {
 int TProperties::SetProperty(std::string_view name, std::string_view value) {
     const int index = PropertyIndex(name);
     if (index < 0) return -1;
+    if (value == "inherit") {
+        // Kept as a word: the cascade puts the parent's value in its place.
+        Values[index] = std::string(value);
+        HoldsInherit = true;
+        if (index == piBorderStyle)
+            for (int i = piBorderTopStyle; i <= piBorderLeftStyle; ++i) Values[i] = Values[index];
+        return index;
+    }
     TColor color = 0;
     switch (index) {
     case piBorderStyle:
@@ -409,6 +439,10 @@ int TProperties::SetProperty(std::string_view name, std::string_view value) {
         break;
     case piBackgroundColor:
     case piBorderColor:
+    case piBorderTopColor:
+    case piBorderRightColor:
+    case piBorderBottomColor:
+    case piBorderLeftColor:
         Values[index] = static_cast<int>(ParseColor(value, false, color) ? color : kNoColor);
         break;
     case piBorderTopStyle:

@@ -30,8 +30,8 @@ class TCascadeIndex;
 
 inline constexpr int kUnset = -12345678;               // a length not given
 inline constexpr int kAutoParagraphSpace = -12348766;  // one paragraph space (block layout)
-inline constexpr int kPropertyCount = 54;              // 45 properties + 9 link-state slots
-inline constexpr int kStyledProperties = 45;
+inline constexpr int kPropertyCount = 59;              // 50 properties + 9 link-state slots
+inline constexpr int kStyledProperties = 50;
 
 enum TPropIndex : uint8_t {
     piFontFamily,
@@ -79,6 +79,11 @@ enum TPropIndex : uint8_t {
     piWhiteSpace,
     piTextIndent,
     piBorderCollapse,
+    piBorderSpacing,
+    piBorderTopColor,
+    piBorderRightColor,
+    piBorderBottomColor,
+    piBorderLeftColor,
     // link-state slots
     piLinkColor,
     piLinkBackground,
@@ -146,6 +151,7 @@ public:
     int ExPixels = 0;  // EmPixels / 2
     std::array<TPropValue, kPropertyCount> Values;
     std::array<bool, kPropertyCount> SetHere{};  // given by a rule or attribute of the element
+    bool HoldsInherit = false;                   // a declaration of this entry is "inherit"
 
     void CopyValues(const TProperties& other) { Values = other.Values; }
     void CopyRoot(const TProperties& defaults);
@@ -208,6 +214,8 @@ private:
     void ApplyRules(const TStyleList& styles, std::string_view tag, std::string_view cls,
                     std::string_view id, std::string_view pseudo, const TProperties* inlineProps,
                     std::span<const std::unique_ptr<TProperties>> ancestors);
+    // Values given as "inherit" take the parent's (the root's: none).
+    void TakeInherited(const TProperties* parent);
     void Measure();
     void Measure(TEmCache& cache);
     // What MakeFont makes of the size and the weight and style.

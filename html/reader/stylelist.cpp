@@ -135,7 +135,7 @@ void TStyleList::SetSelectorProperty(std::string_view selector, std::string_view
         entry = &Add(selector);
     }
     const int index = entry->SetProperty(property, value);
-    if (index != piColor) return;
+    if (index != piColor || value == "inherit") return;
     if (selector.find(":link") != std::string_view::npos) {
         HasLinkColor = true;
     } else if (selector.find(":visited") != std::string_view::npos) {

@@ -204,7 +204,12 @@ void ExpandBorder(std::string_view name, const std::vector<std::string>& values,
     for (const std::string& v : values) {
         TColor color;
         if (ParseColor(v, true, color)) {
+            // The whole colour as before, and the side's own (all four for "border").
             set("border-color", v);
+            if (name == "border")
+                ExpandBox("border", "-color", {v}, set);
+            else
+                set(std::string(name) + "-color", v);
         } else if (IsOneOf(v, {"none", "solid", "dashed", "dotted", "double", "groove", "inset",
                                "outset", "ridge"})) {
             set(std::string(name) + "-style", v);
@@ -248,6 +253,11 @@ void Declare(std::string_view name, std::string_view value, std::string_view bas
         ExpandBox(name, "", SplitValues(value, false), set);
     } else if (name == "border-width") {
         ExpandBox("border", "-width", SplitValues(value, false), set);
+    } else if (name == "border-color") {
+        // One colour is every side's; up to four are the sides' as for margins.
+        const std::vector<std::string> colors = SplitValues(value, true);
+        set(name, colors.size() == 1 ? colors[0] : std::string(value));
+        ExpandBox("border", "-color", colors, set);
     } else if (IsOneOf(name,
                        {"border", "border-top", "border-right", "border-bottom", "border-left"})) {
         ExpandBorder(name, SplitValues(value, false), set);

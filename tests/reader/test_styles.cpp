@@ -99,6 +99,20 @@ TEST_F(Cascade, RelativeFontSizes) {
     EXPECT_DOUBLE_EQ(Push("big").FontSizePoints(), 12 * 1.25 * 1.25);
 }
 
+// "inherit" takes the parent's value for any property, inherited or not.
+TEST_F(Cascade, InheritTakesTheParentsValue) {
+    Sheet(
+        "div { font-size: 20pt; background-color: #00ff00; padding-left: 7px }"
+        ".i { font-size: inherit; background-color: inherit; padding-left: inherit;"
+        " color: inherit }");
+    TProperties& div = Push("div");
+    const TProperties& span = Push("span", "i");
+    EXPECT_DOUBLE_EQ(span.FontSizePoints(), 20);
+    EXPECT_EQ(span.IntOf(piBackgroundColor, 0), div.IntOf(piBackgroundColor, 1));
+    EXPECT_EQ(span.LengthOf(piPaddingLeft, 0, 0), 7);
+    EXPECT_EQ(Color(span), Color(div));
+}
+
 TEST_F(Cascade, ContextualRulesMatchAnyAncestor) {
     Sheet("li ul { color: red } div.note p { color: green } ol li ul { color: blue }");
     Push("li");
