@@ -33,7 +33,9 @@ kvtool=${KVTOOL:-$root/build/bin/kvtool}
 need() {  # command package
     command -v "$1" >/dev/null 2>&1 && return
     echo "compare_browser: installing $2" >&2
-    apt-get install -y "$2" >/dev/null
+    # Without recommends: Chromium's recommend fonts-liberation (v1) would change the faces our
+    # "Times New Roman" and "Arial" draw with, and so every pixel_check baseline.
+    apt-get install -y --no-install-recommends "$2" >/dev/null
 }
 need chromium chromium
 need /usr/bin/convert imagemagick
