@@ -28,11 +28,10 @@ bool Overlaps(int top, int bottom, const QRect& clip, int s) {
 // depends on its content, which CSS reads as "auto" too.
 int GivenHeight(const TProperties& p) {
     if (p.TextOf(piHeight).ends_with('%')) return -1;
-    const int height = p.LengthOf(piHeight, 0, kUnset);
-    if (height == kUnset || height == kAutoParagraphSpace || height < 0) return -1;
+    const std::optional<int> height = p.GivenLength(piHeight, 0);
     // Bounded well below the extent limit: a long run of tall empty blocks must not overflow
     // the document's y.
-    return std::min(height, 10000);
+    return height ? std::min(*height, 10000) : -1;
 }
 
 }  // namespace

@@ -196,9 +196,9 @@ bool StyleObjectSize(const TProperties& style, int index, int& size, bool& perce
         size = ObjectSize(int(std::lround(std::min(split.number, 1000.0)))), percent = true;
         return true;
     }
-    const int pixels = style.LengthOf(index, 0, kUnset);
-    if (pixels == kUnset || pixels == kAutoParagraphSpace || pixels < 0) return false;
-    size = ObjectSize(pixels), percent = false;
+    const std::optional<int> pixels = style.GivenLength(index, 0);
+    if (!pixels) return false;
+    size = ObjectSize(*pixels), percent = false;
     return true;
 }
 
@@ -343,9 +343,8 @@ int EdgeWidth(const TProperties& style, int index, int current) {
     if (text == "thin") return 1;
     if (text == "medium") return 3;
     if (text == "thick") return 5;
-    const int width = style.LengthOf(index, 0, kUnset);
-    if (width == kUnset || width == kAutoParagraphSpace || width < 0) return current;
-    return std::min(width, 100);
+    const std::optional<int> width = style.GivenLength(index, 0);
+    return width ? std::min(*width, 100) : current;
 }
 
 // A side's colour: its own, else the border's, else the attribute's, else the text colour.
@@ -392,12 +391,11 @@ bool StyleBackground(const TProperties& style, TColor& color) {
 // "2px" or "2px 4px": the horizontal and the vertical spacing.
 void Spacings(std::string_view text, int emPixels, int& x, int& y) {
     const std::size_t space = text.find(' ');
-    const int fallback = kUnset;
-    const int h = ConvertLength(text.substr(0, space), false, 0, fallback, emPixels, emPixels / 2);
-    const int v = space == std::string_view::npos
-                      ? h
-                      : ConvertLength(TrimView(text.substr(space)), false, 0, fallback, emPixels,
-                                      emPixels / 2);
+    const int h = ConvertLength(text.substr(0, space), false, 0, kUnset, emPixels, emPixels / 2);
+    const int v =
+        space == std::string_view::npos
+            ? h
+            : ConvertLength(TrimView(text.substr(space)), false, 0, kUnset, emPixels, emPixels / 2);
     if (h == kUnset || v == kUnset || h < 0 || v < 0) return;
     x = std::min(h, 100), y = std::min(v, 100);
 }
@@ -428,10 +426,8 @@ void CellStyleHints(const TProperties& style, const TTableBlock& table, TTableCe
     const TColor color = cell.BorderColor != kNoColor ? cell.BorderColor : table.BorderColor;
     cell.Edges = StyleEdges(style, table.Border > 0 ? TEdge{1, esSolid, color} : TEdge{});
     for (int side = bsTop; side <= bsLeft; ++side) {
-        const int pad = style.LengthOf(piPaddingTop + side, 0, kUnset);
-        cell.Pad[std::size_t(side)] = pad == kUnset || pad == kAutoParagraphSpace || pad < 0
-                                          ? table.Padding
-                                          : std::min(pad, 1000);
+        const std::optional<int> pad = style.GivenLength(piPaddingTop + side, 0);
+        cell.Pad[std::size_t(side)] = pad ? std::min(*pad, 1000) : table.Padding;
     }
 }
 

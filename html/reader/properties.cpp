@@ -675,6 +675,12 @@ int TProperties::LengthOf(int index, int base, int fallback) const {
     return ConvertLength(text, false, base, fallback, EmPixels, ExPixels);
 }
 
+std::optional<int> TProperties::GivenLength(int index, int base) const {
+    const int length = LengthOf(index, base, kUnset);
+    if (length == kUnset || length == kAutoParagraphSpace || length < 0) return std::nullopt;
+    return length;
+}
+
 std::string_view TProperties::TextOf(int index) const {
     const auto* text = std::get_if<std::string>(&Values[index]);
     return text ? std::string_view(*text) : std::string_view();

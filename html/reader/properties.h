@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -201,6 +202,9 @@ public:
     // kUnset and kAutoParagraphSpace come through), texts converted against `base` (the
     // containing width for "%") and EmPixels/ExPixels; `fallback` when empty or unknown.
     int LengthOf(int index, int base, int fallback) const;
+    // The length the style gives in pixels, when it gives one that is not negative (neither
+    // unset, nor the paragraph-space marker, nor "auto" or another word).
+    std::optional<int> GivenLength(int index, int base) const;
     // The text of a value ("" when it is not text), its integer (`fallback` when none).
     std::string_view TextOf(int index) const;
     int IntOf(int index, int fallback) const;
